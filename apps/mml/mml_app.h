@@ -1,0 +1,45 @@
+// The mml program: subcommands register themselves here.
+//
+// Each apps/mml/cmd_*.cc file defines one registrar:
+//   static MmlCommand reg("db", [](CLI::App& app, MmlGlobals& g) { ... });
+// The setup function adds the subcommand to `app` and its callbacks return
+// through MmlExit. Data goes to standard output, errors to standard error.
+#pragma once
+
+#include <CLI/CLI.hpp>
+
+#include <functional>
+#include <string>
+
+// Options every subcommand understands.
+struct MmlGlobals {
+  std::string db;       // --db: SQLite file or postgresql:// URL (else MML_DB)
+  std::string profile;  // --profile: host profile file (else MML_PROFILE)
+  std::string env;      // --env: current environment (else MML_ENV, else profile)
+  std::string user;     // --user: current user (else MML_USER, else login name)
+};
+
+using MmlSetup = std::function<void(CLI::App& app, MmlGlobals& globals)>;
+
+struct MmlCommand {
+  MmlCommand(const std::string& name, MmlSetup setup);
+};
+
+// Thrown by a subcommand callback to end the program with `code`; main
+// prints nothing more. Use MmlFail for errors.
+struct MmlExit {
+  int code;
+};
+
+// Writes "mml: <message>" on standard error and ends the program with `code`.
+[[noreturn]] void MmlFail(const std::string& message, int code = 1);
+
+// Opens the database session from --db or MML_DB. With `create`, a missing
+// SQLite file is created. Ends the program with a clear message on failure.
+void MmlOpenSession(const MmlGlobals& globals, bool create = false);
+
+// Loads the host profile from --profile or MML_PROFILE and hands --env and
+// --user to the host. With `required`, a missing profile is an error; an
+// unreadable profile always is. Ends the program with a clear message on
+// failure. (Defined with the profile support.)
+void MmlLoadProfile(const MmlGlobals& globals, bool required);

@@ -1,0 +1,50 @@
+// The host notation of SQL statements, and its translation for each engine.
+//
+// The module writes statements in the host notation:
+//   $VS_<env>.<table>     the table <table> of the environment <env>, stored as
+//                         the single table "<env>.<table>" on every engine;
+//                         a name with other characters than letters, digits,
+//                         '_', '$', '#', '-' and '.' is written $VS_"<env>.<table>"
+//                         with '"' doubled (see QuoteHostTableName)
+//   $NAME                 the column "$NAME"
+//   X'<hex digits>'       a binary literal (8-byte identifiers)
+//   '...'                 a text literal, '' for a quote (see QuoteSqlText)
+//   ?                     a bind marker, bound in order of appearance
+// Other words are plain SQL and pass unchanged; unquoted names are
+// case-insensitive on every engine.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+enum class KelDbEngine { kSqlite, kPostgres };
+
+// The one quoting helper for text values: `text` between single quotes, each
+// quote inside doubled.
+std::string QuoteSqlText(std::string_view text);
+
+// The text of a value to put between quotes that are already in the statement
+// text (for example "$TYPE LIKE 'KELMM" + EscapeSqlText(type) + "'"): each
+// quote doubled.
+std::string EscapeSqlText(std::string_view text);
+
+// "$VS_" followed by the table name "<env>.<table>", quoted when it holds
+// characters beyond the plain ones.
+std::string QuoteHostTableName(std::string_view env, std::string_view table);
+// Only the part after "$VS_" (for statements that write " FROM $VS_" first).
+std::string HostTableNameAfterPrefix(std::string_view env, std::string_view table);
+
+struct HostSqlTranslation {
+  std::string sql;      // statement for the engine
+  int markers = 0;      // number of bind markers
+  bool ok = true;       // false when a literal or a quoted name is not closed
+  std::string error;
+};
+
+// Translates one statement from the host notation.
+HostSqlTranslation TranslateHostSql(std::string_view hostSql, KelDbEngine engine);
+
+// Splits a script into statements at ';' outside literals and quoted names.
+// Empty statements are dropped; "--" comments run to the end of the line.
+std::vector<std::string> SplitHostScript(std::string_view script);

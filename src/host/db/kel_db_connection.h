@@ -1,0 +1,113 @@
+// A connection to the product database, on SQLite (a file) or PostgreSQL.
+//
+// Statements are given in the host notation (host_sql.h) and translated for
+// the engine; the translation and the prepared statement are cached per
+// connection and reused. Rows are read whole into a KelDbResult.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "host/db/host_sql.h"
+#include "host/db/kel_db_value.h"
+
+struct KelDbResult {
+  std::vector<std::string> columns;            // names as the engine reports them
+  std::vector<KelDbType> types;                // per column, of the first row that is not NULL
+  std::vector<std::vector<KelDbValue>> rows;
+  int64_t changes = 0;                         // rows written by INSERT, UPDATE, DELETE
+};
+
+// Raised by KelDbConnection::Open when the database cannot be reached; the
+// host error context of the query interface catches it.
+class KelDbInternalError : public std::runtime_error {
+ public:
+  static constexpr int kCannotConnect = 0x20003;
+  KelDbInternalError(int code, const std::string& text) : std::runtime_error(text), code_(code) {}
+  int Code() const { return code_; }
+
+ private:
+  int code_;
+};
+
+class KelDbConnection {
+ public:
+  virtual ~KelDbConnection() = default;
+
+  // Connects. Throws KelDbInternalError(kCannotConnect) when the database
+  // cannot be opened or reached. An open connection stays open.
+  void Open(const char* unused = nullptr);
+  // Same, without exception: 0 or kel_ier::kDbCannotOpen (text in LastError).
+  int TryOpen();
+  bool IsOpen() const { return IsOpenImpl(); }
+
+  virtual KelDbEngine Engine() const = 0;
+  // The name the connection was made for ("KELCON", "PRODUCT", ...).
+  const std::string& Name() const { return name_; }
+  // The database address: a file path or a postgresql:// URL.
+  const std::string& Url() const { return url_; }
+
+  // Runs one statement in host notation with the values of its markers.
+  // Returns 0 or a host error code (kel_ier); the engine's text is in LastError().
+  // `result` may be null.
+  int Execute(std::string_view hostSql, const std::vector<KelDbValue>& binds, KelDbResult* result);
+  // Runs a statement written for this engine (no translation, no cache).
+  int ExecuteNative(const std::string& sql, KelDbResult* result = nullptr);
+
+  // Transactions. Without Begin every statement commits by itself.
+  int Begin();
+  int Commit();
+  int Rollback();
+  bool InTransaction() const { return inTransaction_; }
+
+  // Names of all tables of the database (the environment tables "<env>.<table>").
+  virtual int ListTables(std::vector<std::string>* names) = 0;
+  // Changes the catalogue: tables created or dropped through this connection
+  // call this so that cached lists of environments are recomputed.
+  uint64_t CatalogueVersion() const { return catalogueVersion_; }
+  void TouchCatalogue() { ++catalogueVersion_; }
+
+  const std::string& LastError() const { return lastError_; }
+
+  // Statements run since the connection was made (tests count queries).
+  uint64_t StatementCount() const { return statementCount_; }
+  // Called with the host text of every statement run (tests and traces).
+  void SetStatementObserver(std::function<void(std::string_view)> observer) {
+    observer_ = std::move(observer);
+  }
+
+ protected:
+  KelDbConnection(std::string name, std::string url) : name_(std::move(name)), url_(std::move(url)) {}
+
+  virtual int OpenImpl() = 0;
+  virtual bool IsOpenImpl() const = 0;
+  // Runs an engine statement through the engine's prepared-statement cache.
+  virtual int RunPrepared(const std::string& sql, const std::vector<KelDbValue>& binds, KelDbResult* result) = 0;
+  virtual int RunNative(const std::string& sql, KelDbResult* result) = 0;
+
+  void SetLastError(std::string text) { lastError_ = std::move(text); }
+
+ private:
+  std::string name_;
+  std::string url_;
+  std::string lastError_;
+  bool inTransaction_ = false;
+  uint64_t statementCount_ = 0;
+  uint64_t catalogueVersion_ = 0;
+  std::function<void(std::string_view)> observer_;
+  std::unordered_map<std::string, HostSqlTranslation> translations_;
+};
+
+// Makes a connection object for a database address, not yet open: a path
+// names a SQLite file, "postgresql://" or "postgres://" a PostgreSQL server.
+// With `create` a missing SQLite file is created when opened; without, opening
+// it fails.
+std::unique_ptr<KelDbConnection> KelDbMakeConnection(const std::string& name, const std::string& url, bool create);
+
+// True when the address names a PostgreSQL server.
+bool KelDbIsPostgresUrl(const std::string& url);

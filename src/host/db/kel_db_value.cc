@@ -1,0 +1,81 @@
+#include "host/db/kel_db_value.h"
+
+#include <cctype>
+#include <cstdlib>
+
+std::string KelDbBinary::Hex() const {
+  static const char kDigits[] = "0123456789ABCDEF";
+  std::string s;
+  s.reserve(bytes_.size() * 2);
+  for (uint8_t b : bytes_) {
+    s.push_back(kDigits[b >> 4]);
+    s.push_back(kDigits[b & 0xF]);
+  }
+  return s;
+}
+
+KelId KelDbBinary::AsId() const {
+  std::array<uint8_t, 8> b{};
+  for (size_t i = 0; i < 8 && i < bytes_.size(); ++i) b[i] = bytes_[i];
+  return KelId(b);
+}
+
+std::string KelDbValue::AsText() const {
+  switch (type_) {
+    case KelDbType::kNull: return std::string();
+    case KelDbType::kInteger: return std::to_string(integer_);
+    case KelDbType::kReal: {
+      char buf[64];
+      snprintf(buf, sizeof buf, "%.17g", real_);
+      return buf;
+    }
+    case KelDbType::kText:
+    case KelDbType::kTimestamp: return text_;
+    case KelDbType::kBinary: return binary_.Hex();
+  }
+  return std::string();
+}
+
+KelDbBinary KelDbValue::AsBinary() const {
+  if (type_ == KelDbType::kBinary) return binary_;
+  if (type_ == KelDbType::kText || type_ == KelDbType::kTimestamp)
+    return KelDbBinary(text_.data(), text_.size());
+  return KelDbBinary();
+}
+
+int64_t KelDbValue::AsInteger() const {
+  switch (type_) {
+    case KelDbType::kInteger: return integer_;
+    case KelDbType::kReal: return static_cast<int64_t>(real_);
+    case KelDbType::kText: return std::strtoll(text_.c_str(), nullptr, 10);
+    default: return 0;
+  }
+}
+
+double KelDbValue::AsReal() const {
+  switch (type_) {
+    case KelDbType::kInteger: return static_cast<double>(integer_);
+    case KelDbType::kReal: return real_;
+    case KelDbType::kText: return std::strtod(text_.c_str(), nullptr);
+    default: return 0;
+  }
+}
+
+std::string NormaliseTimestampText(const std::string& text) {
+  // "YYYY-MM-DD HH:MM:SS" is 19 characters; 'T' is accepted as separator.
+  if (text.size() < 19) return text;
+  for (int i : {0, 1, 2, 3, 5, 6, 8, 9, 11, 12, 14, 15, 17, 18})
+    if (!std::isdigit(static_cast<unsigned char>(text[i]))) return text;
+  if (text[4] != '-' || text[7] != '-' || (text[10] != ' ' && text[10] != 'T') || text[13] != ':' ||
+      text[16] != ':')
+    return text;
+  std::string out = text.substr(0, 19);
+  out[10] = ' ';
+  std::string fraction;
+  if (text.size() > 19 && text[19] == '.') {
+    size_t i = 20;
+    while (i < text.size() && std::isdigit(static_cast<unsigned char>(text[i]))) fraction.push_back(text[i++]);
+  }
+  fraction.resize(6, '0');
+  return out + "." + fraction;
+}

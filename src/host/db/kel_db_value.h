@@ -1,0 +1,95 @@
+// Values that cross the database interface: bound parameters and fetched
+// columns.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "foundation/kel_id.h"
+
+// A binary database value, such as an 8-byte identifier.
+class KelDbBinary {
+ public:
+  KelDbBinary() = default;
+  explicit KelDbBinary(const KelId& id) : bytes_(id.Bytes().begin(), id.Bytes().end()) {}
+  KelDbBinary(const void* data, size_t size)
+      : bytes_(static_cast<const uint8_t*>(data), static_cast<const uint8_t*>(data) + size) {}
+
+  const std::vector<uint8_t>& Bytes() const { return bytes_; }
+  size_t Size() const { return bytes_.size(); }
+  // Upper-case hexadecimal text of all bytes.
+  std::string Hex() const;
+  // The identifier held in the first 8 bytes; zero bytes pad a shorter value.
+  KelId AsId() const;
+
+  friend bool operator==(const KelDbBinary&, const KelDbBinary&) = default;
+
+ private:
+  std::vector<uint8_t> bytes_;
+};
+
+enum class KelDbType {
+  kNull,
+  kInteger,
+  kReal,
+  kText,
+  kBinary,
+  kTimestamp,  // text "YYYY-MM-DD HH:MM:SS.ffffff" on every engine
+};
+
+// One bound or fetched value.
+class KelDbValue {
+ public:
+  KelDbValue() = default;  // NULL
+  static KelDbValue Text(std::string text, KelDbType type = KelDbType::kText) {
+    KelDbValue v;
+    v.type_ = type;
+    v.text_ = std::move(text);
+    return v;
+  }
+  static KelDbValue Binary(KelDbBinary b) {
+    KelDbValue v;
+    v.type_ = KelDbType::kBinary;
+    v.binary_ = std::move(b);
+    return v;
+  }
+  static KelDbValue Id(const KelId& id) { return Binary(KelDbBinary(id)); }
+  static KelDbValue Integer(int64_t i) {
+    KelDbValue v;
+    v.type_ = KelDbType::kInteger;
+    v.integer_ = i;
+    return v;
+  }
+  static KelDbValue Real(double d) {
+    KelDbValue v;
+    v.type_ = KelDbType::kReal;
+    v.real_ = d;
+    return v;
+  }
+
+  KelDbType Type() const { return type_; }
+  bool IsNull() const { return type_ == KelDbType::kNull; }
+
+  // Text form: text and timestamps as they are, binaries as upper-case
+  // hexadecimal, numbers in decimal, NULL as an empty text.
+  std::string AsText() const;
+  // Binary form: binaries as they are, text as its bytes, others empty.
+  KelDbBinary AsBinary() const;
+  int64_t AsInteger() const;  // integers; text and reals converted; 0 otherwise
+  double AsReal() const;
+
+  friend bool operator==(const KelDbValue&, const KelDbValue&) = default;
+
+ private:
+  KelDbType type_ = KelDbType::kNull;
+  std::string text_;
+  KelDbBinary binary_;
+  int64_t integer_ = 0;
+  double real_ = 0;
+};
+
+// Brings a timestamp text to "YYYY-MM-DD HH:MM:SS.ffffff": a missing or
+// shorter fraction is padded with zeros, a longer one is cut. A text that does
+// not start with a date and a time is returned unchanged.
+std::string NormaliseTimestampText(const std::string& text);

@@ -1,0 +1,33 @@
+// The host schema: the tables of an environment, created on either engine.
+// docs/schema.md describes every table and column for administrators.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "host/db/kel_db_connection.h"
+
+class KelDMSchema {
+ public:
+  // The kinds of tables an environment can hold:
+  //   "objects"   TOVRA_MODEL, PART_LIST, DOCUMENT and the lock table $LOCK
+  //   "links"     the model-to-model link table $EXT
+  //   "entities"  MML_ENTITY and MML_LINK
+  //   "v5"        QOR_ENTITY, QOR_LINK and QOR_TS (the product tables)
+  static const std::vector<std::string>& Kinds();
+
+  // Parses "ENV:KIND,KIND" into its environment and kinds. Returns false with
+  // a one-line reason when the environment name or a kind is not valid.
+  static bool ParseEnvironmentSpec(const std::string& spec, std::string* environment,
+                                   std::vector<std::string>* kinds, std::string* error);
+
+  // An environment name: letters, digits and '_', starting with a letter,
+  // at most 32 characters.
+  static bool IsValidEnvironmentName(const std::string& name);
+
+  // Creates the tables (and their indexes) of the given kinds in `environment`;
+  // tables that exist are left as they are. One transaction: all or nothing.
+  // Returns 0 or a kel_ier code with the reason in *error.
+  static int InitEnvironment(KelDbConnection* connection, const std::string& environment,
+                             const std::vector<std::string>& kinds, std::string* error);
+};

@@ -1,0 +1,10 @@
+#include "host/kel_dm_tovra.h"
+
+#include "foundation/kel_id.h"
+#include "host/kel_dm_session.h"
+
+KelUnicodeString KelDMTovra::DoubleToHexa(double d) { return KelId::FromDouble(d).Hex(); }
+
+double KelDMTovra::HexaToDouble(const KelUnicodeString& hex) { return KelId::FromHexOrZero(hex).AsDouble(); }
+
+KelDbConnection* KelDMTovra::GetConnection(const KelUnicodeString&) { return KelDMSession::Main(); }
