@@ -1,0 +1,106 @@
+// KelLnkLink: one multi-model link of a graph, the edge between the object
+// that holds the link (its parent) and the object it leads to in the drawn
+// tree (its child). It carries the link's type, date, status, technology and
+// UUIDs as the link database read them, works out and caches the link's
+// condition, and gives its graph node the colour class of that condition.
+//
+// Link conditions: 0 GOOD, 1 GOODOLD, 2 BADDATE, 3 BROKEN, 4 UNKNOWN,
+// 5 UP_GOOD, 6 UP_BADDATE. Technologies: 0 unknown, 1 model to model ("$EXT"),
+// 2 entity to entity, 3 both, 4 V5.
+#pragma once
+
+#include "foundation/kel_types.h"
+#include "graph/kel_lnk_node.h"
+#include "host/kel_dm_instance.h"
+
+class KelLnkObject;
+class KelLnkMainWindow;
+class KelLnkModalDialogForSync;
+
+class KelLnkLink : public KelLnkNode {
+ public:
+  enum Condition : int { GOOD = 0, GOODOLD = 1, BADDATE = 2, BROKEN = 3, UNKNOWN = 4, UP_GOOD = 5, UP_BADDATE = 6 };
+
+  // Stores the fields, clears the caches and registers itself as the parent
+  // link of the child object. `instance` is the link row (environment and
+  // table of the row, coid and compid recorded with it); `child` holds the
+  // object the link leads to; `parent` is not owned.
+  KelLnkLink(KelLnkMainWindow* window, const KelDMInstance& instance, KelLnkObject* parent,
+             const KelUnicodeString& linktype, const KelUnicodeString& date, const KelUnicodeString& status,
+             int upToDate, int techno, const KelListValKelUnicodeString& uuids, KelBaseUnknown_var child);
+  // Copy and assignment copy every member, the cached condition included.
+  KelLnkLink(const KelLnkLink& other);
+  KelLnkLink& operator=(const KelLnkLink& other);
+  // Unregisters itself from the child object if it is still its parent link.
+  ~KelLnkLink() override;
+
+  KelLnkObject* GetParent() const { return parent_; }
+  // The object behind the child node.
+  KelLnkObject* GetChild() const;
+  KelBaseUnknown_var GetChildNode() const { return child_; }
+  // A one-element list holding the child node.
+  KelListValKelBaseUnknown_var GetChildren() override;
+  KelListValKelBaseUnknown_var GetLnkChildren(int reverse);
+  int GetNodetype() const override { return 1; }
+  KelLnkMainWindow* GetMainWindow() const override { return window_; }
+
+  KelUnicodeString GetLinktype() const;
+  KelUnicodeString GetDate() const;
+  KelUnicodeString GetStatus() const;
+  KelListValKelUnicodeString GetUuid() const { return uuids_; }
+  // Up-to-date verdict of the link database (used for product link types).
+  int GetUpToDate() const { return upToDate_; }
+  // The technology code, returned unchanged even outside 0..4.
+  int GetTechno() const;
+
+  // The condition, computed once for the life of the link. With `reverse`
+  // non-zero the window's order is inverted.
+  int GetCondition(int reverse);
+
+  // Texts and drawing.
+  KelListValKelUnicodeString GetIdentificators() override;
+  void CustomGraphNode(KelIGraphNode_var node) override;
+  void UpdateTextElem(KelIGraphNode_var node) override;
+  // The text of the link information box.
+  KelUnicodeString InformationText();
+  // Shows it; without a dialog toolkit it goes to the standard output.
+  void Information();
+  int FindNodeInBranch(KelLnkNode& node, int& counter) override;
+
+  // Clears the link's own part of a recursive uncache: walks on into the
+  // child object with the path of instances from the start object.
+  void UncacheWithoutLoop(KelListValKelDMInstance& path);
+
+  static KelUnicodeString IntToString(int value);
+  // The condition name ("GOOD", ...) and the colour class of the link node
+  // ("good", ...) of a condition code; empty outside 0..6.
+  static KelUnicodeString ConditionName(int condition);
+  static KelUnicodeString ConditionClass(int condition);
+
+  // Class-wide members of a single link's synchronisation.
+  static KelLnkModalDialogForSync* spModalDialogForSync;
+  static KelLnkMainWindow* spMainWindowForSync;
+  static int _ierxco;
+
+ private:
+  KelLnkMainWindow* window_ = nullptr;
+  KelLnkObject* parent_ = nullptr;
+  KelUnicodeString linktype_;
+  KelUnicodeString date_;
+  KelUnicodeString status_;
+  KelBaseUnknown_var child_;
+  int upToDate_ = 0;
+  int techno_ = 0;
+  int impactsOn_ = 0;
+  int impactsOnKnown_ = 0;
+  int conditionKnown_ = 0;
+  int condition_ = GOOD;
+  KelListValKelUnicodeString uuids_;
+};
+
+// Builds a link and returns its handle (see KelLnkObjectBindInterface).
+KelBaseUnknown_var KelLnkLinkBindInterface(KelLnkMainWindow* window, const KelDMInstance& instance,
+                                           KelLnkObject* parent, const KelUnicodeString& linktype,
+                                           const KelUnicodeString& date, const KelUnicodeString& status,
+                                           int upToDate, int techno, const KelListValKelUnicodeString& uuids,
+                                           KelBaseUnknown_var child, const char* interfaceName);

@@ -1,0 +1,213 @@
+// KelLnkObject: one object of the link graph, a database object (a model, a
+// part, a document, an instance) seen through the links that leave it.
+//
+// One exists for every object node a graph window draws; the batch programs
+// make their own without any window. The object computes its child links
+// (through the link database), its condition from those links, its
+// information text, the description of a cycle it closes and the colour of
+// its node.
+//
+// Object conditions: 0 GOOD, 1 BADDATE, 2 BROKEN, 3 UNKNOWN. A link counts as
+// sound when its condition (KelLnkLink) is GOOD, GOODOLD or UP_GOOD.
+//
+// Direction: 0 "impacted by" (from an object to the objects it points to),
+// 1 "impacts on" (from an object to the objects that point to it). An object
+// takes its window's direction; without a window 0, except that GetChildren
+// follows the class-wide batch order.
+#pragma once
+
+#include <ostream>
+#include <vector>
+
+#include "foundation/kel_types.h"
+#include "graph/kel_lnk_node.h"
+#include "host/kel_dm_instance.h"
+#include "host/kel_qor_error.h"
+
+class KelLnkLink;
+class KelLnkMainWindow;
+class KelLnkModalDialogForSync;
+class KelZumoInstance;
+class KelPSNNode;
+
+// Edge records of synchronisation and batch walks (operations/kel_lnk_synchro_unit.h).
+class KelLnkSynchroUnit;
+using KelListPtrKelLnkSynchroUnit = std::vector<KelLnkSynchroUnit*>;
+
+class KelLnkObject;
+using KelListPtrKelLnkObject = std::vector<KelLnkObject*>;
+
+class KelLnkObject : public KelLnkNode {
+ public:
+  enum Condition : int { GOOD = 0, BADDATE = 1, BROKEN = 2, UNKNOWN = 3 };
+
+  // One unit of a synchronisation or migration plan. Plans are arrays of
+  // units grown with realloc, so the unit holds plain pointers only.
+  struct SynchroniseUnit {
+    KelLnkObject* object;      // a copy of the object (copy constructor), owned by the unit
+    KelUnicodeString* linkType;  // owned; null in a leaf unit
+    // malloc/realloc array of linkCount links, released with free; null in a
+    // leaf unit. The links are not owned: whoever fills the unit keeps their
+    // KelBaseUnknown_var handles alive until the plan is released.
+    KelLnkLink** links;
+    int linkCount;
+    KelUnicodeString* reason;  // owned; "LEAVE" for a leaf unit, "NODE" for a unit with links
+  };
+
+  // A link to an object of a plan that does not come from the object the
+  // plan was made for.
+  struct ReverseLink {
+    KelLnkObject* object;     // owned copy
+    KelDMInstance* instance;  // owned
+  };
+
+  // ---- Construction ----
+
+  // Interactive object of `window`. Keeps its own copy of `zumo` (whose
+  // representation becomes the instance's table and compid unless the table
+  // is "PART_LIST"); `psn` is not owned. Expand state 5 (solved) when
+  // `solved` is non-zero, else 1.
+  KelLnkObject(KelLnkMainWindow* window, const KelDMInstance& instance, KelZumoInstance* zumo, KelPSNNode* psn,
+               const int& solved);
+  // Batch object: no window, no parent, no product instance or node, state 1.
+  explicit KelLnkObject(const KelDMInstance& instance);
+  // Copies every field, with its own copy of the product instance; window and
+  // parent link are shared.
+  KelLnkObject(const KelLnkObject& other);
+  // Copies the same fields; the product instance is released and replaced by
+  // a copy of the other's (so that each object owns exactly one).
+  KelLnkObject& operator=(const KelLnkObject& other);
+  ~KelLnkObject() override;
+
+  // Same database instance, same product-structure node pointer, and either
+  // both product instances null or both present and equal.
+  bool operator==(const KelLnkObject* other) const;
+  bool operator==(const KelLnkObject& other) const { return *this == &other; }
+
+  // ---- Identity ----
+
+  int GetNodetype() const override { return 0; }
+  KelLnkMainWindow* GetMainWindow() const override { return window_; }
+  // The link through which the object was reached in the drawn tree (not
+  // owned); null for the root and for batch objects.
+  void SetParent(KelLnkLink* link) { parentLink_ = link; }
+  KelLnkLink* GetParentLink() const { return parentLink_; }
+  // Depth in the drawn tree (root 0); -1 until the child links are first computed.
+  int GetLevel() const { return level_; }
+  // The technology of the parent link, -1 without one.
+  int GetParentTechno() const;
+
+  // ---- Database facts (object data manager, answers cached there) ----
+
+  int Exists() const;
+  int IsLatest() const;
+  KelUnicodeString GetName() const;
+  KelUnicodeString GetDate() const;
+  KelUnicodeString GetLatestDate() const;
+  // No database: true when coid and compid are both the zero identifier, or
+  // both the null identifier "3030303030303030" (the placeholder that stands
+  // for the unknown owner of an entity).
+  bool IsNull() const;
+
+  // ---- Child links ----
+
+  // All child links (KelLnkLink handles, owned by the caller), in the
+  // window's direction inverted when `reverse` is non-zero. The parent of
+  // every link is this object, its child the object at the other end.
+  KelListValKelBaseUnknown_var GetLnkChildren(int reverse);
+  // The drawn child links: empty in expand states 2, 4 and 5.
+  KelListValKelBaseUnknown_var GetChildren() override;
+  // Invalidates the one-entry cache of child links (run after every expand
+  // or collapse).
+  static void Clean();
+
+  // ---- Conditions ----
+
+  // The object condition, cached; see the class comment for the codes.
+  int GetCondition(int reverse);
+  // The impacted-on condition: BADDATE as soon as one link in the window's
+  // direction is not sound (UNKNOWN included), BROKEN for a missing object.
+  int GetImpactOnCondition();
+  // Clears both condition caches; with `recursive` non-zero, also those of
+  // every object below, stopping at loops.
+  void Uncache(const int recursive);
+  // The walk behind Uncache(1): `path` is the path from the start object.
+  void UncacheWithoutLoop(KelListValKelDMInstance& path);
+  static int IsRefreshAllowed() { return RefreshAfterSync; }
+
+  // ---- Texts and drawing ----
+
+  // The node text: the identification strings, then the lock lines when the
+  // window shows locks, each cut to the window's text width unless it is -1.
+  KelListValKelUnicodeString GetIdentificators() override;
+  // The information text shown in the object's information box.
+  KelUnicodeString InformationText();
+  // Shows the information text; without a dialog toolkit it goes to the
+  // standard output.
+  void Information();
+  // Empty unless the expand state is 2; otherwise one line per object of the
+  // cycle, from this object upwards and back to it.
+  KelListValKelUnicodeString GetCycleInformation() const;
+  void UpdateTextElem(KelIGraphNode_var node) override;
+  void CustomGraphNode(KelIGraphNode_var node) override;
+  int FindNodeInBranch(KelLnkNode& node, int& counter) override;
+
+  // ---- Batch impacts and migration (batch/) ----
+
+  static void BatchOrder(int order);
+  static void GetBatchError(KelQorError& error);
+  static void EndOfMigrationBatch();
+  void BatchStartImpacts(KelUnicodeString name, int order);
+  void GetStructure(KelLnkObject* object, KelListPtrKelLnkSynchroUnit& units, KelListValKelDMInstance* visited);
+  void DoBatchImpacts(KelListPtrKelLnkSynchroUnit& units, KelUnicodeString name);
+  void BatchStartMigration();
+  void BuildListUnit(SynchroniseUnit** units, int* count);
+  void BatchFullStructure(SynchroniseUnit** units, int* count);
+  void BatchAnalyse(SynchroniseUnit** units, int* count);
+  void DoBatchMigr(SynchroniseUnit* units, int count);
+  int GetBatchTree(KelLnkObject* object, KelListPtrKelLnkSynchroUnit& units, KelListValKelDMInstance* path);
+
+  // ---- Class-wide members ----
+
+  // The "synchronisation in progress" window while a synchronisation runs.
+  static KelLnkModalDialogForSync* spModalDialogForSync;
+  // The window to refresh when a synchronisation ends.
+  static KelLnkMainWindow* spMainWindowForSync;
+  // Whether the window may refresh after a synchronisation (starts 1).
+  static int RefreshAfterSync;
+  // Return code of the last launch of a synchronisation or migration script.
+  static int _ierxco;
+  // Error of the last batch operation.
+  static KelQorError sBatchError;
+  // Direction of windowless objects in GetChildren: 0 "impacted by", else "impacts on".
+  static int sBatchOrder;
+  // Debug switches, taken from MML_DEBUG_EXPAND and MML_DEBUG_CUSTOM when the
+  // module loads.
+  static int sDbgExpand;
+  static int sDbgCustom;
+
+ private:
+  KelListValKelBaseUnknown_var ComputeLinks(int direction, bool drawn);
+  KelListValKelUnicodeString CycleLine() const;
+
+  KelLnkMainWindow* window_ = nullptr;
+  KelLnkLink* parentLink_ = nullptr;
+  int conditionCached_ = 0;
+  int impactOnConditionCached_ = 0;
+  int condition_ = GOOD;
+  int impactOnCondition_ = GOOD;
+  int level_ = -1;
+  // Distinguishes objects for the cache of child links, whose links name
+  // their parent object: a number, never reused, unlike an address.
+  unsigned long serial_ = 0;
+};
+
+// Creates an interactive object and returns its handle. The interface name
+// is that of the navigator's request; every interface of a model node is
+// reached through the one handle.
+KelBaseUnknown_var KelLnkObjectBindInterface(KelLnkMainWindow* window, const KelDMInstance& instance,
+                                             KelZumoInstance* zumo, KelPSNNode* psn, const int& solved,
+                                             const char* interfaceName);
+
+// "[KelLnkObject: Address : <address> ID ----> <identificator> ... ]"
+std::ostream& operator<<(std::ostream& out, KelLnkObject& object);
