@@ -1,0 +1,547 @@
+#include "linkdb/kel_lnk_data_manager.h"
+
+#include <cctype>
+#include <string>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+#include "foundation/mml_constants.h"
+#include "host/kel_dm_select.h"
+#include "host/kel_psn_trace.h"
+#include "host/profile/kel_psn_profile.h"
+
+namespace {
+
+// The product-structure profile that declares the identification fields.
+const char kIdentificationProfile[] = "$MML_GRAPH_NAVIG";
+// Separator of the display name.
+const char kNameSeparator[] = " ** ";
+
+struct ObjectKey {
+  KelUnicodeString environment;
+  KelUnicodeString table;
+  KelId coid;
+  KelId compid;
+
+  friend bool operator==(const ObjectKey&, const ObjectKey&) = default;
+};
+
+struct ObjectKeyHash {
+  size_t operator()(const ObjectKey& k) const {
+    size_t h = std::hash<std::string>()(k.environment);
+    h = h * 1000003u ^ std::hash<std::string>()(k.table);
+    h = h * 1000003u ^ KelIdHash()(k.coid);
+    h = h * 1000003u ^ KelIdHash()(k.compid);
+    return h;
+  }
+};
+
+// One object of the cache (sObjectC).
+struct ObjectEntry {
+  ObjectKey key;
+  int existenceKnown = 0;
+  int exists = 0;
+  int nameKnown = 0;
+  KelUnicodeString name;
+  int timestampKnown = 0;
+  KelUnicodeString timestamp;
+  int lockKnown = 0;
+  KelListValKelUnicodeString lock;
+  int identificatorsKnown = 0;
+  KelListValKelUnicodeString identificators;  // stripped, not cut
+  int latestKnown = 0;
+  int isLatest = 0;
+  KelUnicodeString latestEnvironment;
+  KelUnicodeString latestTable;
+  KelId latestCoid;
+  KelId latestCompid;
+  KelListValKelUnicodeString attributeNames;
+  KelListValKelUnicodeString attributeValues;
+
+  // Forgets every fact read from the database.
+  void ForgetFacts() {
+    ObjectEntry fresh;
+    fresh.key = std::move(key);
+    fresh.attributeNames = std::move(attributeNames);
+    fresh.attributeValues = std::move(attributeValues);
+    *this = std::move(fresh);
+  }
+};
+
+// One table of the table cache (sTableC).
+struct TableEntry {
+  KelUnicodeString environment;
+  KelUnicodeString table;
+  KelListValKelUnicodeString fields;
+};
+
+struct TableKeyHash {
+  size_t operator()(const std::pair<KelUnicodeString, KelUnicodeString>& k) const {
+    return std::hash<std::string>()(k.first) * 1000003u ^ std::hash<std::string>()(k.second);
+  }
+};
+
+std::vector<ObjectEntry> spObject;
+std::unordered_map<ObjectKey, int, ObjectKeyHash> sObjectIndex;
+std::vector<TableEntry> spTable;
+std::unordered_map<std::pair<KelUnicodeString, KelUnicodeString>, int, TableKeyHash> sTableIndex;
+
+KelListValKelDMInstance _sStructure;
+std::unordered_set<std::string> sStructureKeys;
+
+std::string TrimmedRight(const std::string& s) {
+  size_t n = s.size();
+  while (n > 0 && s[n - 1] == ' ') --n;
+  return s.substr(0, n);
+}
+
+std::string Stripped(const std::string& s) {
+  size_t b = 0;
+  size_t e = s.size();
+  while (b < e && s[b] == ' ') ++b;
+  while (e > b && s[e - 1] == ' ') --e;
+  return s.substr(b, e - b);
+}
+
+std::string WithoutBlanks(const std::string& s) {
+  std::string out;
+  for (char c : s) {
+    if (c != ' ') out += c;
+  }
+  return out;
+}
+
+// A column name that may be written into statement text as it is.
+bool IsPlainColumnName(const std::string& name) {
+  if (name.empty()) return false;
+  for (unsigned char c : name) {
+    if (!std::isalnum(c) && c != '_' && c != '$' && c != '#') return false;
+  }
+  return true;
+}
+
+bool IsEntityTable(const KelUnicodeString& table) { return WithoutBlanks(table) == kMmlMmlEntity; }
+
+// "$COID=X'..' AND $COMPID=X'..'", or the entity columns for "MML_ENTITY".
+KelUnicodeString IdentityCondition(const ObjectKey& key) {
+  if (IsEntityTable(key.table)) {
+    return MmlSqlIdentityCondition(kMmlColObjectCoid, key.coid, kMmlColObjectCompid, key.compid);
+  }
+  return MmlSqlIdentityCondition(kMmlColCoid, key.coid, kMmlColCompid, key.compid);
+}
+
+// "SELECT " columns " FROM $VS_" env "." table " WHERE " identity ";"
+KelUnicodeString ObjectStatement(const KelUnicodeString& columns, const ObjectKey& key) {
+  return MmlSqlSelectFrom(columns, key.environment, TrimmedRight(key.table)) + kMmlSqlWhere +
+         IdentityCondition(key) + kMmlSqlEnd;
+}
+
+// Drops the last six characters and appends "000000"; a text shorter than
+// six characters is kept whole, an empty one stays empty.
+KelUnicodeString NormalisedTimestamp(const KelUnicodeString& text) {
+  if (text.size() < kMmlTsZeros.size()) return text;
+  return text.substr(0, text.size() - kMmlTsZeros.size()) + kMmlTsZeros;
+}
+
+// The index of the entry, created when absent.
+int Entry(const KelUnicodeString& environment, const KelUnicodeString& table, const KelId& coid,
+          const KelId& compid) {
+  return KelLnkDataManager::LocateObject(environment, table, coid, compid, 1);
+}
+
+ObjectEntry& At(int index) { return spObject[static_cast<size_t>(index)]; }
+
+void CacheExistence(int index) {
+  if (At(index).existenceKnown) return;
+  KelPSNTrace trace("KelLnkDataManager::DoesObjectExist", 17, 0);
+  const KelUnicodeString statement = ObjectStatement(kMmlSqlStar, At(index).key);
+  int rc = 0;
+  KelDMSelect select(statement, rc);
+  int exists = (rc == 0 && select.GetSelectCount() > 0) ? 1 : 0;
+  ObjectEntry& entry = At(index);
+  entry.existenceKnown = 1;
+  entry.exists = exists;
+  if (trace.LevelIsActive()) {
+    trace.Write("SQL: \"" + statement + "\"");
+    trace.Write(std::string("return ") + (exists ? "YES" : "NO"));
+  }
+}
+
+void CacheTimestamp(int index) {
+  if (At(index).timestampKnown) return;
+  KelPSNTrace trace("KelLnkDataManager::GetObjectTimestamp", 17, 0);
+  const ObjectKey& key = At(index).key;
+  // Entities keep their date in "TS".
+  const KelUnicodeString column = IsEntityTable(key.table) ? kMmlColTs : kMmlColLastmod;
+  const KelUnicodeString statement = ObjectStatement(column, key);
+  int rc = 0;
+  KelDMSelect select(statement, rc);
+  ObjectEntry& entry = At(index);
+  bool found = rc == 0 && select.GetSelectCount() > 0;
+  if (found) {
+    KelDMListResultLine line;
+    select.GetSelectResult(line);
+    entry.timestamp = NormalisedTimestamp(line.Value(1, 1));
+  } else {
+    entry.timestamp.clear();
+  }
+  entry.timestampKnown = 1;
+  entry.existenceKnown = 1;
+  entry.exists = found ? 1 : 0;
+  if (trace.LevelIsActive()) {
+    trace.Write("SQL: \"" + statement + "\"");
+    trace.Write("return \"" + entry.timestamp + "\"");
+  }
+}
+
+void CacheName(int index) {
+  if (At(index).nameKnown) return;
+  const ObjectKey key = At(index).key;
+  KelDMInstance instance(kMmlKelcon, key.environment, key.table, key.coid, key.compid);
+  KelUnicodeString name = instance.GetNameInstance(0, 1, kNameSeparator, "$BOM_NAVIG");
+  ObjectEntry& entry = At(index);
+  entry.name = name.empty() ? kMmlUnknownName : name;
+  entry.nameKnown = 1;
+}
+
+void CacheLock(int index) {
+  if (At(index).lockKnown) return;
+  KelPSNTrace trace("KelLnkDataManager::GetObjectLockS", 17, 0);
+  const ObjectKey key = At(index).key;
+  KelDMInstance instance(kMmlKelcon, key.environment, key.table, key.coid, key.compid);
+  std::vector<KelDMLock> locks;
+  int rc = instance.GetLocks(locks);
+  KelListValKelUnicodeString lines;
+  if (rc == 0) {
+    for (const KelDMLock& lock : locks) lines.push_back("LOCK " + lock.lockType + kMmlBlank + lock.responsible);
+  } else if (trace.LevelIsActive()) {
+    trace.Write("locks cannot be read, error " + std::to_string(rc));
+  }
+  if (lines.empty()) lines.push_back("NO LOCK");
+  ObjectEntry& entry = At(index);
+  entry.lock = std::move(lines);
+  entry.lockKnown = 1;
+}
+
+void CacheIdentificators(int index) {
+  if (At(index).identificatorsKnown) return;
+  KelPSNTrace trace("KelLnkDataManager::GetObjectIdentificators", 17, 0);
+  const ObjectKey key = At(index).key;
+  KelListValKelUnicodeString fields = KelLnkDataManager::GetIdentificatorFields(key.environment, key.table);
+  KelListValKelUnicodeString values;
+  bool usable = !fields.empty();
+  for (const auto& field : fields) usable = usable && IsPlainColumnName(field);
+  if (usable) {
+    // A row comes back only when the object exists: no separate existence query.
+    const KelUnicodeString statement = ObjectStatement(MmlSqlColumnList(fields), key);
+    int rc = 0;
+    KelDMSelect select(statement, rc);
+    if (trace.LevelIsActive()) trace.Write("SQL: \"" + statement + "\" return " + std::to_string(rc));
+    if (rc == 0 && !At(index).existenceKnown) {
+      At(index).existenceKnown = 1;
+      At(index).exists = select.GetSelectCount() > 0 ? 1 : 0;
+    }
+    if (rc == 0 && select.GetSelectCount() > 0) {
+      KelDMListResultLine line;
+      select.GetSelectResult(line);
+      for (int c = 1; c <= static_cast<int>(fields.size()); ++c) values.push_back(Stripped(line.Value(1, c)));
+    }
+  } else if (!fields.empty() && trace.LevelIsActive()) {
+    trace.Write("no identification values");
+  }
+  if (values.empty()) values.push_back(kMmlUnknownName);
+  ObjectEntry& entry = At(index);
+  entry.identificators = std::move(values);
+  entry.identificatorsKnown = 1;
+}
+
+// CacheLatest.
+void CacheLatest(int index) {
+  if (At(index).latestKnown) return;
+  KelPSNTrace trace("KelLnkDataManager::CacheLatest", 17, 0);
+  CacheExistence(index);
+  const ObjectKey key = At(index).key;
+  int isLatest = 1;
+  KelDMInstance latest;
+  if (At(index).exists) {
+    KelDMInstance instance(kMmlKelcon, key.environment, key.table, key.coid, key.compid);
+    int rc = instance.GetLastRevision(latest);
+    if (rc != 0) {
+      if (trace.LevelIsActive()) trace.Write("last revision cannot be read, error " + std::to_string(rc));
+    } else if (!(latest == instance)) {
+      isLatest = 0;
+    }
+  }
+  ObjectEntry& entry = At(index);
+  entry.latestKnown = 1;
+  entry.isLatest = isLatest;
+  if (isLatest) {
+    entry.latestEnvironment = key.environment;
+    entry.latestTable = key.table;
+    entry.latestCoid = key.coid;
+    entry.latestCompid = key.compid;
+  } else {
+    entry.latestEnvironment = latest.GetEnvironment();
+    entry.latestTable = latest.GetTable();
+    entry.latestCoid = latest.Coid();
+    entry.latestCompid = latest.Compid();
+  }
+}
+
+std::string StructureKey(const KelDMInstance& instance) {
+  return instance.GetEnvironment() + '\n' + TrimmedRight(instance.GetTable()) + '\n' + instance.GetXCoid() +
+         instance.GetXCompid();
+}
+
+}  // namespace
+
+// ---- Cache entries ----
+
+int KelLnkDataManager::LocateObject(const KelUnicodeString& environment, const KelUnicodeString& table,
+                                    const KelId& coid, const KelId& compid, int create) {
+  ObjectKey key{environment, table, coid, compid};
+  auto it = sObjectIndex.find(key);
+  if (it != sObjectIndex.end()) return it->second;
+  if (create == 0) return -1;
+  int index = static_cast<int>(spObject.size());
+  ObjectEntry entry;
+  entry.key = key;
+  spObject.push_back(std::move(entry));
+  sObjectIndex.emplace(std::move(key), index);
+  return index;
+}
+
+int KelLnkDataManager::LocateObject(const KelUnicodeString& environment, const KelUnicodeString& table,
+                                    double coid, double compid, int create) {
+  return LocateObject(environment, table, KelId::FromDouble(coid), KelId::FromDouble(compid), create);
+}
+
+int KelLnkDataManager::LocateObject(const KelDMInstance& instance, int create) {
+  return LocateObject(instance.GetEnvironment(), instance.GetTable(), instance.Coid(), instance.Compid(), create);
+}
+
+int KelLnkDataManager::ObjectCount() { return static_cast<int>(spObject.size()); }
+
+// ---- Facts ----
+
+int KelLnkDataManager::DoesObjectExist(const KelUnicodeString& environment, const KelUnicodeString& table,
+                                       const KelId& coid, const KelId& compid) {
+  int index = Entry(environment, table, coid, compid);
+  CacheExistence(index);
+  return At(index).exists;
+}
+
+int KelLnkDataManager::DoesObjectExist(const KelUnicodeString& environment, const KelUnicodeString& table,
+                                       double coid, double compid) {
+  return DoesObjectExist(environment, table, KelId::FromDouble(coid), KelId::FromDouble(compid));
+}
+
+KelUnicodeString KelLnkDataManager::GetObjectTimestamp(const KelUnicodeString& environment,
+                                                       const KelUnicodeString& table, const KelId& coid,
+                                                       const KelId& compid) {
+  int index = Entry(environment, table, coid, compid);
+  CacheTimestamp(index);
+  return At(index).timestamp;
+}
+
+KelUnicodeString KelLnkDataManager::GetObjectTimestamp(const KelUnicodeString& environment,
+                                                       const KelUnicodeString& table, double coid, double compid) {
+  return GetObjectTimestamp(environment, table, KelId::FromDouble(coid), KelId::FromDouble(compid));
+}
+
+KelUnicodeString KelLnkDataManager::GetObjectName(const KelUnicodeString& environment, const KelUnicodeString& table,
+                                                  const KelId& coid, const KelId& compid) {
+  int index = Entry(environment, table, coid, compid);
+  CacheName(index);
+  return At(index).name;
+}
+
+KelUnicodeString KelLnkDataManager::GetObjectName(const KelUnicodeString& environment, const KelUnicodeString& table,
+                                                  double coid, double compid) {
+  return GetObjectName(environment, table, KelId::FromDouble(coid), KelId::FromDouble(compid));
+}
+
+KelUnicodeString KelLnkDataManager::GetInstanceName(const KelDMInstance& instance) {
+  return GetObjectName(instance.GetEnvironment(), instance.GetTable(), instance.Coid(), instance.Compid());
+}
+
+KelListValKelUnicodeString KelLnkDataManager::GetObjectLockS(const KelUnicodeString& environment,
+                                                             const KelUnicodeString& table, const KelId& coid,
+                                                             const KelId& compid) {
+  int index = Entry(environment, table, coid, compid);
+  CacheLock(index);
+  return At(index).lock;
+}
+
+KelListValKelUnicodeString KelLnkDataManager::GetObjectLockS(const KelUnicodeString& environment,
+                                                             const KelUnicodeString& table, double coid,
+                                                             double compid) {
+  return GetObjectLockS(environment, table, KelId::FromDouble(coid), KelId::FromDouble(compid));
+}
+
+KelListValKelUnicodeString KelLnkDataManager::GetIdentificatorFields(const KelUnicodeString& environment,
+                                                                     const KelUnicodeString& table) {
+  auto key = std::make_pair(environment, table);
+  auto it = sTableIndex.find(key);
+  if (it != sTableIndex.end()) return spTable[static_cast<size_t>(it->second)].fields;
+  KelPSNTrace trace("KelLnkDataManager::GetIdentificatorFields", 17, 0);
+  const KelUnicodeString wanted = environment + kMmlSqlDot + table;
+  KelListValKelUnicodeString fields;
+  for (const KelPSNProfileTable& declared : KelPSNProfile::GetTables(environment, kIdentificationProfile)) {
+    if (TrimmedRight(declared.name) == wanted) {
+      fields = declared.columns;
+      break;
+    }
+  }
+  if (trace.LevelIsActive()) trace.Write(wanted + ": " + std::to_string(fields.size()) + " fields");
+  sTableIndex.emplace(std::move(key), static_cast<int>(spTable.size()));
+  spTable.push_back(TableEntry{environment, table, fields});
+  return fields;
+}
+
+KelListValKelUnicodeString KelLnkDataManager::GetObjectIdentificators(const KelUnicodeString& environment,
+                                                                      const KelUnicodeString& table,
+                                                                      const KelId& coid, const KelId& compid,
+                                                                      int maxLength) {
+  int index = Entry(environment, table, coid, compid);
+  CacheIdentificators(index);
+  KelListValKelUnicodeString values = At(index).identificators;
+  if (maxLength >= 0) {
+    for (auto& value : values) {
+      if (value.size() > static_cast<size_t>(maxLength)) value.resize(static_cast<size_t>(maxLength));
+    }
+  }
+  return values;
+}
+
+KelListValKelUnicodeString KelLnkDataManager::GetObjectIdentificators(const KelUnicodeString& environment,
+                                                                      const KelUnicodeString& table, double coid,
+                                                                      double compid, int maxLength) {
+  return GetObjectIdentificators(environment, table, KelId::FromDouble(coid), KelId::FromDouble(compid), maxLength);
+}
+
+int KelLnkDataManager::IsObjectLatest(const KelUnicodeString& environment, const KelUnicodeString& table,
+                                      const KelId& coid, const KelId& compid) {
+  int index = Entry(environment, table, coid, compid);
+  CacheLatest(index);
+  return At(index).isLatest;
+}
+
+int KelLnkDataManager::IsObjectLatest(const KelUnicodeString& environment, const KelUnicodeString& table,
+                                      double coid, double compid) {
+  return IsObjectLatest(environment, table, KelId::FromDouble(coid), KelId::FromDouble(compid));
+}
+
+KelDMInstance KelLnkDataManager::GetObjectLatestInstance(const KelUnicodeString& environment,
+                                                         const KelUnicodeString& table, const KelId& coid,
+                                                         const KelId& compid) {
+  int index = Entry(environment, table, coid, compid);
+  CacheLatest(index);
+  const ObjectEntry& entry = At(index);
+  return KelDMInstance(kMmlKelcon, entry.latestEnvironment, entry.latestTable, entry.latestCoid,
+                       entry.latestCompid);
+}
+
+KelDMInstance KelLnkDataManager::GetObjectLatestInstance(const KelUnicodeString& environment,
+                                                         const KelUnicodeString& table, double coid,
+                                                         double compid) {
+  return GetObjectLatestInstance(environment, table, KelId::FromDouble(coid), KelId::FromDouble(compid));
+}
+
+KelUnicodeString KelLnkDataManager::GetObjectLatestTimestamp(const KelUnicodeString& environment,
+                                                             const KelUnicodeString& table, const KelId& coid,
+                                                             const KelId& compid) {
+  KelDMInstance latest = GetObjectLatestInstance(environment, table, coid, compid);
+  return GetObjectTimestamp(latest.GetEnvironment(), latest.GetTable(), latest.Coid(), latest.Compid());
+}
+
+KelUnicodeString KelLnkDataManager::GetObjectLatestTimestamp(const KelUnicodeString& environment,
+                                                             const KelUnicodeString& table, double coid,
+                                                             double compid) {
+  return GetObjectLatestTimestamp(environment, table, KelId::FromDouble(coid), KelId::FromDouble(compid));
+}
+
+// ---- Attributes ----
+
+void KelLnkDataManager::SetObjectAttribute(const KelUnicodeString& environment, const KelUnicodeString& table,
+                                           const KelId& coid, const KelId& compid, const KelUnicodeString& name,
+                                           const KelUnicodeString& value) {
+  ObjectEntry& entry = At(Entry(environment, table, coid, compid));
+  for (size_t i = 0; i < entry.attributeNames.size(); ++i) {
+    if (entry.attributeNames[i] == name) {
+      entry.attributeValues[i] = value;
+      return;
+    }
+  }
+  entry.attributeNames.push_back(name);
+  entry.attributeValues.push_back(value);
+}
+
+void KelLnkDataManager::SetObjectAttribute(const KelUnicodeString& environment, const KelUnicodeString& table,
+                                           double coid, double compid, const KelUnicodeString& name,
+                                           const KelUnicodeString& value) {
+  SetObjectAttribute(environment, table, KelId::FromDouble(coid), KelId::FromDouble(compid), name, value);
+}
+
+KelUnicodeString KelLnkDataManager::GetObjectAttribute(const KelUnicodeString& environment,
+                                                       const KelUnicodeString& table, const KelId& coid,
+                                                       const KelId& compid, const KelUnicodeString& name) {
+  int index = LocateObject(environment, table, coid, compid, 0);
+  if (index < 0) return KelUnicodeString();
+  const ObjectEntry& entry = At(index);
+  for (size_t i = 0; i < entry.attributeNames.size(); ++i) {
+    if (entry.attributeNames[i] == name) return entry.attributeValues[i];
+  }
+  return KelUnicodeString();
+}
+
+KelUnicodeString KelLnkDataManager::GetObjectAttribute(const KelUnicodeString& environment,
+                                                       const KelUnicodeString& table, double coid, double compid,
+                                                       const KelUnicodeString& name) {
+  return GetObjectAttribute(environment, table, KelId::FromDouble(coid), KelId::FromDouble(compid), name);
+}
+
+KelDMInstance KelLnkDataManager::GetObjectInstance(const KelUnicodeString& environment, const KelUnicodeString& table,
+                                                   const KelId& coid, const KelId& compid) {
+  return KelDMInstance(kMmlKelcon, environment, table, coid, compid);
+}
+
+KelDMInstance KelLnkDataManager::GetObjectInstance(const KelUnicodeString& environment, const KelUnicodeString& table,
+                                                   double coid, double compid) {
+  return GetObjectInstance(environment, table, KelId::FromDouble(coid), KelId::FromDouble(compid));
+}
+
+// ---- Clearing ----
+
+void KelLnkDataManager::Uncache() {
+  MML_TRACE("KelLnkDataManager::Uncache");
+  spObject.clear();
+  sObjectIndex.clear();
+  spTable.clear();
+  sTableIndex.clear();
+}
+
+void KelLnkDataManager::UncacheInstance(const KelDMInstance& instance) {
+  MML_TRACE("KelLnkDataManager::UncacheInstance");
+  int index = LocateObject(instance, 0);
+  if (index >= 0) At(index).ForgetFacts();
+}
+
+// ---- Structure ----
+
+int KelLnkDataManager::IsInStructure(const KelDMInstance& instance) {
+  return sStructureKeys.count(StructureKey(instance)) > 0 ? 1 : 0;
+}
+
+const KelListValKelDMInstance& KelLnkDataManager::GetStructure() { return _sStructure; }
+
+void KelLnkDataManager::ClearStructure() {
+  _sStructure.clear();
+  sStructureKeys.clear();
+}
+
+void KelLnkDataManager::AddToStructure(const KelDMInstance& instance) {
+  _sStructure.push_back(instance);
+  sStructureKeys.insert(StructureKey(instance));
+}
