@@ -23,8 +23,13 @@ class KelDMSession {
   static bool IsOpen();
   static const std::string& Url();
 
-  // The main connection, or null when no session is open.
+  // The main connection, or null when no session is open. The same object
+  // serves every session of the process: a pointer kept by the module stays
+  // valid when the session is reopened on another database.
   static KelDbConnection* Main();
+  // Counts the sessions opened so far; connections made on the session's
+  // address compare it to notice that the database changed.
+  static uint64_t Generation();
   // A new connection object on the session's address, not yet open.
   static std::unique_ptr<KelDbConnection> NewConnection(const std::string& name);
 };

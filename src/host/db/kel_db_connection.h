@@ -91,8 +91,15 @@ class KelDbConnection {
   virtual int RunNative(const std::string& sql, KelDbResult* result) = 0;
 
   void SetLastError(std::string text) { lastError_ = std::move(text); }
+  // Forgets translations and the open transaction (the engine underneath changed).
+  void ResetState() {
+    translations_.clear();
+    inTransaction_ = false;
+  }
 
  private:
+  friend class KelDbSessionConnection;
+
   std::string name_;
   std::string url_;
   std::string lastError_;

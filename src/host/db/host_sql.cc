@@ -1,0 +1,229 @@
+#include "host/db/host_sql.h"
+
+#include <cctype>
+
+namespace {
+
+bool IsPlainNameChar(char c) {
+  return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '$' || c == '#' || c == '-' || c == '.';
+}
+
+bool IsWordChar(char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; }
+
+std::string DoubleQuoted(std::string_view name) {
+  std::string out = "\"";
+  for (char c : name) {
+    if (c == '"') out.push_back('"');
+    out.push_back(c);
+  }
+  out.push_back('"');
+  return out;
+}
+
+}  // namespace
+
+std::string EscapeSqlText(std::string_view text) {
+  std::string out;
+  out.reserve(text.size() + 2);
+  for (char c : text) {
+    if (c == '\'') out.push_back('\'');
+    out.push_back(c);
+  }
+  return out;
+}
+
+std::string QuoteSqlText(std::string_view text) { return "'" + EscapeSqlText(text) + "'"; }
+
+std::string HostTableNameAfterPrefix(std::string_view env, std::string_view table) {
+  std::string name;
+  name.reserve(env.size() + table.size() + 1);
+  name.append(env);
+  name.push_back('.');
+  name.append(table);
+  bool plain = !name.empty();
+  for (char c : name)
+    if (!IsPlainNameChar(c)) plain = false;
+  return plain ? name : DoubleQuoted(name);
+}
+
+std::string QuoteHostTableName(std::string_view env, std::string_view table) {
+  return "$VS_" + HostTableNameAfterPrefix(env, table);
+}
+
+HostSqlTranslation TranslateHostSql(std::string_view in, KelDbEngine engine) {
+  HostSqlTranslation t;
+  std::string& out = t.sql;
+  out.reserve(in.size() + 32);
+  size_t i = 0;
+  const size_t n = in.size();
+  auto fail = [&](const std::string& why) {
+    t.ok = false;
+    t.error = why;
+    return t;
+  };
+  while (i < n) {
+    char c = in[i];
+    // Text literal, copied as it is.
+    if (c == '\'') {
+      size_t j = i + 1;
+      while (true) {
+        if (j >= n) return fail("a text literal is not closed");
+        if (in[j] == '\'') {
+          if (j + 1 < n && in[j + 1] == '\'') {
+            j += 2;
+            continue;
+          }
+          break;
+        }
+        ++j;
+      }
+      out.append(in.substr(i, j + 1 - i));
+      i = j + 1;
+      continue;
+    }
+    // Quoted name, copied as it is.
+    if (c == '"') {
+      size_t j = i + 1;
+      while (true) {
+        if (j >= n) return fail("a quoted name is not closed");
+        if (in[j] == '"') {
+          if (j + 1 < n && in[j + 1] == '"') {
+            j += 2;
+            continue;
+          }
+          break;
+        }
+        ++j;
+      }
+      out.append(in.substr(i, j + 1 - i));
+      i = j + 1;
+      continue;
+    }
+    // Comment to the end of the line.
+    if (c == '-' && i + 1 < n && in[i + 1] == '-') {
+      while (i < n && in[i] != '\n') ++i;
+      continue;
+    }
+    // Binary literal X'...'.
+    if ((c == 'X' || c == 'x') && i + 1 < n && in[i + 1] == '\'' && (i == 0 || !IsWordChar(in[i - 1]))) {
+      size_t j = i + 2;
+      while (j < n && in[j] != '\'') {
+        if (!std::isxdigit(static_cast<unsigned char>(in[j]))) return fail("a binary literal holds a character that is not a hexadecimal digit");
+        ++j;
+      }
+      if (j >= n) return fail("a binary literal is not closed");
+      std::string_view digits = in.substr(i + 2, j - i - 2);
+      if (digits.size() % 2 != 0) return fail("a binary literal has an odd number of digits");
+      if (engine == KelDbEngine::kSqlite) {
+        out.append("X'").append(digits).append("'");
+      } else {
+        out.append("'\\x").append(digits).append("'::bytea");
+      }
+      i = j + 1;
+      continue;
+    }
+    if (c == '$' && (i == 0 || !IsWordChar(in[i - 1]))) {
+      // Table of an environment.
+      if (in.compare(i, 4, "$VS_") == 0) {
+        size_t j = i + 4;
+        if (j < n && in[j] == '"') {
+          size_t k = j + 1;
+          std::string name;
+          while (true) {
+            if (k >= n) return fail("a quoted table name is not closed");
+            if (in[k] == '"') {
+              if (k + 1 < n && in[k + 1] == '"') {
+                name.push_back('"');
+                k += 2;
+                continue;
+              }
+              break;
+            }
+            name.push_back(in[k++]);
+          }
+          out.append(DoubleQuoted(name));
+          i = k + 1;
+        } else {
+          size_t k = j;
+          while (k < n && IsPlainNameChar(in[k])) ++k;
+          // A trailing '.' belongs to the statement, not to the name.
+          while (k > j && in[k - 1] == '.') --k;
+          if (k == j) return fail("\"$VS_\" is not followed by a table name");
+          out.append(DoubleQuoted(in.substr(j, k - j)));
+          i = k;
+        }
+        continue;
+      }
+      // A column "$NAME".
+      size_t j = i + 1;
+      while (j < n && IsWordChar(in[j])) ++j;
+      if (j > i + 1) {
+        out.append(DoubleQuoted(in.substr(i, j - i)));
+        i = j;
+        continue;
+      }
+    }
+    if (c == '?') {
+      ++t.markers;
+      if (engine == KelDbEngine::kSqlite) {
+        out.push_back('?');
+      } else {
+        out.push_back('$');
+        out.append(std::to_string(t.markers));
+      }
+      ++i;
+      continue;
+    }
+    out.push_back(c);
+    ++i;
+  }
+  return t;
+}
+
+std::vector<std::string> SplitHostScript(std::string_view script) {
+  std::vector<std::string> statements;
+  std::string current;
+  size_t i = 0;
+  const size_t n = script.size();
+  auto flush = [&]() {
+    size_t a = current.find_first_not_of(" \t\r\n");
+    if (a != std::string::npos) {
+      size_t b = current.find_last_not_of(" \t\r\n");
+      statements.push_back(current.substr(a, b - a + 1));
+    }
+    current.clear();
+  };
+  while (i < n) {
+    char c = script[i];
+    if (c == '\'' || c == '"') {
+      size_t j = i + 1;
+      while (j < n) {
+        if (script[j] == c) {
+          if (j + 1 < n && script[j + 1] == c) {
+            j += 2;
+            continue;
+          }
+          break;
+        }
+        ++j;
+      }
+      size_t end = j < n ? j + 1 : n;
+      current.append(script.substr(i, end - i));
+      i = end;
+      continue;
+    }
+    if (c == '-' && i + 1 < n && script[i + 1] == '-') {
+      while (i < n && script[i] != '\n') ++i;
+      continue;
+    }
+    if (c == ';') {
+      flush();
+      ++i;
+      continue;
+    }
+    current.push_back(c);
+    ++i;
+  }
+  flush();
+  return statements;
+}

@@ -1,0 +1,109 @@
+#include "host/db/kel_db_connection.h"
+
+#include <cctype>
+
+#include "host/kel_dm_ier_message.h"
+
+namespace {
+// True when the statement creates, drops or alters a table or an index.
+bool ChangesCatalogue(std::string_view sql) {
+  size_t i = 0;
+  while (i < sql.size() && (sql[i] == ' ' || sql[i] == '\n' || sql[i] == '\t' || sql[i] == '\r')) ++i;
+  auto startsWith = [&](const char* word) {
+    size_t n = std::char_traits<char>::length(word);
+    if (sql.size() - i < n) return false;
+    for (size_t k = 0; k < n; ++k)
+      if (std::toupper(static_cast<unsigned char>(sql[i + k])) != word[k]) return false;
+    return true;
+  };
+  return startsWith("CREATE") || startsWith("DROP") || startsWith("ALTER");
+}
+}  // namespace
+
+void KelDbConnection::Open(const char*) {
+  if (TryOpen() != 0) throw KelDbInternalError(KelDbInternalError::kCannotConnect, LastError());
+}
+
+int KelDbConnection::TryOpen() {
+  if (IsOpenImpl()) return 0;
+  return OpenImpl();
+}
+
+int KelDbConnection::Execute(std::string_view hostSql, const std::vector<KelDbValue>& binds, KelDbResult* result) {
+  if (result) *result = KelDbResult();
+  if (!IsOpenImpl()) {
+    int rc = OpenImpl();
+    if (rc != 0) return rc;
+  }
+  ++statementCount_;
+  if (observer_) observer_(hostSql);
+  auto it = translations_.find(std::string(hostSql));
+  if (it == translations_.end()) {
+    it = translations_.emplace(std::string(hostSql), TranslateHostSql(hostSql, Engine())).first;
+  }
+  const HostSqlTranslation& t = it->second;
+  if (!t.ok) {
+    SetLastError(t.error + ": " + std::string(hostSql));
+    return kel_ier::kDbBadStatement;
+  }
+  if (static_cast<int>(binds.size()) != t.markers) {
+    SetLastError("the statement has " + std::to_string(t.markers) + " markers but " + std::to_string(binds.size()) +
+                 " values were bound: " + std::string(hostSql));
+    return kel_ier::kDbBadStatement;
+  }
+  if (ChangesCatalogue(hostSql)) {
+    TouchCatalogue();
+    return RunNative(t.sql, result);
+  }
+  return RunPrepared(t.sql, binds, result);
+}
+
+int KelDbConnection::ExecuteNative(const std::string& sql, KelDbResult* result) {
+  if (result) *result = KelDbResult();
+  if (!IsOpenImpl()) {
+    int rc = OpenImpl();
+    if (rc != 0) return rc;
+  }
+  ++statementCount_;
+  if (observer_) observer_(sql);
+  if (ChangesCatalogue(sql)) TouchCatalogue();
+  return RunNative(sql, result);
+}
+
+int KelDbConnection::Begin() {
+  if (inTransaction_) return 0;
+  int rc = ExecuteNative("BEGIN");
+  if (rc == 0) inTransaction_ = true;
+  return rc == 0 ? 0 : kel_ier::kDbTransaction;
+}
+
+int KelDbConnection::Commit() {
+  if (!inTransaction_) return 0;
+  int rc = ExecuteNative("COMMIT");
+  if (rc != 0) {
+    // A failed commit leaves nothing half-done: undo what the transaction held.
+    ExecuteNative("ROLLBACK");
+  }
+  inTransaction_ = false;
+  return rc == 0 ? 0 : kel_ier::kDbTransaction;
+}
+
+int KelDbConnection::Rollback() {
+  if (!inTransaction_) return 0;
+  int rc = ExecuteNative("ROLLBACK");
+  inTransaction_ = false;
+  return rc == 0 ? 0 : kel_ier::kDbTransaction;
+}
+
+bool KelDbIsPostgresUrl(const std::string& url) {
+  return url.rfind("postgresql://", 0) == 0 || url.rfind("postgres://", 0) == 0;
+}
+
+std::unique_ptr<KelDbConnection> KelDbMakeSqliteConnection(const std::string& name, const std::string& path,
+                                                           bool create);
+std::unique_ptr<KelDbConnection> KelDbMakePostgresConnection(const std::string& name, const std::string& url);
+
+std::unique_ptr<KelDbConnection> KelDbMakeConnection(const std::string& name, const std::string& url, bool create) {
+  if (KelDbIsPostgresUrl(url)) return KelDbMakePostgresConnection(name, url);
+  return KelDbMakeSqliteConnection(name, url, create);
+}

@@ -1,0 +1,211 @@
+// The PostgreSQL engine, through libpq.
+#include <libpq-fe.h>
+
+#include <cstring>
+#include <unordered_map>
+
+#include "host/db/kel_db_connection.h"
+#include "host/kel_dm_ier_message.h"
+
+namespace {
+
+// Type oids of the values we convert.
+constexpr Oid kBoolOid = 16;
+constexpr Oid kByteaOid = 17;
+constexpr Oid kInt8Oid = 20;
+constexpr Oid kInt2Oid = 21;
+constexpr Oid kInt4Oid = 23;
+constexpr Oid kFloat4Oid = 700;
+constexpr Oid kFloat8Oid = 701;
+constexpr Oid kNumericOid = 1700;
+constexpr Oid kTimestampOid = 1114;
+constexpr Oid kTimestampTzOid = 1184;
+
+int HexValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return 0;
+}
+
+KelDbBinary DecodeBytea(const char* text, int length) {
+  // Hex output format: "\x" followed by two digits per byte.
+  if (length >= 2 && text[0] == '\\' && text[1] == 'x') {
+    std::vector<uint8_t> bytes;
+    bytes.reserve((length - 2) / 2);
+    for (int i = 2; i + 1 < length; i += 2) bytes.push_back(static_cast<uint8_t>(HexValue(text[i]) * 16 + HexValue(text[i + 1])));
+    return KelDbBinary(bytes.data(), bytes.size());
+  }
+  size_t size = 0;
+  unsigned char* raw = PQunescapeBytea(reinterpret_cast<const unsigned char*>(text), &size);
+  KelDbBinary b(raw, size);
+  PQfreemem(raw);
+  return b;
+}
+
+int CodeOfState(const char* state) {
+  if (state && std::strncmp(state, "23", 2) == 0) return kel_ier::kDbConstraint;
+  if (state && std::strncmp(state, "42", 2) == 0) return kel_ier::kDbBadStatement;
+  if (state && std::strncmp(state, "08", 2) == 0) return kel_ier::kDbCannotOpen;
+  return kel_ier::kDbExecution;
+}
+
+class PostgresConnection : public KelDbConnection {
+ public:
+  PostgresConnection(const std::string& name, const std::string& url) : KelDbConnection(name, url) {}
+  ~PostgresConnection() override {
+    if (conn_) PQfinish(conn_);
+  }
+
+  KelDbEngine Engine() const override { return KelDbEngine::kPostgres; }
+
+  int ListTables(std::vector<std::string>* names) override {
+    KelDbResult r;
+    int rc = ExecuteNative(
+        "SELECT tablename FROM pg_catalog.pg_tables WHERE schemaname = current_schema() ORDER BY tablename", &r);
+    if (rc != 0) return rc;
+    names->clear();
+    for (auto& row : r.rows) names->push_back(row[0].AsText());
+    return 0;
+  }
+
+ protected:
+  int OpenImpl() override {
+    if (conn_) PQfinish(conn_);
+    prepared_.clear();
+    conn_ = PQconnectdb(Url().c_str());
+    if (!conn_ || PQstatus(conn_) != CONNECTION_OK) {
+      std::string why = conn_ ? PQerrorMessage(conn_) : "out of memory";
+      while (!why.empty() && (why.back() == '\n' || why.back() == ' ')) why.pop_back();
+      for (char& c : why)
+        if (c == '\n') c = ' ';
+      SetLastError("cannot reach the database server " + Url() + ": " + why);
+      if (conn_) PQfinish(conn_);
+      conn_ = nullptr;
+      return kel_ier::kDbCannotOpen;
+    }
+    PQsetNoticeProcessor(conn_, [](void*, const char*) {}, nullptr);
+    PGresult* r = PQexec(conn_, "SET client_min_messages TO warning; SET datestyle TO ISO;");
+    PQclear(r);
+    return 0;
+  }
+
+  bool IsOpenImpl() const override { return conn_ != nullptr && PQstatus(conn_) == CONNECTION_OK; }
+
+  int RunPrepared(const std::string& sql, const std::vector<KelDbValue>& binds, KelDbResult* result) override {
+    auto it = prepared_.find(sql);
+    if (it == prepared_.end()) {
+      std::string name = "s" + std::to_string(prepared_.size() + 1);
+      PGresult* r = PQprepare(conn_, name.c_str(), sql.c_str(), 0, nullptr);
+      if (PQresultStatus(r) != PGRES_COMMAND_OK) {
+        int code = Fail(r, sql);
+        return code;
+      }
+      PQclear(r);
+      it = prepared_.emplace(sql, name).first;
+    }
+    std::vector<std::string> storage(binds.size());
+    std::vector<const char*> values(binds.size());
+    std::vector<int> lengths(binds.size());
+    std::vector<int> formats(binds.size());
+    for (size_t i = 0; i < binds.size(); ++i) {
+      const KelDbValue& v = binds[i];
+      if (v.IsNull()) {
+        values[i] = nullptr;
+        continue;
+      }
+      if (v.Type() == KelDbType::kBinary) {
+        KelDbBinary binary = v.AsBinary();
+        storage[i].assign(binary.Bytes().begin(), binary.Bytes().end());
+        formats[i] = 1;
+      } else {
+        storage[i] = v.AsText();
+        formats[i] = 0;
+      }
+      values[i] = storage[i].data();
+      lengths[i] = static_cast<int>(storage[i].size());
+    }
+    PGresult* r = PQexecPrepared(conn_, it->second.c_str(), static_cast<int>(binds.size()), values.data(),
+                                 lengths.data(), formats.data(), 0);
+    return Collect(r, sql, result);
+  }
+
+  int RunNative(const std::string& sql, KelDbResult* result) override {
+    PGresult* r = PQexec(conn_, sql.c_str());
+    return Collect(r, sql, result);
+  }
+
+ private:
+  int Fail(PGresult* r, const std::string& sql) {
+    const char* state = r ? PQresultErrorField(r, PG_DIAG_SQLSTATE) : nullptr;
+    std::string why = r ? PQresultErrorMessage(r) : PQerrorMessage(conn_);
+    while (!why.empty() && (why.back() == '\n' || why.back() == ' ')) why.pop_back();
+    for (char& c : why)
+      if (c == '\n') c = ' ';
+    SetLastError(why + ": " + sql);
+    int code = CodeOfState(state);
+    if (PQstatus(conn_) != CONNECTION_OK) code = kel_ier::kDbCannotOpen;
+    if (r) PQclear(r);
+    return code;
+  }
+
+  int Collect(PGresult* r, const std::string& sql, KelDbResult* result) {
+    ExecStatusType status = PQresultStatus(r);
+    if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) return Fail(r, sql);
+    if (result) {
+      int columns = PQnfields(r);
+      int rows = PQntuples(r);
+      result->columns.clear();
+      result->types.clear();
+      std::vector<Oid> oids(columns);
+      for (int c = 0; c < columns; ++c) {
+        result->columns.push_back(PQfname(r, c));
+        oids[c] = PQftype(r, c);
+        result->types.push_back(KelDbType::kNull);
+      }
+      result->rows.reserve(rows);
+      for (int i = 0; i < rows; ++i) {
+        std::vector<KelDbValue> row;
+        row.reserve(columns);
+        for (int c = 0; c < columns; ++c) {
+          KelDbValue v;
+          if (!PQgetisnull(r, i, c)) {
+            const char* text = PQgetvalue(r, i, c);
+            int length = PQgetlength(r, i, c);
+            switch (oids[c]) {
+              case kByteaOid: v = KelDbValue::Binary(DecodeBytea(text, length)); break;
+              case kInt2Oid:
+              case kInt4Oid:
+              case kInt8Oid: v = KelDbValue::Integer(std::strtoll(text, nullptr, 10)); break;
+              case kFloat4Oid:
+              case kFloat8Oid:
+              case kNumericOid: v = KelDbValue::Real(std::strtod(text, nullptr)); break;
+              case kBoolOid: v = KelDbValue::Integer(text[0] == 't' ? 1 : 0); break;
+              case kTimestampOid:
+              case kTimestampTzOid:
+                v = KelDbValue::Text(NormaliseTimestampText(std::string(text, length)), KelDbType::kTimestamp);
+                break;
+              default: v = KelDbValue::Text(std::string(text, length));
+            }
+          }
+          if (result->types[c] == KelDbType::kNull) result->types[c] = v.Type();
+          row.push_back(std::move(v));
+        }
+        result->rows.push_back(std::move(row));
+      }
+      const char* tuples = PQcmdTuples(r);
+      result->changes = (tuples && *tuples) ? std::strtoll(tuples, nullptr, 10) : 0;
+    }
+    PQclear(r);
+    return 0;
+  }
+
+  PGconn* conn_ = nullptr;
+  std::unordered_map<std::string, std::string> prepared_;
+};
+
+}  // namespace
+
+std::unique_ptr<KelDbConnection> KelDbMakePostgresConnection(const std::string& name, const std::string& url) {
+  return std::make_unique<PostgresConnection>(name, url);
+}

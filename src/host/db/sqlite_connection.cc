@@ -1,0 +1,199 @@
+// The SQLite engine: a database file.
+#include <sqlite3.h>
+
+#include <unordered_map>
+
+#include "host/db/kel_db_connection.h"
+#include "host/kel_dm_ier_message.h"
+
+namespace {
+
+int CodeOf(int sqliteCode) {
+  switch (sqliteCode & 0xFF) {
+    case SQLITE_CONSTRAINT: return kel_ier::kDbConstraint;
+    case SQLITE_CANTOPEN:
+    case SQLITE_NOTADB: return kel_ier::kDbCannotOpen;
+    default: return kel_ier::kDbExecution;
+  }
+}
+
+// CHR(n): the character of code n, so that identifiers can be rebuilt from
+// their bytes in statement text on every engine.
+void ChrFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  int code = sqlite3_value_int(argv[0]);
+  unsigned char byte = static_cast<unsigned char>(code & 0xFF);
+  sqlite3_result_blob(ctx, &byte, 1, SQLITE_TRANSIENT);
+}
+
+class SqliteConnection : public KelDbConnection {
+ public:
+  SqliteConnection(const std::string& name, const std::string& path, bool create)
+      : KelDbConnection(name, path), create_(create) {}
+  ~SqliteConnection() override { CloseAll(); }
+
+  KelDbEngine Engine() const override { return KelDbEngine::kSqlite; }
+
+  int ListTables(std::vector<std::string>* names) override {
+    KelDbResult r;
+    int rc = ExecuteNative("SELECT name FROM sqlite_master WHERE type='table' ORDER BY name", &r);
+    if (rc != 0) return rc;
+    names->clear();
+    for (auto& row : r.rows) names->push_back(row[0].AsText());
+    return 0;
+  }
+
+ protected:
+  int OpenImpl() override {
+    CloseAll();
+    int flags = SQLITE_OPEN_READWRITE | (create_ ? SQLITE_OPEN_CREATE : 0);
+    int rc = sqlite3_open_v2(Url().c_str(), &db_, flags, nullptr);
+    if (rc != SQLITE_OK) {
+      SetLastError("cannot open the database file " + Url() + ": " + (db_ ? sqlite3_errmsg(db_) : "out of memory"));
+      CloseAll();
+      return kel_ier::kDbCannotOpen;
+    }
+    sqlite3_busy_timeout(db_, 10000);
+    sqlite3_create_function(db_, "CHR", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, ChrFunction, nullptr,
+                            nullptr);
+    // LIKE is case-sensitive on the server engine: make it so here too.
+    char* err = nullptr;
+    if (sqlite3_exec(db_, "PRAGMA case_sensitive_like=ON; PRAGMA foreign_keys=ON; PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;",
+                     nullptr, nullptr, &err) != SQLITE_OK) {
+      // The file is not a database, or cannot be written.
+      SetLastError("cannot use the database file " + Url() + ": " + (err ? err : "unknown error"));
+      sqlite3_free(err);
+      CloseAll();
+      return kel_ier::kDbCannotOpen;
+    }
+    return 0;
+  }
+
+  bool IsOpenImpl() const override { return db_ != nullptr; }
+
+  int RunPrepared(const std::string& sql, const std::vector<KelDbValue>& binds, KelDbResult* result) override {
+    sqlite3_stmt* stmt = nullptr;
+    auto it = cache_.find(sql);
+    if (it != cache_.end()) {
+      stmt = it->second;
+    } else {
+      if (sqlite3_prepare_v2(db_, sql.c_str(), static_cast<int>(sql.size()), &stmt, nullptr) != SQLITE_OK) {
+        SetLastError(std::string(sqlite3_errmsg(db_)) + ": " + sql);
+        return kel_ier::kDbBadStatement;
+      }
+      cache_.emplace(sql, stmt);
+    }
+    for (size_t i = 0; i < binds.size(); ++i) {
+      const KelDbValue& v = binds[i];
+      int idx = static_cast<int>(i + 1);
+      switch (v.Type()) {
+        case KelDbType::kNull: sqlite3_bind_null(stmt, idx); break;
+        case KelDbType::kInteger: sqlite3_bind_int64(stmt, idx, v.AsInteger()); break;
+        case KelDbType::kReal: sqlite3_bind_double(stmt, idx, v.AsReal()); break;
+        case KelDbType::kText:
+        case KelDbType::kTimestamp: {
+          std::string text = v.AsText();
+          sqlite3_bind_text(stmt, idx, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
+          break;
+        }
+        case KelDbType::kBinary: {
+          KelDbBinary b = v.AsBinary();
+          sqlite3_bind_blob(stmt, idx, b.Bytes().data(), static_cast<int>(b.Size()), SQLITE_TRANSIENT);
+          break;
+        }
+      }
+    }
+    int rc = Step(stmt, result);
+    sqlite3_reset(stmt);
+    sqlite3_clear_bindings(stmt);
+    return rc;
+  }
+
+  int RunNative(const std::string& sql, KelDbResult* result) override {
+    // Several statements may follow one another (schema creation).
+    const char* tail = sql.c_str();
+    const char* end = sql.c_str() + sql.size();
+    while (tail < end) {
+      sqlite3_stmt* stmt = nullptr;
+      const char* next = nullptr;
+      if (sqlite3_prepare_v2(db_, tail, static_cast<int>(end - tail), &stmt, &next) != SQLITE_OK) {
+        SetLastError(std::string(sqlite3_errmsg(db_)) + ": " + sql);
+        return kel_ier::kDbBadStatement;
+      }
+      if (!stmt) break;  // only blanks or comments remain
+      int rc = Step(stmt, result);
+      sqlite3_finalize(stmt);
+      if (rc != 0) return rc;
+      tail = next;
+    }
+    return 0;
+  }
+
+ private:
+  int Step(sqlite3_stmt* stmt, KelDbResult* result) {
+    int columns = sqlite3_column_count(stmt);
+    if (result && columns > 0 && result->columns.empty()) {
+      for (int c = 0; c < columns; ++c) {
+        result->columns.push_back(sqlite3_column_name(stmt, c));
+        result->types.push_back(KelDbType::kNull);
+      }
+    }
+    while (true) {
+      int rc = sqlite3_step(stmt);
+      if (rc == SQLITE_DONE) break;
+      if (rc != SQLITE_ROW) {
+        SetLastError(sqlite3_errmsg(db_));
+        return CodeOf(rc);
+      }
+      if (!result) continue;
+      std::vector<KelDbValue> row;
+      row.reserve(columns);
+      for (int c = 0; c < columns; ++c) {
+        KelDbValue v;
+        switch (sqlite3_column_type(stmt, c)) {
+          case SQLITE_NULL: break;
+          case SQLITE_INTEGER: v = KelDbValue::Integer(sqlite3_column_int64(stmt, c)); break;
+          case SQLITE_FLOAT: v = KelDbValue::Real(sqlite3_column_double(stmt, c)); break;
+          case SQLITE_BLOB: {
+            const void* p = sqlite3_column_blob(stmt, c);
+            int size = sqlite3_column_bytes(stmt, c);
+            v = KelDbValue::Binary(KelDbBinary(p, static_cast<size_t>(size)));
+            break;
+          }
+          default: {
+            const char* p = reinterpret_cast<const char*>(sqlite3_column_text(stmt, c));
+            std::string text(p ? p : "", static_cast<size_t>(sqlite3_column_bytes(stmt, c)));
+            const char* decl = sqlite3_column_decltype(stmt, c);
+            if (decl && sqlite3_stricmp(decl, "TIMESTAMP") == 0) {
+              v = KelDbValue::Text(NormaliseTimestampText(text), KelDbType::kTimestamp);
+            } else {
+              v = KelDbValue::Text(std::move(text));
+            }
+          }
+        }
+        if (result->types[c] == KelDbType::kNull) result->types[c] = v.Type();
+        row.push_back(std::move(v));
+      }
+      result->rows.push_back(std::move(row));
+    }
+    if (result) result->changes = sqlite3_changes(db_);
+    return 0;
+  }
+
+  void CloseAll() {
+    for (auto& [sql, stmt] : cache_) sqlite3_finalize(stmt);
+    cache_.clear();
+    if (db_) sqlite3_close_v2(db_);
+    db_ = nullptr;
+  }
+
+  bool create_;
+  sqlite3* db_ = nullptr;
+  std::unordered_map<std::string, sqlite3_stmt*> cache_;
+};
+
+}  // namespace
+
+std::unique_ptr<KelDbConnection> KelDbMakeSqliteConnection(const std::string& name, const std::string& path,
+                                                           bool create) {
+  return std::make_unique<SqliteConnection>(name, path, create);
+}

@@ -1,0 +1,192 @@
+#include "host/kel_dm_lnk_tools.h"
+
+#include <algorithm>
+#include <set>
+
+#include "host/db/host_sql.h"
+#include "host/kel_dm_ier_message.h"
+#include "host/kel_dm_session.h"
+
+namespace {
+
+std::string Strip(const std::string& s) {
+  size_t a = s.find_first_not_of(' ');
+  if (a == std::string::npos) return std::string();
+  size_t b = s.find_last_not_of(' ');
+  return s.substr(a, b - a + 1);
+}
+
+std::string RightTrim(const std::string& s) {
+  size_t n = s.size();
+  while (n > 0 && s[n - 1] == ' ') --n;
+  return s.substr(0, n);
+}
+
+// The environments of the catalogue, by the tables they hold; recomputed when
+// the session or the catalogue changes.
+struct EnvironmentCatalogue {
+  uint64_t generation = 0;
+  uint64_t catalogueVersion = 0;
+  bool valid = false;
+  std::vector<std::string> withExt;       // kind 1
+  std::vector<std::string> withEntities;  // kind 2
+};
+
+const EnvironmentCatalogue& Catalogue() {
+  static EnvironmentCatalogue cat;
+  KelDbConnection* conn = KelDMSession::Main();
+  if (!conn) {
+    cat = EnvironmentCatalogue();
+    return cat;
+  }
+  if (cat.valid && cat.generation == KelDMSession::Generation() && cat.catalogueVersion == conn->CatalogueVersion())
+    return cat;
+  cat = EnvironmentCatalogue();
+  std::vector<std::string> tables;
+  if (conn->ListTables(&tables) == 0) {
+    std::set<std::string> ext, entity, link;
+    for (const std::string& t : tables) {
+      size_t dot = t.rfind('.');
+      if (dot == std::string::npos || dot == 0) continue;
+      std::string env = t.substr(0, dot);
+      std::string name = t.substr(dot + 1);
+      if (name == "$EXT") ext.insert(env);
+      if (name == "MML_ENTITY") entity.insert(env);
+      if (name == "MML_LINK") link.insert(env);
+    }
+    cat.withExt.assign(ext.begin(), ext.end());
+    for (const auto& e : entity)
+      if (link.count(e)) cat.withEntities.push_back(e);
+    cat.valid = true;
+  }
+  cat.generation = KelDMSession::Generation();
+  cat.catalogueVersion = conn->CatalogueVersion();
+  return cat;
+}
+
+bool Contains(const std::vector<std::string>& list, const std::string& name) {
+  return std::find(list.begin(), list.end(), name) != list.end();
+}
+
+std::vector<KelDbValue> ObjectBinds(const KelDMInstance& i) {
+  return {KelDbValue::Text(RightTrim(i.GetTable())), KelDbValue::Id(i.Coid()), KelDbValue::Id(i.Compid())};
+}
+
+// 1 when the statement finds a row, 0 when not, -1 on error.
+int FindsRow(KelDbConnection* conn, const std::string& sql, const std::vector<KelDbValue>& binds, KelDbResult* r) {
+  int rc = conn->Execute(sql, binds, r);
+  if (rc != 0) return -1;
+  return r->rows.empty() ? 0 : 1;
+}
+
+}  // namespace
+
+KelListValKelUnicodeString KelDMLnkTools::ComputeRelationEnvironments(int kind,
+                                                                      const KelListValKelUnicodeString* filter) {
+  const EnvironmentCatalogue& cat = Catalogue();
+  const std::vector<std::string>* source = kind == 1 ? &cat.withExt : kind == 2 ? &cat.withEntities : nullptr;
+  KelListValKelUnicodeString out;
+  if (!source) return out;
+  std::vector<std::string> allowed;
+  if (filter)
+    for (const auto& f : *filter) allowed.push_back(Strip(f));
+  for (const auto& env : *source)
+    if (!filter || Contains(allowed, env)) out.push_back(env);
+  return out;
+}
+
+KelDbConnection* KelDMLnkTools::GetConnection() { return KelDMSession::Main(); }
+
+int KelDMLnkTools::DeleteLinks(const KelDMInstance& instance) {
+  KelDbConnection* conn = KelDMSession::Main();
+  if (!conn) return kel_ier::kDbNoConnection;
+  int rc = conn->Begin();
+  if (rc != 0) return rc;
+  for (const auto& env : ComputeRelationEnvironments(1, nullptr)) {
+    rc = conn->Execute("DELETE FROM " + QuoteHostTableName(env, "$EXT") +
+                           " WHERE $COMPNAME_FATHER = ? AND $COID = ? AND $COMPID_FATHER = ?",
+                       ObjectBinds(instance), nullptr);
+    if (rc != 0) {
+      conn->Rollback();
+      return rc;
+    }
+  }
+  return conn->Commit();
+}
+
+int KelDMLnkTools::DeleteEntities(const KelDMInstance& instance) {
+  KelDbConnection* conn = KelDMSession::Main();
+  if (!conn) return kel_ier::kDbNoConnection;
+  const std::string env = Strip(instance.GetEnvironment());
+  if (!Contains(ComputeRelationEnvironments(2, nullptr), env)) return 0;
+  int rc = conn->Begin();
+  if (rc != 0) return rc;
+  for (const char* table : {"MML_ENTITY", "MML_LINK"}) {
+    rc = conn->Execute("DELETE FROM " + QuoteHostTableName(env, table) +
+                           " WHERE OBJECT_KELAB = ? AND OBJECT_COID = ? AND OBJECT_COMPID = ?",
+                       ObjectBinds(instance), nullptr);
+    if (rc != 0) {
+      conn->Rollback();
+      return rc;
+    }
+  }
+  return conn->Commit();
+}
+
+namespace {
+
+// The first link or entity row that points to the object, described as
+// "<env> <table> <coid> <compid>" of its holder; empty when none.
+int FirstPointer(const KelDMInstance& instance, std::string* pointer) {
+  pointer->clear();
+  KelDbConnection* conn = KelDMSession::Main();
+  if (!conn) return 0;
+  KelDbResult r;
+  const std::string target = Strip(instance.GetEnvironment()) + "." + RightTrim(instance.GetTable());
+  for (const auto& env : KelDMLnkTools::ComputeRelationEnvironments(1, nullptr)) {
+    int found = FindsRow(conn,
+                         "SELECT $COMPNAME_FATHER, $COID, $COMPID_FATHER FROM " + QuoteHostTableName(env, "$EXT") +
+                             " WHERE $COID_REF = ? AND $COMPID_REF = ? AND $COMPNAME = ?",
+                         {KelDbValue::Id(instance.Coid()), KelDbValue::Id(instance.Compid()), KelDbValue::Text(target)},
+                         &r);
+    if (found == 1) {
+      *pointer = env + " " + RightTrim(r.rows[0][0].AsText()) + " " + r.rows[0][1].AsText() + " " +
+                 r.rows[0][2].AsText();
+      return 1;
+    }
+  }
+  const std::string env = Strip(instance.GetEnvironment());
+  const auto entityEnvs = KelDMLnkTools::ComputeRelationEnvironments(2, nullptr);
+  if (!Contains(entityEnvs, env)) return 0;
+  KelDbResult entities;
+  if (conn->Execute("SELECT ENTITY_ID_1, ENTITY_ID_2, ENTITY_KEY FROM " + QuoteHostTableName(env, "MML_ENTITY") +
+                        " WHERE OBJECT_KELAB = ? AND OBJECT_COID = ? AND OBJECT_COMPID = ? AND UBIT IS NULL",
+                    ObjectBinds(instance), &entities) != 0)
+    return 0;
+  for (const auto& e : entities.rows) {
+    for (const auto& user : entityEnvs) {
+      int found = FindsRow(conn,
+                           "SELECT OBJECT_KELAB, OBJECT_COID, OBJECT_COMPID FROM " +
+                               QuoteHostTableName(user, "MML_LINK") +
+                               " WHERE UBIT IS NULL AND ENTITY_ID_1 = ? AND ENTITY_ID_2 = ? AND ENTITY_KEY = ?",
+                           {e[0], e[1], e[2]}, &r);
+      if (found == 1) {
+        *pointer = user + " " + RightTrim(r.rows[0][0].AsText()) + " " + r.rows[0][1].AsText() + " " +
+                   r.rows[0][2].AsText();
+        return 1;
+      }
+    }
+  }
+  return 0;
+}
+
+}  // namespace
+
+int KelDMLnkTools::IsPointedModel(const KelDMInstance& instance) {
+  std::string pointer;
+  return FirstPointer(instance, &pointer);
+}
+
+int KelDMLnkTools::IsPointedPart(const KelDMInstance& instance, KelUnicodeString& pointer) {
+  return FirstPointer(instance, &pointer);
+}

@@ -1,0 +1,225 @@
+#include "host/kel_dm_schema.h"
+
+#include <cctype>
+
+#include "host/db/host_sql.h"
+#include "host/kel_dm_ier_message.h"
+#include "host/v5/kel_mml_v5_schema.h"
+
+namespace {
+
+struct Column {
+  const char* name;
+  const char* type;  // ID, TEXT, INTEGER or TIMESTAMP
+};
+
+struct Table {
+  const char* kind;
+  const char* name;
+  std::vector<Column> columns;
+  std::vector<std::string> primaryKey;
+  std::vector<std::vector<std::string>> indexes;
+};
+
+const std::vector<Column> kObjectColumns = {
+    {"$COID", "ID"},          {"$COMPID", "ID"},          {"C_ID", "TEXT"},         {"C_REVISION", "TEXT"},
+    {"C_FAMILY", "ID"},       {"C_REVISION_RANK", "INTEGER"}, {"C_LASTMOD", "TIMESTAMP"}, {"C_MATURITY", "INTEGER"},
+    {"C_UUID", "TEXT"},
+};
+
+const std::vector<Table>& Tables() {
+  static const std::vector<Table> tables = {
+      {"objects", "TOVRA_MODEL", kObjectColumns, {"$COID", "$COMPID"}, {{"C_FAMILY"}}},
+      {"objects", "PART_LIST", kObjectColumns, {"$COID", "$COMPID"}, {{"C_FAMILY"}}},
+      {"objects", "DOCUMENT", kObjectColumns, {"$COID", "$COMPID"}, {{"C_FAMILY"}}},
+      {"objects",
+       "$LOCK",
+       {{"$COID", "ID"}, {"$COMPID", "ID"}, {"$LOCKTYPE", "TEXT"}, {"C_RESPONSIBLE", "TEXT"}},
+       {},
+       {{"$COID", "$COMPID"}}},
+      {"links",
+       "$EXT",
+       {{"$COID", "ID"},
+        {"$COMPID", "ID"},
+        {"$COMPNAME_FATHER", "TEXT"},
+        {"$COMPID_FATHER", "ID"},
+        {"$COMPNAME", "TEXT"},
+        {"$COID_REF", "ID"},
+        {"$COMPID_REF", "ID"},
+        {"$TYPE", "TEXT"},
+        {"C_MML_TS", "TIMESTAMP"},
+        {"KELMML_STATUS", "TEXT"}},
+       {"$COID", "$COMPID"},
+       {{"$COID", "$COMPID_FATHER"}, {"$COID_REF", "$COMPID_REF"}}},
+      {"entities",
+       "MML_ENTITY",
+       {{"OBJECT_KELAB", "TEXT"},
+        {"OBJECT_COID", "ID"},
+        {"OBJECT_COMPID", "ID"},
+        {"ENTITY_ID_1", "ID"},
+        {"ENTITY_ID_2", "ID"},
+        {"ENTITY_KEY", "ID"},
+        {"TS", "TIMESTAMP"},
+        {"UBIT", "INTEGER"}},
+       {},
+       {{"OBJECT_COID", "OBJECT_COMPID"}, {"ENTITY_ID_1", "ENTITY_ID_2", "ENTITY_KEY"}}},
+      {"entities",
+       "MML_LINK",
+       {{"OBJECT_KELAB", "TEXT"},
+        {"OBJECT_COID", "ID"},
+        {"OBJECT_COMPID", "ID"},
+        {"ENTITY_ID_1", "ID"},
+        {"ENTITY_ID_2", "ID"},
+        {"ENTITY_KEY", "ID"},
+        {"TS", "TIMESTAMP"},
+        {"TYPE", "TEXT"},
+        {"STATUS", "TEXT"},
+        {"UBIT", "INTEGER"}},
+       {},
+       {{"OBJECT_COID", "OBJECT_COMPID"}, {"ENTITY_ID_1", "ENTITY_ID_2", "ENTITY_KEY"}}},
+  };
+  return tables;
+}
+
+std::string Quoted(const std::string& name) {
+  std::string out = "\"";
+  for (char c : name) {
+    if (c == '"') out.push_back('"');
+    out.push_back(c);
+  }
+  return out + "\"";
+}
+
+// "$" names are quoted; other names stay unquoted so that they read the same,
+// case-insensitively, in every statement.
+std::string ColumnName(const std::string& name) { return name[0] == '$' ? Quoted(name) : name; }
+
+std::string ColumnType(const std::string& type, KelDbEngine engine) {
+  if (type == "ID") return engine == KelDbEngine::kSqlite ? "BLOB" : "BYTEA";
+  if (type == "TIMESTAMP") return engine == KelDbEngine::kSqlite ? "TIMESTAMP" : "TIMESTAMP(6)";
+  if (type == "INTEGER") return engine == KelDbEngine::kSqlite ? "INTEGER" : "BIGINT";
+  return "TEXT";
+}
+
+std::string IndexName(const std::string& env, const std::string& table, const std::vector<std::string>& columns) {
+  std::string name = "i_" + env + "_" + table;
+  for (const auto& c : columns) name += "_" + c;
+  for (char& ch : name)
+    if (!std::isalnum(static_cast<unsigned char>(ch))) ch = '_';
+  return name;
+}
+
+}  // namespace
+
+const std::vector<std::string>& KelDMSchema::Kinds() {
+  static const std::vector<std::string> kinds = {"objects", "links", "entities", "v5"};
+  return kinds;
+}
+
+bool KelDMSchema::IsValidEnvironmentName(const std::string& name) {
+  if (name.empty() || name.size() > 32 || !std::isalpha(static_cast<unsigned char>(name[0]))) return false;
+  for (char c : name)
+    if (!std::isalnum(static_cast<unsigned char>(c)) && c != '_') return false;
+  return true;
+}
+
+bool KelDMSchema::ParseEnvironmentSpec(const std::string& spec, std::string* environment,
+                                       std::vector<std::string>* kinds, std::string* error) {
+  size_t colon = spec.find(':');
+  if (colon == std::string::npos) {
+    *error = "\"" + spec + "\" is not ENV:KINDS (for example E1:objects,links,entities)";
+    return false;
+  }
+  *environment = spec.substr(0, colon);
+  if (!IsValidEnvironmentName(*environment)) {
+    *error = "\"" + *environment +
+             "\" is not a valid environment name (letters, digits and '_', starting with a letter, at most 32)";
+    return false;
+  }
+  kinds->clear();
+  std::string rest = spec.substr(colon + 1);
+  size_t start = 0;
+  while (true) {
+    size_t comma = rest.find(',', start);
+    std::string kind = rest.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+    bool known = false;
+    for (const auto& k : Kinds()) known = known || k == kind;
+    if (!known) {
+      *error = "unknown kind \"" + kind + "\" in \"" + spec + "\" (kinds: objects, links, entities, v5)";
+      return false;
+    }
+    kinds->push_back(kind);
+    if (comma == std::string::npos) break;
+    start = comma + 1;
+  }
+  return true;
+}
+
+int KelDMSchema::InitEnvironment(KelDbConnection* connection, const std::string& environment,
+                                 const std::vector<std::string>& kinds, std::string* error) {
+  if (!connection) {
+    if (error) *error = "no database session is open";
+    return kel_ier::kDbNoConnection;
+  }
+  if (!IsValidEnvironmentName(environment)) {
+    if (error) *error = "\"" + environment + "\" is not a valid environment name";
+    return kel_ier::kDbBadStatement;
+  }
+  const KelDbEngine engine = connection->Engine();
+  bool ownTransaction = !connection->InTransaction();
+  int rc = ownTransaction ? connection->Begin() : 0;
+  if (rc != 0) {
+    if (error) *error = connection->LastError();
+    return rc;
+  }
+  auto fail = [&](int code) {
+    if (error) *error = connection->LastError();
+    if (ownTransaction) connection->Rollback();
+    return code;
+  };
+  for (const std::string& kind : kinds) {
+    if (kind == "v5") {
+      std::string why;
+      rc = KelMMLV5CreateTables(connection, environment, &why);
+      if (rc != 0) {
+        if (ownTransaction) connection->Rollback();
+        if (error) *error = why;
+        return rc;
+      }
+      continue;
+    }
+    for (const Table& t : Tables()) {
+      if (kind != t.kind) continue;
+      const std::string tableName = environment + "." + t.name;
+      std::string ddl = "CREATE TABLE IF NOT EXISTS " + Quoted(tableName) + " (";
+      for (size_t i = 0; i < t.columns.size(); ++i) {
+        if (i) ddl += ", ";
+        ddl += ColumnName(t.columns[i].name) + " " + ColumnType(t.columns[i].type, engine);
+        if (std::string(t.columns[i].type) == "ID" && !t.primaryKey.empty()) {
+          for (const auto& k : t.primaryKey)
+            if (k == t.columns[i].name) ddl += " NOT NULL";
+        }
+      }
+      if (!t.primaryKey.empty()) {
+        ddl += ", PRIMARY KEY (";
+        for (size_t i = 0; i < t.primaryKey.size(); ++i) ddl += (i ? ", " : "") + ColumnName(t.primaryKey[i]);
+        ddl += ")";
+      }
+      ddl += ")";
+      if ((rc = connection->ExecuteNative(ddl)) != 0) return fail(rc);
+      for (const auto& index : t.indexes) {
+        std::string sql = "CREATE INDEX IF NOT EXISTS " + IndexName(environment, t.name, index) + " ON " +
+                          Quoted(tableName) + " (";
+        for (size_t i = 0; i < index.size(); ++i) sql += (i ? ", " : "") + ColumnName(index[i]);
+        sql += ")";
+        if ((rc = connection->ExecuteNative(sql)) != 0) return fail(rc);
+      }
+    }
+  }
+  if (ownTransaction && (rc = connection->Commit()) != 0) {
+    if (error) *error = connection->LastError();
+    return rc;
+  }
+  connection->TouchCatalogue();
+  return 0;
+}

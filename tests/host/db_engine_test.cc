@@ -1,0 +1,215 @@
+// The database layer gives the same answers on SQLite and PostgreSQL.
+#include <gtest/gtest.h>
+
+#include "host/db/kel_db_cursor.h"
+#include "host/kel_dm_ier_message.h"
+#include "host/kel_dm_lnk_tools.h"
+#include "host/kel_dm_schema.h"
+#include "host/kel_dm_select.h"
+#include "host/kel_dm_session.h"
+#include "support/test_database.h"
+
+namespace {
+
+const char* kA = "0000000000000A01";
+const char* kB = "0000000000000B01";
+
+class DbEngineTest : public EngineTest {};
+
+TEST_P(DbEngineTest, IdentifiersTimestampsAndNullsReadTheSameOnEveryEngine) {
+  db().Init({"E1:objects"});
+  db().Exec(
+      "INSERT INTO $VS_E1.TOVRA_MODEL ($COID, $COMPID, C_ID, C_REVISION, C_LASTMOD, C_MATURITY) VALUES "
+      "(X'0000000000000A01', X'ffffffffffffff00', 'A''s model', 'B', '2024-05-06 07:08:09', NULL);"
+      "INSERT INTO $VS_E1.TOVRA_MODEL ($COID, $COMPID, C_ID, C_LASTMOD) VALUES "
+      "(X'0000000000000A02', X'0000000000000001', 'B', '2024-05-06 07:08:09.123456');");
+  auto rows = db().Rows(
+      "SELECT $COID, $COMPID, C_ID, C_REVISION, C_LASTMOD, C_MATURITY, C_FAMILY FROM $VS_E1.TOVRA_MODEL ORDER BY "
+      "$COID");
+  ASSERT_EQ(2u, rows.size());
+  EXPECT_EQ((std::vector<std::string>{"0000000000000A01", "FFFFFFFFFFFFFF00", "A's model", "B",
+                                      "2024-05-06 07:08:09.000000", "", ""}),
+            rows[0]);
+  EXPECT_EQ("2024-05-06 07:08:09.123456", rows[1][4]);
+  EXPECT_EQ("", rows[1][3]);
+}
+
+TEST_P(DbEngineTest, LikeIsCaseSensitiveOnEveryEngine) {
+  db().Init({"E1:links"});
+  db().Exec(
+      "INSERT INTO $VS_E1.$EXT ($COID, $COMPID, $TYPE) VALUES (X'0000000000000001', X'0000000000000001', "
+      "'KELMMSOL');"
+      "INSERT INTO $VS_E1.$EXT ($COID, $COMPID, $TYPE) VALUES (X'0000000000000001', X'0000000000000002', "
+      "'kelmmsol');");
+  EXPECT_EQ(1u, db().Rows("SELECT $TYPE FROM $VS_E1.$EXT WHERE $TYPE LIKE 'KELMM%'").size());
+}
+
+TEST_P(DbEngineTest, CursorBindsIdentifiersAndTextsInMarkerOrder) {
+  db().Init({"E1:links"});
+  db().Exec(
+      "INSERT INTO $VS_E1.$EXT ($COID, $COMPID, $COMPNAME_FATHER, $COMPID_FATHER, $COMPNAME, $COID_REF, "
+      "$COMPID_REF, $TYPE, C_MML_TS, KELMML_STATUS) VALUES (X'0000000000000A01', X'00000000000000E1', "
+      "'TOVRA_MODEL', X'0000000000000A01', 'E1.TOVRA_MODEL', X'0000000000000B01', X'0000000000000B01', "
+      "'KELMMSOL', '2024-01-01 00:00:00', 'TOK');");
+  KelDbCursor c(KelDMSession::Main(), "E1", "$EXT");
+  c.SetWhereClause("$TYPE LIKE 'KELMM%' AND $COMPNAME_FATHER=? AND $COID=? AND $COMPID_FATHER=?");
+  c.SetWhereColumn("$COMPNAME_FATHER", std::string("TOVRA_MODEL"));
+  c.SetWhereColumn("$COID", KelDbBinary(KelId::FromHexOrZero(kA)));
+  c.SetWhereColumn("$COMPID_FATHER", KelDbBinary(KelId::FromHexOrZero(kA)));
+  c.SetOutputColumn("$COMPID_REF", KelDbType::kBinary);
+  c.SetOutputColumn("$COMPNAME");
+  c.SetOutputColumn("C_MML_TS", KelDbType::kTimestamp);
+  ASSERT_EQ(0, c.Open(10)) << c.LastError();
+  EXPECT_EQ(1, c.GetNumberOfRows());
+  ASSERT_EQ(1, c.Fetch());
+  EXPECT_EQ(kB, c.GetHexaValue(1));
+  EXPECT_EQ("E1.TOVRA_MODEL", c.GetText(2));
+  EXPECT_EQ("2024-01-01 00:00:00.000000", c.GetText(3));
+  EXPECT_EQ(0, c.Fetch());
+  c.Close();
+
+  // Without output columns the cursor counts.
+  KelDbCursor count(KelDMSession::Main(), "E1", "$EXT");
+  count.SetWhereClause("$COID_REF=?");
+  count.SetWhereColumn("$COID_REF", KelDbBinary(KelId::FromHexOrZero(kB)));
+  ASSERT_EQ(0, count.Open(1));
+  EXPECT_EQ(1, count.GetNumberOfRows());
+}
+
+TEST_P(DbEngineTest, PreparedStatementsAreReusedAcrossCalls) {
+  db().Init({"E1:objects"});
+  KelDbConnection* conn = KelDMSession::Main();
+  uint64_t before = conn->StatementCount();
+  for (int i = 0; i < 3; ++i) {
+    KelDbResult r;
+    ASSERT_EQ(0, conn->Execute("SELECT C_ID FROM $VS_E1.TOVRA_MODEL WHERE $COID=?",
+                               {KelDbValue::Id(KelId::FromHexOrZero(kA))}, &r))
+        << conn->LastError();
+    EXPECT_TRUE(r.rows.empty());
+  }
+  EXPECT_EQ(before + 3, conn->StatementCount());
+}
+
+TEST_P(DbEngineTest, FailedStatementReportsAnErrorAndTheTransactionRollsBackWhole) {
+  db().Init({"E1:objects"});
+  KelDbConnection* conn = KelDMSession::Main();
+  ASSERT_EQ(0, conn->Begin());
+  ASSERT_EQ(0, conn->Execute("INSERT INTO $VS_E1.TOVRA_MODEL ($COID, $COMPID, C_ID) VALUES (X'0000000000000A01', "
+                             "X'0000000000000A01', 'first')",
+                             {}, nullptr));
+  int rc = conn->Execute("INSERT INTO $VS_E1.TOVRA_MODEL ($COID, $COMPID, C_ID) VALUES (X'0000000000000A01', "
+                         "X'0000000000000A01', 'duplicate')",
+                         {}, nullptr);
+  EXPECT_EQ(kel_ier::kDbConstraint, rc);
+  EXPECT_FALSE(conn->LastError().empty());
+  ASSERT_EQ(0, conn->Rollback());
+  EXPECT_TRUE(db().Rows("SELECT C_ID FROM $VS_E1.TOVRA_MODEL").empty());
+
+  EXPECT_EQ(kel_ier::kDbBadStatement, conn->Execute("SELECT nonsense FROM $VS_E1.NO_SUCH_TABLE", {}, nullptr));
+  EXPECT_EQ(kel_ier::kDbBadStatement, conn->Execute("SELECT C_ID FROM $VS_E1.TOVRA_MODEL WHERE C_ID=?", {}, nullptr));
+}
+
+TEST_P(DbEngineTest, SelectAndUpdateThroughTheDataManagerCommitOrRollBack) {
+  db().Init({"E1:links"});
+  db().Exec(
+      "INSERT INTO $VS_E1.$EXT ($COID, $COMPID, $TYPE, KELMML_STATUS) VALUES (X'0000000000000A01', "
+      "X'00000000000000E1', 'KELMMSOL', 'TOK');");
+  KelDMUpdate update("E1", "$EXT", "$COID=X'0000000000000A01' AND $COMPID=X'00000000000000E1'");
+  update.SetSetClause({"KELMML_STATUS", "$TYPE"}, {"UPD", "KELMMDRW"});
+  ASSERT_EQ(0, update.Update());
+  EXPECT_EQ(1, update.RowsChanged());
+  ASSERT_EQ(0, KelDMZUMO::RollBack(1));
+  int rc = -1;
+  KelDMSelect unchanged("SELECT $TYPE, KELMML_STATUS FROM $VS_E1.$EXT;", rc, -1);
+  ASSERT_EQ(0, rc);
+  KelDMListResultLine line;
+  unchanged.GetSelectResult(line);
+  EXPECT_EQ("KELMMSOL", line.Value(1, 1));
+  EXPECT_EQ("TOK", line.Value(1, 2));
+
+  ASSERT_EQ(0, update.Update());
+  ASSERT_EQ(0, KelDMZUMO::Commit(1, 1));
+  KelDMSelect changed("SELECT $TYPE, KELMML_STATUS FROM $VS_E1.$EXT", rc, -1);
+  ASSERT_EQ(1, changed.GetSelectCount());
+  changed.GetSelectResult(line);
+  EXPECT_EQ("KELMMDRW", line.Value(1, 1));
+  EXPECT_EQ("UPD", line.Value(1, 2));
+}
+
+TEST_P(DbEngineTest, EnvironmentsAreListedByTheTablesTheyHoldAndInitLeavesExistingOnesAlone) {
+  db().Init({"ZETA:objects,links", "ALPHA:objects,links,entities", "MID:entities", "OBJ:objects"});
+  EXPECT_EQ((KelListValKelUnicodeString{"ALPHA", "ZETA"}), KelDMLnkTools::ComputeRelationEnvironments(1, nullptr));
+  EXPECT_EQ((KelListValKelUnicodeString{"ALPHA", "MID"}), KelDMLnkTools::ComputeRelationEnvironments(2, nullptr));
+  KelListValKelUnicodeString filter{" ZETA ", "MID"};
+  EXPECT_EQ((KelListValKelUnicodeString{"ZETA"}), KelDMLnkTools::ComputeRelationEnvironments(1, &filter));
+  EXPECT_TRUE(KelDMLnkTools::ComputeRelationEnvironments(3, nullptr).empty());
+
+  db().Exec("INSERT INTO $VS_ZETA.TOVRA_MODEL ($COID, $COMPID, C_ID) VALUES (X'0000000000000A01', "
+            "X'0000000000000A01', 'kept');");
+  db().Init({"ZETA:objects,links,entities"});
+  EXPECT_EQ(1u, db().Rows("SELECT C_ID FROM $VS_ZETA.TOVRA_MODEL").size());
+  EXPECT_EQ((KelListValKelUnicodeString{"ALPHA", "MID", "ZETA"}),
+            KelDMLnkTools::ComputeRelationEnvironments(2, nullptr));
+}
+
+TEST_P(DbEngineTest, DeletingAndPointerQuestionsCoverEveryLinkEnvironment) {
+  db().Init({"E1:objects,links,entities", "E2:objects,links,entities"});
+  // E2's model A points to E1's model B through $EXT; E1's model C uses an entity of B.
+  db().Exec(
+      "INSERT INTO $VS_E2.$EXT ($COID, $COMPID, $COMPNAME_FATHER, $COMPID_FATHER, $COMPNAME, $COID_REF, "
+      "$COMPID_REF, $TYPE) VALUES (X'0000000000000A01', X'00000000000000E1', 'TOVRA_MODEL', X'0000000000000A01', "
+      "'E1.TOVRA_MODEL', X'0000000000000B01', X'0000000000000B01', 'KELMMSOL');"
+      "INSERT INTO $VS_E1.MML_ENTITY (OBJECT_KELAB, OBJECT_COID, OBJECT_COMPID, ENTITY_ID_1, ENTITY_ID_2, "
+      "ENTITY_KEY) VALUES ('TOVRA_MODEL', X'0000000000000B01', X'0000000000000B01', X'1111111111111111', "
+      "X'2222222222222222', X'0000000000000001');"
+      "INSERT INTO $VS_E1.MML_LINK (OBJECT_KELAB, OBJECT_COID, OBJECT_COMPID, ENTITY_ID_1, ENTITY_ID_2, "
+      "ENTITY_KEY, TYPE) VALUES ('TOVRA_MODEL', X'0000000000000C01', X'0000000000000C01', X'1111111111111111', "
+      "X'2222222222222222', X'0000000000000001', 'KELMMSOL');");
+  KelDMInstance a("KELCON", "E2", "TOVRA_MODEL", "0000000000000A01", "0000000000000A01");
+  KelDMInstance b("KELCON", "E1", "TOVRA_MODEL", kB, kB);
+  KelDMInstance c("KELCON", "E1", "TOVRA_MODEL", "0000000000000C01", "0000000000000C01");
+  std::string pointer;
+  EXPECT_EQ(1, KelDMLnkTools::IsPointedModel(b));
+  EXPECT_EQ(1, KelDMLnkTools::IsPointedPart(b, pointer));
+  EXPECT_EQ("E2 TOVRA_MODEL 0000000000000A01 0000000000000A01", pointer);
+  EXPECT_EQ(0, KelDMLnkTools::IsPointedModel(a));
+
+  ASSERT_EQ(0, KelDMLnkTools::DeleteLinks(a));
+  EXPECT_TRUE(db().Rows("SELECT $TYPE FROM $VS_E2.$EXT").empty());
+  // Still pointed through the entity that C uses.
+  EXPECT_EQ(1, KelDMLnkTools::IsPointedPart(b, pointer));
+  EXPECT_EQ("E1 TOVRA_MODEL 0000000000000C01 0000000000000C01", pointer);
+  ASSERT_EQ(0, KelDMLnkTools::DeleteEntities(c));
+  EXPECT_EQ(0, KelDMLnkTools::IsPointedPart(b, pointer));
+  EXPECT_EQ("", pointer);
+  EXPECT_EQ(1u, db().Rows("SELECT OBJECT_KELAB FROM $VS_E1.MML_ENTITY").size());
+}
+
+TEST_P(DbEngineTest, ConnectionKeptByTheModuleFollowsTheSessionToANewDatabase) {
+  KelDbConnection* kept = KelDMSession::Main();
+  db().Init({"E1:objects"});
+  db().Exec("INSERT INTO $VS_E1.TOVRA_MODEL ($COID, $COMPID, C_ID) VALUES (X'0000000000000A01', "
+            "X'0000000000000A01', 'here');");
+  TestDatabase other(GetParam());
+  EXPECT_EQ(kept, KelDMSession::Main());
+  KelDbResult r;
+  EXPECT_NE(0, kept->Execute("SELECT C_ID FROM $VS_E1.TOVRA_MODEL", {}, &r));
+}
+
+MML_INSTANTIATE_ENGINES(DbEngineTest);
+
+TEST(DbSessionTest, MissingSqliteFileAndUnreachableServerAreClearErrors) {
+  std::string error;
+  EXPECT_EQ(kel_ier::kDbCannotOpen, KelDMSession::Open("/nonexistent/dir/x.db", false, &error));
+  EXPECT_NE(std::string::npos, error.find("/nonexistent/dir/x.db"));
+  EXPECT_FALSE(KelDMSession::IsOpen());
+  TempDir dir;
+  EXPECT_EQ(kel_ier::kDbCannotOpen, KelDMSession::Open(dir.File("missing.db"), false, &error));
+  EXPECT_EQ(kel_ier::kDbCannotOpen,
+            KelDMSession::Open("postgresql:///x?host=" + dir.Path() + "&port=1&connect_timeout=2", false, &error));
+  EXPECT_NE(std::string::npos, error.find("cannot reach"));
+  WriteFileText(dir.File("garbage.db"), std::string(4096, 'x'));
+  EXPECT_EQ(kel_ier::kDbCannotOpen, KelDMSession::Open(dir.File("garbage.db"), false, &error));
+}
+
+}  // namespace

@@ -1,0 +1,62 @@
+// Translation of the host notation and the quoting helpers.
+#include <gtest/gtest.h>
+
+#include "host/db/host_sql.h"
+
+TEST(HostSqlTest, QuotingDoublesQuotesSoAValueCannotEndTheLiteral) {
+  EXPECT_EQ("'KELMM'", QuoteSqlText("KELMM"));
+  EXPECT_EQ("'O''Brien'' OR ''1''=''1'", QuoteSqlText("O'Brien' OR '1'='1"));
+  EXPECT_EQ("a''b", EscapeSqlText("a'b"));
+  EXPECT_EQ("''", QuoteSqlText(""));
+}
+
+TEST(HostSqlTest, TableNamesWithOtherCharactersAreQuoted) {
+  EXPECT_EQ("$VS_E1.TOVRA_MODEL", QuoteHostTableName("E1", "TOVRA_MODEL"));
+  EXPECT_EQ("$VS_E1.$EXT", QuoteHostTableName("E1", "$EXT"));
+  EXPECT_EQ("$VS_\"E1.A'B; DROP\"", QuoteHostTableName("E1", "A'B; DROP"));
+  EXPECT_EQ("$VS_\"E1.A\"\"B\"", QuoteHostTableName("E1", "A\"B"));
+}
+
+TEST(HostSqlTest, TranslatesTablesColumnsLiteralsAndMarkersForEachEngine) {
+  const std::string host =
+      "SELECT $COID, C_ID FROM $VS_E1.TOVRA_MODEL WHERE $COID=X'3030303030303030' AND C_ID='a$b?' AND $COMPID=?;";
+  HostSqlTranslation lite = TranslateHostSql(host, KelDbEngine::kSqlite);
+  ASSERT_TRUE(lite.ok);
+  EXPECT_EQ(1, lite.markers);
+  EXPECT_EQ(
+      "SELECT \"$COID\", C_ID FROM \"E1.TOVRA_MODEL\" WHERE \"$COID\"=X'3030303030303030' AND C_ID='a$b?' AND "
+      "\"$COMPID\"=?;",
+      lite.sql);
+  HostSqlTranslation pg = TranslateHostSql(host, KelDbEngine::kPostgres);
+  ASSERT_TRUE(pg.ok);
+  EXPECT_EQ(
+      "SELECT \"$COID\", C_ID FROM \"E1.TOVRA_MODEL\" WHERE \"$COID\"='\\x3030303030303030'::bytea AND C_ID='a$b?' "
+      "AND \"$COMPID\"=$1;",
+      pg.sql);
+}
+
+TEST(HostSqlTest, QuotedTableNameCannotChangeTheStatement) {
+  std::string host = "SELECT * FROM " + QuoteHostTableName("E1", "T' OR 1=1; --") + " WHERE C_ID=" +
+                     QuoteSqlText("x' OR '1'='1");
+  HostSqlTranslation t = TranslateHostSql(host, KelDbEngine::kSqlite);
+  ASSERT_TRUE(t.ok);
+  EXPECT_EQ("SELECT * FROM \"E1.T' OR 1=1; --\" WHERE C_ID='x'' OR ''1''=''1'", t.sql);
+  // The script splitter keeps the whole statement together.
+  EXPECT_EQ(1u, SplitHostScript(host + ";").size());
+}
+
+TEST(HostSqlTest, RejectsUnclosedLiteralsAndBadBinaries) {
+  EXPECT_FALSE(TranslateHostSql("SELECT 'abc", KelDbEngine::kSqlite).ok);
+  EXPECT_FALSE(TranslateHostSql("SELECT X'30G0'", KelDbEngine::kSqlite).ok);
+  EXPECT_FALSE(TranslateHostSql("SELECT X'303'", KelDbEngine::kPostgres).ok);
+  EXPECT_FALSE(TranslateHostSql("SELECT * FROM $VS_", KelDbEngine::kPostgres).ok);
+}
+
+TEST(HostSqlTest, SplitsScriptsAtSemicolonsOutsideLiteralsAndComments) {
+  auto parts = SplitHostScript(
+      "-- fill the table; with care\nINSERT INTO $VS_E1.T (C_ID) VALUES ('a;b');\n\n ;INSERT INTO $VS_E1.T (C_ID) "
+      "VALUES ('c')");
+  ASSERT_EQ(2u, parts.size());
+  EXPECT_EQ("INSERT INTO $VS_E1.T (C_ID) VALUES ('a;b')", parts[0]);
+  EXPECT_EQ("INSERT INTO $VS_E1.T (C_ID) VALUES ('c')", parts[1]);
+}
