@@ -137,13 +137,6 @@ KelUnicodeString ObjectStatement(const KelUnicodeString& columns, const ObjectKe
          IdentityCondition(key) + kMmlSqlEnd;
 }
 
-// Drops the last six characters and appends "000000"; a text shorter than
-// six characters is kept whole, an empty one stays empty.
-KelUnicodeString NormalisedTimestamp(const KelUnicodeString& text) {
-  if (text.size() < kMmlTsZeros.size()) return text;
-  return text.substr(0, text.size() - kMmlTsZeros.size()) + kMmlTsZeros;
-}
-
 // The index of the entry, created when absent.
 int Entry(const KelUnicodeString& environment, const KelUnicodeString& table, const KelId& coid,
           const KelId& compid) {
@@ -182,7 +175,7 @@ void CacheTimestamp(int index) {
   if (found) {
     KelDMListResultLine line;
     select.GetSelectResult(line);
-    entry.timestamp = NormalisedTimestamp(line.Value(1, 1));
+    entry.timestamp = KelLnkDataManager::NormaliseTimestamp(line.Value(1, 1));
   } else {
     entry.timestamp.clear();
   }
@@ -386,10 +379,14 @@ KelListValKelUnicodeString KelLnkDataManager::GetIdentificatorFields(const KelUn
   auto it = sTableIndex.find(key);
   if (it != sTableIndex.end()) return spTable[static_cast<size_t>(it->second)].fields;
   KelPSNTrace trace("KelLnkDataManager::GetIdentificatorFields", 17, 0);
-  const KelUnicodeString wanted = environment + kMmlSqlDot + table;
+  // The profile of the environment names its tables either "<env>.<table>"
+  // or "<table>" alone.
+  const KelUnicodeString plain = TrimmedRight(table);
+  const KelUnicodeString wanted = environment + kMmlSqlDot + plain;
   KelListValKelUnicodeString fields;
   for (const KelPSNProfileTable& declared : KelPSNProfile::GetTables(environment, kIdentificationProfile)) {
-    if (TrimmedRight(declared.name) == wanted) {
+    const KelUnicodeString name = TrimmedRight(declared.name);
+    if (name == wanted || name == plain) {
       fields = declared.columns;
       break;
     }
@@ -526,6 +523,11 @@ void KelLnkDataManager::UncacheInstance(const KelDMInstance& instance) {
   MML_TRACE("KelLnkDataManager::UncacheInstance");
   int index = LocateObject(instance, 0);
   if (index >= 0) At(index).ForgetFacts();
+}
+
+KelUnicodeString KelLnkDataManager::NormaliseTimestamp(const KelUnicodeString& text) {
+  if (text.size() < kMmlTsZeros.size()) return text;
+  return text.substr(0, text.size() - kMmlTsZeros.size()) + kMmlTsZeros;
 }
 
 // ---- Structure ----

@@ -132,6 +132,13 @@ class KelLnkDataManager {
   // again at the next request); its index and its attributes stay.
   static void UncacheInstance(const KelDMInstance& instance);
 
+  // ---- Helpers ----
+
+  // A timestamp text as the module compares it: the last six characters
+  // replaced by "000000". A text shorter than six characters is kept whole;
+  // an empty text stays empty.
+  static KelUnicodeString NormaliseTimestamp(const KelUnicodeString& text);
+
   // ---- The current product structure ----
 
   // 1 when an instance equal to `instance` (KelDMInstance ==) is in the list.
