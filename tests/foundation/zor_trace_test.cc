@@ -1,0 +1,134 @@
+// The module trace: object counters per class, the indented call trace and
+// its exact output bytes.
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+
+#include "foundation/zor_trace.h"
+
+namespace {
+
+class ZorTraceTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ZorTrace::ResetForTesting();
+    ZorTrace::SetOutputForTesting(&out_, true);
+  }
+  void TearDown() override {
+    ZorTrace::ResetForTesting();
+    ZorTrace::SetOutputForTesting(nullptr, false);
+  }
+  std::ostringstream out_;
+};
+
+TEST_F(ZorTraceTest, CountsObjectsPerClassInOrderOfFirstAppearance) {
+  int* link = ZorTrace::Construct("KelLnkLink", nullptr);
+  ZorTrace::Construct("KelLnkObject", nullptr);
+  ZorTrace::Construct("KelLnkLink", nullptr);
+  ZorTrace::Destruct("KelLnkObject", nullptr);
+  // A class first seen by its destructor starts below zero.
+  int* arc = ZorTrace::Destruct("KelLnkArc", nullptr);
+  EXPECT_EQ(2, *link);
+  EXPECT_EQ(-1, *arc);
+  EXPECT_EQ(3, ZorTrace::gClassCount);
+  ZorTrace::Objects();
+  EXPECT_EQ(
+      "Objects:\n"
+      "  KelLnkLink: 2\n"
+      "  KelLnkObject: 0\n"
+      "  KelLnkArc: -1\n",
+      out_.str());
+}
+
+TEST_F(ZorTraceTest, CounterAddressesSurviveManyNewClasses) {
+  int* first = ZorTrace::Construct("First", nullptr);
+  for (int i = 0; i < 1000; ++i) ZorTrace::Construct(("Class" + std::to_string(i)).c_str(), nullptr);
+  EXPECT_EQ(first, ZorTrace::Construct("First", nullptr));
+  EXPECT_EQ(2, *first);
+  EXPECT_EQ(1001, ZorTrace::gClassCount);
+  EXPECT_EQ("Class999", ZorTrace::gppClass.back());
+}
+
+TEST_F(ZorTraceTest, OutputIndentsByCallDepthUnlessRaw) {
+  ZorTrace::Output("top", 0);
+  ZorTrace::gIndent = 2;
+  ZorTrace::Output(" -> MDL TO MDL begin", 0);
+  ZorTrace::Output("raw text", 1);
+  ZorTrace::Output(std::string("x"), 0);
+  EXPECT_EQ("top\n     -> MDL TO MDL begin\nraw text    x\n", out_.str());
+}
+
+TEST_F(ZorTraceTest, NestedCallsWriteEntryAndExitLines) {
+  {
+    ZorTrace outer;
+    outer.FunctionTrace("KelLnkObject", "Expand", 0);
+    EXPECT_EQ(1, ZorTrace::gIndent);
+    {
+      ZorTrace inner;
+      inner.FunctionTrace("KelLnkLink", "GetCondition", 0);
+      // A second call on the same object does nothing.
+      inner.FunctionTrace("KelLnkLink", "Other", 0);
+      ZorTrace::Output("working", 0);
+    }
+  }
+  EXPECT_EQ(0, ZorTrace::gIndent);
+  EXPECT_EQ(
+      "> KelLnkObject::Expand\n"
+      "  > KelLnkLink::GetCondition\n"
+      "    working\n"
+      "  < KelLnkLink::GetCondition\n"
+      "< KelLnkObject::Expand\n",
+      out_.str());
+}
+
+TEST_F(ZorTraceTest, OneLineTraceAtDepthOne) {
+  ZorTrace::gIndent = 1;
+  {
+    ZorTrace t;
+    t.FunctionTrace("KelLnkTools", "Initialise", 1);
+    EXPECT_EQ(2, ZorTrace::gIndent);
+  }
+  EXPECT_EQ(1, ZorTrace::gIndent);
+  EXPECT_EQ("  - KelLnkTools::Initialise -\n", out_.str());
+}
+
+TEST_F(ZorTraceTest, InactiveTraceWritesNothingButStillCounts) {
+  ZorTrace::SetOutputForTesting(&out_, false);
+  int* counter = ZorTrace::Construct("KelLnkObject", nullptr);
+  ZorTrace::Construct("KelLnkObject", nullptr);
+  ZorTrace::Destruct("KelLnkObject", nullptr);
+  {
+    ZorTrace t;
+    t.FunctionTrace("KelLnkObject", "Expand", 0);
+    EXPECT_EQ(1, ZorTrace::gIndent);
+    ZorTrace::Output("hidden", 0);
+    ZorTrace::Objects();
+  }
+  EXPECT_EQ(0, ZorTrace::gIndent);
+  EXPECT_EQ(1, *counter);
+  EXPECT_EQ("", out_.str());
+}
+
+TEST(ZorFunctionTraceTest, BuildsItsTextsFromTheDepth) {
+  KelTrace trace("MML_TEST_NO_SUCH_VARIABLE_SET", "", 0, "STDERR", 1024);
+  ASSERT_FALSE(trace.IsActive());
+  int depth = 3;
+  {
+    ZorFunctionTrace f(&trace, &depth, "A", "b", 0);
+    EXPECT_EQ("      > A::b", f.EntryText());
+    EXPECT_EQ("      < A::b", f.ExitText());
+    EXPECT_EQ(4, depth);
+  }
+  EXPECT_EQ(3, depth);
+  ZorFunctionTrace oneLine(&trace, &depth, "A", "b", 1);
+  EXPECT_EQ("      - A::b", oneLine.EntryText());
+  EXPECT_EQ(" -", oneLine.ExitText());
+}
+
+TEST(ZorExportsTest, ExportedSwitchesStartAtZero) {
+  EXPECT_EQ(0, ZefaTraceLink);
+  EXPECT_EQ(0, ZefaTraceObject);
+}
+
+}  // namespace
