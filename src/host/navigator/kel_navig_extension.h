@@ -1,0 +1,100 @@
+// Display-node extension bases of the navigator.
+//
+// The navigator draws every model node as a KelNavigInstance. When the
+// instance is created, the navigator asks the extension registry for the
+// factory of the controller's node type ("MML_node" in the link graph) and
+// attaches the display node it makes; every arc gets an extension of the
+// controller's arc type ("MML_arc"). The navigator then calls the extension
+// back:
+//   - UpdateTextElem and UpdateElem when the node is drawn and at every
+//     refresh of the container (texts first, then colours);
+//   - ProcessAfterExpand when the user toggles the node;
+//   - ProcessAfterSelect / ProcessAfterExtSelect when the user selects it
+//     (alone / added to the selection);
+//   - ProcessAfterMethod when the user asks for the node's methods;
+//   - ProcessAfterAction after an action ran on the node.
+// The base implementations give the plain navigator behaviour.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "host/graph/kel_i_graph_node.h"
+#include "host/navigator/kel_i_navig_node_ctrl.h"
+
+class KelNavigInstance;
+class KelNavigContainer;
+class KelNavigController;
+
+class KelNodeExtension {
+ public:
+  virtual ~KelNodeExtension() = default;
+
+  // ---- KelINavigModify ----
+
+  // The instance is drawn or refreshed: its colours and decorations.
+  virtual void UpdateElem(KelNavigInstance* instance);
+  // Its texts.
+  virtual void UpdateTextElem(KelNavigInstance* instance);
+  // Adds the node to the highlighted set (or removes it).
+  virtual void Select(bool select);
+  virtual bool IsSelected() const;
+
+  // ---- KelINavigElement ----
+
+  // Redraws the node: UpdateTextElem, then UpdateElem.
+  virtual void Update();
+  // Takes the node out of the highlighted and preselected sets.
+  virtual void Remove();
+  virtual KelNavigContainer* GetFatherContainer() const;
+  virtual KelINavigNodeCtrl* GetController() const;
+  virtual void ProcessAfterSelect() {}
+  virtual void ProcessAfterExtSelect() {}
+  virtual void ProcessAfterAction() {}
+  // Base: close the node when it is open, else open it by the controller's depth.
+  virtual void ProcessAfterExpand();
+  virtual void ProcessAfterMethod() {}
+  virtual KelNavigInstance* GetAssociatedInstance() const { return attached_; }
+  virtual void SetMarked(int marked) { marked_ = marked; }
+  virtual int GetMarked() const { return marked_; }
+
+  // The graph node of the decorated instance (null before attachment).
+  KelIGraphNode* GetGraphNode() const;
+
+ private:
+  friend class KelNavigInstance;
+  KelNavigInstance* attached_ = nullptr;  // set by the navigator at creation
+  int marked_ = 0;
+};
+
+class KelLinkExtension {
+ public:
+  virtual ~KelLinkExtension() = default;
+
+  // The arc is drawn or refreshed; `to` is the instance the arc reaches.
+  virtual void UpdateElem(KelNavigInstance* to) { (void)to; }
+  virtual void Select(bool select) { selected_ = select; }
+  virtual bool IsSelected() const { return selected_; }
+
+  // The drawn arc.
+  KelIGraphLink* GetGraphLink() const { return arc_; }
+
+ private:
+  friend class KelNavigInstance;
+  KelIGraphLink* arc_ = nullptr;  // set by the navigator at creation
+  bool selected_ = false;
+};
+
+// Factories of extensions by node type. A type without a factory draws its
+// nodes (or arcs) without extension.
+class KelNavigExtensionRegistry {
+ public:
+  using NodeFactory = std::function<std::unique_ptr<KelNodeExtension>()>;
+  using LinkFactory = std::function<std::unique_ptr<KelLinkExtension>()>;
+
+  static void RegisterNodeType(const std::string& type, NodeFactory factory);
+  static void RegisterLinkType(const std::string& type, LinkFactory factory);
+  static std::unique_ptr<KelNodeExtension> CreateNode(const std::string& type);
+  static std::unique_ptr<KelLinkExtension> CreateLink(const std::string& type);
+};

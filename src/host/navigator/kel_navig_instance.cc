@@ -1,0 +1,127 @@
+#include "host/navigator/kel_navig_instance.h"
+
+#include "host/navigator/kel_navig_controller.h"
+
+// ---- Drawn node ----
+
+void KelNavigGraphNode::SetDecorationVisibility(int decoration, bool visible) {
+  if (decoration < 0 || decoration >= kDecorationCount) return;
+  decorations_[decoration] = visible;
+}
+
+bool KelNavigGraphNode::GetDecorationVisibility(int decoration) const {
+  if (decoration < 0 || decoration >= kDecorationCount) return true;
+  return decorations_[decoration];
+}
+
+bool KelNavigGraphNode::IsExpanded() const { return owner_->IsExpanded(); }
+
+void KelNavigGraphNode::SetExpanded(bool expanded) {
+  if (expanded == owner_->IsExpanded()) return;
+  if (expanded) {
+    owner_->Expand(1);
+  } else {
+    owner_->Collapse();
+  }
+}
+
+bool KelNavigGraphNode::IsPSNViewerNode() const { return false; }
+
+std::vector<KelIGraphLink*> KelNavigGraphNode::GetInArcs() const {
+  if (owner_->inArc_ == nullptr) return {};
+  return {owner_->inArc_};
+}
+
+std::vector<KelIGraphLink*> KelNavigGraphNode::GetOutArcs() const {
+  std::vector<KelIGraphLink*> arcs;
+  arcs.reserve(owner_->children_.size());
+  for (const auto& child : owner_->children_) arcs.push_back(child.arc.get());
+  return arcs;
+}
+
+// ---- Instance ----
+
+KelNavigInstance::KelNavigInstance(KelNavigController* controller, KelNavigInstance* father,
+                                   KelBaseUnknown_var reference)
+    : controller_(controller), father_(father), reference_(std::move(reference)) {
+  level_ = father == nullptr ? 0 : father->level_ + 1;
+  extension_ = KelNavigExtensionRegistry::CreateNode(controller->GetNodeType());
+  if (extension_) extension_->attached_ = this;
+}
+
+KelNavigInstance::~KelNavigInstance() {
+  // Children first, so that no display node outlives the node above it.
+  children_.clear();
+  extension_.reset();
+}
+
+std::vector<KelNavigInstance*> KelNavigInstance::GetChildren() const {
+  std::vector<KelNavigInstance*> children;
+  children.reserve(children_.size());
+  for (const auto& child : children_) children.push_back(child.child.get());
+  return children;
+}
+
+KelNavigInstance* KelNavigInstance::FromGraphNode(const KelIGraphNode* node) {
+  auto* drawn = dynamic_cast<const KelNavigGraphNode*>(node);
+  return drawn == nullptr ? nullptr : drawn->GetOwner();
+}
+
+void KelNavigInstance::DropChildren() {
+  std::vector<Child> children;
+  children.swap(children_);
+  for (Child& child : children) {
+    child.child->inArc_ = nullptr;
+    controller_->Drop(std::move(child.child), std::move(child.arc), std::move(child.arcExtension));
+  }
+}
+
+int KelNavigInstance::Expand(int levels) {
+  if (levels <= 0) return 0;
+  return Build(levels);
+}
+
+int KelNavigInstance::Build(int levels) {
+  DropChildren();
+  expanded_ = true;
+  if (!reference_) return 0;
+  KelListValKelBaseUnknown_var below = reference_->GetChildren();
+  children_.reserve(below.size());
+  int drawn = 0;
+  for (KelBaseUnknown_var& node : below) {
+    if (!node) continue;
+    Child entry;
+    entry.child = std::make_unique<KelNavigInstance>(controller_, this, std::move(node));
+    entry.arc = std::make_unique<KelNavigGraphArc>(&graphNode_, entry.child->GetGraphNode());
+    entry.arcExtension = KelNavigExtensionRegistry::CreateLink(controller_->GetArcType());
+    if (entry.arcExtension) entry.arcExtension->arc_ = entry.arc.get();
+    entry.child->inArc_ = entry.arc.get();
+    children_.push_back(std::move(entry));
+  }
+  // Draw the new level first, then open the levels below it.
+  for (size_t i = 0; i < children_.size(); ++i) {
+    KelNavigInstance* child = children_[i].child.get();
+    if (children_[i].arcExtension) children_[i].arcExtension->UpdateElem(child);
+    child->UpdateSelf();
+    ++drawn;
+  }
+  if (levels > 1) {
+    for (size_t i = 0; i < children_.size(); ++i) drawn += children_[i].child->Build(levels - 1);
+  }
+  return drawn;
+}
+
+void KelNavigInstance::Collapse() {
+  DropChildren();
+  expanded_ = false;
+}
+
+void KelNavigInstance::UpdateSelf() {
+  if (extension_) {
+    extension_->UpdateTextElem(this);
+    extension_->UpdateElem(this);
+  } else if (reference_) {
+    reference_->UpdateTextElem(&graphNode_);
+    reference_->CustomGraphNode(&graphNode_);
+  }
+}

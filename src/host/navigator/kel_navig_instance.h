@@ -1,0 +1,150 @@
+// KelNavigInstance: one node drawn by the navigator.
+//
+// An instance decorates one model node (its reference), owns the instances
+// drawn below it in drawing order, the arcs that lead to them and its
+// display-node extension. It is also the node's controller (open, close) and
+// carries the drawn graph node that the model nodes colour: the graph node's
+// incoming arc comes from the father instance, its outgoing arcs lead to the
+// children in drawing order, and it is expanded while the instance shows its
+// children.
+#pragma once
+
+#include <array>
+#include <memory>
+#include <vector>
+
+#include "graph/kel_lnk_node.h"
+#include "host/graph/kel_i_graph_node.h"
+#include "host/navigator/kel_i_navig_node_ctrl.h"
+#include "host/navigator/kel_navig_extension.h"
+
+class KelNavigController;
+class KelNavigInstance;
+
+// The drawn node of an instance.
+class KelNavigGraphNode : public KelIGraphNode {
+ public:
+  static constexpr int kDecorationCount = 4;
+
+  explicit KelNavigGraphNode(KelNavigInstance* owner) : owner_(owner) {}
+
+  void SetText(const KelListValKelUnicodeString& lines) override { text_ = lines; }
+  KelListValKelUnicodeString GetText() const override { return text_; }
+  void SetColor(int color) override { color_ = color; }
+  int GetColor() const override { return color_; }
+  void SetColorClass(const KelUnicodeString& colorClass) override { colorClass_ = colorClass; }
+  KelUnicodeString GetColorClass() const override { return colorClass_; }
+  // Decorations outside 0..kDecorationCount-1 are ignored (and read visible).
+  void SetDecorationVisibility(int decoration, bool visible) override;
+  bool GetDecorationVisibility(int decoration) const override;
+  void SetFirstSubElementColor(int color) override { subColor_ = color; }
+  int GetFirstSubElementColor() const override { return subColor_; }
+  // The expanded state follows the instance: open it with its controller.
+  bool IsExpanded() const override;
+  // Opens the instance by 1 level, or closes it.
+  void SetExpanded(bool expanded) override;
+  bool IsPSNViewerNode() const override;
+  std::vector<KelIGraphLink*> GetInArcs() const override;
+  std::vector<KelIGraphLink*> GetOutArcs() const override;
+
+  KelNavigInstance* GetOwner() const { return owner_; }
+
+ private:
+  KelNavigInstance* owner_;
+  KelListValKelUnicodeString text_;
+  int color_ = -1;  // -1 until set
+  KelUnicodeString colorClass_;
+  std::array<bool, kDecorationCount> decorations_{true, true, true, true};
+  int subColor_ = -1;
+};
+
+// A drawn arc, from a father instance to one of its children.
+class KelNavigGraphArc : public KelIGraphLink {
+ public:
+  KelNavigGraphArc(KelIGraphNode* from, KelIGraphNode* to) : from_(from), to_(to) {}
+  KelIGraphNode* GetFrom() const override { return from_; }
+  KelIGraphNode* GetTo() const override { return to_; }
+  void SetColor(int color) override { color_ = color; }
+  int GetColor() const override { return color_; }
+  void SetAttribute(int value) override { attribute_ = value; }
+  int GetAttribute() const override { return attribute_; }
+
+ private:
+  KelIGraphNode* from_;
+  KelIGraphNode* to_;
+  int color_ = -1;
+  int attribute_ = 0;
+};
+
+class KelNavigInstance : public KelINavigNodeCtrl {
+ public:
+  // Made by the navigator only. `father` is null for a top instance.
+  KelNavigInstance(KelNavigController* controller, KelNavigInstance* father, KelBaseUnknown_var reference);
+  ~KelNavigInstance() override;
+  KelNavigInstance(const KelNavigInstance&) = delete;
+  KelNavigInstance& operator=(const KelNavigInstance&) = delete;
+
+  // The model node drawn.
+  KelBaseUnknown_var GetReference() const { return reference_; }
+  KelNavigController* GetNavigController() const { return controller_; }
+  // The instance above (null for a top instance) and the instances below, in
+  // drawing order.
+  KelNavigInstance* GetFather() const { return father_; }
+  int GetChildCount() const { return static_cast<int>(children_.size()); }
+  KelNavigInstance* GetChild(int i) const { return children_.at(i).child.get(); }
+  std::vector<KelNavigInstance*> GetChildren() const;
+  // Navigator level: 0 for a top instance.
+  int GetLevel() const { return level_; }
+  KelIGraphNode* GetGraphNode() { return &graphNode_; }
+  KelLinkExtension* GetArcExtension(int i) const { return children_.at(i).arcExtension.get(); }
+  // The instance whose graph node is `node`; null for a node the navigator
+  // did not draw.
+  static KelNavigInstance* FromGraphNode(const KelIGraphNode* node);
+
+  // ---- KelINavigNodeCtrl ----
+  int Expand(int levels) override;
+  void Collapse() override;
+  bool IsExpanded() const override { return expanded_; }
+  KelNavigInstance* GetInstance() override { return this; }
+  KelNodeExtension* GetImplementation() const override { return extension_.get(); }
+
+  // Redraws this instance (texts, then colours) and the arcs below it.
+  void UpdateSelf();
+  // Calls `visit` on this instance and every instance drawn below, in
+  // drawing order (father before children).
+  template <typename Visit>
+  void Walk(Visit&& visit) {
+    std::vector<KelNavigInstance*> stack{this};
+    while (!stack.empty()) {
+      KelNavigInstance* inst = stack.back();
+      stack.pop_back();
+      visit(inst);
+      for (auto it = inst->children_.rbegin(); it != inst->children_.rend(); ++it) stack.push_back(it->child.get());
+    }
+  }
+
+ private:
+  friend class KelNavigController;
+  friend class KelNavigGraphNode;
+
+  struct Child {
+    std::unique_ptr<KelNavigInstance> child;
+    std::unique_ptr<KelNavigGraphArc> arc;
+    std::unique_ptr<KelLinkExtension> arcExtension;
+  };
+
+  // Hands the children to the controller, which keeps them until it is
+  // safe to release them (display nodes may still be named elsewhere).
+  void DropChildren();
+  int Build(int levels);
+
+  KelNavigController* controller_;
+  KelNavigInstance* father_;
+  KelNavigGraphArc* inArc_ = nullptr;  // owned by the father's Child entry
+  KelBaseUnknown_var reference_;
+  int level_ = 0;
+  bool expanded_ = false;
+  KelNavigGraphNode graphNode_{this};
+  std::unique_ptr<KelNodeExtension> extension_;
+  std::vector<Child> children_;
+};
