@@ -1,5 +1,7 @@
 #include "host/profile/kel_dm_profile.h"
 
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -98,6 +100,11 @@ KelDMKeyKind KelDMProfile::KindOfKey(const std::string& key) {
 }
 
 std::unique_ptr<KelDMProfile> KelDMProfile::Load(const std::string& path, std::string* error) {
+  struct stat info;
+  if (stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
+    if (error) *error = fmt::format("{}: cannot read the profile: {}", path, std::strerror(EISDIR));
+    return nullptr;
+  }
   std::ifstream in(path, std::ios::binary);
   if (!in) {
     if (error) *error = fmt::format("{}: cannot read the profile: {}", path, std::strerror(errno));

@@ -1,0 +1,492 @@
+// The module's settings: reading the profile keys, the link-type table and
+// its translations, the scripts and synchronise types, the debug switches,
+// the declarative report and the re-check of the relation environments.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <iterator>
+#include <optional>
+#include <sstream>
+#include <string>
+
+#include "foundation/kel_lnk_tools.h"
+#include "host/kel_psn_trace.h"
+#include "host/profile/kel_dm_context.h"
+#include "host/profile/kel_dm_profile.h"
+#include "support/test_database.h"
+
+namespace {
+
+const char* const kDebugVariables[] = {"MML_DEBUG_CUSTOM", "MML_DEBUG_EXPAND", "MML_DEBUG_SELECT", "MML_DEBUG_MMLV5",
+                                       "MML_PERFO"};
+
+// Puts the settings, the profile, the context and the debug variables back to
+// a clean state around each test.
+class SettingsState {
+ public:
+  SettingsState() {
+    for (size_t i = 0; i < std::size(kDebugVariables); ++i) {
+      if (const char* value = std::getenv(kDebugVariables[i])) saved_[i] = value;
+      unsetenv(kDebugVariables[i]);
+    }
+    Clean();
+    KelDMContext::SetOptions("ENV1", "");
+  }
+  ~SettingsState() {
+    Clean();
+    for (size_t i = 0; i < std::size(kDebugVariables); ++i) {
+      if (saved_[i]) {
+        setenv(kDebugVariables[i], saved_[i]->c_str(), 1);
+      } else {
+        unsetenv(kDebugVariables[i]);
+      }
+    }
+  }
+
+ private:
+  static void Clean() {
+    KelLnkTools::ResetForTesting();
+    KelDMProfile::SetCurrent(nullptr);
+    KelDMContext::SetOptions("", "");
+  }
+  std::optional<std::string> saved_[std::size(kDebugVariables)];
+};
+
+void UseProfile(const std::string& text) {
+  std::string error;
+  auto profile = KelDMProfile::Parse(text, "test.profile", &error);
+  ASSERT_NE(profile, nullptr) << error;
+  KelDMProfile::SetCurrent(std::move(profile));
+}
+
+class LnkToolsTest : public ::testing::Test {
+ protected:
+  SettingsState state_;
+};
+
+// ---- Declarative keys ----
+
+TEST_F(LnkToolsTest, NothingIsReadBeforeInitialise) {
+  UseProfile("KELZUMO.QOR.MML.FORCE_RECACHE = TRUE\nLINKTYPE ENV1 KELMMSOL MML_SOL\n");
+  EXPECT_EQ(KelLnkTools::IsForceRecache(), 0);
+  EXPECT_TRUE(KelLnkTools::GetLinktypes().empty());
+  KelLnkTools::Initialise();
+  EXPECT_EQ(KelLnkTools::IsForceRecache(), 1);
+  EXPECT_EQ(KelLnkTools::GetLinktypes(), (KelListValKelUnicodeString{"SOL"}));
+}
+
+TEST_F(LnkToolsTest, EveryKeySetToTrueRaisesItsFlag) {
+  UseProfile(
+      "KELZUMO.QOR.MML.FILTER.BEST_REVISION = TRUE\n"
+      "KELZUMO.QOR.MML.FILTER.MATURITY = TRUE\n"
+      "KELZUMO.QOR.MML.FILTER.MATURITY.MIN_INDEX = 4\n"
+      "KELZUMO.QOR.MML.FILTER.MATURITY.NULL_ALLOWED = TRUE\n"
+      "KELZUMO.QOR.MML.ENTITY_TO_ENTITY = TRUE\n"
+      "KELZUMO.QOR.MML.FORCE_RECACHE = TRUE\n"
+      "KELZUMO.QOR.MML.SHOW_EXTRA_COLOURS = TRUE\n"
+      "KELZUMO.QOR.MML.LINK.TYPE = TRUE\n"
+      "KELZUMO.QOR.MML.LINK.TECHNO = TRUE\n"
+      "KELZUMO.QOR.MML.NO_SORT_NAME = TRUE\n"
+      "KELZUMO.QOR.MML.TOVRA_V5 = TRUE\n"
+      "KELZUMO.QOR.MML.TOVRA_V5_RELEASE_VALIDITY = TRUE\n"
+      "KELZUMO.QOR.MML.TOVRA_V5_OPEN_ORDER = TRUE\n"
+      "KELZUMO.QOR.MML.TOVRA_V5_NEW_CODE_MML = TRUE\n"
+      "KELZUMO.QOR.MML.TOVRA_V5_SOLVE_IN_MML = TRUE\n"
+      "KELZUMO.QOR.MML.IMPACTED_ON_SYNC = TRUE\n");
+  KelLnkTools::Initialise();
+  EXPECT_EQ(KelLnkTools::IsFilterRevision(), 1);
+  EXPECT_EQ(KelLnkTools::IsFilterMaturity(), 1);
+  EXPECT_EQ(KelLnkTools::GetFilterMaturityMin(), 4);
+  EXPECT_EQ(KelLnkTools::IsFilterMaturityNullOK(), 1);
+  EXPECT_EQ(KelLnkTools::IsEntityMode(), 1);
+  EXPECT_EQ(KelLnkTools::IsForceRecache(), 1);
+  EXPECT_EQ(KelLnkTools::IsExtraColours(), 1);
+  EXPECT_EQ(KelLnkTools::IsComputeLinkType(), 1);
+  EXPECT_EQ(KelLnkTools::IsComputeLinkTechno(), 1);
+  EXPECT_EQ(KelLnkTools::IsSortName(), 1);
+  EXPECT_EQ(KelLnkTools::IsTOVRAV5True(), 1);
+  EXPECT_EQ(KelLnkTools::IsReleaseValid(), 1);
+  EXPECT_EQ(KelLnkTools::IsOrderedOpen(), 1);
+  EXPECT_EQ(KelLnkTools::IsV5NewCode(), 1);
+  EXPECT_EQ(KelLnkTools::SolveV5InGraph(), 1);
+  EXPECT_EQ(KelLnkTools::IsImpactsOnSupported(), 1);
+  EXPECT_EQ(KelLnkTools::IsEnvCheck(), 0);
+}
+
+TEST_F(LnkToolsTest, DependentKeysAreReadOnlyUnderTheirSwitch) {
+  UseProfile(
+      "KELZUMO.QOR.MML.FILTER.MATURITY = FALSE\n"
+      "KELZUMO.QOR.MML.FILTER.MATURITY.MIN_INDEX = 4\n"
+      "KELZUMO.QOR.MML.FILTER.MATURITY.NULL_ALLOWED = TRUE\n"
+      "KELZUMO.QOR.MML.TOVRA_V5 = FALSE\n"
+      "KELZUMO.QOR.MML.TOVRA_V5_RELEASE_VALIDITY = TRUE\n"
+      "KELZUMO.QOR.MML.TOVRA_V5_OPEN_ORDER = TRUE\n"
+      "KELZUMO.QOR.MML.TOVRA_V5_NEW_CODE_MML = TRUE\n"
+      "KELZUMO.QOR.MML.TOVRA_V5_SOLVE_IN_MML = TRUE\n");
+  KelLnkTools::Initialise();
+  EXPECT_EQ(KelLnkTools::IsFilterMaturity(), 0);
+  EXPECT_EQ(KelLnkTools::GetFilterMaturityMin(), 0);
+  EXPECT_EQ(KelLnkTools::IsFilterMaturityNullOK(), 0);
+  EXPECT_EQ(KelLnkTools::IsTOVRAV5True(), 0);
+  EXPECT_EQ(KelLnkTools::IsReleaseValid(), 0);
+  EXPECT_EQ(KelLnkTools::IsOrderedOpen(), 0);
+  EXPECT_EQ(KelLnkTools::IsV5NewCode(), 0);
+  EXPECT_EQ(KelLnkTools::SolveV5InGraph(), 0);
+}
+
+TEST_F(LnkToolsTest, TechnologyAndV5SwitchesRaiseTheirCompanionFlags) {
+  UseProfile("KELZUMO.QOR.MML.LINK.TECHNO = TRUE\n");
+  KelLnkTools::Initialise();
+  EXPECT_EQ(KelLnkTools::IsComputeLinkTechno(), 1);
+  EXPECT_EQ(KelLnkTools::IsEntityMode(), 1);
+  EXPECT_EQ(KelLnkTools::IsExtraColours(), 0);
+
+  KelLnkTools::ResetForTesting();
+  KelDMContext::SetOptions("ENV1", "");
+  UseProfile("KELZUMO.QOR.MML.TOVRA_V5 = TRUE\nKELZUMO.QOR.MML.SHOW_EXTRA_COLOURS = FALSE\n");
+  KelLnkTools::Initialise();
+  EXPECT_EQ(KelLnkTools::IsTOVRAV5True(), 1);
+  EXPECT_EQ(KelLnkTools::IsExtraColours(), 1);
+  EXPECT_EQ(KelLnkTools::IsEntityMode(), 1);
+  EXPECT_EQ(KelLnkTools::IsComputeLinkTechno(), 0);
+}
+
+TEST_F(LnkToolsTest, WithoutProfileEverythingStaysOff) {
+  KelLnkTools::Initialise();
+  EXPECT_EQ(KelLnkTools::IsFilterRevision() + KelLnkTools::IsEntityMode() + KelLnkTools::IsTOVRAV5True() +
+                KelLnkTools::IsImpactsOnSupported() + KelLnkTools::GetFilterMaturityMin(),
+            0);
+  EXPECT_TRUE(KelLnkTools::GetLinktypes().empty());
+  EXPECT_EQ(KelLnkTools::GetSynchroniseScript(), "");
+}
+
+TEST_F(LnkToolsTest, FlagsAndSwitchesSurviveAReinitialisationForAnotherEnvironment) {
+  UseProfile(
+      "KELZUMO.QOR.MML.FORCE_RECACHE = TRUE\n"
+      "KELZUMO.QOR.MML.FILTER.MATURITY = TRUE\n"
+      "KELZUMO.QOR.MML.FILTER.MATURITY.MIN_INDEX = 7\n"
+      "KELZUMO.QOR.MML.IMPACTED_ON_SYNC = TRUE\n"
+      "LINKTYPE ENV1 KELMMSOL MML_SOL\n"
+      "LINKTYPE ENV2 KELMMDRW MML_DRW\n");
+  setenv("MML_DEBUG_CUSTOM", "1", 1);
+  KelLnkTools::Initialise();
+  ASSERT_EQ(KelLnkTools::IsForceRecache(), 1);
+  ASSERT_EQ(KelLnkTools::DbgCustom(), 1);
+
+  UseProfile(
+      "KELZUMO.QOR.MML.FORCE_RECACHE = FALSE\n"
+      "KELZUMO.QOR.MML.FILTER.MATURITY = FALSE\n"
+      "KELZUMO.QOR.MML.FILTER.MATURITY.MIN_INDEX = 1\n"
+      "KELZUMO.QOR.MML.IMPACTED_ON_SYNC = FALSE\n"
+      "LINKTYPE ENV1 KELMMSOL MML_SOL\n"
+      "LINKTYPE ENV2 KELMMDRW MML_DRW\n");
+  unsetenv("MML_DEBUG_CUSTOM");
+  KelDMContext::SetOptions("ENV2", "");
+  KelLnkTools::Initialise();
+  EXPECT_EQ(KelLnkTools::IsForceRecache(), 1);
+  EXPECT_EQ(KelLnkTools::IsFilterMaturity(), 1);
+  EXPECT_EQ(KelLnkTools::GetFilterMaturityMin(), 1) << "read again under the raised maturity switch";
+  EXPECT_EQ(KelLnkTools::DbgCustom(), 1);
+  EXPECT_EQ(KelLnkTools::IsImpactsOnSupported(), 0) << "taken as read";
+  EXPECT_EQ(KelLnkTools::GetLinktypes(), (KelListValKelUnicodeString{"DRW"})) << "the table is rebuilt";
+}
+
+TEST_F(LnkToolsTest, TheSameEnvironmentIsNotReadTwice) {
+  UseProfile("LINKTYPE ENV1 KELMMSOL MML_SOL\n");
+  KelLnkTools::Initialise();
+  UseProfile("KELZUMO.QOR.MML.FORCE_RECACHE = TRUE\nLINKTYPE ENV1 KELMMDRW MML_DRW\n");
+  setenv("MML_PERFO", "", 1);
+  KelLnkTools::Initialise();
+  EXPECT_EQ(KelLnkTools::IsForceRecache(), 0);
+  EXPECT_EQ(KelLnkTools::DbgPerfo(), 0);
+  EXPECT_EQ(KelLnkTools::GetLinktypes(), (KelListValKelUnicodeString{"SOL"}));
+}
+
+TEST_F(LnkToolsTest, DebugSwitchesFollowTheExistenceOfTheirVariables) {
+  setenv("MML_DEBUG_EXPAND", "", 1);
+  setenv("MML_DEBUG_MMLV5", "0", 1);
+  setenv("MML_PERFO", "anything", 1);
+  KelLnkTools::Initialise();
+  EXPECT_EQ(KelLnkTools::DbgCustom(), 0);
+  EXPECT_EQ(KelLnkTools::DbgExpand(), 1);
+  EXPECT_EQ(KelLnkTools::DbgSelect(), 0);
+  EXPECT_EQ(KelLnkTools::DbgMMLV5(), 1);
+  EXPECT_EQ(KelLnkTools::DbgPerfo(), 1);
+}
+
+// ---- Link-type table ----
+
+const char kDeclaredLinkTypes[] =
+    "LINKTYPE ENV1 KELMMSOL MML_SOL\n"
+    "LINKTYPE ENV1 KELMM MML_a\n"               // type too short
+    "LINKTYPE ENV1 KELMMab MML_\n"              // name too short
+    "LINKTYPE ENV1 KELMMxyz OTHER_xyz\n"        // name without MML_
+    "LINKTYPE ENV1 kelmmFEM MML_FEM\n"          // prefixes are case-sensitive
+    "LINKTYPE ENV1 KELV5PRT MML_V5_PRT\n"
+    "LINKTYPE ENV1 KELV5CNC MML_V5_Connection\n"
+    "LINKTYPE ENV1 KELV5X MML_V5_\n"            // V5 name too short
+    "LINKTYPE ENV1 KELV5 MML_V5_abc\n"          // V5 type too short
+    "LINKTYPE ENV1 KELV5KIN MML_KIN\n"          // V5 name without MML_V5_
+    "LINKTYPE ENV1 KELMMDRW MML_DRW\n"
+    "LINKTYPE ENV2 KELMMNC MML_NC\n";
+
+TEST_F(LnkToolsTest, DeclaredPairsBecomeLinkTypesByTheirPrefixes) {
+  UseProfile(kDeclaredLinkTypes);
+  KelLnkTools::Initialise();
+  EXPECT_EQ(KelLnkTools::GetLinktypes(), (KelListValKelUnicodeString{"SOL", "DRW"}));
+  EXPECT_EQ(KelLnkTools::GetLinknames(), (KelListValKelUnicodeString{"MML_SOL", "MML_DRW"}));
+  EXPECT_EQ(KelLnkTools::GetConnexionStr(), "") << "V5 pairs are ignored without TOVRA_V5";
+}
+
+TEST_F(LnkToolsTest, V5PairsAreKeptUnderTheV5Switch) {
+  UseProfile(std::string(kDeclaredLinkTypes) + "KELZUMO.QOR.MML.TOVRA_V5 = TRUE\n");
+  KelLnkTools::Initialise();
+  EXPECT_EQ(KelLnkTools::GetLinktypes(), (KelListValKelUnicodeString{"SOL", "PRT", "Connection", "DRW"}));
+  EXPECT_EQ(KelLnkTools::GetLinknames(),
+            (KelListValKelUnicodeString{"MML_SOL", "MML_V5_PRT", "MML_V5_Connection", "MML_DRW"}));
+  EXPECT_EQ(KelLnkTools::GetConnexionStr(), "Connection");
+}
+
+TEST_F(LnkToolsTest, TranslationsBetweenTypesNamesAndLabels) {
+  UseProfile("LINKTYPE ENV1 KELMMSOL MML_SOL\nLINKTYPE ENV1 KELMMDRW MML_DRW\n");
+  KelLnkTools::Initialise();
+  EXPECT_EQ(KelLnkTools::LinktypeToLinkname("SOL"), "MML_SOL");
+  EXPECT_EQ(KelLnkTools::LinktypeToLinkname("abc"), "KELMMabc");
+  EXPECT_EQ(KelLnkTools::LinktypeToLinkname(""), "KELMM");
+
+  EXPECT_EQ(KelLnkTools::LinktypeToLinklabel("SOL"), "KELMMSOL");
+  EXPECT_EQ(KelLnkTools::LinktypeToLinklabel("KELPart"), "V5_KELPart");
+  EXPECT_EQ(KelLnkTools::LinktypeToLinklabel("KE"), "KELMMKE");
+  EXPECT_EQ(KelLnkTools::LinktypeToLinklabel("%"), "KELMM_%");
+
+  EXPECT_EQ(KelLnkTools::LinklabelToLinktype("KELMMabc"), "abc");
+  EXPECT_EQ(KelLnkTools::LinklabelToLinktype("V5_abc"), "abc");
+  EXPECT_EQ(KelLnkTools::LinklabelToLinktype("abc"), "abc");
+  EXPECT_EQ(KelLnkTools::LinklabelToLinktype("KELMM"), "");
+  EXPECT_EQ(KelLnkTools::LinklabelToLinktype("V5"), "V5");
+
+  KelLnkTools::ResetLinkName("Solid", "MML_SOL");
+  EXPECT_EQ(KelLnkTools::LinktypeToLinkname("SOL"), "Solid");
+  EXPECT_EQ(KelLnkTools::LinktypeToLinkname("DRW"), "MML_DRW");
+  KelLnkTools::ResetLinkName("Other", "MML_NONE");
+  EXPECT_EQ(KelLnkTools::GetLinknames(), (KelListValKelUnicodeString{"Solid", "MML_DRW"}));
+}
+
+TEST_F(LnkToolsTest, ProductGenerationsAreRecognisedExactly) {
+  for (const char* type : {"SOL", "DRW", "FEM", "KIN", "SKD", "SSK", "PIC", "BM", "SKN", "NC", "ROB", "CWL", "TPB"}) {
+    EXPECT_EQ(KelLnkTools::IsTOVRAV4Linktype(type), 1) << type;
+    EXPECT_EQ(KelLnkTools::IsTOVRAV5Linktype(type), 0) << type;
+    EXPECT_EQ(KelLnkTools::IsTOVRALinktype(type), 1) << type;
+  }
+  for (const char* type : {"PRT", "KELPart", "KELDrawing", "Connection", "ContextInput"}) {
+    EXPECT_EQ(KelLnkTools::IsTOVRAV4Linktype(type), 0) << type;
+    EXPECT_EQ(KelLnkTools::IsTOVRAV5Linktype(type), 1) << type;
+    EXPECT_EQ(KelLnkTools::IsTOVRALinktype(type), 1) << type;
+  }
+  for (const char* type : {"sol", "SOLX", "", "kelpart", "Connection ", "XYZ"}) {
+    EXPECT_EQ(KelLnkTools::IsTOVRALinktype(type), 0) << '"' << type << '"';
+  }
+  EXPECT_EQ(KelLnkTools::GetWidths(), (KelRawCollint{8, 16, 32, 64}));
+}
+
+// ---- Scripts and synchronise types ----
+
+TEST_F(LnkToolsTest, ScriptsAreExpandedAndEmptiedWhenUnreadable) {
+  TempDir dir;
+  WriteFileText(dir.File("sync.sh"), "#!/bin/sh\n");
+  setenv("MML_TEST_SITE_DIR", dir.Path().c_str(), 1);
+  UseProfile(
+      "KELZUMO.QOR.MML.SYNCHRONISE.SCRIPT = ${MML_TEST_SITE_DIR}/sync.sh\n"
+      "KELZUMO.QOR.MML.MIGRATE.SCRIPT = $MML_TEST_SITE_DIR/migrate.sh\n");
+  KelLnkTools::Initialise();
+  EXPECT_EQ(KelLnkTools::GetSynchroniseScript(), dir.File("sync.sh"));
+  EXPECT_EQ(KelLnkTools::GetMigrationScript(), "") << "a missing file gives no script";
+
+  KelLnkTools::ResetForTesting();
+  KelDMContext::SetOptions("ENV1", "");
+  UseProfile("KELZUMO.QOR.MML.MIGRATE.SCRIPT = $MML_TEST_SITE_DIR\n");
+  KelLnkTools::Initialise();
+  EXPECT_EQ(KelLnkTools::GetMigrationScript(), "") << "a directory is not a script";
+  unsetenv("MML_TEST_SITE_DIR");
+}
+
+TEST_F(LnkToolsTest, SynchroniseTypesFollowTheLinkTypes) {
+  UseProfile(
+      "LINKTYPE ENV1 KELMMSOL MML_SOL\n"
+      "LINKTYPE ENV1 KELMMDRW MML_DRW\n"
+      "KELZUMO.QOR.MML.SYNCHRONISE.TYPE.SOL = BATCH\n"
+      "KELZUMO.QOR.MML.SYNCHRONISE.TYPE.FEM = BATCH\n");
+  KelLnkTools::Initialise();
+  EXPECT_EQ(KelLnkTools::GetSynchroniseTypes(), (KelListValKelUnicodeString{"BATCH", "TOVRA"}));
+
+  testing::internal::CaptureStdout();
+  EXPECT_EQ(KelLnkTools::GetSynchroniseType("SOL"), "BATCH");
+  EXPECT_EQ(KelLnkTools::GetSynchroniseType("DRW"), "TOVRA");
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+
+  testing::internal::CaptureStdout();
+  EXPECT_EQ(KelLnkTools::GetSynchroniseType("FEM"), "TOVRA");
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "WARNING : MML type FEM not declared in the profile.\n");
+}
+
+// ---- Report ----
+
+TEST_F(LnkToolsTest, ReportOfTheDefaultSettings) {
+  KelLnkTools::Initialise();
+  EXPECT_EQ(KelLnkTools::DeclarativeReport(),
+            "Declarative information:\n"
+            "  \"KELZUMO.QOR.MML.FILTER.BEST_REVISION\"        = \"FALSE\"\n"
+            "  \"KELZUMO.QOR.MML.FILTER.MATURITY\"             = \"FALSE\"\n"
+            "  \"KELZUMO.QOR.MML.ENTITY_TO_ENTITY\"            = \"FALSE\"\n"
+            "  \"KELZUMO.QOR.MML.FORCE_RECACHE\"               = \"FALSE\"\n"
+            "  \"KELZUMO.QOR.MML.SHOW_EXTRA_COLOURS\"          = \"FALSE\"\n"
+            "  \"KELZUMO.QOR.MML.IMPACTED_ON_SYNC\"            = \"FALSE\"\n"
+            "  \"KELZUMO.QOR.MML.LINK.TYPE\"                   = \"FALSE\"\n"
+            "  \"KELZUMO.QOR.MML.LINK.TECHNO\"                 = \"FALSE\"\n"
+            "  \"KELZUMO.QOR.MML.NO_SORT_NAME\"                = \"FALSE\"\n"
+            "  \"KELZUMO.QOR.MML.TOVRA_V5\"                    = \"FALSE\"\n"
+            "  \"KELZUMO.QOR.MML.TOVRA_V5_RELEASE_VALIDITY\"   = \"FALSE\"\n"
+            "  \"KELZUMO.QOR.MML.TOVRA_V5_OPEN_ORDER\"         = \"FALSE\"\n"
+            "  \"KELZUMO.QOR.MML.TOVRA_V5_NEW_CODE_MML\"       = \"FALSE\"\n"
+            "  \"KELZUMO.QOR.MML.TOVRA_V5_SOLVE_IN_MML\"       = \"FALSE\"\n"
+            "Obsolete information - forced to TRUE:\n"
+            "  \"KELZUMO.QOR.MML.CACHE.INCREMENTAL\"           = \"TRUE\"\n"
+            "  \"KELZUMO.QOR.MML.PERFO\"                       = \"TRUE\"\n");
+}
+
+TEST_F(LnkToolsTest, ReportShowsTheMaturitySubKeysUnderTheirSwitch) {
+  UseProfile(
+      "KELZUMO.QOR.MML.FILTER.MATURITY = TRUE\n"
+      "KELZUMO.QOR.MML.FILTER.MATURITY.MIN_INDEX = -3\n"
+      "KELZUMO.QOR.MML.FILTER.MATURITY.NULL_ALLOWED = TRUE\n"
+      "KELZUMO.QOR.MML.TOVRA_V5 = TRUE\n"
+      "KELZUMO.QOR.MML.TOVRA_V5_SOLVE_IN_MML = TRUE\n"
+      "KELZUMO.QOR.MML.CACHE.INCREMENTAL = FALSE\n");
+  KelLnkTools::Initialise();
+  EXPECT_EQ(KelLnkTools::DeclarativeReport(),
+            "Declarative information:\n"
+            "  \"KELZUMO.QOR.MML.FILTER.BEST_REVISION\"        = \"FALSE\"\n"
+            "  \"KELZUMO.QOR.MML.FILTER.MATURITY\"             = \"TRUE\"\n"
+            "    \"KELZUMO.QOR.MML.FILTER.MATURITY.MIN_INDEX\"   = -3\n"
+            "    \"KELZUMO.QOR.MML.FILTER.MATURITY.NULL_ALLOWED\" = \"TRUE\"\n"
+            "  \"KELZUMO.QOR.MML.ENTITY_TO_ENTITY\"            = \"TRUE\"\n"
+            "  \"KELZUMO.QOR.MML.FORCE_RECACHE\"               = \"FALSE\"\n"
+            "  \"KELZUMO.QOR.MML.SHOW_EXTRA_COLOURS\"          = \"TRUE\"\n"
+            "  \"KELZUMO.QOR.MML.IMPACTED_ON_SYNC\"            = \"FALSE\"\n"
+            "  \"KELZUMO.QOR.MML.LINK.TYPE\"                   = \"FALSE\"\n"
+            "  \"KELZUMO.QOR.MML.LINK.TECHNO\"                 = \"FALSE\"\n"
+            "  \"KELZUMO.QOR.MML.NO_SORT_NAME\"                = \"FALSE\"\n"
+            "  \"KELZUMO.QOR.MML.TOVRA_V5\"                    = \"TRUE\"\n"
+            "  \"KELZUMO.QOR.MML.TOVRA_V5_RELEASE_VALIDITY\"   = \"FALSE\"\n"
+            "  \"KELZUMO.QOR.MML.TOVRA_V5_OPEN_ORDER\"         = \"FALSE\"\n"
+            "  \"KELZUMO.QOR.MML.TOVRA_V5_NEW_CODE_MML\"       = \"FALSE\"\n"
+            "  \"KELZUMO.QOR.MML.TOVRA_V5_SOLVE_IN_MML\"       = \"TRUE\"\n"
+            "Obsolete information - forced to TRUE:\n"
+            "  \"KELZUMO.QOR.MML.CACHE.INCREMENTAL\"           = \"TRUE\"\n"
+            "  \"KELZUMO.QOR.MML.PERFO\"                       = \"TRUE\"\n");
+}
+
+// Sends the active traces to a string for one test.
+class TraceCapture {
+ public:
+  TraceCapture() : level_(KelPSNTrace::ActiveLevel()) {
+    KelPSNTrace::SetOutput(&out_);
+    KelPSNTrace::SetActiveLevel(17);
+  }
+  ~TraceCapture() {
+    KelPSNTrace::SetActiveLevel(level_);
+    KelPSNTrace::SetOutput(nullptr);
+  }
+  std::string Text() const { return out_.str(); }
+
+ private:
+  int level_;
+  std::ostringstream out_;
+};
+
+TEST_F(LnkToolsTest, InitialiseTracesTheTablesAndTheReportWhenTheTraceIsActive) {
+  UseProfile("LINKTYPE ENV1 KELMMSOL MML_SOL\nKELZUMO.QOR.MML.SYNCHRONISE.TYPE.SOL = BATCH\n");
+  std::string text;
+  {
+    TraceCapture capture;
+    KelLnkTools::Initialise();
+    text = capture.Text();
+  }
+  for (const char* line : {"KelLnkTools::Initialise Relation environments found:\n",
+                           "KelLnkTools::Initialise Cached link types and names:\n",
+                           "KelLnkTools::Initialise   SOL: \"MML_SOL\"\n",
+                           "KelLnkTools::Initialise Cached synchronise script \"\"\n",
+                           "KelLnkTools::Initialise   SOL: \"BATCH\"\n",
+                           "KelLnkTools::Initialise Cached migration script \"\"\n",
+                           "KelLnkTools::Initialise Declarative information:\n",
+                           "KelLnkTools::Initialise   \"KELZUMO.QOR.MML.PERFO\"                       = \"TRUE\"\n"}) {
+    EXPECT_NE(text.find(line), std::string::npos) << line << "\nin:\n" << text;
+  }
+
+  TraceCapture silent;
+  KelPSNTrace::SetActiveLevel(-1);
+  KelLnkTools::ResetForTesting();
+  KelDMContext::SetOptions("ENV1", "");
+  KelLnkTools::Initialise();
+  EXPECT_EQ(KelLnkTools::GetLinktypes(), (KelListValKelUnicodeString{"SOL"}));
+  EXPECT_EQ(silent.Text(), "") << "an inactive trace writes nothing";
+}
+
+// ---- Relation environments ----
+
+class LnkToolsEnvironmentTest : public EngineTest {
+ protected:
+  SettingsState state_;
+};
+
+TEST_P(LnkToolsEnvironmentTest, AReinitialisationChecksTheEnvironmentsOfTheResultPanel) {
+  db().Init({"E1:objects,links", "E2:links", "E3:objects"});
+  KelListValKelUnicodeString panel = {" E2 ", "E1"};
+  KelLnkTools::SetResultPanelProvider([&panel] { return panel; });
+  KelLnkTools::Initialise();
+  EXPECT_EQ(KelLnkTools::GetRelationEnvironments(), (KelListValKelUnicodeString{"E1", "E2"}));
+  EXPECT_EQ(KelLnkTools::IsEnvCheck(), 0) << "the first reading checks nothing";
+
+  std::string traced;
+  {
+    TraceCapture capture;
+    KelLnkTools::Initialise();
+    traced = capture.Text();
+  }
+  EXPECT_EQ(KelLnkTools::IsEnvCheck(), 0);
+  EXPECT_NE(traced.find("KelLnkTools::Initialise       ListeEnvi[] =  E2 \n"), std::string::npos) << traced;
+  EXPECT_NE(traced.find("KelLnkTools::Initialise       ListeEnvi[] = E1\n"), std::string::npos) << traced;
+  EXPECT_EQ(traced.find("Declarative information:"), std::string::npos) << "nothing is read again";
+
+  panel = {"E1", "E3"};
+  KelLnkTools::Initialise();
+  EXPECT_EQ(KelLnkTools::IsEnvCheck(), 1) << "E2 is missing from the panel";
+  panel = {"E1", "E2"};
+  KelLnkTools::Initialise();
+  EXPECT_EQ(KelLnkTools::IsEnvCheck(), 1) << "once out of step, stays so";
+  EXPECT_EQ(KelLnkTools::GetRelationEnvironments(), (KelListValKelUnicodeString{"E1", "E2"}));
+}
+
+TEST_P(LnkToolsEnvironmentTest, WithoutAPanelTheEnvironmentsAreOutOfStep) {
+  db().Init({"E1:objects,links"});
+  KelLnkTools::Initialise();
+  KelLnkTools::Initialise();
+  EXPECT_EQ(KelLnkTools::IsEnvCheck(), 1);
+}
+
+TEST_P(LnkToolsEnvironmentTest, EntityEnvironmentsCountInEntityMode) {
+  db().Init({"E1:objects,links", "E2:objects,entities"});
+  UseProfile("KELZUMO.QOR.MML.ENTITY_TO_ENTITY = TRUE\n");
+  KelListValKelUnicodeString panel = {"E1", "E2"};
+  KelLnkTools::SetResultPanelProvider([&panel] { return panel; });
+  KelLnkTools::Initialise();
+  KelLnkTools::Initialise();
+  EXPECT_EQ(KelLnkTools::IsEnvCheck(), 0);
+  panel = {"E1", "E9"};
+  KelLnkTools::Initialise();
+  EXPECT_EQ(KelLnkTools::IsEnvCheck(), 1) << "the entity environment E2 is missing";
+}
+
+MML_INSTANTIATE_ENGINES(LnkToolsEnvironmentTest);
+
+}  // namespace

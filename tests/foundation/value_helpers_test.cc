@@ -1,0 +1,62 @@
+// The text forms of identifiers and values used in SQL text and traces.
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <string>
+
+#include "foundation/kel_id.h"
+#include "foundation/kel_lnk_tools.h"
+
+namespace {
+
+KelId Id(const char* hex) {
+  KelId id;
+  EXPECT_TRUE(KelId::FromHex(hex, &id)) << hex;
+  return id;
+}
+
+TEST(ValueHelpersTest, HexadecimalTextFollowsTheIdentifierBytes) {
+  EXPECT_EQ(KelLnkTools::DoubleToXString(Id("0102030405060708").AsDouble()), "0102030405060708");
+  EXPECT_EQ(KelLnkTools::DoubleToXString(Id("FFFEA0000000007F").AsDouble()), "FFFEA0000000007F");
+  EXPECT_EQ(KelLnkTools::DoubleToXString(KelId::Null().AsDouble()), "3030303030303030");
+  // Bytes that read as a NaN or as -0.0 keep their identity.
+  EXPECT_EQ(KelLnkTools::DoubleToXString(Id("FFF8000000000001").AsDouble()), "FFF8000000000001");
+  EXPECT_EQ(KelLnkTools::DoubleToXString(Id("8000000000000000").AsDouble()), "8000000000000000");
+
+  EXPECT_EQ(KelLnkTools::StringToXString("00000000"), "3030303030303030");
+  EXPECT_EQ(KelLnkTools::StringToXString("ABCDEFGHIJ"), "4142434445464748") << "only the first 8 bytes count";
+  const char withNul[8] = {'\0', 'A', '\0', '\xff', 'z', '\0', '\x01', '\x80'};
+  EXPECT_EQ(KelLnkTools::StringToXString(withNul), "004100FF7A000180");
+}
+
+TEST(ValueHelpersTest, SqlStringRebuildsTheBytesFirstByteFirst) {
+  EXPECT_EQ(KelLnkTools::DoubleToSQLString(KelId().AsDouble()),
+            "CHR(0)||CHR(0)||CHR(0)||CHR(0)||CHR(0)||CHR(0)||CHR(0)||CHR(0)");
+  EXPECT_EQ(KelLnkTools::DoubleToSQLString(KelId::Null().AsDouble()),
+            "CHR(48)||CHR(48)||CHR(48)||CHR(48)||CHR(48)||CHR(48)||CHR(48)||CHR(48)");
+  // Order of the hexadecimal text, whatever the machine's byte order.
+  EXPECT_EQ(KelLnkTools::DoubleToSQLString(Id("0102030405060708").AsDouble()),
+            "CHR(1)||CHR(2)||CHR(3)||CHR(4)||CHR(5)||CHR(6)||CHR(7)||CHR(8)");
+  // High bytes are unsigned.
+  EXPECT_EQ(KelLnkTools::DoubleToSQLString(Id("FF80007F0AFE0164").AsDouble()),
+            "CHR(255)||CHR(128)||CHR(0)||CHR(127)||CHR(10)||CHR(254)||CHR(1)||CHR(100)");
+}
+
+TEST(ValueHelpersTest, RightTrimRemovesOnlyTrailingBlanks) {
+  EXPECT_EQ(KelLnkTools::RightTrim(""), "");
+  EXPECT_EQ(KelLnkTools::RightTrim("    "), "");
+  EXPECT_EQ(KelLnkTools::RightTrim(" "), "");
+  EXPECT_EQ(KelLnkTools::RightTrim("TOVRA_MODEL   "), "TOVRA_MODEL");
+  EXPECT_EQ(KelLnkTools::RightTrim("  a b  c "), "  a b  c");
+  EXPECT_EQ(KelLnkTools::RightTrim("x\t"), "x\t") << "only the blank character is trimmed";
+  EXPECT_EQ(KelLnkTools::RightTrim("a"), "a");
+}
+
+TEST(ValueHelpersTest, IntToStringWritesDecimalText) {
+  EXPECT_EQ(IntToString(0), "0");
+  EXPECT_EQ(IntToString(-42), "-42");
+  EXPECT_EQ(IntToString(INT_MAX), "2147483647");
+  EXPECT_EQ(IntToString(INT_MIN), "-2147483648");
+}
+
+}  // namespace
