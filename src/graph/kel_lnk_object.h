@@ -29,6 +29,9 @@ class KelLnkMainWindow;
 class KelLnkModalDialogForSync;
 class KelZumoInstance;
 class KelPSNNode;
+class KelPSNGraph;
+struct KelPSNError;
+class KelLnkCustomNode;
 
 // Edge records of synchronisation and batch walks (operations/kel_lnk_synchro_unit.h).
 class KelLnkSynchroUnit;
@@ -151,6 +154,26 @@ class KelLnkObject : public KelLnkNode {
   void UpdateTextElem(KelIGraphNode_var node) override;
   void CustomGraphNode(KelIGraphNode_var node) override;
   int FindNodeInBranch(KelLnkNode& node, int& counter) override;
+
+  // ---- Expansion and structure (kel_lnk_object_expand.cc) ----
+
+  // Expands (1) or collapses (0) the display node `node` that shows this
+  // object; with `depth` 0 or less the twins elsewhere learn the expansion.
+  void ExpandCollapse(const int expand, const class KelLnkCustomNode* node, const int depth);
+  // Opens the levels below `node` (navigator levels; -1: the window's depth).
+  void JustExpandIt(const class KelLnkCustomNode* node, const int depth);
+  // Expands a node whose twin is expanded elsewhere (expand state 4 only).
+  void ForceExpand(const class KelLnkCustomNode* node);
+  // Finds or creates the product-structure node of the object; 0 on success.
+  int SetNode(class KelZumoInstance*& zumo, class KelPSNGraph* graph, class KelPSNNode*& node,
+              struct KelPSNError* error);
+  // Fills the data manager's structure list from this object; 1 when
+  // `level` is greater than `depth`, else 0.
+  int LoadStructure(const int level, const int depth);
+  void GetStructure(const int level, const int depth);
+  // The stale children in synchronisation order, and one text per object.
+  KelListPtrKelLnkObject GetOrdererNodeList();
+  KelListValKelUnicodeString GetOrdererNodeNameList();
 
   // ---- Batch impacts and migration (batch/) ----
 
