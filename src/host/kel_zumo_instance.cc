@@ -1,0 +1,52 @@
+#include "host/kel_zumo_instance.h"
+
+#include "host/db/host_sql.h"
+#include "host/kel_dm_ier_message.h"
+#include "host/kel_dm_tovra.h"
+
+KelZumoInstance::KelZumoInstance(const KelDMInstance& base, const KelRawColldouble& path) : base_(base) {
+  path_.reserve(path.size());
+  for (double d : path) path_.push_back(KelId::FromDouble(d));
+}
+
+int KelZumoInstance::GetPart(int index, KelDMInstance& part) const {
+  if (index != 0 || base_.IsEmpty()) return kel_ier::kInstanceNotFound;
+  part = base_;
+  return kel_ier::kOk;
+}
+
+void KelZumoInstance::SetRep(const KelUnicodeString& table, const KelId& compid) {
+  hasRep_ = true;
+  repTable_ = table;
+  repCompid_ = compid;
+  fullyDefined_ = false;
+}
+
+int KelZumoInstance::FullyDefine() {
+  if (base_.IsEmpty() || !base_.IsWellFormed() || path_.empty()) return kel_ier::kInstanceNotFound;
+  for (const KelId& id : path_) {
+    if (id.IsZero() || id.IsNullId()) return kel_ier::kInstanceNotFound;
+  }
+  KelDbConnection* connection = KelDMTovra::GetConnection(base_.GetEnvironment());
+  if (!connection) return kel_ier::kDbNoConnection;
+  std::string sql = "SELECT $COID FROM " + QuoteHostTableName(base_.GetEnvironment(), base_.GetTable()) +
+                    " WHERE $COID = ? AND $COMPID = ?";
+  KelDbResult result;
+  int rc = connection->Execute(sql, {KelDbValue::Id(base_.Coid()), KelDbValue::Id(base_.Compid())}, &result);
+  if (rc != 0 || result.rows.empty()) return kel_ier::kInstanceNotFound;
+  fullyDefined_ = true;
+  return kel_ier::kOk;
+}
+
+KelUnicodeString KelZumoInstance::GetText() const {
+  KelUnicodeString text = base_.GetEnvironment() + "." + base_.GetTable() + " " + base_.GetXCoid() + " " +
+                          base_.GetXCompid() + " /";
+  for (const KelId& id : path_) text += " " + id.Hex();
+  if (hasRep_) text += " rep " + repTable_ + " " + repCompid_.Hex();
+  return text;
+}
+
+bool operator==(const KelZumoInstance& a, const KelZumoInstance& b) {
+  if (!(a.base_ == b.base_) || a.path_ != b.path_ || a.hasRep_ != b.hasRep_) return false;
+  return !a.hasRep_ || (a.repTable_ == b.repTable_ && a.repCompid_ == b.repCompid_);
+}

@@ -1,0 +1,378 @@
+// The records, the caches and their indexes, the settings snapshot, the
+// connections and the V5 step report of the link database.
+#include <cinttypes>
+#include <cstdio>
+#include <functional>
+#include <string_view>
+
+#include "foundation/kel_lnk_tools.h"
+#include "host/kel_dm_lnk_tools.h"
+#include "host/kel_dm_tovra.h"
+#include "host/kel_psn_trace.h"
+#include "linkdb/kel_lnk_data_manager.h"
+#include "linkdb/kel_lnk_hybrid_manager.h"
+
+// ---- State ----
+
+KelDbConnection* KelLnkHybridManager::_pConn = nullptr;
+KelDbConnection* KelLnkHybridManager::_pConn2 = nullptr;
+KelUnicodeString KelLnkHybridManager::_pOwner;
+int KelLnkHybridManager::_CachedDeclarations = 0;
+int KelLnkHybridManager::_FilterRevision = 0;
+int KelLnkHybridManager::_FilterMaturity = 0;
+int KelLnkHybridManager::_FilterMaturityMin = 0;
+int KelLnkHybridManager::_FilterMaturityNullOK = 0;
+int KelLnkHybridManager::_EntityToEntity = 0;
+int KelLnkHybridManager::_LinkTechno = 0;
+int KelLnkHybridManager::_NoSortName = 0;
+int KelLnkHybridManager::_LinkType = 0;
+int KelLnkHybridManager::_MMLV5 = 0;
+int KelLnkHybridManager::_ReleaseValidity = 0;
+int KelLnkHybridManager::_DbgMMLV5 = 0;
+int KelLnkHybridManager::_NewMMLV5 = 0;
+int KelLnkHybridManager::_SolveMMLV5 = 0;
+int KelLnkHybridManager::_DbgExpand = 0;
+KelRawColldouble KelLnkHybridManager::_CacheFilterCoid;
+KelRawColldouble KelLnkHybridManager::_CacheFilterCompid;
+KelRawCollint KelLnkHybridManager::_CacheFilterValue;
+
+namespace {
+
+size_t Mix(size_t seed, size_t value) { return seed ^ (value + 0x9e3779b97f4a7c15ULL + (seed << 6) + (seed >> 2)); }
+
+// The key of an entity in the index: everything SameObject compares except
+// the Zumo instance, which is compared within the bucket.
+struct EntityKey {
+  KelUnicodeString caenv;
+  KelUnicodeString kelab;
+  KelId coid;
+  KelId compid;
+  friend bool operator==(const EntityKey&, const EntityKey&) = default;
+};
+struct EntityKeyHash {
+  size_t operator()(const EntityKey& k) const {
+    size_t h = KelIdHash()(k.compid);
+    h = Mix(h, KelIdHash()(k.coid));
+    h = Mix(h, std::hash<std::string>()(k.caenv));
+    return Mix(h, std::hash<std::string>()(k.kelab));
+  }
+};
+
+struct LinkKey {
+  int father;
+  int child;
+  KelUnicodeString type;
+  friend bool operator==(const LinkKey&, const LinkKey&) = default;
+};
+struct LinkKeyHash {
+  size_t operator()(const LinkKey& k) const {
+    size_t h = std::hash<int>()(k.father);
+    h = Mix(h, std::hash<int>()(k.child));
+    return Mix(h, std::hash<std::string>()(k.type));
+  }
+};
+
+struct IdPairHash {
+  size_t operator()(const std::pair<KelId, KelId>& p) const { return Mix(KelIdHash()(p.first), KelIdHash()(p.second)); }
+};
+
+struct Caches {
+  std::vector<std::unique_ptr<KelLnkHybridManager::Entity>> entities;
+  // Entity key -> indices of the cached entities with that key, increasing.
+  std::unordered_map<EntityKey, std::vector<int>, EntityKeyHash> entityIndex;
+  // Per entity: indices of the links it holds (father) / that point to it (child).
+  std::vector<std::vector<int>> fatherLinks;
+  std::vector<std::vector<int>> childLinks;
+  // Per entity: 1 once its children / parents were read from the database.
+  std::vector<uint8_t> childrenRead;
+  std::vector<uint8_t> parentsRead;
+
+  std::vector<std::unique_ptr<KelLnkHybridManager::Link>> links;
+  std::unordered_map<LinkKey, int, LinkKeyHash> linkIndex;
+
+  // (coid, compid) -> position in the filter lists.
+  std::unordered_map<std::pair<KelId, KelId>, int, IdPairHash> filterIndex;
+};
+
+Caches& TheCaches() {
+  static Caches caches;
+  return caches;
+}
+
+void PrintEntityLines(const KelLnkHybridManager::Entity& e) {
+  std::printf("   coid   = %s \n", e.coid.Hex().c_str());
+  std::printf("   compid = %s \n", e.compid.Hex().c_str());
+  std::printf("   caenv  = %s \n", e.caenv.c_str());
+  std::printf("   kelab  = %s \n", e.kelab.c_str());
+  std::printf("   iPres  = %u \n", static_cast<unsigned>(e.iPres));
+  std::printf("   @Zumo  = %u \n", static_cast<unsigned>(reinterpret_cast<uintptr_t>(e.ZumoInstance.get())));
+  std::printf("   p.Node = %u \n", static_cast<unsigned>(reinterpret_cast<uintptr_t>(e.Node)));
+}
+
+}  // namespace
+
+// ---- Records ----
+
+KelLnkHybridManager::Entity::Entity(const KelUnicodeString& caenv_, const KelUnicodeString& kelab_,
+                                    const KelId& coid_, const KelId& compid_, const KelZumoInstance* zumo,
+                                    KelPSNNode* node, int iPres_)
+    : caenv(caenv_),
+      kelab(kelab_),
+      coid(coid_),
+      compid(compid_),
+      ZumoInstance(zumo ? std::make_unique<KelZumoInstance>(*zumo) : nullptr),
+      Node(node),
+      iPres(iPres_) {}
+
+KelLnkHybridManager::Entity::Entity(const KelUnicodeString& caenv_, const KelUnicodeString& kelab_, double coid_,
+                                    double compid_, const KelZumoInstance* zumo, KelPSNNode* node, int iPres_)
+    : Entity(caenv_, kelab_, KelId::FromDouble(coid_), KelId::FromDouble(compid_), zumo, node, iPres_) {}
+
+KelLnkHybridManager::Entity::Entity(const Entity& other)
+    : caenv(other.caenv),
+      kelab(other.kelab),
+      coid(other.coid),
+      compid(other.compid),
+      Uuids(other.Uuids),
+      ZumoInstance(other.ZumoInstance ? std::make_unique<KelZumoInstance>(*other.ZumoInstance) : nullptr),
+      Node(other.Node),
+      iPres(other.iPres) {}
+
+KelLnkHybridManager::Entity& KelLnkHybridManager::Entity::operator=(const Entity& other) {
+  if (this == &other) return *this;
+  caenv = other.caenv;
+  kelab = other.kelab;
+  coid = other.coid;
+  compid = other.compid;
+  ZumoInstance = other.ZumoInstance ? std::make_unique<KelZumoInstance>(*other.ZumoInstance) : nullptr;
+  Node = other.Node;
+  iPres = other.iPres;
+  return *this;
+}
+
+bool KelLnkHybridManager::Entity::SameObject(const Entity& other) const {
+  if (compid != other.compid || coid != other.coid || caenv != other.caenv || kelab != other.kelab) return false;
+  if (!ZumoInstance || !other.ZumoInstance) return !ZumoInstance && !other.ZumoInstance;
+  return *ZumoInstance == *other.ZumoInstance;
+}
+
+KelLnkHybridManager::Link::Link(int fatherIndex, int childIndex, const KelUnicodeString& env,
+                                const KelUnicodeString& table, const KelId& coid, const KelId& compid,
+                                const KelUnicodeString& type, const KelUnicodeString& timestamp,
+                                const KelUnicodeString& status)
+    : FatherIndex(fatherIndex),
+      ChildIndex(childIndex),
+      Env(env),
+      Table(table),
+      Coid(coid),
+      Compid(compid),
+      Type(type),
+      Timestamp(timestamp),
+      Status(status) {}
+
+// ---- Settings snapshot and connections ----
+
+void KelLnkHybridManager::CacheDeclarations() {
+  MML_TRACE("KelLnkHybridManager::CacheDeclarations");
+  if (_CachedDeclarations == 1) return;
+  if (KelLnkTools::IsFilterRevision()) _FilterRevision = 1;
+  if (KelLnkTools::IsFilterMaturity()) _FilterMaturity = 1;
+  if (KelLnkTools::IsEntityMode()) _EntityToEntity = 1;
+  if (KelLnkTools::IsComputeLinkTechno()) _LinkTechno = 1;
+  if (KelLnkTools::IsSortName()) _NoSortName = 1;
+  if (KelLnkTools::IsComputeLinkType()) _LinkType = 1;
+  if (KelLnkTools::IsTOVRAV5True()) _MMLV5 = 1;
+  if (_FilterMaturity) {
+    _FilterMaturityMin = KelLnkTools::GetFilterMaturityMin();
+    _FilterMaturityNullOK = KelLnkTools::IsFilterMaturityNullOK() ? 1 : 0;
+  }
+  if (_MMLV5) {
+    if (KelLnkTools::IsReleaseValid()) _ReleaseValidity = 1;
+    if (KelLnkTools::DbgMMLV5()) _DbgMMLV5 = 1;
+    if (KelLnkTools::DbgExpand()) _DbgExpand = 1;
+    if (KelLnkTools::IsV5NewCode()) _NewMMLV5 = 1;
+    if (KelLnkTools::SolveV5InGraph()) _SolveMMLV5 = 1;
+  }
+  _CachedDeclarations = 1;
+}
+
+void KelLnkHybridManager::Connection() {
+  MML_TRACE("KelLnkHybridManager::Connection");
+  // The host connections are those of the session: follow it when it was
+  // reopened, so that no pointer outlives its connection.
+  KelDbConnection* links = KelDMLnkTools::GetConnection();
+  if (_pConn == nullptr || _pConn != links) _pConn = links;
+  if (_MMLV5 == 1) {
+    KelDbConnection* product = KelDMTovra::GetConnection("PRODUCT");
+    if (_pConn2 == nullptr || _pConn2 != product) {
+      _pConn2 = product;
+      _pOwner = KelDMTovra::GetSetting("QORAdmin", "QOR_ADMINISTRATOR");
+    }
+  }
+}
+
+// ---- Caches ----
+
+void KelLnkHybridManager::Uncache() {
+  MML_TRACE("KelLnkHybridManager::Uncache");
+  UncacheDatabase();
+}
+
+void KelLnkHybridManager::UncacheDatabase() {
+  MML_TRACE("KelLnkHybridManager::UncacheDatabase");
+  TheCaches() = Caches();
+  _CacheFilterCoid.clear();
+  _CacheFilterCompid.clear();
+  _CacheFilterValue.clear();
+}
+
+int KelLnkHybridManager::GetNbEntities() { return static_cast<int>(TheCaches().entities.size()); }
+
+int KelLnkHybridManager::GetNbLinks() { return static_cast<int>(TheCaches().links.size()); }
+
+void KelLnkHybridManager::GetStoredEntities(Entity*** entities) {
+  MML_TRACE("KelLnkHybridManager::GetStoredEntities");
+  const auto& cached = TheCaches().entities;
+  *entities = new Entity*[cached.size()];
+  for (size_t k = 0; k < cached.size(); ++k) (*entities)[k] = cached[k].get();
+}
+
+KelLnkHybridManager::Entity* KelLnkHybridManager::GetEntity(int index) { return TheCaches().entities[index].get(); }
+
+KelLnkHybridManager::Link* KelLnkHybridManager::GetLink(int index) { return TheCaches().links[index].get(); }
+
+int KelLnkHybridManager::LocateEntity(const Entity& e, int create) {
+  Caches& caches = TheCaches();
+  if (_DbgExpand) {
+    std::printf("\n Locate Entity de : \n");
+    PrintEntityLines(e);
+    std::printf("   -> recherche sur %u entite(s)\n", static_cast<unsigned>(caches.entities.size()));
+  }
+  EntityKey key{e.caenv, e.kelab, e.coid, e.compid};
+  auto it = caches.entityIndex.find(key);
+  if (it != caches.entityIndex.end()) {
+    for (int index : it->second) {
+      const Entity& cached = *caches.entities[index];
+      if (_DbgExpand) {
+        std::printf("      entite numero %u\n", static_cast<unsigned>(index));
+        PrintEntityLines(cached);
+      }
+      if (cached.SameObject(e)) return index;
+    }
+  }
+  if (_DbgExpand) std::printf("   >> pas trouve <<\n");
+  if (create == 0) return -1;
+
+  int index = static_cast<int>(caches.entities.size());
+  caches.entities.push_back(
+      std::make_unique<Entity>(e.caenv, e.kelab, e.coid, e.compid, e.ZumoInstance.get(), e.Node, e.iPres));
+  caches.entityIndex[std::move(key)].push_back(index);
+  caches.fatherLinks.emplace_back();
+  caches.childLinks.emplace_back();
+  caches.childrenRead.push_back(0);
+  caches.parentsRead.push_back(0);
+  if (_DbgExpand) std::printf("   >> Creation <<\n");
+  return index;
+}
+
+void KelLnkHybridManager::SetEntityUuid(const KelUnicodeString& uuid, int index) {
+  TheCaches().entities[index]->Uuids.push_back(uuid);
+}
+
+void KelLnkHybridManager::SetLinkUuid(const KelUnicodeString& uuid, int index) {
+  TheCaches().links[index]->Uuids.push_back(uuid);
+}
+
+KelUnicodeString KelLnkHybridManager::GetEntityTS(int index) {
+  const Entity& e = *TheCaches().entities[index];
+  return KelLnkDataManager::GetObjectTimestamp(e.caenv, e.kelab, e.coid, e.compid);
+}
+
+bool KelLnkHybridManager::MarkRead(int index, bool children) {
+  auto& marks = children ? TheCaches().childrenRead : TheCaches().parentsRead;
+  if (marks[index]) return false;
+  marks[index] = 1;
+  return true;
+}
+
+const std::vector<int>& KelLnkHybridManager::LinksOf(int index, bool asFather) {
+  return asFather ? TheCaches().fatherLinks[index] : TheCaches().childLinks[index];
+}
+
+int KelLnkHybridManager::FindLink(int fatherIndex, int childIndex, const KelUnicodeString& type) {
+  const auto& index = TheCaches().linkIndex;
+  auto it = index.find(LinkKey{fatherIndex, childIndex, type});
+  return it == index.end() ? -1 : it->second;
+}
+
+int KelLnkHybridManager::AppendLink(const Link& link) {
+  Caches& caches = TheCaches();
+  int index = static_cast<int>(caches.links.size());
+  caches.links.push_back(std::make_unique<Link>(link));
+  caches.linkIndex.emplace(LinkKey{link.FatherIndex, link.ChildIndex, link.Type}, index);
+  caches.fatherLinks[link.FatherIndex].push_back(index);
+  caches.childLinks[link.ChildIndex].push_back(index);
+  return index;
+}
+
+int KelLnkHybridManager::FindFilterVerdict(const KelId& coid, const KelId& compid) {
+  const auto& index = TheCaches().filterIndex;
+  auto it = index.find({coid, compid});
+  return it == index.end() ? -1 : _CacheFilterValue[it->second];
+}
+
+void KelLnkHybridManager::AppendFilterVerdict(const KelId& coid, const KelId& compid, int verdict) {
+  TheCaches().filterIndex.emplace(std::make_pair(coid, compid), static_cast<int>(_CacheFilterValue.size()));
+  _CacheFilterCoid.push_back(coid.AsDouble());
+  _CacheFilterCompid.push_back(compid.AsDouble());
+  _CacheFilterValue.push_back(verdict);
+}
+
+// ---- Tests ----
+
+void KelLnkHybridManager::SetDeclarationsForTest(const Declarations& d) {
+  _FilterRevision = d.filterRevision;
+  _FilterMaturity = d.filterMaturity;
+  _FilterMaturityMin = d.filterMaturityMin;
+  _FilterMaturityNullOK = d.filterMaturityNullOK;
+  _EntityToEntity = d.entityToEntity;
+  _LinkTechno = d.linkTechno;
+  _NoSortName = d.noSortName;
+  _LinkType = d.linkType;
+  _MMLV5 = d.mmlV5;
+  _ReleaseValidity = d.releaseValidity;
+  _DbgMMLV5 = d.dbgMMLV5;
+  _NewMMLV5 = d.newMMLV5;
+  _SolveMMLV5 = d.solveMMLV5;
+  _DbgExpand = d.dbgExpand;
+  _CachedDeclarations = 1;
+}
+
+void KelLnkHybridManager::ResetForTest() {
+  UncacheDatabase();
+  SetDeclarationsForTest(Declarations());
+  _CachedDeclarations = 0;
+  _pConn = nullptr;
+  _pConn2 = nullptr;
+  _pOwner.clear();
+}
+
+// ---- V5 step report ----
+
+void PrintMMLTrace(int step, const KelDMListResultLine* result) {
+  static const char* const kLines[17] = {
+      "\t1  - Type            = '%s'\n", "\t2  - Coid            = '%s'\n", "\t3  - Compid          = '%s'\n",
+      "\t4  - Compid Father   = '%s'\n", "\t5  - CompName Father = '%s'\n", "\t6  - CompName Root   = '%s'\n",
+      "\t7  - Coid Root       = '%s'\n", "\t8  - Oid Root        = '%s'\n", "\t9  - CompName Ref    = '%s'\n",
+      "\t10 - Coid Ref        = '%s'\n", "\t11 - Compid Ref      = '%s'\n", "\t12 - Uid             = '%s'\n",
+      "\t13 - Timestamp       = '%s'\n", "\t14 - Link Created    = '%s'\n", "\t15 - Timestamp Ptd   = '%s'\n",
+      "\t16 - IsToAdd         = '%s'\n", "\t17 - CompidQorLink   = '%s'\n"};
+  std::printf("\n\n****************** Step number %u for Impacting Elements *****************\n",
+              static_cast<unsigned>(step));
+  int rows = result ? static_cast<int>(result->Column(1).size()) : 0;
+  for (int r = 1; r <= rows; ++r) {
+    for (int c = 1; c <= 17; ++c) std::printf(kLines[c - 1], result->Value(r, c).c_str());
+    if (r < rows) std::printf("                     **********************\n");
+  }
+  std::printf("**************************************************************************\n\n\n");
+}

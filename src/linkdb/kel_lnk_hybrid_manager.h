@@ -1,0 +1,267 @@
+// The link database: the process-wide entity and link caches on which every
+// graph expansion works, the children and parents queries that fill them from
+// the three link sources, and the merge of each link reading into its cached
+// link.
+//
+// The three sources ("hybrid"):
+//   - model to model: the rows of the "$EXT" link tables;
+//   - entity to entity (entity mode): "MML_LINK" rows that use an entity of
+//     "MML_ENTITY", resolved to the model that owns the entity;
+//   - V5 (V5 mode): the V5 product tables, through the V5 link service.
+// A link found from several sources, or from both of its ends, is one cached
+// link; its technology (Link::Techno) says which sources know it.
+//
+// Caches. Entities and links are kept in arrays whose indices are stable until
+// Uncache(). Lookups go through hash indexes; each entity keeps the indices of
+// the links it holds (as father) and of the links that point to it (as child),
+// in increasing order, so that no operation walks a whole cache:
+//   - LocateEntity answers the first (lowest) index of an equal entity;
+//   - a children answer lists the entity's father links in cache order, a
+//     parents answer its child links, then sorts them by far-end name with a
+//     stable sort (equal names keep cache order) unless NO_SORT_NAME is set;
+//   - the model-filter verdicts are kept per (coid, compid).
+//
+// Settings. CacheDeclarations takes, once per process, a snapshot of the
+// settings of KelLnkTools (which must have been initialised). Tests set the
+// snapshot directly with SetDeclarationsForTest.
+//
+// Everything is static and single-threaded (the host's event thread or the
+// batch main line).
+#pragma once
+
+#include <memory>
+#include <unordered_map>
+#include <vector>
+
+#include "foundation/kel_id.h"
+#include "foundation/kel_types.h"
+#include "host/db/kel_db_connection.h"
+#include "host/kel_dm_instance.h"
+#include "host/kel_dm_select.h"
+#include "host/kel_zumo_instance.h"
+
+class KelLnkMainWindow;
+class KelPSNNode;
+
+// Link technologies (Link::Techno).
+enum KelLnkTechno : int {
+  MML_LINK_UNKNOWN = 0,  // read from no known table
+  MML_LINK_EXT = 1,      // read from "$EXT"
+  MML_LINK_ENTITY = 2,   // read from "MML_LINK"
+  MML_LINK_BOTH = 3,     // read from "$EXT" and from "MML_LINK"
+  MML_LINK_KELV5 = 4,    // read from "QOR_LINK"
+};
+
+// Prints the step report of a V5 result line (columns 1 to 17, one row per
+// entry of column 1) on standard output.
+void PrintMMLTrace(int step, const KelDMListResultLine* result);
+
+class KelLnkHybridManager {
+ public:
+  // ---- Records ----
+
+  // A database object that appeared at one end of a link.
+  class Entity {
+   public:
+    // Copies every argument (the Zumo instance into a private copy; null
+    // stays null) and starts with no UUID.
+    Entity(const KelUnicodeString& caenv, const KelUnicodeString& kelab, const KelId& coid, const KelId& compid,
+           const KelZumoInstance* zumo = nullptr, KelPSNNode* node = nullptr, int iPres = 0);
+    // Same, identifiers carried in doubles.
+    Entity(const KelUnicodeString& caenv, const KelUnicodeString& kelab, double coid, double compid,
+           const KelZumoInstance* zumo = nullptr, KelPSNNode* node = nullptr, int iPres = 0);
+    // A full copy, UUIDs included.
+    Entity(const Entity& other);
+    // Copies caenv, kelab, coid, compid, Node and iPres and gives this record
+    // a fresh copy of the other's Zumo instance; Uuids stay as they are.
+    Entity& operator=(const Entity& other);
+    ~Entity() = default;
+
+    // Same object: caenv, kelab, coid and compid equal, and both without Zumo
+    // instance or both with equal ones. Uuids, Node and iPres take no part.
+    bool SameObject(const Entity& other) const;
+
+    KelUnicodeString caenv;  // environment
+    KelUnicodeString kelab;  // table
+    KelId coid;
+    KelId compid;
+    // UUIDs of the entities through which the object was reached (the
+    // hexadecimal texts of ENTITY_ID_1 and ENTITY_ID_2 joined). Filled only on
+    // cached records.
+    KelListValKelUnicodeString Uuids;
+    // The record's own copy of the product instance, or null.
+    std::unique_ptr<KelZumoInstance> ZumoInstance;
+    KelPSNNode* Node = nullptr;  // not owned
+    int iPres = 0;               // carried along; callers pass 0
+  };
+
+  // A link from a father (the pointing object) to a child (the pointed one),
+  // both given by their entity-cache indices.
+  class Link {
+   public:
+    Link(int fatherIndex, int childIndex, const KelUnicodeString& env, const KelUnicodeString& table,
+         const KelId& coid, const KelId& compid, const KelUnicodeString& type, const KelUnicodeString& timestamp,
+         const KelUnicodeString& status);
+
+    int FatherIndex;
+    int ChildIndex;
+    KelUnicodeString Env;        // environment recorded with the link (the link row's)
+    KelUnicodeString Table;      // "$EXT", "MML_LINK" or "QOR_LINK"
+    KelId Coid;                  // the link row holder's coid
+    KelId Compid;                // the link row holder's compid
+    KelUnicodeString Type;       // link type
+    KelUnicodeString Timestamp;  // normalised link timestamp
+    KelUnicodeString Status;     // link status
+    int UpToDate = 0;            // 1 when in step with the child
+    int Techno = MML_LINK_UNKNOWN;
+    KelListValKelUnicodeString Uuids;  // entity UUIDs of a link to a placeholder child
+  };
+
+  // ---- Settings snapshot and connections ----
+
+  // Takes the settings snapshot from KelLnkTools once per process.
+  static void CacheDeclarations();
+  // Opens the connections on first use (and follows the host session when it
+  // was reopened since).
+  static void Connection();
+
+  // ---- Caches ----
+
+  static void Uncache();
+  // Empties the entity, link and filter caches and the read marks; the
+  // snapshot, the connections and the owner name stay. Indices and arrays
+  // handed out before become invalid.
+  static void UncacheDatabase();
+
+  static int GetNbEntities();
+  static int GetNbLinks();
+  // A new array of GetNbEntities() pointers into the entity cache, in cache
+  // order (the caller deletes the array, never the records).
+  static void GetStoredEntities(Entity*** entities);
+  // The cached record at `index` (no check: the index must come from the
+  // cache since the last clear).
+  static Entity* GetEntity(int index);
+  static Link* GetLink(int index);
+
+  // Index of the first cached entity equal to `e` (Entity::SameObject); when
+  // there is none: -1 if `create` is 0, else the index of a new cached copy
+  // (with no UUID).
+  static int LocateEntity(const Entity& e, int create);
+  // Appends `uuid` to the UUIDs of a cached entity / link (no duplicate check).
+  static void SetEntityUuid(const KelUnicodeString& uuid, int index);
+  static void SetLinkUuid(const KelUnicodeString& uuid, int index);
+  // The normalised last-modification timestamp of a cached entity's object.
+  static KelUnicodeString GetEntityTS(int index);
+
+  // ---- Queries ----
+
+  // The links by which `e` points to other objects (its children), or by
+  // which other objects point to it (its parents). The first call for an
+  // object and direction reads the database; later calls answer from the
+  // caches. `links` and `entities` become new arrays of `count` pointers into
+  // the caches (null when count is 0): entry k is a link and its far end.
+  // `window` (may be null) gives the link-type pattern and the
+  // product-structure context.
+  static void GetChildren(const Entity& e, int& count, Link*** links, Entity*** entities,
+                          KelLnkMainWindow* window);
+  static void GetParents(const Entity& e, int& count, Link*** links, Entity*** entities,
+                         KelLnkMainWindow* window);
+
+  // V5 links of the object `e` (cache index `index`): the new service when
+  // the new-code setting is on, else the older queries.
+  static void GetChildrenMML_V5(const Entity& e, int index, KelLnkMainWindow* window);
+  static void GetParentsMML_V5(const Entity& e, int index, KelLnkMainWindow* window);
+  // `impactType` 1 children, 0 parents.
+  static void MML_V5Objects(int impactType, const Entity& e, int index, KelLnkMainWindow* window);
+  static void OLD_GetChildrenMML_V5(const Entity& e, int index, KelLnkMainWindow* window);
+  static void OLD_GetParentsMML_V5(const Entity& e, int index, KelLnkMainWindow* window);
+
+  // ---- Link update, validity and model filter ----
+
+  // Creates the cached link for the reading `link` or merges the reading into
+  // the cached link of the same identity (father, child, type). `childTs` is
+  // the child's normalised timestamp, `validity` -1 for a reference link, 0
+  // for a valid instance link, other values for an instance link that is not
+  // valid; `v5Status` "OK" when the V5 service found the link in step.
+  // Returns the index of the cached link.
+  static int LocateAndUpdateLink(const Link& link, const KelUnicodeString& childTs, int validity,
+                                 const KelUnicodeString& v5Status);
+  // 1 keeps the object, 0 rejects it, by the revision and maturity filters;
+  // verdicts are cached per (coid, compid) until the caches are cleared.
+  static int FilterModel(KelDMInstance instance);
+  // The same verdict, computed without the cache.
+  static int ComputeFilterModel(KelDMInstance instance);
+  // The validity of an instance link in the window's product-structure graph:
+  // `status` becomes 0 valid, 1 not valid, 2 unknown, or -1 when the graph
+  // cannot compute it; it is left alone when the node cannot be found.
+  static void GetValidityOnLink(KelRawColldouble& path, KelRawColldouble& validity, int& status,
+                                KelLnkMainWindow* window);
+
+  // ---- Tests ----
+
+  // The snapshot a test wants, taken instead of the settings.
+  struct Declarations {
+    int filterRevision = 0;
+    int filterMaturity = 0;
+    int filterMaturityMin = 0;
+    int filterMaturityNullOK = 0;
+    int entityToEntity = 0;
+    int linkTechno = 0;
+    int noSortName = 0;
+    int linkType = 0;
+    int mmlV5 = 0;
+    int releaseValidity = 0;
+    int dbgMMLV5 = 0;
+    int newMMLV5 = 0;
+    int solveMMLV5 = 0;
+    int dbgExpand = 0;
+  };
+  // Sets the snapshot (and marks it taken) without reading the settings.
+  static void SetDeclarationsForTest(const Declarations& declarations);
+  // Back to the state at load time: caches empty, no snapshot, no connection,
+  // no owner name.
+  static void ResetForTest();
+
+  // ---- State ----
+
+  static KelDbConnection* _pConn;   // link queries
+  static KelDbConnection* _pConn2;  // the "PRODUCT" environment (V5)
+  static KelUnicodeString _pOwner;  // owner name of the V5 links
+  static int _CachedDeclarations;
+  static int _FilterRevision;
+  static int _FilterMaturity;
+  static int _FilterMaturityMin;
+  static int _FilterMaturityNullOK;
+  static int _EntityToEntity;
+  static int _LinkTechno;
+  static int _NoSortName;
+  static int _LinkType;
+  static int _MMLV5;
+  static int _ReleaseValidity;
+  static int _DbgMMLV5;
+  static int _NewMMLV5;
+  static int _SolveMMLV5;
+  static int _DbgExpand;
+  // Model-filter cache: parallel lists (coid, compid, verdict), in order of
+  // computation, indexed by (coid, compid).
+  static KelRawColldouble _CacheFilterCoid;
+  static KelRawColldouble _CacheFilterCompid;
+  static KelRawCollint _CacheFilterValue;
+
+ private:
+  // Fills the answer of a query: the father links (children) or the child
+  // links (parents) of entity `index`, ordered by far-end name.
+  static void Collect(int index, bool children, int& count, Link*** links, Entity*** entities);
+  // Marks the children (or parents) of entity `index` read; false when they
+  // were already.
+  static bool MarkRead(int index, bool children);
+  // Indices of the links whose father (or child) is entity `index`, increasing.
+  static const std::vector<int>& LinksOf(int index, bool asFather);
+  // Index of the cached link with this identity, -1 when none.
+  static int FindLink(int fatherIndex, int childIndex, const KelUnicodeString& type);
+  // Appends a copy of `link` to the link cache and returns its index.
+  static int AppendLink(const Link& link);
+  // The cached verdict of (coid, compid), -1 when none.
+  static int FindFilterVerdict(const KelId& coid, const KelId& compid);
+  static void AppendFilterVerdict(const KelId& coid, const KelId& compid, int verdict);
+};

@@ -1,0 +1,314 @@
+// The children and parents queries over the model-to-model link tables and
+// the entity tables, and the ordering of their answers.
+#include <algorithm>
+#include <numeric>
+
+#include "foundation/kel_lnk_tools.h"
+#include "foundation/zor_trace.h"
+#include "graph/kel_lnk_main_window.h"
+#include "host/db/host_sql.h"
+#include "host/db/kel_db_cursor.h"
+#include "host/kel_psn_trace.h"
+#include "linkdb/kel_lnk_api.h"
+#include "linkdb/kel_lnk_data_manager.h"
+#include "linkdb/kel_lnk_hybrid_manager.h"
+
+namespace {
+
+const char* const kNullIdHex = "3030303030303030";
+
+// A timestamp read from a link or entity table, with its last six characters
+// (the fraction of seconds) replaced by zeros; an empty text stays empty, and
+// so does a text too short to hold a fraction.
+KelUnicodeString NormaliseTs(const KelUnicodeString& text) {
+  if (text.size() < 6) return text;
+  return text.substr(0, text.size() - 6) + "000000";
+}
+
+KelUnicodeString Strip(const KelUnicodeString& text) {
+  size_t b = text.find_first_not_of(' ');
+  if (b == KelUnicodeString::npos) return KelUnicodeString();
+  size_t e = text.find_last_not_of(' ');
+  return text.substr(b, e - b + 1);
+}
+
+KelListValKelUnicodeString StrippedList(const KelListValKelUnicodeString& list) {
+  KelListValKelUnicodeString out;
+  out.reserve(list.size());
+  for (const auto& name : list) out.push_back(Strip(name));
+  return out;
+}
+
+// The "$TYPE LIKE 'KELMM...'" condition: every type, or the window's.
+KelUnicodeString TypeCondition(KelLnkMainWindow* window) {
+  KelUnicodeString pattern = "%";
+  if (KelLnkHybridManager::_LinkType != 0 && window) pattern = window->GetLinktype();
+  return "$TYPE LIKE 'KELMM" + EscapeSqlText(pattern) + "'";
+}
+
+KelId IdOf(const KelDbCursor& cursor, int column) { return KelId::FromHexOrZero(cursor.GetHexaValue(column)); }
+
+// The entity UUID text: ENTITY_ID_1 then ENTITY_ID_2, in hexadecimal.
+KelUnicodeString UuidText(const KelDbBinary& id1, const KelDbBinary& id2) { return id1.Hex() + id2.Hex(); }
+
+}  // namespace
+
+void KelLnkHybridManager::GetChildren(const Entity& e, int& count, Link*** links, Entity*** entities,
+                                      KelLnkMainWindow* window) {
+  MML_TRACE("KelLnkHybridManager::GetChildren");
+  KelListValKelUnicodeString relation = KelLnkAPI::ComputeRelationEnvironments(1, 0);
+  const bool isRelation = std::find(relation.begin(), relation.end(), e.caenv) != relation.end();
+  Connection();
+  const int i = LocateEntity(e, 1);
+
+  if (MarkRead(i, true)) {
+    ZorTrace::Output(" -> MDL TO MDL begin", 0);
+    if (isRelation && _pConn) {
+      KelPSNTrace timing("Temps consomme MDL: ", 40, 0);
+      KelDbCursor cursor(_pConn, e.caenv, "$EXT");
+      cursor.SetWhereClause(TypeCondition(window) + " AND $COMPNAME_FATHER=? AND $COID=? AND $COMPID_FATHER=?");
+      cursor.SetWhereColumn("$COMPNAME_FATHER", e.kelab);
+      cursor.SetWhereColumn("$COID", KelDbBinary(e.coid));
+      cursor.SetWhereColumn("$COMPID_FATHER", KelDbBinary(e.compid));
+      cursor.SetOutputColumn("$COMPID_REF", KelDbType::kBinary);
+      cursor.SetOutputColumn("$COID_REF", KelDbType::kBinary);
+      cursor.SetOutputColumn("$COMPNAME");
+      cursor.SetOutputColumn("C_MML_TS", KelDbType::kTimestamp);
+      cursor.SetOutputColumn("$TYPE");
+      cursor.SetOutputColumn("KELMML_STATUS");
+      if (cursor.Open(10) == 0) {
+        while (cursor.Fetch()) {
+          const KelUnicodeString compname = cursor.GetText(3);
+          const size_t dot = compname.find('.');
+          if (dot == KelUnicodeString::npos) continue;  // no object to address
+          const KelUnicodeString childEnv = compname.substr(0, dot);
+          const KelUnicodeString childTable = KelLnkTools::RightTrim(compname.substr(dot + 1));
+          const KelId childCoid = IdOf(cursor, 2);
+          const KelId childCompid = IdOf(cursor, 1);
+          if (!FilterModel(KelDMInstance("KELCON", childEnv, childTable, childCoid, childCompid))) continue;
+          const int c = LocateEntity(Entity(childEnv, childTable, childCoid, childCompid), 1);
+          const KelUnicodeString childTs = GetEntityTS(c);
+          Link link(i, c, e.caenv, "$EXT", e.coid, e.compid, cursor.GetText(5), NormaliseTs(cursor.GetText(4)),
+                    cursor.GetText(6));
+          LocateAndUpdateLink(link, childTs, -1, KelUnicodeString());
+        }
+      }
+      cursor.Close();
+      ZorTrace::Output(" <- MDL TO MDL end", 0);
+    }
+
+    if (_EntityToEntity == 1 && _pConn) {
+      ZorTrace::Output(" -> ENTITY TO ENTITY begin", 0);
+      const KelListValKelUnicodeString owners = StrippedList(KelLnkAPI::ComputeRelationEnvironments(2, 0));
+      KelPSNTrace timing("Temps consomme ENT: ", 40, 0);
+      KelDbCursor uses(_pConn, e.caenv, "MML_LINK");
+      uses.SetWhereClause("UBIT IS NULL AND OBJECT_KELAB=? AND OBJECT_COID=? AND OBJECT_COMPID=?");
+      uses.SetWhereColumn("OBJECT_KELAB", e.kelab);
+      uses.SetWhereColumn("OBJECT_COID", KelDbBinary(e.coid));
+      uses.SetWhereColumn("OBJECT_COMPID", KelDbBinary(e.compid));
+      uses.SetOutputColumn("ENTITY_ID_1", KelDbType::kBinary);
+      uses.SetOutputColumn("ENTITY_ID_2", KelDbType::kBinary);
+      uses.SetOutputColumn("ENTITY_KEY", KelDbType::kBinary);
+      uses.SetOutputColumn("TS", KelDbType::kTimestamp);
+      uses.SetOutputColumn("TYPE");
+      uses.SetOutputColumn("STATUS");
+      if (uses.Open(10) == 0) {
+        while (uses.Fetch()) {
+          const KelDbBinary id1 = uses.GetBinary(1);
+          const KelDbBinary id2 = uses.GetBinary(2);
+          const KelDbBinary key = uses.GetBinary(3);
+          const KelUnicodeString linkTs = NormaliseTs(uses.GetText(4));
+          const KelUnicodeString type = uses.GetText(5);
+          const KelUnicodeString status = uses.GetText(6);
+          const KelUnicodeString uuid = UuidText(id1, id2);
+          bool found = false;
+          for (const KelUnicodeString& env : owners) {
+            KelDbCursor owner(_pConn, env, "MML_ENTITY");
+            owner.SetWhereClause("UBIT IS NULL AND ENTITY_ID_1=? AND ENTITY_ID_2=? AND ENTITY_KEY=?");
+            owner.SetWhereColumn("ENTITY_ID_1", id1);
+            owner.SetWhereColumn("ENTITY_ID_2", id2);
+            owner.SetWhereColumn("ENTITY_KEY", key);
+            owner.SetOutputColumn("OBJECT_KELAB");
+            owner.SetOutputColumn("OBJECT_COID", KelDbType::kBinary);
+            owner.SetOutputColumn("OBJECT_COMPID", KelDbType::kBinary);
+            owner.SetOutputColumn("TS", KelDbType::kTimestamp);
+            if (owner.Open(10) == 0) {
+              while (owner.Fetch()) {
+                const KelUnicodeString entityTs = NormaliseTs(owner.GetText(4));
+                const KelUnicodeString table = owner.GetText(1);
+                const KelId coid = IdOf(owner, 2);
+                const KelId compid = IdOf(owner, 3);
+                if (!FilterModel(KelDMInstance("KELCON", env, table, coid, compid))) continue;
+                found = true;
+                const int c = LocateEntity(Entity(env, table, coid, compid), 1);
+                Link link(i, c, e.caenv, "MML_LINK", e.coid, e.compid, type, linkTs, status);
+                LocateAndUpdateLink(link, entityTs, -1, KelUnicodeString());
+                SetEntityUuid(uuid, c);
+              }
+            }
+            owner.Close();
+          }
+          if (!found) {
+            // No accepted owner: the link still shows, to a placeholder child
+            // that carries the entity's UUID.
+            const KelId nullId = KelId::FromHexOrZero(kNullIdHex);
+            const int c = LocateEntity(Entity(e.caenv, e.kelab, nullId, nullId), 1);
+            Link link(i, c, e.caenv, "MML_LINK", e.coid, e.compid, type, linkTs, status);
+            const int k = LocateAndUpdateLink(link, KelUnicodeString(), -1, KelUnicodeString());
+            SetLinkUuid(uuid, k);
+          }
+        }
+      }
+      uses.Close();
+      ZorTrace::Output(" <- ENTITY TO ENTITY end", 0);
+    }
+
+    if (_MMLV5 == 1) GetChildrenMML_V5(e, i, window);
+  }
+
+  Collect(LocateEntity(e, 0), true, count, links, entities);
+}
+
+void KelLnkHybridManager::GetParents(const Entity& e, int& count, Link*** links, Entity*** entities,
+                                     KelLnkMainWindow* window) {
+  MML_TRACE("KelLnkHybridManager::GetParents");
+  KelListValKelUnicodeString relation = KelLnkAPI::ComputeRelationEnvironments(1, 0);
+  const bool isRelation = std::find(relation.begin(), relation.end(), e.caenv) != relation.end();
+  Connection();
+  const int i = LocateEntity(e, 1);
+
+  if (MarkRead(i, false)) {
+    ZorTrace::Output(" -> MDL TO MDL begin", 0);
+    if (isRelation && _pConn) {
+      for (const KelUnicodeString& env : StrippedList(relation)) {
+        KelPSNTrace timing("Temps consomme MDL pour " + env + ": ", 40, 0);
+        KelDbCursor cursor(_pConn, env, "$EXT");
+        cursor.SetWhereClause(TypeCondition(window) + " AND $COID_REF=? AND $COMPID_REF=?");
+        cursor.SetWhereColumn("$COID_REF", KelDbBinary(e.coid));
+        cursor.SetWhereColumn("$COMPID_REF", KelDbBinary(e.compid));
+        cursor.SetOutputColumn("$COMPID_FATHER", KelDbType::kBinary);
+        cursor.SetOutputColumn("$COID", KelDbType::kBinary);
+        cursor.SetOutputColumn("$COMPNAME");
+        cursor.SetOutputColumn("$COMPNAME_FATHER");
+        cursor.SetOutputColumn("C_MML_TS", KelDbType::kTimestamp);
+        cursor.SetOutputColumn("$TYPE");
+        cursor.SetOutputColumn("KELMML_STATUS");
+        if (cursor.Open(10) == 0) {
+          while (cursor.Fetch()) {
+            const KelUnicodeString fatherTable = cursor.GetText(4);
+            const KelId fatherCoid = IdOf(cursor, 2);
+            const KelId fatherCompid = IdOf(cursor, 1);
+            if (!FilterModel(KelDMInstance("KELCON", env, fatherTable, fatherCoid, fatherCompid))) continue;
+            const int f = LocateEntity(Entity(env, fatherTable, fatherCoid, fatherCompid), 1);
+            Link link(f, i, env, "$EXT", fatherCoid, fatherCompid, cursor.GetText(6),
+                      NormaliseTs(cursor.GetText(5)), cursor.GetText(7));
+            LocateAndUpdateLink(link, GetEntityTS(i), -1, KelUnicodeString());
+          }
+        }
+        cursor.Close();
+      }
+      ZorTrace::Output(" <- MDL TO MDL end", 0);
+    }
+
+    if (_EntityToEntity == 1 && _pConn) {
+      ZorTrace::Output(" -> ENTITY TO ENTITY begin", 0);
+      const KelListValKelUnicodeString users = StrippedList(KelLnkAPI::ComputeRelationEnvironments(2, 0));
+      KelPSNTrace timing("Temps consomme ENT: ", 40, 0);
+      KelDbCursor published(_pConn, e.caenv, "MML_ENTITY");
+      published.SetWhereClause("UBIT IS NULL AND OBJECT_KELAB=? AND OBJECT_COID=? AND OBJECT_COMPID=?");
+      published.SetWhereColumn("OBJECT_KELAB", e.kelab);
+      published.SetWhereColumn("OBJECT_COID", KelDbBinary(e.coid));
+      published.SetWhereColumn("OBJECT_COMPID", KelDbBinary(e.compid));
+      published.SetOutputColumn("ENTITY_ID_1", KelDbType::kBinary);
+      published.SetOutputColumn("ENTITY_ID_2", KelDbType::kBinary);
+      published.SetOutputColumn("ENTITY_KEY", KelDbType::kBinary);
+      published.SetOutputColumn("TS", KelDbType::kTimestamp);
+      if (published.Open(10) == 0) {
+        while (published.Fetch()) {
+          const KelDbBinary id1 = published.GetBinary(1);
+          const KelDbBinary id2 = published.GetBinary(2);
+          const KelDbBinary key = published.GetBinary(3);
+          const KelUnicodeString entityTs = NormaliseTs(published.GetText(4));
+          const KelUnicodeString uuid = UuidText(id1, id2);
+          for (const KelUnicodeString& env : users) {
+            KelPSNTrace envTiming("   Temps consomme ENT-LINK pour " + env + ": ", 40, 0);
+            KelDbCursor use(_pConn, env, "MML_LINK");
+            use.SetWhereClause("UBIT IS NULL AND ENTITY_ID_1=? AND ENTITY_ID_2=? AND ENTITY_KEY=?");
+            use.SetWhereColumn("ENTITY_ID_1", id1);
+            use.SetWhereColumn("ENTITY_ID_2", id2);
+            use.SetWhereColumn("ENTITY_KEY", key);
+            use.SetOutputColumn("OBJECT_KELAB");
+            use.SetOutputColumn("OBJECT_COID", KelDbType::kBinary);
+            use.SetOutputColumn("OBJECT_COMPID", KelDbType::kBinary);
+            use.SetOutputColumn("TS", KelDbType::kTimestamp);
+            use.SetOutputColumn("TYPE");
+            use.SetOutputColumn("STATUS");
+            if (use.Open(10) == 0) {
+              while (use.Fetch()) {
+                const KelUnicodeString table = use.GetText(1);
+                const KelId coid = IdOf(use, 2);
+                const KelId compid = IdOf(use, 3);
+                if (!FilterModel(KelDMInstance("KELCON", env, table, coid, compid))) continue;
+                const int p = LocateEntity(Entity(env, table, coid, compid), 1);
+                // The link row is the user's "MML_LINK" row: record its holder.
+                Link link(p, i, env, "MML_LINK", coid, compid, use.GetText(5), NormaliseTs(use.GetText(4)),
+                          use.GetText(6));
+                LocateAndUpdateLink(link, entityTs, -1, KelUnicodeString());
+                SetEntityUuid(uuid, p);
+              }
+            }
+            use.Close();
+          }
+        }
+      }
+      published.Close();
+      ZorTrace::Output(" <- ENTITY TO ENTITY end", 0);
+    }
+
+    if (_MMLV5 == 1) GetParentsMML_V5(e, i, window);
+  }
+
+  Collect(LocateEntity(e, 0), false, count, links, entities);
+}
+
+void KelLnkHybridManager::Collect(int index, bool children, int& count, Link*** links, Entity*** entities) {
+  MML_TRACE("KelLnkHybridManager::Collect");
+  count = 0;
+  *links = nullptr;
+  *entities = nullptr;
+  if (index < 0) return;
+  const std::vector<int>& kept = LinksOf(index, children);
+  const int n = static_cast<int>(kept.size());
+  std::vector<int> order(n);
+  std::iota(order.begin(), order.end(), 0);
+  auto farEnd = [&](int k) {
+    const Link& link = *GetLink(kept[k]);
+    return children ? link.ChildIndex : link.FatherIndex;
+  };
+
+  if (_NoSortName == 1) {
+    ZorTrace::Output("   _______ No sort _______ ", 0);
+    ZorTrace::Output("   sLinkC : " + std::to_string(GetNbLinks()), 0);
+    ZorTrace::Output("   vLinkC : " + std::to_string(n), 0);
+  } else {
+    ZorTrace::Output("   sLinkC : " + std::to_string(GetNbLinks()), 0);
+    ZorTrace::Output("   vLinkC : " + std::to_string(n), 0);
+    std::vector<KelUnicodeString> names;
+    names.reserve(n);
+    for (int k = 0; k < n; ++k) {
+      const Entity& far = *GetEntity(farEnd(k));
+      names.push_back(KelLnkDataManager::GetObjectName(far.caenv, far.kelab, far.coid, far.compid));
+    }
+    ZorTrace::Output("   name size : " + std::to_string(names.size()), 0);
+    std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return names[a] < names[b]; });
+  }
+
+  count = n;
+  if (n == 0) return;
+  *links = new Link*[n];
+  *entities = new Entity*[n];
+  for (int k = 0; k < n; ++k) {
+    (*links)[k] = GetLink(kept[order[k]]);
+    (*entities)[k] = GetEntity(farEnd(order[k]));
+  }
+}

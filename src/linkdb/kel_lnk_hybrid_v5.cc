@@ -1,0 +1,356 @@
+// V5 links: the objects linked to an object through the V5 product tables,
+// merged into the caches as links of technology MML_LINK_KELV5.
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+
+#include "foundation/kel_lnk_tools.h"
+#include "foundation/zor_trace.h"
+#include "graph/kel_lnk_main_window.h"
+#include "host/db/kel_db_cursor.h"
+#include "host/kel_dm_tovra.h"
+#include "host/kel_psn_node.h"
+#include "host/kel_psn_trace.h"
+#include "host/v5/kel_mml_v5.h"
+#include "linkdb/kel_lnk_hybrid_manager.h"
+
+namespace {
+
+const char* const kProductEnv = "PRODUCT";
+
+KelUnicodeString Strip(const KelUnicodeString& text) {
+  size_t b = text.find_first_not_of(' ');
+  if (b == KelUnicodeString::npos) return KelUnicodeString();
+  size_t e = text.find_last_not_of(' ');
+  return text.substr(b, e - b + 1);
+}
+
+KelUnicodeString StampText(const KelUnicodeString& text) {
+  if (text.size() < 6) return text;
+  return text.substr(0, text.size() - 6) + "000000";
+}
+
+bool HasContext(KelLnkMainWindow* window) { return window && window->HasPSNContext(); }
+
+// The identifiers of an instance path: one per group of 16 hexadecimal digits.
+KelRawColldouble ParsePath(const KelUnicodeString& text) {
+  KelRawColldouble path;
+  for (size_t p = 0; p + 16 <= text.size(); p += 16) path.push_back(KelDMTovra::HexaToDouble(text.substr(p, 16)));
+  return path;
+}
+
+// The database instance of the window's root node, empty when there is none.
+KelDMInstance RootInstance(KelLnkMainWindow* window) {
+  KelDMInstance instance;
+  if (window && window->GetPSNRootNode()) KelPSNSdai::Convert(window->GetPSNRootNode()->GetQorNode(0), instance);
+  return instance;
+}
+
+// " Where Clause : " trace of the older V5 queries.
+void PrintWhere(const KelUnicodeString& where) {
+  if (KelLnkHybridManager::_DbgMMLV5) std::printf(" Where Clause : %s\n", where.c_str());
+}
+
+// "? ,? ,?" lists of the older queries: "(?" then ",?" per further element.
+KelUnicodeString BindList(const KelUnicodeString& head, size_t n) {
+  KelUnicodeString text = head;
+  for (size_t k = 1; k < n; ++k) text += ",?";
+  return text + ")";
+}
+
+struct QorElement {
+  KelUnicodeString env;
+  KelUnicodeString table;
+  KelId coid;
+  KelId compid;
+};
+
+}  // namespace
+
+void KelLnkHybridManager::GetChildrenMML_V5(const Entity& e, int index, KelLnkMainWindow* window) {
+  MML_TRACE("KelLnkHybridManager::GetChildrenMML_V5");
+  if (_NewMMLV5 == 1)
+    MML_V5Objects(KelMMLV5::kImpactChildren, e, index, window);
+  else
+    OLD_GetChildrenMML_V5(e, index, window);
+}
+
+void KelLnkHybridManager::GetParentsMML_V5(const Entity& e, int index, KelLnkMainWindow* window) {
+  MML_TRACE("KelLnkHybridManager::GetParentsMML_V5");
+  if (_NewMMLV5 == 1)
+    MML_V5Objects(KelMMLV5::kImpactParents, e, index, window);
+  else
+    OLD_GetParentsMML_V5(e, index, window);
+}
+
+void KelLnkHybridManager::MML_V5Objects(int impactType, const Entity& e, int i, KelLnkMainWindow* window) {
+  MML_TRACE("KelLnkHybridManager::MML_V5Objects");
+  KelMMLV5 service(_pConn2);
+  const bool context = HasContext(window);
+  const KelZumoInstance* zumo = e.ZumoInstance.get();
+
+  KelListValKelDMInstance objects, products;
+  KelListValKelUnicodeString uids, ownerUids, stamps, compnames;
+  KelRawColldouble path;
+  KelRawCollint flags;
+  KelDMInstance instance("", e.caenv, e.kelab, e.coid, e.compid);
+  service.GetObjects(objects, products, uids, path, ownerUids, stamps, compnames, instance, zumo);
+
+  // An object inside a product: narrow to the product of its node (the
+  // node's father when the node shows a representation).
+  const KelQorNode* purgeNode = nullptr;
+  if (zumo && e.Node) {
+    const KelQorNode* node = e.Node->GetQorNode(0);
+    KelDMInstance nodeInstance;
+    if (KelPSNSdai::Convert(node, nodeInstance) == 0 && nodeInstance.GetTable() != "PART_LIST") {
+      KelPSNNode* father = e.Node->GetFather();
+      node = father ? father->GetQorNode(0) : nullptr;
+    }
+    if (node && service.PurgeList(node, objects, products, uids, flags) == 0) purgeNode = node;
+  }
+
+  KelDMListResultLine result;
+  service.GetImpacts(impactType, KelMMLV5::kClientMML, objects, products, flags, path, uids, ownerUids, stamps,
+                     compnames, instance, zumo, result);
+  const int n = static_cast<int>(result.Column(1).size());
+  if (n == 0) return;
+
+  const int clientType = (_SolveMMLV5 == 1 && context) ? KelMMLV5::kClientMMLSolve : KelMMLV5::kClientMML;
+  const KelQorNode* rootQor =
+      (context && window->GetPSNRootNode()) ? window->GetPSNRootNode()->GetQorNode(0) : nullptr;
+  KelSdaiModel* model = (context && window->GetPSNGraph()) ? window->GetPSNGraph()->GetSdaiModel() : nullptr;
+  std::unique_ptr<KelMMLV5::TmpId_[]> ids(new KelMMLV5::TmpId_[n]);
+  service.ValidateImpacts(clientType, result, ids.get(), rootQor, purgeNode, model, nullptr, nullptr, nullptr);
+  if (_DbgMMLV5) PrintMMLTrace(1, &result);
+
+  for (int k = 1; k <= n; ++k) {
+    const KelMMLV5::TmpId_& id = ids[k - 1];
+    const KelUnicodeString column5 = result.Value(k, 5);
+    if (column5 == "KO") continue;
+    if (_SolveMMLV5 == 0 && context && id.resolved == 0) continue;
+
+    KelUnicodeString env, table;
+    KelId coid, compid;
+    if (_SolveMMLV5 == 1 && context && id.resolved == 0) {
+      env = Strip(id.environment);
+      table = Strip(id.table);
+      coid = KelId::FromHexOrZero(id.coid);
+      compid = KelId::FromHexOrZero(id.compid);
+    } else {
+      KelMMLV5::ParseObjectName(column5, &env, &table);
+      coid = KelId::FromHexOrZero(result.Value(k, 6));
+      compid = KelId::FromHexOrZero(result.Value(k, 7));
+    }
+    if (env.empty()) continue;
+    if (!FilterModel(KelDMInstance("KELCON", env, table, coid, compid))) continue;
+
+    // An instance inside a product: placed from e's product, or from the
+    // window's root product.
+    std::unique_ptr<KelZumoInstance> placed;
+    const KelUnicodeString pathText = result.Value(k, 2);
+    if (!pathText.empty() && (context || zumo || impactType == KelMMLV5::kImpactChildren)) {
+      KelDMInstance base;
+      if (zumo)
+        zumo->GetPart(0, base);
+      else
+        base = RootInstance(window);
+      if (!base.IsEmpty()) {
+        placed = std::make_unique<KelZumoInstance>(base, ParsePath(pathText));
+        if (table != "PART_LIST") placed->SetRep(table, compid);
+        if (!placed->IsFullyDefined() && placed->FullyDefine() != 0) {
+          ZorTrace::Output(" Zut Zut Zut : encore rate ", 0);
+          placed.reset();
+        }
+      }
+    } else if (!pathText.empty()) {
+      continue;
+    }
+
+    const int o = LocateEntity(Entity(env, table, coid, compid, placed.get()), 1);
+    const int father = impactType == KelMMLV5::kImpactChildren ? i : o;
+    const int child = impactType == KelMMLV5::kImpactChildren ? o : i;
+    Link link(father, child, _pOwner, "QOR_LINK", e.coid, e.compid, "V5_" + result.Value(k, 1),
+              result.Value(k, 16), KelUnicodeString());
+    LocateAndUpdateLink(link, result.Value(k, 17), -1, result.Value(k, 9));
+  }
+}
+
+void KelLnkHybridManager::OLD_GetChildrenMML_V5(const Entity& e, int i, KelLnkMainWindow* window) {
+  MML_TRACE("KelLnkHybridManager::OLD_GetChildrenMML_V5");
+  std::printf(" WARNING > Old code for MML V5 in Impacted By mode < WARNING \n");
+  if (!_pConn2) return;
+
+  // The V5 links that e holds.
+  KelUnicodeString where = "$COID = ? AND $COMPID_FATHER = ?";
+  PrintWhere(where);
+  KelDbCursor rows(_pConn2, kProductEnv, "QOR_LINK");
+  rows.SetWhereClause(where + " AND UBIT IS NULL ORDER BY $COMPID");
+  rows.SetWhereColumn("$COID", KelDbBinary(e.coid));
+  rows.SetWhereColumn("$COMPID_FATHER", KelDbBinary(e.compid));
+  const char* const outputs[] = {"$TYPE", "$OID_PTD", "$UID_PTD", "$TIMESTAMP_PTD", "$COMPNAME_FATHER"};
+  for (const char* column : outputs)
+    rows.SetOutputColumn(column, column[1] == 'T' && column[2] == 'I' ? KelDbType::kTimestamp : KelDbType::kText);
+  KelDMListResultLine step;
+  if (rows.Open(10) == 0) {
+    while (rows.Fetch()) {
+      if (rows.GetText(5) != Strip(e.caenv) + "." + Strip(e.kelab)) continue;
+      step.Column(1).push_back(rows.GetText(1));
+      step.Column(2).push_back(Strip(rows.GetText(2)));
+      step.Column(12).push_back(rows.GetText(3));
+      step.Column(13).push_back(StampText(rows.GetText(4)));
+    }
+  }
+  rows.Close();
+  const size_t n = step.Column(1).size();
+  for (int c = 1; c <= 17; ++c) step.Column(c).resize(n);
+  if (_DbgMMLV5) PrintMMLTrace(1, &step);
+  if (n == 0) return;
+
+  // Where the pointed elements live now, and their current timestamps.
+  for (size_t k = 0; k < n; ++k) {
+    const KelUnicodeString uid = step.Column(12)[k];
+    KelUnicodeString uidWhere = BindList("$UID_PTD IN (?", 1);
+    PrintWhere(uidWhere);
+    KelDbCursor owner(_pConn2, kProductEnv, "QOR_ENTITY");
+    owner.SetWhereClause("UBIT IS NULL AND $UID = ?");
+    owner.SetWhereColumn("$UID", uid);
+    owner.SetOutputColumn("$COMPNAME");
+    owner.SetOutputColumn("$COID", KelDbType::kBinary);
+    owner.SetOutputColumn("$COMPID", KelDbType::kBinary);
+    if (owner.Open(1) == 0 && owner.Fetch()) {
+      step.Column(9)[k] = owner.GetText(1);
+      step.Column(10)[k] = owner.GetHexaValue(2);
+      step.Column(11)[k] = owner.GetHexaValue(3);
+    }
+    owner.Close();
+    KelDbCursor stamp(_pConn2, kProductEnv, "QOR_TS");
+    stamp.SetWhereClause(uidWhere);
+    stamp.SetWhereColumn("$UID_PTD", uid);
+    stamp.SetOutputColumn("$TIMESTAMP_PTD", KelDbType::kTimestamp);
+    if (stamp.Open(1) == 0 && stamp.Fetch()) step.Column(15)[k] = StampText(stamp.GetText(1));
+    stamp.Close();
+  }
+  if (_DbgMMLV5) PrintMMLTrace(2, &step);
+
+  for (size_t k = 0; k < n; ++k) {
+    const KelUnicodeString compname = step.Column(9)[k];
+    const size_t dot = compname.find('.');
+    if (dot == KelUnicodeString::npos) continue;  // element gone
+    const KelUnicodeString env = Strip(compname.substr(0, dot));
+    const KelUnicodeString table = Strip(compname.substr(dot + 1));
+    const KelId coid = KelId::FromHexOrZero(step.Column(10)[k]);
+    const KelId compid = KelId::FromHexOrZero(step.Column(11)[k]);
+    if (env.empty() || !FilterModel(KelDMInstance("KELCON", env, table, coid, compid))) continue;
+    int validity = -1;
+    if (!step.Column(2)[k].empty() && _ReleaseValidity == 1) {
+      validity = 0;
+      KelRawColldouble path = ParsePath(step.Column(2)[k]);
+      KelRawColldouble validityData;
+      GetValidityOnLink(path, validityData, validity, window);
+      ZorTrace::Output(" iValidite = " + std::to_string(validity), 0);
+      ZorTrace::Output("        iValidite final = " + std::to_string(validity), 0);
+    }
+    const int o = LocateEntity(Entity(env, table, coid, compid), 1);
+    Link link(i, o, _pOwner, "QOR_LINK", e.coid, e.compid, "V5_" + step.Column(1)[k], step.Column(13)[k],
+              KelUnicodeString());
+    LocateAndUpdateLink(link, step.Column(15)[k], validity, KelUnicodeString());
+  }
+}
+
+void KelLnkHybridManager::OLD_GetParentsMML_V5(const Entity& e, int i, KelLnkMainWindow* window) {
+  MML_TRACE("KelLnkHybridManager::OLD_GetParentsMML_V5");
+  std::printf(" WARNING > Old code for MML V5 in Impacts On mode < WARNING \n");
+  if (!_pConn2) return;
+
+  // The object-level elements of e, then every element they own.
+  KelListValKelUnicodeString owners;
+  {
+    KelDbCursor cursor(_pConn2, kProductEnv, "QOR_ENTITY");
+    cursor.SetWhereClause("UBIT IS NULL AND $COMPNAME = ? AND $COID = ? AND $COMPID = ?");
+    cursor.SetWhereColumn("$COMPNAME", Strip(e.caenv) + "." + Strip(e.kelab));
+    cursor.SetWhereColumn("$COID", KelDbBinary(e.coid));
+    cursor.SetWhereColumn("$COMPID", KelDbBinary(e.compid));
+    cursor.SetOutputColumn("$OWNER_UID");
+    if (cursor.Open(10) == 0)
+      while (cursor.Fetch())
+        if (std::find(owners.begin(), owners.end(), cursor.GetText(1)) == owners.end())
+          owners.push_back(cursor.GetText(1));
+    cursor.Close();
+  }
+  if (owners.empty()) return;
+  KelListValKelUnicodeString uids;
+  KelListValKelUnicodeString stamps;
+  {
+    KelUnicodeString where = BindList("$OWNER_UID IN (?", owners.size());
+    PrintWhere(where);
+    KelDbCursor cursor(_pConn2, kProductEnv, "QOR_ENTITY");
+    cursor.SetWhereClause("UBIT IS NULL AND " + where + " ORDER BY $UID");
+    for (const auto& owner : owners) cursor.SetWhereColumn("$OWNER_UID", owner);
+    cursor.SetOutputColumn("$UID");
+    if (cursor.Open(10) == 0)
+      while (cursor.Fetch()) uids.push_back(cursor.GetText(1));
+    cursor.Close();
+  }
+  if (uids.empty()) return;
+
+  KelUnicodeString where = BindList("$UID_PTD IN (?", uids.size());
+  PrintWhere(where);
+  KelDbCursor rows(_pConn2, kProductEnv, "QOR_LINK");
+  rows.SetWhereClause("UBIT IS NULL AND " + where + " ORDER BY $COMPID");
+  for (const auto& uid : uids) rows.SetWhereColumn("$UID_PTD", uid);
+  rows.SetOutputColumn("$TYPE");
+  rows.SetOutputColumn("$OID_PTD");
+  rows.SetOutputColumn("$UID_PTD");
+  rows.SetOutputColumn("$TIMESTAMP_PTD", KelDbType::kTimestamp);
+  rows.SetOutputColumn("$COMPNAME_FATHER");
+  rows.SetOutputColumn("$COID", KelDbType::kBinary);
+  rows.SetOutputColumn("$COMPID_FATHER", KelDbType::kBinary);
+  KelDMListResultLine step;
+  if (rows.Open(10) == 0) {
+    while (rows.Fetch()) {
+      step.Column(1).push_back(rows.GetText(1));
+      step.Column(2).push_back(Strip(rows.GetText(2)));
+      step.Column(5).push_back(rows.GetText(5));
+      step.Column(6).push_back(rows.GetHexaValue(6));
+      step.Column(4).push_back(rows.GetHexaValue(7));
+      step.Column(12).push_back(rows.GetText(3));
+      step.Column(13).push_back(StampText(rows.GetText(4)));
+    }
+  }
+  rows.Close();
+  const size_t n = step.Column(1).size();
+  for (int c = 1; c <= 17; ++c) step.Column(c).resize(n);
+  for (size_t k = 0; k < n; ++k) {
+    KelDbCursor stamp(_pConn2, kProductEnv, "QOR_TS");
+    stamp.SetWhereClause("$UID_PTD IN (?)");
+    stamp.SetWhereColumn("$UID_PTD", step.Column(12)[k]);
+    stamp.SetOutputColumn("$TIMESTAMP_PTD", KelDbType::kTimestamp);
+    if (stamp.Open(1) == 0 && stamp.Fetch()) step.Column(15)[k] = StampText(stamp.GetText(1));
+    stamp.Close();
+  }
+  if (_DbgMMLV5) PrintMMLTrace(1, &step);
+
+  for (size_t k = 0; k < n; ++k) {
+    const KelUnicodeString compname = step.Column(5)[k];
+    const size_t dot = compname.find('.');
+    if (dot == KelUnicodeString::npos) continue;
+    const KelUnicodeString env = Strip(compname.substr(0, dot));
+    const KelUnicodeString table = Strip(compname.substr(dot + 1));
+    const KelId coid = KelId::FromHexOrZero(step.Column(6)[k]);
+    const KelId compid = KelId::FromHexOrZero(step.Column(4)[k]);
+    if (env.empty() || !FilterModel(KelDMInstance("KELCON", env, table, coid, compid))) continue;
+    int validity = -1;
+    if (!step.Column(2)[k].empty() && _ReleaseValidity == 1) {
+      validity = 0;
+      KelRawColldouble path = ParsePath(step.Column(2)[k]);
+      KelRawColldouble validityData;
+      GetValidityOnLink(path, validityData, validity, window);
+      ZorTrace::Output(" iValidite = " + std::to_string(validity), 0);
+      ZorTrace::Output("        iValidite final = " + std::to_string(validity), 0);
+    }
+    const int o = LocateEntity(Entity(env, table, coid, compid), 1);
+    Link link(o, i, _pOwner, "QOR_LINK", e.coid, e.compid, "V5_" + step.Column(1)[k], step.Column(13)[k],
+              KelUnicodeString());
+    LocateAndUpdateLink(link, step.Column(15)[k], validity, KelUnicodeString());
+  }
+}
