@@ -98,13 +98,15 @@ int KelNavigController::GetDrawnCount() {
 
 void KelNavigController::Drop(std::unique_ptr<KelNavigInstance> instance, std::unique_ptr<KelNavigGraphArc> arc,
                               std::unique_ptr<KelLinkExtension> arcExtension) {
-  // A dropped node is no longer selectable.
-  if (hso_.GetCount() > 0 || pso_.GetCount() > 0) {
-    instance->Walk([this](KelNavigInstance* gone) {
+  // A dropped node is no longer drawn nor selectable.
+  const bool selected = hso_.GetCount() > 0 || pso_.GetCount() > 0;
+  instance->Walk([this, selected](KelNavigInstance* gone) {
+    gone->drawn_ = false;
+    if (selected) {
       hso_.RemoveElement(gone);
       pso_.RemoveElement(gone);
-    });
-  }
+    }
+  });
   dropped_.push_back(std::move(instance));
   droppedArcs_.push_back(std::move(arc));
   if (arcExtension) droppedArcExtensions_.push_back(std::move(arcExtension));

@@ -95,6 +95,8 @@ class KelNavigInstance : public KelINavigNodeCtrl {
   std::vector<KelNavigInstance*> GetChildren() const;
   // Navigator level: 0 for a top instance.
   int GetLevel() const { return level_; }
+  // False once the instance was dropped (its father closed or rebuilt).
+  bool IsDrawn() const { return drawn_; }
   KelIGraphNode* GetGraphNode() { return &graphNode_; }
   KelLinkExtension* GetArcExtension(int i) const { return children_.at(i).arcExtension.get(); }
   // The instance whose graph node is `node`; null for a node the navigator
@@ -144,6 +146,7 @@ class KelNavigInstance : public KelINavigNodeCtrl {
   KelBaseUnknown_var reference_;
   int level_ = 0;
   bool expanded_ = false;
+  bool drawn_ = true;
   KelNavigGraphNode graphNode_{this};
   std::unique_ptr<KelNodeExtension> extension_;
   std::vector<Child> children_;

@@ -1,0 +1,143 @@
+// mml graph ENV TABLE COID COMPID: the graph of one object as the graph
+// window draws it, printed as an indented tree instead of drawn on screen.
+#include <iostream>
+#include <memory>
+#include <string>
+
+#include "apps/mml/mml_app.h"
+#include "foundation/kel_id.h"
+#include "foundation/kel_lnk_tools.h"
+#include "graph/kel_lnk_custom_node.h"
+#include "graph/kel_lnk_link.h"
+#include "graph/kel_lnk_main_window.h"
+#include "graph/kel_lnk_object.h"
+#include "host/navigator/kel_navig_controller.h"
+#include "linkdb/kel_lnk_data_manager.h"
+#include "linkdb/kel_lnk_hybrid_manager.h"
+
+namespace {
+
+const char kGraphHelp[] =
+    "Opens the graph of the object without a window and prints the drawn tree,\n"
+    "one node per line, in drawing order. Each line is indented by two blanks per\n"
+    "navigator level: the root object at level 0, its links at level 1, the objects\n"
+    "they lead to at level 2, and so on. Lines:\n"
+    "  OBJECT <identificators> {state=<S> <open|closed> class=<CLASS>}\n"
+    "  LINK <link type> {class=<CLASS>}\n"
+    "<identificators> are the node texts of the object (the identification fields\n"
+    "of the profile, blank-separated). <S> is the expand state of the object:\n"
+    "  1 drawn once, 2 drawn below itself (a loop), 3 drawn elsewhere too and no\n"
+    "  copy is open, 4 a copy is open elsewhere, 5 solved.\n"
+    "open/closed tells whether the node shows its children. <CLASS> is the colour\n"
+    "class: good, baddate, mmlstop (broken), mmlunknown for objects; good, goodold,\n"
+    "baddate, mmlstop, mmlunknown, up_good, up_baddate for links; - when none.\n"
+    "The direction is \"impacted by\" (the objects the object points to) unless\n"
+    "--impacts-on is given (the objects that point to it). --depth is the expand\n"
+    "depth of the window (default one). Link filter, link type and text width are\n"
+    "the window's defaults; settings come from the profile (--profile or\n"
+    "MML_PROFILE) when one is given. Needs --db (or MML_DB).";
+
+struct GraphArgs {
+  std::string env;
+  std::string table;
+  std::string coid;
+  std::string compid;
+  bool impactsOn = false;
+  std::string depth = "one";
+};
+
+KelId ParseIdentifier(const std::string& what, const std::string& text) {
+  KelId id;
+  if (!KelId::FromHex(text, &id)) {
+    MmlFail("invalid " + what + " '" + text + "': expected sixteen hexadecimal digits");
+  }
+  return id;
+}
+
+KelLnkMainWindow::Expand ParseDepth(const std::string& text) {
+  if (text == "one") return KelLnkMainWindow::One;
+  if (text == "two") return KelLnkMainWindow::Two;
+  if (text == "three") return KelLnkMainWindow::Three;
+  if (text == "all") return KelLnkMainWindow::All;
+  MmlFail("invalid depth '" + text + "': expected one, two, three or all");
+}
+
+std::string Line(KelNavigInstance* instance) {
+  std::string line(static_cast<size_t>(instance->GetLevel()) * 2, ' ');
+  KelLnkNode* node = instance->GetReference().get();
+  KelIGraphNode* drawn = instance->GetGraphNode();
+  std::string colorClass = drawn->GetColorClass();
+  if (colorClass.empty()) colorClass = "-";
+  if (node->GetNodetype() == 0) {
+    line += "OBJECT";
+    for (const KelUnicodeString& text : drawn->GetText()) line += " " + text;
+    line += " {state=" + std::to_string(static_cast<int>(node->IsExpandable()));
+    line += instance->IsExpanded() ? " open" : " closed";
+    line += " class=" + colorClass + "}";
+  } else {
+    line += "LINK " + static_cast<KelLnkLink*>(node)->GetLinktype() + " {class=" + colorClass + "}";
+  }
+  return line;
+}
+
+void RunGraph(const GraphArgs& args, const MmlGlobals& globals) {
+  if (args.env.empty() || args.table.empty()) MmlFail("the environment and the table must not be empty");
+  const KelId coid = ParseIdentifier("COID", args.coid);
+  const KelId compid = ParseIdentifier("COMPID", args.compid);
+  const KelLnkMainWindow::Expand expand = ParseDepth(args.depth);
+  MmlOpenSession(globals, false);
+  MmlLoadProfile(globals, false);
+  KelLnkTools::Initialise();
+  KelLnkHybridManager::CacheDeclarations();
+  if (!KelLnkDataManager::DoesObjectExist(args.env, args.table, coid, compid)) {
+    MmlFail("no object " + args.env + " " + args.table + " " + coid.Hex() + " " + compid.Hex());
+  }
+
+  const KelDMInstance root("KELCON", args.env, args.table, coid, compid);
+  KelLnkMainWindow window(nullptr, &root, args.impactsOn ? 1 : 0, nullptr, nullptr, nullptr);
+  if (!window.GetRootObject()) MmlFail("the graph cannot be opened");
+  window.SetExpand(expand);
+
+  // The window's navigator: the root drawn 2 levels deep, then opened to the
+  // expand depth the way the window's refresh does it.
+  KelLnkCustomNode::RegisterNodeTypes();
+  {
+    KelNavigController navigator(window.GetRootObject(), KelLnkCustomNode::kNodeType, KelLnkCustomNode::kArcType);
+    navigator.SetDepth(window.GetExpandDepth());
+    navigator.SetDepth(2);
+    navigator.SetActivatorsVisibility(true);
+    navigator.GetContainer()->Refresh();
+    window.EmptyLists();
+    KelLnkObject::Clean();
+    KelLnkCustomNode* rootNode = window.GetRootCustomNode();
+    if (rootNode != nullptr && window.GetRootController() != nullptr) {
+      static_cast<KelLnkObject*>(window.GetRootObject().get())->ExpandCollapse(1, rootNode, 0);
+      KelLnkObject::Clean();
+      navigator.GetContainer()->Refresh();
+    }
+
+    std::string out;
+    navigator.GetRootInstance()->Walk([&out](KelNavigInstance* instance) { out += Line(instance) + "\n"; });
+    std::cout << out << std::flush;
+
+    // The window names the navigator's nodes: forget them before they go.
+    window.EmptyLists();
+    window.SetRootController(nullptr);
+    window.SetRootCustomNode(nullptr);
+  }
+}
+
+MmlCommand reg("graph", [](CLI::App& app, MmlGlobals& globals) {
+  auto args = std::make_shared<GraphArgs>();
+  CLI::App* graph = app.add_subcommand("graph", "Print the graph of an object as the graph window draws it");
+  graph->footer(kGraphHelp);
+  graph->add_option("ENV", args->env, "Environment")->required();
+  graph->add_option("TABLE", args->table, "Table (TOVRA_MODEL, PART_LIST, DOCUMENT, ...)")->required();
+  graph->add_option("COID", args->coid, "Object identifier, sixteen hexadecimal digits")->required();
+  graph->add_option("COMPID", args->compid, "Component identifier, sixteen hexadecimal digits")->required();
+  graph->add_flag("--impacts-on", args->impactsOn, "Show the objects that point to the object (impacts on)");
+  graph->add_option("--depth", args->depth, "Expand depth: one, two, three or all (default one)");
+  graph->callback([args, &globals]() { RunGraph(*args, globals); });
+});
+
+}  // namespace
