@@ -1,0 +1,89 @@
+// mml children ENV TABLE COID COMPID [--parents]: the links of one object as
+// the link database answers them, without a window.
+#include <iostream>
+#include <memory>
+#include <string>
+
+#include "apps/mml/mml_app.h"
+#include "foundation/kel_id.h"
+#include "foundation/kel_lnk_tools.h"
+#include "linkdb/kel_lnk_hybrid_manager.h"
+
+namespace {
+
+const char kChildrenHelp[] =
+    "Prints one line per link, in answer order, with TAB-separated fields:\n"
+    "  far-end environment, table, coid, compid (hexadecimal),\n"
+    "  link type, link table ($EXT, MML_LINK or QOR_LINK), link timestamp, status,\n"
+    "  up-to-date flag (1 or 0), technology (1 $EXT, 2 MML_LINK, 3 both, 4 V5, 0 unknown),\n"
+    "  the link's UUIDs joined by commas, the far end's UUIDs joined by commas.\n"
+    "The far end is the pointed object (children) or the pointing object (--parents).\n"
+    "Settings come from the profile (--profile or MML_PROFILE). Needs --db (or MML_DB).";
+
+struct ChildrenArgs {
+  std::string env;
+  std::string table;
+  std::string coid;
+  std::string compid;
+  bool parents = false;
+};
+
+KelId ParseIdentifier(const std::string& what, const std::string& text) {
+  KelId id;
+  if (!KelId::FromHex(text, &id)) MmlFail("invalid " + what + " '" + text + "': expected sixteen hexadecimal digits");
+  return id;
+}
+
+std::string Joined(const KelListValKelUnicodeString& texts) {
+  std::string out;
+  for (const auto& text : texts) {
+    if (!out.empty()) out += ",";
+    out += text;
+  }
+  return out;
+}
+
+void RunChildren(const ChildrenArgs& args, const MmlGlobals& globals) {
+  if (args.env.empty() || args.table.empty()) MmlFail("the environment and the table must not be empty");
+  const KelId coid = ParseIdentifier("COID", args.coid);
+  const KelId compid = ParseIdentifier("COMPID", args.compid);
+  MmlOpenSession(globals, false);
+  MmlLoadProfile(globals, false);
+  KelLnkTools::Initialise();
+  KelLnkHybridManager::CacheDeclarations();
+
+  KelLnkHybridManager::Entity e(args.env, args.table, coid, compid);
+  int count = 0;
+  KelLnkHybridManager::Link** links = nullptr;
+  KelLnkHybridManager::Entity** entities = nullptr;
+  if (args.parents)
+    KelLnkHybridManager::GetParents(e, count, &links, &entities, nullptr);
+  else
+    KelLnkHybridManager::GetChildren(e, count, &links, &entities, nullptr);
+
+  std::string out;
+  for (int k = 0; k < count; ++k) {
+    const KelLnkHybridManager::Link& link = *links[k];
+    const KelLnkHybridManager::Entity& far = *entities[k];
+    out += far.caenv + "\t" + far.kelab + "\t" + far.coid.Hex() + "\t" + far.compid.Hex() + "\t" + link.Type + "\t" +
+           link.Table + "\t" + link.Timestamp + "\t" + link.Status + "\t" + std::to_string(link.UpToDate) + "\t" +
+           std::to_string(link.Techno) + "\t" + Joined(link.Uuids) + "\t" + Joined(far.Uuids) + "\n";
+  }
+  delete[] links;
+  delete[] entities;
+  std::cout << out << std::flush;
+}
+
+MmlCommand reg("children", [](CLI::App& app, MmlGlobals& globals) {
+  auto args = std::make_shared<ChildrenArgs>();
+  CLI::App* cmd = app.add_subcommand("children", "The links of one object, as the link database answers them");
+  cmd->footer(kChildrenHelp);
+  cmd->add_option("ENV", args->env, "Environment")->required();
+  cmd->add_option("TABLE", args->table, "Table (TOVRA_MODEL, PART_LIST, DOCUMENT, ...)")->required();
+  cmd->add_option("COID", args->coid, "Object identifier, sixteen hexadecimal digits")->required();
+  cmd->add_option("COMPID", args->compid, "Component identifier, sixteen hexadecimal digits")->required();
+  cmd->add_flag("--parents", args->parents, "The objects that point to it instead of those it points to");
+  cmd->callback([args, &globals]() { RunChildren(*args, globals); });
+});
+
+}  // namespace
