@@ -1,0 +1,333 @@
+// KelLnkObject: construction, identity, database facts, child links and the
+// class-wide members. Conditions are in kel_lnk_object_conditions.cc, texts
+// and drawing in kel_lnk_object_texts.cc.
+#include "graph/kel_lnk_object.h"
+
+#include <cstdlib>
+#include <iostream>
+#include <utility>
+
+#include "foundation/kel_lnk_tools.h"
+#include "foundation/mml_constants.h"
+#include "graph/kel_lnk_link.h"
+#include "graph/kel_lnk_main_window.h"
+#include "host/kel_psn_node.h"
+#include "host/kel_psn_trace.h"
+#include "host/kel_zumo_instance.h"
+#include "linkdb/kel_lnk_data_manager.h"
+#include "linkdb/kel_lnk_hybrid_manager.h"
+
+KelLnkModalDialogForSync* KelLnkObject::spModalDialogForSync = nullptr;
+KelLnkMainWindow* KelLnkObject::spMainWindowForSync = nullptr;
+int KelLnkObject::RefreshAfterSync = 1;
+int KelLnkObject::_ierxco = 0;
+KelQorError KelLnkObject::sBatchError;
+int KelLnkObject::sBatchOrder = 0;
+int KelLnkObject::sDbgExpand = std::getenv("MML_DEBUG_EXPAND") != nullptr ? 1 : 0;
+int KelLnkObject::sDbgCustom = std::getenv("MML_DEBUG_CUSTOM") != nullptr ? 1 : 0;
+
+namespace {
+
+// The one-entry cache of child links, shared by GetLnkChildren and
+// GetChildren. The links name their parent object, so an entry answers only
+// the object that computed it (`owner`, a serial number never reused).
+struct ChildLinkCache {
+  int valid = 0;
+  int direction = 0;
+  unsigned long owner = 0;
+  KelDMInstance instance;
+  KelZumoInstance* zumo = nullptr;
+  KelListValKelBaseUnknown_var all;
+  KelListValKelBaseUnknown_var drawn;
+};
+
+ChildLinkCache& Cache() {
+  static ChildLinkCache cache;
+  return cache;
+}
+
+// Drops the cached lists. They are moved out first: releasing them may
+// destroy objects whose destructors look at the cache again.
+void ReleaseCache() {
+  ChildLinkCache& cache = Cache();
+  cache.valid = 0;
+  cache.owner = 0;
+  KelListValKelBaseUnknown_var all = std::move(cache.all);
+  KelListValKelBaseUnknown_var drawn = std::move(cache.drawn);
+  cache.all.clear();
+  cache.drawn.clear();
+}
+
+unsigned long NextSerial() {
+  static unsigned long serial = 0;
+  return ++serial;
+}
+
+bool StartsWith(const KelUnicodeString& text, const KelUnicodeString& prefix) {
+  return text.compare(0, prefix.size(), prefix) == 0;
+}
+
+// Whether a link of `label` passes the window's link type.
+bool MatchesWindowLinktype(const KelUnicodeString& label, const KelUnicodeString& linktype) {
+  if (linktype == "%") return true;
+  if (StartsWith(label, kMmlV5Prefix) && label.substr(kMmlV5Prefix.size()) == linktype) return true;
+  return label == kMmlKelmm + linktype;
+}
+
+// Attaches the entity of a child to the window's product-structure graph;
+// 0 when the child is to be left out of the graph. Without a graph to
+// search (no root node) nothing can be attached.
+int AttachToProductStructure(KelLnkMainWindow* window, KelLnkHybridManager::Entity* entity) {
+  MML_TRACE("KelLnkObject::SetNode");
+  (void)entity;
+  if (window->GetPSNGraph() == nullptr || window->GetPSNRootNode() == nullptr) {
+    mmlFunctionTrace.Write(" Pas de root : etrange => pas glop");
+    return 0;
+  }
+  mmlFunctionTrace.Write(" Pas present dans le PSN => pas glop");
+  return 0;
+}
+
+}  // namespace
+
+// ---- Construction ----
+
+KelLnkObject::KelLnkObject(KelLnkMainWindow* window, const KelDMInstance& instance, KelZumoInstance* zumo,
+                           KelPSNNode* psn, const int& solved)
+    : window_(window), serial_(NextSerial()) {
+  MML_TRACE("KelLnkObject::KelLnkObject");
+  instance_ = instance;
+  if (zumo) {
+    zumo_ = new KelZumoInstance(*zumo);
+    if (KelLnkTools::RightTrim(instance_.GetTable()) != kMmlPartList) {
+      zumo_->SetRep(instance_.GetTable(), instance_.Compid());
+    }
+  }
+  psnNode_ = psn;
+  expandable_ = solved ? kExpandSolved : kExpandOnce;
+}
+
+KelLnkObject::KelLnkObject(const KelDMInstance& instance) : serial_(NextSerial()) {
+  MML_TRACE("KelLnkObject::KelLnkObject");
+  instance_ = instance;
+  expandable_ = kExpandOnce;
+}
+
+KelLnkObject::KelLnkObject(const KelLnkObject& other)
+    : KelLnkNode(other),
+      window_(other.window_),
+      parentLink_(other.parentLink_),
+      conditionCached_(other.conditionCached_),
+      impactOnConditionCached_(other.impactOnConditionCached_),
+      condition_(other.condition_),
+      impactOnCondition_(other.impactOnCondition_),
+      level_(other.level_),
+      serial_(NextSerial()) {
+  MML_TRACE("KelLnkObject::KelLnkObject");
+  instance_ = other.instance_;
+  zumo_ = other.zumo_ ? new KelZumoInstance(*other.zumo_) : nullptr;
+  psnNode_ = other.psnNode_;
+  expandable_ = other.expandable_;
+}
+
+KelLnkObject& KelLnkObject::operator=(const KelLnkObject& other) {
+  MML_TRACE("KelLnkObject::operator=");
+  if (this == &other) return *this;
+  KelLnkNode::operator=(other);
+  instance_ = other.instance_;
+  // Each object owns one product instance: sharing the other's pointer would
+  // have both destructors delete it.
+  KelZumoInstance* zumo = other.zumo_ ? new KelZumoInstance(*other.zumo_) : nullptr;
+  delete zumo_;
+  zumo_ = zumo;
+  psnNode_ = other.psnNode_;
+  expandable_ = other.expandable_;
+  window_ = other.window_;
+  parentLink_ = other.parentLink_;
+  conditionCached_ = other.conditionCached_;
+  impactOnConditionCached_ = other.impactOnConditionCached_;
+  condition_ = other.condition_;
+  impactOnCondition_ = other.impactOnCondition_;
+  level_ = other.level_;
+  // The cache of child links answers the object that computed it only.
+  if (Cache().owner == serial_) ReleaseCache();
+  return *this;
+}
+
+KelLnkObject::~KelLnkObject() {
+  MML_TRACE("KelLnkObject::~KelLnkObject");
+  conditionCached_ = 0;
+  impactOnConditionCached_ = 0;
+  if (Cache().owner == serial_) ReleaseCache();
+  delete zumo_;
+  zumo_ = nullptr;
+}
+
+bool KelLnkObject::operator==(const KelLnkObject* other) const {
+  MML_TRACE("KelLnkObject::operator==");
+  if (other == nullptr) return false;
+  if (!(instance_ == other->instance_)) return false;
+  if (psnNode_ != other->psnNode_) return false;
+  if (zumo_ == nullptr && other->zumo_ == nullptr) return true;
+  if (zumo_ == nullptr || other->zumo_ == nullptr) return false;
+  return *zumo_ == *other->zumo_;
+}
+
+KelBaseUnknown_var KelLnkObjectBindInterface(KelLnkMainWindow* window, const KelDMInstance& instance,
+                                             KelZumoInstance* zumo, KelPSNNode* psn, const int& solved,
+                                             const char* interfaceName) {
+  MML_TRACE("KelLnkObjectBindInterface");
+  (void)interfaceName;
+  return std::make_shared<KelLnkObject>(window, instance, zumo, psn, solved);
+}
+
+std::ostream& operator<<(std::ostream& out, KelLnkObject& object) {
+  out << "[KelLnkObject: Address : " << static_cast<const void*>(&object) << " ID ----> ";
+  for (const KelUnicodeString& text : object.GetIdentificators()) out << text << " ";
+  out << "]";
+  return out;
+}
+
+int KelLnkObject::GetParentTechno() const {
+  MML_TRACE("KelLnkObject::GetParentTechno");
+  return parentLink_ ? parentLink_->GetTechno() : -1;
+}
+
+// ---- Database facts ----
+
+int KelLnkObject::Exists() const {
+  MML_TRACE("KelLnkObject::Exists");
+  return KelLnkDataManager::DoesObjectExist(instance_.GetEnvironment(), KelLnkTools::RightTrim(instance_.GetTable()),
+                                            instance_.Coid(), instance_.Compid());
+}
+
+int KelLnkObject::IsLatest() const {
+  MML_TRACE("KelLnkObject::IsLatest");
+  return KelLnkDataManager::IsObjectLatest(instance_.GetEnvironment(), KelLnkTools::RightTrim(instance_.GetTable()),
+                                           instance_.Coid(), instance_.Compid());
+}
+
+KelUnicodeString KelLnkObject::GetName() const {
+  MML_TRACE("KelLnkObject::GetName");
+  return KelLnkDataManager::GetObjectName(instance_.GetEnvironment(), KelLnkTools::RightTrim(instance_.GetTable()),
+                                          instance_.Coid(), instance_.Compid());
+}
+
+KelUnicodeString KelLnkObject::GetDate() const {
+  MML_TRACE("KelLnkObject::GetDate");
+  return KelLnkDataManager::GetObjectTimestamp(instance_.GetEnvironment(),
+                                               KelLnkTools::RightTrim(instance_.GetTable()), instance_.Coid(),
+                                               instance_.Compid());
+}
+
+KelUnicodeString KelLnkObject::GetLatestDate() const {
+  MML_TRACE("KelLnkObject::GetLatestDate");
+  return KelLnkDataManager::GetObjectLatestTimestamp(instance_.GetEnvironment(),
+                                                     KelLnkTools::RightTrim(instance_.GetTable()), instance_.Coid(),
+                                                     instance_.Compid());
+}
+
+bool KelLnkObject::IsNull() const {
+  const KelId& coid = instance_.Coid();
+  const KelId& compid = instance_.Compid();
+  return (coid.IsZero() && compid.IsZero()) || (coid.IsNullId() && compid.IsNullId());
+}
+
+// ---- Child links ----
+
+void KelLnkObject::Clean() {
+  MML_TRACE("KelLnkObject::Clean");
+  ReleaseCache();
+}
+
+KelListValKelBaseUnknown_var KelLnkObject::GetLnkChildren(int reverse) {
+  MML_TRACE("KelLnkObject::GetLnkChildren");
+  int direction = window_ ? window_->GetOrder() : 0;
+  if (reverse) direction = direction ? 0 : 1;
+  return ComputeLinks(direction, false);
+}
+
+KelListValKelBaseUnknown_var KelLnkObject::GetChildren() {
+  MML_TRACE("KelLnkObject::GetChildren");
+  int direction = window_ ? window_->GetOrder() : (sBatchOrder ? 1 : 0);
+  return ComputeLinks(direction, true);
+}
+
+KelListValKelBaseUnknown_var KelLnkObject::ComputeLinks(int direction, bool drawn) {
+  ChildLinkCache& cache = Cache();
+  if (cache.valid && cache.owner == serial_ && cache.direction == direction && cache.instance == instance_ &&
+      cache.zumo == zumo_) {
+    if (sDbgExpand) std::cout << "\tQuick Search \n" << std::flush;
+    return drawn ? cache.drawn : cache.all;
+  }
+
+  KelLnkHybridManager::Entity entity(instance_.GetEnvironment(), KelLnkTools::RightTrim(instance_.GetTable()),
+                                     instance_.Coid(), instance_.Compid(), zumo_, psnNode_, 0);
+  int count = 0;
+  KelLnkHybridManager::Link** links = nullptr;
+  KelLnkHybridManager::Entity** entities = nullptr;
+  if (direction == 0) {
+    KelLnkHybridManager::GetChildren(entity, count, &links, &entities, window_);
+  } else {
+    KelLnkHybridManager::GetParents(entity, count, &links, &entities, window_);
+  }
+
+  KelLnkObject* grandParent = parentLink_ ? parentLink_->GetParent() : nullptr;
+  level_ = grandParent ? grandParent->GetLevel() + 1 : 0;
+  const KelUnicodeString connexion = KelLnkTools::GetConnexionStr();
+
+  KelListValKelBaseUnknown_var all;
+  KelListValKelBaseUnknown_var shown;
+  for (int k = 0; k < count; ++k) {
+    KelLnkHybridManager::Link* link = links[k];
+    KelLnkHybridManager::Entity* far = entities[k];
+    if (window_ && window_->HasPSNContext() && AttachToProductStructure(window_, far) == 0) continue;
+    if (window_ && !MatchesWindowLinktype(link->Type, window_->GetLinktype())) continue;
+    const bool v5 = link->Techno == MML_LINK_KELV5 || StartsWith(link->Type, kMmlV5Prefix);
+    if (window_ && KelLnkTools::IsComputeLinkTechno() && !v5 && link->Techno != MML_LINK_BOTH) {
+      if (window_->GetFilter() == KelLnkMainWindow::FilterRestricted) continue;
+      if (window_->GetFilter() == KelLnkMainWindow::FilterRestrictedWithLate &&
+          !KelLnkDataManager::IsObjectLatest(far->caenv, far->kelab, far->coid, far->compid)) {
+        continue;
+      }
+    }
+    KelDMInstance childInstance(kMmlKelcon, far->caenv, far->kelab, far->coid, far->compid);
+    KelBaseUnknown_var child = KelLnkObjectBindInterface(window_, childInstance, far->ZumoInstance.get(), far->Node,
+                                                         far->iPres, "KelINavigateObject");
+    KelDMInstance linkInstance(kMmlKelcon, link->Env, link->Table, link->Coid, link->Compid);
+    const KelUnicodeString linktype = KelLnkTools::LinklabelToLinktype(link->Type);
+    KelBaseUnknown_var node = KelLnkLinkBindInterface(window_, linkInstance, this, linktype, link->Timestamp,
+                                                      link->Status, link->UpToDate, link->Techno, link->Uuids,
+                                                      child, "KelINavigateObject");
+    // A connection is never walked back to the object it came from.
+    if (!connexion.empty() && linktype == connexion && grandParent &&
+        *static_cast<KelLnkObject*>(child.get()) == grandParent) {
+      continue;
+    }
+    all.push_back(node);
+    if (expandable_ == kExpandOnce || expandable_ == kExpandSameInOtherBranch) shown.push_back(node);
+  }
+  delete[] links;
+  delete[] entities;
+
+  ReleaseCache();
+  cache.valid = 1;
+  cache.owner = serial_;
+  cache.direction = direction;
+  cache.instance = instance_;
+  cache.zumo = zumo_;
+  cache.all = all;
+  cache.drawn = shown;
+  return drawn ? shown : all;
+}
+
+int KelLnkObject::FindNodeInBranch(KelLnkNode& node, int& counter) {
+  MML_TRACE("KelLnkObject::FindNodeInBranch");
+  --counter;
+  if (counter <= 0) return 0;
+  if (node.GetNodetype() == 0 && node.Instance() == instance_) return 1;
+  for (const KelBaseUnknown_var& handle : GetLnkChildren(0)) {
+    if (handle->FindNodeInBranch(node, counter)) return 1;
+  }
+  return 0;
+}
