@@ -1,0 +1,329 @@
+// The link database's records and caches without a database: entity lookup
+// and its index, the stable indices and per-entity link lists, the merge of
+// link readings (technology and up-to-date flag), the model filter switched
+// off, and the V5 step report.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "foundation/kel_lnk_tools.h"
+#include "host/kel_zumo_instance.h"
+#include "linkdb/kel_lnk_hybrid_manager.h"
+
+namespace {
+
+using HM = KelLnkHybridManager;
+
+KelId Id(unsigned long long v) {
+  std::array<uint8_t, 8> b{};
+  for (int k = 7; k >= 0; --k, v >>= 8) b[k] = static_cast<uint8_t>(v & 0xff);
+  return KelId(b);
+}
+
+HM::Entity Model(unsigned long long n) { return HM::Entity("E1", "TOVRA_MODEL", Id(n), Id(0x100 + n)); }
+
+class HybridCacheTest : public ::testing::Test {
+ protected:
+  void SetUp() override { HM::ResetForTest(); }
+  void TearDown() override { HM::ResetForTest(); }
+
+  void Snapshot(int linkTechno, int newV5 = 0, int releaseValidity = 0) {
+    HM::Declarations d;
+    d.linkTechno = linkTechno;
+    d.newMMLV5 = newV5;
+    d.releaseValidity = releaseValidity;
+    HM::SetDeclarationsForTest(d);
+  }
+  // A reading of the link father -> child from `table`.
+  static HM::Link Reading(int father, int child, const std::string& table, const std::string& ts,
+                          const std::string& type = "KELMMSOL") {
+    return HM::Link(father, child, "E1", table, Id(1), Id(2), type, ts, "TOK");
+  }
+};
+
+// ---- Entities ----
+
+TEST_F(HybridCacheTest, LocateEntityCreatesOnceAndFindsTheFirstEqualRecord) {
+  EXPECT_EQ(HM::LocateEntity(Model(1), 0), -1);
+  EXPECT_EQ(HM::GetNbEntities(), 0);
+  EXPECT_EQ(HM::LocateEntity(Model(1), 1), 0);
+  EXPECT_EQ(HM::GetNbEntities(), 1);
+  EXPECT_EQ(HM::LocateEntity(Model(1), 1), 0);
+  EXPECT_EQ(HM::LocateEntity(Model(2), 1), 1);
+  EXPECT_EQ(HM::LocateEntity(Model(1), 0), 0);
+  EXPECT_EQ(HM::GetNbEntities(), 2);
+}
+
+TEST_F(HybridCacheTest, UuidsNodeAndTagTakeNoPartButTheProductInstanceDoes) {
+  HM::Entity plain = Model(1);
+  HM::Entity other = Model(1);
+  other.Uuids = {"AAAA"};
+  other.iPres = 7;
+  other.Node = reinterpret_cast<KelPSNNode*>(&other);
+  ASSERT_EQ(HM::LocateEntity(plain, 1), 0);
+  EXPECT_EQ(HM::LocateEntity(other, 1), 0);
+  // The cached copy starts without the searched record's UUIDs.
+  EXPECT_TRUE(HM::GetEntity(0)->Uuids.empty());
+
+  KelZumoInstance zumo(KelDMInstance("KELCON", "E1", "PART_LIST", Id(9), Id(9)), std::vector<KelId>{Id(5)});
+  HM::Entity placed("E1", "TOVRA_MODEL", Id(1), Id(0x101), &zumo);
+  const int p = HM::LocateEntity(placed, 1);
+  EXPECT_EQ(p, 1);
+  // The cache owns its own copy of the instance.
+  EXPECT_NE(HM::GetEntity(p)->ZumoInstance.get(), &zumo);
+  EXPECT_EQ(*HM::GetEntity(p)->ZumoInstance, zumo);
+  // Same path, other representation: another product instance.
+  KelZumoInstance rep = zumo;
+  rep.SetRep("TOVRA_MODEL", Id(0x101));
+  EXPECT_EQ(HM::LocateEntity(HM::Entity("E1", "TOVRA_MODEL", Id(1), Id(0x101), &rep), 1), 2);
+  EXPECT_EQ(HM::LocateEntity(placed, 0), 1);
+}
+
+TEST_F(HybridCacheTest, EnvironmentAndTableAreComparedExactly) {
+  HM::LocateEntity(Model(1), 1);
+  EXPECT_EQ(HM::LocateEntity(HM::Entity("E1 ", "TOVRA_MODEL", Id(1), Id(0x101)), 0), -1);
+  EXPECT_EQ(HM::LocateEntity(HM::Entity("E1", "PART_LIST", Id(1), Id(0x101)), 0), -1);
+  // Identifiers by bytes: +0.0 and -0.0 are two objects.
+  HM::Entity plus("E1", "T", 0.0, 0.0);
+  HM::Entity minus("E1", "T", -0.0, 0.0);
+  EXPECT_NE(HM::LocateEntity(plus, 1), HM::LocateEntity(minus, 1));
+}
+
+TEST_F(HybridCacheTest, AssignmentCopiesTheInstanceButKeepsTheTargetUuids) {
+  KelZumoInstance zumo(KelDMInstance("KELCON", "E1", "PART_LIST", Id(9), Id(9)), std::vector<KelId>{Id(5)});
+  HM::Entity source("E2", "DOCUMENT", Id(3), Id(4), &zumo, nullptr, 3);
+  source.Uuids = {"S"};
+  HM::Entity target = Model(1);
+  target.Uuids = {"T"};
+  target = source;
+  EXPECT_EQ(target.caenv, "E2");
+  EXPECT_EQ(target.compid, Id(4));
+  EXPECT_EQ(target.iPres, 3);
+  EXPECT_EQ(target.Uuids, KelListValKelUnicodeString{"T"});
+  ASSERT_TRUE(target.ZumoInstance);
+  EXPECT_NE(target.ZumoInstance.get(), source.ZumoInstance.get());
+  target = Model(2);
+  EXPECT_FALSE(target.ZumoInstance);
+}
+
+TEST_F(HybridCacheTest, StoredEntitiesAndUncache) {
+  HM::Entity** none = reinterpret_cast<HM::Entity**>(1);
+  HM::GetStoredEntities(&none);
+  ASSERT_NE(none, nullptr);  // an array of zero length
+  delete[] none;
+
+  Snapshot(0);
+  HM::LocateEntity(Model(1), 1);
+  HM::LocateEntity(Model(2), 1);
+  HM::SetEntityUuid("U1", 1);
+  HM::SetEntityUuid("U1", 1);
+  EXPECT_EQ(HM::GetEntity(1)->Uuids.size(), 2u);  // no duplicate check
+  HM::Entity** all = nullptr;
+  HM::GetStoredEntities(&all);
+  EXPECT_EQ(all[0], HM::GetEntity(0));
+  EXPECT_EQ(all[1], HM::GetEntity(1));
+  delete[] all;
+
+  HM::LocateAndUpdateLink(Reading(0, 1, "$EXT", "T"), "T", -1, "");
+  HM::Uncache();
+  EXPECT_EQ(HM::GetNbEntities(), 0);
+  EXPECT_EQ(HM::GetNbLinks(), 0);
+  EXPECT_EQ(HM::LocateEntity(Model(2), 0), -1);
+  // The snapshot survives and is not taken again.
+  EXPECT_EQ(HM::_CachedDeclarations, 1);
+  // Indices start again from 0, with fresh per-entity link lists.
+  EXPECT_EQ(HM::LocateEntity(Model(2), 1), 0);
+  EXPECT_EQ(HM::LocateEntity(Model(1), 1), 1);
+  EXPECT_EQ(HM::LocateAndUpdateLink(Reading(0, 1, "$EXT", "T"), "T", -1, ""), 0);
+}
+
+TEST_F(HybridCacheTest, SnapshotIsTakenOnceAndV5SwitchesNeedTheV5Setting) {
+  KelLnkTools::ResetForTesting();
+  KelLnkTools::_DbgExpand = 1;
+  KelLnkTools::_IsV5NewCode = 1;
+  KelLnkTools::_FilterMaturityMin = 4;  // read only with the maturity filter on
+  KelLnkTools::_ObjectSortName = 1;
+  HM::CacheDeclarations();
+  EXPECT_EQ(HM::_DbgExpand, 0);
+  EXPECT_EQ(HM::_NewMMLV5, 0);
+  EXPECT_EQ(HM::_FilterMaturityMin, 0);
+  EXPECT_EQ(HM::_NoSortName, 1);
+  // Taken once: later settings are not seen, even after Uncache.
+  KelLnkTools::_IloveV5 = 1;
+  HM::Uncache();
+  HM::CacheDeclarations();
+  EXPECT_EQ(HM::_MMLV5, 0);
+
+  HM::ResetForTest();
+  KelLnkTools::_FilterMaturity = 1;
+  HM::CacheDeclarations();
+  EXPECT_EQ(HM::_MMLV5, 1);
+  EXPECT_EQ(HM::_DbgExpand, 1);
+  EXPECT_EQ(HM::_NewMMLV5, 1);
+  EXPECT_EQ(HM::_FilterMaturityMin, 4);
+  KelLnkTools::ResetForTesting();
+}
+
+// ---- Link location and merge ----
+
+TEST_F(HybridCacheTest, NewLinkTechnologyAndUpToDateByTable) {
+  Snapshot(0);
+  for (int n = 0; n < 5; ++n) HM::LocateEntity(Model(n), 1);
+  EXPECT_EQ(HM::GetLink(HM::LocateAndUpdateLink(Reading(0, 1, "$EXT", "T1"), "T1", -1, ""))->Techno, MML_LINK_EXT);
+  EXPECT_EQ(HM::GetLink(HM::LocateAndUpdateLink(Reading(0, 2, "MML_LINK", "T1"), "T2", -1, ""))->Techno,
+            MML_LINK_ENTITY);
+  EXPECT_EQ(HM::GetLink(HM::LocateAndUpdateLink(Reading(0, 3, "QOR_LINK", ""), "T2", -1, ""))->Techno,
+            MML_LINK_KELV5);
+  EXPECT_EQ(HM::GetLink(HM::LocateAndUpdateLink(Reading(0, 4, "OTHER", "T"), "T", -1, ""))->Techno,
+            MML_LINK_UNKNOWN);
+  EXPECT_EQ(HM::GetLink(0)->UpToDate, 1);
+  EXPECT_EQ(HM::GetLink(1)->UpToDate, 0);
+  EXPECT_EQ(HM::GetLink(2)->UpToDate, 1);  // old V5 code: an empty link date counts as in step
+}
+
+TEST_F(HybridCacheTest, SameLinkFromBothTablesEndsBothInEitherOrder) {
+  for (int techno : {0, 1}) {
+    HM::ResetForTest();
+    Snapshot(techno);
+    HM::LocateEntity(Model(1), 1);
+    HM::LocateEntity(Model(2), 1);
+    HM::LocateEntity(Model(3), 1);
+    int a = HM::LocateAndUpdateLink(Reading(0, 1, "$EXT", "T"), "T", -1, "");
+    EXPECT_EQ(HM::LocateAndUpdateLink(Reading(0, 1, "MML_LINK", "T"), "T", -1, ""), a);
+    EXPECT_EQ(HM::GetLink(a)->Techno, MML_LINK_BOTH);
+    EXPECT_EQ(HM::GetLink(a)->Table, "$EXT");
+
+    int b = HM::LocateAndUpdateLink(Reading(0, 2, "MML_LINK", "T"), "T", -1, "");
+    HM::LocateAndUpdateLink(Reading(0, 2, "$EXT", "T"), "T", -1, "");
+    EXPECT_EQ(HM::GetLink(b)->Techno, MML_LINK_BOTH) << "LINK.TECHNO " << techno;
+    EXPECT_EQ(HM::GetLink(b)->Table, "$EXT") << "the entity-first link now reads $EXT";
+    EXPECT_EQ(HM::GetNbLinks(), 2);
+  }
+}
+
+TEST_F(HybridCacheTest, WithoutLinkTechnoAStaleReadingWinsInEitherOrder) {
+  Snapshot(0);
+  HM::LocateEntity(Model(1), 1);
+  HM::LocateEntity(Model(2), 1);
+  HM::LocateEntity(Model(3), 1);
+  int a = HM::LocateAndUpdateLink(Reading(0, 1, "$EXT", "OLD"), "NEW", -1, "");
+  HM::LocateAndUpdateLink(Reading(0, 1, "MML_LINK", "NEW"), "NEW", -1, "");
+  EXPECT_EQ(HM::GetLink(a)->UpToDate, 0);
+  int b = HM::LocateAndUpdateLink(Reading(0, 2, "MML_LINK", "NEW"), "NEW", -1, "");
+  HM::LocateAndUpdateLink(Reading(0, 2, "$EXT", "OLD"), "NEW", -1, "");
+  EXPECT_EQ(HM::GetLink(b)->UpToDate, 0);
+}
+
+TEST_F(HybridCacheTest, WithLinkTechnoTheEntityReadingDecides) {
+  Snapshot(1);
+  HM::LocateEntity(Model(1), 1);
+  HM::LocateEntity(Model(2), 1);
+  HM::LocateEntity(Model(3), 1);
+  // $EXT stale, then the entity reading in step: in step, date kept.
+  int a = HM::LocateAndUpdateLink(Reading(0, 1, "$EXT", "A"), "C", -1, "");
+  HM::LocateAndUpdateLink(Reading(0, 1, "MML_LINK", "B"), "B", -1, "");
+  EXPECT_EQ(HM::GetLink(a)->UpToDate, 1);
+  EXPECT_EQ(HM::GetLink(a)->Timestamp, "A");
+  // Entity first in step, then $EXT stale: stays in step.
+  int b = HM::LocateAndUpdateLink(Reading(0, 2, "MML_LINK", "B"), "B", -1, "");
+  HM::LocateAndUpdateLink(Reading(0, 2, "$EXT", "A"), "C", -1, "");
+  EXPECT_EQ(HM::GetLink(b)->UpToDate, 1);
+  EXPECT_EQ(HM::GetLink(b)->Techno, MML_LINK_BOTH);
+  // Once both, a further stale entity reading clears it.
+  HM::LocateAndUpdateLink(Reading(0, 2, "MML_LINK", "X"), "Y", -1, "");
+  EXPECT_EQ(HM::GetLink(b)->UpToDate, 0);
+}
+
+TEST_F(HybridCacheTest, TheLaterTimestampStaysAndTypesMakeDistinctLinks) {
+  Snapshot(0);
+  HM::LocateEntity(Model(1), 1);
+  HM::LocateEntity(Model(2), 1);
+  int a = HM::LocateAndUpdateLink(Reading(0, 1, "$EXT", "A"), "A", -1, "");
+  HM::LocateAndUpdateLink(Reading(0, 1, "$EXT", "B"), "A", -1, "");
+  EXPECT_EQ(HM::GetLink(a)->Timestamp, "B");
+  HM::LocateAndUpdateLink(Reading(0, 1, "$EXT", "A"), "A", -1, "");
+  EXPECT_EQ(HM::GetLink(a)->Timestamp, "B");
+  int other = HM::LocateAndUpdateLink(Reading(0, 1, "$EXT", "A", "KELMMDRW"), "A", -1, "");
+  EXPECT_NE(other, a);
+  // The reverse direction is another link too.
+  EXPECT_NE(HM::LocateAndUpdateLink(Reading(1, 0, "$EXT", "A"), "A", -1, ""), a);
+  EXPECT_EQ(HM::GetNbLinks(), 3);
+}
+
+TEST_F(HybridCacheTest, V5LinksFollowTheServiceStatusOrTheValidity) {
+  // New code: the service's status decides, and can only clear.
+  Snapshot(1, /*newV5=*/1);
+  HM::LocateEntity(Model(1), 1);
+  HM::LocateEntity(Model(2), 1);
+  HM::LocateEntity(Model(3), 1);
+  int a = HM::LocateAndUpdateLink(Reading(0, 1, "QOR_LINK", "X"), "Y", -1, "OK");
+  EXPECT_EQ(HM::GetLink(a)->UpToDate, 1);
+  HM::LocateAndUpdateLink(Reading(0, 1, "QOR_LINK", "X"), "X", -1, "OLD");
+  EXPECT_EQ(HM::GetLink(a)->UpToDate, 0);
+  HM::LocateAndUpdateLink(Reading(0, 1, "QOR_LINK", "X"), "X", -1, "OK");
+  EXPECT_EQ(HM::GetLink(a)->UpToDate, 0);
+
+  // Old code with release validity: reference links compare dates; instance
+  // links accept a missing date, refuse "0" and refuse an invalid instance.
+  HM::ResetForTest();
+  Snapshot(0, 0, /*releaseValidity=*/1);
+  for (int n = 0; n < 6; ++n) HM::LocateEntity(Model(n), 1);
+  EXPECT_EQ(HM::GetLink(HM::LocateAndUpdateLink(Reading(0, 1, "QOR_LINK", ""), "T", -1, ""))->UpToDate, 0);
+  EXPECT_EQ(HM::GetLink(HM::LocateAndUpdateLink(Reading(0, 2, "QOR_LINK", ""), "T", 0, ""))->UpToDate, 1);
+  EXPECT_EQ(HM::GetLink(HM::LocateAndUpdateLink(Reading(0, 3, "QOR_LINK", "0"), "T", 0, ""))->UpToDate, 0);
+  EXPECT_EQ(HM::GetLink(HM::LocateAndUpdateLink(Reading(0, 4, "QOR_LINK", "T"), "T", 0, ""))->UpToDate, 1);
+  EXPECT_EQ(HM::GetLink(HM::LocateAndUpdateLink(Reading(0, 5, "QOR_LINK", "T"), "T", 1, ""))->UpToDate, 0);
+}
+
+TEST_F(HybridCacheTest, LinksAreListedPerEntityInCacheOrder) {
+  Snapshot(0);
+  for (int n = 0; n < 4; ++n) HM::LocateEntity(Model(n), 1);
+  HM::LocateAndUpdateLink(Reading(0, 2, "$EXT", "T"), "T", -1, "");
+  HM::LocateAndUpdateLink(Reading(1, 2, "$EXT", "T"), "T", -1, "");
+  HM::LocateAndUpdateLink(Reading(0, 1, "$EXT", "T"), "T", -1, "");
+  HM::LocateAndUpdateLink(Reading(0, 2, "$EXT", "T"), "T", -1, "");  // the same link again
+  HM::LocateAndUpdateLink(Reading(3, 2, "$EXT", "T"), "T", -1, "");
+  EXPECT_EQ(HM::GetNbLinks(), 4);
+  EXPECT_EQ(HM::GetLink(0)->ChildIndex, 2);
+  EXPECT_EQ(HM::GetLink(2)->ChildIndex, 1);
+  EXPECT_EQ(HM::GetLink(3)->FatherIndex, 3);
+}
+
+// ---- Filter switched off ----
+
+TEST_F(HybridCacheTest, FilterOffKeepsEverythingAndCachesNothing) {
+  Snapshot(0);
+  EXPECT_EQ(HM::FilterModel(KelDMInstance("KELCON", "E1", "TOVRA_MODEL", Id(1), Id(2))), 1);
+  EXPECT_TRUE(HM::_CacheFilterCoid.empty());
+  EXPECT_TRUE(HM::_CacheFilterValue.empty());
+}
+
+// ---- Step report ----
+
+TEST_F(HybridCacheTest, StepReportOfAnEmptyResultIsTheFrameOnly) {
+  KelDMListResultLine empty(17);
+  testing::internal::CaptureStdout();
+  PrintMMLTrace(3, &empty);
+  EXPECT_EQ(testing::internal::GetCapturedStdout(),
+            "\n\n****************** Step number 3 for Impacting Elements *****************\n"
+            "**************************************************************************\n\n\n");
+}
+
+TEST_F(HybridCacheTest, StepReportPrintsSeventeenFieldsPerRowWithSeparators) {
+  KelDMListResultLine line(17);
+  for (int c = 1; c <= 17; ++c) {
+    const std::string number = std::to_string(c);
+    line.Column(c).push_back(std::string(1, 'a').append(number));
+    line.Column(c).push_back(std::string(1, 'b').append(number));
+  }
+  testing::internal::CaptureStdout();
+  PrintMMLTrace(1, &line);
+  const std::string out = testing::internal::GetCapturedStdout();
+  EXPECT_NE(out.find("\t1  - Type            = 'a1'\n\t2  - Coid            = 'a2'\n"), std::string::npos);
+  EXPECT_NE(out.find("\t17 - CompidQorLink   = 'a17'\n                     **********************\n"
+                     "\t1  - Type            = 'b1'\n"),
+            std::string::npos);
+  EXPECT_NE(out.find("\t17 - CompidQorLink   = 'b17'\n****"), std::string::npos);
+}
+
+}  // namespace
