@@ -1,0 +1,45 @@
+# Host profile of the demo database (resources/demo/demo.sql).
+# Format: docs/profile.md. Paths are relative to the directory the program is
+# started from; scripts/demo starts it from the top of the source tree.
+
+# The current environment: the design office.
+ENVIRONMENT = DESIGN
+
+# Entity links (MML_ENTITY, MML_LINK) are read with the model-to-model links.
+KELZUMO.QOR.MML.ENTITY_TO_ENTITY = TRUE
+KELZUMO.QOR.MML.FILTER.BEST_REVISION = FALSE
+KELZUMO.QOR.MML.FILTER.MATURITY = FALSE
+KELZUMO.QOR.MML.SHOW_EXTRA_COLOURS = FALSE
+KELZUMO.QOR.MML.IMPACTED_ON_SYNC = TRUE
+KELZUMO.QOR.MML.TOVRA_V5 = FALSE
+
+# Site scripts started by synchronisation and batch migration.
+KELZUMO.QOR.MML.SYNCHRONISE.SCRIPT = scripts/site/mml-synchronise.sh
+KELZUMO.QOR.MML.MIGRATE.SCRIPT = scripts/site/mml-migrate.sh
+
+# Every link type of the demo is synchronised by the site script.
+KELZUMO.QOR.MML.SYNCHRONISE.TYPE.SOL = BATCH
+KELZUMO.QOR.MML.SYNCHRONISE.TYPE.DRW = BATCH
+KELZUMO.QOR.MML.SYNCHRONISE.TYPE.FEM = BATCH
+KELZUMO.QOR.MML.SYNCHRONISE.TYPE.NC = BATCH
+KELZUMO.QOR.MML.SYNCHRONISE.TYPE.PIC = BATCH
+
+# Link types: <environment> <declared type> <declared name>.
+LINKTYPE DESIGN KELMMSOL MML_SOL
+LINKTYPE DESIGN KELMMDRW MML_DRW
+LINKTYPE DESIGN KELMMFEM MML_FEM
+LINKTYPE DESIGN KELMMNC MML_NC
+LINKTYPE DESIGN KELMMPIC MML_PIC
+LINKTYPE STANDARD KELMMSOL MML_SOL
+LINKTYPE STANDARD KELMMDRW MML_DRW
+
+# Identification fields shown for the objects of each table.
+IDENTIFICATION DESIGN.TOVRA_MODEL C_ID C_REVISION
+IDENTIFICATION DESIGN.PART_LIST C_ID C_REVISION
+IDENTIFICATION DESIGN.DOCUMENT C_ID C_REVISION
+IDENTIFICATION STANDARD.TOVRA_MODEL C_ID C_REVISION
+IDENTIFICATION STANDARD.PART_LIST C_ID C_REVISION
+IDENTIFICATION STANDARD.DOCUMENT C_ID C_REVISION
+
+# Everybody may run every process on every object.
+ACCESS * * * * ALLOW

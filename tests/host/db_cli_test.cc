@@ -1,0 +1,309 @@
+// The administrator's commands mml db init, exec and demo, run as the
+// program itself on both engines.
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "host/db/host_sql.h"
+#include "host/profile/kel_dm_profile.h"
+#include "support/test_database.h"
+
+namespace {
+
+int CountLines(const std::string& text) { return static_cast<int>(std::count(text.begin(), text.end(), '\n')); }
+
+class DbCliTest : public EngineTest {
+ protected:
+  MmlRun Mml(std::vector<std::string> args, const std::string& input = "", const std::vector<std::string>& env = {}) {
+    args.insert(args.begin(), {"--db", db().Url()});
+    return RunMml(args, input, env);
+  }
+
+  std::set<std::string> Tables() {
+    std::vector<std::string> names;
+    EXPECT_EQ(0, db().Main()->ListTables(&names)) << db().Main()->LastError();
+    return std::set<std::string>(names.begin(), names.end());
+  }
+
+  std::string Count(const std::string& from) { return db().Rows("SELECT COUNT(*) FROM " + from)[0][0]; }
+};
+
+TEST_P(DbCliTest, InitCreatesTheTablesOfEachKindAndASecondInitKeepsTheRows) {
+  MmlRun run = Mml({"db", "init", "E1:objects,links,entities", "E2:links"});
+  ASSERT_EQ(0, run.exitCode) << run.err;
+  EXPECT_EQ("", run.out);
+  EXPECT_EQ("", run.err);
+  EXPECT_EQ((std::set<std::string>{"E1.$EXT", "E1.$LOCK", "E1.DOCUMENT", "E1.MML_ENTITY", "E1.MML_LINK",
+                                   "E1.PART_LIST", "E1.TOVRA_MODEL", "E2.$EXT"}),
+            Tables());
+
+  db().Exec(
+      "INSERT INTO $VS_E1.TOVRA_MODEL ($COID, $COMPID, C_ID) VALUES (X'00000000000000A1', X'00000000000000C1', "
+      "'kept');"
+      "INSERT INTO $VS_E2.$EXT ($COID, $COMPID, $TYPE) VALUES (X'00000000000000A1', X'00000000000000E1', "
+      "'KELMMSOL');");
+  // Again, and with a kind added to E2: what exists stays as it is.
+  run = Mml({"db", "init", "E1:objects,links,entities", "E2:objects,links"});
+  ASSERT_EQ(0, run.exitCode) << run.err;
+  EXPECT_EQ((std::vector<std::vector<std::string>>{{"kept"}}), db().Rows("SELECT C_ID FROM $VS_E1.TOVRA_MODEL"));
+  EXPECT_EQ("1", Count("$VS_E2.$EXT"));
+  EXPECT_EQ(1u, Tables().count("E2.TOVRA_MODEL"));
+}
+
+TEST_P(DbCliTest, ABadSpecIsOneErrorLineAndNoEnvironmentOfTheCommandIsCreated) {
+  for (const std::vector<std::string>& specs :
+       {std::vector<std::string>{"E1:objects,links", "E2:objects,widgets"},
+        std::vector<std::string>{"E1:objects", "2E:links"}, std::vector<std::string>{"E1:objects", "E3"},
+        std::vector<std::string>{"E1:objects", "E4:"}}) {
+    std::vector<std::string> args = {"db", "init"};
+    args.insert(args.end(), specs.begin(), specs.end());
+    MmlRun run = Mml(args);
+    EXPECT_NE(0, run.exitCode) << specs[1];
+    EXPECT_EQ(1, CountLines(run.err)) << run.err;
+    EXPECT_EQ(0u, run.err.find("mml: ")) << run.err;
+    EXPECT_EQ("", run.out);
+    EXPECT_TRUE(Tables().empty()) << specs[1];
+  }
+  MmlRun run = Mml({"db", "init", "E1:objects,widgets"});
+  EXPECT_NE(std::string::npos, run.err.find("widgets")) << run.err;
+}
+
+TEST_P(DbCliTest, AnEnvironmentThatCannotBeCreatedUndoesTheOthersOfTheCommand) {
+  // A foreign table in the way of E2: its index on C_FAMILY cannot be made.
+  ASSERT_EQ(0, db().Main()->ExecuteNative("CREATE TABLE \"E2.TOVRA_MODEL\" (x INTEGER)")) << db().Main()->LastError();
+  MmlRun run = Mml({"db", "init", "E1:objects,links", "E2:objects"});
+  EXPECT_NE(0, run.exitCode);
+  EXPECT_EQ(1, CountLines(run.err)) << run.err;
+  EXPECT_NE(std::string::npos, run.err.find("E2")) << run.err;
+  EXPECT_EQ((std::set<std::string>{"E2.TOVRA_MODEL"}), Tables());
+}
+
+TEST_P(DbCliTest, ExecPrintsTheRowsOfEverySelectTabSeparated) {
+  db().Init({"E1:objects,links"});
+  const std::string script =
+      "-- two models, one with every optional column empty\n"
+      "INSERT INTO $VS_E1.TOVRA_MODEL ($COID, $COMPID, C_ID, C_REVISION, C_LASTMOD, C_MATURITY) VALUES\n"
+      "  (X'00000000000000a1', X'ffffffffffffff01', 'it''s; a model', 'B', '2024-05-06 07:08:09', 3);\n"
+      "INSERT INTO $VS_E1.TOVRA_MODEL ($COID, $COMPID, C_ID) VALUES (X'00000000000000A2', X'0000000000000002', "
+      "'second');\n"
+      "SELECT $COID, $COMPID, C_ID, C_REVISION, C_LASTMOD, C_MATURITY, C_FAMILY FROM $VS_E1.TOVRA_MODEL ORDER BY "
+      "$COID;\n"
+      "UPDATE $VS_E1.TOVRA_MODEL SET C_LASTMOD = '2025-01-02 03:04:05.123456' WHERE C_ID = 'second';\n"
+      "SELECT C_ID FROM $VS_E1.TOVRA_MODEL WHERE C_ID = 'none';\n"
+      "SELECT C_LASTMOD, C_ID FROM $VS_E1.TOVRA_MODEL WHERE C_ID = 'second'";
+  MmlRun run = Mml({"db", "exec"}, script);
+  ASSERT_EQ(0, run.exitCode) << run.err;
+  EXPECT_EQ("", run.err);
+  EXPECT_EQ(
+      "00000000000000A1\tFFFFFFFFFFFFFF01\tit's; a model\tB\t2024-05-06 07:08:09.000000\t3\t\n"
+      "00000000000000A2\t0000000000000002\tsecond\t\t\t\t\n"
+      "2025-01-02 03:04:05.123456\tsecond\n",
+      run.out);
+
+  // The same from a file; values that hold a tab or a newline stay on their row.
+  TempDir dir;
+  WriteFileText(dir.File("script.sql"),
+                "UPDATE $VS_E1.TOVRA_MODEL SET C_REVISION = 'a\tb\\c' WHERE C_ID = 'second';\n"
+                "UPDATE $VS_E1.TOVRA_MODEL SET C_ID = 'two\nlines' WHERE C_ID = 'second';\n"
+                "SELECT C_ID, C_REVISION FROM $VS_E1.TOVRA_MODEL WHERE $COID = X'00000000000000A2';\n");
+  run = Mml({"db", "exec", dir.File("script.sql")});
+  ASSERT_EQ(0, run.exitCode) << run.err;
+  EXPECT_EQ("two\\nlines\ta\\tb\\\\c\n", run.out);
+}
+
+TEST_P(DbCliTest, AFailingStatementUndoesTheWholeScriptAndPrintsNoRows) {
+  db().Init({"E1:objects"});
+  db().Exec(
+      "INSERT INTO $VS_E1.TOVRA_MODEL ($COID, $COMPID, C_ID) VALUES (X'00000000000000A1', X'00000000000000C1', "
+      "'before');");
+  const std::string script =
+      "UPDATE $VS_E1.TOVRA_MODEL SET C_ID = 'changed';\n"
+      "INSERT INTO $VS_E1.TOVRA_MODEL ($COID, $COMPID, C_ID) VALUES (X'00000000000000A2', X'00000000000000C2', "
+      "'added');\n"
+      "SELECT C_ID FROM $VS_E1.TOVRA_MODEL;\n"
+      "INSERT INTO $VS_E1.TOVRA_MODEL ($COID, $COMPID, C_ID) VALUES (X'00000000000000A1', X'00000000000000C1', "
+      "'duplicate');\n"
+      "INSERT INTO $VS_E1.TOVRA_MODEL ($COID, $COMPID, C_ID) VALUES (X'00000000000000A3', X'00000000000000C3', "
+      "'after');\n";
+  MmlRun run = Mml({"db", "exec"}, script);
+  EXPECT_NE(0, run.exitCode);
+  EXPECT_EQ("", run.out);
+  EXPECT_EQ(1, CountLines(run.err)) << run.err;
+  EXPECT_EQ(0u, run.err.find("mml: statement 4 failed: ")) << run.err;
+  EXPECT_EQ((std::vector<std::vector<std::string>>{{"before"}}), db().Rows("SELECT C_ID FROM $VS_E1.TOVRA_MODEL"));
+
+  // A statement the engine rejects before running it, and a missing table.
+  for (const std::string& bad : {std::string("SELECT C_ID FROM $VS_E1.TOVRA_MODEL WHERE C_ID = ?"),
+                                 std::string("DELETE FROM $VS_E1.NO_SUCH_TABLE")}) {
+    run = Mml({"db", "exec"}, "DELETE FROM $VS_E1.TOVRA_MODEL;\n" + bad + ";\n");
+    EXPECT_NE(0, run.exitCode) << bad;
+    EXPECT_EQ(1, CountLines(run.err)) << run.err;
+    EXPECT_EQ(0u, run.err.find("mml: statement 2 failed: ")) << run.err;
+    EXPECT_EQ("1", Count("$VS_E1.TOVRA_MODEL")) << bad;
+  }
+}
+
+TEST_P(DbCliTest, ExecOfAMissingFileIsAClearErrorAndChangesNothing) {
+  db().Init({"E1:objects"});
+  TempDir dir;
+  MmlRun run = Mml({"db", "exec", dir.File("missing.sql")});
+  EXPECT_NE(0, run.exitCode);
+  EXPECT_EQ("", run.out);
+  EXPECT_EQ("mml: cannot read " + dir.File("missing.sql") + ": No such file or directory\n", run.err);
+
+  run = Mml({"db", "exec", dir.Path()});
+  EXPECT_NE(0, run.exitCode);
+  EXPECT_EQ(1, CountLines(run.err)) << run.err;
+
+  // An empty script is no error.
+  run = Mml({"db", "exec"}, "-- nothing to do\n");
+  EXPECT_EQ(0, run.exitCode) << run.err;
+  EXPECT_EQ("", run.out);
+}
+
+TEST_P(DbCliTest, DemoBuildsTheDemoProductOnceAndRefusesASecondTime) {
+  MmlRun run = Mml({"db", "demo"});
+  ASSERT_EQ(0, run.exitCode) << run.err;
+  EXPECT_EQ("", run.err);
+  EXPECT_NE(std::string::npos, run.out.find("demo.profile")) << run.out;
+  std::set<std::string> tables = Tables();
+  for (const char* t : {"DESIGN.TOVRA_MODEL", "DESIGN.$EXT", "DESIGN.MML_ENTITY", "DESIGN.MML_LINK",
+                        "STANDARD.TOVRA_MODEL", "STANDARD.$EXT", "STANDARD.MML_ENTITY"}) {
+    EXPECT_EQ(1u, tables.count(t)) << t;
+  }
+
+  // Links of several types, in step and stale, to an older revision and to a
+  // missing object; entity links, a lock, revisions and maturities.
+  auto types = db().Rows("SELECT DISTINCT $TYPE FROM $VS_DESIGN.$EXT ORDER BY $TYPE");
+  EXPECT_GE(types.size(), 3u);
+  const std::string linked =
+      " FROM $VS_DESIGN.$EXT l, $VS_DESIGN.TOVRA_MODEL m WHERE l.$COMPNAME = 'DESIGN.TOVRA_MODEL' AND "
+      "m.$COID = l.$COID_REF AND m.$COMPID = l.$COMPID_REF";
+  EXPECT_NE("0", db().Rows("SELECT COUNT(*)" + linked + " AND l.C_MML_TS < m.C_LASTMOD")[0][0]);
+  EXPECT_NE("0", db().Rows("SELECT COUNT(*)" + linked + " AND l.C_MML_TS >= m.C_LASTMOD")[0][0]);
+  EXPECT_NE("0", db().Rows("SELECT COUNT(*) FROM $VS_DESIGN.$EXT l WHERE l.$COMPNAME = 'DESIGN.TOVRA_MODEL' AND "
+                           "NOT EXISTS (SELECT 1 FROM $VS_DESIGN.TOVRA_MODEL m WHERE m.$COID = l.$COID_REF AND "
+                           "m.$COMPID = l.$COMPID_REF)")[0][0]);
+  EXPECT_NE("0", db().Rows("SELECT COUNT(*)" + linked +
+                           " AND EXISTS (SELECT 1 FROM $VS_DESIGN.TOVRA_MODEL n WHERE n.C_FAMILY = m.C_FAMILY AND "
+                           "n.C_REVISION_RANK > m.C_REVISION_RANK)")[0][0]);
+  EXPECT_NE("0", db().Rows("SELECT COUNT(*) FROM $VS_DESIGN.$EXT WHERE $COMPNAME = 'STANDARD.TOVRA_MODEL'")[0][0]);
+  EXPECT_NE("0", Count("$VS_DESIGN.MML_LINK"));
+  EXPECT_NE("0", Count("$VS_STANDARD.MML_ENTITY"));
+  EXPECT_NE("0", Count("$VS_DESIGN.$LOCK"));
+  EXPECT_GE(db().Rows("SELECT DISTINCT C_MATURITY FROM $VS_DESIGN.TOVRA_MODEL").size(), 3u);
+
+  const std::string models = Count("$VS_DESIGN.TOVRA_MODEL");
+  run = Mml({"db", "demo"});
+  EXPECT_NE(0, run.exitCode);
+  EXPECT_EQ("", run.out);
+  EXPECT_EQ(1, CountLines(run.err)) << run.err;
+  EXPECT_NE(std::string::npos, run.err.find("--force")) << run.err;
+  // Forced onto itself, the demo collides with its own rows and changes nothing.
+  run = Mml({"db", "demo", "--force"});
+  EXPECT_NE(0, run.exitCode);
+  EXPECT_EQ(1, CountLines(run.err)) << run.err;
+  EXPECT_EQ(models, Count("$VS_DESIGN.TOVRA_MODEL"));
+  EXPECT_EQ("1", Count("$VS_DESIGN.$LOCK"));
+}
+
+TEST_P(DbCliTest, DemoIsAllOrNothingAndReadsItsScriptFromMmlResources) {
+  TempDir resources;
+  std::filesystem::create_directory(resources.File("demo"));
+  WriteFileText(resources.File("demo/demo.sql"),
+                "INSERT INTO $VS_DESIGN.TOVRA_MODEL ($COID, $COMPID, C_ID) VALUES (X'00000000000000A1', "
+                "X'00000000000000C1', 'first');\n"
+                "INSERT INTO $VS_NOWHERE.TOVRA_MODEL ($COID, $COMPID) VALUES (X'00000000000000A1', "
+                "X'00000000000000C1');\n");
+  MmlRun run = Mml({"db", "demo"}, "", {"MML_RESOURCES=" + resources.Path()});
+  EXPECT_NE(0, run.exitCode);
+  EXPECT_EQ(1, CountLines(run.err)) << run.err;
+  EXPECT_NE(std::string::npos, run.err.find("statement 2")) << run.err;
+  EXPECT_TRUE(Tables().empty());
+
+  run = Mml({"db", "demo"}, "", {"MML_RESOURCES=" + resources.File("none")});
+  EXPECT_NE(0, run.exitCode);
+  EXPECT_NE(std::string::npos, run.err.find("demo.sql")) << run.err;
+  EXPECT_TRUE(Tables().empty());
+}
+
+TEST_P(DbCliTest, TheDemoRootsAndProfileFitTheDemoDatabase) {
+  ASSERT_EQ(0, Mml({"db", "demo"}).exitCode);
+  const std::string dir = std::string(MML_RESOURCE_DIR) + "/demo";
+
+  // The batch input file: groups of four lines, each ending with a newline.
+  const std::string roots = ReadFileText(dir + "/demo.roots");
+  ASSERT_FALSE(roots.empty());
+  ASSERT_EQ('\n', roots.back());
+  std::vector<std::string> lines;
+  std::istringstream in(roots);
+  for (std::string line; std::getline(in, line);) {
+    EXPECT_FALSE(line.empty());
+    EXPECT_LE(line.size(), 71u);
+    lines.push_back(line);
+  }
+  ASSERT_EQ(0u, lines.size() % 4);
+  for (size_t i = 0; i < lines.size(); i += 4) {
+    auto rows = db().Rows("SELECT C_ID FROM " + QuoteHostTableName(lines[i], lines[i + 1]) + " WHERE $COID = X'" +
+                          lines[i + 2] + "' AND $COMPID = X'" + lines[i + 3] + "'");
+    EXPECT_EQ(1u, rows.size()) << "root at line " << i + 1;
+  }
+
+  // The profile reads, makes DESIGN current and declares every link type the
+  // demo's link tables use.
+  std::string error;
+  auto profile = KelDMProfile::Load(dir + "/demo.profile", &error);
+  ASSERT_NE(nullptr, profile) << error;
+  ASSERT_NE(nullptr, profile->Find("ENVIRONMENT"));
+  EXPECT_EQ("DESIGN", *profile->Find("ENVIRONMENT"));
+  ASSERT_NE(nullptr, profile->Find("KELZUMO.QOR.MML.ENTITY_TO_ENTITY"));
+  EXPECT_EQ("TRUE", *profile->Find("KELZUMO.QOR.MML.ENTITY_TO_ENTITY"));
+  for (const char* env : {"DESIGN", "STANDARD"}) {
+    std::set<std::string> declared;
+    for (const auto& lt : profile->LinkTypes(env)) declared.insert(lt.type);
+    for (const auto& row : db().Rows(std::string("SELECT DISTINCT $TYPE FROM $VS_") + env + ".$EXT")) {
+      EXPECT_EQ(1u, declared.count(row[0])) << env << " " << row[0];
+    }
+    EXPECT_FALSE(profile->IdentificationTables(env).empty()) << env;
+  }
+  // The site scripts it names are those of the source tree (paths relative to
+  // its top, where scripts/demo runs the program).
+  const std::string top = std::filesystem::path(MML_RESOURCE_DIR).parent_path().string();
+  for (const char* key : {"KELZUMO.QOR.MML.SYNCHRONISE.SCRIPT", "KELZUMO.QOR.MML.MIGRATE.SCRIPT"}) {
+    ASSERT_NE(nullptr, profile->Find(key)) << key;
+    const std::string script = top + "/" + *profile->Find(key);
+    EXPECT_TRUE(std::filesystem::exists(script)) << script;
+    EXPECT_EQ(0, access(script.c_str(), X_OK)) << script;
+  }
+}
+
+MML_INSTANTIATE_ENGINES(DbCliTest);
+
+// A SQLite database file that a failing command created is not left behind.
+TEST(DbCliSqliteTest, AFailedCommandLeavesNoNewDatabaseFile) {
+  TempDir dir;
+  const std::string path = dir.File("new.db");
+  MmlRun run = RunMml({"--db", path, "db", "init", "E1:objects", "E2:nothing"});
+  EXPECT_NE(0, run.exitCode);
+  EXPECT_FALSE(std::filesystem::exists(path));
+
+  TempDir resources;
+  std::filesystem::create_directory(resources.File("demo"));
+  WriteFileText(resources.File("demo/demo.sql"), "DELETE FROM $VS_NOWHERE.TOVRA_MODEL;\n");
+  run = RunMml({"--db", path, "db", "demo"}, "", {"MML_RESOURCES=" + resources.Path()});
+  EXPECT_NE(0, run.exitCode);
+  EXPECT_FALSE(std::filesystem::exists(path));
+
+  run = RunMml({"--db", path, "db", "init", "E1:objects"});
+  EXPECT_EQ(0, run.exitCode) << run.err;
+  EXPECT_TRUE(std::filesystem::exists(path));
+}
+
+}  // namespace
