@@ -1,0 +1,75 @@
+// mml migrate INPUT: batch migration of the root objects named in an input
+// file, through the site's migration script.
+#include <limits.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <iostream>
+#include <memory>
+#include <string>
+
+#include "apps/mml/mml_app.h"
+#include "batch/kel_lnk_batch.h"
+#include "host/kel_dm_session.h"
+
+namespace {
+
+const char kMigrateHelp[] =
+    "INPUT names the root objects, four lines per root: environment, table,\n"
+    "coid, compid (sixteen hexadecimal digits each); every line ends with a\n"
+    "newline, none is empty or longer than 71 characters.\n"
+    "For each root, the objects below it are written children first to the\n"
+    "command file MMLMigr and the migration script named by the profile key\n"
+    "KELZUMO.QOR.MML.MIGRATE.SCRIPT is run; its return code is read from\n"
+    "MMLMigr_err (docs/site-scripts.md). The files are in /tmp, or in the\n"
+    "directory named by MML_TMPDIR; a second migration or synchronisation on\n"
+    "the machine is refused while one runs. The script gets the database in\n"
+    "MML_DB and this program in MML_BIN (unless already set).\n"
+    "The outcome \"Migration done\" is printed on standard output. An error is\n"
+    "printed on standard error as\n"
+    "  mml: error <number>: <short message>: <long message> (severity <n>)\n"
+    "and the exit status is 1. Needs --db (or MML_DB) and the profile\n"
+    "(--profile or MML_PROFILE).";
+
+// The database address the script must use: a SQLite file as an absolute
+// path, so that the script finds it from any directory.
+std::string AddressForScripts(const std::string& url) {
+  if (url.rfind("postgres", 0) == 0) return url;
+  char resolved[PATH_MAX];
+  if (realpath(url.c_str(), resolved)) return resolved;
+  return url;
+}
+
+void RunMigrate(const std::string& input, const MmlGlobals& globals) {
+  MmlOpenSession(globals, false);
+  MmlLoadProfile(globals, false);
+  // The script inherits the environment: it works on the same database.
+  setenv("MML_DB", AddressForScripts(KelDMSession::Url()).c_str(), 1);
+  // And it finds this program to reach the database through "mml db exec".
+  char self[PATH_MAX];
+  ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
+  if (n > 0 && !std::getenv("MML_BIN")) {
+    self[n] = '\0';
+    setenv("MML_BIN", self, 1);
+  }
+  if (!globals.profile.empty()) {
+    char resolved[PATH_MAX];
+    setenv("MML_PROFILE", realpath(globals.profile.c_str(), resolved) ? resolved : globals.profile.c_str(), 1);
+  }
+  KelLnkBatch batch(input);
+  KelQorError error;
+  batch.MigrateE2E(error);
+  std::cout << std::flush;
+  if (error.Ier() != 0) MmlFail(KelLnkBatchOutcomeLine(error), 1);
+}
+
+MmlCommand reg("migrate", [](CLI::App& app, MmlGlobals& globals) {
+  auto input = std::make_shared<std::string>();
+  CLI::App* migrate = app.add_subcommand("migrate", "Batch migration of the roots named in an input file");
+  migrate->footer(kMigrateHelp);
+  migrate->add_option("INPUT", *input, "Input file of root objects")->required();
+  migrate->callback([input, &globals]() { RunMigrate(*input, globals); });
+});
+
+}  // namespace

@@ -1,0 +1,241 @@
+#include "batch/kel_lnk_batch.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <iostream>
+#include <string>
+
+#include "batch/kel_lnk_site_files.h"
+#include "foundation/kel_id.h"
+#include "foundation/kel_lnk_tools.h"
+#include "graph/kel_lnk_object.h"
+#include "host/kel_dm_instance.h"
+#include "host/kel_psn_trace.h"
+#include "host/process/kel_xco_process.h"
+#include "linkdb/kel_lnk_data_manager.h"
+#include "linkdb/kel_lnk_hybrid_manager.h"
+
+namespace {
+
+const char kInputFileError[] = "Input File Error";
+const char kInvalidFormat[] = "Invalid format for the input file : check it";
+
+// Impact passes are named by their direction flag in messages and traces.
+const char* PassMessage(int flag) {
+  return flag ? " An error occurs during the Impacts On processing "
+              : " An error occurs during the Impacted By processing ";
+}
+
+// Judges the error a root's run left: a warning (severity -1) is printed and
+// forgotten; any other error becomes the caller's. `impactFlag` is the pass
+// direction of an impact run, -1 for a migration.
+void JudgeRootError(KelPSNTrace& trace, const KelQorError& fetched, int impactFlag, KelQorError& error) {
+  if (fetched.Ier() == 0) return;
+  trace.Write("   error exists");
+  if (fetched.Severity() == -1) {
+    trace.Write("   .. sev=-1");
+    if (impactFlag >= 0) std::cout << PassMessage(impactFlag) << "\n";
+    std::cout << fetched.ShortMsg() << "\n" << fetched.LongMsg() << "\n" << std::flush;
+    return;
+  }
+  trace.Write("   .. real error");
+  error.Set(fetched.Ier(), fetched.ShortMsg(), fetched.LongMsg(), fetched.Severity());
+}
+
+void ClearCaches() {
+  KelLnkDataManager::Uncache();
+  KelLnkHybridManager::Uncache();
+}
+
+// Traces the root group starting at 0-based line `first` and builds its
+// instance.
+KelDMInstance RootInstance(KelPSNTrace& trace, const KelListValKelUnicodeString& lines, size_t first) {
+  trace.Write("\n Root number : " + std::to_string(first + 1) + "\n\tCAENV  : " + lines[first] +
+              "\n\tKELAB  : " + lines[first + 1] + "\n\tCOID   : " + lines[first + 2] +
+              "\n\tCOMPID : " + lines[first + 3]);
+  KelDMInstance instance("KELCON", lines[first], lines[first + 1], lines[first + 2], lines[first + 3]);
+  if (trace.LevelIsActive())
+    trace.Write("\n\tThe instance : \"" + instance.GetNameInstance(0, 1, " ** ", "$BOM_NAVIG") + "\" is created");
+  return instance;
+}
+
+// Waits for the end of the migration script: the next "END_OF_BATCH" event,
+// or nothing when no command runs (the launch failed or did not happen).
+void WaitForMigrationScript() {
+  KelXcoEvent event;
+  while (xconext(&event) == 0) {
+    if (event.name == "END_OF_BATCH") return;
+  }
+}
+
+}  // namespace
+
+KelLnkBatch::KelLnkBatch(const KelUnicodeString& inputFile) : inputFile_(inputFile) {}
+
+KelLnkBatch::~KelLnkBatch() = default;
+
+FILE* KelLnkBatch::OpenFile() {
+  MML_TRACE("KelLnkBatch::OpenFile");
+  FILE* file = std::fopen(inputFile_.c_str(), "r");
+  if (!file) mmlFunctionTrace.Write(" Error opening the input file ");
+  return file;
+}
+
+KelUnicodeString KelLnkBatch::GetEnvForBatch() {
+  MML_TRACE("KelLnkBatch::GetEnvForBatch");
+  FILE* file = OpenFile();
+  if (!file) return "";
+  KelUnicodeString line;
+  int c;
+  while ((c = std::fgetc(file)) != EOF && c != '\n') line += static_cast<char>(c);
+  std::fclose(file);
+  return line;
+}
+
+bool KelLnkBatch::ReadInputFile(KelQorError& error, KelListValKelUnicodeString& lines) {
+  MML_TRACE("KelLnkBatch::ReadInputFile");
+  error.Ok();
+  FILE* file = OpenFile();
+  if (!file) {
+    error.Set(1, kInputFileError, "The input file cannot be opened", 3);
+    return false;
+  }
+  std::string text;
+  char buffer[4096];
+  size_t n;
+  while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) text.append(buffer, n);
+  bool readFailed = std::ferror(file) != 0;
+  std::fclose(file);
+  if (readFailed) {
+    error.Set(1, kInputFileError, "The input file cannot be opened", 3);
+    return false;
+  }
+
+  auto refuse = [&](size_t lineNumber, const std::string& why) {
+    error.Set(2, kInputFileError,
+              std::string(kInvalidFormat) + " (line " + std::to_string(lineNumber) + ": " + why + ")", 3);
+    return false;
+  };
+
+  lines.clear();
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t end = text.find('\n', start);
+    size_t lineNumber = lines.size() + 1;
+    if (end == std::string::npos) return refuse(lineNumber, "the last line does not end with a newline");
+    std::string line = text.substr(start, end - start);
+    if (line.empty()) return refuse(lineNumber, "empty line");
+    if (line.size() > kMaxLineLength)
+      return refuse(lineNumber, "longer than " + std::to_string(kMaxLineLength) + " characters");
+    lines.push_back(std::move(line));
+    start = end + 1;
+  }
+
+  if (lines.size() % 4 != 0) {
+    error.Set(2, kInputFileError, kInvalidFormat, 3);
+    return false;
+  }
+  for (size_t i = 0; i < lines.size(); i += 4) {
+    for (size_t k = 2; k < 4; ++k) {
+      if (!IsHexIdentifier(lines[i + k]))
+        return refuse(i + k + 1, std::string(k == 2 ? "the coid" : "the compid") + " \"" + lines[i + k] +
+                                     "\" is not sixteen hexadecimal digits");
+    }
+  }
+  return true;
+}
+
+void KelLnkBatch::InitialiseRun() {
+  MML_TRACE("KelLnkBatch::InitialiseRun");
+  mmlFunctionTrace.Write(" Initialization step ");
+  KelLnkTools::Initialise();
+  KelLnkHybridManager::CacheDeclarations();
+  KelLnkDataManager::Uncache();
+  KelLnkHybridManager::Uncache();
+  KelLnkObject::Clean();
+}
+
+void KelLnkBatch::MigrateE2E(KelQorError& error) {
+  MML_TRACE("KelLnkBatch::MigrateE2E");
+  KelListValKelUnicodeString lines;
+  if (!ReadInputFile(error, lines)) return;
+
+  // One migration at a time on the machine: the command file has a fixed name.
+  std::string lockError;
+  if (KelLnkSiteFiles::Lock(&lockError) != 0) {
+    error.Set(3, "Migration refused", lockError, 3);
+    return;
+  }
+
+  InitialiseRun();
+  for (size_t first = 0; first < lines.size(); first += 4) {
+    KelDMInstance instance = RootInstance(mmlFunctionTrace, lines, first);
+    KelLnkObject* root = new KelLnkObject(instance);
+    root->BatchStartMigration();
+    WaitForMigrationScript();
+    KelLnkObject::EndOfMigrationBatch();
+    mmlFunctionTrace.Write(" Get the error ");
+    KelQorError fetched;
+    KelLnkObject::GetBatchError(fetched);
+    JudgeRootError(mmlFunctionTrace, fetched, -1, error);
+    delete root;
+    if (error.Ier() != 0) break;
+    mmlFunctionTrace.Write(" Uncache final step ");
+    ClearCaches();
+  }
+  KelLnkSiteFiles::Unlock();
+}
+
+void KelLnkBatch::GetImpacts(KelQorError& error, int request) {
+  MML_TRACE("KelLnkBatch::GetImpacts");
+  error.Ok();
+  if (request < 0 || request > 2) {
+    error.Set(1, "Input Impact Error", "Unknown input request for impact: must 0(BY),1(ON) or 2(BOTH)", 3);
+    return;
+  }
+  KelListValKelUnicodeString lines;
+  if (!ReadInputFile(error, lines)) return;
+
+  InitialiseRun();
+  const int flag = request == 1 ? 1 : 0;
+  for (size_t first = 0; first < lines.size(); first += 4) {
+    KelDMInstance instance = RootInstance(mmlFunctionTrace, lines, first);
+    KelLnkObject* root = new KelLnkObject(instance);
+
+    root->BatchStartImpacts(inputFile_, flag);
+    KelQorError fetched;
+    KelLnkObject::GetBatchError(fetched);
+    mmlFunctionTrace.Write(flag ? " Get the error after Impacts ON " : " Get the error after Impacted BY ");
+    JudgeRootError(mmlFunctionTrace, fetched, flag, error);
+    if (error.Ier() != 0) {
+      mmlFunctionTrace.Write(" Error : before end : uncache");
+      ClearCaches();
+      delete root;
+      return;
+    }
+
+    if (request == 2) {
+      KelLnkObject::Clean();
+      root->BatchStartImpacts(inputFile_, 1);
+      mmlFunctionTrace.Write(" Get the error after Impacts ON");
+      KelLnkObject::GetBatchError(fetched);
+      JudgeRootError(mmlFunctionTrace, fetched, 1, error);
+    }
+
+    mmlFunctionTrace.Write(" Uncache final step ");
+    ClearCaches();
+    delete root;
+    if (error.Ier() != 0) return;
+  }
+}
+
+KelUnicodeString KelLnkBatchOutcomeLine(const KelQorError& error) {
+  auto oneLine = [](std::string text) {
+    for (char& c : text)
+      if (c == '\n' || c == '\r') c = ' ';
+    return text;
+  };
+  std::string line = "error " + std::to_string(error.Ier()) + ": " + oneLine(error.ShortMsg());
+  if (!error.LongMsg().empty()) line += ": " + oneLine(error.LongMsg());
+  return line + " (severity " + std::to_string(error.Severity()) + ")";
+}

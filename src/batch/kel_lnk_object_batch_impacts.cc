@@ -1,0 +1,142 @@
+// Batch impacts: the windowless walk below a root that lists, once each,
+// every object the root impacts or is impacted by, and the output file.
+#include <string>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+#include "batch/kel_lnk_site_files.h"
+#include "foundation/kel_lnk_tools.h"
+#include "graph/kel_lnk_link.h"
+#include "graph/kel_lnk_object.h"
+#include "host/kel_psn_trace.h"
+#include "operations/kel_lnk_synchro_unit.h"
+
+namespace {
+
+// A key equal for two instances exactly when they name the same object.
+std::string ObjectKey(const KelDMInstance& instance) {
+  return instance.GetEnvironment() + '\x1f' + KelLnkTools::RightTrim(instance.GetTable()) + '\x1f' +
+         instance.GetXCoid() + instance.GetXCompid();
+}
+
+// The records of a walk, merged per (object, child) as AddToList does, but
+// found through an index instead of a scan of the whole list.
+class RecordIndex {
+ public:
+  explicit RecordIndex(KelListPtrKelLnkSynchroUnit& units) : units_(units) {
+    for (KelLnkSynchroUnit* unit : units) byPair_.emplace(Key(unit->GetParent(), unit->GetChild()), unit);
+  }
+  void Add(const KelDMInstance& parent, const KelDMInstance& child, const KelUnicodeString& type) {
+    auto [it, inserted] = byPair_.emplace(Key(parent, child), nullptr);
+    if (!inserted) {
+      it->second->AddLinkType(type, 0);
+      return;
+    }
+    it->second = new KelLnkSynchroUnit(parent, child, type, 0);
+    units_.push_back(it->second);
+  }
+
+ private:
+  static std::string Key(const KelDMInstance& parent, const KelDMInstance& child) {
+    return ObjectKey(parent) + '\x1e' + ObjectKey(child);
+  }
+  KelListPtrKelLnkSynchroUnit& units_;
+  std::unordered_map<std::string, KelLnkSynchroUnit*> byPair_;
+};
+
+// One object being walked: its child links (the handles keep the child
+// objects alive) and the next link to look at.
+struct WalkFrame {
+  KelLnkObject* object;
+  KelListValKelBaseUnknown_var links;
+  size_t next = 0;
+};
+
+}  // namespace
+
+void KelLnkObject::BatchOrder(int order) { sBatchOrder = order; }
+
+void KelLnkObject::GetBatchError(KelQorError& error) {
+  error.Set(sBatchError.Ier(), sBatchError.ShortMsg(), sBatchError.LongMsg(), sBatchError.Severity());
+}
+
+void KelLnkObject::BatchStartImpacts(KelUnicodeString name, int order) {
+  MML_TRACE("KelLnkObject::BatchStartImpacts");
+  BatchOrder(order);
+  sBatchError.Ok();
+  KelListPtrKelLnkSynchroUnit units;
+  GetStructure(this, units, nullptr);
+  if (units.empty()) {
+    sBatchError.Set(-1, "No Impacts", "The root model has no impacts", -1);
+    return;
+  }
+  DoBatchImpacts(units, name);
+}
+
+// Depth first from `object`, in the batch order's direction: every object
+// reached for the first time gets one record (the object it was reached from,
+// itself, the link's type) and is walked before the next link. An object
+// already visited is not recorded again, and the walk goes on with the
+// remaining links of the object it was met from, so that objects reachable
+// only through those links are still listed. Every link is followed,
+// whatever its condition; loops end at the repeated object.
+void KelLnkObject::GetStructure(KelLnkObject* object, KelListPtrKelLnkSynchroUnit& units,
+                                KelListValKelDMInstance* visited) {
+  MML_TRACE("KelLnkObject::GetStructure");
+  KelListValKelDMInstance ownVisited;
+  if (!visited) visited = &ownVisited;
+  std::unordered_set<std::string> seen;
+  for (const KelDMInstance& instance : *visited) seen.insert(ObjectKey(instance));
+
+  if (!object || !seen.insert(ObjectKey(object->Instance())).second) return;
+  visited->push_back(object->Instance());
+
+  RecordIndex records(units);
+  std::vector<WalkFrame> stack;
+  stack.push_back(WalkFrame{object, object->GetChildren()});
+  while (!stack.empty()) {
+    WalkFrame& frame = stack.back();
+    if (frame.next >= frame.links.size()) {
+      stack.pop_back();
+      continue;
+    }
+    auto* link = dynamic_cast<KelLnkLink*>(frame.links[frame.next++].get());
+    if (!link) continue;
+    KelLnkObject* child = link->GetChild();
+    if (!child) continue;
+    const KelDMInstance& childInstance = child->Instance();
+    if (!seen.insert(ObjectKey(childInstance)).second) continue;
+    visited->push_back(childInstance);
+    records.Add(frame.object->Instance(), childInstance, link->GetLinktype());
+    KelListValKelBaseUnknown_var childLinks = child->GetChildren();
+    stack.push_back(WalkFrame{child, std::move(childLinks)});
+  }
+}
+
+void KelLnkObject::DoBatchImpacts(KelListPtrKelLnkSynchroUnit& units, KelUnicodeString name) {
+  MML_TRACE("KelLnkObject::DoBatchImpacts");
+  std::string text;
+  int count = 0;
+  for (KelLnkSynchroUnit* unit : units) {
+    const KelDMInstance& child = unit->GetChild();
+    text += child.GetEnvironment() + "\n" + KelLnkTools::RightTrim(child.GetTable()) + "\n" + child.GetXCoid() +
+            "\n" + child.GetXCompid() + "\n";
+    ++count;
+    delete unit;
+  }
+  units.clear();
+
+  const std::string fileName = name + (sBatchOrder ? ".ImpactsOn" : ".ImpactedBy");
+  // The file replaces the previous one whole, and only once fully written.
+  KelLnkSiteFileWriter file;
+  if (!file.Open(fileName)) {
+    sBatchError.Set(1, "Error in Batch Impacts", "Unable to open the file: " + fileName, 3);
+    return;
+  }
+  if (!file.Write(std::to_string(count) + "\n" + text)) {
+    sBatchError.Set(1, "Error in Batch Impacts", "An error occurred writing the output file: " + fileName, 3);
+    return;  // the partial file is dropped; the previous file stays
+  }
+  if (!file.Close()) sBatchError.Set(1, "Error in Batch Impacts", "Impossible to close the file: " + fileName, 3);
+}

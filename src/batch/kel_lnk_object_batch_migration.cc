@@ -1,0 +1,473 @@
+// Batch migration: the plan of the objects below a root that a site script
+// must migrate, children first, its access checks, the command file, the
+// launch of the script and the reading of its result.
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <iostream>
+#include <string>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+#include "batch/kel_lnk_site_files.h"
+#include "foundation/kel_lnk_tools.h"
+#include "graph/kel_lnk_link.h"
+#include "graph/kel_lnk_object.h"
+#include "host/kel_dm_ier_message.h"
+#include "host/kel_psn_trace.h"
+#include "host/process/kel_xco_process.h"
+#include "linkdb/kel_lnk_data_manager.h"
+#include "operations/kel_lnk_synchro_unit.h"
+
+namespace {
+
+const char kNullIdentifier[] = "3030303030303030";
+const char kEndEvent[] = "END_OF_BATCH";
+const char kCommandFile[] = "MMLMigr";
+const char kNamesFile[] = "MMLMigr_ModelNames";
+const char kErrorFile[] = "MMLMigr_err";
+const char kCommandCopy[] = "CopyofMigr";
+const char kNamesCopy[] = "CopyofModelNamesMigr";
+const char kFilesError[] = "Error in migration files";
+
+using Unit = KelLnkObject::SynchroniseUnit;
+
+// What the current migration has done, so that its end touches only what it
+// made: the files are removed and the lock released only by the run that
+// took the lock, and the script's result is read only after a launch.
+struct MigrationRun {
+  bool lockHeld = false;
+  bool launched = false;
+  bool debugFiles = false;
+};
+
+MigrationRun& Run() {
+  static MigrationRun run;
+  return run;
+}
+
+// The units hold plain link pointers; their handles stay here until the plan
+// is released.
+std::vector<KelBaseUnknown_var>& PlanLinks() {
+  static std::vector<KelBaseUnknown_var> links;
+  return links;
+}
+
+std::string ObjectKey(const KelDMInstance& instance) {
+  return instance.GetEnvironment() + '\x1f' + KelLnkTools::RightTrim(instance.GetTable()) + '\x1f' +
+         instance.GetXCoid() + instance.GetXCompid();
+}
+
+bool HasNullIdentifier(const KelDMInstance& instance) {
+  return instance.GetXCoid() == kNullIdentifier || instance.GetXCompid() == kNullIdentifier;
+}
+
+KelLnkLink* AsLink(const KelBaseUnknown_var& handle) { return dynamic_cast<KelLnkLink*>(handle.get()); }
+
+void ReleaseUnit(Unit& unit) {
+  delete unit.object;
+  delete unit.linkType;
+  std::free(unit.links);
+  delete unit.reason;
+  unit = Unit{nullptr, nullptr, nullptr, 0, nullptr};
+}
+
+// Appends `unit` to the plan, growing it by one with realloc. The plan takes
+// the unit's members; when memory runs out they are released instead.
+void AppendUnit(Unit** units, int* count, Unit unit) {
+  auto* grown = static_cast<Unit*>(std::realloc(*units, sizeof(Unit) * static_cast<size_t>(*count + 1)));
+  if (!grown) {
+    ReleaseUnit(unit);
+    return;
+  }
+  *units = grown;
+  grown[*count] = unit;
+  ++*count;
+}
+
+void ReleasePlan(Unit* units, int count) {
+  for (int i = 0; i < count; ++i) ReleaseUnit(units[i]);
+  std::free(units);
+  PlanLinks().clear();
+}
+
+const KelDMInstance& InstanceOf(const KelLnkObject* object) { return object->Instance(); }
+
+bool IsMigrated(const KelLnkObject* object) {
+  const KelDMInstance& i = InstanceOf(object);
+  return KelLnkDataManager::GetObjectAttribute(i.GetEnvironment(), KelLnkTools::RightTrim(i.GetTable()), i.Coid(),
+                                               i.Compid(), "MIGR") == "DONE";
+}
+
+void MarkMigrated(const KelLnkObject* object) {
+  const KelDMInstance& i = InstanceOf(object);
+  KelLnkDataManager::SetObjectAttribute(i.GetEnvironment(), KelLnkTools::RightTrim(i.GetTable()), i.Coid(),
+                                        i.Compid(), "MIGR", "DONE");
+}
+
+// Removes every unit whose object and link type equal those of an earlier
+// unit; later units move up.
+void RemoveRepeatedUnits(Unit* units, int* count) {
+  std::unordered_set<std::string> seen;
+  int kept = 0;
+  for (int i = 0; i < *count; ++i) {
+    std::string key = ObjectKey(InstanceOf(units[i].object)) + '\x1e' +
+                      (units[i].linkType ? "T" + *units[i].linkType : std::string("L"));
+    if (!seen.insert(key).second) {
+      ReleaseUnit(units[i]);
+      continue;
+    }
+    units[kept++] = units[i];
+  }
+  *count = kept;
+}
+
+// "<name> : <coid> / <compid>"
+std::string NameLine(const std::string& name, const KelDMInstance& instance) {
+  return name + " : " + instance.GetXCoid() + " / " + instance.GetXCompid() + "\n";
+}
+
+// Reads the return code from the first line of the error file. Returns false
+// when the file cannot be read; `line` is the first line without its newline
+// and `valid` says whether it holds a whole integer.
+bool ReadErrorFile(const std::string& path, std::string& line, bool& valid, int& code) {
+  int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0) return false;
+  FILE* file = fdopen(fd, "r");
+  if (!file) {
+    close(fd);
+    return false;
+  }
+  line.clear();
+  int c;
+  while ((c = std::fgetc(file)) != EOF && c != '\n') line += static_cast<char>(c);
+  std::fclose(file);
+
+  std::string text = line;
+  while (!text.empty() && (text.back() == '\r' || text.back() == ' ' || text.back() == '\t')) text.pop_back();
+  size_t start = text.find_first_not_of(" \t");
+  valid = false;
+  code = 0;
+  if (start == std::string::npos) return true;
+  const char* begin = text.c_str() + start;
+  char* end = nullptr;
+  errno = 0;
+  long value = std::strtol(begin, &end, 10);
+  if (end == begin || *end != '\0' || errno == ERANGE || value < -2147483647L || value > 2147483647L) return true;
+  valid = true;
+  code = static_cast<int>(value);
+  return true;
+}
+
+}  // namespace
+
+void KelLnkObject::BatchStartMigration() {
+  MML_TRACE("KelLnkObject::BatchStartMigration");
+  Run() = MigrationRun{};
+  SynchroniseUnit* units = nullptr;
+  int count = 0;
+  BuildListUnit(&units, &count);
+  RemoveRepeatedUnits(units, &count);
+  if (count == 0) {
+    // After a loop, the loop error stays.
+    if (sBatchError.Ier() == 0) sBatchError.Set(-1, "Nothing to migrate", "The root model has no father", -1);
+  } else {
+    DoBatchMigr(units, count);
+  }
+  ReleasePlan(units, count);
+}
+
+void KelLnkObject::BuildListUnit(SynchroniseUnit** units, int* count) {
+  MML_TRACE("KelLnkObject::BuildListUnit");
+  sBatchError.Ok();
+  KelListPtrKelLnkSynchroUnit edges;
+  int loop = GetBatchTree(this, edges, nullptr);
+  KelLnkSynchroUnit::DeleteAll(edges);
+  if (loop) {
+    sBatchError.Set(1, "Unable to perform operation", "Cannot perform this operation :\nThere are loops in the graph",
+                    3);
+    return;
+  }
+  BatchFullStructure(units, count);
+}
+
+// Depth first in the batch order's direction; returns 1 as soon as an object
+// is met again on the path from `object`. Children whose coid or compid is
+// the null identifier are skipped. An object whose links were all checked
+// without finding a loop is not checked again when reached by another path:
+// it cannot close a loop, and its edges are already recorded.
+int KelLnkObject::GetBatchTree(KelLnkObject* object, KelListPtrKelLnkSynchroUnit& units,
+                               KelListValKelDMInstance* path) {
+  MML_TRACE("KelLnkObject::GetBatchTree");
+  if (!object) return 0;
+  KelListValKelDMInstance ownPath;
+  if (!path) path = &ownPath;
+  const size_t pathSize = path->size();
+  std::unordered_set<std::string> onPath;
+  for (const KelDMInstance& instance : *path) onPath.insert(ObjectKey(instance));
+  std::unordered_set<std::string> checked;
+  // Edges merged per (object, child) as AddToList does, found by key.
+  std::unordered_map<std::string, KelLnkSynchroUnit*> edges;
+  for (KelLnkSynchroUnit* unit : units)
+    edges.emplace(ObjectKey(unit->GetParent()) + '\x1e' + ObjectKey(unit->GetChild()), unit);
+
+  struct Frame {
+    KelLnkObject* object;
+    std::string key;
+    KelListValKelBaseUnknown_var links;
+    size_t next = 0;
+  };
+  std::vector<Frame> stack;
+  auto enter = [&](KelLnkObject* o, std::string key) {
+    path->push_back(InstanceOf(o));
+    onPath.insert(key);
+    KelListValKelBaseUnknown_var links = o->GetChildren();
+    stack.push_back(Frame{o, std::move(key), std::move(links)});
+  };
+
+  std::string rootKey = ObjectKey(InstanceOf(object));
+  if (onPath.count(rootKey)) return 1;
+  enter(object, rootKey);
+  while (!stack.empty()) {
+    Frame& frame = stack.back();
+    if (frame.next >= frame.links.size()) {
+      onPath.erase(frame.key);
+      checked.insert(frame.key);
+      path->pop_back();
+      stack.pop_back();
+      continue;
+    }
+    KelLnkLink* link = AsLink(frame.links[frame.next++]);
+    KelLnkObject* child = link ? link->GetChild() : nullptr;
+    if (!child || HasNullIdentifier(InstanceOf(child))) continue;
+    std::string key = ObjectKey(InstanceOf(child));
+    auto [edge, inserted] = edges.emplace(frame.key + '\x1e' + key, nullptr);
+    if (inserted) {
+      edge->second = new KelLnkSynchroUnit(InstanceOf(frame.object), InstanceOf(child), link->GetLinktype(), 0);
+      units.push_back(edge->second);
+    } else {
+      edge->second->AddLinkType(link->GetLinktype(), 0);
+    }
+    if (onPath.count(key)) {
+      path->resize(pathSize);
+      return 1;
+    }
+    if (checked.count(key)) continue;
+    enter(child, std::move(key));
+  }
+  return 0;
+}
+
+// Every object below this one is planned before the objects it is reached
+// from: a child not yet marked "MIGR" = "DONE" is walked first, then the
+// object gets its units (one per link type, or a leaf unit without links) and
+// its mark.
+void KelLnkObject::BatchFullStructure(SynchroniseUnit** units, int* count) {
+  MML_TRACE("KelLnkObject::BatchFullStructure");
+  struct Frame {
+    KelLnkObject* object;
+    std::string key;
+    KelListValKelBaseUnknown_var links;
+    size_t next = 0;
+  };
+  std::vector<Frame> stack;
+  // Objects being walked: a loop (which the check before excludes) could not
+  // make the walk run forever.
+  std::unordered_set<std::string> inProgress;
+  auto enter = [&](KelLnkObject* o) {
+    std::string key = ObjectKey(InstanceOf(o));
+    inProgress.insert(key);
+    KelListValKelBaseUnknown_var links = o->GetLnkChildren(sBatchOrder);
+    stack.push_back(Frame{o, std::move(key), std::move(links)});
+  };
+
+  enter(this);
+  while (!stack.empty()) {
+    Frame& frame = stack.back();
+    if (frame.links.empty()) {
+      AppendUnit(units, count, Unit{new KelLnkObject(*frame.object), nullptr, nullptr, 0, new KelUnicodeString("LEAVE")});
+    } else if (frame.next < frame.links.size()) {
+      KelLnkLink* link = AsLink(frame.links[frame.next++]);
+      KelLnkObject* child = link ? link->GetChild() : nullptr;
+      if (!child || HasNullIdentifier(InstanceOf(child))) continue;
+      if (!IsMigrated(child) && !inProgress.count(ObjectKey(InstanceOf(child)))) enter(child);
+      continue;
+    } else {
+      frame.object->BatchAnalyse(units, count);
+    }
+    MarkMigrated(frame.object);
+    inProgress.erase(frame.key);
+    stack.pop_back();
+  }
+}
+
+void KelLnkObject::BatchAnalyse(SynchroniseUnit** units, int* count) {
+  MML_TRACE("KelLnkObject::BatchAnalyse");
+  KelListValKelBaseUnknown_var links = GetLnkChildren(sBatchOrder);
+  KelListValKelUnicodeString types;
+  std::unordered_set<std::string> seenTypes;
+  for (const KelBaseUnknown_var& handle : links) {
+    KelLnkLink* link = AsLink(handle);
+    if (link && seenTypes.insert(link->GetLinktype()).second) types.push_back(link->GetLinktype());
+  }
+  for (const KelUnicodeString& type : types) {
+    std::vector<KelLnkLink*> taken;
+    for (const KelBaseUnknown_var& handle : links) {
+      KelLnkLink* link = AsLink(handle);
+      if (link && link->GetLinktype() == type) {
+        taken.push_back(link);
+        PlanLinks().push_back(handle);
+      }
+    }
+    auto* array = static_cast<KelLnkLink**>(std::malloc(sizeof(KelLnkLink*) * taken.size()));
+    if (!array) continue;
+    for (size_t i = 0; i < taken.size(); ++i) array[i] = taken[i];
+    AppendUnit(units, count,
+               Unit{new KelLnkObject(*this), new KelUnicodeString(type), array, static_cast<int>(taken.size()),
+                    new KelUnicodeString("NODE")});
+  }
+}
+
+void KelLnkObject::DoBatchMigr(SynchroniseUnit* units, int count) {
+  MML_TRACE("KelLnkObject::DoBatchMigr");
+  const bool debug = KelLnkTools::DbgExpand() != 0;
+  bool refused = false;
+  std::string commands;
+  std::string names;
+  for (int i = 0; i < count; ++i) {
+    const Unit& unit = units[i];
+    const KelDMInstance& instance = InstanceOf(unit.object);
+    for (const char* process : {"OpenRepresentation", "OverwriteRepresentation"}) {
+      int answer = instance.CheckDataAccess("QOR", "BOM", process, 1);
+      if (answer != 0) {
+        KelDMIerMessage message(answer);
+        sBatchError.Set(1, message.GetShortMessage(), message.GetDisplayMessage(1), 3);
+        refused = true;
+      }
+    }
+    commands += instance.GetEnvironment() + "\n" + KelLnkTools::RightTrim(instance.GetTable()) + "\n" +
+                instance.GetXCoid() + "\n" + instance.GetXCompid() + "\n" + (unit.reason ? *unit.reason : "") +
+                "\n" + (unit.linkType ? *unit.linkType : "0") + "\n";
+    if (!debug) continue;
+    const std::string name = unit.object->GetName();
+    if (unit.linkCount == 0) {
+      names += "Leave: " + NameLine(name, instance);
+      continue;
+    }
+    for (int k = 0; k < unit.linkCount; ++k) {
+      names += "Child: " + NameLine(name, instance);
+      KelLnkObject* other = unit.links[k] ? unit.links[k]->GetChild() : nullptr;
+      if (!other) continue;
+      const std::string otherName = other->GetName();
+      names += "Parent : " + NameLine(otherName, InstanceOf(other));
+      if (!other->IsLatest()) {
+        KelDMInstance last;
+        InstanceOf(other).GetLastRevision(last);
+        names += "Late Instance: " + NameLine(otherName, last);
+      }
+    }
+  }
+  if (refused) return;
+
+  const KelUnicodeString script = KelLnkTools::GetMigrationScript();
+  if (script.empty()) {
+    sBatchError.Set(1, "Error Migration Script", "Migration script not found", 3);
+    return;
+  }
+
+  // The command file has a fixed name: one migration or synchronisation at a
+  // time on the machine.
+  MigrationRun& run = Run();
+  if (!run.lockHeld) {
+    std::string lockError;
+    if (KelLnkSiteFiles::Lock(&lockError) != 0) {
+      sBatchError.Set(1, kFilesError, lockError, 3);
+      return;
+    }
+    run.lockHeld = true;
+  }
+
+  const std::string commandPath = KelLnkSiteFiles::Path(kCommandFile);
+  const std::string namesPath = KelLnkSiteFiles::Path(kNamesFile);
+  KelLnkSiteFileWriter commandFile;
+  KelLnkSiteFileWriter namesFile;
+  if (!commandFile.Open(commandPath)) {
+    sBatchError.Set(1, kFilesError, "Unable to open the file: " + commandPath, 3);
+    return;
+  }
+  const bool namesOpen = debug && namesFile.Open(namesPath);
+  if (namesOpen) namesFile.Write(names);
+  if (!commandFile.Write(std::to_string(count) + "\n" + commands)) {
+    sBatchError.Set(1, kFilesError,
+                    "An error occurred writing the command file: " + commandPath + " during migration", 3);
+    return;
+  }
+  if (!commandFile.Close()) {
+    sBatchError.Set(1, kFilesError, "Impossible to close the file: " + commandPath, 3);
+    return;
+  }
+  std::string copyError;
+  if (namesOpen && namesFile.Close()) {
+    run.debugFiles = true;
+    KelLnkSiteFiles::Copy(namesPath, KelLnkSiteFiles::Path(kNamesCopy), &copyError);
+  }
+  KelLnkSiteFiles::Copy(commandPath, KelLnkSiteFiles::Path(kCommandCopy), &copyError);
+
+  std::cout << " ********************************************************* \n"
+            << " * Files just be copied in /tmp : Go Ahead for migration * \n"
+            << " ********************************************************* \n";
+  // The script writes a fresh error file: an old one must not be taken for
+  // its answer.
+  KelLnkSiteFiles::Remove(KelLnkSiteFiles::Path(kErrorFile));
+  if (debug) {
+    std::cout << "\n\n\n DEBUG branche : Process termine : C^C pour sortir \n" << std::flush;
+    return;
+  }
+  std::cout << std::flush;
+
+  _ierxco = 0;
+  int registerStatus = 0;
+  int launchStatus = 0;
+  xcoopr(kEndEvent, nullptr, &registerStatus);
+  if (registerStatus == 0)
+    xcoexe("$LOCAL", script, KelListValKelUnicodeString{script}, -1, -1, "        ", kEndEvent, &launchStatus);
+  run.launched = true;
+  _ierxco = registerStatus + launchStatus;
+  if (_ierxco != 0) sBatchError.Set(_ierxco, "Error during the launch of the migration process", "", 4);
+}
+
+void KelLnkObject::EndOfMigrationBatch() {
+  MML_TRACE("KelLnkObject::EndOfMigrationBatch");
+  MigrationRun& run = Run();
+  if (run.launched) {
+    if (_ierxco == 0) {
+      std::string line;
+      bool valid = false;
+      int code = 0;
+      if (ReadErrorFile(KelLnkSiteFiles::Path(kErrorFile), line, valid, code)) {
+        if (!valid) {
+          _ierxco = 1;
+          sBatchError.Set(1, "Error during migration process",
+                          " -> Process ends with ERROR : the error file does not start with a return code: \"" +
+                              line + "\"",
+                          3);
+        } else if (code != 0) {
+          _ierxco = code;
+          sBatchError.Set(1, "Error during migration process", " -> Process ends with ERROR : return code = " + line,
+                          3);
+        }
+      }
+    }
+    if (_ierxco == 0) sBatchError.Set(-1, "Migration done", "Process ends with success", -1);
+  }
+  if (run.lockHeld) {
+    KelLnkSiteFiles::Remove(KelLnkSiteFiles::Path(kCommandFile));
+    if (run.debugFiles) KelLnkSiteFiles::Remove(KelLnkSiteFiles::Path(kNamesFile));
+    KelLnkSiteFiles::Unlock();
+  }
+  run = MigrationRun{};
+}
