@@ -142,14 +142,12 @@ void KelLnkCustomNode::Resolve(KelNavigInstance* instance) {
 
 void KelLnkCustomNode::UpdateTextElem(KelNavigInstance* instance) {
   MML_TRACE("KelLnkCustomNode::UpdateTextElem");
-  KelNodeExtension::UpdateTextElem(instance);
   Resolve(instance);
   if (node_) node_->UpdateTextElem(GetDrawnNode());
 }
 
 void KelLnkCustomNode::UpdateElem(KelNavigInstance* instance) {
   MML_TRACE("KelLnkCustomNode::UpdateElem");
-  KelNodeExtension::UpdateElem(instance);
   Resolve(instance);
   if (node_) node_->CustomGraphNode(GetDrawnNode());
 }

@@ -19,9 +19,15 @@ std::map<std::string, KelNavigExtensionRegistry::LinkFactory>& LinkFactories() {
 
 }  // namespace
 
-void KelNodeExtension::UpdateElem(KelNavigInstance* instance) { attached_ = instance; }
+void KelNodeExtension::UpdateElem(KelNavigInstance* instance) {
+  attached_ = instance;
+  if (instance && instance->GetReference()) instance->GetReference()->CustomGraphNode(instance->GetGraphNode());
+}
 
-void KelNodeExtension::UpdateTextElem(KelNavigInstance* instance) { attached_ = instance; }
+void KelNodeExtension::UpdateTextElem(KelNavigInstance* instance) {
+  attached_ = instance;
+  if (instance && instance->GetReference()) instance->GetReference()->UpdateTextElem(instance->GetGraphNode());
+}
 
 void KelNodeExtension::Select(bool select) {
   if (attached_ == nullptr) return;

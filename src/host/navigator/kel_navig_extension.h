@@ -33,9 +33,10 @@ class KelNodeExtension {
 
   // ---- KelINavigModify ----
 
-  // The instance is drawn or refreshed: its colours and decorations.
+  // The instance is drawn or refreshed: its colours and decorations (base:
+  // the model node's CustomGraphNode on the instance's graph node).
   virtual void UpdateElem(KelNavigInstance* instance);
-  // Its texts.
+  // Its texts (base: the model node's UpdateTextElem).
   virtual void UpdateTextElem(KelNavigInstance* instance);
   // Adds the node to the highlighted set (or removes it).
   virtual void Select(bool select);

@@ -1,0 +1,490 @@
+// The link graph drawn by the navigator: expand depths, twins and their
+// states as branches open and close, forced expansion, loops, solved
+// objects, the twin registry, the arcs, the structure list, the order of
+// stale children, and `mml graph`.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "foundation/kel_lnk_tools.h"
+#include "graph/kel_lnk_custom_node.h"
+#include "graph/kel_lnk_link.h"
+#include "graph/kel_lnk_main_window.h"
+#include "graph/kel_lnk_object.h"
+#include "graph/kel_lnk_resources.h"
+#include "host/navigator/kel_navig_controller.h"
+#include "host/profile/kel_dm_profile.h"
+#include "linkdb/kel_lnk_data_manager.h"
+#include "linkdb/kel_lnk_hybrid_manager.h"
+#include "support/test_database.h"
+
+namespace {
+
+using Window = KelLnkMainWindow;
+using Node = KelLnkCustomNode;
+
+std::string CoidHex(int n) {
+  char buf[17];
+  std::snprintf(buf, sizeof buf, "C0%014X", static_cast<unsigned>(n));
+  return buf;
+}
+std::string CompidHex(int n) {
+  char buf[17];
+  std::snprintf(buf, sizeof buf, "D0%014X", static_cast<unsigned>(n));
+  return buf;
+}
+KelDMInstance Model(int n) { return KelDMInstance("KELCON", "E1", "TOVRA_MODEL", CoidHex(n), CompidHex(n)); }
+
+int ModelNumber(const KelLnkNode* node) {
+  for (int n = 1; n < 100; ++n) {
+    if (node->Instance() == Model(n)) return n;
+  }
+  return 0;
+}
+
+KelLnkObject* ObjectOf(const Node* node) { return static_cast<KelLnkObject*>(node->GetLnkNode()); }
+
+// A window and its navigator, drawn the way the window opens its graph.
+struct Drawing {
+  std::unique_ptr<Window> window;
+  std::unique_ptr<KelNavigController> navigator;
+
+  ~Drawing() {
+    if (window) {
+      window->EmptyLists();
+      window->SetRootController(nullptr);
+      window->SetRootCustomNode(nullptr);
+    }
+    navigator.reset();
+    window.reset();
+  }
+
+  Node* Root() const { return window->GetRootCustomNode(); }
+
+  // The object display node reached from the root through the models of `path`.
+  Node* At(const std::vector<int>& path) const {
+    Node* current = Root();
+    for (int n : path) {
+      Node* next = nullptr;
+      for (Node* link : current->GetChildNodes()) {
+        for (Node* object : link->GetChildNodes()) {
+          if (!next && ModelNumber(object->GetLnkNode()) == n) next = object;
+        }
+      }
+      if (next == nullptr) return nullptr;
+      current = next;
+    }
+    return current;
+  }
+
+  // One line per drawn object: indent by object level, the model number,
+  // the expand state and "+" when open.
+  std::vector<std::string> Objects() const {
+    std::vector<std::string> lines;
+    navigator->GetRootInstance()->Walk([&lines](KelNavigInstance* instance) {
+      KelLnkNode* node = instance->GetReference().get();
+      if (node->GetNodetype() != 0) return;
+      lines.push_back(std::string(instance->GetLevel(), ' ') + std::to_string(ModelNumber(node)) + " s" +
+                      std::to_string(static_cast<int>(node->IsExpandable())) + (instance->IsExpanded() ? "+" : ""));
+    });
+    return lines;
+  }
+
+  // The user toggles the node.
+  void Toggle(Node* node) const { navigator->UserExpand(node->GetNavigInstance()); }
+};
+
+class NavigatorExpandTest : public EngineTest {
+ protected:
+  void SetUp() override {
+    EngineTest::SetUp();
+    db().Init({"E1:objects,links,entities"});
+    resourceDir_ = std::make_unique<TempDir>();
+    WriteFileText(resourceDir_->File("KelLnkResource"),
+                  "Object.Colours.Default.Good = 11\n"
+                  "Object.Colours.Default.Bad = 12\n"
+                  "Object.Colours.SameAsFather = 15\n"
+                  "Object.Colours.SameInOtherBranch = 16\n"
+                  "Object.Colours.SameExpandedInOtherBranch = 17\n"
+                  "Object.Colours.Solved = 18\n");
+    setenv("MML_RESOURCES", resourceDir_->Path().c_str(), 1);
+    KelLnkResourceCatalogue::Reload();
+    Node::RegisterNodeTypes();
+    Configure("KELZUMO.QOR.MML.SHOW_EXTRA_COLOURS = TRUE\n");
+  }
+
+  void TearDown() override {
+    KelLnkObject::Clean();
+    KelLnkDataManager::Uncache();
+    KelLnkHybridManager::Uncache();
+    KelLnkTools::ResetForTesting();
+    KelDMProfile::SetCurrent(nullptr);
+    Window::ResetSettings();
+    unsetenv("MML_RESOURCES");
+    unsetenv("MML_DEBUG_CUSTOM");
+    KelLnkResourceCatalogue::Reload();
+    EngineTest::TearDown();
+  }
+
+  void Configure(const std::string& keys) {
+    std::string error;
+    auto profile = KelDMProfile::Parse(
+        "ENVIRONMENT = E1\nIDENTIFICATION E1.TOVRA_MODEL C_ID C_REVISION\n" + keys, "graph.profile", &error);
+    ASSERT_TRUE(profile != nullptr) << error;
+    KelDMProfile::SetCurrent(std::move(profile));
+    KelLnkTools::ResetForTesting();
+    KelLnkTools::Initialise();
+    KelLnkHybridManager::ResetForTest();
+    KelLnkHybridManager::CacheDeclarations();
+    KelLnkObject::Clean();
+    KelLnkDataManager::Uncache();
+    KelLnkHybridManager::Uncache();
+  }
+
+  void AddModel(int n, const std::string& date = "2024-01-01 00:00:00.000000") {
+    db().Exec("INSERT INTO $VS_E1.TOVRA_MODEL ($COID, $COMPID, C_ID, C_REVISION, C_LASTMOD, C_REVISION_RANK) "
+              "VALUES (X'" + CoidHex(n) + "', X'" + CompidHex(n) + "', 'M" + std::to_string(n) + "', '1', '" +
+              date + "', 1);");
+  }
+
+  void AddLink(int father, int child) {
+    char rowId[17];
+    std::snprintf(rowId, sizeof rowId, "E0%014X", static_cast<unsigned>(++rows_));
+    db().Exec("INSERT INTO $VS_E1.$EXT ($COID, $COMPID, $COMPNAME_FATHER, $COMPID_FATHER, $COMPNAME, $COID_REF, "
+              "$COMPID_REF, $TYPE, KELMML_STATUS) VALUES (X'" + CoidHex(father) + "', X'" + std::string(rowId) +
+              "', 'TOVRA_MODEL', X'" + CompidHex(father) + "', 'E1.TOVRA_MODEL', X'" + CoidHex(child) + "', X'" +
+              CompidHex(child) + "', 'KELMMxyz', 'TOK');");
+  }
+
+  // 1 -> 2, 3; 2 -> 4; 3 -> 4; 4 -> 5: model 4 is drawn below 2 and below 3.
+  void SharedChildGraph() {
+    for (int n = 1; n <= 5; ++n) AddModel(n);
+    AddLink(1, 2);
+    AddLink(1, 3);
+    AddLink(2, 4);
+    AddLink(3, 4);
+    AddLink(4, 5);
+  }
+
+  // Opens the window on model `root` and draws it as the window's refresh does.
+  std::unique_ptr<Drawing> Open(int root, Window::Expand expand) {
+    auto drawing = std::make_unique<Drawing>();
+    KelDMInstance instance = Model(root);
+    drawing->window = std::make_unique<Window>(nullptr, &instance, 0, nullptr, nullptr, nullptr);
+    drawing->window->SetFilter(Window::FilterAll);
+    drawing->window->SetExpand(expand);
+    drawing->navigator = std::make_unique<KelNavigController>(drawing->window->GetRootObject(), Node::kNodeType,
+                                                             Node::kArcType);
+    drawing->navigator->SetDepth(drawing->window->GetExpandDepth());
+    drawing->navigator->SetDepth(2);
+    drawing->navigator->GetContainer()->Refresh();
+    EXPECT_NE(nullptr, drawing->Root()) << "the root display node registers itself";
+    drawing->window->EmptyLists();
+    KelLnkObject::Clean();
+    ObjectOf(drawing->Root())->ExpandCollapse(1, drawing->Root(), 0);
+    KelLnkObject::Clean();
+    drawing->navigator->GetContainer()->Refresh();
+    return drawing;
+  }
+
+  std::unique_ptr<TempDir> resourceDir_;
+  int rows_ = 0;
+};
+
+// ---- Expand depths ----
+
+TEST_P(NavigatorExpandTest, DepthOneOpensOneLevelAndToggleOpensOneMore) {
+  SharedChildGraph();
+  for (const char* keys : {"", "KELZUMO.QOR.MML.SHOW_EXTRA_COLOURS = TRUE\n"}) {
+    SCOPED_TRACE(keys);
+    Configure(keys);
+    auto drawing = Open(1, Window::One);
+    EXPECT_EQ((std::vector<std::string>{"1 s1+", "  2 s1", "  3 s1"}), drawing->Objects());
+    drawing->Toggle(drawing->At({2}));
+    EXPECT_EQ((std::vector<std::string>{"1 s1+", "  2 s1+", "    4 s1", "  3 s1"}), drawing->Objects());
+    drawing->Toggle(drawing->At({2}));
+    EXPECT_EQ((std::vector<std::string>{"1 s1+", "  2 s1", "  3 s1"}), drawing->Objects());
+  }
+}
+
+TEST_P(NavigatorExpandTest, DepthTwoOpensEachGrandchildOneLevelFurther) {
+  SharedChildGraph();
+  auto drawing = Open(1, Window::Two);
+  // Model 4 is drawn twice, neither copy open: both in state 3; model 5 is
+  // not reached.
+  EXPECT_EQ((std::vector<std::string>{"1 s1+", "  2 s1+", "    4 s3", "  3 s1+", "    4 s3"}), drawing->Objects());
+  EXPECT_EQ(16, drawing->At({2, 4})->GetDrawnNode()->GetColor());
+}
+
+TEST_P(NavigatorExpandTest, WithoutExtraColoursTheDepthOpensDirectlyAndTwinsAreNotMarked) {
+  SharedChildGraph();
+  Configure("");
+  auto drawing = Open(1, Window::All);
+  EXPECT_EQ((std::vector<std::string>{"1 s1+", "  2 s1+", "    4 s1+", "      5 s1+", "  3 s1+", "    4 s1+",
+                                      "      5 s1+"}),
+            drawing->Objects());
+}
+
+TEST_P(NavigatorExpandTest, ALoopIsDrawnBelowItselfInStateTwoAndNotOpened) {
+  SharedChildGraph();
+  AddLink(2, 1);  // 1 -> 2 -> 1
+  auto drawing = Open(1, Window::Three);
+  const std::vector<std::string> objects = drawing->Objects();
+  // The open copy of model 4 is in state 3, the closed one in 4.
+  EXPECT_EQ((std::vector<std::string>{"1 s1+", "  2 s1+", "    1 s2", "    4 s3+", "      5 s1", "  3 s1+",
+                                      "    4 s4"}),
+            objects);
+  Node* loop = drawing->At({2, 1});
+  EXPECT_EQ(15, loop->GetDrawnNode()->GetColor());
+  EXPECT_EQ(17, drawing->At({3, 4})->GetDrawnNode()->GetColor());
+  EXPECT_EQ(3u, ObjectOf(loop)->GetCycleInformation().size());
+}
+
+// ---- Twins ----
+
+TEST_P(NavigatorExpandTest, TwinsFollowWhichCopyIsOpen) {
+  SharedChildGraph();
+  auto drawing = Open(1, Window::One);
+  drawing->Toggle(drawing->At({2}));
+  drawing->Toggle(drawing->At({3}));
+  EXPECT_EQ((std::vector<std::string>{"1 s1+", "  2 s1+", "    4 s3", "  3 s1+", "    4 s3"}), drawing->Objects());
+
+  // Opening one copy turns the other to 4.
+  drawing->Toggle(drawing->At({2, 4}));
+  EXPECT_EQ((std::vector<std::string>{"1 s1+", "  2 s1+", "    4 s3+", "      5 s1", "  3 s1+", "    4 s4"}),
+            drawing->Objects());
+  EXPECT_EQ(17, drawing->At({3, 4})->GetDrawnNode()->GetColor());
+
+  // Closing it brings the other back from 4 to 3.
+  drawing->Toggle(drawing->At({2, 4}));
+  EXPECT_EQ((std::vector<std::string>{"1 s1+", "  2 s1+", "    4 s3", "  3 s1+", "    4 s3"}), drawing->Objects());
+  EXPECT_EQ(16, drawing->At({3, 4})->GetDrawnNode()->GetColor());
+  EXPECT_EQ(0, drawing->navigator->GetDroppedCount()) << "a closed branch is released once forgotten";
+}
+
+TEST_P(NavigatorExpandTest, ForceExpandOpensACopyWhoseTwinIsOpen) {
+  SharedChildGraph();
+  auto drawing = Open(1, Window::One);
+  drawing->Toggle(drawing->At({2}));
+  drawing->Toggle(drawing->At({3}));
+  drawing->Toggle(drawing->At({2, 4}));
+  Node* copy = drawing->At({3, 4});
+  ASSERT_EQ(kExpandSameExpandedInOtherBranch, copy->GetExpandable());
+
+  ObjectOf(copy)->ForceExpand(copy);
+  // Both copies open, and model 5 now drawn twice.
+  EXPECT_EQ((std::vector<std::string>{"1 s1+", "  2 s1+", "    4 s3+", "      5 s3", "  3 s1+", "    4 s3+",
+                                      "      5 s3"}),
+            drawing->Objects());
+
+  // On any other state: the internal error line, and nothing changes.
+  Node* plain = drawing->At({2});
+  testing::internal::CaptureStdout();
+  ObjectOf(plain)->ForceExpand(plain);
+  EXPECT_EQ("QOR INTERNAL ERROR : incorrect object given to KelLnkObject::ForceExpand\n",
+            testing::internal::GetCapturedStdout());
+  EXPECT_EQ(kExpandOnce, plain->GetExpandable());
+  EXPECT_EQ(7u, drawing->Objects().size());
+}
+
+TEST_P(NavigatorExpandTest, TheSolvedStateIsNeverRecomputed) {
+  SharedChildGraph();
+  auto drawing = Open(1, Window::One);
+  drawing->Toggle(drawing->At({2}));
+  Node* solved = drawing->At({2, 4});
+  solved->GetLnkNode()->SetExpandable(kExpandSolved);
+  solved->SetExpandable(nullptr);
+  EXPECT_EQ(kExpandSolved, solved->GetExpandable());
+
+  // A second copy finds it as a twin but leaves it alone.
+  drawing->Toggle(drawing->At({3}));
+  EXPECT_EQ(kExpandSolved, solved->GetExpandable());
+  EXPECT_EQ(kExpandSameInOtherBranch, drawing->At({3, 4})->GetExpandable());
+}
+
+TEST_P(NavigatorExpandTest, RegistryTakesTheRootFirstAndTheOldestEntryWins) {
+  SharedChildGraph();
+  auto drawing = Open(1, Window::Two);
+  Window& window = *drawing->window;
+  window.EmptyLists();
+
+  KelListPtrKelLnkCustomNode twins;
+  drawing->Root()->FindThisInGraph(&twins);
+  EXPECT_TRUE(twins.empty());
+  ASSERT_EQ(1, window.GetListSize()) << "the root is registered first, once";
+  EXPECT_EQ(drawing->Root(), window.GetNodeList(0));
+  EXPECT_EQ(Model(1), window.GetReferenceList(0));
+
+  Node* first = drawing->At({2, 4});
+  Node* second = drawing->At({3, 4});
+  first->FindThisInGraph(&twins);
+  EXPECT_TRUE(twins.empty());
+  second->FindThisInGraph(&twins);
+  EXPECT_EQ((KelListPtrKelLnkCustomNode{first}), twins);
+  ASSERT_EQ(3, window.GetListSize());
+  EXPECT_EQ((KelListPtrKelLnkCustomNode{first, second}), window.GetListOfNodes(1));
+
+  // Looking a node up again neither registers it twice nor finds itself.
+  twins.clear();
+  second->FindThisInGraph(&twins);
+  first->FindThisInGraph(&twins);
+  EXPECT_EQ((KelListPtrKelLnkCustomNode{first, second}), twins);
+  EXPECT_EQ(3, window.GetListSize());
+  EXPECT_EQ(2u, window.GetListOfNodes(1).size());
+
+  // Emptied, the registry starts again from the root.
+  window.EmptyLists();
+  twins.clear();
+  second->FindThisInGraph(&twins);
+  EXPECT_TRUE(twins.empty());
+  EXPECT_EQ(2, window.GetListSize());
+  EXPECT_EQ(second, window.GetNodeList(1));
+}
+
+TEST_P(NavigatorExpandTest, AllDisplayNodesAreFoundOnceInDrawingOrder) {
+  SharedChildGraph();
+  auto drawing = Open(1, Window::Two);
+  KelListPtrKelLnkCustomNode all;
+  drawing->Root()->FoundAllInGraph(&all);
+  std::vector<int> models;
+  for (Node* node : all) models.push_back(ModelNumber(node->GetLnkNode()));
+  EXPECT_EQ((std::vector<int>{1, 2, 4, 3, 4}), models);
+  const size_t before = all.size();
+  drawing->Root()->FoundAllInGraph(&all);
+  EXPECT_EQ(before, all.size());
+}
+
+TEST_P(NavigatorExpandTest, NodeWithoutModelNodeIsLeftAlone) {
+  Node orphan;
+  EXPECT_EQ(kExpandNotComputed, orphan.GetExpandable());
+  orphan.SetExpandable(nullptr);
+  orphan.UpdateAsTwin(4);
+  EXPECT_EQ(kExpandNotComputed, orphan.GetExpandable());
+  KelListPtrKelLnkCustomNode twins;
+  orphan.FindThisInGraph(&twins);
+  EXPECT_TRUE(twins.empty());
+}
+
+TEST_P(NavigatorExpandTest, DebugTraceOfTheStateComputation) {
+  SharedChildGraph();
+  setenv("MML_DEBUG_CUSTOM", "1", 1);
+  Configure("KELZUMO.QOR.MML.SHOW_EXTRA_COLOURS = TRUE\n");
+  auto drawing = Open(1, Window::One);
+  testing::internal::CaptureStdout();
+  drawing->At({2})->SetExpandable(nullptr);
+  const std::string out = testing::internal::GetCapturedStdout();
+  const std::string head = " SetExpandable pour Instance :\n\t E1 TOVRA_MODEL " + CoidHex(2) + " " + CompidHex(2) + "\n";
+  EXPECT_EQ(head, out.substr(0, head.size()));
+  const std::string tail = " SetExpandable <In fine> : 1 \n";
+  ASSERT_GE(out.size(), tail.size());
+  EXPECT_EQ(tail, out.substr(out.size() - tail.size()));
+}
+
+// ---- Arcs ----
+
+TEST_P(NavigatorExpandTest, ArcsGetTheAttributeUnlessTechnologiesAreComputed) {
+  SharedChildGraph();
+  {
+    auto drawing = Open(1, Window::One);
+    KelIGraphNode* link = drawing->Root()->GetChildNodes()[0]->GetDrawnNode();
+    EXPECT_EQ(20, link->GetInArcs()[0]->GetAttribute());
+    EXPECT_EQ(20, link->GetOutArcs()[0]->GetAttribute());
+  }
+  Configure("KELZUMO.QOR.MML.LINK.TECHNO = TRUE\n");
+  auto drawing = Open(1, Window::One);
+  EXPECT_EQ(0, drawing->Root()->GetChildNodes()[0]->GetDrawnNode()->GetInArcs()[0]->GetAttribute());
+}
+
+// ---- Structure and order ----
+
+TEST_P(NavigatorExpandTest, LoadStructureWalksTheGraphOnce) {
+  SharedChildGraph();
+  KelLnkObject root(Model(1));
+  KelLnkDataManager::ClearStructure();
+  KelLnkDataManager::AddToStructure(Model(9));
+  EXPECT_EQ(1, root.LoadStructure(2, 1));
+  ASSERT_EQ(1u, KelLnkDataManager::GetStructure().size()) << "left untouched";
+
+  EXPECT_EQ(0, root.LoadStructure(0, 0));
+  EXPECT_EQ((KelListValKelDMInstance{Model(1), Model(2), Model(3), Model(4), Model(5)}),
+            KelLnkDataManager::GetStructure());
+  EXPECT_EQ(0, root.LoadStructure(1, 1));
+  EXPECT_EQ((KelListValKelDMInstance{Model(1), Model(2), Model(3)}), KelLnkDataManager::GetStructure());
+  EXPECT_EQ(0, root.LoadStructure(1, 2));
+  EXPECT_EQ((KelListValKelDMInstance{Model(1), Model(2), Model(3), Model(4)}), KelLnkDataManager::GetStructure());
+}
+
+TEST_P(NavigatorExpandTest, StaleChildrenComeAfterTheObjectsOfTheirBranch) {
+  AddModel(1, "2024-01-01 00:00:00.000000");
+  AddModel(2, "2024-03-01 00:00:00.000000");  // newer than 1: stale link 1 -> 2
+  AddModel(3, "2024-03-01 00:00:00.000000");  // newer than 1: stale link 1 -> 3
+  AddModel(4, "2023-01-01 00:00:00.000000");  // older: link 1 -> 4 in step
+  AddLink(1, 2);
+  AddLink(1, 3);
+  AddLink(1, 4);
+  AddLink(2, 3);  // 2 points to 3: 3 must be handled first
+  KelLnkObject root(Model(1));
+  KelListPtrKelLnkObject order = root.GetOrdererNodeList();
+  ASSERT_EQ(2u, order.size());
+  EXPECT_EQ(Model(3), order[0]->Instance());
+  EXPECT_EQ(Model(2), order[1]->Instance());
+  for (KelLnkObject* object : order) delete object;
+  EXPECT_EQ((KelListValKelUnicodeString{"M3 1 ", "M2 1 "}), root.GetOrdererNodeNameList());
+}
+
+// ---- mml graph ----
+
+TEST_P(NavigatorExpandTest, GraphCommandPrintsTheDrawnTree) {
+  SharedChildGraph();
+  TempDir dir;
+  WriteFileText(dir.File("site.profile"),
+                "ENVIRONMENT = E1\nIDENTIFICATION E1.TOVRA_MODEL C_ID C_REVISION\n"
+                "KELZUMO.QOR.MML.SHOW_EXTRA_COLOURS = TRUE\n");
+  MmlRun run = RunMml({"--db", db().Url(), "--profile", dir.File("site.profile"), "graph", "E1", "TOVRA_MODEL",
+                       CoidHex(1), CompidHex(1), "--depth", "two"});
+  ASSERT_EQ(0, run.exitCode) << run.err;
+  EXPECT_EQ("OBJECT M1 1 {state=1 open class=good}\n"
+            "  LINK xyz {class=good}\n"
+            "    OBJECT M2 1 {state=1 open class=good}\n"
+            "      LINK xyz {class=good}\n"
+            "        OBJECT M4 1 {state=3 closed class=good}\n"
+            "  LINK xyz {class=good}\n"
+            "    OBJECT M3 1 {state=1 open class=good}\n"
+            "      LINK xyz {class=good}\n"
+            "        OBJECT M4 1 {state=3 closed class=good}\n",
+            run.out);
+
+  run = RunMml({"--db", db().Url(), "--profile", dir.File("site.profile"), "graph", "E1", "TOVRA_MODEL",
+                CoidHex(4), CompidHex(4), "--impacts-on"});
+  ASSERT_EQ(0, run.exitCode) << run.err;
+  EXPECT_EQ("OBJECT M4 1 {state=1 open class=good}\n"
+            "  LINK xyz {class=good}\n"
+            "    OBJECT M2 1 {state=1 closed class=good}\n"
+            "  LINK xyz {class=good}\n"
+            "    OBJECT M3 1 {state=1 closed class=good}\n",
+            run.out);
+}
+
+TEST_P(NavigatorExpandTest, GraphCommandRejectsBadInput) {
+  SharedChildGraph();
+  MmlRun run = RunMml({"--db", db().Url(), "graph", "E1", "TOVRA_MODEL", CoidHex(1), CompidHex(1), "--depth", "9"});
+  EXPECT_NE(0, run.exitCode);
+  EXPECT_NE(std::string::npos, run.err.find("invalid depth '9'"));
+  EXPECT_TRUE(run.out.empty());
+
+  run = RunMml({"--db", db().Url(), "graph", "E1", "TOVRA_MODEL", CoidHex(7), CompidHex(7)});
+  EXPECT_NE(0, run.exitCode);
+  EXPECT_NE(std::string::npos, run.err.find("no object E1 TOVRA_MODEL"));
+
+  run = RunMml({"--db", db().Url(), "graph", "E1", "TOVRA_MODEL", "zz", CompidHex(1)});
+  EXPECT_NE(0, run.exitCode);
+  EXPECT_NE(std::string::npos, run.err.find("invalid COID"));
+}
+
+MML_INSTANTIATE_ENGINES(NavigatorExpandTest);
+
+}  // namespace
