@@ -1,0 +1,261 @@
+// The V5 product tables and the V5 link service on SQLite and PostgreSQL:
+// the tables are created whole, the service describes an object by its
+// elements, finds the links it holds and the links that point to its
+// elements, and validates each one against the current elements. Also the
+// product instances and the product-structure handles it works with.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+#include "host/kel_dm_session.h"
+#include "host/kel_psn_node.h"
+#include "host/kel_zumo_instance.h"
+#include "host/v5/kel_mml_v5.h"
+#include "host/v5/kel_mml_v5_schema.h"
+#include "support/test_database.h"
+
+namespace {
+
+std::string Hex(int n) {
+  char buf[17];
+  std::snprintf(buf, sizeof buf, "%016X", n);
+  return buf;
+}
+KelId Id(int n) { return KelId::FromHexOrZero(Hex(n)); }
+
+// A V5 link row of `father` (E1.TOVRA_MODEL n) to element `uid`, recorded as
+// pointing to object `ref` with the element date `stamp`.
+std::string QorLink(int row, int father, const std::string& type, const std::string& uid, int ref,
+                    const std::string& stamp, const std::string& path = "", const std::string& root = "NULL") {
+  return "INSERT INTO $VS_PRODUCT.QOR_LINK ($COID, $COMPID, $COMPNAME_FATHER, $COMPID_FATHER, $TYPE, $UID_PTD, "
+         "$OID_PTD, $COMPNAME_PTD_REF, $COID_PTD_REF, $COMPID_PTD_REF, $COMPNAME_PTD_ROOT, $COID_PTD_ROOT, "
+         "$TIMESTAMP_PTD, C_MML_TS) VALUES (X'" +
+         Hex(father) + "', X'" + Hex(0x7000 + row) + "', 'E1.TOVRA_MODEL', X'" + Hex(0x100 + father) + "', '" +
+         type + "', '" + uid + "', " + (path.empty() ? "NULL" : "'" + path + "'") + ", 'E1.TOVRA_MODEL', X'" +
+         Hex(ref) + "', X'" + Hex(0x100 + ref) + "', " + (root == "NULL" ? "NULL" : "'E1.PART_LIST'") + ", " +
+         (root == "NULL" ? "NULL" : "X'" + root + "'") + ", '" + stamp + "', '2024-05-05 05:05:05.555555');\n";
+}
+std::string QorEntity(const std::string& uid, const std::string& owner, int object) {
+  return "INSERT INTO $VS_PRODUCT.QOR_ENTITY ($UID, $OWNER_UID, $COMPNAME, $COID, $COMPID) VALUES ('" + uid + "', '" +
+         owner + "', 'E1.TOVRA_MODEL', X'" + Hex(object) + "', X'" + Hex(0x100 + object) + "');\n";
+}
+std::string QorTs(const std::string& uid, const std::string& stamp) {
+  return "INSERT INTO $VS_PRODUCT.QOR_TS ($UID_PTD, $TIMESTAMP_PTD) VALUES ('" + uid + "', '" + stamp + "');\n";
+}
+
+KelDMInstance Model(int n) { return KelDMInstance("", "E1", "TOVRA_MODEL", Id(n), Id(0x100 + n)); }
+
+class V5ServiceTest : public EngineTest {
+ protected:
+  void SetUp() override {
+    EngineTest::SetUp();
+    db().Init({"E1:objects", "PRODUCT:v5"});
+    // Object 2 publishes U2 (itself) and U2F (a face of it); U9 belonged to 9.
+    db().Exec(QorEntity("U2", "U2", 2) + QorEntity("U2F", "U2", 2) + QorTs("U2", "2024-01-01 10:00:00.111111") +
+              QorTs("U2F", "2024-02-01 10:00:00") +
+              QorLink(1, 1, "KELPart", "U2", 2, "2024-01-01 10:00:00.999999") +
+              QorLink(2, 1, "KELDrawing", "U2F", 2, "2024-01-15 00:00:00") +
+              QorLink(3, 1, "KELPart", "GONE", 8, "2024-01-01 00:00:00") +
+              QorLink(4, 3, "KELPart", "U2", 2, "2024-01-01 10:00:00"));
+  }
+};
+
+TEST_P(V5ServiceTest, TablesAreCreatedOnceAndBadNamesRefused) {
+  std::string error;
+  EXPECT_EQ(KelMMLV5CreateTables(db().Main(), "PRODUCT", &error), 0) << error;  // again: left as they are
+  EXPECT_EQ(db().Rows("SELECT COUNT(*) FROM $VS_PRODUCT.QOR_LINK")[0][0], "4");
+  EXPECT_NE(KelMMLV5CreateTables(db().Main(), "BAD NAME", &error), 0);
+  EXPECT_NE(error.find("BAD NAME"), std::string::npos);
+  EXPECT_NE(KelMMLV5CreateTables(nullptr, "PRODUCT", &error), 0);
+  // A link row needs its element.
+  EXPECT_THROW(
+      {
+        KelDbResult r;
+        if (db().Main()->Execute("INSERT INTO $VS_PRODUCT.QOR_LINK ($COID, $COMPID) VALUES (X'00', X'01')", {},
+                                 &r) != 0)
+          throw std::runtime_error("refused");
+      },
+      std::runtime_error);
+}
+
+TEST_P(V5ServiceTest, ChildrenAreTheLinksTheObjectHoldsValidatedAgainstCurrentElements) {
+  KelMMLV5 service(db().Main());
+  KelListValKelDMInstance objects, products;
+  KelListValKelUnicodeString uids, owners, stamps, compnames;
+  KelRawColldouble path;
+  ASSERT_EQ(service.GetObjects(objects, products, uids, path, owners, stamps, compnames, Model(1), nullptr), 0);
+  EXPECT_TRUE(uids.empty());  // object 1 publishes nothing
+  EXPECT_EQ(compnames, KelListValKelUnicodeString{"E1.TOVRA_MODEL"});
+
+  KelDMListResultLine result;
+  ASSERT_EQ(service.GetImpacts(KelMMLV5::kImpactChildren, 1, objects, products, {}, path, uids, owners, stamps,
+                               compnames, Model(1), nullptr, result),
+            0);
+  ASSERT_EQ(result.GetRowCount(), 3);
+  EXPECT_EQ(result.Value(1, 1), "KELPart");
+  EXPECT_EQ(result.Value(1, 5), "E1      .TOVRA_MODEL");
+  EXPECT_EQ(result.Value(1, 6), Hex(2));
+  EXPECT_EQ(result.Value(1, 7), Hex(0x102));
+  EXPECT_EQ(result.Value(1, 16), "2024-05-05 05:05:05.000000");
+  EXPECT_EQ(result.Value(1, 17), "2024-01-01 10:00:00.000000");
+  EXPECT_EQ(result.Value(3, 17), "");  // no timestamp for a vanished element
+
+  std::unique_ptr<KelMMLV5::TmpId_[]> ids(new KelMMLV5::TmpId_[3]);
+  ASSERT_EQ(service.ValidateImpacts(1, result, ids.get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr), 0);
+  EXPECT_EQ(result.Value(1, 9), "OK");   // same date to the second
+  EXPECT_EQ(result.Value(2, 9), "OLD");  // the face changed since
+  EXPECT_EQ(result.Value(3, 5), "KO");
+  EXPECT_EQ(ids[0].resolved, 1);
+  EXPECT_EQ(ids[0].coid, Hex(2));
+  EXPECT_EQ(ids[2].resolved, 0);
+  EXPECT_EQ(ids[2].environment, "");
+}
+
+TEST_P(V5ServiceTest, AnElementThatMovedIsSolvedToItsNewOwner) {
+  db().Exec("UPDATE $VS_PRODUCT.QOR_ENTITY SET $COID = X'" + Hex(6) + "', $COMPID = X'" + Hex(0x106) +
+            "' WHERE $UID = 'U2F';");
+  KelMMLV5 service(db().Main());
+  KelDMListResultLine result;
+  ASSERT_EQ(service.GetImpacts(KelMMLV5::kImpactChildren, 1, {}, {}, {}, {}, {}, {}, {}, {}, Model(1), nullptr,
+                               result),
+            0);
+  std::unique_ptr<KelMMLV5::TmpId_[]> ids(new KelMMLV5::TmpId_[result.GetRowCount()]);
+  service.ValidateImpacts(3, result, ids.get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr);
+  EXPECT_EQ(ids[1].resolved, 0);
+  EXPECT_EQ(ids[1].environment, "E1");
+  EXPECT_EQ(ids[1].table, "TOVRA_MODEL");
+  EXPECT_EQ(ids[1].coid, Hex(6));
+  EXPECT_EQ(result.Value(2, 6), Hex(2));  // the row still names the recorded object
+}
+
+TEST_P(V5ServiceTest, ParentsAreTheLinksToTheObjectsElements) {
+  KelMMLV5 service(db().Main());
+  KelListValKelDMInstance objects, products;
+  KelListValKelUnicodeString uids, owners, stamps, compnames;
+  KelRawColldouble path;
+  ASSERT_EQ(service.GetObjects(objects, products, uids, path, owners, stamps, compnames, Model(2), nullptr), 0);
+  EXPECT_EQ(uids, (KelListValKelUnicodeString{"U2", "U2F"}));
+  EXPECT_EQ(owners, (KelListValKelUnicodeString{"U2", "U2"}));
+  EXPECT_EQ(stamps[1], "2024-02-01 10:00:00.000000");
+
+  KelDMListResultLine result;
+  ASSERT_EQ(service.GetImpacts(KelMMLV5::kImpactParents, 1, objects, products, {}, path, uids, owners, stamps,
+                               compnames, Model(2), nullptr, result),
+            0);
+  ASSERT_EQ(result.GetRowCount(), 3);
+  // Fathers 1 (KELPart), 3 (KELPart) through U2, then 1 (KELDrawing) through U2F.
+  EXPECT_EQ(result.Value(1, 6), Hex(1));
+  EXPECT_EQ(result.Value(2, 6), Hex(3));
+  EXPECT_EQ(result.Value(3, 1), "KELDrawing");
+  EXPECT_EQ(result.Value(3, 7), Hex(0x101));
+  EXPECT_EQ(result.Value(1, 14), "0");
+
+  // With flags, only the flagged elements count.
+  KelDMListResultLine some;
+  service.GetImpacts(KelMMLV5::kImpactParents, 1, objects, products, KelRawCollint{0, 1}, path, uids, owners,
+                     stamps, compnames, Model(2), nullptr, some);
+  EXPECT_EQ(some.GetRowCount(), 1);
+}
+
+TEST_P(V5ServiceTest, InstanceRowsKeepToTheProductOfTheContext) {
+  db().Exec(QorLink(5, 1, "KELPart", "U2", 2, "2024-01-01 10:00:00", Hex(0x51) + Hex(0x52), Hex(0x500)) +
+            QorLink(6, 1, "KELPart", "U2", 2, "2024-01-01 10:00:00", Hex(0x61), Hex(0x600)));
+  KelMMLV5 service(db().Main());
+  KelDMListResultLine all;
+  service.GetImpacts(1, 1, {}, {}, {}, {}, {}, {}, {}, {}, Model(1), nullptr, all);
+  EXPECT_EQ(all.GetRowCount(), 5);
+
+  KelListValKelDMInstance objects{Model(1)}, products;
+  KelListValKelUnicodeString uids{"X"};
+  KelRawCollint flags;
+  KelQorNode product(KelDMInstance("KELCON", "E1", "PART_LIST", Id(0x500), Id(0x501)));
+  ASSERT_EQ(service.PurgeList(&product, objects, products, uids, flags), 0);
+  EXPECT_EQ(flags, KelRawCollint{1});
+  EXPECT_NE(service.PurgeList(nullptr, objects, products, uids, flags), 0);
+  KelDMListResultLine narrowed;
+  service.GetImpacts(1, 1, objects, products, flags, {}, {}, {}, {}, {}, Model(1), nullptr, narrowed);
+  ASSERT_EQ(narrowed.GetRowCount(), 4);  // three references and the instance in product 0x500
+  EXPECT_EQ(narrowed.Value(4, 2), Hex(0x51) + Hex(0x52));
+}
+
+TEST_P(V5ServiceTest, ProductInstancesAreDefinedAgainstTheDatabase) {
+  db().Exec("INSERT INTO $VS_E1.PART_LIST ($COID, $COMPID, C_ID) VALUES (X'" + Hex(0x500) + "', X'" + Hex(0x501) +
+            "', 'P');");
+  KelDMInstance part("KELCON", "E1", "PART_LIST", Id(0x500), Id(0x501));
+  KelZumoInstance placed(part, std::vector<KelId>{Id(0x51)});
+  EXPECT_FALSE(placed.IsFullyDefined());
+  EXPECT_EQ(placed.FullyDefine(), 0);
+  EXPECT_TRUE(placed.IsFullyDefined());
+  placed.SetRep("TOVRA_MODEL", Id(0x102));
+  EXPECT_FALSE(placed.IsFullyDefined());  // a change asks for a new check
+
+  KelZumoInstance missing(KelDMInstance("KELCON", "E1", "PART_LIST", Id(0x999), Id(0x999)),
+                          std::vector<KelId>{Id(0x51)});
+  EXPECT_NE(missing.FullyDefine(), 0);
+  KelZumoInstance nullStep(part, std::vector<KelId>{Id(0x51), KelId::Null()});
+  EXPECT_NE(nullStep.FullyDefine(), 0);
+  KelZumoInstance noPath(part, std::vector<KelId>{});
+  EXPECT_NE(noPath.FullyDefine(), 0);
+}
+
+MML_INSTANTIATE_ENGINES(V5ServiceTest);
+
+TEST(V5NamesTest, ObjectNamesPadTheEnvironmentAndReadBack) {
+  EXPECT_EQ(KelMMLV5::FormatObjectName("E1", "PART_LIST"), "E1      .PART_LIST");
+  EXPECT_EQ(KelMMLV5::FormatObjectName("ENV12345", "T"), "ENV12345.T");
+  EXPECT_EQ(KelMMLV5::FormatObjectName("LONG_ENVIRONMENT", "T"), "LONG_ENVIRONMENT.T");
+  KelUnicodeString env, table;
+  KelMMLV5::ParseObjectName("E1      .PART_LIST ", &env, &table);
+  EXPECT_EQ(env, "E1");
+  EXPECT_EQ(table, "PART_LIST");
+  KelMMLV5::ParseObjectName("LONG_ENVIRONMENT.T", &env, &table);
+  EXPECT_EQ(env, "LONG_ENVIRONMENT");
+  EXPECT_EQ(table, "T");
+  KelMMLV5::ParseObjectName("E2       DOCUMENT", &env, &table);  // by position
+  EXPECT_EQ(env, "E2");
+  EXPECT_EQ(table, "DOCUMENT");
+}
+
+TEST(V5NamesTest, WithoutConnectionEveryCallFails) {
+  KelMMLV5 service(nullptr);
+  KelListValKelDMInstance a, b;
+  KelListValKelUnicodeString u, o, s, c;
+  KelRawColldouble p;
+  EXPECT_NE(service.GetObjects(a, b, u, p, o, s, c, Model(1), nullptr), 0);
+  KelDMListResultLine r;
+  EXPECT_NE(service.GetImpacts(1, 1, a, b, {}, p, u, o, s, c, Model(1), nullptr, r), 0);
+  EXPECT_EQ(r.GetRowCount(), 0);
+}
+
+TEST(ProductHandlesTest, InstancesAndNodesCompareByWhatTheyName) {
+  KelDMInstance part("KELCON", "E1", "PART_LIST", Id(5), Id(6));
+  KelZumoInstance a(part, KelRawColldouble{Id(1).AsDouble(), Id(2).AsDouble()});
+  KelZumoInstance b(part, std::vector<KelId>{Id(1), Id(2)});
+  EXPECT_EQ(a, b);
+  KelDMInstance got;
+  EXPECT_EQ(a.GetPart(0, got), 0);
+  EXPECT_EQ(got, part);
+  EXPECT_NE(a.GetPart(1, got), 0);
+  b.SetRep("TOVRA_MODEL", Id(9));
+  EXPECT_NE(a, b);
+  a.SetRep("TOVRA_MODEL", Id(9).AsDouble());
+  EXPECT_EQ(a, b);
+  EXPECT_NE(KelZumoInstance(part, std::vector<KelId>{Id(2), Id(1)}), KelZumoInstance(part, std::vector<KelId>{Id(1), Id(2)}));
+
+  KelPSNNode root(1, part);
+  KelPSNNode child(2, KelDMInstance("KELCON", "E1", "TOVRA_MODEL", Id(7), Id(8)), &root);
+  KelPSNNode copy = child;
+  EXPECT_EQ(copy, child);
+  EXPECT_EQ(child.GetFather(), &root);
+  EXPECT_EQ(root.GetFather(), nullptr);
+  ASSERT_NE(child.GetQorNode(0), nullptr);
+  EXPECT_EQ(child.GetQorNode(1), nullptr);
+  EXPECT_EQ(KelPSNNode(3).GetQorNode(0), nullptr);
+  KelDMInstance converted;
+  EXPECT_EQ(KelPSNSdai::Convert(child.GetQorNode(0), converted), 0);
+  EXPECT_EQ(converted.GetTable(), "TOVRA_MODEL");
+  EXPECT_NE(KelPSNSdai::Convert(nullptr, converted), 0);
+}
+
+}  // namespace
