@@ -13,10 +13,12 @@
 # For each record, in one transaction for the whole file:
 #   - a link of the record's type that points to an object that is not its
 #     latest revision (flag 1) is pointed to the latest revision instead;
-#   - the links of that type from the object to the other objects get
-#     C_MML_TS = the synchronisation time;
+#   - the links of that type from the object to the other objects get as
+#     C_MML_TS the C_LASTMOD of the object they now point to (the link
+#     database counts a link in step when these two are equal);
 #   - the object's C_LASTMOD becomes the synchronisation time, or the latest
-#     C_LASTMOD of the objects it now points to when that one is later,
+#     C_LASTMOD of the objects it now points to when that one is later
+#     (for link types compared by the objects' dates),
 # so that a following impact run sees those links in step.
 #
 # The module reads the return code from MMLSync_err after a plan and from
@@ -105,9 +107,12 @@ for (( r = 0; r < records; r++ )); do
     date_of_target="$(object_date "$target_env" "$target_table" "$target_coid" "$target_compid")" ||
       fail 3 "cannot read the date of $target_coid"
     [[ "$date_of_target" > "$stamp" ]] && stamp="$date_of_target"
+    # A link is in step when its time equals the date of the object it
+    # points to.
+    link_stamp="${date_of_target:-$now}"
     where="WHERE \$COID = X'$obj_coid' AND \$COMPID_FATHER = X'$obj_compid' AND \$TYPE = $(sql_text "$label")"
     where+=" AND \$COID_REF = X'$other_coid' AND \$COMPID_REF = X'$other_compid'"
-    set_clause="C_MML_TS = $(sql_text "$now")"
+    set_clause="C_MML_TS = $(sql_text "$link_stamp")"
     if [[ "$flag" == 1 ]]; then
       set_clause+=", \$COMPNAME = $(sql_text "$target_env.$target_table")"
       set_clause+=", \$COID_REF = X'$target_coid', \$COMPID_REF = X'$target_compid'"
