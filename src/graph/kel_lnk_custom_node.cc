@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <iostream>
+#include <memory>
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
@@ -78,9 +79,19 @@ struct RegistryIndex {
   }
 };
 
+// The indexes of the windows used last, most recent first. A window that
+// falls out is indexed again from its registry when it comes back.
 RegistryIndex& IndexOf(const KelLnkMainWindow* window) {
-  static std::unordered_map<const KelLnkMainWindow*, RegistryIndex> indexes;
-  return indexes[window];
+  constexpr size_t kWindowsKept = 4;
+  static std::vector<std::pair<const KelLnkMainWindow*, std::unique_ptr<RegistryIndex>>> indexes;
+  for (size_t i = 0; i < indexes.size(); ++i) {
+    if (indexes[i].first != window) continue;
+    if (i != 0) std::rotate(indexes.begin(), indexes.begin() + i, indexes.begin() + i + 1);
+    return *indexes.front().second;
+  }
+  if (indexes.size() == kWindowsKept) indexes.pop_back();
+  indexes.insert(indexes.begin(), {window, std::make_unique<RegistryIndex>()});
+  return *indexes.front().second;
 }
 
 KelUnicodeString InstanceText(const KelDMInstance& instance) {
@@ -156,10 +167,13 @@ void KelLnkCustomNode::ProcessAfterExpand() {
   MML_TRACE("KelLnkCustomNode::ProcessAfterExpand");
   if (node_ == nullptr || node_->GetNodetype() != 0) return;
   KelIGraphNode* drawn = GetDrawnNode();
-  if (drawn == nullptr) return;
+  if (drawn == nullptr || instance_ == nullptr) return;
   auto* object = static_cast<KelLnkObject*>(node_);
+  KelNavigController* navigator = instance_->GetNavigController();
   object->ExpandCollapse(drawn->IsExpanded() ? 0 : 1, this, 0);
   KelLnkObject::Clean();
+  // Shown again: every drawn node takes its texts and colours anew.
+  navigator->GetContainer()->Refresh();
 }
 
 void KelLnkCustomNode::ProcessAfterMethod() {

@@ -345,6 +345,34 @@ TEST_P(NavigatorExpandTest, RegistryTakesTheRootFirstAndTheOldestEntryWins) {
   EXPECT_EQ(second, window.GetNodeList(1));
 }
 
+TEST_P(NavigatorExpandTest, NodesOfARebuiltBranchAreNoTwins) {
+  SharedChildGraph();
+  auto drawing = Open(1, Window::One);
+  drawing->Toggle(drawing->At({2}));
+  // The root opened again without emptying the registry: the nodes drawn
+  // before are still registered but no longer on screen.
+  ObjectOf(drawing->Root())->ExpandCollapse(1, drawing->Root(), 0);
+  EXPECT_EQ((std::vector<std::string>{"1 s1+", "  2 s1", "  3 s1"}), drawing->Objects());
+  drawing->Toggle(drawing->At({3}));
+  EXPECT_EQ((std::vector<std::string>{"1 s1+", "  2 s1", "  3 s1+", "    4 s1"}), drawing->Objects());
+}
+
+TEST_P(NavigatorExpandTest, LinkNodesIgnoreTogglesAndMethodsGoToTheMenuBuilder) {
+  SharedChildGraph();
+  auto drawing = Open(1, Window::One);
+  Node* link = drawing->Root()->GetChildNodes()[0];
+  ASSERT_EQ(1, link->GetLnkNode()->GetNodetype());
+  link->ProcessAfterExpand();
+  EXPECT_EQ(3u, drawing->Objects().size());
+
+  std::vector<Node*> asked;
+  Node::SetMethodMenuBuilder([&asked](Node& node) { asked.push_back(&node); });
+  drawing->navigator->UserMethod(drawing->At({3})->GetNavigInstance());
+  Node::SetMethodMenuBuilder(nullptr);
+  drawing->navigator->UserMethod(drawing->At({3})->GetNavigInstance());
+  EXPECT_EQ((std::vector<Node*>{drawing->At({3})}), asked);
+}
+
 TEST_P(NavigatorExpandTest, AllDisplayNodesAreFoundOnceInDrawingOrder) {
   SharedChildGraph();
   auto drawing = Open(1, Window::Two);
