@@ -64,7 +64,10 @@ KelDMInstance RootInstance(KelPSNTrace& trace, const KelListValKelUnicodeString&
 void WaitForMigrationScript() {
   KelXcoEvent event;
   while (xconext(&event) == 0) {
-    if (event.name == "END_OF_BATCH") return;
+    if (event.name == "END_OF_BATCH") {
+      KelLnkNoteMigrationScriptExit(event.exitCode);
+      return;
+    }
   }
 }
 

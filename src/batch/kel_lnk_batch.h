@@ -75,3 +75,8 @@ class KelLnkBatch {
 // "error <number>: <short message>: <long message> (severity <severity>)",
 // newlines inside the messages written as blanks.
 KelUnicodeString KelLnkBatchOutcomeLine(const KelQorError& error);
+
+// Tells the migration the exit status of its script (as the completion event
+// reported it), before KelLnkObject::EndOfMigrationBatch. A script that
+// wrote no error file and exited with a non-zero status failed.
+void KelLnkNoteMigrationScriptExit(int exitCode);

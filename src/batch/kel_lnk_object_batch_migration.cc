@@ -13,6 +13,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "batch/kel_lnk_batch.h"
 #include "batch/kel_lnk_site_files.h"
 #include "foundation/kel_lnk_tools.h"
 #include "graph/kel_lnk_link.h"
@@ -43,6 +44,7 @@ struct MigrationRun {
   bool lockHeld = false;
   bool launched = false;
   bool debugFiles = false;
+  int scriptExit = 0;  // exit status of the script, when its end was seen
 };
 
 MigrationRun& Run() {
@@ -164,6 +166,8 @@ bool ReadErrorFile(const std::string& path, std::string& line, bool& valid, int&
 }
 
 }  // namespace
+
+void KelLnkNoteMigrationScriptExit(int exitCode) { Run().scriptExit = exitCode; }
 
 void KelLnkObject::BatchStartMigration() {
   MML_TRACE("KelLnkObject::BatchStartMigration");
@@ -448,7 +452,16 @@ void KelLnkObject::EndOfMigrationBatch() {
       std::string line;
       bool valid = false;
       int code = 0;
-      if (ReadErrorFile(KelLnkSiteFiles::Path(kErrorFile), line, valid, code)) {
+      if (!ReadErrorFile(KelLnkSiteFiles::Path(kErrorFile), line, valid, code)) {
+        // No answer counts as success, unless the script failed visibly.
+        if (run.scriptExit > 0) {
+          _ierxco = run.scriptExit;
+          sBatchError.Set(1, "Error during migration process",
+                          " -> Process ends with ERROR : no error file, exit status = " +
+                              std::to_string(run.scriptExit),
+                          3);
+        }
+      } else {
         if (!valid) {
           _ierxco = 1;
           sBatchError.Set(1, "Error during migration process",
