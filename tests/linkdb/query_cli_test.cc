@@ -1,0 +1,168 @@
+// `mml query`: the impact queries from the command line, their output byte
+// for byte, and bad input refused with one line and no output.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "support/test_database.h"
+
+namespace {
+
+const char kA[] = "0000000000000A01";
+const char kB[] = "0000000000000B01";
+const char kC[] = "0000000000000C01";
+const char kX[] = "00000000000E0001";
+const char kTs[] = "2024-03-01 12:30:05";
+
+// A1 (E1 model) links to B (E2 model) by "$EXT" and uses B's entity X;
+// C (E1 part) also links to B.
+std::string SmallDatabase() {
+  std::string s;
+  s += "INSERT INTO $VS_E2.TOVRA_MODEL ($COID, $COMPID, C_ID, C_LASTMOD) VALUES (X'" + std::string(kB) + "', X'" +
+       kB + "', 'B', '" + kTs + "');";
+  s += "INSERT INTO $VS_E1.$EXT ($COID, $COMPID, $COMPNAME_FATHER, $COMPID_FATHER, $COMPNAME, $COID_REF, "
+       "$COMPID_REF, $TYPE, C_MML_TS) VALUES (X'" +
+       std::string(kA) + "', X'00000000000000E1', 'TOVRA_MODEL', X'" + kA + "', 'E2.TOVRA_MODEL', X'" + kB + "', X'" +
+       kB + "', 'KELMMSOL', '" + kTs + "');";
+  s += "INSERT INTO $VS_E2.$EXT ($COID, $COMPID, $COMPNAME_FATHER, $COMPID_FATHER, $COMPNAME, $COID_REF, "
+       "$COMPID_REF, $TYPE, C_MML_TS) VALUES (X'" +
+       std::string(kC) + "', X'00000000000000E2', 'PART_LIST', X'" + kC + "', 'E2.TOVRA_MODEL', X'" + kB + "', X'" +
+       kB + "', 'KELMMDRW', '2020-01-01 00:00:00');";
+  s += "INSERT INTO $VS_E2.MML_ENTITY (OBJECT_KELAB, OBJECT_COID, OBJECT_COMPID, ENTITY_ID_1, ENTITY_ID_2, "
+       "ENTITY_KEY, TS, UBIT) VALUES ('TOVRA_MODEL', X'" +
+       std::string(kB) + "', X'" + kB + "', X'" + kX + "', X'" + kX + "', X'" + kX + "', '" + kTs + "', NULL);";
+  s += "INSERT INTO $VS_E2.MML_ENTITY (OBJECT_KELAB, OBJECT_COID, OBJECT_COMPID, ENTITY_ID_1, ENTITY_ID_2, "
+       "ENTITY_KEY, TS, UBIT) VALUES ('TOVRA_MODEL', X'" +
+       std::string(kB) + "', X'" + kB + "', X'" + kA + "', X'" + kA + "', X'" + kA + "', '" + kTs + "', 1);";
+  s += "INSERT INTO $VS_E1.MML_LINK (OBJECT_KELAB, OBJECT_COID, OBJECT_COMPID, ENTITY_ID_1, ENTITY_ID_2, ENTITY_KEY, "
+       "TS, TYPE, UBIT) VALUES ('TOVRA_MODEL', X'" +
+       std::string(kA) + "', X'" + kA + "', X'" + kX + "', X'" + kX + "', X'" + kX + "', '" + kTs + "', 'KELSOL', NULL);";
+  return s;
+}
+
+class QueryCliTest : public EngineTest {
+ protected:
+  void SetUp() override {
+    EngineTest::SetUp();
+    db().Init({"E1:objects,links,entities", "E2:objects,links,entities", "E3:objects"});
+    db().Exec(SmallDatabase());
+  }
+
+  MmlRun Query(std::vector<std::string> args) {
+    args.insert(args.begin(), {"--db", db().Url(), "query"});
+    return RunMml(args);
+  }
+
+  // A run that failed with one "mml: " line and wrote nothing.
+  void ExpectRefused(const MmlRun& run) {
+    EXPECT_NE(0, run.exitCode);
+    EXPECT_EQ("", run.out);
+    ASSERT_FALSE(run.err.empty());
+    EXPECT_EQ(0u, run.err.rfind("mml: ", 0)) << run.err;
+    EXPECT_EQ(1, std::count(run.err.begin(), run.err.end(), '\n')) << run.err;
+  }
+};
+
+TEST_P(QueryCliTest, ObjectQueriesPrintTabSeparatedLinesInResultOrder) {
+  MmlRun run = Query({"impacted-by", "E2", "TOVRA_MODEL", kB, "0000000000000b01"});
+  EXPECT_EQ(0, run.exitCode) << run.err;
+  EXPECT_EQ(std::string("E1\tTOVRA_MODEL\t") + kA + "\t" + kA + "\nE2\tPART_LIST\t" + kC + "\t" + kC + "\n", run.out);
+  EXPECT_EQ("", run.err);
+
+  run = Query({"impacting-on", "E1", "TOVRA_MODEL", kA, kA});
+  EXPECT_EQ(0, run.exitCode) << run.err;
+  EXPECT_EQ(std::string("E2\tTOVRA_MODEL\t") + kB + "\t" + kB + "\n", run.out);
+
+  // Nothing found: nothing printed, success.
+  run = Query({"impacting-on", "E3", "TOVRA_MODEL", kA, kA});
+  EXPECT_EQ(0, run.exitCode) << run.err;
+  EXPECT_EQ("", run.out);
+
+  run = Query({"entity-count", "E2", "TOVRA_MODEL", kB, kB});
+  EXPECT_EQ(0, run.exitCode) << run.err;
+  EXPECT_EQ("2\n", run.out);
+}
+
+TEST_P(QueryCliTest, LinksBetweenAndRelationEnvironments) {
+  MmlRun run = Query({"links-between", "E1", "TOVRA_MODEL", kA, kA, "E2", "TOVRA_MODEL", kB, kB, "--mode", "1"});
+  EXPECT_EQ(0, run.exitCode) << run.err;
+  EXPECT_EQ("KELSOL\t3\nKELMMSOL\t1\n", run.out);
+
+  run = Query({"links-between", "E2", "TOVRA_MODEL", kB, kB, "E1", "TOVRA_MODEL", kA, kA, "--mode", "3"});
+  EXPECT_EQ(0, run.exitCode) << run.err;
+  EXPECT_EQ("\t1\n", run.out);
+
+  run = Query({"links-between", "E2", "PART_LIST", kC, kC, "E2", "TOVRA_MODEL", kB, kB, "--mode", "2"});
+  EXPECT_EQ(0, run.exitCode) << run.err;
+  EXPECT_EQ("KELMMDRW\t0\n", run.out);
+
+  run = Query({"relation-envs", "--kind", "1"});
+  EXPECT_EQ(0, run.exitCode) << run.err;
+  EXPECT_EQ("E1\nE2\n", run.out);
+  run = Query({"relation-envs", "--kind", "2"});
+  EXPECT_EQ("E1\nE2\n", run.out);
+  ExpectRefused(Query({"relation-envs", "--kind", "5"}));
+}
+
+TEST_P(QueryCliTest, PointerQuestionsAndDeletions) {
+  MmlRun run = Query({"is-pointed-model", "E2", "TOVRA_MODEL", kB, kB});
+  EXPECT_EQ(0, run.exitCode) << run.err;
+  EXPECT_EQ("1\n", run.out);
+
+  run = Query({"is-pointed-part", "E1", "TOVRA_MODEL", kA, kA});
+  EXPECT_EQ(0, run.exitCode) << run.err;
+  EXPECT_EQ("0\n", run.out);
+  run = Query({"is-pointed-part", "E2", "TOVRA_MODEL", kB, kB});
+  EXPECT_EQ(0, run.exitCode) << run.err;
+  ASSERT_EQ(0u, run.out.rfind("1\n", 0)) << run.out;
+  EXPECT_NE(std::string::npos, run.out.find(kA, 2)) << run.out;
+  EXPECT_EQ('\n', run.out.back());
+
+  run = Query({"delete-links", "E1", "TOVRA_MODEL", kA, kA});
+  EXPECT_EQ(0, run.exitCode) << run.err;
+  EXPECT_EQ("", run.out);
+  EXPECT_TRUE(db().Rows("SELECT $TYPE FROM $VS_E1.$EXT").empty());
+  EXPECT_EQ(1u, db().Rows("SELECT $TYPE FROM $VS_E2.$EXT").size());
+
+  run = Query({"delete-entities", "E2", "TOVRA_MODEL", kB, kB});
+  EXPECT_EQ(0, run.exitCode) << run.err;
+  EXPECT_EQ("", run.out);
+  EXPECT_TRUE(db().Rows("SELECT TS FROM $VS_E2.MML_ENTITY").empty());
+}
+
+TEST_P(QueryCliTest, BadInputIsRefusedWithOneLineAndNoOutput) {
+  ExpectRefused(Query({"impacted-by", "E2", "TOVRA_MODEL", "0000000000000B0", kB}));
+  ExpectRefused(Query({"entity-count", "E2", "TOVRA_MODEL", kB, "000000000000XB01"}));
+  ExpectRefused(Query({"links-between", "E1", "TOVRA_MODEL", kA, kA, "E2", "TOVRA_MODEL", kB, "B01"}));
+  // A refused deletion changes nothing.
+  ExpectRefused(Query({"delete-links", "E1", "TOVRA_MODEL", kA, "not-an-id"}));
+  EXPECT_EQ(1u, db().Rows("SELECT $TYPE FROM $VS_E1.$EXT").size());
+
+  MmlRun run = Query({"impacted-upon", "E2", "TOVRA_MODEL", kB, kB});
+  EXPECT_NE(0, run.exitCode);
+  EXPECT_EQ("", run.out);
+  EXPECT_FALSE(run.err.empty());
+}
+
+TEST_P(QueryCliTest, UnreachableDatabaseIsOneErrorLine) {
+  TempDir dir;
+  const std::string url = GetParam() == TestEngine::kSqlite
+                              ? dir.File("missing.db")
+                              : "postgresql:///mmltest?host=" + dir.Path() + "&port=1&user=postgres";
+  MmlRun run = RunMml({"--db", url, "query", "impacted-by", "E2", "TOVRA_MODEL", kB, kB});
+  EXPECT_NE(0, run.exitCode);
+  EXPECT_EQ("", run.out);
+  EXPECT_EQ(0u, run.err.rfind("mml: ", 0)) << run.err;
+  EXPECT_EQ(1, std::count(run.err.begin(), run.err.end(), '\n')) << run.err;
+  // Without any address.
+  run = RunMml({"query", "entity-count", "E2", "TOVRA_MODEL", kB, kB}, "", {"MML_DB="});
+  EXPECT_NE(0, run.exitCode);
+  EXPECT_EQ("", run.out);
+  EXPECT_EQ(1, std::count(run.err.begin(), run.err.end(), '\n')) << run.err;
+}
+
+MML_INSTANTIATE_ENGINES(QueryCliTest);
+
+}  // namespace
