@@ -214,6 +214,21 @@ TEST_P(DbCliTest, DemoBuildsTheDemoProductOnceAndRefusesASecondTime) {
   EXPECT_EQ("1", Count("$VS_DESIGN.$LOCK"));
 }
 
+TEST_P(DbCliTest, ForceAddsTheDemoNextToEnvironmentsThatAreThere) {
+  db().Init({"SITE:objects"});
+  db().Exec(
+      "INSERT INTO $VS_SITE.TOVRA_MODEL ($COID, $COMPID, C_ID) VALUES (X'00000000000000A1', X'00000000000000C1', "
+      "'ours');");
+  EXPECT_NE(0, Mml({"db", "demo"}).exitCode);
+  EXPECT_EQ(0u, Tables().count("DESIGN.TOVRA_MODEL"));
+
+  MmlRun run = Mml({"db", "demo", "--force"});
+  ASSERT_EQ(0, run.exitCode) << run.err;
+  EXPECT_EQ(1u, Tables().count("DESIGN.TOVRA_MODEL"));
+  EXPECT_NE("0", Count("$VS_DESIGN.TOVRA_MODEL"));
+  EXPECT_EQ((std::vector<std::vector<std::string>>{{"ours"}}), db().Rows("SELECT C_ID FROM $VS_SITE.TOVRA_MODEL"));
+}
+
 TEST_P(DbCliTest, DemoIsAllOrNothingAndReadsItsScriptFromMmlResources) {
   TempDir resources;
   std::filesystem::create_directory(resources.File("demo"));
