@@ -38,6 +38,24 @@ KelLnkObject* ObjectOf(const KelLnkCustomNode* node) {
   return (model && model->GetNodetype() == 0) ? static_cast<KelLnkObject*>(model) : nullptr;
 }
 
+// Releases the nodes the navigator no longer draws unless the window's twin
+// registry still names one of them.
+void ReleaseUnregistered(KelLnkMainWindow* window, KelNavigController* navigator) {
+  if (navigator->GetDroppedCount() == 0) return;
+  auto gone = [](const KelLnkCustomNode* node) {
+    return node && node->GetNavigInstance() && !node->GetNavigInstance()->IsDrawn();
+  };
+  if (window) {
+    for (int k = 0; k < window->GetListSize(); ++k) {
+      if (gone(window->GetNodeList(k))) return;
+      for (const KelLnkCustomNode* node : window->GetListOfNodes(k)) {
+        if (gone(node)) return;
+      }
+    }
+  }
+  navigator->ReleaseDropped();
+}
+
 }  // namespace
 
 void KelLnkObject::ExpandCollapse(const int expand, const KelLnkCustomNode* node, const int depth) {
@@ -53,6 +71,7 @@ void KelLnkObject::ExpandCollapse(const int expand, const KelLnkCustomNode* node
     } else {
       controller->Collapse();
     }
+    ReleaseUnregistered(window_, navigator);
     navigator->GetContainer()->Refresh();
     return;
   }
@@ -85,6 +104,7 @@ void KelLnkObject::ExpandCollapse(const int expand, const KelLnkCustomNode* node
         }
       }
     }
+    ReleaseUnregistered(window_, navigator);
     return;
   }
 

@@ -188,6 +188,8 @@ class NavigatorExpandTest : public EngineTest {
     ObjectOf(drawing->Root())->ExpandCollapse(1, drawing->Root(), 0);
     KelLnkObject::Clean();
     drawing->navigator->GetContainer()->Refresh();
+    // The first drawing was rebuilt; nothing names it any more.
+    EXPECT_EQ(0, drawing->navigator->GetDroppedCount());
     return drawing;
   }
 
@@ -353,6 +355,7 @@ TEST_P(NavigatorExpandTest, NodesOfARebuiltBranchAreNoTwins) {
   // before are still registered but no longer on screen.
   ObjectOf(drawing->Root())->ExpandCollapse(1, drawing->Root(), 0);
   EXPECT_EQ((std::vector<std::string>{"1 s1+", "  2 s1", "  3 s1"}), drawing->Objects());
+  EXPECT_GT(drawing->navigator->GetDroppedCount(), 0) << "kept while the registry names them";
   drawing->Toggle(drawing->At({3}));
   EXPECT_EQ((std::vector<std::string>{"1 s1+", "  2 s1", "  3 s1+", "    4 s1"}), drawing->Objects());
 }
