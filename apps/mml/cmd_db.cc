@@ -4,6 +4,7 @@
 // rolls back whole.
 #include <sys/stat.h>
 
+#include <cctype>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -43,7 +44,9 @@ const char kExecHelp[] =
     "hexadecimal digits, timestamps as \"YYYY-MM-DD HH:MM:SS.ffffff\", NULL as an\n"
     "empty field; a tab, a newline, a carriage return or a backslash inside a value\n"
     "is written \\t, \\n, \\r or \\\\. When a statement fails nothing is changed and\n"
-    "nothing is printed: one line on standard error names the statement.";
+    "nothing is printed: one line on standard error names the statement. BEGIN,\n"
+    "START, COMMIT, END, ROLLBACK and ABORT are refused before anything runs: the\n"
+    "command begins and commits the transaction itself.";
 
 const char kDemoHelp[] =
     "Creates the demo database on --db (or MML_DB): the environments DESIGN and\n"
@@ -158,11 +161,46 @@ bool InitEnvironments(KelDbConnection* conn, const std::vector<ParsedSpec>& spec
   return true;
 }
 
+// The first word of a statement, upper-cased, after blanks and comments.
+std::string FirstWord(const std::string& statement) {
+  size_t i = 0;
+  while (i < statement.size()) {
+    if (std::isspace(static_cast<unsigned char>(statement[i]))) {
+      ++i;
+    } else if (statement.compare(i, 2, "--") == 0) {
+      while (i < statement.size() && statement[i] != '\n') ++i;
+    } else {
+      break;
+    }
+  }
+  std::string word;
+  while (i < statement.size() && std::isalpha(static_cast<unsigned char>(statement[i])))
+    word.push_back(static_cast<char>(std::toupper(static_cast<unsigned char>(statement[i++]))));
+  return word;
+}
+
+// A statement that would end or restart the script's transaction, so that a
+// later failure could no longer undo what came before it.
+bool IsTransactionControl(const std::string& statement) {
+  static const char* const kWords[] = {"BEGIN", "START", "COMMIT", "END", "ROLLBACK", "ABORT"};
+  const std::string word = FirstWord(statement);
+  for (const char* w : kWords)
+    if (word == w) return true;
+  return false;
+}
+
 // Runs the statements of `script` inside the open transaction and appends the
 // rows they return to *out. Returns false with the reason in *error.
 bool RunScript(KelDbConnection* conn, const std::string& script, const std::string& origin, std::string* out,
                std::string* error) {
   std::vector<std::string> statements = SplitHostScript(script);
+  for (size_t i = 0; i < statements.size(); ++i) {
+    if (IsTransactionControl(statements[i])) {
+      *error = origin + "statement " + std::to_string(i + 1) + " is " + FirstWord(statements[i]) +
+               ": the statements run as one transaction, which the command begins and commits itself";
+      return false;
+    }
+  }
   for (size_t i = 0; i < statements.size(); ++i) {
     KelDbResult result;
     if (conn->Execute(statements[i], {}, &result) != 0) {

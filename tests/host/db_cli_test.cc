@@ -150,6 +150,23 @@ TEST_P(DbCliTest, AFailingStatementUndoesTheWholeScriptAndPrintsNoRows) {
   }
 }
 
+TEST_P(DbCliTest, ExecRefusesStatementsThatWouldSplitItsTransaction) {
+  db().Init({"E1:objects"});
+  for (const std::string& control : {std::string("COMMIT"), std::string("  -- done\n  commit work"),
+                                     std::string("END"), std::string("BEGIN"), std::string("ROLLBACK")}) {
+    MmlRun run = Mml({"db", "exec"},
+                     "INSERT INTO $VS_E1.TOVRA_MODEL ($COID, $COMPID, C_ID) VALUES (X'00000000000000A1', "
+                     "X'00000000000000C1', 'early');\n" +
+                         control +
+                         ";\nINSERT INTO $VS_E1.TOVRA_MODEL ($COID, $COMPID, C_ID) VALUES (X'00000000000000A1', "
+                         "X'00000000000000C1', 'clash');\n");
+    EXPECT_NE(0, run.exitCode) << control;
+    EXPECT_EQ(1, CountLines(run.err)) << run.err;
+    EXPECT_EQ(0u, run.err.find("mml: statement 2 is ")) << run.err;
+    EXPECT_EQ("0", Count("$VS_E1.TOVRA_MODEL")) << control;
+  }
+}
+
 TEST_P(DbCliTest, ExecOfAMissingFileIsAClearErrorAndChangesNothing) {
   db().Init({"E1:objects"});
   TempDir dir;
