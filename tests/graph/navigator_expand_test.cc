@@ -4,6 +4,7 @@
 // stale children, and `mml graph`.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -16,6 +17,8 @@
 #include "graph/kel_lnk_main_window.h"
 #include "graph/kel_lnk_object.h"
 #include "graph/kel_lnk_resources.h"
+#include "host/kel_psn_node.h"
+#include "host/kel_zumo_instance.h"
 #include "host/navigator/kel_navig_controller.h"
 #include "host/profile/kel_dm_profile.h"
 #include "linkdb/kel_lnk_data_manager.h"
@@ -465,6 +468,64 @@ TEST_P(NavigatorExpandTest, StaleChildrenComeAfterTheObjectsOfTheirBranch) {
   EXPECT_EQ(Model(2), order[1]->Instance());
   for (KelLnkObject* object : order) delete object;
   EXPECT_EQ((KelListValKelUnicodeString{"M3 1 ", "M2 1 "}), root.GetOrdererNodeNameList());
+}
+
+// ---- Product structure ----
+
+// A product-structure graph that knows one node, reached by one path.
+class OnePathGraph : public KelPSNGraph {
+ public:
+  OnePathGraph(KelRawColldouble path, KelPSNNode* node) : path_(std::move(path)), node_(node) {}
+  KelPSNNode* GetRootNode() override { return &root_; }
+  KelPSNNode* GetNode(const KelRawColldouble& path, KelPSNError& error, const KelUnicodeString& mode,
+                      KelPSNNode* root) override {
+    modes.push_back(mode);
+    EXPECT_EQ(&root_, root);
+    if (path.size() == path_.size() && std::equal(path.begin(), path.end(), path_.begin(), [](double a, double b) {
+          return KelId::FromDouble(a) == KelId::FromDouble(b);
+        })) {
+      return node_;
+    }
+    error.code = 42;
+    return nullptr;
+  }
+  int IsValid(int&, KelRawColldouble&, int, const KelQorNode*, void*) override { return 0; }
+  KelSdaiModel* GetSdaiModel() override { return nullptr; }
+  std::vector<std::string> modes;
+
+ private:
+  KelPSNNode root_{1, Model(9)};
+  KelRawColldouble path_;
+  KelPSNNode* node_;
+};
+
+TEST(NavigatorProductStructureTest, SetNodeFindsTheNodeOfTheProductInstanceOrSaysWhy) {
+  KelPSNNode placed(7, Model(3));
+  const KelId step = KelId::FromHexOrZero("1111111111111111");
+  OnePathGraph graph({step.AsDouble()}, &placed);
+  KelLnkObject object(Model(3));
+
+  KelZumoInstance zumo(Model(9), std::vector<KelId>{step});
+  KelZumoInstance* zumoHandle = &zumo;
+  KelPSNNode* node = nullptr;
+  KelPSNError error;
+  EXPECT_EQ(0, object.SetNode(zumoHandle, &graph, node, &error));
+  EXPECT_EQ(&placed, node);
+  EXPECT_EQ((std::vector<std::string>{"ref"}), graph.modes);  // no representation: the reference node
+
+  KelZumoInstance elsewhere(Model(9), std::vector<KelId>{KelId::FromHexOrZero("2222222222222222")});
+  elsewhere.SetRep("TOVRA_MODEL", Model(3).Compid());
+  zumoHandle = &elsewhere;
+  node = nullptr;
+  EXPECT_EQ(1, object.SetNode(zumoHandle, &graph, node, &error));
+  EXPECT_EQ(nullptr, node);
+  EXPECT_EQ(42, error.code);
+  EXPECT_EQ("inst", graph.modes.back());
+
+  error.Clear();
+  EXPECT_EQ(1, object.SetNode(zumoHandle, nullptr, node, &error));
+  EXPECT_NE(0, error.code);
+  EXPECT_FALSE(error.shortMessage.empty());
 }
 
 // ---- mml graph ----
