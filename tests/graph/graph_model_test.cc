@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,7 @@
 #include "graph/kel_lnk_resources.h"
 #include "host/graph/kel_mem_graph.h"
 #include "host/kel_dm_session.h"
+#include "host/kel_psn_trace.h"
 #include "host/kel_psn_node.h"
 #include "host/kel_zumo_instance.h"
 #include "host/profile/kel_dm_profile.h"
@@ -743,6 +745,46 @@ TEST_P(GraphModelTest, InformationTextsOfAnObjectAndOfItsLinks) {
       "Type: xyz\n"
       "Status: TOK\n",
       link->InformationText());
+}
+
+TEST_P(GraphModelTest, TracesNameTheConditionsTheTechnologyAndTheCacheHits) {
+  AddModel(1, "A", "2024-02-01 00:00:00.000000");
+  AddModel(2, "B", "2024-01-01 00:00:00.000000");
+  AddExtLink(1, 2, "KELMMxyz");
+  auto window = OpenWindow(1, 0);
+  std::ostringstream traces;
+  KelPSNTrace::SetOutput(&traces);
+  KelPSNTrace::SetActiveLevel(17);
+  Obj::sDbgExpand = 1;
+  testing::internal::CaptureStdout();
+  auto links = Root(window)->GetLnkChildren(0);
+  Root(window)->GetLnkChildren(0);
+  const int condition = Root(window)->GetCondition(0);
+  Root(window)->GetCondition(0);
+  const std::string debug = testing::internal::GetCapturedStdout();
+  EXPECT_EQ(1, AsLink(links[0])->GetTechno());
+  Lnk odd(window.get(), Model(1), Root(window), "xyz", "", "", 0, 9, {}, nullptr);
+  EXPECT_EQ(9, odd.GetTechno());
+  const std::string information = Root(window)->InformationText();
+  Obj::sDbgExpand = 0;
+  KelPSNTrace::SetActiveLevel(-1);
+  KelPSNTrace::SetOutput(nullptr);
+
+  EXPECT_EQ(Obj::GOOD, condition);
+  EXPECT_EQ(
+      "\tQuick Search \n"                                     // second call for the same object
+      " GetCondition Object ? \n\tQuick Search \nCondition : GOOD\n"  // computed
+      " GetCondition Object ? \nCondition : GOOD\n",                 // cached
+      debug);
+  const std::string text = traces.str();
+  EXPECT_NE(std::string::npos, text.find("KelLnkLink::GetCondition Condition : GOOD\n"));
+  EXPECT_NE(std::string::npos, text.find("KelLnkLink::GetTechno  () = MML_LINK_EXT\n"));
+  EXPECT_NE(std::string::npos, text.find("KelLnkLink::GetTechno  () = !! ERROR !!\n"));
+  // With function traces on, the information text tells where the object lives.
+  EXPECT_NE(std::string::npos,
+            information.find("\nEnvironment: \"E1\"\nTable: \"TOVRA_MODEL\"\nCOID: " + CoidHex(1) + "\nCOMPID: " +
+                             CompidHex(1) + "\nExists: YES\nIs latest: YES\nLatest date: 2024-02-01 00:00:00.000000\n"
+                             "\nDepth: 0"));
 }
 
 MML_INSTANTIATE_ENGINES(GraphModelTest);
