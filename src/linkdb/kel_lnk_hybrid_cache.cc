@@ -76,10 +76,18 @@ struct IdPairHash {
   size_t operator()(const std::pair<KelId, KelId>& p) const { return Mix(KelIdHash()(p.first), KelIdHash()(p.second)); }
 };
 
+// The cached entities that share one key, in increasing index order: the
+// first one inline (most keys have one entity), the others (other product
+// instances of the same object) after it.
+struct EntityBucket {
+  int first = -1;
+  bool firstHasZumo = false;
+  std::vector<int> more;
+};
+
 struct Caches {
   std::vector<std::unique_ptr<KelLnkHybridManager::Entity>> entities;
-  // Entity key -> indices of the cached entities with that key, increasing.
-  std::unordered_map<EntityKey, std::vector<int>, EntityKeyHash> entityIndex;
+  std::unordered_map<EntityKey, EntityBucket, EntityKeyHash> entityIndex;
   // Per entity: indices of the links it holds (father) / that point to it (child).
   std::vector<std::vector<int>> fatherLinks;
   std::vector<std::vector<int>> childLinks;
@@ -251,14 +259,21 @@ int KelLnkHybridManager::LocateEntity(const Entity& e, int create) {
   EntityKey key{e.caenv, e.kelab, e.coid, e.compid};
   auto it = caches.entityIndex.find(key);
   if (it != caches.entityIndex.end()) {
-    for (int index : it->second) {
+    const EntityBucket& bucket = it->second;
+    // Same key and neither has a product instance: equal without a look at
+    // the record.
+    if (!_DbgExpand && !e.ZumoInstance && !bucket.firstHasZumo) return bucket.first;
+    auto matches = [&](int index) {
       const Entity& cached = *caches.entities[index];
       if (_DbgExpand) {
         std::printf("      entite numero %u\n", static_cast<unsigned>(index));
         PrintEntityLines(cached);
       }
-      if (cached.SameObject(e)) return index;
-    }
+      return cached.SameObject(e);
+    };
+    if (matches(bucket.first)) return bucket.first;
+    for (int index : bucket.more)
+      if (matches(index)) return index;
   }
   if (_DbgExpand) std::printf("   >> pas trouve <<\n");
   if (create == 0) return -1;
@@ -266,7 +281,13 @@ int KelLnkHybridManager::LocateEntity(const Entity& e, int create) {
   int index = static_cast<int>(caches.entities.size());
   caches.entities.push_back(
       std::make_unique<Entity>(e.caenv, e.kelab, e.coid, e.compid, e.ZumoInstance.get(), e.Node, e.iPres));
-  caches.entityIndex[std::move(key)].push_back(index);
+  EntityBucket& bucket = caches.entityIndex[std::move(key)];
+  if (bucket.first < 0) {
+    bucket.first = index;
+    bucket.firstHasZumo = e.ZumoInstance != nullptr;
+  } else {
+    bucket.more.push_back(index);
+  }
   caches.fatherLinks.emplace_back();
   caches.childLinks.emplace_back();
   caches.childrenRead.push_back(0);

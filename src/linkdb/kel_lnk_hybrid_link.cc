@@ -37,9 +37,13 @@ bool PassesMaturity(const KelDMInstance& instance) {
 int KelLnkHybridManager::LocateAndUpdateLink(const Link& link, const KelUnicodeString& childTs, int validity,
                                              const KelUnicodeString& v5Status) {
   MML_TRACE("KelLnkHybridManager::LocateAndUpdateLink");
-  mmlFunctionTrace.Write(" Child TMS : " + childTs);
-  mmlFunctionTrace.Write(" Validite  : " + std::to_string(validity));
-  mmlFunctionTrace.Write(" Link TMS  : " + link.Timestamp);
+  // Trace texts are built only when the trace is on: this runs once per link reading.
+  const bool tracing = mmlFunctionTrace.LevelIsActive();
+  if (tracing) {
+    mmlFunctionTrace.Write(" Child TMS : " + childTs);
+    mmlFunctionTrace.Write(" Validite  : " + std::to_string(validity));
+    mmlFunctionTrace.Write(" Link TMS  : " + link.Timestamp);
+  }
 
   const bool qorLink = link.Table == "QOR_LINK";
   const KelUnicodeString& linkTs = link.Timestamp;
@@ -80,7 +84,7 @@ int KelLnkHybridManager::LocateAndUpdateLink(const Link& link, const KelUnicodeS
       created.Techno = MML_LINK_KELV5;
     else
       created.Techno = MML_LINK_UNKNOWN;
-    mmlFunctionTrace.Write(KelUnicodeString("\n\t    ") + TechnoText(created.Techno) + " :: " + link.Type);
+    if (tracing) mmlFunctionTrace.Write(KelUnicodeString("\n\t    ") + TechnoText(created.Techno) + " :: " + link.Type);
     return AppendLink(created);
   }
 
@@ -125,8 +129,10 @@ int KelLnkHybridManager::LocateAndUpdateLink(const Link& link, const KelUnicodeS
     c.Techno = MML_LINK_BOTH;
     c.Table = "$EXT";
   }
-  mmlFunctionTrace.Write(KelUnicodeString("\n\t    ") + TechnoText(before) + " >>> ");
-  mmlFunctionTrace.Write(KelUnicodeString(" ") + TechnoText(c.Techno) + " :: " + link.Type);
+  if (tracing) {
+    mmlFunctionTrace.Write(KelUnicodeString("\n\t    ") + TechnoText(before) + " >>> ");
+    mmlFunctionTrace.Write(KelUnicodeString(" ") + TechnoText(c.Techno) + " :: " + link.Type);
+  }
   return j;
 }
 
