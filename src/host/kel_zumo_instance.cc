@@ -39,10 +39,11 @@ int KelZumoInstance::FullyDefine() {
 }
 
 KelUnicodeString KelZumoInstance::GetText() const {
-  KelUnicodeString text = base_.GetEnvironment() + "." + base_.GetTable() + " " + base_.GetXCoid() + " " +
-                          base_.GetXCompid() + " /";
-  for (const KelId& id : path_) text += " " + id.Hex();
-  if (hasRep_) text += " rep " + repTable_ + " " + repCompid_.Hex();
+  KelUnicodeString text = base_.GetEnvironment();
+  text.append(".").append(base_.GetTable()).append(" ").append(base_.GetXCoid());
+  text.append(" ").append(base_.GetXCompid()).append(" /");
+  for (const KelId& id : path_) text.append(" ").append(id.Hex());
+  if (hasRep_) text.append(" rep ").append(repTable_).append(" ").append(repCompid_.Hex());
   return text;
 }
 

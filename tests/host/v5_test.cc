@@ -241,6 +241,8 @@ TEST(ProductHandlesTest, InstancesAndNodesCompareByWhatTheyName) {
   EXPECT_NE(a, b);
   a.SetRep("TOVRA_MODEL", Id(9).AsDouble());
   EXPECT_EQ(a, b);
+  EXPECT_EQ(a.GetText(), "E1.PART_LIST " + Hex(5) + " " + Hex(6) + " / " + Hex(1) + " " + Hex(2) + " rep TOVRA_MODEL " +
+                             Hex(9));
   EXPECT_NE(KelZumoInstance(part, std::vector<KelId>{Id(2), Id(1)}), KelZumoInstance(part, std::vector<KelId>{Id(1), Id(2)}));
 
   KelPSNNode root(1, part);
