@@ -7,6 +7,8 @@
 #include <string>
 
 #include "foundation/kel_lnk_tools.h"
+#include "graph/kel_lnk_main_window.h"
+#include "host/kel_psn_node.h"
 #include "host/kel_zumo_instance.h"
 #include "linkdb/kel_lnk_hybrid_manager.h"
 
@@ -296,6 +298,78 @@ TEST_F(HybridCacheTest, FilterOffKeepsEverythingAndCachesNothing) {
   EXPECT_EQ(HM::FilterModel(KelDMInstance("KELCON", "E1", "TOVRA_MODEL", Id(1), Id(2))), 1);
   EXPECT_TRUE(HM::_CacheFilterCoid.empty());
   EXPECT_TRUE(HM::_CacheFilterValue.empty());
+}
+
+// ---- Validity of instance links ----
+
+// A product-structure graph whose answers the test chooses.
+class ScriptedGraph : public KelPSNGraph {
+ public:
+  KelPSNNode root{1, KelDMInstance("KELCON", "E1", "PART_LIST", Id(1), Id(1))};
+  KelPSNNode found{2, KelDMInstance("KELCON", "E1", "PART_LIST", Id(2), Id(2)), &root};
+  bool findNode = true;
+  int isValidResult = 0;
+  int hostStatus = 0;
+  KelUnicodeString modeAsked;
+
+  KelPSNNode* GetRootNode() override { return &root; }
+  KelPSNNode* GetNode(const KelRawColldouble&, KelPSNError& error, const KelUnicodeString& mode,
+                      KelPSNNode*) override {
+    modeAsked = mode;
+    if (findNode) return &found;
+    error.code = 12;
+    return nullptr;
+  }
+  int IsValid(int& status, KelRawColldouble&, int, const KelQorNode*, void*) override {
+    status = hostStatus;
+    return isValidResult;
+  }
+  KelSdaiModel* GetSdaiModel() override { return nullptr; }
+};
+
+TEST_F(HybridCacheTest, ValidityMapsTheHostStatusOrLeavesItAlone) {
+  ScriptedGraph graph;
+  KelLnkMainWindow window(nullptr, nullptr, 0, nullptr, nullptr, nullptr);
+  KelRawColldouble path{Id(7).AsDouble()};
+  KelRawColldouble validity;
+  auto ask = [&](int start) {
+    int status = start;
+    HM::GetValidityOnLink(path, validity, status, &window);
+    return status;
+  };
+  EXPECT_EQ(ask(42), 42);  // no graph
+  window.SetPSNGraph(&graph, &graph.root);
+  const int expected[][2] = {{0, 0}, {100, 0}, {200, 0}, {1, 1}, {101, 1}, {201, 1}, {300, 2}, {2, 2}};
+  for (const auto& [host, mapped] : expected) {
+    graph.hostStatus = host;
+    EXPECT_EQ(ask(42), mapped) << "host status " << host;
+  }
+  EXPECT_EQ(graph.modeAsked, "ref");
+  graph.isValidResult = 5;
+  EXPECT_EQ(ask(42), -1);
+  graph.findNode = false;
+  EXPECT_EQ(ask(42), 42);
+  int untouched = 7;
+  HM::GetValidityOnLink(path, validity, untouched, nullptr);
+  EXPECT_EQ(untouched, 7);
+}
+
+// ---- Debug trace of the entity lookup ----
+
+TEST_F(HybridCacheTest, EntityLookupTraceListsTheComparedRecords) {
+  HM::Declarations d;
+  d.dbgExpand = 1;
+  HM::SetDeclarationsForTest(d);
+  testing::internal::CaptureStdout();
+  HM::LocateEntity(Model(1), 1);
+  HM::LocateEntity(Model(1), 0);
+  const std::string out = testing::internal::GetCapturedStdout();
+  const std::string record = "   coid   = " + Id(1).Hex() + " \n   compid = " + Id(0x101).Hex() +
+                             " \n   caenv  = E1 \n   kelab  = TOVRA_MODEL \n   iPres  = 0 \n   @Zumo  = 0 \n"
+                             "   p.Node = 0 \n";
+  EXPECT_EQ(out, "\n Locate Entity de : \n" + record + "   -> recherche sur 0 entite(s)\n   >> pas trouve <<\n" +
+                     "   >> Creation <<\n" + "\n Locate Entity de : \n" + record +
+                     "   -> recherche sur 1 entite(s)\n      entite numero 0\n" + record);
 }
 
 // ---- Step report ----
