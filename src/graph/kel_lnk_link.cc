@@ -51,6 +51,7 @@ KelLnkLink::KelLnkLink(KelLnkMainWindow* window, const KelDMInstance& instance, 
                        int upToDate, int techno, const KelListValKelUnicodeString& uuids, KelBaseUnknown_var child)
     : window_(window),
       parent_(parent),
+      parentHold_(parent ? parent->weak_from_this().lock() : nullptr),
       linktype_(linktype),
       date_(date),
       status_(status),
@@ -68,6 +69,7 @@ KelLnkLink::KelLnkLink(const KelLnkLink& other)
     : KelLnkNode(other),
       window_(other.window_),
       parent_(other.parent_),
+      parentHold_(other.parentHold_),
       linktype_(other.linktype_),
       date_(other.date_),
       status_(other.status_),
@@ -96,6 +98,7 @@ KelLnkLink& KelLnkLink::operator=(const KelLnkLink& other) {
   if (oldChild && oldChild->GetParentLink() == this) oldChild->SetParent(nullptr);
   window_ = other.window_;
   parent_ = other.parent_;
+  parentHold_ = other.parentHold_;
   linktype_ = other.linktype_;
   date_ = other.date_;
   status_ = other.status_;

@@ -24,7 +24,8 @@ class KelLnkLink : public KelLnkNode {
   // Stores the fields, clears the caches and registers itself as the parent
   // link of the child object. `instance` is the link row (environment and
   // table of the row, coid and compid recorded with it); `child` holds the
-  // object the link leads to; `parent` is not owned.
+  // object the link leads to; `parent` is not owned, but kept alive as long
+  // as the link when a handle holds it.
   KelLnkLink(KelLnkMainWindow* window, const KelDMInstance& instance, KelLnkObject* parent,
              const KelUnicodeString& linktype, const KelUnicodeString& date, const KelUnicodeString& status,
              int upToDate, int techno, const KelListValKelUnicodeString& uuids, KelBaseUnknown_var child);
@@ -85,6 +86,9 @@ class KelLnkLink : public KelLnkNode {
  private:
   KelLnkMainWindow* window_ = nullptr;
   KelLnkObject* parent_ = nullptr;
+  // Keeps the parent alive while the link lives, when the parent is held by
+  // handles (interactive objects); empty for a parent made without one.
+  KelBaseUnknown_var parentHold_;
   KelUnicodeString linktype_;
   KelUnicodeString date_;
   KelUnicodeString status_;

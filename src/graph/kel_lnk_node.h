@@ -6,8 +6,9 @@
 // display nodes draw it.
 //
 // Model nodes are shared through KelBaseUnknown_var handles: a link holds the
-// object it leads to, lists of child links hold their links, and a node lives
-// as long as one handle on it does.
+// object it leads to and the object it leaves (when that object is itself held
+// by a handle), lists of child links hold their links, and a node lives as
+// long as one handle on it does.
 #pragma once
 
 #include <memory>
@@ -36,7 +37,7 @@ enum ConditionIsExpandable : int {
   kExpandSolved = 5,                  // fixed: the display node never recomputes it
 };
 
-class KelLnkNode {
+class KelLnkNode : public std::enable_shared_from_this<KelLnkNode> {
  public:
   // An empty instance, no handles, state 0; the derived constructors set them.
   KelLnkNode() = default;
@@ -83,7 +84,7 @@ class KelLnkNode {
  protected:
   // The base copy leaves the node's own fields at their defaults; the derived
   // copy operations copy instance, handles and state.
-  KelLnkNode(const KelLnkNode&) {}
+  KelLnkNode(const KelLnkNode&) : std::enable_shared_from_this<KelLnkNode>() {}
   KelLnkNode& operator=(const KelLnkNode&) { return *this; }
 
   KelDMInstance instance_;

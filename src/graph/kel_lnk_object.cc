@@ -41,9 +41,11 @@ struct ChildLinkCache {
   KelListValKelBaseUnknown_var drawn;
 };
 
+// Never destroyed: at exit its links would release objects whose destructors
+// look at the cache while it is being torn down.
 ChildLinkCache& Cache() {
-  static ChildLinkCache cache;
-  return cache;
+  static ChildLinkCache* cache = new ChildLinkCache;
+  return *cache;
 }
 
 // Drops the cached lists. They are moved out first: releasing them may
@@ -254,6 +256,9 @@ KelListValKelBaseUnknown_var KelLnkObject::GetChildren() {
 }
 
 KelListValKelBaseUnknown_var KelLnkObject::ComputeLinks(int direction, bool drawn) {
+  // Replacing the cached lists may release the last handle on this object
+  // (a child reached through links that only the cache still held).
+  const KelBaseUnknown_var self = weak_from_this().lock();
   ChildLinkCache& cache = Cache();
   if (cache.valid && cache.owner == serial_ && cache.direction == direction && cache.instance == instance_ &&
       cache.zumo == zumo_) {

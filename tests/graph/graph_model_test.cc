@@ -496,6 +496,28 @@ TEST_P(GraphModelTest, AChildForgetsItsParentLinkWhenTheLinkGoes) {
   EXPECT_EQ(Obj::GOOD, AsObject(child)->GetCondition(1)) << "\"impacts on\" without a parent link";
 }
 
+TEST_P(GraphModelTest, AnObjectReachedThroughADroppedListLivesAsLongAsItsOwnLinks) {
+  AddModel(1, "A", "2024-02-01 00:00:00.000000");
+  AddModel(2, "B", "2024-03-01 00:00:00.000000");
+  AddModel(3, "C", "2024-01-01 00:00:00.000000");
+  AddExtLink(1, 2, "KELMMxyz");
+  AddExtLink(2, 3, "KELMMxyz");
+  auto window = OpenWindow(1, 0);
+  // Only the cache of child links holds the link to B, and so B.
+  Obj* b = AsLink(Root(window)->GetLnkChildren(0)[0])->GetChild();
+  std::weak_ptr<KelLnkNode> watch = b->weak_from_this();
+  // B's own links replace the cached ones, which held B.
+  auto links = b->GetLnkChildren(0);
+  ASSERT_FALSE(watch.expired()) << "B was released while computing its own links";
+  ASSERT_EQ(1u, links.size());
+  EXPECT_EQ(b, AsLink(links[0])->GetParent());
+  EXPECT_EQ(Lnk::GOOD, AsLink(links[0])->GetCondition(0));
+  EXPECT_EQ(Obj::GOOD, b->GetCondition(0));
+  links.clear();
+  Obj::Clean();
+  EXPECT_TRUE(watch.expired()) << "nothing holds B any more";
+}
+
 TEST_P(GraphModelTest, RecursiveUncacheStopsAtLoopsAndClearsTheStartObject) {
   AddModel(1, "A", "2024-02-01 00:00:00.000000");
   AddModel(2, "B", "2024-01-01 00:00:00.000000");
