@@ -1,5 +1,8 @@
 #include "batch/kel_lnk_batch.h"
 
+#include "host/db/kel_db_read_snapshot.h"
+#include "host/kel_dm_session.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <iostream>
@@ -204,6 +207,8 @@ void KelLnkBatch::GetImpacts(KelQorError& error, int request) {
   for (size_t first = 0; first < lines.size(); first += 4) {
     KelDMInstance instance = RootInstance(mmlFunctionTrace, lines, first);
     KelLnkObject* root = new KelLnkObject(instance);
+    // Both passes of a root read one consistent state of the database.
+    KelDbReadSnapshot snapshot(KelDMSession::Main());
 
     root->BatchStartImpacts(inputFile_, flag);
     KelQorError fetched;

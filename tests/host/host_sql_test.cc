@@ -23,15 +23,16 @@ TEST(HostSqlTest, TranslatesTablesColumnsLiteralsAndMarkersForEachEngine) {
   HostSqlTranslation lite = TranslateHostSql(host, KelDbEngine::kSqlite);
   ASSERT_TRUE(lite.ok);
   EXPECT_EQ(1, lite.markers);
+  EXPECT_EQ((std::vector<int>{-1, 0}), lite.slots);
   EXPECT_EQ(
-      "SELECT \"$COID\", C_ID FROM \"E1.TOVRA_MODEL\" WHERE \"$COID\"=X'3030303030303030' AND C_ID='a$b?' AND "
+      "SELECT \"$COID\", C_ID FROM \"E1.TOVRA_MODEL\" WHERE \"$COID\"=? AND C_ID='a$b?' AND "
       "\"$COMPID\"=?;",
       lite.sql);
   HostSqlTranslation pg = TranslateHostSql(host, KelDbEngine::kPostgres);
   ASSERT_TRUE(pg.ok);
   EXPECT_EQ(
-      "SELECT \"$COID\", C_ID FROM \"E1.TOVRA_MODEL\" WHERE \"$COID\"='\\x3030303030303030'::bytea AND C_ID='a$b?' "
-      "AND \"$COMPID\"=$1;",
+      "SELECT \"$COID\", C_ID FROM \"E1.TOVRA_MODEL\" WHERE \"$COID\"=$1::bytea AND C_ID='a$b?' AND "
+      "\"$COMPID\"=$2;",
       pg.sql);
 }
 
@@ -59,4 +60,18 @@ TEST(HostSqlTest, SplitsScriptsAtSemicolonsOutsideLiteralsAndComments) {
   ASSERT_EQ(2u, parts.size());
   EXPECT_EQ("INSERT INTO $VS_E1.T (C_ID) VALUES ('a;b')", parts[0]);
   EXPECT_EQ("INSERT INTO $VS_E1.T (C_ID) VALUES ('c')", parts[1]);
+}
+
+TEST(HostSqlTest, BinaryLiteralsBecomeParametersSoStatementsShareOnePreparedForm) {
+  HostSqlTranslation a = TranslateHostSql("SELECT C_ID FROM $VS_E1.T WHERE $COID=X'0000000000000A01' AND $COMPID=?",
+                                          KelDbEngine::kPostgres);
+  HostSqlTranslation b = TranslateHostSql("SELECT C_ID FROM $VS_E1.T WHERE $COID=X'00000000000000FF' AND $COMPID=?",
+                                          KelDbEngine::kPostgres);
+  ASSERT_TRUE(a.ok);
+  EXPECT_EQ(a.sql, b.sql);
+  EXPECT_EQ("SELECT C_ID FROM \"E1.T\" WHERE \"$COID\"=$1::bytea AND \"$COMPID\"=$2", a.sql);
+  EXPECT_EQ(1, a.markers);
+  EXPECT_EQ((std::vector<int>{-1, 0}), a.slots);
+  ASSERT_EQ(1u, a.literals.size());
+  EXPECT_EQ(std::string("\x00\x00\x00\x00\x00\x00\x0A\x01", 8), a.literals[0]);
 }

@@ -10,6 +10,12 @@ bool IsPlainNameChar(char c) {
 
 bool IsWordChar(char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; }
 
+int HexDigitValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  return c - 'A' + 10;
+}
+
 std::string DoubleQuoted(std::string_view name) {
   std::string out = "\"";
   for (char c : name) {
@@ -114,10 +120,16 @@ HostSqlTranslation TranslateHostSql(std::string_view in, KelDbEngine engine) {
       if (j >= n) return fail("a binary literal is not closed");
       std::string_view digits = in.substr(i + 2, j - i - 2);
       if (digits.size() % 2 != 0) return fail("a binary literal has an odd number of digits");
+      std::string bytes;
+      bytes.reserve(digits.size() / 2);
+      for (size_t k = 0; k < digits.size(); k += 2)
+        bytes.push_back(static_cast<char>(HexDigitValue(digits[k]) * 16 + HexDigitValue(digits[k + 1])));
+      t.literals.push_back(std::move(bytes));
+      t.slots.push_back(-static_cast<int>(t.literals.size()));
       if (engine == KelDbEngine::kSqlite) {
-        out.append("X'").append(digits).append("'");
+        out.push_back('?');
       } else {
-        out.append("'\\x").append(digits).append("'::bytea");
+        out.append("$").append(std::to_string(t.slots.size())).append("::bytea");
       }
       i = j + 1;
       continue;
@@ -164,12 +176,12 @@ HostSqlTranslation TranslateHostSql(std::string_view in, KelDbEngine engine) {
       }
     }
     if (c == '?') {
-      ++t.markers;
+      t.slots.push_back(t.markers++);
       if (engine == KelDbEngine::kSqlite) {
         out.push_back('?');
       } else {
         out.push_back('$');
-        out.append(std::to_string(t.markers));
+        out.append(std::to_string(t.slots.size()));
       }
       ++i;
       continue;

@@ -37,25 +37,50 @@ int KelDbConnection::Execute(std::string_view hostSql, const std::vector<KelDbVa
   }
   ++statementCount_;
   if (observer_) observer_(hostSql);
+  // Statements that differ only by their literals translate to the same
+  // engine statement; keep their translations only while the cache is small.
   auto it = translations_.find(std::string(hostSql));
-  if (it == translations_.end()) {
-    it = translations_.emplace(std::string(hostSql), TranslateHostSql(hostSql, Engine())).first;
+  HostSqlTranslation fresh;
+  const HostSqlTranslation* t;
+  if (it != translations_.end()) {
+    t = &it->second;
+  } else {
+    fresh = TranslateHostSql(hostSql, Engine());
+    if (fresh.literals.empty() && translations_.size() < kTranslationCacheSize) {
+      t = &translations_.emplace(std::string(hostSql), std::move(fresh)).first->second;
+    } else {
+      t = &fresh;
+    }
   }
-  const HostSqlTranslation& t = it->second;
-  if (!t.ok) {
-    SetLastError(t.error + ": " + std::string(hostSql));
+  if (!t->ok) {
+    SetLastError(t->error + ": " + std::string(hostSql));
     return kel_ier::kDbBadStatement;
   }
-  if (static_cast<int>(binds.size()) != t.markers) {
-    SetLastError("the statement has " + std::to_string(t.markers) + " markers but " + std::to_string(binds.size()) +
+  if (static_cast<int>(binds.size()) != t->markers) {
+    SetLastError("the statement has " + std::to_string(t->markers) + " markers but " + std::to_string(binds.size()) +
                  " values were bound: " + std::string(hostSql));
     return kel_ier::kDbBadStatement;
   }
   if (ChangesCatalogue(hostSql)) {
     TouchCatalogue();
-    return RunNative(t.sql, result);
+    if (!t->slots.empty()) {
+      SetLastError("a statement that changes tables takes no parameters: " + std::string(hostSql));
+      return kel_ier::kDbBadStatement;
+    }
+    return RunNative(t->sql, result);
   }
-  return RunPrepared(t.sql, binds, result);
+  if (t->literals.empty()) return RunPrepared(t->sql, binds, result);
+  std::vector<KelDbValue> all;
+  all.reserve(t->slots.size());
+  for (int slot : t->slots) {
+    if (slot >= 0) {
+      all.push_back(binds[slot]);
+    } else {
+      const std::string& bytes = t->literals[-1 - slot];
+      all.push_back(KelDbValue::Binary(KelDbBinary(bytes.data(), bytes.size())));
+    }
+  }
+  return RunPrepared(t->sql, all, result);
 }
 
 int KelDbConnection::ExecuteNative(const std::string& sql, KelDbResult* result) {

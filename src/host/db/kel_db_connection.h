@@ -91,6 +91,10 @@ class KelDbConnection {
   virtual int RunNative(const std::string& sql, KelDbResult* result) = 0;
 
   void SetLastError(std::string text) { lastError_ = std::move(text); }
+  // Bounds of the caches kept per connection: statements are rarely more
+  // varied than this; past it the oldest are dropped.
+  static constexpr size_t kTranslationCacheSize = 4096;
+  static constexpr size_t kPreparedCacheSize = 1024;
   // Forgets translations and the open transaction (the engine underneath changed).
   void ResetState() {
     translations_.clear();

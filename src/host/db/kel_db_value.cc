@@ -7,7 +7,7 @@ std::string KelDbBinary::Hex() const {
   static const char kDigits[] = "0123456789ABCDEF";
   std::string s;
   s.reserve(bytes_.size() * 2);
-  for (uint8_t b : bytes_) {
+  for (unsigned char b : bytes_) {
     s.push_back(kDigits[b >> 4]);
     s.push_back(kDigits[b & 0xF]);
   }
@@ -16,7 +16,7 @@ std::string KelDbBinary::Hex() const {
 
 KelId KelDbBinary::AsId() const {
   std::array<uint8_t, 8> b{};
-  for (size_t i = 0; i < 8 && i < bytes_.size(); ++i) b[i] = bytes_[i];
+  for (size_t i = 0; i < 8 && i < bytes_.size(); ++i) b[i] = static_cast<uint8_t>(bytes_[i]);
   return KelId(b);
 }
 

@@ -12,11 +12,12 @@
 class KelDbBinary {
  public:
   KelDbBinary() = default;
-  explicit KelDbBinary(const KelId& id) : bytes_(id.Bytes().begin(), id.Bytes().end()) {}
-  KelDbBinary(const void* data, size_t size)
-      : bytes_(static_cast<const uint8_t*>(data), static_cast<const uint8_t*>(data) + size) {}
+  explicit KelDbBinary(const KelId& id) : bytes_(reinterpret_cast<const char*>(id.Bytes().data()), 8) {}
+  KelDbBinary(const void* data, size_t size) : bytes_(static_cast<const char*>(data), size) {}
 
-  const std::vector<uint8_t>& Bytes() const { return bytes_; }
+  // The bytes (an 8-byte identifier fits the string's own buffer: no allocation).
+  const uint8_t* Data() const { return reinterpret_cast<const uint8_t*>(bytes_.data()); }
+  const std::string& Raw() const { return bytes_; }
   size_t Size() const { return bytes_.size(); }
   // Upper-case hexadecimal text of all bytes.
   std::string Hex() const;
@@ -26,7 +27,7 @@ class KelDbBinary {
   friend bool operator==(const KelDbBinary&, const KelDbBinary&) = default;
 
  private:
-  std::vector<uint8_t> bytes_;
+  std::string bytes_;
 };
 
 enum class KelDbType {

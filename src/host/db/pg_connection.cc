@@ -95,6 +95,10 @@ class PostgresConnection : public KelDbConnection {
   int RunPrepared(const std::string& sql, const std::vector<KelDbValue>& binds, KelDbResult* result) override {
     auto it = prepared_.find(sql);
     if (it == prepared_.end()) {
+      if (prepared_.size() >= kPreparedCacheSize) {
+        PQclear(PQexec(conn_, "DEALLOCATE ALL"));
+        prepared_.clear();
+      }
       std::string name = "s" + std::to_string(prepared_.size() + 1);
       PGresult* r = PQprepare(conn_, name.c_str(), sql.c_str(), 0, nullptr);
       if (PQresultStatus(r) != PGRES_COMMAND_OK) {
@@ -115,8 +119,7 @@ class PostgresConnection : public KelDbConnection {
         continue;
       }
       if (v.Type() == KelDbType::kBinary) {
-        KelDbBinary binary = v.AsBinary();
-        storage[i].assign(binary.Bytes().begin(), binary.Bytes().end());
+        storage[i] = v.AsBinary().Raw();
         formats[i] = 1;
       } else {
         storage[i] = v.AsText();

@@ -45,7 +45,8 @@ class SqliteConnection : public KelDbConnection {
  protected:
   int OpenImpl() override {
     CloseAll();
-    int flags = SQLITE_OPEN_READWRITE | (create_ ? SQLITE_OPEN_CREATE : 0);
+    // One connection serves one thread: no locking inside SQLite.
+    int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX | (create_ ? SQLITE_OPEN_CREATE : 0);
     int rc = sqlite3_open_v2(Url().c_str(), &db_, flags, nullptr);
     if (rc != SQLITE_OK) {
       SetLastError("cannot open the database file " + Url() + ": " + (db_ ? sqlite3_errmsg(db_) : "out of memory"));
@@ -57,7 +58,8 @@ class SqliteConnection : public KelDbConnection {
                             nullptr);
     // LIKE is case-sensitive on the server engine: make it so here too.
     char* err = nullptr;
-    if (sqlite3_exec(db_, "PRAGMA case_sensitive_like=ON; PRAGMA foreign_keys=ON; PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;",
+    if (sqlite3_exec(db_, "PRAGMA case_sensitive_like=ON; PRAGMA foreign_keys=ON; PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL; "
+                     "PRAGMA mmap_size=1073741824; PRAGMA cache_size=-65536;",
                      nullptr, nullptr, &err) != SQLITE_OK) {
       // The file is not a database, or cannot be written.
       SetLastError("cannot use the database file " + Url() + ": " + (err ? err : "unknown error"));
@@ -76,6 +78,10 @@ class SqliteConnection : public KelDbConnection {
     if (it != cache_.end()) {
       stmt = it->second;
     } else {
+      if (cache_.size() >= kPreparedCacheSize) {
+        for (auto& [text, old] : cache_) sqlite3_finalize(old);
+        cache_.clear();
+      }
       if (sqlite3_prepare_v2(db_, sql.c_str(), static_cast<int>(sql.size()), &stmt, nullptr) != SQLITE_OK) {
         SetLastError(std::string(sqlite3_errmsg(db_)) + ": " + sql);
         return kel_ier::kDbBadStatement;
@@ -97,7 +103,7 @@ class SqliteConnection : public KelDbConnection {
         }
         case KelDbType::kBinary: {
           KelDbBinary b = v.AsBinary();
-          sqlite3_bind_blob(stmt, idx, b.Bytes().data(), static_cast<int>(b.Size()), SQLITE_TRANSIENT);
+          sqlite3_bind_blob(stmt, idx, b.Data(), static_cast<int>(b.Size()), SQLITE_TRANSIENT);
           break;
         }
       }

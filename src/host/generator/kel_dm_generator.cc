@@ -152,16 +152,29 @@ int KelDMGenerator::Generate(KelDbConnection* conn, const KelDMGeneratorOptions&
     return objects.size() - 1;
   };
 
-  // Models in layers: one root, then layers four times larger.
+  // Models in a fixed number of layers below one root, each layer twice as
+  // large as the one above: the shape (share of leaves, links per model,
+  // depth) stays the same whatever the size, as in a real product whose
+  // structure is a few levels deep.
+  constexpr int kLayers = 8;
   std::vector<std::vector<size_t>> layers;
-  int64_t placed = 0;
-  for (int64_t size = 1; placed < models; size *= 4) {
-    int64_t n = std::min(size, models - placed);
+  std::vector<int64_t> sizes(1, 1);
+  {
+    const int64_t below = models - 1;
+    int64_t weightSum = 0;
+    for (int k = 1; k < kLayers; ++k) weightSum += int64_t{1} << k;
+    int64_t assigned = 0;
+    for (int k = 1; k < kLayers; ++k) {
+      int64_t n = k + 1 < kLayers ? below * (int64_t{1} << k) / weightSum : below - assigned;
+      if (n > 0) sizes.push_back(n);
+      assigned += n;
+    }
+  }
+  for (int64_t n : sizes) {
     std::vector<size_t> layer;
     for (int64_t i = 0; i < n; ++i) {
-      int env = placed == 0 ? 0 : static_cast<int>(rng.Below(o.environments));
+      int env = layers.empty() ? 0 : static_cast<int>(rng.Below(o.environments));
       layer.push_back(newObject(env, "TOVRA_MODEL", 0x4D));
-      ++placed;
     }
     layers.push_back(std::move(layer));
   }
