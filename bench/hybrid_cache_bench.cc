@@ -1,7 +1,7 @@
 // Entity lookup and link location in the link database's caches at 10,000 and
 // 1,000,000 cached records: the time per call must not grow with the cache.
 //
-//   build-*/bench/hybrid_cache_bench --benchmark_repetitions=5 \
+//   build-*/bench/hybrid_cache_bench --benchmark_repetitions=5
 //       --benchmark_report_aggregates_only=true
 //
 // Each case fills the caches once for its size, then times calls that find a

@@ -70,7 +70,7 @@ void OpenDatabase(int objects, bool shared) {
       Check(db->Execute("INSERT INTO $VS_E1.TOVRA_MODEL ($COID, $COMPID, C_ID, C_REVISION, C_LASTMOD, "
                         "C_REVISION_RANK) VALUES (?, ?, ?, '1', '2024-01-01 00:00:00.000000', 1)",
                         {KelDbValue::Id(Ident(0xC0, n)), KelDbValue::Id(Ident(0xD0, n)),
-                         KelDbValue::Text("M" + std::to_string(n))},
+                         KelDbValue::Text(std::string(1, 'M').append(std::to_string(n)))},
                         nullptr),
             "object");
     }

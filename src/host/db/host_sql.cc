@@ -38,7 +38,14 @@ std::string EscapeSqlText(std::string_view text) {
   return out;
 }
 
-std::string QuoteSqlText(std::string_view text) { return "'" + EscapeSqlText(text) + "'"; }
+std::string QuoteSqlText(std::string_view text) {
+  std::string out;
+  out.reserve(text.size() + 2);
+  out.push_back('\'');
+  out.append(EscapeSqlText(text));
+  out.push_back('\'');
+  return out;
+}
 
 std::string HostTableNameAfterPrefix(std::string_view env, std::string_view table) {
   std::string name;

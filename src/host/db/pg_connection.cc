@@ -99,7 +99,8 @@ class PostgresConnection : public KelDbConnection {
         PQclear(PQexec(conn_, "DEALLOCATE ALL"));
         prepared_.clear();
       }
-      std::string name = "s" + std::to_string(prepared_.size() + 1);
+      std::string name = std::to_string(prepared_.size() + 1);
+      name.insert(name.begin(), 's');
       PGresult* r = PQprepare(conn_, name.c_str(), sql.c_str(), 0, nullptr);
       if (PQresultStatus(r) != PGRES_COMMAND_OK) {
         int code = Fail(r, sql);

@@ -47,7 +47,7 @@ std::string Timestamp(int64_t secondsFromBase) {
   int64_t year = 2024 + day / (12 * 28);
   int64_t month = 1 + (day / 28) % 12;
   int64_t dom = 1 + day % 28;
-  char buf[40];
+  char buf[64];
   snprintf(buf, sizeof buf, "%04lld-%02lld-%02lld %02lld:%02lld:%02lld.000000", static_cast<long long>(year),
            static_cast<long long>(month), static_cast<long long>(dom), static_cast<long long>(rest / 3600),
            static_cast<long long>((rest / 60) % 60), static_cast<long long>(rest % 60));
@@ -145,9 +145,9 @@ int KelDMGenerator::Generate(KelDbConnection* conn, const KelDMGeneratorOptions&
     obj.rank = 1;
     obj.lastmod = 10LL * 86400 + static_cast<int64_t>(rng.Below(300LL * 86400));
     char name[32];
-    snprintf(name, sizeof name, "%c%09llu", table[0], static_cast<unsigned long long>(idCounter));
-    obj.name = name;
-    obj.revision = "A";
+    snprintf(name, sizeof name, "%c%09llu", table[0], static_cast<unsigned long long>(idCounter % 1000000000ULL));
+    obj.name.assign(name);
+    obj.revision.assign(1, 'A');
     objects.push_back(obj);
     return objects.size() - 1;
   };
