@@ -1,4 +1,5 @@
 #include "foundation/kel_lnk_tools.h"
+#include "foundation/kel_text.h"
 
 #include <sys/stat.h>
 
@@ -104,17 +105,10 @@ bool StartsWith(const KelUnicodeString& text, const KelUnicodeString& prefix) {
   return text.size() >= prefix.size() && text.compare(0, prefix.size(), prefix) == 0;
 }
 
-KelUnicodeString Stripped(const KelUnicodeString& s) {
-  size_t b = 0, e = s.size();
-  while (b < e && s[b] == ' ') ++b;
-  while (e > b && s[e - 1] == ' ') --e;
-  return s.substr(b, e - b);
-}
-
 bool Contains(const KelListValKelUnicodeString& list, const KelUnicodeString& name) {
-  const KelUnicodeString wanted = Stripped(name);
+  const KelUnicodeString wanted = StripBlanks(name);
   for (const auto& entry : list) {
-    if (Stripped(entry) == wanted) return true;
+    if (StripBlanks(entry) == wanted) return true;
   }
   return false;
 }
@@ -405,11 +399,7 @@ KelUnicodeString KelLnkTools::DoubleToSQLString(double value) {
   return out;
 }
 
-KelUnicodeString KelLnkTools::RightTrim(const KelUnicodeString& text) {
-  size_t end = text.size();
-  while (end > 0 && text[end - 1] == ' ') --end;
-  return text.substr(0, end);
-}
+KelUnicodeString KelLnkTools::RightTrim(const KelUnicodeString& text) { return RightTrimBlanks(text); }
 
 void KelLnkTools::ResetForTesting() {
   _Initialised = 0;

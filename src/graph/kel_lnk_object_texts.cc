@@ -1,6 +1,7 @@
 // KelLnkObject: node text, information text, cycle description and the
 // colours of the object's graph node.
 #include <cstdio>
+#include "foundation/kel_text.h"
 #include <iostream>
 
 #include "foundation/kel_lnk_tools.h"
@@ -14,13 +15,6 @@
 #include "linkdb/kel_lnk_data_manager.h"
 
 namespace {
-
-KelUnicodeString StripBlanks(const KelUnicodeString& text) {
-  size_t begin = text.find_first_not_of(' ');
-  if (begin == KelUnicodeString::npos) return "";
-  size_t end = text.find_last_not_of(' ');
-  return text.substr(begin, end - begin + 1);
-}
 
 // A resource text: through the window's cache, or from the catalogue for a
 // windowless object.

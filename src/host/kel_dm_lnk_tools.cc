@@ -1,4 +1,5 @@
 #include "host/kel_dm_lnk_tools.h"
+#include "foundation/kel_text.h"
 
 #include <algorithm>
 #include <set>
@@ -8,19 +9,6 @@
 #include "host/kel_dm_session.h"
 
 namespace {
-
-std::string Strip(const std::string& s) {
-  size_t a = s.find_first_not_of(' ');
-  if (a == std::string::npos) return std::string();
-  size_t b = s.find_last_not_of(' ');
-  return s.substr(a, b - a + 1);
-}
-
-std::string RightTrim(const std::string& s) {
-  size_t n = s.size();
-  while (n > 0 && s[n - 1] == ' ') --n;
-  return s.substr(0, n);
-}
 
 // The environments of the catalogue, by the tables they hold; recomputed when
 // the session or the catalogue changes.
@@ -69,7 +57,7 @@ bool Contains(const std::vector<std::string>& list, const std::string& name) {
 }
 
 std::vector<KelDbValue> ObjectBinds(const KelDMInstance& i) {
-  return {KelDbValue::Text(RightTrim(i.GetTable())), KelDbValue::Id(i.Coid()), KelDbValue::Id(i.Compid())};
+  return {KelDbValue::Text(RightTrimBlanks(i.GetTable())), KelDbValue::Id(i.Coid()), KelDbValue::Id(i.Compid())};
 }
 
 // 1 when the statement finds a row, 0 when not, -1 on error.
@@ -89,7 +77,7 @@ KelListValKelUnicodeString KelDMLnkTools::ComputeRelationEnvironments(int kind,
   if (!source) return out;
   std::vector<std::string> allowed;
   if (filter)
-    for (const auto& f : *filter) allowed.push_back(Strip(f));
+    for (const auto& f : *filter) allowed.push_back(StripBlanks(f));
   for (const auto& env : *source)
     if (!filter || Contains(allowed, env)) out.push_back(env);
   return out;
@@ -117,7 +105,7 @@ int KelDMLnkTools::DeleteLinks(const KelDMInstance& instance) {
 int KelDMLnkTools::DeleteEntities(const KelDMInstance& instance) {
   KelDbConnection* conn = KelDMSession::Main();
   if (!conn) return kel_ier::kDbNoConnection;
-  const std::string env = Strip(instance.GetEnvironment());
+  const std::string env = StripBlanks(instance.GetEnvironment());
   if (!Contains(ComputeRelationEnvironments(2, nullptr), env)) return 0;
   int rc = conn->Begin();
   if (rc != 0) return rc;
@@ -142,7 +130,7 @@ int FirstPointer(const KelDMInstance& instance, std::string* pointer) {
   KelDbConnection* conn = KelDMSession::Main();
   if (!conn) return 0;
   KelDbResult r;
-  const std::string target = Strip(instance.GetEnvironment()) + "." + RightTrim(instance.GetTable());
+  const std::string target = StripBlanks(instance.GetEnvironment()) + "." + RightTrimBlanks(instance.GetTable());
   for (const auto& env : KelDMLnkTools::ComputeRelationEnvironments(1, nullptr)) {
     int found = FindsRow(conn,
                          "SELECT $COMPNAME_FATHER, $COID, $COMPID_FATHER FROM " + QuoteHostTableName(env, "$EXT") +
@@ -150,12 +138,12 @@ int FirstPointer(const KelDMInstance& instance, std::string* pointer) {
                          {KelDbValue::Id(instance.Coid()), KelDbValue::Id(instance.Compid()), KelDbValue::Text(target)},
                          &r);
     if (found == 1) {
-      *pointer = env + " " + RightTrim(r.rows[0][0].AsText()) + " " + r.rows[0][1].AsText() + " " +
+      *pointer = env + " " + RightTrimBlanks(r.rows[0][0].AsText()) + " " + r.rows[0][1].AsText() + " " +
                  r.rows[0][2].AsText();
       return 1;
     }
   }
-  const std::string env = Strip(instance.GetEnvironment());
+  const std::string env = StripBlanks(instance.GetEnvironment());
   const auto entityEnvs = KelDMLnkTools::ComputeRelationEnvironments(2, nullptr);
   if (!Contains(entityEnvs, env)) return 0;
   KelDbResult entities;
@@ -171,7 +159,7 @@ int FirstPointer(const KelDMInstance& instance, std::string* pointer) {
                                " WHERE UBIT IS NULL AND ENTITY_ID_1 = ? AND ENTITY_ID_2 = ? AND ENTITY_KEY = ?",
                            {e[0], e[1], e[2]}, &r);
       if (found == 1) {
-        *pointer = user + " " + RightTrim(r.rows[0][0].AsText()) + " " + r.rows[0][1].AsText() + " " +
+        *pointer = user + " " + RightTrimBlanks(r.rows[0][0].AsText()) + " " + r.rows[0][1].AsText() + " " +
                    r.rows[0][2].AsText();
         return 1;
       }

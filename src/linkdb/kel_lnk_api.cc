@@ -1,4 +1,5 @@
 #include "linkdb/kel_lnk_api.h"
+#include "foundation/kel_text.h"
 
 #include <algorithm>
 #include <iostream>
@@ -50,21 +51,9 @@ KelDbConnection* ModuleDb() { return TheModuleConnection().connection.get(); }
 
 // ---- Texts ----
 
-KelUnicodeString Strip(const KelUnicodeString& text) {
-  const size_t first = text.find_first_not_of(' ');
-  if (first == KelUnicodeString::npos) return KelUnicodeString();
-  const size_t last = text.find_last_not_of(' ');
-  return text.substr(first, last - first + 1);
-}
-
-KelUnicodeString RightTrim(const KelUnicodeString& text) {
-  const size_t last = text.find_last_not_of(' ');
-  return last == KelUnicodeString::npos ? KelUnicodeString() : text.substr(0, last + 1);
-}
-
 KelListValKelUnicodeString StrippedEnvironments(int kind) {
   KelListValKelUnicodeString list = KelDMLnkTools::ComputeRelationEnvironments(kind, nullptr);
-  for (auto& name : list) name = Strip(name);
+  for (auto& name : list) name = StripBlanks(name);
   return list;
 }
 
@@ -98,7 +87,7 @@ class ObjectList {
  public:
   void Add(const KelUnicodeString& environment, const KelUnicodeString& table, const KelUnicodeString& coidHex,
            const KelUnicodeString& compidHex) {
-    ObjectKey key{Strip(environment), RightTrim(table), KelId::FromHexOrZero(coidHex),
+    ObjectKey key{StripBlanks(environment), RightTrimBlanks(table), KelId::FromHexOrZero(coidHex),
                   KelId::FromHexOrZero(compidHex)};
     if (!seen_.insert(key).second) return;
     objects_.push_back(ObjID{key.coid, key.compid, key.environment, key.table});
@@ -124,7 +113,7 @@ class ObjectList {
 // object where clause.
 void BindObject(KelDbCursor& cursor, const KelUnicodeString& tableColumn, const KelUnicodeString& coidColumn,
                 const KelUnicodeString& compidColumn, const ObjID& object) {
-  cursor.SetWhereColumn(tableColumn, Strip(object.table));
+  cursor.SetWhereColumn(tableColumn, StripBlanks(object.table));
   cursor.SetWhereColumn(coidColumn, KelDbBinary(object.coid));
   cursor.SetWhereColumn(compidColumn, KelDbBinary(object.compid));
 }
@@ -181,14 +170,6 @@ void AddObjectsCarrying(const std::vector<EntityIds>& entities, const KelListVal
   }
 }
 
-// A timestamp as links compare it: to the second, its last six characters
-// (the fraction of "YYYY-MM-DD HH:MM:SS.ffffff") read as "000000". A text too
-// short to hold a fraction is kept whole; NULL stays empty.
-KelUnicodeString LinkTimestamp(const KelUnicodeString& text) {
-  if (text.size() < 6) return text;
-  return text.substr(0, text.size() - 6) + "000000";
-}
-
 // Whether a link's timestamp says it is up to date with its target's. An
 // unknown timestamp on either side (NULL column, missing target) is not.
 bool SameTimestamp(const KelUnicodeString& link, const KelUnicodeString& target) {
@@ -233,7 +214,7 @@ ObjID* KelLnkAPI::GetImpactedBy(const ObjID& object, int& count, int) {
   ObjectList found;
   Connection();
   if (ModuleDb()) {
-    const KelUnicodeString env = Strip(object.environment);
+    const KelUnicodeString env = StripBlanks(object.environment);
     const KelListValKelUnicodeString entityEnvs = StrippedEnvironments(2);
     const KelListValKelUnicodeString linkEnvs = StrippedEnvironments(1);
 
@@ -264,7 +245,7 @@ ObjID* KelLnkAPI::GetImpactingOn(const ObjID& object, int& count) {
   ObjectList found;
   Connection();
   if (ModuleDb()) {
-    const KelUnicodeString env = Strip(object.environment);
+    const KelUnicodeString env = StripBlanks(object.environment);
     const KelListValKelUnicodeString entityEnvs = StrippedEnvironments(2);
     const KelListValKelUnicodeString linkEnvs = StrippedEnvironments(1);
 
@@ -307,8 +288,8 @@ int KelLnkAPI::GetLinksBetween(const ObjID& a, const ObjID& b, KelListValKelUnic
   KelRawCollint foundFlags;
   Connection();
   if (ModuleDb()) {
-    const KelUnicodeString envA = Strip(a.environment);
-    const KelUnicodeString envB = Strip(b.environment);
+    const KelUnicodeString envA = StripBlanks(a.environment);
+    const KelUnicodeString envB = StripBlanks(b.environment);
 
     // Entity links: a's live uses of b's live entities.
     const KelListValKelUnicodeString entityEnvs = StrippedEnvironments(2);
@@ -325,7 +306,7 @@ int KelLnkAPI::GetLinksBetween(const ObjID& a, const ObjID& b, KelListValKelUnic
       if (OpenCursor(entities, kEntityFetch, mmlFunctionTrace))
         while (entities.Fetch())
           entitiesOfB[entities.GetHexaValue(1) + "/" + entities.GetHexaValue(2) + "/" + entities.GetHexaValue(3)]
-              .push_back(LinkTimestamp(entities.GetText(4)));
+              .push_back(ZeroTimestampFraction(entities.GetText(4)));
       entities.Close();
 
       if (!entitiesOfB.empty()) {
@@ -341,7 +322,7 @@ int KelLnkAPI::GetLinksBetween(const ObjID& a, const ObjID& b, KelListValKelUnic
           while (uses.Fetch()) {
             auto it = entitiesOfB.find(uses.GetHexaValue(1) + "/" + uses.GetHexaValue(2) + "/" + uses.GetHexaValue(3));
             if (it == entitiesOfB.end()) continue;
-            const KelUnicodeString ts = LinkTimestamp(uses.GetText(4));
+            const KelUnicodeString ts = ZeroTimestampFraction(uses.GetText(4));
             for (const auto& entityTs : it->second) {
               foundTypes.push_back(uses.GetText(5));
               foundFlags.push_back(kEntityLink | (SameTimestamp(ts, entityTs) ? kUpToDate : 0));
@@ -355,12 +336,12 @@ int KelLnkAPI::GetLinksBetween(const ObjID& a, const ObjID& b, KelListValKelUnic
     // Model-to-model links: a's "$EXT" rows that reference b.
     if (Holds(StrippedEnvironments(1), envA)) {
       KelUnicodeString lastmod;
-      KelDbCursor target(ModuleDb(), envB, Strip(b.table));
+      KelDbCursor target(ModuleDb(), envB, StripBlanks(b.table));
       target.SetWhereClause("$COID = ? AND $COMPID = ?");
       target.SetWhereColumn("$COID", KelDbBinary(b.coid));
       target.SetWhereColumn("$COMPID", KelDbBinary(b.compid));
       target.SetOutputColumn("C_LASTMOD", KelDbType::kTimestamp);
-      if (OpenCursor(target, kLinkFetch, mmlFunctionTrace) && target.Fetch()) lastmod = LinkTimestamp(target.GetText(1));
+      if (OpenCursor(target, kLinkFetch, mmlFunctionTrace) && target.Fetch()) lastmod = ZeroTimestampFraction(target.GetText(1));
       target.Close();
 
       KelDbCursor rows(ModuleDb(), envA, "$EXT");
@@ -374,7 +355,7 @@ int KelLnkAPI::GetLinksBetween(const ObjID& a, const ObjID& b, KelListValKelUnic
         while (rows.Fetch()) {
           if (rows.GetBinary(2).AsId() != b.coid || rows.GetBinary(3).AsId() != b.compid) continue;
           foundTypes.push_back(rows.GetText(4));
-          foundFlags.push_back(SameTimestamp(LinkTimestamp(rows.GetText(1)), lastmod) ? kUpToDate : 0);
+          foundFlags.push_back(SameTimestamp(ZeroTimestampFraction(rows.GetText(1)), lastmod) ? kUpToDate : 0);
         }
       }
       rows.Close();
@@ -420,7 +401,7 @@ int KelLnkAPI::GetEntityCount(const ObjID& object) {
   MML_TRACE("KelLnkAPI::GetEntityCount");
   Connection();
   if (!ModuleDb()) return 0;
-  const KelUnicodeString env = Strip(object.environment);
+  const KelUnicodeString env = StripBlanks(object.environment);
   if (!Holds(StrippedEnvironments(2), env)) return 0;
   KelDbCursor cursor(ModuleDb(), env, "MML_ENTITY");
   cursor.SetWhereClause(kObjectWhere);

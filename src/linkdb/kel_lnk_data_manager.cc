@@ -1,4 +1,5 @@
 #include "linkdb/kel_lnk_data_manager.h"
+#include "foundation/kel_text.h"
 
 #include <cctype>
 #include <string>
@@ -90,20 +91,6 @@ std::unordered_map<std::pair<KelUnicodeString, KelUnicodeString>, int, TableKeyH
 KelListValKelDMInstance _sStructure;
 std::unordered_set<std::string> sStructureKeys;
 
-std::string TrimmedRight(const std::string& s) {
-  size_t n = s.size();
-  while (n > 0 && s[n - 1] == ' ') --n;
-  return s.substr(0, n);
-}
-
-std::string Stripped(const std::string& s) {
-  size_t b = 0;
-  size_t e = s.size();
-  while (b < e && s[b] == ' ') ++b;
-  while (e > b && s[e - 1] == ' ') --e;
-  return s.substr(b, e - b);
-}
-
 std::string WithoutBlanks(const std::string& s) {
   std::string out;
   for (char c : s) {
@@ -133,7 +120,7 @@ KelUnicodeString IdentityCondition(const ObjectKey& key) {
 
 // "SELECT " columns " FROM $VS_" env "." table " WHERE " identity ";"
 KelUnicodeString ObjectStatement(const KelUnicodeString& columns, const ObjectKey& key) {
-  return MmlSqlSelectFrom(columns, key.environment, TrimmedRight(key.table)) + kMmlSqlWhere +
+  return MmlSqlSelectFrom(columns, key.environment, RightTrimBlanks(key.table)) + kMmlSqlWhere +
          IdentityCondition(key) + kMmlSqlEnd;
 }
 
@@ -238,7 +225,7 @@ void CacheIdentificators(int index) {
     if (rc == 0 && select.GetSelectCount() > 0) {
       KelDMListResultLine line;
       select.GetSelectResult(line);
-      for (int c = 1; c <= static_cast<int>(fields.size()); ++c) values.push_back(Stripped(line.Value(1, c)));
+      for (int c = 1; c <= static_cast<int>(fields.size()); ++c) values.push_back(StripBlanks(line.Value(1, c)));
     }
   } else if (!fields.empty() && trace.LevelIsActive()) {
     trace.Write("no identification values");
@@ -283,7 +270,7 @@ void CacheLatest(int index) {
 }
 
 std::string StructureKey(const KelDMInstance& instance) {
-  return instance.GetEnvironment() + '\n' + TrimmedRight(instance.GetTable()) + '\n' + instance.GetXCoid() +
+  return instance.GetEnvironment() + '\n' + RightTrimBlanks(instance.GetTable()) + '\n' + instance.GetXCoid() +
          instance.GetXCompid();
 }
 
@@ -381,11 +368,11 @@ KelListValKelUnicodeString KelLnkDataManager::GetIdentificatorFields(const KelUn
   KelPSNTrace trace("KelLnkDataManager::GetIdentificatorFields", 17, 0);
   // The profile of the environment names its tables either "<env>.<table>"
   // or "<table>" alone.
-  const KelUnicodeString plain = TrimmedRight(table);
+  const KelUnicodeString plain = RightTrimBlanks(table);
   const KelUnicodeString wanted = environment + kMmlSqlDot + plain;
   KelListValKelUnicodeString fields;
   for (const KelPSNProfileTable& declared : KelPSNProfile::GetTables(environment, kIdentificationProfile)) {
-    const KelUnicodeString name = TrimmedRight(declared.name);
+    const KelUnicodeString name = RightTrimBlanks(declared.name);
     if (name == wanted || name == plain) {
       fields = declared.columns;
       break;
@@ -526,8 +513,7 @@ void KelLnkDataManager::UncacheInstance(const KelDMInstance& instance) {
 }
 
 KelUnicodeString KelLnkDataManager::NormaliseTimestamp(const KelUnicodeString& text) {
-  if (text.size() < kMmlTsZeros.size()) return text;
-  return text.substr(0, text.size() - kMmlTsZeros.size()) + kMmlTsZeros;
+  return ZeroTimestampFraction(text);
 }
 
 // ---- Structure ----

@@ -1,6 +1,7 @@
 // The children and parents queries over the model-to-model link tables and
 // the entity tables, and the ordering of their answers.
 #include <algorithm>
+#include "foundation/kel_text.h"
 #include <numeric>
 
 #include "foundation/kel_lnk_tools.h"
@@ -17,25 +18,10 @@ namespace {
 
 const char* const kNullIdHex = "3030303030303030";
 
-// A timestamp read from a link or entity table, with its last six characters
-// (the fraction of seconds) replaced by zeros; an empty text stays empty, and
-// so does a text too short to hold a fraction.
-KelUnicodeString NormaliseTs(const KelUnicodeString& text) {
-  if (text.size() < 6) return text;
-  return text.substr(0, text.size() - 6) + "000000";
-}
-
-KelUnicodeString Strip(const KelUnicodeString& text) {
-  size_t b = text.find_first_not_of(' ');
-  if (b == KelUnicodeString::npos) return KelUnicodeString();
-  size_t e = text.find_last_not_of(' ');
-  return text.substr(b, e - b + 1);
-}
-
 KelListValKelUnicodeString StrippedList(const KelListValKelUnicodeString& list) {
   KelListValKelUnicodeString out;
   out.reserve(list.size());
-  for (const auto& name : list) out.push_back(Strip(name));
+  for (const auto& name : list) out.push_back(StripBlanks(name));
   return out;
 }
 
@@ -88,7 +74,7 @@ void KelLnkHybridManager::GetChildren(const Entity& e, int& count, Link*** links
           if (!FilterModel(KelDMInstance("KELCON", childEnv, childTable, childCoid, childCompid))) continue;
           const int c = LocateEntity(Entity(childEnv, childTable, childCoid, childCompid), 1);
           const KelUnicodeString childTs = GetEntityTS(c);
-          Link link(i, c, e.caenv, "$EXT", e.coid, e.compid, cursor.GetText(5), NormaliseTs(cursor.GetText(4)),
+          Link link(i, c, e.caenv, "$EXT", e.coid, e.compid, cursor.GetText(5), ZeroTimestampFraction(cursor.GetText(4)),
                     cursor.GetText(6));
           LocateAndUpdateLink(link, childTs, -1, KelUnicodeString());
         }
@@ -117,7 +103,7 @@ void KelLnkHybridManager::GetChildren(const Entity& e, int& count, Link*** links
           const KelDbBinary id1 = uses.GetBinary(1);
           const KelDbBinary id2 = uses.GetBinary(2);
           const KelDbBinary key = uses.GetBinary(3);
-          const KelUnicodeString linkTs = NormaliseTs(uses.GetText(4));
+          const KelUnicodeString linkTs = ZeroTimestampFraction(uses.GetText(4));
           const KelUnicodeString type = uses.GetText(5);
           const KelUnicodeString status = uses.GetText(6);
           const KelUnicodeString uuid = UuidText(id1, id2);
@@ -134,7 +120,7 @@ void KelLnkHybridManager::GetChildren(const Entity& e, int& count, Link*** links
             owner.SetOutputColumn("TS", KelDbType::kTimestamp);
             if (owner.Open(10) == 0) {
               while (owner.Fetch()) {
-                const KelUnicodeString entityTs = NormaliseTs(owner.GetText(4));
+                const KelUnicodeString entityTs = ZeroTimestampFraction(owner.GetText(4));
                 const KelUnicodeString table = owner.GetText(1);
                 const KelId coid = IdOf(owner, 2);
                 const KelId compid = IdOf(owner, 3);
@@ -201,7 +187,7 @@ void KelLnkHybridManager::GetParents(const Entity& e, int& count, Link*** links,
             if (!FilterModel(KelDMInstance("KELCON", env, fatherTable, fatherCoid, fatherCompid))) continue;
             const int f = LocateEntity(Entity(env, fatherTable, fatherCoid, fatherCompid), 1);
             Link link(f, i, env, "$EXT", fatherCoid, fatherCompid, cursor.GetText(6),
-                      NormaliseTs(cursor.GetText(5)), cursor.GetText(7));
+                      ZeroTimestampFraction(cursor.GetText(5)), cursor.GetText(7));
             LocateAndUpdateLink(link, GetEntityTS(i), -1, KelUnicodeString());
           }
         }
@@ -228,7 +214,7 @@ void KelLnkHybridManager::GetParents(const Entity& e, int& count, Link*** links,
           const KelDbBinary id1 = published.GetBinary(1);
           const KelDbBinary id2 = published.GetBinary(2);
           const KelDbBinary key = published.GetBinary(3);
-          const KelUnicodeString entityTs = NormaliseTs(published.GetText(4));
+          const KelUnicodeString entityTs = ZeroTimestampFraction(published.GetText(4));
           const KelUnicodeString uuid = UuidText(id1, id2);
           for (const KelUnicodeString& env : users) {
             KelPSNTrace envTiming("   Temps consomme ENT-LINK pour " + env + ": ", 40, 0);
@@ -251,7 +237,7 @@ void KelLnkHybridManager::GetParents(const Entity& e, int& count, Link*** links,
                 if (!FilterModel(KelDMInstance("KELCON", env, table, coid, compid))) continue;
                 const int p = LocateEntity(Entity(env, table, coid, compid), 1);
                 // The link row is the user's "MML_LINK" row: record its holder.
-                Link link(p, i, env, "MML_LINK", coid, compid, use.GetText(5), NormaliseTs(use.GetText(4)),
+                Link link(p, i, env, "MML_LINK", coid, compid, use.GetText(5), ZeroTimestampFraction(use.GetText(4)),
                           use.GetText(6));
                 LocateAndUpdateLink(link, entityTs, -1, KelUnicodeString());
                 SetEntityUuid(uuid, p);

@@ -1,6 +1,7 @@
 // V5 links: the objects linked to an object through the V5 product tables,
 // merged into the caches as links of technology MML_LINK_KELV5.
 #include <algorithm>
+#include "foundation/kel_text.h"
 #include <cstdio>
 #include <memory>
 
@@ -17,18 +18,6 @@
 namespace {
 
 const char* const kProductEnv = "PRODUCT";
-
-KelUnicodeString Strip(const KelUnicodeString& text) {
-  size_t b = text.find_first_not_of(' ');
-  if (b == KelUnicodeString::npos) return KelUnicodeString();
-  size_t e = text.find_last_not_of(' ');
-  return text.substr(b, e - b + 1);
-}
-
-KelUnicodeString StampText(const KelUnicodeString& text) {
-  if (text.size() < 6) return text;
-  return text.substr(0, text.size() - 6) + "000000";
-}
 
 bool HasContext(KelLnkMainWindow* window) { return window && window->HasPSNContext(); }
 
@@ -132,8 +121,8 @@ void KelLnkHybridManager::MML_V5Objects(int impactType, const Entity& e, int i, 
     KelUnicodeString env, table;
     KelId coid, compid;
     if (_SolveMMLV5 == 1 && context && id.resolved == 0) {
-      env = Strip(id.environment);
-      table = Strip(id.table);
+      env = StripBlanks(id.environment);
+      table = StripBlanks(id.table);
       coid = KelId::FromHexOrZero(id.coid);
       compid = KelId::FromHexOrZero(id.compid);
     } else {
@@ -193,11 +182,11 @@ void KelLnkHybridManager::OLD_GetChildrenMML_V5(const Entity& e, int i, KelLnkMa
   KelDMListResultLine step;
   if (rows.Open(10) == 0) {
     while (rows.Fetch()) {
-      if (rows.GetText(5) != Strip(e.caenv) + "." + Strip(e.kelab)) continue;
+      if (rows.GetText(5) != StripBlanks(e.caenv) + "." + StripBlanks(e.kelab)) continue;
       step.Column(1).push_back(rows.GetText(1));
-      step.Column(2).push_back(Strip(rows.GetText(2)));
+      step.Column(2).push_back(StripBlanks(rows.GetText(2)));
       step.Column(12).push_back(rows.GetText(3));
-      step.Column(13).push_back(StampText(rows.GetText(4)));
+      step.Column(13).push_back(ZeroTimestampFraction(rows.GetText(4)));
     }
   }
   rows.Close();
@@ -227,7 +216,7 @@ void KelLnkHybridManager::OLD_GetChildrenMML_V5(const Entity& e, int i, KelLnkMa
     stamp.SetWhereClause(uidWhere);
     stamp.SetWhereColumn("$UID_PTD", uid);
     stamp.SetOutputColumn("$TIMESTAMP_PTD", KelDbType::kTimestamp);
-    if (stamp.Open(1) == 0 && stamp.Fetch()) step.Column(15)[k] = StampText(stamp.GetText(1));
+    if (stamp.Open(1) == 0 && stamp.Fetch()) step.Column(15)[k] = ZeroTimestampFraction(stamp.GetText(1));
     stamp.Close();
   }
   if (_DbgMMLV5) PrintMMLTrace(2, &step);
@@ -236,8 +225,8 @@ void KelLnkHybridManager::OLD_GetChildrenMML_V5(const Entity& e, int i, KelLnkMa
     const KelUnicodeString compname = step.Column(9)[k];
     const size_t dot = compname.find('.');
     if (dot == KelUnicodeString::npos) continue;  // element gone
-    const KelUnicodeString env = Strip(compname.substr(0, dot));
-    const KelUnicodeString table = Strip(compname.substr(dot + 1));
+    const KelUnicodeString env = StripBlanks(compname.substr(0, dot));
+    const KelUnicodeString table = StripBlanks(compname.substr(dot + 1));
     const KelId coid = KelId::FromHexOrZero(step.Column(10)[k]);
     const KelId compid = KelId::FromHexOrZero(step.Column(11)[k]);
     if (env.empty() || !FilterModel(KelDMInstance("KELCON", env, table, coid, compid))) continue;
@@ -267,7 +256,7 @@ void KelLnkHybridManager::OLD_GetParentsMML_V5(const Entity& e, int i, KelLnkMai
   {
     KelDbCursor cursor(_pConn2, kProductEnv, "QOR_ENTITY");
     cursor.SetWhereClause("UBIT IS NULL AND $COMPNAME = ? AND $COID = ? AND $COMPID = ?");
-    cursor.SetWhereColumn("$COMPNAME", Strip(e.caenv) + "." + Strip(e.kelab));
+    cursor.SetWhereColumn("$COMPNAME", StripBlanks(e.caenv) + "." + StripBlanks(e.kelab));
     cursor.SetWhereColumn("$COID", KelDbBinary(e.coid));
     cursor.SetWhereColumn("$COMPID", KelDbBinary(e.compid));
     cursor.SetOutputColumn("$OWNER_UID");
@@ -309,12 +298,12 @@ void KelLnkHybridManager::OLD_GetParentsMML_V5(const Entity& e, int i, KelLnkMai
   if (rows.Open(10) == 0) {
     while (rows.Fetch()) {
       step.Column(1).push_back(rows.GetText(1));
-      step.Column(2).push_back(Strip(rows.GetText(2)));
+      step.Column(2).push_back(StripBlanks(rows.GetText(2)));
       step.Column(5).push_back(rows.GetText(5));
       step.Column(6).push_back(rows.GetHexaValue(6));
       step.Column(4).push_back(rows.GetHexaValue(7));
       step.Column(12).push_back(rows.GetText(3));
-      step.Column(13).push_back(StampText(rows.GetText(4)));
+      step.Column(13).push_back(ZeroTimestampFraction(rows.GetText(4)));
     }
   }
   rows.Close();
@@ -325,7 +314,7 @@ void KelLnkHybridManager::OLD_GetParentsMML_V5(const Entity& e, int i, KelLnkMai
     stamp.SetWhereClause("$UID_PTD IN (?)");
     stamp.SetWhereColumn("$UID_PTD", step.Column(12)[k]);
     stamp.SetOutputColumn("$TIMESTAMP_PTD", KelDbType::kTimestamp);
-    if (stamp.Open(1) == 0 && stamp.Fetch()) step.Column(15)[k] = StampText(stamp.GetText(1));
+    if (stamp.Open(1) == 0 && stamp.Fetch()) step.Column(15)[k] = ZeroTimestampFraction(stamp.GetText(1));
     stamp.Close();
   }
   if (_DbgMMLV5) PrintMMLTrace(1, &step);
@@ -334,8 +323,8 @@ void KelLnkHybridManager::OLD_GetParentsMML_V5(const Entity& e, int i, KelLnkMai
     const KelUnicodeString compname = step.Column(5)[k];
     const size_t dot = compname.find('.');
     if (dot == KelUnicodeString::npos) continue;
-    const KelUnicodeString env = Strip(compname.substr(0, dot));
-    const KelUnicodeString table = Strip(compname.substr(dot + 1));
+    const KelUnicodeString env = StripBlanks(compname.substr(0, dot));
+    const KelUnicodeString table = StripBlanks(compname.substr(dot + 1));
     const KelId coid = KelId::FromHexOrZero(step.Column(6)[k]);
     const KelId compid = KelId::FromHexOrZero(step.Column(4)[k]);
     if (env.empty() || !FilterModel(KelDMInstance("KELCON", env, table, coid, compid))) continue;

@@ -1,4 +1,5 @@
 #include "host/v5/kel_mml_v5.h"
+#include "foundation/kel_text.h"
 
 #include <algorithm>
 #include <iterator>
@@ -11,33 +12,20 @@ namespace {
 
 const char* const kProductEnv = "PRODUCT";
 
-KelUnicodeString Strip(const KelUnicodeString& text) {
-  size_t b = text.find_first_not_of(' ');
-  if (b == KelUnicodeString::npos) return KelUnicodeString();
-  size_t e = text.find_last_not_of(' ');
-  return text.substr(b, e - b + 1);
-}
-
-// A timestamp as the module compares them: the fraction of seconds zeroed.
-KelUnicodeString StampText(const KelUnicodeString& text) {
-  if (text.size() < 6) return text;
-  return text.substr(0, text.size() - 6) + "000000";
-}
-
 KelUnicodeString Compname(const KelDMInstance& instance) {
-  return Strip(instance.GetEnvironment()) + "." + Strip(instance.GetTable());
+  return StripBlanks(instance.GetEnvironment()) + "." + StripBlanks(instance.GetTable());
 }
 
 // Splits "<env>.<table>" at its first ".".
 void SplitCompname(const KelUnicodeString& text, KelUnicodeString* environment, KelUnicodeString* table) {
   size_t dot = text.find('.');
   if (dot == KelUnicodeString::npos) {
-    *environment = Strip(text);
+    *environment = StripBlanks(text);
     table->clear();
     return;
   }
-  *environment = Strip(text.substr(0, dot));
-  *table = Strip(text.substr(dot + 1));
+  *environment = StripBlanks(text.substr(0, dot));
+  *table = StripBlanks(text.substr(dot + 1));
 }
 
 // The current timestamp of an element, from QOR_TS; empty when unknown.
@@ -52,7 +40,7 @@ class StampReader {
     cursor.SetWhereClause("$UID_PTD=?");
     cursor.SetWhereColumn("$UID_PTD", uid);
     cursor.SetOutputColumn("$TIMESTAMP_PTD", KelDbType::kTimestamp);
-    if (cursor.Open(1) == 0 && cursor.Fetch()) stamp = StampText(cursor.GetText(1));
+    if (cursor.Open(1) == 0 && cursor.Fetch()) stamp = ZeroTimestampFraction(cursor.GetText(1));
     cursor.Close();
     known_.emplace(uid, stamp);
     return stamp;
@@ -68,21 +56,21 @@ constexpr int kColumns = 17;
 }  // namespace
 
 KelUnicodeString KelMMLV5::FormatObjectName(const KelUnicodeString& environment, const KelUnicodeString& table) {
-  KelUnicodeString env = Strip(environment);
+  KelUnicodeString env = StripBlanks(environment);
   if (env.size() < 8) env.append(8 - env.size(), ' ');
-  return env + "." + Strip(table);
+  return env + "." + StripBlanks(table);
 }
 
 void KelMMLV5::ParseObjectName(const KelUnicodeString& text, KelUnicodeString* environment,
                                KelUnicodeString* table) {
   size_t dot = text.find('.');
   if (dot != KelUnicodeString::npos) {
-    *environment = Strip(text.substr(0, dot));
-    *table = Strip(text.substr(dot + 1));
+    *environment = StripBlanks(text.substr(0, dot));
+    *table = StripBlanks(text.substr(dot + 1));
     return;
   }
-  *environment = Strip(text.substr(0, 8));
-  *table = text.size() > 9 ? Strip(text.substr(9)) : KelUnicodeString();
+  *environment = StripBlanks(text.substr(0, 8));
+  *table = text.size() > 9 ? StripBlanks(text.substr(9)) : KelUnicodeString();
 }
 
 int KelMMLV5::GetObjects(KelListValKelDMInstance& objects, KelListValKelDMInstance& products,
@@ -183,14 +171,14 @@ int KelMMLV5::GetImpacts(int impactType, int, const KelListValKelDMInstance&,
       return rc;
     }
     while (cursor.Fetch()) {
-      KelUnicodeString oidPath = Strip(cursor.GetText(2));
+      KelUnicodeString oidPath = StripBlanks(cursor.GetText(2));
       if (!oidPath.empty() && !products.empty()) {
         KelUnicodeString rootEnv, rootTable;
         SplitCompname(cursor.GetText(13), &rootEnv, &rootTable);
         KelId rootCoid = cursor.GetBinary(14).AsId();
         bool inProduct = false;
         for (const KelDMInstance& product : products) {
-          if (Strip(product.GetEnvironment()) == rootEnv && Strip(product.GetTable()) == rootTable &&
+          if (StripBlanks(product.GetEnvironment()) == rootEnv && StripBlanks(product.GetTable()) == rootTable &&
               product.Coid() == rootCoid) {
             inProduct = true;
             break;
@@ -222,10 +210,10 @@ int KelMMLV5::GetImpacts(int impactType, int, const KelListValKelDMInstance&,
           cursor.GetHexaValue(7),
           cursor.GetHexaValue(8),
           uid,
-          StampText(cursor.GetText(10)),
+          ZeroTimestampFraction(cursor.GetText(10)),
           impactType == kImpactChildren ? "1" : "0",
           cursor.GetText(11),
-          StampText(cursor.GetText(12)),
+          ZeroTimestampFraction(cursor.GetText(12)),
           stampReader.Get(uid)};
       for (int c = 1; c <= kColumns; ++c) result.Column(c).push_back(row[c - 1]);
     }

@@ -1,0 +1,13 @@
+// Small text helpers shared by the module and the host layer.
+#pragma once
+
+#include "foundation/kel_types.h"
+
+// The text without its leading and trailing blanks (" " only).
+KelUnicodeString StripBlanks(const KelUnicodeString& text);
+// The text without its trailing blanks.
+KelUnicodeString RightTrimBlanks(const KelUnicodeString& text);
+// A timestamp as links and objects compare them: its last six characters
+// (the fraction of "YYYY-MM-DD HH:MM:SS.ffffff") replaced by "000000". A text
+// shorter than six characters is kept whole; an empty one stays empty.
+KelUnicodeString ZeroTimestampFraction(const KelUnicodeString& text);
