@@ -8,39 +8,31 @@
 
 namespace {
 
-struct Column {
-  const char* name;
-  const char* type;  // ID, TEXT, INTEGER or TIMESTAMP
-};
-
 struct Table {
   const char* kind;
-  const char* name;
-  std::vector<Column> columns;
-  std::vector<std::string> primaryKey;
-  std::vector<std::vector<std::string>> indexes;
+  KelDMTableSpec spec;
 };
 
-const std::vector<Column> kObjectColumns = {
-    {"$COID", "ID"},          {"$COMPID", "ID"},          {"C_ID", "TEXT"},         {"C_REVISION", "TEXT"},
+const std::vector<KelDMColumnSpec> kObjectColumns = {
+    {"$COID", "ID", true},    {"$COMPID", "ID", true},          {"C_ID", "TEXT"},         {"C_REVISION", "TEXT"},
     {"C_FAMILY", "ID"},       {"C_REVISION_RANK", "INTEGER"}, {"C_LASTMOD", "TIMESTAMP"}, {"C_MATURITY", "INTEGER"},
     {"C_UUID", "TEXT"},
 };
 
 const std::vector<Table>& Tables() {
   static const std::vector<Table> tables = {
-      {"objects", "TOVRA_MODEL", kObjectColumns, {"$COID", "$COMPID"}, {{"C_FAMILY"}}},
-      {"objects", "PART_LIST", kObjectColumns, {"$COID", "$COMPID"}, {{"C_FAMILY"}}},
-      {"objects", "DOCUMENT", kObjectColumns, {"$COID", "$COMPID"}, {{"C_FAMILY"}}},
+      {"objects", {"TOVRA_MODEL", kObjectColumns, {"$COID", "$COMPID"}, {{"C_FAMILY"}}}},
+      {"objects", {"PART_LIST", kObjectColumns, {"$COID", "$COMPID"}, {{"C_FAMILY"}}}},
+      {"objects", {"DOCUMENT", kObjectColumns, {"$COID", "$COMPID"}, {{"C_FAMILY"}}}},
       {"objects",
-       "$LOCK",
+       {"$LOCK",
        {{"$COID", "ID"}, {"$COMPID", "ID"}, {"$LOCKTYPE", "TEXT"}, {"C_RESPONSIBLE", "TEXT"}},
        {},
-       {{"$COID", "$COMPID"}}},
+       {{"$COID", "$COMPID"}}}},
       {"links",
-       "$EXT",
-       {{"$COID", "ID"},
-        {"$COMPID", "ID"},
+       {"$EXT",
+       {{"$COID", "ID", true},
+        {"$COMPID", "ID", true},
         {"$COMPNAME_FATHER", "TEXT"},
         {"$COMPID_FATHER", "ID"},
         {"$COMPNAME", "TEXT"},
@@ -50,9 +42,9 @@ const std::vector<Table>& Tables() {
         {"C_MML_TS", "TIMESTAMP"},
         {"KELMML_STATUS", "TEXT"}},
        {"$COID", "$COMPID"},
-       {{"$COID", "$COMPID_FATHER"}, {"$COID_REF", "$COMPID_REF"}}},
+       {{"$COID", "$COMPID_FATHER"}, {"$COID_REF", "$COMPID_REF"}}}},
       {"entities",
-       "MML_ENTITY",
+       {"MML_ENTITY",
        {{"OBJECT_KELAB", "TEXT"},
         {"OBJECT_COID", "ID"},
         {"OBJECT_COMPID", "ID"},
@@ -62,9 +54,9 @@ const std::vector<Table>& Tables() {
         {"TS", "TIMESTAMP"},
         {"UBIT", "INTEGER"}},
        {},
-       {{"OBJECT_COID", "OBJECT_COMPID"}, {"ENTITY_ID_1", "ENTITY_ID_2", "ENTITY_KEY"}}},
+       {{"OBJECT_COID", "OBJECT_COMPID"}, {"ENTITY_ID_1", "ENTITY_ID_2", "ENTITY_KEY"}}}},
       {"entities",
-       "MML_LINK",
+       {"MML_LINK",
        {{"OBJECT_KELAB", "TEXT"},
         {"OBJECT_COID", "ID"},
         {"OBJECT_COMPID", "ID"},
@@ -76,7 +68,7 @@ const std::vector<Table>& Tables() {
         {"STATUS", "TEXT"},
         {"UBIT", "INTEGER"}},
        {},
-       {{"OBJECT_COID", "OBJECT_COMPID"}, {"ENTITY_ID_1", "ENTITY_ID_2", "ENTITY_KEY"}}},
+       {{"OBJECT_COID", "OBJECT_COMPID"}, {"ENTITY_ID_1", "ENTITY_ID_2", "ENTITY_KEY"}}}},
   };
   return tables;
 }
@@ -157,6 +149,20 @@ bool KelDMSchema::ParseEnvironmentSpec(const std::string& spec, std::string* env
 
 int KelDMSchema::InitEnvironment(KelDbConnection* connection, const std::string& environment,
                                  const std::vector<std::string>& kinds, std::string* error) {
+  std::vector<KelDMTableSpec> tables;
+  for (const std::string& kind : kinds) {
+    if (kind == "v5") {
+      for (const KelDMTableSpec& t : KelMMLV5TableSpecs()) tables.push_back(t);
+      continue;
+    }
+    for (const Table& t : Tables())
+      if (kind == t.kind) tables.push_back(t.spec);
+  }
+  return CreateTables(connection, environment, tables, error);
+}
+
+int KelDMSchema::CreateTables(KelDbConnection* connection, const std::string& environment,
+                              const std::vector<KelDMTableSpec>& tables, std::string* error) {
   if (!connection) {
     if (error) *error = "no database session is open";
     return kel_ier::kDbNoConnection;
@@ -166,7 +172,7 @@ int KelDMSchema::InitEnvironment(KelDbConnection* connection, const std::string&
     return kel_ier::kDbBadStatement;
   }
   const KelDbEngine engine = connection->Engine();
-  bool ownTransaction = !connection->InTransaction();
+  const bool ownTransaction = !connection->InTransaction();
   int rc = ownTransaction ? connection->Begin() : 0;
   if (rc != 0) {
     if (error) *error = connection->LastError();
@@ -177,43 +183,27 @@ int KelDMSchema::InitEnvironment(KelDbConnection* connection, const std::string&
     if (ownTransaction) connection->Rollback();
     return code;
   };
-  for (const std::string& kind : kinds) {
-    if (kind == "v5") {
-      std::string why;
-      rc = KelMMLV5CreateTables(connection, environment, &why);
-      if (rc != 0) {
-        if (ownTransaction) connection->Rollback();
-        if (error) *error = why;
-        return rc;
-      }
-      continue;
+  for (const KelDMTableSpec& t : tables) {
+    const std::string tableName = environment + "." + t.name;
+    std::string ddl = "CREATE TABLE IF NOT EXISTS " + Quoted(tableName) + " (";
+    for (size_t i = 0; i < t.columns.size(); ++i) {
+      if (i) ddl += ", ";
+      ddl += ColumnName(t.columns[i].name) + " " + ColumnType(t.columns[i].type, engine);
+      if (t.columns[i].notNull) ddl += " NOT NULL";
     }
-    for (const Table& t : Tables()) {
-      if (kind != t.kind) continue;
-      const std::string tableName = environment + "." + t.name;
-      std::string ddl = "CREATE TABLE IF NOT EXISTS " + Quoted(tableName) + " (";
-      for (size_t i = 0; i < t.columns.size(); ++i) {
-        if (i) ddl += ", ";
-        ddl += ColumnName(t.columns[i].name) + " " + ColumnType(t.columns[i].type, engine);
-        if (std::string(t.columns[i].type) == "ID" && !t.primaryKey.empty()) {
-          for (const auto& k : t.primaryKey)
-            if (k == t.columns[i].name) ddl += " NOT NULL";
-        }
-      }
-      if (!t.primaryKey.empty()) {
-        ddl += ", PRIMARY KEY (";
-        for (size_t i = 0; i < t.primaryKey.size(); ++i) ddl += (i ? ", " : "") + ColumnName(t.primaryKey[i]);
-        ddl += ")";
-      }
+    if (!t.primaryKey.empty()) {
+      ddl += ", PRIMARY KEY (";
+      for (size_t i = 0; i < t.primaryKey.size(); ++i) ddl += (i ? ", " : "") + ColumnName(t.primaryKey[i]);
       ddl += ")";
-      if ((rc = connection->ExecuteNative(ddl)) != 0) return fail(rc);
-      for (const auto& index : t.indexes) {
-        std::string sql = "CREATE INDEX IF NOT EXISTS " + IndexName(environment, t.name, index) + " ON " +
-                          Quoted(tableName) + " (";
-        for (size_t i = 0; i < index.size(); ++i) sql += (i ? ", " : "") + ColumnName(index[i]);
-        sql += ")";
-        if ((rc = connection->ExecuteNative(sql)) != 0) return fail(rc);
-      }
+    }
+    ddl += ")";
+    if ((rc = connection->ExecuteNative(ddl)) != 0) return fail(rc);
+    for (const auto& index : t.indexes) {
+      std::string sql = "CREATE INDEX IF NOT EXISTS " + IndexName(environment, t.name, index) + " ON " +
+                        Quoted(tableName) + " (";
+      for (size_t i = 0; i < index.size(); ++i) sql += (i ? ", " : "") + ColumnName(index[i]);
+      sql += ")";
+      if ((rc = connection->ExecuteNative(sql)) != 0) return fail(rc);
     }
   }
   if (ownTransaction && (rc = connection->Commit()) != 0) {

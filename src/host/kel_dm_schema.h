@@ -7,6 +7,22 @@
 
 #include "host/db/kel_db_connection.h"
 
+// One column of an environment table. Types: "ID" (8-byte identifier),
+// "TEXT", "INTEGER" and "TIMESTAMP"; each engine stores them its own way.
+struct KelDMColumnSpec {
+  std::string name;
+  std::string type;
+  bool notNull = false;
+};
+
+// One table of an environment, with its primary key and indexes.
+struct KelDMTableSpec {
+  std::string name;
+  std::vector<KelDMColumnSpec> columns;
+  std::vector<std::string> primaryKey;
+  std::vector<std::vector<std::string>> indexes;
+};
+
 class KelDMSchema {
  public:
   // The kinds of tables an environment can hold:
@@ -30,4 +46,11 @@ class KelDMSchema {
   // Returns 0 or a kel_ier code with the reason in *error.
   static int InitEnvironment(KelDbConnection* connection, const std::string& environment,
                              const std::vector<std::string>& kinds, std::string* error);
+
+  // Creates `tables` (and their indexes) in `environment`, leaving those that
+  // exist as they are. Runs in the connection's open transaction when there
+  // is one, else in one of its own (all or nothing). Returns 0 or a kel_ier
+  // code with the reason in *error.
+  static int CreateTables(KelDbConnection* connection, const std::string& environment,
+                          const std::vector<KelDMTableSpec>& tables, std::string* error);
 };

@@ -4,7 +4,13 @@
 
 #include <string>
 
+#include <vector>
+
 #include "host/db/kel_db_connection.h"
+#include "host/kel_dm_schema.h"
+
+// The three tables, as the schema creates them.
+const std::vector<KelDMTableSpec>& KelMMLV5TableSpecs();
 
 // Creates the three tables and their indexes in `environment`; tables that
 // exist are left as they are. Runs inside the connection's open transaction
