@@ -20,7 +20,7 @@ case "$action" in
     fi
     rm -rf "$dir"
     mkdir -p "$dir"
-    chmod 755 "$dir" "$(dirname "$dir")"
+    chmod 755 "$dir"
     if [ "$(id -u)" -eq 0 ]; then chown postgres "$dir"; fi
     port=$(( 20000 + ($$ % 20000) ))
     as_owner "$bindir/initdb" -D "$dir/data" -A trust -U postgres --no-sync >"$dir/initdb.log" 2>&1 \
