@@ -1,4 +1,5 @@
 #include "linkdb/kel_lnk_api.h"
+#include "foundation/kel_object_key.h"
 #include "foundation/kel_text.h"
 
 #include <algorithm>
@@ -62,25 +63,6 @@ bool Holds(const KelListValKelUnicodeString& list, const KelUnicodeString& name)
 }
 
 // ---- The answer of the object queries ----
-
-struct ObjectKey {
-  KelUnicodeString environment;
-  KelUnicodeString table;
-  KelId coid;
-  KelId compid;
-
-  friend bool operator==(const ObjectKey&, const ObjectKey&) = default;
-};
-
-struct ObjectKeyHash {
-  size_t operator()(const ObjectKey& k) const {
-    size_t h = std::hash<std::string>()(k.environment);
-    h = h * 1000003u ^ std::hash<std::string>()(k.table);
-    h = h * 1000003u ^ KelIdHash()(k.coid);
-    h = h * 1000003u ^ KelIdHash()(k.compid);
-    return h;
-  }
-};
 
 // The objects found, each once, in order of discovery.
 class ObjectList {

@@ -1,4 +1,5 @@
 #include "linkdb/kel_lnk_data_manager.h"
+#include "foundation/kel_object_key.h"
 #include "foundation/kel_text.h"
 
 #include <cctype>
@@ -18,25 +19,6 @@ namespace {
 const char kIdentificationProfile[] = "$MML_GRAPH_NAVIG";
 // Separator of the display name.
 const char kNameSeparator[] = " ** ";
-
-struct ObjectKey {
-  KelUnicodeString environment;
-  KelUnicodeString table;
-  KelId coid;
-  KelId compid;
-
-  friend bool operator==(const ObjectKey&, const ObjectKey&) = default;
-};
-
-struct ObjectKeyHash {
-  size_t operator()(const ObjectKey& k) const {
-    size_t h = std::hash<std::string>()(k.environment);
-    h = h * 1000003u ^ std::hash<std::string>()(k.table);
-    h = h * 1000003u ^ KelIdHash()(k.coid);
-    h = h * 1000003u ^ KelIdHash()(k.compid);
-    return h;
-  }
-};
 
 // One object of the cache (sObjectC).
 struct ObjectEntry {

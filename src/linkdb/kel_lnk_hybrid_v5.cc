@@ -54,6 +54,37 @@ struct QorElement {
   KelId compid;
 };
 
+// The rows of an older V5 query as links of the expanded object e (index i):
+// the other object is named by the columns `compnameColumn` ("env.table"),
+// `coidColumn` and `compidColumn`; `eIsFather` orients the link.
+void MergeOldV5Rows(const KelDMListResultLine& step, size_t n, const KelLnkHybridManager::Entity& e, int i,
+                    KelLnkMainWindow* window, int compnameColumn, int coidColumn, int compidColumn, bool eIsFather) {
+  using M = KelLnkHybridManager;
+  for (size_t k = 0; k < n; ++k) {
+    const KelUnicodeString compname = step.Column(compnameColumn)[k];
+    const size_t dot = compname.find('.');
+    if (dot == KelUnicodeString::npos) continue;  // element gone
+    const KelUnicodeString env = StripBlanks(compname.substr(0, dot));
+    const KelUnicodeString table = StripBlanks(compname.substr(dot + 1));
+    const KelId coid = KelId::FromHexOrZero(step.Column(coidColumn)[k]);
+    const KelId compid = KelId::FromHexOrZero(step.Column(compidColumn)[k]);
+    if (env.empty() || !M::FilterModel(KelDMInstance("KELCON", env, table, coid, compid))) continue;
+    int validity = -1;
+    if (!step.Column(2)[k].empty() && M::_ReleaseValidity == 1) {
+      validity = 0;
+      KelRawColldouble path = ParsePath(step.Column(2)[k]);
+      KelRawColldouble validityData;
+      M::GetValidityOnLink(path, validityData, validity, window);
+      ZorTrace::Output(" iValidite = " + std::to_string(validity), 0);
+      ZorTrace::Output("        iValidite final = " + std::to_string(validity), 0);
+    }
+    const int o = M::LocateEntity(M::Entity(env, table, coid, compid), 1);
+    M::Link link(eIsFather ? i : o, eIsFather ? o : i, M::_pOwner, "QOR_LINK", e.coid, e.compid,
+                 "V5_" + step.Column(1)[k], step.Column(13)[k], KelUnicodeString());
+    M::LocateAndUpdateLink(link, step.Column(15)[k], validity, KelUnicodeString());
+  }
+}
+
 }  // namespace
 
 void KelLnkHybridManager::GetChildrenMML_V5(const Entity& e, int index, KelLnkMainWindow* window) {
@@ -221,29 +252,7 @@ void KelLnkHybridManager::OLD_GetChildrenMML_V5(const Entity& e, int i, KelLnkMa
   }
   if (_DbgMMLV5) PrintMMLTrace(2, &step);
 
-  for (size_t k = 0; k < n; ++k) {
-    const KelUnicodeString compname = step.Column(9)[k];
-    const size_t dot = compname.find('.');
-    if (dot == KelUnicodeString::npos) continue;  // element gone
-    const KelUnicodeString env = StripBlanks(compname.substr(0, dot));
-    const KelUnicodeString table = StripBlanks(compname.substr(dot + 1));
-    const KelId coid = KelId::FromHexOrZero(step.Column(10)[k]);
-    const KelId compid = KelId::FromHexOrZero(step.Column(11)[k]);
-    if (env.empty() || !FilterModel(KelDMInstance("KELCON", env, table, coid, compid))) continue;
-    int validity = -1;
-    if (!step.Column(2)[k].empty() && _ReleaseValidity == 1) {
-      validity = 0;
-      KelRawColldouble path = ParsePath(step.Column(2)[k]);
-      KelRawColldouble validityData;
-      GetValidityOnLink(path, validityData, validity, window);
-      ZorTrace::Output(" iValidite = " + std::to_string(validity), 0);
-      ZorTrace::Output("        iValidite final = " + std::to_string(validity), 0);
-    }
-    const int o = LocateEntity(Entity(env, table, coid, compid), 1);
-    Link link(i, o, _pOwner, "QOR_LINK", e.coid, e.compid, "V5_" + step.Column(1)[k], step.Column(13)[k],
-              KelUnicodeString());
-    LocateAndUpdateLink(link, step.Column(15)[k], validity, KelUnicodeString());
-  }
+  MergeOldV5Rows(step, n, e, i, window, 9, 10, 11, true);
 }
 
 void KelLnkHybridManager::OLD_GetParentsMML_V5(const Entity& e, int i, KelLnkMainWindow* window) {
@@ -319,27 +328,5 @@ void KelLnkHybridManager::OLD_GetParentsMML_V5(const Entity& e, int i, KelLnkMai
   }
   if (_DbgMMLV5) PrintMMLTrace(1, &step);
 
-  for (size_t k = 0; k < n; ++k) {
-    const KelUnicodeString compname = step.Column(5)[k];
-    const size_t dot = compname.find('.');
-    if (dot == KelUnicodeString::npos) continue;
-    const KelUnicodeString env = StripBlanks(compname.substr(0, dot));
-    const KelUnicodeString table = StripBlanks(compname.substr(dot + 1));
-    const KelId coid = KelId::FromHexOrZero(step.Column(6)[k]);
-    const KelId compid = KelId::FromHexOrZero(step.Column(4)[k]);
-    if (env.empty() || !FilterModel(KelDMInstance("KELCON", env, table, coid, compid))) continue;
-    int validity = -1;
-    if (!step.Column(2)[k].empty() && _ReleaseValidity == 1) {
-      validity = 0;
-      KelRawColldouble path = ParsePath(step.Column(2)[k]);
-      KelRawColldouble validityData;
-      GetValidityOnLink(path, validityData, validity, window);
-      ZorTrace::Output(" iValidite = " + std::to_string(validity), 0);
-      ZorTrace::Output("        iValidite final = " + std::to_string(validity), 0);
-    }
-    const int o = LocateEntity(Entity(env, table, coid, compid), 1);
-    Link link(o, i, _pOwner, "QOR_LINK", e.coid, e.compid, "V5_" + step.Column(1)[k], step.Column(13)[k],
-              KelUnicodeString());
-    LocateAndUpdateLink(link, step.Column(15)[k], validity, KelUnicodeString());
-  }
+  MergeOldV5Rows(step, n, e, i, window, 5, 6, 4, false);
 }
