@@ -144,9 +144,8 @@ void BM_ExpandAll(benchmark::State& state, bool shared) {
     drawn = OpenAll();
   }
   state.counters["drawn"] = drawn;
-  state.counters["time_per_object"] =
-      benchmark::Counter(static_cast<double>(objects) * state.iterations(),
-                         benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+  state.counters["time_per_object"] = benchmark::Counter(static_cast<double>(objects) * state.iterations(),
+                                                         benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
   ForgetEverything();
   KelDMSession::Close();
 }
@@ -165,16 +164,25 @@ void BM_ModelWalk(benchmark::State& state, bool shared) {
     loaded = KelLnkDataManager::GetStructure().size();
   }
   state.counters["loaded"] = static_cast<double>(loaded);
-  state.counters["time_per_object"] =
-      benchmark::Counter(static_cast<double>(objects) * state.iterations(),
-                         benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+  state.counters["time_per_object"] = benchmark::Counter(static_cast<double>(objects) * state.iterations(),
+                                                         benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
   ForgetEverything();
   KelDMSession::Close();
 }
 
 }  // namespace
 
-BENCHMARK_CAPTURE(BM_ExpandAll, tree, false)->Arg(10000)->Arg(20000)->Arg(40000)->Unit(benchmark::kMillisecond)->Iterations(3);
-BENCHMARK_CAPTURE(BM_ModelWalk, tree, false)->Arg(10000)->Arg(20000)->Arg(40000)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK_CAPTURE(BM_ExpandAll, tree, false)
+    ->Arg(10000)
+    ->Arg(20000)
+    ->Arg(40000)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3);
+BENCHMARK_CAPTURE(BM_ModelWalk, tree, false)
+    ->Arg(10000)
+    ->Arg(20000)
+    ->Arg(40000)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3);
 BENCHMARK_CAPTURE(BM_ExpandAll, shared, true)->Arg(10000)->Arg(20000)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK_CAPTURE(BM_ModelWalk, shared, true)->Arg(10000)->Arg(20000)->Unit(benchmark::kMillisecond)->Iterations(3);

@@ -56,8 +56,7 @@ const char kDemoHelp[] =
     "file of its root objects. The resources directory is MML_RESOURCES when set.";
 
 // The environments of the demo database; resources/demo/demo.sql fills them.
-const std::vector<std::string> kDemoEnvironments = {"DESIGN:objects,links,entities",
-                                                    "STANDARD:objects,links,entities"};
+const std::vector<std::string> kDemoEnvironments = {"DESIGN:objects,links,entities", "STANDARD:objects,links,entities"};
 
 // Database messages may run over several lines (PostgreSQL adds the statement
 // and a caret line): one line for the terminal.
@@ -81,11 +80,20 @@ std::string OneLine(const std::string& text) {
 void AppendField(const std::string& value, std::string* out) {
   for (char c : value) {
     switch (c) {
-      case '\t': *out += "\\t"; break;
-      case '\n': *out += "\\n"; break;
-      case '\r': *out += "\\r"; break;
-      case '\\': *out += "\\\\"; break;
-      default: out->push_back(c);
+      case '\t':
+        *out += "\\t";
+        break;
+      case '\n':
+        *out += "\\n";
+        break;
+      case '\r':
+        *out += "\\r";
+        break;
+      case '\\':
+        *out += "\\\\";
+        break;
+      default:
+        out->push_back(c);
     }
   }
 }
@@ -319,8 +327,7 @@ MmlCommand reg("db", [](CLI::App& app, MmlGlobals& globals) {
 
   CLI::App* init = db->add_subcommand("init", "Create environments and their tables");
   init->footer(kInitHelp);
-  init->add_option("ENV:KINDS", args->specs, "Environment and its kinds, e.g. E1:objects,links,entities")
-      ->required();
+  init->add_option("ENV:KINDS", args->specs, "Environment and its kinds, e.g. E1:objects,links,entities")->required();
   init->callback([args, &globals] { RunInit(args->specs, globals); });
 
   CLI::App* exec = db->add_subcommand("exec", "Run statements in host notation in one transaction");

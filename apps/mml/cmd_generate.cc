@@ -31,10 +31,10 @@ void Run(const MmlGlobals& globals, const GenerateArgs& args) {
   roots.close();
   if (!roots) MmlFail("cannot write the roots file " + args.roots);
   std::cout << "objects\t" << report.objects << "\nmodels\t" << report.models << "\nparts\t" << report.parts
-            << "\ndocuments\t" << report.documents << "\nolder_revisions\t" << report.olderRevisions
-            << "\next_links\t" << report.extLinks << "\nentity_links\t" << report.entityLinks << "\nmissing_links\t"
-            << report.missingLinks << "\nroot\t" << report.rootEnvironment << "\t" << report.rootTable << "\t"
-            << report.rootCoid << "\t" << report.rootCompid << "\n";
+            << "\ndocuments\t" << report.documents << "\nolder_revisions\t" << report.olderRevisions << "\next_links\t"
+            << report.extLinks << "\nentity_links\t" << report.entityLinks << "\nmissing_links\t" << report.missingLinks
+            << "\nroot\t" << report.rootEnvironment << "\t" << report.rootTable << "\t" << report.rootCoid << "\t"
+            << report.rootCompid << "\n";
   if (args.printQuery) std::cout << "reachable_query\t" << KelDMGenerator::ReachableCountQuery(report) << "\n";
 }
 
@@ -55,11 +55,9 @@ MmlCommand reg("db.generate", [](CLI::App& app, MmlGlobals& globals) {
   cmd->add_option("--fanout", args->options.fanout, "Links leaving a model that is not a leaf (default 3)");
   cmd->add_option("--entity-share", args->options.entityShare, "Share of links made through entities (default 0.3)");
   cmd->add_option("--stale-share", args->options.staleShare, "Share of links out of step (default 0.1)");
-  cmd->add_option("--revisions", args->options.revisionShare,
-                  "Share of models with an older revision (default 0.1)");
+  cmd->add_option("--revisions", args->options.revisionShare, "Share of models with an older revision (default 0.1)");
   cmd->add_option("--environments", args->options.environments, "Number of environments GEN1.. (default 2)");
-  cmd->add_option("--missing-share", args->options.missingShare,
-                  "Share of links to missing objects (default 0.001)");
+  cmd->add_option("--missing-share", args->options.missingShare, "Share of links to missing objects (default 0.001)");
   cmd->add_flag("--print-query", args->printQuery,
                 "Also print the recursive query that counts the objects reachable from the root");
   cmd->callback([&globals, args]() { Run(globals, *args); });

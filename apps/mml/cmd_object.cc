@@ -49,8 +49,7 @@ void RunInfo(const InfoArgs& args, const MmlGlobals& globals) {
   const std::string& env = args.env;
   const std::string& table = args.table;
   std::string out;
-  out += std::string("exists: ") + (KelLnkDataManager::DoesObjectExist(env, table, coid, compid) ? "YES" : "NO") +
-         "\n";
+  out += std::string("exists: ") + (KelLnkDataManager::DoesObjectExist(env, table, coid, compid) ? "YES" : "NO") + "\n";
   out += "name: " + KelLnkDataManager::GetObjectName(env, table, coid, compid) + "\n";
   out += "timestamp: " + KelLnkDataManager::GetObjectTimestamp(env, table, coid, compid) + "\n";
   for (const auto& line : KelLnkDataManager::GetObjectLockS(env, table, coid, compid)) out += "lock: " + line + "\n";
@@ -60,8 +59,7 @@ void RunInfo(const InfoArgs& args, const MmlGlobals& globals) {
     ids += value;
   }
   out += "identificators: " + ids + "\n";
-  out += std::string("latest: ") + (KelLnkDataManager::IsObjectLatest(env, table, coid, compid) ? "YES" : "NO") +
-         "\n";
+  out += std::string("latest: ") + (KelLnkDataManager::IsObjectLatest(env, table, coid, compid) ? "YES" : "NO") + "\n";
   KelDMInstance latest = KelLnkDataManager::GetObjectLatestInstance(env, table, coid, compid);
   out += "latest instance: " + latest.GetEnvironment() + " " + latest.GetTable() + " " + latest.GetXCoid() + " " +
          latest.GetXCompid() + "\n";

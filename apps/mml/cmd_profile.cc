@@ -41,8 +41,8 @@ void RunLinktypes(const MmlGlobals& globals) {
   ReadSettings(globals);
   std::string out;
   for (const auto& type : KelLnkTools::GetLinktypes()) {
-    out += type + "\t" + KelLnkTools::LinktypeToLinkname(type) + "\t" + KelLnkTools::LinktypeToLinklabel(type) +
-           "\t" + KelLnkTools::GetSynchroniseType(type) + "\n";
+    out += type + "\t" + KelLnkTools::LinktypeToLinkname(type) + "\t" + KelLnkTools::LinktypeToLinklabel(type) + "\t" +
+           KelLnkTools::GetSynchroniseType(type) + "\n";
   }
   std::cout << out;
 }

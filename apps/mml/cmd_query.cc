@@ -11,8 +11,7 @@
 
 namespace {
 
-const char kObjectHelp[] =
-    "COID and COMPID are sixteen hexadecimal digits. Needs --db (or MML_DB).";
+const char kObjectHelp[] = "COID and COMPID are sixteen hexadecimal digits. Needs --db (or MML_DB).";
 
 // One object as given on the command line.
 struct ObjectArgs {
@@ -99,8 +98,8 @@ void RunObjectQuery(ObjectQuery query, const ObjectArgs& args, const MmlGlobals&
       break;
     case ObjectQuery::kDeleteLinks:
     case ObjectQuery::kDeleteEntities: {
-      const int rc = query == ObjectQuery::kDeleteLinks ? KelLnkAPI::DeleteLinks(object)
-                                                        : KelLnkAPI::DeleteEntities(object);
+      const int rc =
+          query == ObjectQuery::kDeleteLinks ? KelLnkAPI::DeleteLinks(object) : KelLnkAPI::DeleteEntities(object);
       if (rc != 0) MmlFail("nothing deleted: " + KelDMIerMessage(rc).GetDisplayMessage(1));
       break;
     }
@@ -124,7 +123,8 @@ void RunLinksBetween(const QueryArgs& args, const MmlGlobals& globals) {
   KelRawCollint flags;
   KelLnkAPI::GetLinksBetween(a, b, types, flags, args.mode);
   std::string out;
-  for (size_t i = 0; i < types.size() && i < flags.size(); ++i) out += types[i] + "\t" + std::to_string(flags[i]) + "\n";
+  for (size_t i = 0; i < types.size() && i < flags.size(); ++i)
+    out += types[i] + "\t" + std::to_string(flags[i]) + "\n";
   Emit(out);
 }
 
@@ -173,7 +173,8 @@ MmlCommand reg("query", [](CLI::App& app, MmlGlobals& globals) {
   }
 
   CLI::App* between = query->add_subcommand(
-      "links-between", "The links by which the first object points to the second: TYPE and FLAG per line, tab-separated");
+      "links-between",
+      "The links by which the first object points to the second: TYPE and FLAG per line, tab-separated");
   between->footer(
       "FLAG: bit 0 (1) the link is up to date, bit 1 (2) it is an entity link.\n"
       "--mode 1 every link; 2 one line per type (flag 1 when all its links are up to date);\n"

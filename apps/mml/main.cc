@@ -48,7 +48,8 @@ int main(int argc, char** argv) {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
     if (e.get_exit_code() == 0) return app.exit(e);
-    std::cerr << "mml: " << e.what() << "\n" << "Run with --help for more information." << std::endl;
+    std::cerr << "mml: " << e.what() << "\n"
+              << "Run with --help for more information." << std::endl;
     return 2;
   } catch (const MmlExit& e) {
     code = e.code;

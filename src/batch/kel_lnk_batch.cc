@@ -53,9 +53,8 @@ void ClearCaches() {
 // Traces the root group starting at 0-based line `first` and builds its
 // instance.
 KelDMInstance RootInstance(KelPSNTrace& trace, const KelListValKelUnicodeString& lines, size_t first) {
-  trace.Write("\n Root number : " + std::to_string(first + 1) + "\n\tCAENV  : " + lines[first] +
-              "\n\tKELAB  : " + lines[first + 1] + "\n\tCOID   : " + lines[first + 2] +
-              "\n\tCOMPID : " + lines[first + 3]);
+  trace.Write("\n Root number : " + std::to_string(first + 1) + "\n\tCAENV  : " + lines[first] + "\n\tKELAB  : " +
+              lines[first + 1] + "\n\tCOID   : " + lines[first + 2] + "\n\tCOMPID : " + lines[first + 3]);
   KelDMInstance instance("KELCON", lines[first], lines[first + 1], lines[first + 2], lines[first + 3]);
   if (trace.LevelIsActive())
     trace.Write("\n\tThe instance : \"" + instance.GetNameInstance(0, 1, " ** ", "$BOM_NAVIG") + "\" is created");

@@ -120,8 +120,8 @@ void KelLnkObject::DoBatchImpacts(KelListPtrKelLnkSynchroUnit& units, KelUnicode
   int count = 0;
   for (KelLnkSynchroUnit* unit : units) {
     const KelDMInstance& child = unit->GetChild();
-    text += child.GetEnvironment() + "\n" + KelLnkTools::RightTrim(child.GetTable()) + "\n" + child.GetXCoid() +
-            "\n" + child.GetXCompid() + "\n";
+    text += child.GetEnvironment() + "\n" + KelLnkTools::RightTrim(child.GetTable()) + "\n" + child.GetXCoid() + "\n" +
+            child.GetXCompid() + "\n";
     ++count;
     delete unit;
   }

@@ -107,8 +107,8 @@ bool IsMigrated(const KelLnkObject* object) {
 
 void MarkMigrated(const KelLnkObject* object) {
   const KelDMInstance& i = InstanceOf(object);
-  KelLnkDataManager::SetObjectAttribute(i.GetEnvironment(), KelLnkTools::RightTrim(i.GetTable()), i.Coid(),
-                                        i.Compid(), "MIGR", "DONE");
+  KelLnkDataManager::SetObjectAttribute(i.GetEnvironment(), KelLnkTools::RightTrim(i.GetTable()), i.Coid(), i.Compid(),
+                                        "MIGR", "DONE");
 }
 
 // Removes every unit whose object and link type equal those of an earlier
@@ -293,7 +293,8 @@ void KelLnkObject::BatchFullStructure(SynchroniseUnit** units, int* count) {
   while (!stack.empty()) {
     Frame& frame = stack.back();
     if (frame.links.empty()) {
-      AppendUnit(units, count, Unit{new KelLnkObject(*frame.object), nullptr, nullptr, 0, new KelUnicodeString("LEAVE")});
+      AppendUnit(units, count,
+                 Unit{new KelLnkObject(*frame.object), nullptr, nullptr, 0, new KelUnicodeString("LEAVE")});
     } else if (frame.next < frame.links.size()) {
       KelLnkLink* link = AsLink(frame.links[frame.next++]);
       KelLnkObject* child = link ? link->GetChild() : nullptr;
@@ -354,8 +355,8 @@ void KelLnkObject::DoBatchMigr(SynchroniseUnit* units, int count) {
       }
     }
     commands += instance.GetEnvironment() + "\n" + KelLnkTools::RightTrim(instance.GetTable()) + "\n" +
-                instance.GetXCoid() + "\n" + instance.GetXCompid() + "\n" + (unit.reason ? *unit.reason : "") +
-                "\n" + (unit.linkType ? *unit.linkType : "0") + "\n";
+                instance.GetXCoid() + "\n" + instance.GetXCompid() + "\n" + (unit.reason ? *unit.reason : "") + "\n" +
+                (unit.linkType ? *unit.linkType : "0") + "\n";
     if (!debug) continue;
     const std::string name = unit.object->GetName();
     if (unit.linkCount == 0) {
@@ -406,8 +407,8 @@ void KelLnkObject::DoBatchMigr(SynchroniseUnit* units, int count) {
   const bool namesOpen = debug && namesFile.Open(namesPath);
   if (namesOpen) namesFile.Write(names);
   if (!commandFile.Write(std::to_string(count) + "\n" + commands)) {
-    sBatchError.Set(1, kFilesError,
-                    "An error occurred writing the command file: " + commandPath + " during migration", 3);
+    sBatchError.Set(1, kFilesError, "An error occurred writing the command file: " + commandPath + " during migration",
+                    3);
     return;
   }
   if (!commandFile.Close()) {
@@ -456,18 +457,16 @@ void KelLnkObject::EndOfMigrationBatch() {
         // No answer counts as success, unless the script failed visibly.
         if (run.scriptExit > 0) {
           _ierxco = run.scriptExit;
-          sBatchError.Set(1, "Error during migration process",
-                          " -> Process ends with ERROR : no error file, exit status = " +
-                              std::to_string(run.scriptExit),
-                          3);
+          sBatchError.Set(
+              1, "Error during migration process",
+              " -> Process ends with ERROR : no error file, exit status = " + std::to_string(run.scriptExit), 3);
         }
       } else {
         if (!valid) {
           _ierxco = 1;
-          sBatchError.Set(1, "Error during migration process",
-                          " -> Process ends with ERROR : the error file does not start with a return code: \"" +
-                              line + "\"",
-                          3);
+          sBatchError.Set(
+              1, "Error during migration process",
+              " -> Process ends with ERROR : the error file does not start with a return code: \"" + line + "\"", 3);
         } else if (code != 0) {
           _ierxco = code;
           sBatchError.Set(1, "Error during migration process", " -> Process ends with ERROR : return code = " + line,

@@ -37,22 +37,22 @@ class KelLnkTools {
   static int IsEnvCheck() { return _CheckEnv; }
 
   // Flags of the declarative keys ("KELZUMO.QOR.MML." followed by ...).
-  static int IsFilterRevision() { return _FilterRevision; }            // FILTER.BEST_REVISION
-  static int IsFilterMaturity() { return _FilterMaturity; }            // FILTER.MATURITY
-  static int GetFilterMaturityMin() { return _FilterMaturityMin; }     // FILTER.MATURITY.MIN_INDEX
-  static int IsFilterMaturityNullOK() { return _FilterMaturityNullOK; }// FILTER.MATURITY.NULL_ALLOWED
-  static int IsEntityMode() { return _EntityToEntity; }                // ENTITY_TO_ENTITY (LINK.TECHNO, TOVRA_V5)
-  static int IsForceRecache() { return _ForceRecache; }                // FORCE_RECACHE
-  static int IsExtraColours() { return _ExtraColours; }                // SHOW_EXTRA_COLOURS (TOVRA_V5)
-  static int IsComputeLinkType() { return _LinkType; }                 // LINK.TYPE
-  static int IsComputeLinkTechno() { return _LinkDCTechno; }           // LINK.TECHNO
-  static int IsSortName() { return _ObjectSortName; }                  // NO_SORT_NAME (its value as is)
-  static int IsTOVRAV5True() { return _IloveV5; }                      // TOVRA_V5
-  static int IsReleaseValid() { return _IsValid; }                     // TOVRA_V5_RELEASE_VALIDITY
-  static int IsOrderedOpen() { return _IsV5Order; }                    // TOVRA_V5_OPEN_ORDER
-  static int IsV5NewCode() { return _IsV5NewCode; }                    // TOVRA_V5_NEW_CODE_MML
-  static int SolveV5InGraph() { return _SolveV5; }                     // TOVRA_V5_SOLVE_IN_MML
-  static int IsImpactsOnSupported() { return _ImpactOnSupported; }     // IMPACTED_ON_SYNC
+  static int IsFilterRevision() { return _FilterRevision; }              // FILTER.BEST_REVISION
+  static int IsFilterMaturity() { return _FilterMaturity; }              // FILTER.MATURITY
+  static int GetFilterMaturityMin() { return _FilterMaturityMin; }       // FILTER.MATURITY.MIN_INDEX
+  static int IsFilterMaturityNullOK() { return _FilterMaturityNullOK; }  // FILTER.MATURITY.NULL_ALLOWED
+  static int IsEntityMode() { return _EntityToEntity; }                  // ENTITY_TO_ENTITY (LINK.TECHNO, TOVRA_V5)
+  static int IsForceRecache() { return _ForceRecache; }                  // FORCE_RECACHE
+  static int IsExtraColours() { return _ExtraColours; }                  // SHOW_EXTRA_COLOURS (TOVRA_V5)
+  static int IsComputeLinkType() { return _LinkType; }                   // LINK.TYPE
+  static int IsComputeLinkTechno() { return _LinkDCTechno; }             // LINK.TECHNO
+  static int IsSortName() { return _ObjectSortName; }                    // NO_SORT_NAME (its value as is)
+  static int IsTOVRAV5True() { return _IloveV5; }                        // TOVRA_V5
+  static int IsReleaseValid() { return _IsValid; }                       // TOVRA_V5_RELEASE_VALIDITY
+  static int IsOrderedOpen() { return _IsV5Order; }                      // TOVRA_V5_OPEN_ORDER
+  static int IsV5NewCode() { return _IsV5NewCode; }                      // TOVRA_V5_NEW_CODE_MML
+  static int SolveV5InGraph() { return _SolveV5; }                       // TOVRA_V5_SOLVE_IN_MML
+  static int IsImpactsOnSupported() { return _ImpactOnSupported; }       // IMPACTED_ON_SYNC
 
   // Debug switches: 1 when the variable MML_DEBUG_CUSTOM, MML_DEBUG_EXPAND,
   // MML_DEBUG_SELECT, MML_DEBUG_MMLV5, MML_PERFO existed at initialisation.

@@ -27,8 +27,8 @@ ZorFunctionTrace::ZorFunctionTrace(KelTrace* trace, int* depth, const char* clas
                                    int oneLine)
     : trace_(trace), depth_(depth) {
   std::string indent(static_cast<size_t>(*depth > 0 ? 2 * *depth : 0), ' ');
-  std::string qualified = std::string(className != nullptr ? className : "") + "::" +
-                          (methodName != nullptr ? methodName : "");
+  std::string qualified =
+      std::string(className != nullptr ? className : "") + "::" + (methodName != nullptr ? methodName : "");
   if (oneLine != 0) {
     entry_ = indent + "- " + qualified;
     exit_ = " -";
@@ -79,8 +79,8 @@ void ZorTrace::Objects() {
   if (!gTrace.IsActive()) return;
   std::string text = "Objects:\n";
   for (int i = 0; i < gClassCount; ++i) {
-    text += "  " + gppClass[static_cast<size_t>(i)] + ": " +
-            std::to_string(gpObjectCount[static_cast<size_t>(i)]) + "\n";
+    text +=
+        "  " + gppClass[static_cast<size_t>(i)] + ": " + std::to_string(gpObjectCount[static_cast<size_t>(i)]) + "\n";
   }
   gTrace.Write(text);
 }

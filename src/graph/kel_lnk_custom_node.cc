@@ -60,9 +60,8 @@ struct RegistryIndex {
 
   void Follow(KelLnkMainWindow& window) {
     const int size = window.GetListSize();
-    if (size < indexed ||
-        (indexed > 0 && (window.GetNodeList(indexed - 1) != lastCreator ||
-                         InstanceKey(window.GetReferenceList(indexed - 1)) != lastKey))) {
+    if (size < indexed || (indexed > 0 && (window.GetNodeList(indexed - 1) != lastCreator ||
+                                           InstanceKey(window.GetReferenceList(indexed - 1)) != lastKey))) {
       Reset();
     }
     for (int k = indexed; k < size; ++k) {
@@ -110,9 +109,7 @@ void KelLnkCustomNode::SetMethodMenuBuilder(MethodMenuBuilder builder) { MenuBui
 
 KelLnkMainWindow* KelLnkCustomNode::Window() const { return node_ ? node_->GetMainWindow() : nullptr; }
 
-KelIGraphNode* KelLnkCustomNode::GetDrawnNode() const {
-  return instance_ ? instance_->GetGraphNode() : GetGraphNode();
-}
+KelIGraphNode* KelLnkCustomNode::GetDrawnNode() const { return instance_ ? instance_->GetGraphNode() : GetGraphNode(); }
 
 KelLnkCustomNode* KelLnkCustomNode::FromGraphNode(const KelIGraphNode* node) {
   KelNavigInstance* instance = KelNavigInstance::FromGraphNode(node);

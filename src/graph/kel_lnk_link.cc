@@ -31,12 +31,18 @@ int ColourNumber(const KelUnicodeString& text) {
 
 const char* TechnoName(int techno) {
   switch (techno) {
-    case 0: return "MML_LINK_UNKNOWN";
-    case 1: return "MML_LINK_EXT";
-    case 2: return "MML_LINK_ENTITY";
-    case 3: return "MML_LINK_BOTH";
-    case 4: return "MML_LINK_KELV5";
-    default: return nullptr;
+    case 0:
+      return "MML_LINK_UNKNOWN";
+    case 1:
+      return "MML_LINK_EXT";
+    case 2:
+      return "MML_LINK_ENTITY";
+    case 3:
+      return "MML_LINK_BOTH";
+    case 4:
+      return "MML_LINK_KELV5";
+    default:
+      return nullptr;
   }
 }
 
@@ -122,8 +128,8 @@ KelLnkLink::~KelLnkLink() {
 
 KelBaseUnknown_var KelLnkLinkBindInterface(KelLnkMainWindow* window, const KelDMInstance& instance,
                                            KelLnkObject* parent, const KelUnicodeString& linktype,
-                                           const KelUnicodeString& date, const KelUnicodeString& status,
-                                           int upToDate, int techno, const KelListValKelUnicodeString& uuids,
+                                           const KelUnicodeString& date, const KelUnicodeString& status, int upToDate,
+                                           int techno, const KelListValKelUnicodeString& uuids,
                                            KelBaseUnknown_var child, const char* interfaceName) {
   MML_TRACE("KelLnkLinkBindInterface");
   (void)interfaceName;
@@ -174,27 +180,43 @@ KelUnicodeString KelLnkLink::IntToString(int value) { return ::IntToString(value
 
 KelUnicodeString KelLnkLink::ConditionName(int condition) {
   switch (condition) {
-    case GOOD: return "GOOD";
-    case GOODOLD: return "GOODOLD";
-    case BADDATE: return "BADDATE";
-    case BROKEN: return "BROKEN";
-    case UNKNOWN: return "UNKNOWN";
-    case UP_GOOD: return "UP_GOOD";
-    case UP_BADDATE: return "UP_BADDATE";
-    default: return "";
+    case GOOD:
+      return "GOOD";
+    case GOODOLD:
+      return "GOODOLD";
+    case BADDATE:
+      return "BADDATE";
+    case BROKEN:
+      return "BROKEN";
+    case UNKNOWN:
+      return "UNKNOWN";
+    case UP_GOOD:
+      return "UP_GOOD";
+    case UP_BADDATE:
+      return "UP_BADDATE";
+    default:
+      return "";
   }
 }
 
 KelUnicodeString KelLnkLink::ConditionClass(int condition) {
   switch (condition) {
-    case GOOD: return kMmlCondGood;
-    case GOODOLD: return kMmlCondGoodOld;
-    case BADDATE: return kMmlCondBadDate;
-    case BROKEN: return kMmlCondBroken;
-    case UNKNOWN: return kMmlCondUnknown;
-    case UP_GOOD: return kMmlCondUpGood;
-    case UP_BADDATE: return kMmlCondUpBadDate;
-    default: return "";
+    case GOOD:
+      return kMmlCondGood;
+    case GOODOLD:
+      return kMmlCondGoodOld;
+    case BADDATE:
+      return kMmlCondBadDate;
+    case BROKEN:
+      return kMmlCondBroken;
+    case UNKNOWN:
+      return kMmlCondUnknown;
+    case UP_GOOD:
+      return kMmlCondUpGood;
+    case UP_BADDATE:
+      return kMmlCondUpBadDate;
+    default:
+      return "";
   }
 }
 

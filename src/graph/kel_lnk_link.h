@@ -105,6 +105,6 @@ class KelLnkLink : public KelLnkNode {
 // Builds a link and returns its handle (see KelLnkObjectBindInterface).
 KelBaseUnknown_var KelLnkLinkBindInterface(KelLnkMainWindow* window, const KelDMInstance& instance,
                                            KelLnkObject* parent, const KelUnicodeString& linktype,
-                                           const KelUnicodeString& date, const KelUnicodeString& status,
-                                           int upToDate, int techno, const KelListValKelUnicodeString& uuids,
+                                           const KelUnicodeString& date, const KelUnicodeString& status, int upToDate,
+                                           int techno, const KelListValKelUnicodeString& uuids,
                                            KelBaseUnknown_var child, const char* interfaceName);

@@ -21,10 +21,14 @@ std::map<KelUnicodeString, int>& Settings() {
 
 int DepthOf(KelLnkMainWindow::Expand expand) {
   switch (expand) {
-    case KelLnkMainWindow::One: return 2;
-    case KelLnkMainWindow::Two: return 4;
-    case KelLnkMainWindow::Three: return 6;
-    case KelLnkMainWindow::All: return 256;
+    case KelLnkMainWindow::One:
+      return 2;
+    case KelLnkMainWindow::Two:
+      return 4;
+    case KelLnkMainWindow::Three:
+      return 6;
+    case KelLnkMainWindow::All:
+      return 256;
   }
   return 2;
 }
@@ -79,8 +83,8 @@ KelLnkMainWindow::KelLnkMainWindow(KelDMDlgZUMOResult* panel, const KelDMInstanc
   repLink_ = InRange<RepLnk>(ReadSetting("Link", SquareLinks), StraightLinks, SquareLinks, SquareLinks);
   graphZip_ = InRange<GraphZip>(ReadSetting("Zip", Unpacked), Packed, Unpacked, Unpacked);
   graphType_ = InRange<GraphType>(ReadSetting("Type", Centered), Centered, Indented, Centered);
-  filter_ = InRange<Filter>(ReadSetting("Filter", FilterRestricted), FilterAll, FilterRestrictedWithLate,
-                            FilterRestricted);
+  filter_ =
+      InRange<Filter>(ReadSetting("Filter", FilterRestricted), FilterAll, FilterRestrictedWithLate, FilterRestricted);
   showLocks_ = ReadSetting("ShowLock", 0) != 0 ? 1 : 0;
 
   root_ = KelLnkObjectBindInterface(this, *root, zumo, psnNode, 0, "KelINavigateObject");

@@ -29,12 +29,12 @@ using KelListValKelBaseUnknown_var = std::vector<KelBaseUnknown_var>;
 
 // The expand state of a node.
 enum ConditionIsExpandable : int {
-  kExpandNotComputed = 0,             // not computed
-  kExpandOnce = 1,                    // the object is drawn once only
-  kExpandSameAsFather = 2,            // a twin is the node itself or one of its drawn ancestors
-  kExpandSameInOtherBranch = 3,       // twins in other branches, none of them expanded
+  kExpandNotComputed = 0,                // not computed
+  kExpandOnce = 1,                       // the object is drawn once only
+  kExpandSameAsFather = 2,               // a twin is the node itself or one of its drawn ancestors
+  kExpandSameInOtherBranch = 3,          // twins in other branches, none of them expanded
   kExpandSameExpandedInOtherBranch = 4,  // a twin is expanded in another branch
-  kExpandSolved = 5,                  // fixed: the display node never recomputes it
+  kExpandSolved = 5,                     // fixed: the display node never recomputes it
 };
 
 class KelLnkNode : public std::enable_shared_from_this<KelLnkNode> {

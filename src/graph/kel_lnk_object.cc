@@ -217,16 +217,14 @@ KelUnicodeString KelLnkObject::GetName() const {
 
 KelUnicodeString KelLnkObject::GetDate() const {
   MML_TRACE("KelLnkObject::GetDate");
-  return KelLnkDataManager::GetObjectTimestamp(instance_.GetEnvironment(),
-                                               KelLnkTools::RightTrim(instance_.GetTable()), instance_.Coid(),
-                                               instance_.Compid());
+  return KelLnkDataManager::GetObjectTimestamp(instance_.GetEnvironment(), KelLnkTools::RightTrim(instance_.GetTable()),
+                                               instance_.Coid(), instance_.Compid());
 }
 
 KelUnicodeString KelLnkObject::GetLatestDate() const {
   MML_TRACE("KelLnkObject::GetLatestDate");
-  return KelLnkDataManager::GetObjectLatestTimestamp(instance_.GetEnvironment(),
-                                                     KelLnkTools::RightTrim(instance_.GetTable()), instance_.Coid(),
-                                                     instance_.Compid());
+  return KelLnkDataManager::GetObjectLatestTimestamp(
+      instance_.GetEnvironment(), KelLnkTools::RightTrim(instance_.GetTable()), instance_.Coid(), instance_.Compid());
 }
 
 bool KelLnkObject::IsNull() const {
@@ -301,9 +299,9 @@ KelListValKelBaseUnknown_var KelLnkObject::ComputeLinks(int direction, bool draw
                                                          far->iPres, "KelINavigateObject");
     KelDMInstance linkInstance(kMmlKelcon, link->Env, link->Table, link->Coid, link->Compid);
     const KelUnicodeString linktype = KelLnkTools::LinklabelToLinktype(link->Type);
-    KelBaseUnknown_var node = KelLnkLinkBindInterface(window_, linkInstance, this, linktype, link->Timestamp,
-                                                      link->Status, link->UpToDate, link->Techno, link->Uuids,
-                                                      child, "KelINavigateObject");
+    KelBaseUnknown_var node =
+        KelLnkLinkBindInterface(window_, linkInstance, this, linktype, link->Timestamp, link->Status, link->UpToDate,
+                                link->Techno, link->Uuids, child, "KelINavigateObject");
     // A connection is never walked back to the object it came from.
     if (!connexion.empty() && linktype == connexion && grandParent &&
         *static_cast<KelLnkObject*>(child.get()) == grandParent) {

@@ -47,7 +47,7 @@ class KelLnkObject : public KelLnkNode {
   // One unit of a synchronisation or migration plan. Plans are arrays of
   // units grown with realloc, so the unit holds plain pointers only.
   struct SynchroniseUnit {
-    KelLnkObject* object;      // a copy of the object (copy constructor), owned by the unit
+    KelLnkObject* object;        // a copy of the object (copy constructor), owned by the unit
     KelUnicodeString* linkType;  // owned; null in a leaf unit
     // malloc/realloc array of linkCount links, released with free; null in a
     // leaf unit. The links are not owned: whoever fills the unit keeps their

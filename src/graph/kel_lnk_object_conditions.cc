@@ -17,10 +17,14 @@ bool IsSound(int linkCondition) {
 
 const char* ConditionTrace(int condition) {
   switch (condition) {
-    case KelLnkObject::GOOD: return "Condition : GOOD\n";
-    case KelLnkObject::BADDATE: return "Condition : BADDATE\n";
-    case KelLnkObject::BROKEN: return "Condition : BROKEN\n";
-    default: return "Condition : UNKNOWN\n";
+    case KelLnkObject::GOOD:
+      return "Condition : GOOD\n";
+    case KelLnkObject::BADDATE:
+      return "Condition : BADDATE\n";
+    case KelLnkObject::BROKEN:
+      return "Condition : BROKEN\n";
+    default:
+      return "Condition : UNKNOWN\n";
   }
 }
 

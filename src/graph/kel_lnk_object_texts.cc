@@ -1,8 +1,8 @@
 // KelLnkObject: node text, information text, cycle description and the
 // colours of the object's graph node.
 #include <cstdio>
-#include "foundation/kel_text.h"
 #include <iostream>
+#include "foundation/kel_text.h"
 
 #include "foundation/kel_lnk_tools.h"
 #include "foundation/mml_constants.h"
@@ -113,8 +113,8 @@ KelUnicodeString KelLnkObject::InformationText() {
     text += "Object          : " + instance_.GetNameInstance(3, 1, " ", "$BOM_NAVIG") + "\n\n";
     KelDMInstance part;
     if (type != 0 && type != 1) {
-      KelUnicodeString partName = instance_.GetPart(part) == 0 ? part.GetNameInstance(3, 1, " ", "$BOM_NAVIG")
-                                                               : kMmlUnknownName;
+      KelUnicodeString partName =
+          instance_.GetPart(part) == 0 ? part.GetNameInstance(3, 1, " ", "$BOM_NAVIG") : kMmlUnknownName;
       text += "Associated Part : " + partName + "\n\n";
     }
     text += "Date            : " + GetDate() + "\n";
@@ -151,16 +151,24 @@ void KelLnkObject::CustomGraphNode(KelIGraphNode_var node) {
   if (node == nullptr) return;
   KelString key;
   switch (expandable_) {
-    case kExpandSameAsFather: key = "Object.Colours.SameAsFather"; break;
-    case kExpandSameInOtherBranch: key = "Object.Colours.SameInOtherBranch"; break;
-    case kExpandSameExpandedInOtherBranch: key = "Object.Colours.SameExpandedInOtherBranch"; break;
-    case kExpandSolved: key = "Object.Colours.Solved"; break;
+    case kExpandSameAsFather:
+      key = "Object.Colours.SameAsFather";
+      break;
+    case kExpandSameInOtherBranch:
+      key = "Object.Colours.SameInOtherBranch";
+      break;
+    case kExpandSameExpandedInOtherBranch:
+      key = "Object.Colours.SameExpandedInOtherBranch";
+      break;
+    case kExpandSolved:
+      key = "Object.Colours.Solved";
+      break;
     default: {
       key = "Object.Colours.Default";
       // Plain classes, unless the graph comes from the product-structure
       // navigator: then root (no product instance) or intermediate classes.
-      const bool psnClasses = KelLnkTools::IsTOVRAV5True() && window_ && window_->HasPSNContext() &&
-                              node->IsPSNViewerNode();
+      const bool psnClasses =
+          KelLnkTools::IsTOVRAV5True() && window_ && window_->HasPSNContext() && node->IsPSNViewerNode();
       const int variant = psnClasses ? (zumo_ ? 2 : 1) : 0;
       auto pick = [variant](const KelUnicodeString& plain, const KelUnicodeString& root,
                             const KelUnicodeString& intermediate) {

@@ -29,10 +29,18 @@ bool Unescape(const std::string& raw, std::string& out) {
     if (i + 1 >= raw.size()) return false;
     char next = raw[++i];
     switch (next) {
-      case 'n': out += '\n'; break;
-      case 't': out += '\t'; break;
-      case '"': out += '"'; break;
-      case '\\': out += '\\'; break;
+      case 'n':
+        out += '\n';
+        break;
+      case 't':
+        out += '\t';
+        break;
+      case '"':
+        out += '"';
+        break;
+      case '\\':
+        out += '\\';
+        break;
       default:
         // An unknown escape keeps both characters.
         out += '\\';
@@ -46,8 +54,8 @@ bool Unescape(const std::string& raw, std::string& out) {
 }  // namespace
 
 std::unordered_map<std::string, KelUnicodeString> KelLnkResourceCatalogue::Parse(const std::string& text,
-                                                                                const std::string& source,
-                                                                                std::string* errors) {
+                                                                                 const std::string& source,
+                                                                                 std::string* errors) {
   std::unordered_map<std::string, KelUnicodeString> texts;
   std::istringstream in(text);
   std::string line;

@@ -9,25 +9,25 @@
 namespace kel_ier {
 constexpr int kOk = 0;
 // Database layer
-constexpr int kDbCannotOpen = 1001;       // the database cannot be opened or reached
-constexpr int kDbNoConnection = 1002;     // no database session is open
-constexpr int kDbBadStatement = 1003;     // the statement cannot be prepared
-constexpr int kDbExecution = 1004;        // the statement failed while running
-constexpr int kDbConstraint = 1005;       // a row with the same identity already exists
-constexpr int kDbTransaction = 1006;      // begin, commit or rollback failed
-constexpr int kDbBadIdentifier = 1007;    // an identifier is not sixteen hexadecimal digits
+constexpr int kDbCannotOpen = 1001;     // the database cannot be opened or reached
+constexpr int kDbNoConnection = 1002;   // no database session is open
+constexpr int kDbBadStatement = 1003;   // the statement cannot be prepared
+constexpr int kDbExecution = 1004;      // the statement failed while running
+constexpr int kDbConstraint = 1005;     // a row with the same identity already exists
+constexpr int kDbTransaction = 1006;    // begin, commit or rollback failed
+constexpr int kDbBadIdentifier = 1007;  // an identifier is not sixteen hexadecimal digits
 // Instances
-constexpr int kInstanceNotFound = 2001;   // the object is not in the database
-constexpr int kInstanceNoRevision = 2002; // no revision of the object can be read
+constexpr int kInstanceNotFound = 2001;    // the object is not in the database
+constexpr int kInstanceNoRevision = 2002;  // no revision of the object can be read
 // Profile and access
-constexpr int kAccessDenied = 3001;       // an access rule refuses the process
-constexpr int kAccessNoRule = 3002;       // no access rule matches the process
-constexpr int kDeclarativeMissing = 3003; // the declarative key is not in the profile
-constexpr int kDeclarativeBadValue = 3004;// the declarative value has the wrong kind
+constexpr int kAccessDenied = 3001;         // an access rule refuses the process
+constexpr int kAccessNoRule = 3002;         // no access rule matches the process
+constexpr int kDeclarativeMissing = 3003;   // the declarative key is not in the profile
+constexpr int kDeclarativeBadValue = 3004;  // the declarative value has the wrong kind
 // Processes
-constexpr int kProcessUnknownHost = 4001; // only "$LOCAL" can run commands
-constexpr int kProcessStartFailed = 4002; // the command cannot be started
-constexpr int kProcessNoEvent = 4003;     // the completion event is not registered
+constexpr int kProcessUnknownHost = 4001;  // only "$LOCAL" can run commands
+constexpr int kProcessStartFailed = 4002;  // the command cannot be started
+constexpr int kProcessNoEvent = 4003;      // the completion event is not registered
 }  // namespace kel_ier
 
 class KelDMIerMessage {

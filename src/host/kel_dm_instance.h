@@ -29,10 +29,10 @@ class KelDMInstance {
   KelDMInstance() = default;
   // Identifiers as sixteen hexadecimal digits; a text that is not gives the
   // zero identifier and IsWellFormed() false.
-  KelDMInstance(const KelUnicodeString& connection, const KelUnicodeString& environment,
-                const KelUnicodeString& table, const KelUnicodeString& coidHex, const KelUnicodeString& compidHex);
-  KelDMInstance(const KelUnicodeString& connection, const KelUnicodeString& environment,
-                const KelUnicodeString& table, const KelId& coid, const KelId& compid);
+  KelDMInstance(const KelUnicodeString& connection, const KelUnicodeString& environment, const KelUnicodeString& table,
+                const KelUnicodeString& coidHex, const KelUnicodeString& compidHex);
+  KelDMInstance(const KelUnicodeString& connection, const KelUnicodeString& environment, const KelUnicodeString& table,
+                const KelId& coid, const KelId& compid);
 
   const KelUnicodeString& GetConnectionName() const { return connection_; }
   const KelUnicodeString& GetEnvironment() const { return environment_; }

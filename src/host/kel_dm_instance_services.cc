@@ -192,7 +192,7 @@ int KelDMInstance::GetPart(KelDMInstance& part) const {
     rows.push_back(r);
   }
   const Revision& best = *std::max_element(rows.begin(), rows.end(), RankBefore);
-  part = KelDMInstance(connection_.empty() ? kMmlKelcon : connection_, environment_, kMmlPartList, best.coid,
-                       best.compid);
+  part =
+      KelDMInstance(connection_.empty() ? kMmlKelcon : connection_, environment_, kMmlPartList, best.coid, best.compid);
   return 0;
 }

@@ -132,11 +132,11 @@ int FirstPointer(const KelDMInstance& instance, std::string* pointer) {
   KelDbResult r;
   const std::string target = StripBlanks(instance.GetEnvironment()) + "." + RightTrimBlanks(instance.GetTable());
   for (const auto& env : KelDMLnkTools::ComputeRelationEnvironments(1, nullptr)) {
-    int found = FindsRow(conn,
-                         "SELECT $COMPNAME_FATHER, $COID, $COMPID_FATHER FROM " + QuoteHostTableName(env, "$EXT") +
-                             " WHERE $COID_REF = ? AND $COMPID_REF = ? AND $COMPNAME = ?",
-                         {KelDbValue::Id(instance.Coid()), KelDbValue::Id(instance.Compid()), KelDbValue::Text(target)},
-                         &r);
+    int found =
+        FindsRow(conn,
+                 "SELECT $COMPNAME_FATHER, $COID, $COMPID_FATHER FROM " + QuoteHostTableName(env, "$EXT") +
+                     " WHERE $COID_REF = ? AND $COMPID_REF = ? AND $COMPNAME = ?",
+                 {KelDbValue::Id(instance.Coid()), KelDbValue::Id(instance.Compid()), KelDbValue::Text(target)}, &r);
     if (found == 1) {
       *pointer = env + " " + RightTrimBlanks(r.rows[0][0].AsText()) + " " + r.rows[0][1].AsText() + " " +
                  r.rows[0][2].AsText();
@@ -153,11 +153,11 @@ int FirstPointer(const KelDMInstance& instance, std::string* pointer) {
     return 0;
   for (const auto& e : entities.rows) {
     for (const auto& user : entityEnvs) {
-      int found = FindsRow(conn,
-                           "SELECT OBJECT_KELAB, OBJECT_COID, OBJECT_COMPID FROM " +
-                               QuoteHostTableName(user, "MML_LINK") +
-                               " WHERE UBIT IS NULL AND ENTITY_ID_1 = ? AND ENTITY_ID_2 = ? AND ENTITY_KEY = ?",
-                           {e[0], e[1], e[2]}, &r);
+      int found =
+          FindsRow(conn,
+                   "SELECT OBJECT_KELAB, OBJECT_COID, OBJECT_COMPID FROM " + QuoteHostTableName(user, "MML_LINK") +
+                       " WHERE UBIT IS NULL AND ENTITY_ID_1 = ? AND ENTITY_ID_2 = ? AND ENTITY_KEY = ?",
+                   {e[0], e[1], e[2]}, &r);
       if (found == 1) {
         *pointer = user + " " + RightTrimBlanks(r.rows[0][0].AsText()) + " " + r.rows[0][1].AsText() + " " +
                    r.rows[0][2].AsText();

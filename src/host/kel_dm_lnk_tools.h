@@ -13,8 +13,7 @@ class KelDMLnkTools {
   // order. With `filter`, only the environments that it lists (blanks around
   // its names ignored). Read from the database catalogue of the session and
   // kept until the catalogue changes through this process.
-  static KelListValKelUnicodeString ComputeRelationEnvironments(int kind,
-                                                                const KelListValKelUnicodeString* filter);
+  static KelListValKelUnicodeString ComputeRelationEnvironments(int kind, const KelListValKelUnicodeString* filter);
 
   // The connection of the link queries: the session's main connection.
   static KelDbConnection* GetConnection();

@@ -14,9 +14,9 @@ struct Table {
 };
 
 const std::vector<KelDMColumnSpec> kObjectColumns = {
-    {"$COID", "ID", true},    {"$COMPID", "ID", true},          {"C_ID", "TEXT"},         {"C_REVISION", "TEXT"},
-    {"C_FAMILY", "ID"},       {"C_REVISION_RANK", "INTEGER"}, {"C_LASTMOD", "TIMESTAMP"}, {"C_MATURITY", "INTEGER"},
-    {"C_UUID", "TEXT"},
+    {"$COID", "ID", true},      {"$COMPID", "ID", true},   {"C_ID", "TEXT"},
+    {"C_REVISION", "TEXT"},     {"C_FAMILY", "ID"},        {"C_REVISION_RANK", "INTEGER"},
+    {"C_LASTMOD", "TIMESTAMP"}, {"C_MATURITY", "INTEGER"}, {"C_UUID", "TEXT"},
 };
 
 const std::vector<Table>& Tables() {
@@ -26,49 +26,49 @@ const std::vector<Table>& Tables() {
       {"objects", {"DOCUMENT", kObjectColumns, {"$COID", "$COMPID"}, {{"C_FAMILY"}}}},
       {"objects",
        {"$LOCK",
-       {{"$COID", "ID"}, {"$COMPID", "ID"}, {"$LOCKTYPE", "TEXT"}, {"C_RESPONSIBLE", "TEXT"}},
-       {},
-       {{"$COID", "$COMPID"}}}},
+        {{"$COID", "ID"}, {"$COMPID", "ID"}, {"$LOCKTYPE", "TEXT"}, {"C_RESPONSIBLE", "TEXT"}},
+        {},
+        {{"$COID", "$COMPID"}}}},
       {"links",
        {"$EXT",
-       {{"$COID", "ID", true},
-        {"$COMPID", "ID", true},
-        {"$COMPNAME_FATHER", "TEXT"},
-        {"$COMPID_FATHER", "ID"},
-        {"$COMPNAME", "TEXT"},
-        {"$COID_REF", "ID"},
-        {"$COMPID_REF", "ID"},
-        {"$TYPE", "TEXT"},
-        {"C_MML_TS", "TIMESTAMP"},
-        {"KELMML_STATUS", "TEXT"}},
-       {"$COID", "$COMPID"},
-       {{"$COID", "$COMPID_FATHER"}, {"$COID_REF", "$COMPID_REF"}}}},
+        {{"$COID", "ID", true},
+         {"$COMPID", "ID", true},
+         {"$COMPNAME_FATHER", "TEXT"},
+         {"$COMPID_FATHER", "ID"},
+         {"$COMPNAME", "TEXT"},
+         {"$COID_REF", "ID"},
+         {"$COMPID_REF", "ID"},
+         {"$TYPE", "TEXT"},
+         {"C_MML_TS", "TIMESTAMP"},
+         {"KELMML_STATUS", "TEXT"}},
+        {"$COID", "$COMPID"},
+        {{"$COID", "$COMPID_FATHER"}, {"$COID_REF", "$COMPID_REF"}}}},
       {"entities",
        {"MML_ENTITY",
-       {{"OBJECT_KELAB", "TEXT"},
-        {"OBJECT_COID", "ID"},
-        {"OBJECT_COMPID", "ID"},
-        {"ENTITY_ID_1", "ID"},
-        {"ENTITY_ID_2", "ID"},
-        {"ENTITY_KEY", "ID"},
-        {"TS", "TIMESTAMP"},
-        {"UBIT", "INTEGER"}},
-       {},
-       {{"OBJECT_COID", "OBJECT_COMPID"}, {"ENTITY_ID_1", "ENTITY_ID_2", "ENTITY_KEY"}}}},
+        {{"OBJECT_KELAB", "TEXT"},
+         {"OBJECT_COID", "ID"},
+         {"OBJECT_COMPID", "ID"},
+         {"ENTITY_ID_1", "ID"},
+         {"ENTITY_ID_2", "ID"},
+         {"ENTITY_KEY", "ID"},
+         {"TS", "TIMESTAMP"},
+         {"UBIT", "INTEGER"}},
+        {},
+        {{"OBJECT_COID", "OBJECT_COMPID"}, {"ENTITY_ID_1", "ENTITY_ID_2", "ENTITY_KEY"}}}},
       {"entities",
        {"MML_LINK",
-       {{"OBJECT_KELAB", "TEXT"},
-        {"OBJECT_COID", "ID"},
-        {"OBJECT_COMPID", "ID"},
-        {"ENTITY_ID_1", "ID"},
-        {"ENTITY_ID_2", "ID"},
-        {"ENTITY_KEY", "ID"},
-        {"TS", "TIMESTAMP"},
-        {"TYPE", "TEXT"},
-        {"STATUS", "TEXT"},
-        {"UBIT", "INTEGER"}},
-       {},
-       {{"OBJECT_COID", "OBJECT_COMPID"}, {"ENTITY_ID_1", "ENTITY_ID_2", "ENTITY_KEY"}}}},
+        {{"OBJECT_KELAB", "TEXT"},
+         {"OBJECT_COID", "ID"},
+         {"OBJECT_COMPID", "ID"},
+         {"ENTITY_ID_1", "ID"},
+         {"ENTITY_ID_2", "ID"},
+         {"ENTITY_KEY", "ID"},
+         {"TS", "TIMESTAMP"},
+         {"TYPE", "TEXT"},
+         {"STATUS", "TEXT"},
+         {"UBIT", "INTEGER"}},
+        {},
+        {{"OBJECT_COID", "OBJECT_COMPID"}, {"ENTITY_ID_1", "ENTITY_ID_2", "ENTITY_KEY"}}}},
   };
   return tables;
 }
@@ -199,8 +199,8 @@ int KelDMSchema::CreateTables(KelDbConnection* connection, const std::string& en
     ddl += ")";
     if ((rc = connection->ExecuteNative(ddl)) != 0) return fail(rc);
     for (const auto& index : t.indexes) {
-      std::string sql = "CREATE INDEX IF NOT EXISTS " + IndexName(environment, t.name, index) + " ON " +
-                        Quoted(tableName) + " (";
+      std::string sql =
+          "CREATE INDEX IF NOT EXISTS " + IndexName(environment, t.name, index) + " ON " + Quoted(tableName) + " (";
       for (size_t i = 0; i < index.size(); ++i) sql += (i ? ", " : "") + ColumnName(index[i]);
       sql += ")";
       if ((rc = connection->ExecuteNative(sql)) != 0) return fail(rc);

@@ -34,8 +34,8 @@ class KelDMSchema {
 
   // Parses "ENV:KIND,KIND" into its environment and kinds. Returns false with
   // a one-line reason when the environment name or a kind is not valid.
-  static bool ParseEnvironmentSpec(const std::string& spec, std::string* environment,
-                                   std::vector<std::string>* kinds, std::string* error);
+  static bool ParseEnvironmentSpec(const std::string& spec, std::string* environment, std::vector<std::string>* kinds,
+                                   std::string* error);
 
   // An environment name: letters, digits and '_', starting with a letter,
   // at most 32 characters.

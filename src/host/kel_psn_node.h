@@ -95,8 +95,7 @@ class KelPSNGraph {
   // configuration: `status` receives the host status (0, 100, 200 valid;
   // 1, 101, 201 not valid; others unknown), `validity` the validity data.
   // Returns 0 when the computation succeeded, else an error code.
-  virtual int IsValid(int& status, KelRawColldouble& validity, int option, const KelQorNode* node,
-                      void* reserved) = 0;
+  virtual int IsValid(int& status, KelRawColldouble& validity, int option, const KelQorNode* node, void* reserved) = 0;
   // The data model under the graph; may be null.
   virtual KelSdaiModel* GetSdaiModel() = 0;
 };

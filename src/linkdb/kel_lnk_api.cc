@@ -253,8 +253,7 @@ ObjID* KelLnkAPI::GetImpactingOn(const ObjID& object, int& count) {
             if (mmlFunctionTrace.LevelIsActive()) mmlFunctionTrace.Write("bad $COMPNAME '" + compname + "'");
             continue;
           }
-          found.Add(compname.substr(0, dot), compname.substr(dot + 1), cursor.GetHexaValue(2),
-                    cursor.GetHexaValue(3));
+          found.Add(compname.substr(0, dot), compname.substr(dot + 1), cursor.GetHexaValue(2), cursor.GetHexaValue(3));
         }
       }
       cursor.Close();
@@ -263,8 +262,8 @@ ObjID* KelLnkAPI::GetImpactingOn(const ObjID& object, int& count) {
   return found.Release(count);
 }
 
-int KelLnkAPI::GetLinksBetween(const ObjID& a, const ObjID& b, KelListValKelUnicodeString& types,
-                               KelRawCollint& flags, int mode) {
+int KelLnkAPI::GetLinksBetween(const ObjID& a, const ObjID& b, KelListValKelUnicodeString& types, KelRawCollint& flags,
+                               int mode) {
   MML_TRACE("KelLnkAPI::GetLinksBetween");
   KelListValKelUnicodeString foundTypes;
   KelRawCollint foundFlags;
@@ -323,7 +322,8 @@ int KelLnkAPI::GetLinksBetween(const ObjID& a, const ObjID& b, KelListValKelUnic
       target.SetWhereColumn("$COID", KelDbBinary(b.coid));
       target.SetWhereColumn("$COMPID", KelDbBinary(b.compid));
       target.SetOutputColumn("C_LASTMOD", KelDbType::kTimestamp);
-      if (OpenCursor(target, kLinkFetch, mmlFunctionTrace) && target.Fetch()) lastmod = ZeroTimestampFraction(target.GetText(1));
+      if (OpenCursor(target, kLinkFetch, mmlFunctionTrace) && target.Fetch())
+        lastmod = ZeroTimestampFraction(target.GetText(1));
       target.Close();
 
       KelDbCursor rows(ModuleDb(), envA, "$EXT");

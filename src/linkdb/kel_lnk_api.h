@@ -55,8 +55,8 @@ class KelLnkAPI {
   // timestamp of what it points to (the entity's TS, or b's C_LASTMOD); a
   // missing timestamp on either side never counts as up to date. `types` and
   // `flags` are replaced. Returns -1.
-  static int GetLinksBetween(const ObjID& a, const ObjID& b, KelListValKelUnicodeString& types,
-                             KelRawCollint& flags, int mode);
+  static int GetLinksBetween(const ObjID& a, const ObjID& b, KelListValKelUnicodeString& types, KelRawCollint& flags,
+                             int mode);
   // Number of MML_ENTITY rows of the object, whatever their UBIT; 0 when its
   // environment holds no entities or there is no module connection.
   static int GetEntityCount(const ObjID& object);

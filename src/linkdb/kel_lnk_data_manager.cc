@@ -107,8 +107,7 @@ KelUnicodeString ObjectStatement(const KelUnicodeString& columns, const ObjectKe
 }
 
 // The index of the entry, created when absent.
-int Entry(const KelUnicodeString& environment, const KelUnicodeString& table, const KelId& coid,
-          const KelId& compid) {
+int Entry(const KelUnicodeString& environment, const KelUnicodeString& table, const KelId& coid, const KelId& compid) {
   return KelLnkDataManager::LocateObject(environment, table, coid, compid, 1);
 }
 
@@ -274,8 +273,8 @@ int KelLnkDataManager::LocateObject(const KelUnicodeString& environment, const K
   return index;
 }
 
-int KelLnkDataManager::LocateObject(const KelUnicodeString& environment, const KelUnicodeString& table,
-                                    double coid, double compid, int create) {
+int KelLnkDataManager::LocateObject(const KelUnicodeString& environment, const KelUnicodeString& table, double coid,
+                                    double compid, int create) {
   return LocateObject(environment, table, KelId::FromDouble(coid), KelId::FromDouble(compid), create);
 }
 
@@ -294,8 +293,8 @@ int KelLnkDataManager::DoesObjectExist(const KelUnicodeString& environment, cons
   return At(index).exists;
 }
 
-int KelLnkDataManager::DoesObjectExist(const KelUnicodeString& environment, const KelUnicodeString& table,
-                                       double coid, double compid) {
+int KelLnkDataManager::DoesObjectExist(const KelUnicodeString& environment, const KelUnicodeString& table, double coid,
+                                       double compid) {
   return DoesObjectExist(environment, table, KelId::FromDouble(coid), KelId::FromDouble(compid));
 }
 
@@ -367,9 +366,8 @@ KelListValKelUnicodeString KelLnkDataManager::GetIdentificatorFields(const KelUn
 }
 
 KelListValKelUnicodeString KelLnkDataManager::GetObjectIdentificators(const KelUnicodeString& environment,
-                                                                      const KelUnicodeString& table,
-                                                                      const KelId& coid, const KelId& compid,
-                                                                      int maxLength) {
+                                                                      const KelUnicodeString& table, const KelId& coid,
+                                                                      const KelId& compid, int maxLength) {
   int index = Entry(environment, table, coid, compid);
   CacheIdentificators(index);
   KelListValKelUnicodeString values = At(index).identificators;
@@ -394,8 +392,8 @@ int KelLnkDataManager::IsObjectLatest(const KelUnicodeString& environment, const
   return At(index).isLatest;
 }
 
-int KelLnkDataManager::IsObjectLatest(const KelUnicodeString& environment, const KelUnicodeString& table,
-                                      double coid, double compid) {
+int KelLnkDataManager::IsObjectLatest(const KelUnicodeString& environment, const KelUnicodeString& table, double coid,
+                                      double compid) {
   return IsObjectLatest(environment, table, KelId::FromDouble(coid), KelId::FromDouble(compid));
 }
 
@@ -405,13 +403,11 @@ KelDMInstance KelLnkDataManager::GetObjectLatestInstance(const KelUnicodeString&
   int index = Entry(environment, table, coid, compid);
   CacheLatest(index);
   const ObjectEntry& entry = At(index);
-  return KelDMInstance(kMmlKelcon, entry.latestEnvironment, entry.latestTable, entry.latestCoid,
-                       entry.latestCompid);
+  return KelDMInstance(kMmlKelcon, entry.latestEnvironment, entry.latestTable, entry.latestCoid, entry.latestCompid);
 }
 
 KelDMInstance KelLnkDataManager::GetObjectLatestInstance(const KelUnicodeString& environment,
-                                                         const KelUnicodeString& table, double coid,
-                                                         double compid) {
+                                                         const KelUnicodeString& table, double coid, double compid) {
   return GetObjectLatestInstance(environment, table, KelId::FromDouble(coid), KelId::FromDouble(compid));
 }
 

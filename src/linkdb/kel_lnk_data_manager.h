@@ -51,19 +51,18 @@ class KelLnkDataManager {
 
   // The display name (C_ID and C_REVISION joined by " ** "); "(?)" when the
   // object does not exist or its name cannot be read.
-  static KelUnicodeString GetObjectName(const KelUnicodeString& environment, const KelUnicodeString& table,
-                                        double coid, double compid);
+  static KelUnicodeString GetObjectName(const KelUnicodeString& environment, const KelUnicodeString& table, double coid,
+                                        double compid);
   static KelUnicodeString GetObjectName(const KelUnicodeString& environment, const KelUnicodeString& table,
                                         const KelId& coid, const KelId& compid);
   static KelUnicodeString GetInstanceName(const KelDMInstance& instance);
 
   // The lock lines: "NO LOCK" when the object has no lock, else one line
   // "LOCK <$LOCKTYPE> <C_RESPONSIBLE>" per lock.
-  static KelListValKelUnicodeString GetObjectLockS(const KelUnicodeString& environment,
-                                                   const KelUnicodeString& table, double coid, double compid);
-  static KelListValKelUnicodeString GetObjectLockS(const KelUnicodeString& environment,
-                                                   const KelUnicodeString& table, const KelId& coid,
-                                                   const KelId& compid);
+  static KelListValKelUnicodeString GetObjectLockS(const KelUnicodeString& environment, const KelUnicodeString& table,
+                                                   double coid, double compid);
+  static KelListValKelUnicodeString GetObjectLockS(const KelUnicodeString& environment, const KelUnicodeString& table,
+                                                   const KelId& coid, const KelId& compid);
 
   // The identification field names of a table: the columns that the
   // product-structure profile "$MML_GRAPH_NAVIG" declares for
@@ -78,8 +77,8 @@ class KelLnkDataManager {
   // values cannot be read. The values are read once; the cut is applied to
   // each answer.
   static KelListValKelUnicodeString GetObjectIdentificators(const KelUnicodeString& environment,
-                                                            const KelUnicodeString& table, double coid,
-                                                            double compid, int maxLength);
+                                                            const KelUnicodeString& table, double coid, double compid,
+                                                            int maxLength);
   static KelListValKelUnicodeString GetObjectIdentificators(const KelUnicodeString& environment,
                                                             const KelUnicodeString& table, const KelId& coid,
                                                             const KelId& compid, int maxLength);
@@ -97,20 +96,18 @@ class KelLnkDataManager {
   static KelDMInstance GetObjectLatestInstance(const KelUnicodeString& environment, const KelUnicodeString& table,
                                                const KelId& coid, const KelId& compid);
   // The normalised timestamp of the latest revision.
-  static KelUnicodeString GetObjectLatestTimestamp(const KelUnicodeString& environment,
-                                                   const KelUnicodeString& table, double coid, double compid);
-  static KelUnicodeString GetObjectLatestTimestamp(const KelUnicodeString& environment,
-                                                   const KelUnicodeString& table, const KelId& coid,
-                                                   const KelId& compid);
+  static KelUnicodeString GetObjectLatestTimestamp(const KelUnicodeString& environment, const KelUnicodeString& table,
+                                                   double coid, double compid);
+  static KelUnicodeString GetObjectLatestTimestamp(const KelUnicodeString& environment, const KelUnicodeString& table,
+                                                   const KelId& coid, const KelId& compid);
 
   // ---- Free per-object attributes (kept until Uncache) ----
 
   // Stores `value` under `name` (replacing an earlier value).
   static void SetObjectAttribute(const KelUnicodeString& environment, const KelUnicodeString& table, double coid,
                                  double compid, const KelUnicodeString& name, const KelUnicodeString& value);
-  static void SetObjectAttribute(const KelUnicodeString& environment, const KelUnicodeString& table,
-                                 const KelId& coid, const KelId& compid, const KelUnicodeString& name,
-                                 const KelUnicodeString& value);
+  static void SetObjectAttribute(const KelUnicodeString& environment, const KelUnicodeString& table, const KelId& coid,
+                                 const KelId& compid, const KelUnicodeString& name, const KelUnicodeString& value);
   // The value stored under `name`; empty when none was stored. Creates no entry.
   static KelUnicodeString GetObjectAttribute(const KelUnicodeString& environment, const KelUnicodeString& table,
                                              double coid, double compid, const KelUnicodeString& name);

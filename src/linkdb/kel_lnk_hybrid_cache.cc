@@ -121,9 +121,8 @@ void PrintEntityLines(const KelLnkHybridManager::Entity& e) {
 
 // ---- Records ----
 
-KelLnkHybridManager::Entity::Entity(const KelUnicodeString& caenv_, const KelUnicodeString& kelab_,
-                                    const KelId& coid_, const KelId& compid_, const KelZumoInstance* zumo,
-                                    KelPSNNode* node, int iPres_)
+KelLnkHybridManager::Entity::Entity(const KelUnicodeString& caenv_, const KelUnicodeString& kelab_, const KelId& coid_,
+                                    const KelId& compid_, const KelZumoInstance* zumo, KelPSNNode* node, int iPres_)
     : caenv(caenv_),
       kelab(kelab_),
       coid(coid_),

@@ -99,8 +99,8 @@ class KelLnkHybridManager {
   // both given by their entity-cache indices.
   class Link {
    public:
-    Link(int fatherIndex, int childIndex, const KelUnicodeString& env, const KelUnicodeString& table,
-         const KelId& coid, const KelId& compid, const KelUnicodeString& type, const KelUnicodeString& timestamp,
+    Link(int fatherIndex, int childIndex, const KelUnicodeString& env, const KelUnicodeString& table, const KelId& coid,
+         const KelId& compid, const KelUnicodeString& type, const KelUnicodeString& timestamp,
          const KelUnicodeString& status);
 
     int FatherIndex;
@@ -162,10 +162,8 @@ class KelLnkHybridManager {
   // the caches (null when count is 0): entry k is a link and its far end.
   // `window` (may be null) gives the link-type pattern and the
   // product-structure context.
-  static void GetChildren(const Entity& e, int& count, Link*** links, Entity*** entities,
-                          KelLnkMainWindow* window);
-  static void GetParents(const Entity& e, int& count, Link*** links, Entity*** entities,
-                         KelLnkMainWindow* window);
+  static void GetChildren(const Entity& e, int& count, Link*** links, Entity*** entities, KelLnkMainWindow* window);
+  static void GetParents(const Entity& e, int& count, Link*** links, Entity*** entities, KelLnkMainWindow* window);
 
   // V5 links of the object `e` (cache index `index`): the new service when
   // the new-code setting is on, else the older queries.

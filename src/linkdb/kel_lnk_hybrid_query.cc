@@ -1,8 +1,8 @@
 // The children and parents queries over the model-to-model link tables and
 // the entity tables, and the ordering of their answers.
 #include <algorithm>
-#include "foundation/kel_text.h"
 #include <numeric>
+#include "foundation/kel_text.h"
 
 #include "foundation/kel_lnk_tools.h"
 #include "foundation/zor_trace.h"
@@ -74,8 +74,8 @@ void KelLnkHybridManager::GetChildren(const Entity& e, int& count, Link*** links
           if (!FilterModel(KelDMInstance("KELCON", childEnv, childTable, childCoid, childCompid))) continue;
           const int c = LocateEntity(Entity(childEnv, childTable, childCoid, childCompid), 1);
           const KelUnicodeString childTs = GetEntityTS(c);
-          Link link(i, c, e.caenv, "$EXT", e.coid, e.compid, cursor.GetText(5), ZeroTimestampFraction(cursor.GetText(4)),
-                    cursor.GetText(6));
+          Link link(i, c, e.caenv, "$EXT", e.coid, e.compid, cursor.GetText(5),
+                    ZeroTimestampFraction(cursor.GetText(4)), cursor.GetText(6));
           LocateAndUpdateLink(link, childTs, -1, KelUnicodeString());
         }
       }

@@ -1,9 +1,9 @@
 // V5 links: the objects linked to an object through the V5 product tables,
 // merged into the caches as links of technology MML_LINK_KELV5.
 #include <algorithm>
-#include "foundation/kel_text.h"
 #include <cstdio>
 #include <memory>
+#include "foundation/kel_text.h"
 
 #include "foundation/kel_lnk_tools.h"
 #include "foundation/zor_trace.h"
@@ -136,8 +136,7 @@ void KelLnkHybridManager::MML_V5Objects(int impactType, const Entity& e, int i, 
   if (n == 0) return;
 
   const int clientType = (_SolveMMLV5 == 1 && context) ? KelMMLV5::kClientMMLSolve : KelMMLV5::kClientMML;
-  const KelQorNode* rootQor =
-      (context && window->GetPSNRootNode()) ? window->GetPSNRootNode()->GetQorNode(0) : nullptr;
+  const KelQorNode* rootQor = (context && window->GetPSNRootNode()) ? window->GetPSNRootNode()->GetQorNode(0) : nullptr;
   KelSdaiModel* model = (context && window->GetPSNGraph()) ? window->GetPSNGraph()->GetSdaiModel() : nullptr;
   std::unique_ptr<KelMMLV5::TmpId_[]> ids(new KelMMLV5::TmpId_[n]);
   service.ValidateImpacts(clientType, result, ids.get(), rootQor, purgeNode, model, nullptr, nullptr, nullptr);
@@ -189,8 +188,8 @@ void KelLnkHybridManager::MML_V5Objects(int impactType, const Entity& e, int i, 
     const int o = LocateEntity(Entity(env, table, coid, compid, placed.get()), 1);
     const int father = impactType == KelMMLV5::kImpactChildren ? i : o;
     const int child = impactType == KelMMLV5::kImpactChildren ? o : i;
-    Link link(father, child, _pOwner, "QOR_LINK", e.coid, e.compid, "V5_" + result.Value(k, 1),
-              result.Value(k, 16), KelUnicodeString());
+    Link link(father, child, _pOwner, "QOR_LINK", e.coid, e.compid, "V5_" + result.Value(k, 1), result.Value(k, 16),
+              KelUnicodeString());
     LocateAndUpdateLink(link, result.Value(k, 17), -1, result.Value(k, 9));
   }
 }

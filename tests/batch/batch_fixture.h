@@ -80,8 +80,10 @@ class BatchDatabaseTest : public EngineTest {
   }
 
   void AddModel(int n, const std::string& name, const std::string& date = "2024-01-01 00:00:00.000000") {
-    db().Exec("INSERT INTO $VS_E1.TOVRA_MODEL ($COID, $COMPID, C_ID, C_REVISION, C_LASTMOD, C_REVISION_RANK) "
-              "VALUES (X'" + CoidHex(n) + "', X'" + CompidHex(n) + "', '" + name + "', '1', '" + date + "', 1);");
+    db().Exec(
+        "INSERT INTO $VS_E1.TOVRA_MODEL ($COID, $COMPID, C_ID, C_REVISION, C_LASTMOD, C_REVISION_RANK) "
+        "VALUES (X'" +
+        CoidHex(n) + "', X'" + CompidHex(n) + "', '" + name + "', '1', '" + date + "', 1);");
   }
 
   // A link row held by model `father`, pointing to model `child` (child 0:
@@ -91,10 +93,12 @@ class BatchDatabaseTest : public EngineTest {
     std::snprintf(rowId, sizeof rowId, "E0%014X", static_cast<unsigned>(++rows_));
     std::string coidRef = child ? CoidHex(child) : kNullHex;
     std::string compidRef = child ? CompidHex(child) : kNullHex;
-    db().Exec("INSERT INTO $VS_E1.$EXT ($COID, $COMPID, $COMPNAME_FATHER, $COMPID_FATHER, $COMPNAME, $COID_REF, "
-              "$COMPID_REF, $TYPE, C_MML_TS, KELMML_STATUS) VALUES (X'" + CoidHex(father) + "', X'" +
-              std::string(rowId) + "', 'TOVRA_MODEL', X'" + CompidHex(father) + "', 'E1.TOVRA_MODEL', X'" + coidRef +
-              "', X'" + compidRef + "', 'KELMM" + type + "', '2024-01-01 00:00:00.000000', 'TOK');");
+    db().Exec(
+        "INSERT INTO $VS_E1.$EXT ($COID, $COMPID, $COMPNAME_FATHER, $COMPID_FATHER, $COMPNAME, $COID_REF, "
+        "$COMPID_REF, $TYPE, C_MML_TS, KELMML_STATUS) VALUES (X'" +
+        CoidHex(father) + "', X'" + std::string(rowId) + "', 'TOVRA_MODEL', X'" + CompidHex(father) +
+        "', 'E1.TOVRA_MODEL', X'" + coidRef + "', X'" + compidRef + "', 'KELMM" + type +
+        "', '2024-01-01 00:00:00.000000', 'TOK');");
   }
 
   // Writes an input file naming the models `roots` and returns its path.

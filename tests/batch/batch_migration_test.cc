@@ -113,8 +113,7 @@ TEST_P(BatchMigrationTest, ALoopOrARefusedAccessWritesNoFile) {
 
   // Opening is allowed, overwriting is not: nothing is written or run.
   std::string script = FakeScript("0\\n");
-  UseScript(script,
-            "ACCESS * QOR BOM OverwriteRepresentation DENY\nACCESS * QOR BOM OpenRepresentation ALLOW\n");
+  UseScript(script, "ACCESS * QOR BOM OverwriteRepresentation DENY\nACCESS * QOR BOM OpenRepresentation ALLOW\n");
   AddModel(3, "C");
   run = Mml({"migrate", Input({3})});
   EXPECT_EQ(run.exitCode, 1);
@@ -144,8 +143,7 @@ TEST_P(BatchMigrationTest, TheScriptsAnswerDecidesTheOutcome) {
   UseScript(FakeScript("done\\n"), kAllowAll);
   run = Mml({"migrate", input});
   EXPECT_EQ(run.exitCode, 1);
-  EXPECT_NE(run.err.find("the error file does not start with a return code: \"done\""), std::string::npos)
-      << run.err;
+  EXPECT_NE(run.err.find("the error file does not start with a return code: \"done\""), std::string::npos) << run.err;
 
   // A script that writes no error file: an answer left by an earlier run is
   // not taken for its own, and no answer counts as success.
@@ -191,10 +189,11 @@ TEST_P(BatchMigrationTest, ASecondMigrationIsRefusedWhileOneRuns) {
 TEST_P(BatchMigrationTest, DebugModeWritesTheNamesFileAndLaunchesNothing) {
   // A -SOL-> B, where B is an older revision of B2.
   AddModel(1, "A");
-  db().Exec("INSERT INTO $VS_E1.TOVRA_MODEL ($COID, $COMPID, C_ID, C_REVISION, C_LASTMOD, C_FAMILY, "
-            "C_REVISION_RANK) VALUES (X'" + CoidHex(2) + "', X'" + CompidHex(2) +
-            "', 'B', '1', '2024-01-01 00:00:00.000000', X'F000000000000001', 1), (X'" + CoidHex(3) + "', X'" +
-            CompidHex(3) + "', 'B', '2', '2024-01-01 00:00:00.000000', X'F000000000000001', 2);");
+  db().Exec(
+      "INSERT INTO $VS_E1.TOVRA_MODEL ($COID, $COMPID, C_ID, C_REVISION, C_LASTMOD, C_FAMILY, "
+      "C_REVISION_RANK) VALUES (X'" +
+      CoidHex(2) + "', X'" + CompidHex(2) + "', 'B', '1', '2024-01-01 00:00:00.000000', X'F000000000000001', 1), (X'" +
+      CoidHex(3) + "', X'" + CompidHex(3) + "', 'B', '2', '2024-01-01 00:00:00.000000', X'F000000000000001', 2);");
   AddLink(1, 2, "SOL");
   std::string dateBefore = DateOf(1);
   MmlRun run = Mml({"migrate", Input({1})}, {"MML_DEBUG_EXPAND=1"});
@@ -204,9 +203,9 @@ TEST_P(BatchMigrationTest, DebugModeWritesTheNamesFileAndLaunchesNothing) {
   const std::string a = CoidHex(1) + " / " + CompidHex(1);
   const std::string b = CoidHex(2) + " / " + CompidHex(2);
   const std::string b2 = CoidHex(3) + " / " + CompidHex(3);
-  EXPECT_EQ(ReadFileText(TmpFile("CopyofModelNamesMigr")),
-            "Leave: B ** 1 : " + b + "\nChild: A ** 1 : " + a + "\nParent : B ** 1 : " + b +
-                "\nLate Instance: B ** 1 : " + b2 + "\n");
+  EXPECT_EQ(ReadFileText(TmpFile("CopyofModelNamesMigr")), "Leave: B ** 1 : " + b + "\nChild: A ** 1 : " + a +
+                                                               "\nParent : B ** 1 : " + b +
+                                                               "\nLate Instance: B ** 1 : " + b2 + "\n");
   // The working files are removed; the script never ran.
   EXPECT_FALSE(FileExists(TmpFile("MMLMigr")));
   EXPECT_FALSE(FileExists(TmpFile("MMLMigr_ModelNames")));

@@ -18,9 +18,11 @@ using namespace batch_test;
 class SyncScriptTest : public BatchDatabaseTest {
  protected:
   void AddRevision(int n, const std::string& name, const std::string& date, int rank) {
-    db().Exec("INSERT INTO $VS_E1.TOVRA_MODEL ($COID, $COMPID, C_ID, C_REVISION, C_LASTMOD, C_FAMILY, "
-              "C_REVISION_RANK) VALUES (X'" + CoidHex(n) + "', X'" + CompidHex(n) + "', '" + name + "', '" +
-              std::to_string(rank) + "', '" + date + "', X'F000000000000001', " + std::to_string(rank) + ");");
+    db().Exec(
+        "INSERT INTO $VS_E1.TOVRA_MODEL ($COID, $COMPID, C_ID, C_REVISION, C_LASTMOD, C_FAMILY, "
+        "C_REVISION_RANK) VALUES (X'" +
+        CoidHex(n) + "', X'" + CompidHex(n) + "', '" + name + "', '" + std::to_string(rank) + "', '" + date +
+        "', X'F000000000000001', " + std::to_string(rank) + ");");
   }
 
   // Runs the example script on `commands`; returns its exit code.

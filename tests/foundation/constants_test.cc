@@ -13,17 +13,14 @@ namespace {
 // shared names must already hold their values.
 const std::string kBuiltAtStart = kMmlSqlSelect + kMmlSqlStar + kMmlSqlFrom + "E1" + kMmlSqlDot + kMmlExt;
 
-TEST(MmlConstantsTest, NamesAreReadyForOtherStaticObjects) {
-  EXPECT_EQ("SELECT * FROM $VS_E1.$EXT", kBuiltAtStart);
-}
+TEST(MmlConstantsTest, NamesAreReadyForOtherStaticObjects) { EXPECT_EQ("SELECT * FROM $VS_E1.$EXT", kBuiltAtStart); }
 
 TEST(MmlConstantsTest, StatementHasOneBlankAroundEachKeyword) {
   const KelId coid = KelId::FromHexOrZero("0102030405060708");
   const KelId compid = KelId::FromHexOrZero("A1B2C3D4E5F60718");
-  EXPECT_EQ(
-      "SELECT * FROM $VS_E1.PART_LIST WHERE $COID=X'0102030405060708' AND $COMPID=X'A1B2C3D4E5F60718';",
-      MmlSqlSelectFrom(kMmlSqlStar, "E1", kMmlPartList) + kMmlSqlWhere +
-          MmlSqlIdentityCondition(kMmlColCoid, coid, kMmlColCompid, compid) + kMmlSqlEnd);
+  EXPECT_EQ("SELECT * FROM $VS_E1.PART_LIST WHERE $COID=X'0102030405060708' AND $COMPID=X'A1B2C3D4E5F60718';",
+            MmlSqlSelectFrom(kMmlSqlStar, "E1", kMmlPartList) + kMmlSqlWhere +
+                MmlSqlIdentityCondition(kMmlColCoid, coid, kMmlColCompid, compid) + kMmlSqlEnd);
   EXPECT_EQ("SELECT C_ID,C_REVISION FROM $VS_E1.$EXT",
             MmlSqlSelectFrom(MmlSqlColumnList({"C_ID", "C_REVISION"}), "E1", kMmlExt));
   EXPECT_EQ("", MmlSqlColumnList({}));

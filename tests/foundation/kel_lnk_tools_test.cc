@@ -218,15 +218,15 @@ TEST_F(LnkToolsTest, DebugSwitchesFollowTheExistenceOfTheirVariables) {
 
 const char kDeclaredLinkTypes[] =
     "LINKTYPE ENV1 KELMMSOL MML_SOL\n"
-    "LINKTYPE ENV1 KELMM MML_a\n"               // type too short
-    "LINKTYPE ENV1 KELMMab MML_\n"              // name too short
-    "LINKTYPE ENV1 KELMMxyz OTHER_xyz\n"        // name without MML_
-    "LINKTYPE ENV1 kelmmFEM MML_FEM\n"          // prefixes are case-sensitive
+    "LINKTYPE ENV1 KELMM MML_a\n"         // type too short
+    "LINKTYPE ENV1 KELMMab MML_\n"        // name too short
+    "LINKTYPE ENV1 KELMMxyz OTHER_xyz\n"  // name without MML_
+    "LINKTYPE ENV1 kelmmFEM MML_FEM\n"    // prefixes are case-sensitive
     "LINKTYPE ENV1 KELV5PRT MML_V5_PRT\n"
     "LINKTYPE ENV1 KELV5CNC MML_V5_Connection\n"
-    "LINKTYPE ENV1 KELV5X MML_V5_\n"            // V5 name too short
-    "LINKTYPE ENV1 KELV5 MML_V5_abc\n"          // V5 type too short
-    "LINKTYPE ENV1 KELV5KIN MML_KIN\n"          // V5 name without MML_V5_
+    "LINKTYPE ENV1 KELV5X MML_V5_\n"    // V5 name too short
+    "LINKTYPE ENV1 KELV5 MML_V5_abc\n"  // V5 type too short
+    "LINKTYPE ENV1 KELV5KIN MML_KIN\n"  // V5 name without MML_V5_
     "LINKTYPE ENV1 KELMMDRW MML_DRW\n"
     "LINKTYPE ENV2 KELMMNC MML_NC\n";
 
@@ -412,14 +412,12 @@ TEST_F(LnkToolsTest, InitialiseTracesTheTablesAndTheReportWhenTheTraceIsActive) 
     KelLnkTools::Initialise();
     text = capture.Text();
   }
-  for (const char* line : {"KelLnkTools::Initialise Relation environments found:\n",
-                           "KelLnkTools::Initialise Cached link types and names:\n",
-                           "KelLnkTools::Initialise   SOL: \"MML_SOL\"\n",
-                           "KelLnkTools::Initialise Cached synchronise script \"\"\n",
-                           "KelLnkTools::Initialise   SOL: \"BATCH\"\n",
-                           "KelLnkTools::Initialise Cached migration script \"\"\n",
-                           "KelLnkTools::Initialise Declarative information:\n",
-                           "KelLnkTools::Initialise   \"KELZUMO.QOR.MML.PERFO\"                       = \"TRUE\"\n"}) {
+  for (const char* line :
+       {"KelLnkTools::Initialise Relation environments found:\n",
+        "KelLnkTools::Initialise Cached link types and names:\n", "KelLnkTools::Initialise   SOL: \"MML_SOL\"\n",
+        "KelLnkTools::Initialise Cached synchronise script \"\"\n", "KelLnkTools::Initialise   SOL: \"BATCH\"\n",
+        "KelLnkTools::Initialise Cached migration script \"\"\n", "KelLnkTools::Initialise Declarative information:\n",
+        "KelLnkTools::Initialise   \"KELZUMO.QOR.MML.PERFO\"                       = \"TRUE\"\n"}) {
     EXPECT_NE(text.find(line), std::string::npos) << line << "\nin:\n" << text;
   }
 

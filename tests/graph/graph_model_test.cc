@@ -18,8 +18,8 @@
 #include "graph/kel_lnk_resources.h"
 #include "host/graph/kel_mem_graph.h"
 #include "host/kel_dm_session.h"
-#include "host/kel_psn_trace.h"
 #include "host/kel_psn_node.h"
+#include "host/kel_psn_trace.h"
 #include "host/kel_zumo_instance.h"
 #include "host/profile/kel_dm_profile.h"
 #include "linkdb/kel_lnk_data_manager.h"
@@ -102,8 +102,8 @@ class GraphModelTest : public EngineTest {
   // takes the settings again, with empty caches.
   void Configure(const std::string& keys) {
     std::string error;
-    auto profile = KelDMProfile::Parse(
-        "ENVIRONMENT = E1\nIDENTIFICATION E1.TOVRA_MODEL C_ID C_REVISION\n" + keys, "graph.profile", &error);
+    auto profile = KelDMProfile::Parse("ENVIRONMENT = E1\nIDENTIFICATION E1.TOVRA_MODEL C_ID C_REVISION\n" + keys,
+                                       "graph.profile", &error);
     ASSERT_TRUE(profile != nullptr) << error;
     KelDMProfile::SetCurrent(std::move(profile));
     KelLnkTools::ResetForTesting();
@@ -122,9 +122,11 @@ class GraphModelTest : public EngineTest {
 
   void AddModel(int n, const std::string& name, const std::string& date, const std::string& revision = "1",
                 const std::string& family = "NULL", int rank = 1) {
-    db().Exec("INSERT INTO $VS_E1.TOVRA_MODEL ($COID, $COMPID, C_ID, C_REVISION, C_LASTMOD, C_FAMILY, "
-              "C_REVISION_RANK) VALUES (X'" + CoidHex(n) + "', X'" + CompidHex(n) + "', '" + name + "', '" +
-              revision + "', '" + date + "', " + family + ", " + std::to_string(rank) + ");");
+    db().Exec(
+        "INSERT INTO $VS_E1.TOVRA_MODEL ($COID, $COMPID, C_ID, C_REVISION, C_LASTMOD, C_FAMILY, "
+        "C_REVISION_RANK) VALUES (X'" +
+        CoidHex(n) + "', X'" + CompidHex(n) + "', '" + name + "', '" + revision + "', '" + date + "', " + family +
+        ", " + std::to_string(rank) + ");");
   }
 
   // A model-to-model link row held by `father`, pointing to `child`.
@@ -132,11 +134,12 @@ class GraphModelTest : public EngineTest {
                   const std::string& status = "TOK") {
     char rowId[17];
     std::snprintf(rowId, sizeof rowId, "E0%014X", static_cast<unsigned>(++rows_));
-    db().Exec("INSERT INTO $VS_E1.$EXT ($COID, $COMPID, $COMPNAME_FATHER, $COMPID_FATHER, $COMPNAME, $COID_REF, "
-              "$COMPID_REF, $TYPE, C_MML_TS, KELMML_STATUS) VALUES (X'" + CoidHex(father) + "', X'" +
-              std::string(rowId) + "', 'TOVRA_MODEL', X'" + CompidHex(father) + "', 'E1.TOVRA_MODEL', X'" +
-              CoidHex(child) + "', X'" + CompidHex(child) + "', '" + type + "', " +
-              (ts.empty() ? std::string("NULL") : "'" + ts + "'") + ", '" + status + "');");
+    db().Exec(
+        "INSERT INTO $VS_E1.$EXT ($COID, $COMPID, $COMPNAME_FATHER, $COMPID_FATHER, $COMPNAME, $COID_REF, "
+        "$COMPID_REF, $TYPE, C_MML_TS, KELMML_STATUS) VALUES (X'" +
+        CoidHex(father) + "', X'" + std::string(rowId) + "', 'TOVRA_MODEL', X'" + CompidHex(father) +
+        "', 'E1.TOVRA_MODEL', X'" + CoidHex(child) + "', X'" + CompidHex(child) + "', '" + type + "', " +
+        (ts.empty() ? std::string("NULL") : "'" + ts + "'") + ", '" + status + "');");
   }
 
   // An entity published by `owner` (owner 0: no owner) and used by `user`.
@@ -146,13 +149,16 @@ class GraphModelTest : public EngineTest {
     std::snprintf(id1, sizeof id1, "A0%014X", static_cast<unsigned>(entity));
     const std::string ids = "X'" + std::string(id1) + "', X'B000000000000001', X'B000000000000002'";
     if (owner) {
-      db().Exec("INSERT INTO $VS_E1.MML_ENTITY (OBJECT_KELAB, OBJECT_COID, OBJECT_COMPID, ENTITY_ID_1, ENTITY_ID_2, "
-                "ENTITY_KEY, TS, UBIT) VALUES ('TOVRA_MODEL', X'" + CoidHex(owner) + "', X'" + CompidHex(owner) +
-                "', " + ids + ", '" + (ownerTs.empty() ? ts : ownerTs) + "', NULL);");
+      db().Exec(
+          "INSERT INTO $VS_E1.MML_ENTITY (OBJECT_KELAB, OBJECT_COID, OBJECT_COMPID, ENTITY_ID_1, ENTITY_ID_2, "
+          "ENTITY_KEY, TS, UBIT) VALUES ('TOVRA_MODEL', X'" +
+          CoidHex(owner) + "', X'" + CompidHex(owner) + "', " + ids + ", '" + (ownerTs.empty() ? ts : ownerTs) +
+          "', NULL);");
     }
-    db().Exec("INSERT INTO $VS_E1.MML_LINK (OBJECT_KELAB, OBJECT_COID, OBJECT_COMPID, ENTITY_ID_1, ENTITY_ID_2, "
-              "ENTITY_KEY, TS, TYPE, STATUS, UBIT) VALUES ('TOVRA_MODEL', X'" + CoidHex(user) + "', X'" +
-              CompidHex(user) + "', " + ids + ", '" + ts + "', '" + type + "', 'TOK', NULL);");
+    db().Exec(
+        "INSERT INTO $VS_E1.MML_LINK (OBJECT_KELAB, OBJECT_COID, OBJECT_COMPID, ENTITY_ID_1, ENTITY_ID_2, "
+        "ENTITY_KEY, TS, TYPE, STATUS, UBIT) VALUES ('TOVRA_MODEL', X'" +
+        CoidHex(user) + "', X'" + CompidHex(user) + "', " + ids + ", '" + ts + "', '" + type + "', 'TOK', NULL);");
   }
 
   std::unique_ptr<Window> OpenWindow(int root, int order) {
@@ -199,7 +205,7 @@ TEST_P(GraphModelTest, ConditionsFollowTheDirectionOfTheWindow) {
   EXPECT_EQ(Root(to), link->GetParent());
   EXPECT_EQ(Model(1), link->GetChild()->Instance());
   EXPECT_EQ(Lnk::BADDATE, link->GetCondition(0));
-  EXPECT_EQ(Obj::GOOD, Root(to)->GetCondition(0));  // no parent link above the root
+  EXPECT_EQ(Obj::GOOD, Root(to)->GetCondition(0));             // no parent link above the root
   EXPECT_EQ(Obj::BADDATE, link->GetChild()->GetCondition(0));  // from its parent link
   EXPECT_EQ(Obj::BADDATE, Root(to)->GetImpactOnCondition());
 
@@ -231,7 +237,7 @@ TEST_P(GraphModelTest, MissingObjectsAreBrokenAndUnknownEntityOwnersAreUnknown) 
   AddModel(1, "A", "2024-02-01 00:00:00.000000");
   AddModel(2, "B", "2024-01-01 00:00:00.000000");
   AddExtLink(1, 2, "KELMMxyz");
-  AddExtLink(1, 9, "KELMMxyz");                                   // model 9 does not exist
+  AddExtLink(1, 9, "KELMMxyz");                                      // model 9 does not exist
   AddEntityLink(1, 0, "KELMMxyz", "2024-01-01 00:00:00.000000", 1);  // entity without owner
 
   auto window = OpenWindow(1, 0);
@@ -314,7 +320,7 @@ TEST_P(GraphModelTest, OlderRevisionsGiveGoodOldOrUpGoodByStatus) {
 TEST_P(GraphModelTest, ProductLinkTypesTrustTheUpToDateVerdictNotTheDates) {
   AddModel(1, "A", "2023-01-01 00:00:00.000000");  // older than B: dates say out of step
   AddModel(2, "B", "2024-01-01 00:00:00.123456");
-  AddModel(3, "C", "2025-01-01 00:00:00.000000");  // newer than C's link date
+  AddModel(3, "C", "2025-01-01 00:00:00.000000");              // newer than C's link date
   AddExtLink(1, 2, "KELMMSOL", "2024-01-01 00:00:00.999999");  // matches B's date to the second
   AddExtLink(1, 3, "KELMMSOL", "2024-01-01 00:00:00.000000");
   auto window = OpenWindow(1, 0);
@@ -672,7 +678,9 @@ TEST_P(GraphModelTest, ColourKeysAndClassesFollowConditionAndExpandState) {
   // In states 2 to 5 the state decides and the condition is not asked.
   Obj* bad = LinkTo(links, 3)->GetChild();
   const std::vector<std::pair<ConditionIsExpandable, int>> states = {
-      {kExpandSameAsFather, 15}, {kExpandSameInOtherBranch, 16}, {kExpandSameExpandedInOtherBranch, 17},
+      {kExpandSameAsFather, 15},
+      {kExpandSameInOtherBranch, 16},
+      {kExpandSameExpandedInOtherBranch, 17},
       {kExpandSolved, 0}};  // the Solved text is not a number
   for (const auto& [state, colour] : states) {
     Root(window)->SetExpandable(state);
@@ -762,10 +770,14 @@ TEST_P(GraphModelTest, InformationTextsOfAnObjectAndOfItsLinks) {
       "(1 synchronized)\n"
       "Environment: E1\n"
       "Table: $EXT\n"
-      "COID: " + CoidHex(1) + "\n"
-      "COMPID: " + CompidHex(1) + "\n"
-      "Type: xyz\n"
-      "Status: TOK\n",
+      "COID: " +
+          CoidHex(1) +
+          "\n"
+          "COMPID: " +
+          CompidHex(1) +
+          "\n"
+          "Type: xyz\n"
+          "Status: TOK\n",
       link->InformationText());
 }
 
@@ -794,9 +806,9 @@ TEST_P(GraphModelTest, TracesNameTheConditionsTheTechnologyAndTheCacheHits) {
 
   EXPECT_EQ(Obj::GOOD, condition);
   EXPECT_EQ(
-      "\tQuick Search \n"                                     // second call for the same object
+      "\tQuick Search \n"                                             // second call for the same object
       " GetCondition Object ? \n\tQuick Search \nCondition : GOOD\n"  // computed
-      " GetCondition Object ? \nCondition : GOOD\n",                 // cached
+      " GetCondition Object ? \nCondition : GOOD\n",                  // cached
       debug);
   const std::string text = traces.str();
   EXPECT_NE(std::string::npos, text.find("KelLnkLink::GetCondition Condition : GOOD\n"));
@@ -804,8 +816,9 @@ TEST_P(GraphModelTest, TracesNameTheConditionsTheTechnologyAndTheCacheHits) {
   EXPECT_NE(std::string::npos, text.find("KelLnkLink::GetTechno  () = !! ERROR !!\n"));
   // With function traces on, the information text tells where the object lives.
   EXPECT_NE(std::string::npos,
-            information.find("\nEnvironment: \"E1\"\nTable: \"TOVRA_MODEL\"\nCOID: " + CoidHex(1) + "\nCOMPID: " +
-                             CompidHex(1) + "\nExists: YES\nIs latest: YES\nLatest date: 2024-02-01 00:00:00.000000\n"
+            information.find("\nEnvironment: \"E1\"\nTable: \"TOVRA_MODEL\"\nCOID: " + CoidHex(1) +
+                             "\nCOMPID: " + CompidHex(1) +
+                             "\nExists: YES\nIs latest: YES\nLatest date: 2024-02-01 00:00:00.000000\n"
                              "\nDepth: 0"));
 }
 

@@ -135,8 +135,8 @@ class NavigatorExpandTest : public EngineTest {
 
   void Configure(const std::string& keys) {
     std::string error;
-    auto profile = KelDMProfile::Parse(
-        "ENVIRONMENT = E1\nIDENTIFICATION E1.TOVRA_MODEL C_ID C_REVISION\n" + keys, "graph.profile", &error);
+    auto profile = KelDMProfile::Parse("ENVIRONMENT = E1\nIDENTIFICATION E1.TOVRA_MODEL C_ID C_REVISION\n" + keys,
+                                       "graph.profile", &error);
     ASSERT_TRUE(profile != nullptr) << error;
     KelDMProfile::SetCurrent(std::move(profile));
     KelLnkTools::ResetForTesting();
@@ -149,18 +149,20 @@ class NavigatorExpandTest : public EngineTest {
   }
 
   void AddModel(int n, const std::string& date = "2024-01-01 00:00:00.000000") {
-    db().Exec("INSERT INTO $VS_E1.TOVRA_MODEL ($COID, $COMPID, C_ID, C_REVISION, C_LASTMOD, C_REVISION_RANK) "
-              "VALUES (X'" + CoidHex(n) + "', X'" + CompidHex(n) + "', 'M" + std::to_string(n) + "', '1', '" +
-              date + "', 1);");
+    db().Exec(
+        "INSERT INTO $VS_E1.TOVRA_MODEL ($COID, $COMPID, C_ID, C_REVISION, C_LASTMOD, C_REVISION_RANK) "
+        "VALUES (X'" +
+        CoidHex(n) + "', X'" + CompidHex(n) + "', 'M" + std::to_string(n) + "', '1', '" + date + "', 1);");
   }
 
   void AddLink(int father, int child) {
     char rowId[17];
     std::snprintf(rowId, sizeof rowId, "E0%014X", static_cast<unsigned>(++rows_));
-    db().Exec("INSERT INTO $VS_E1.$EXT ($COID, $COMPID, $COMPNAME_FATHER, $COMPID_FATHER, $COMPNAME, $COID_REF, "
-              "$COMPID_REF, $TYPE, KELMML_STATUS) VALUES (X'" + CoidHex(father) + "', X'" + std::string(rowId) +
-              "', 'TOVRA_MODEL', X'" + CompidHex(father) + "', 'E1.TOVRA_MODEL', X'" + CoidHex(child) + "', X'" +
-              CompidHex(child) + "', 'KELMMxyz', 'TOK');");
+    db().Exec(
+        "INSERT INTO $VS_E1.$EXT ($COID, $COMPID, $COMPNAME_FATHER, $COMPID_FATHER, $COMPNAME, $COID_REF, "
+        "$COMPID_REF, $TYPE, KELMML_STATUS) VALUES (X'" +
+        CoidHex(father) + "', X'" + std::string(rowId) + "', 'TOVRA_MODEL', X'" + CompidHex(father) +
+        "', 'E1.TOVRA_MODEL', X'" + CoidHex(child) + "', X'" + CompidHex(child) + "', 'KELMMxyz', 'TOK');");
   }
 
   // 1 -> 2, 3; 2 -> 4; 3 -> 4; 4 -> 5: model 4 is drawn below 2 and below 3.
@@ -180,8 +182,8 @@ class NavigatorExpandTest : public EngineTest {
     drawing->window = std::make_unique<Window>(nullptr, &instance, 0, nullptr, nullptr, nullptr);
     drawing->window->SetFilter(Window::FilterAll);
     drawing->window->SetExpand(expand);
-    drawing->navigator = std::make_unique<KelNavigController>(drawing->window->GetRootObject(), Node::kNodeType,
-                                                             Node::kArcType);
+    drawing->navigator =
+        std::make_unique<KelNavigController>(drawing->window->GetRootObject(), Node::kNodeType, Node::kArcType);
     drawing->navigator->SetDepth(drawing->window->GetExpandDepth());
     drawing->navigator->SetDepth(2);
     drawing->navigator->GetContainer()->Refresh();
@@ -229,9 +231,9 @@ TEST_P(NavigatorExpandTest, WithoutExtraColoursTheDepthOpensDirectlyAndTwinsAreN
   SharedChildGraph();
   Configure("");
   auto drawing = Open(1, Window::All);
-  EXPECT_EQ((std::vector<std::string>{"1 s1+", "  2 s1+", "    4 s1+", "      5 s1+", "  3 s1+", "    4 s1+",
-                                      "      5 s1+"}),
-            drawing->Objects());
+  EXPECT_EQ(
+      (std::vector<std::string>{"1 s1+", "  2 s1+", "    4 s1+", "      5 s1+", "  3 s1+", "    4 s1+", "      5 s1+"}),
+      drawing->Objects());
 }
 
 TEST_P(NavigatorExpandTest, ALoopIsDrawnBelowItselfInStateTwoAndNotOpened) {
@@ -240,9 +242,9 @@ TEST_P(NavigatorExpandTest, ALoopIsDrawnBelowItselfInStateTwoAndNotOpened) {
   auto drawing = Open(1, Window::Three);
   const std::vector<std::string> objects = drawing->Objects();
   // The open copy of model 4 is in state 3, the closed one in 4.
-  EXPECT_EQ((std::vector<std::string>{"1 s1+", "  2 s1+", "    1 s2", "    4 s3+", "      5 s1", "  3 s1+",
-                                      "    4 s4"}),
-            objects);
+  EXPECT_EQ(
+      (std::vector<std::string>{"1 s1+", "  2 s1+", "    1 s2", "    4 s3+", "      5 s1", "  3 s1+", "    4 s4"}),
+      objects);
   Node* loop = drawing->At({2, 1});
   EXPECT_EQ(15, loop->GetDrawnNode()->GetColor());
   EXPECT_EQ(17, drawing->At({3, 4})->GetDrawnNode()->GetColor());
@@ -282,9 +284,9 @@ TEST_P(NavigatorExpandTest, ForceExpandOpensACopyWhoseTwinIsOpen) {
 
   ObjectOf(copy)->ForceExpand(copy);
   // Both copies open, and model 5 now drawn twice.
-  EXPECT_EQ((std::vector<std::string>{"1 s1+", "  2 s1+", "    4 s3+", "      5 s3", "  3 s1+", "    4 s3+",
-                                      "      5 s3"}),
-            drawing->Objects());
+  EXPECT_EQ(
+      (std::vector<std::string>{"1 s1+", "  2 s1+", "    4 s3+", "      5 s3", "  3 s1+", "    4 s3+", "      5 s3"}),
+      drawing->Objects());
 
   // On any other state: the internal error line, and nothing changes.
   Node* plain = drawing->At({2});
@@ -411,7 +413,8 @@ TEST_P(NavigatorExpandTest, DebugTraceOfTheStateComputation) {
   testing::internal::CaptureStdout();
   drawing->At({2})->SetExpandable(nullptr);
   const std::string out = testing::internal::GetCapturedStdout();
-  const std::string head = " SetExpandable pour Instance :\n\t E1 TOVRA_MODEL " + CoidHex(2) + " " + CompidHex(2) + "\n";
+  const std::string head =
+      " SetExpandable pour Instance :\n\t E1 TOVRA_MODEL " + CoidHex(2) + " " + CompidHex(2) + "\n";
   EXPECT_EQ(head, out.substr(0, head.size()));
   const std::string tail = " SetExpandable <In fine> : 1 \n";
   ASSERT_GE(out.size(), tail.size());
@@ -539,26 +542,28 @@ TEST_P(NavigatorExpandTest, GraphCommandPrintsTheDrawnTree) {
   MmlRun run = RunMml({"--db", db().Url(), "--profile", dir.File("site.profile"), "graph", "E1", "TOVRA_MODEL",
                        CoidHex(1), CompidHex(1), "--depth", "two"});
   ASSERT_EQ(0, run.exitCode) << run.err;
-  EXPECT_EQ("OBJECT M1 1 {state=1 open class=good}\n"
-            "  LINK xyz {class=good}\n"
-            "    OBJECT M2 1 {state=1 open class=good}\n"
-            "      LINK xyz {class=good}\n"
-            "        OBJECT M4 1 {state=3 closed class=good}\n"
-            "  LINK xyz {class=good}\n"
-            "    OBJECT M3 1 {state=1 open class=good}\n"
-            "      LINK xyz {class=good}\n"
-            "        OBJECT M4 1 {state=3 closed class=good}\n",
-            run.out);
+  EXPECT_EQ(
+      "OBJECT M1 1 {state=1 open class=good}\n"
+      "  LINK xyz {class=good}\n"
+      "    OBJECT M2 1 {state=1 open class=good}\n"
+      "      LINK xyz {class=good}\n"
+      "        OBJECT M4 1 {state=3 closed class=good}\n"
+      "  LINK xyz {class=good}\n"
+      "    OBJECT M3 1 {state=1 open class=good}\n"
+      "      LINK xyz {class=good}\n"
+      "        OBJECT M4 1 {state=3 closed class=good}\n",
+      run.out);
 
-  run = RunMml({"--db", db().Url(), "--profile", dir.File("site.profile"), "graph", "E1", "TOVRA_MODEL",
-                CoidHex(4), CompidHex(4), "--impacts-on"});
+  run = RunMml({"--db", db().Url(), "--profile", dir.File("site.profile"), "graph", "E1", "TOVRA_MODEL", CoidHex(4),
+                CompidHex(4), "--impacts-on"});
   ASSERT_EQ(0, run.exitCode) << run.err;
-  EXPECT_EQ("OBJECT M4 1 {state=1 open class=good}\n"
-            "  LINK xyz {class=good}\n"
-            "    OBJECT M2 1 {state=1 closed class=good}\n"
-            "  LINK xyz {class=good}\n"
-            "    OBJECT M3 1 {state=1 closed class=good}\n",
-            run.out);
+  EXPECT_EQ(
+      "OBJECT M4 1 {state=1 open class=good}\n"
+      "  LINK xyz {class=good}\n"
+      "    OBJECT M2 1 {state=1 closed class=good}\n"
+      "  LINK xyz {class=good}\n"
+      "    OBJECT M3 1 {state=1 closed class=good}\n",
+      run.out);
 }
 
 TEST_P(NavigatorExpandTest, GraphCommandRejectsBadInput) {

@@ -40,8 +40,8 @@ TEST_P(DbCliTest, InitCreatesTheTablesOfEachKindAndASecondInitKeepsTheRows) {
   ASSERT_EQ(0, run.exitCode) << run.err;
   EXPECT_EQ("", run.out);
   EXPECT_EQ("", run.err);
-  EXPECT_EQ((std::set<std::string>{"E1.$EXT", "E1.$LOCK", "E1.DOCUMENT", "E1.MML_ENTITY", "E1.MML_LINK",
-                                   "E1.PART_LIST", "E1.TOVRA_MODEL", "E2.$EXT"}),
+  EXPECT_EQ((std::set<std::string>{"E1.$EXT", "E1.$LOCK", "E1.DOCUMENT", "E1.MML_ENTITY", "E1.MML_LINK", "E1.PART_LIST",
+                                   "E1.TOVRA_MODEL", "E2.$EXT"}),
             Tables());
 
   db().Exec(
@@ -152,8 +152,8 @@ TEST_P(DbCliTest, AFailingStatementUndoesTheWholeScriptAndPrintsNoRows) {
 
 TEST_P(DbCliTest, ExecRefusesStatementsThatWouldSplitItsTransaction) {
   db().Init({"E1:objects"});
-  for (const std::string& control : {std::string("COMMIT"), std::string("  -- done\n  commit work"),
-                                     std::string("END"), std::string("BEGIN"), std::string("ROLLBACK")}) {
+  for (const std::string& control : {std::string("COMMIT"), std::string("  -- done\n  commit work"), std::string("END"),
+                                     std::string("BEGIN"), std::string("ROLLBACK")}) {
     MmlRun run = Mml({"db", "exec"},
                      "INSERT INTO $VS_E1.TOVRA_MODEL ($COID, $COMPID, C_ID) VALUES (X'00000000000000A1', "
                      "X'00000000000000C1', 'early');\n" +

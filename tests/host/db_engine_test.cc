@@ -97,9 +97,10 @@ TEST_P(DbEngineTest, FailedStatementReportsAnErrorAndTheTransactionRollsBackWhol
   ASSERT_EQ(0, conn->Execute("INSERT INTO $VS_E1.TOVRA_MODEL ($COID, $COMPID, C_ID) VALUES (X'0000000000000A01', "
                              "X'0000000000000A01', 'first')",
                              {}, nullptr));
-  int rc = conn->Execute("INSERT INTO $VS_E1.TOVRA_MODEL ($COID, $COMPID, C_ID) VALUES (X'0000000000000A01', "
-                         "X'0000000000000A01', 'duplicate')",
-                         {}, nullptr);
+  int rc = conn->Execute(
+      "INSERT INTO $VS_E1.TOVRA_MODEL ($COID, $COMPID, C_ID) VALUES (X'0000000000000A01', "
+      "X'0000000000000A01', 'duplicate')",
+      {}, nullptr);
   EXPECT_EQ(kel_ier::kDbConstraint, rc);
   EXPECT_FALSE(conn->LastError().empty());
   ASSERT_EQ(0, conn->Rollback());
@@ -144,8 +145,9 @@ TEST_P(DbEngineTest, EnvironmentsAreListedByTheTablesTheyHoldAndInitLeavesExisti
   EXPECT_EQ((KelListValKelUnicodeString{"ZETA"}), KelDMLnkTools::ComputeRelationEnvironments(1, &filter));
   EXPECT_TRUE(KelDMLnkTools::ComputeRelationEnvironments(3, nullptr).empty());
 
-  db().Exec("INSERT INTO $VS_ZETA.TOVRA_MODEL ($COID, $COMPID, C_ID) VALUES (X'0000000000000A01', "
-            "X'0000000000000A01', 'kept');");
+  db().Exec(
+      "INSERT INTO $VS_ZETA.TOVRA_MODEL ($COID, $COMPID, C_ID) VALUES (X'0000000000000A01', "
+      "X'0000000000000A01', 'kept');");
   db().Init({"ZETA:objects,links,entities"});
   EXPECT_EQ(1u, db().Rows("SELECT C_ID FROM $VS_ZETA.TOVRA_MODEL").size());
   EXPECT_EQ((KelListValKelUnicodeString{"ALPHA", "MID", "ZETA"}),
@@ -188,8 +190,9 @@ TEST_P(DbEngineTest, DeletingAndPointerQuestionsCoverEveryLinkEnvironment) {
 TEST_P(DbEngineTest, ConnectionKeptByTheModuleFollowsTheSessionToANewDatabase) {
   KelDbConnection* kept = KelDMSession::Main();
   db().Init({"E1:objects"});
-  db().Exec("INSERT INTO $VS_E1.TOVRA_MODEL ($COID, $COMPID, C_ID) VALUES (X'0000000000000A01', "
-            "X'0000000000000A01', 'here');");
+  db().Exec(
+      "INSERT INTO $VS_E1.TOVRA_MODEL ($COID, $COMPID, C_ID) VALUES (X'0000000000000A01', "
+      "X'0000000000000A01', 'here');");
   TestDatabase other(GetParam());
   EXPECT_EQ(kept, KelDMSession::Main());
   KelDbResult r;

@@ -24,7 +24,8 @@ std::vector<std::vector<std::string>> Dump(TestDatabase& db, const KelDMGenerato
     for (const char* sql :
          {"SELECT 'O', $COID, $COMPID, C_ID, C_REVISION, C_FAMILY, C_REVISION_RANK, C_LASTMOD, C_MATURITY FROM "
           "$VS_%.TOVRA_MODEL",
-          "SELECT 'P', $COID, $COMPID, C_ID FROM $VS_%.PART_LIST", "SELECT 'D', $COID, $COMPID, C_ID FROM $VS_%.DOCUMENT",
+          "SELECT 'P', $COID, $COMPID, C_ID FROM $VS_%.PART_LIST",
+          "SELECT 'D', $COID, $COMPID, C_ID FROM $VS_%.DOCUMENT",
           "SELECT 'X', $COID, $COMPID, $COMPNAME_FATHER, $COMPID_FATHER, $COMPNAME, $COID_REF, $COMPID_REF, $TYPE, "
           "C_MML_TS FROM $VS_%.$EXT",
           "SELECT 'L', OBJECT_KELAB, OBJECT_COID, ENTITY_ID_1, ENTITY_ID_2, ENTITY_KEY, TS, TYPE FROM $VS_%.MML_LINK",
@@ -43,7 +44,8 @@ std::vector<std::vector<std::string>> Dump(TestDatabase& db, const KelDMGenerato
 TEST(GeneratorTest, SameSeedGivesTheSameDatabaseOnEveryEngineAndAnotherSeedDoesNot) {
   std::vector<std::vector<std::string>> dumps[3];
   int i = 0;
-  for (auto [engine, seed] : {std::pair{TestEngine::kSqlite, 7}, {TestEngine::kPostgres, 7}, {TestEngine::kSqlite, 8}}) {
+  for (auto [engine, seed] :
+       {std::pair{TestEngine::kSqlite, 7}, {TestEngine::kPostgres, 7}, {TestEngine::kSqlite, 8}}) {
     TestDatabase db(engine);
     KelDMGeneratorReport report;
     std::string error;

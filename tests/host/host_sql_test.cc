@@ -37,8 +37,8 @@ TEST(HostSqlTest, TranslatesTablesColumnsLiteralsAndMarkersForEachEngine) {
 }
 
 TEST(HostSqlTest, QuotedTableNameCannotChangeTheStatement) {
-  std::string host = "SELECT * FROM " + QuoteHostTableName("E1", "T' OR 1=1; --") + " WHERE C_ID=" +
-                     QuoteSqlText("x' OR '1'='1");
+  std::string host =
+      "SELECT * FROM " + QuoteHostTableName("E1", "T' OR 1=1; --") + " WHERE C_ID=" + QuoteSqlText("x' OR '1'='1");
   HostSqlTranslation t = TranslateHostSql(host, KelDbEngine::kSqlite);
   ASSERT_TRUE(t.ok);
   EXPECT_EQ("SELECT * FROM \"E1.T' OR 1=1; --\" WHERE C_ID='x'' OR ''1''=''1'", t.sql);

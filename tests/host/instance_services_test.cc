@@ -58,17 +58,18 @@ class InstanceServicesTest : public EngineTest {
 };
 
 TEST_P(InstanceServicesTest, NameJoinsIdAndRevisionOrShowsUnknown) {
-  EXPECT_EQ("WING ** A", Object("TOVRA_MODEL", "00000000000000C1", "00000000000000A1")
-                             .GetNameInstance(0, 1, " ** ", "$BOM_NAVIG"));
-  EXPECT_EQ("SOLO 01", Object("TOVRA_MODEL", "00000000000000C9", "00000000000000B9")
-                           .GetNameInstance(3, 1, " ", "$BOM_NAVIG"));
+  EXPECT_EQ("WING ** A",
+            Object("TOVRA_MODEL", "00000000000000C1", "00000000000000A1").GetNameInstance(0, 1, " ** ", "$BOM_NAVIG"));
+  EXPECT_EQ("SOLO 01",
+            Object("TOVRA_MODEL", "00000000000000C9", "00000000000000B9").GetNameInstance(3, 1, " ", "$BOM_NAVIG"));
   // Trailing blanks of the table name are not part of it.
-  EXPECT_EQ("SOLO 01", Object("TOVRA_MODEL  ", "00000000000000C9", "00000000000000B9")
-                           .GetNameInstance(3, 1, " ", "$BOM_NAVIG"));
-  EXPECT_EQ("(?)", Object("TOVRA_MODEL", "00000000000000C9", "0000000000000000")
-                       .GetNameInstance(0, 1, " ** ", "$BOM_NAVIG"));
-  EXPECT_EQ("(?)", Object("NO_SUCH_TABLE", "00000000000000C9", "00000000000000B9")
-                       .GetNameInstance(0, 1, " ** ", "$BOM_NAVIG"));
+  EXPECT_EQ("SOLO 01",
+            Object("TOVRA_MODEL  ", "00000000000000C9", "00000000000000B9").GetNameInstance(3, 1, " ", "$BOM_NAVIG"));
+  EXPECT_EQ("(?)",
+            Object("TOVRA_MODEL", "00000000000000C9", "0000000000000000").GetNameInstance(0, 1, " ** ", "$BOM_NAVIG"));
+  EXPECT_EQ(
+      "(?)",
+      Object("NO_SUCH_TABLE", "00000000000000C9", "00000000000000B9").GetNameInstance(0, 1, " ** ", "$BOM_NAVIG"));
 }
 
 TEST_P(InstanceServicesTest, LastRevisionIsTheHighestRankInTheSameEnvironment) {

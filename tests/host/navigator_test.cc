@@ -171,9 +171,9 @@ TEST_F(NavigatorTest, ExpandRebuildsTheBranchAndKeepsDroppedNodesUntilReleased) 
   navigator.GetHSO().AddElement(oldB);
 
   EXPECT_EQ(6, navigator.GetRootInstance()->Expand(6));
-  EXPECT_EQ((std::vector<std::string>{"A+", "  l1+", "    B+", "      l2+", "        C+", "          l3+",
-                                      "            D"}),
-            Drawn(navigator));
+  EXPECT_EQ(
+      (std::vector<std::string>{"A+", "  l1+", "    B+", "      l2+", "        C+", "          l3+", "            D"}),
+      Drawn(navigator));
   // The B drawn before is gone from the tree and from the selection, but
   // still alive for whoever names it.
   EXPECT_NE(oldB, Find(navigator, "B"));

@@ -335,8 +335,8 @@ TEST_P(ProfileCommandEngineTest, LinktypesAndReportPrintTheSettingsOfTheEnvironm
 TEST_P(ProfileCommandEngineTest, LinktypesNeedsAnEnvironment) {
   TempDir dir;
   WriteFileText(dir.File("site.profile"), "LINKTYPE ENV1 KELMMSOL MML_SOL\n");
-  MmlRun run = RunMml({"profile", "linktypes", "--profile", dir.File("site.profile"), "--db", db().Url()}, "",
-                      {"MML_ENV="});
+  MmlRun run =
+      RunMml({"profile", "linktypes", "--profile", dir.File("site.profile"), "--db", db().Url()}, "", {"MML_ENV="});
   EXPECT_NE(run.exitCode, 0);
   EXPECT_EQ(run.out, "");
   EXPECT_EQ(run.err, "mml: no current environment: use --env, set MML_ENV or the profile key ENVIRONMENT\n");

@@ -31,9 +31,9 @@ std::string QorLink(int row, int father, const std::string& type, const std::str
   return "INSERT INTO $VS_PRODUCT.QOR_LINK ($COID, $COMPID, $COMPNAME_FATHER, $COMPID_FATHER, $TYPE, $UID_PTD, "
          "$OID_PTD, $COMPNAME_PTD_REF, $COID_PTD_REF, $COMPID_PTD_REF, $COMPNAME_PTD_ROOT, $COID_PTD_ROOT, "
          "$TIMESTAMP_PTD, C_MML_TS) VALUES (X'" +
-         Hex(father) + "', X'" + Hex(0x7000 + row) + "', 'E1.TOVRA_MODEL', X'" + Hex(0x100 + father) + "', '" +
-         type + "', '" + uid + "', " + (path.empty() ? "NULL" : "'" + path + "'") + ", 'E1.TOVRA_MODEL', X'" +
-         Hex(ref) + "', X'" + Hex(0x100 + ref) + "', " + (root == "NULL" ? "NULL" : "'E1.PART_LIST'") + ", " +
+         Hex(father) + "', X'" + Hex(0x7000 + row) + "', 'E1.TOVRA_MODEL', X'" + Hex(0x100 + father) + "', '" + type +
+         "', '" + uid + "', " + (path.empty() ? "NULL" : "'" + path + "'") + ", 'E1.TOVRA_MODEL', X'" + Hex(ref) +
+         "', X'" + Hex(0x100 + ref) + "', " + (root == "NULL" ? "NULL" : "'E1.PART_LIST'") + ", " +
          (root == "NULL" ? "NULL" : "X'" + root + "'") + ", '" + stamp + "', '2024-05-05 05:05:05.555555');\n";
 }
 std::string QorEntity(const std::string& uid, const std::string& owner, int object) {
@@ -53,8 +53,7 @@ class V5ServiceTest : public EngineTest {
     db().Init({"E1:objects", "PRODUCT:v5"});
     // Object 2 publishes U2 (itself) and U2F (a face of it); U9 belonged to 9.
     db().Exec(QorEntity("U2", "U2", 2) + QorEntity("U2F", "U2", 2) + QorTs("U2", "2024-01-01 10:00:00.111111") +
-              QorTs("U2F", "2024-02-01 10:00:00") +
-              QorLink(1, 1, "KELPart", "U2", 2, "2024-01-01 10:00:00.999999") +
+              QorTs("U2F", "2024-02-01 10:00:00") + QorLink(1, 1, "KELPart", "U2", 2, "2024-01-01 10:00:00.999999") +
               QorLink(2, 1, "KELDrawing", "U2F", 2, "2024-01-15 00:00:00") +
               QorLink(3, 1, "KELPart", "GONE", 8, "2024-01-01 00:00:00") +
               QorLink(4, 3, "KELPart", "U2", 2, "2024-01-01 10:00:00"));
@@ -72,8 +71,8 @@ TEST_P(V5ServiceTest, TablesAreCreatedOnceAndBadNamesRefused) {
   EXPECT_THROW(
       {
         KelDbResult r;
-        if (db().Main()->Execute("INSERT INTO $VS_PRODUCT.QOR_LINK ($COID, $COMPID) VALUES (X'00', X'01')", {},
-                                 &r) != 0)
+        if (db().Main()->Execute("INSERT INTO $VS_PRODUCT.QOR_LINK ($COID, $COMPID) VALUES (X'00', X'01')", {}, &r) !=
+            0)
           throw std::runtime_error("refused");
       },
       std::runtime_error);
@@ -117,8 +116,7 @@ TEST_P(V5ServiceTest, AnElementThatMovedIsSolvedToItsNewOwner) {
             "' WHERE $UID = 'U2F';");
   KelMMLV5 service(db().Main());
   KelDMListResultLine result;
-  ASSERT_EQ(service.GetImpacts(KelMMLV5::kImpactChildren, 1, {}, {}, {}, {}, {}, {}, {}, {}, Model(1), nullptr,
-                               result),
+  ASSERT_EQ(service.GetImpacts(KelMMLV5::kImpactChildren, 1, {}, {}, {}, {}, {}, {}, {}, {}, Model(1), nullptr, result),
             0);
   std::unique_ptr<KelMMLV5::TmpId_[]> ids(new KelMMLV5::TmpId_[result.GetRowCount()]);
   service.ValidateImpacts(3, result, ids.get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr);
@@ -153,8 +151,8 @@ TEST_P(V5ServiceTest, ParentsAreTheLinksToTheObjectsElements) {
 
   // With flags, only the flagged elements count.
   KelDMListResultLine some;
-  service.GetImpacts(KelMMLV5::kImpactParents, 1, objects, products, KelRawCollint{0, 1}, path, uids, owners,
-                     stamps, compnames, Model(2), nullptr, some);
+  service.GetImpacts(KelMMLV5::kImpactParents, 1, objects, products, KelRawCollint{0, 1}, path, uids, owners, stamps,
+                     compnames, Model(2), nullptr, some);
   EXPECT_EQ(some.GetRowCount(), 1);
 }
 
@@ -241,9 +239,10 @@ TEST(ProductHandlesTest, InstancesAndNodesCompareByWhatTheyName) {
   EXPECT_NE(a, b);
   a.SetRep("TOVRA_MODEL", Id(9).AsDouble());
   EXPECT_EQ(a, b);
-  EXPECT_EQ(a.GetText(), "E1.PART_LIST " + Hex(5) + " " + Hex(6) + " / " + Hex(1) + " " + Hex(2) + " rep TOVRA_MODEL " +
-                             Hex(9));
-  EXPECT_NE(KelZumoInstance(part, std::vector<KelId>{Id(2), Id(1)}), KelZumoInstance(part, std::vector<KelId>{Id(1), Id(2)}));
+  EXPECT_EQ(a.GetText(),
+            "E1.PART_LIST " + Hex(5) + " " + Hex(6) + " / " + Hex(1) + " " + Hex(2) + " rep TOVRA_MODEL " + Hex(9));
+  EXPECT_NE(KelZumoInstance(part, std::vector<KelId>{Id(2), Id(1)}),
+            KelZumoInstance(part, std::vector<KelId>{Id(1), Id(2)}));
 
   KelPSNNode root(1, part);
   KelPSNNode child(2, KelDMInstance("KELCON", "E1", "TOVRA_MODEL", Id(7), Id(8)), &root);

@@ -57,9 +57,8 @@ std::string ObjectRow(const std::string& env, const std::string& table, const ch
 
 // A "$EXT" row of `env`: father (fatherTable, father) references `compname`
 // (text "<env>.<table>") and `ref`.
-std::string ExtRow(const std::string& env, const std::string& rowId, const std::string& fatherTable,
-                   const char* father, const std::string& compname, const char* ref, const std::string& type,
-                   const char* ts) {
+std::string ExtRow(const std::string& env, const std::string& rowId, const std::string& fatherTable, const char* father,
+                   const std::string& compname, const char* ref, const std::string& type, const char* ts) {
   return "INSERT INTO $VS_" + env +
          ".$EXT ($COID, $COMPID, $COMPNAME_FATHER, $COMPID_FATHER, $COMPNAME, $COID_REF, $COMPID_REF, $TYPE, "
          "C_MML_TS) VALUES (X'" +
@@ -83,8 +82,8 @@ std::string UseRow(const std::string& env, const std::string& table, const char*
   return "INSERT INTO $VS_" + env +
          ".MML_LINK (OBJECT_KELAB, OBJECT_COID, OBJECT_COMPID, ENTITY_ID_1, ENTITY_ID_2, ENTITY_KEY, TS, TYPE, "
          "UBIT) VALUES (" +
-         Text(table) + ", X'" + user + "', X'" + user + "', X'" + entity + "', X'" + entity + "', X'" + entity +
-         "', " + TextOrNull(ts) + ", " + Text(type) + ", " + (ubit ? ubit : "NULL") + ");";
+         Text(table) + ", X'" + user + "', X'" + user + "', X'" + entity + "', X'" + entity + "', X'" + entity + "', " +
+         TextOrNull(ts) + ", " + Text(type) + ", " + (ubit ? ubit : "NULL") + ");";
 }
 
 // "ENV TABLE COID COMPID" of each object of an answer, which is released.
@@ -149,10 +148,10 @@ class KelLnkApiTest : public EngineTest {
 TEST_P(KelLnkApiTest, ImpactedByListsEntityUsersThenFathersEachOnce) {
   // E1 and E2 hold links and entities, E3 links only.
   db().Init({"E1:objects,links,entities", "E2:objects,links,entities", "E3:objects,links"});
-  db().Exec(EntityRow("E1", "TOVRA_MODEL", kB, kX, kNew) +          // B's live entity X
-            EntityRow("E1", "TOVRA_MODEL", kB, kY, kNew, "1") +     // B's dead entity Y
-            UseRow("E2", "TOVRA_MODEL", kA2, kX, "KELSOL", kNew) +  // A2 uses X
-            UseRow("E2", "TOVRA_MODEL", kC, kY, "KELSOL", kNew) +   // C uses the dead Y
+  db().Exec(EntityRow("E1", "TOVRA_MODEL", kB, kX, kNew) +            // B's live entity X
+            EntityRow("E1", "TOVRA_MODEL", kB, kY, kNew, "1") +       // B's dead entity Y
+            UseRow("E2", "TOVRA_MODEL", kA2, kX, "KELSOL", kNew) +    // A2 uses X
+            UseRow("E2", "TOVRA_MODEL", kC, kY, "KELSOL", kNew) +     // C uses the dead Y
             UseRow("E2", "PART_LIST", kD, kX, "KELSOL", kNew, "1") +  // D's use of X is dead
             // A1 holds two links to B; A2 also links to B through "$EXT" (its
             // father table padded with blanks); A3 in the links-only E3.
@@ -185,12 +184,12 @@ TEST_P(KelLnkApiTest, ImpactedByInALinksOnlyEnvironmentFindsFathersEverywhere) {
 
 TEST_P(KelLnkApiTest, ImpactingOnListsOwnersOfUsedEntitiesThenReferencedObjectsEachOnce) {
   db().Init({"E1:objects,links,entities", "E2:objects,links,entities", "E3:objects,links"});
-  db().Exec(UseRow("E1", "TOVRA_MODEL", kA, kX, "KELSOL", kNew) +        // A uses X ...
-            EntityRow("E2", "TOVRA_MODEL", kB, kX, kNew) +               // ... owned by B
-            UseRow("E1", "TOVRA_MODEL", kA, kY, "KELSOL", kNew) +        // A uses Y ...
-            EntityRow("E2", "PART_LIST", kC, kY, kNew, "1") +            // ... whose row is dead
-            UseRow("E1", "TOVRA_MODEL", kA, kZ, "KELSOL", kNew, "1") +   // a dead use of Z ...
-            EntityRow("E2", "DOCUMENT", kD, kZ, kNew) +                  // ... owned by D
+  db().Exec(UseRow("E1", "TOVRA_MODEL", kA, kX, "KELSOL", kNew) +       // A uses X ...
+            EntityRow("E2", "TOVRA_MODEL", kB, kX, kNew) +              // ... owned by B
+            UseRow("E1", "TOVRA_MODEL", kA, kY, "KELSOL", kNew) +       // A uses Y ...
+            EntityRow("E2", "PART_LIST", kC, kY, kNew, "1") +           // ... whose row is dead
+            UseRow("E1", "TOVRA_MODEL", kA, kZ, "KELSOL", kNew, "1") +  // a dead use of Z ...
+            EntityRow("E2", "DOCUMENT", kD, kZ, kNew) +                 // ... owned by D
             // "$EXT" rows of A: to B again (table padded), to D in E3, and
             // one whose referenced name has no environment.
             ExtRow("E1", "00000000000000E1", "TOVRA_MODEL", kA, "E2.TOVRA_MODEL  ", kB, "KELMMSOL", kNew) +
@@ -258,8 +257,7 @@ TEST_P(KelLnkApiTest, LinksBetweenFlagsAndReducesEntityAndModelLinks) {
 TEST_P(KelLnkApiTest, LinksBetweenUpToDateOnlyWithBothTimestampsKnown) {
   db().Init({"E1:objects,links,entities", "E2:objects,links,entities", "E3:objects,links"});
   db().Exec(ObjectRow("E2", "TOVRA_MODEL", kB, nullptr) +  // no C_LASTMOD
-            ObjectRow("E2", "TOVRA_MODEL", kC, kNew) +
-            EntityRow("E2", "TOVRA_MODEL", kC, kX, nullptr) +  // no TS
+            ObjectRow("E2", "TOVRA_MODEL", kC, kNew) + EntityRow("E2", "TOVRA_MODEL", kC, kX, nullptr) +  // no TS
             UseRow("E1", "TOVRA_MODEL", kA, kX, "KELSOL", nullptr) +
             ExtRow("E1", "00000000000000E1", "TOVRA_MODEL", kA, "E2.TOVRA_MODEL", kB, "KELMMSOL", nullptr) +
             ExtRow("E1", "00000000000000E2", "TOVRA_MODEL", kA, "E2.TOVRA_MODEL", kC, "KELMMSOL", nullptr) +
@@ -279,8 +277,8 @@ TEST_P(KelLnkApiTest, EntityCountCountsEveryRowOfTheObjectOnly) {
   db().Init({"E1:objects,links,entities", "E3:objects,links"});
   db().Exec(EntityRow("E1", "TOVRA_MODEL", kA, kX, kNew) + EntityRow("E1", "TOVRA_MODEL", kA, kY, kNew, "1") +
             EntityRow("E1", "TOVRA_MODEL", kA, kZ, kNew, "0") +
-            EntityRow("E1", "PART_LIST", kA, kX, kNew) +     // same ids, other table
-            EntityRow("E1", "TOVRA_MODEL", kB, kX, kNew) +   // other object
+            EntityRow("E1", "PART_LIST", kA, kX, kNew) +    // same ids, other table
+            EntityRow("E1", "TOVRA_MODEL", kB, kX, kNew) +  // other object
             UseRow("E1", "TOVRA_MODEL", kA, kX, "KELSOL", kNew));
   EXPECT_EQ(3, KelLnkAPI::GetEntityCount(Obj("E1", "TOVRA_MODEL", kA)));
   EXPECT_EQ(3, KelLnkAPI::GetEntityCount(Obj(" E1", "TOVRA_MODEL ", kA)));

@@ -78,8 +78,7 @@ TEST_F(DataManagerCacheTest, IndicesStayStableUntilUncache) {
     KelId id = KelId::FromHexOrZero(HexOf(i));
     EXPECT_EQ(indices[static_cast<size_t>(i)], DM::LocateObject("E1", "PART_LIST", id, id, 0));
   }
-  KelDMInstance instance(kMmlKelcon, "E1", "PART_LIST", KelId::FromHexOrZero(HexOf(7)),
-                         KelId::FromHexOrZero(HexOf(7)));
+  KelDMInstance instance(kMmlKelcon, "E1", "PART_LIST", KelId::FromHexOrZero(HexOf(7)), KelId::FromHexOrZero(HexOf(7)));
   EXPECT_EQ(indices[7], DM::LocateObject(instance, 0));
   DM::Uncache();
   EXPECT_EQ(0, DM::ObjectCount());
@@ -92,8 +91,7 @@ TEST_F(DataManagerCacheTest, AttributesAreKeptPerObjectUntilUncache) {
   DM::SetObjectAttribute("E1", "TOVRA_MODEL", Id(kCoidA), Id(kCompidA), "OTHER", "x");
   DM::SetObjectAttribute("E1", "TOVRA_MODEL", Id(kCoidA), Id(kCompidA), "MIGR", "AGAIN");
   EXPECT_EQ("AGAIN", DM::GetObjectAttribute("E1", "TOVRA_MODEL", Id(kCoidA), Id(kCompidA), "MIGR"));
-  EXPECT_EQ("x", DM::GetObjectAttribute("E1", "TOVRA_MODEL", Id(kCoidA).AsDouble(), Id(kCompidA).AsDouble(),
-                                        "OTHER"));
+  EXPECT_EQ("x", DM::GetObjectAttribute("E1", "TOVRA_MODEL", Id(kCoidA).AsDouble(), Id(kCompidA).AsDouble(), "OTHER"));
   EXPECT_EQ("", DM::GetObjectAttribute("E1", "TOVRA_MODEL", Id(kCoidA), Id(kCompidA), "NEVER"));
   // Another object does not see them, and asking creates no entry.
   EXPECT_EQ("", DM::GetObjectAttribute("E1", "TOVRA_MODEL", Id(kCoidB), Id(kCompidA), "MIGR"));
@@ -210,11 +208,9 @@ TEST_P(DataManagerTest, StatementsAreBuiltFromTheFragments) {
   DM::DoesObjectExist("E1", "TOVRA_MODEL", Id(kCoidA), Id(kCompidA));
   DM::GetObjectTimestamp("E1", "TOVRA_MODEL", Id(kCoidA), Id(kCompidA));
   ASSERT_EQ(2u, sql.size());
-  EXPECT_EQ("SELECT * FROM $VS_E1.TOVRA_MODEL WHERE $COID=X'0102030405060708' AND $COMPID=X'1112131415161718'",
-            sql[0]);
-  EXPECT_EQ(
-      "SELECT C_LASTMOD FROM $VS_E1.TOVRA_MODEL WHERE $COID=X'0102030405060708' AND $COMPID=X'1112131415161718'",
-      sql[1]);
+  EXPECT_EQ("SELECT * FROM $VS_E1.TOVRA_MODEL WHERE $COID=X'0102030405060708' AND $COMPID=X'1112131415161718'", sql[0]);
+  EXPECT_EQ("SELECT C_LASTMOD FROM $VS_E1.TOVRA_MODEL WHERE $COID=X'0102030405060708' AND $COMPID=X'1112131415161718'",
+            sql[1]);
 }
 
 TEST_P(DataManagerTest, EntitiesAreLookedUpThroughTheirObjectColumns) {
@@ -240,9 +236,10 @@ TEST_P(DataManagerTest, IdentifiersThatLookAlikeAsDoublesAreDifferentObjects) {
   const KelId minusZero = KelId::FromDouble(-0.0);
   const KelId nan = KelId::FromDouble(std::numeric_limits<double>::quiet_NaN());
   db().Exec("INSERT INTO $VS_E1.PART_LIST ($COID, $COMPID, C_ID, C_LASTMOD) VALUES (X'" + zero.Hex() + "', X'" +
-            zero.Hex() + "', 'ZERO', '2020-01-01 00:00:00');"
-            "INSERT INTO $VS_E1.PART_LIST ($COID, $COMPID, C_ID, C_LASTMOD) VALUES (X'" + nan.Hex() + "', X'" +
-            nan.Hex() + "', 'NAN', '2021-01-01 00:00:00');");
+            zero.Hex() +
+            "', 'ZERO', '2020-01-01 00:00:00');"
+            "INSERT INTO $VS_E1.PART_LIST ($COID, $COMPID, C_ID, C_LASTMOD) VALUES (X'" +
+            nan.Hex() + "', X'" + nan.Hex() + "', 'NAN', '2021-01-01 00:00:00');");
   EXPECT_EQ(1, DM::DoesObjectExist("E1", "PART_LIST", zero, zero));
   EXPECT_EQ(0, DM::DoesObjectExist("E1", "PART_LIST", minusZero, zero));
   EXPECT_EQ(1, DM::DoesObjectExist("E1", "PART_LIST", nan.AsDouble(), nan.AsDouble()));
@@ -286,9 +283,10 @@ TEST_P(DataManagerTest, AQuoteInATableNameCannotChangeTheStatement) {
   EXPECT_EQ("", DM::GetObjectTimestamp("E1", evil, Id(kCoidA), Id(kCompidA)));
   EXPECT_EQ("(?)", DM::GetObjectName("E1", evil, Id(kCoidA), Id(kCompidA)));
   ASSERT_FALSE(sql.empty());
-  EXPECT_EQ("SELECT * FROM $VS_\"E1.TOVRA_MODEL WHERE 1=1 OR '1'='1\" WHERE $COID=X'0102030405060708' AND "
-            "$COMPID=X'1112131415161718'",
-            sql[0]);
+  EXPECT_EQ(
+      "SELECT * FROM $VS_\"E1.TOVRA_MODEL WHERE 1=1 OR '1'='1\" WHERE $COID=X'0102030405060708' AND "
+      "$COMPID=X'1112131415161718'",
+      sql[0]);
   // The real table is untouched and still answers.
   EXPECT_EQ(1, DM::DoesObjectExist("E1", "TOVRA_MODEL", Id(kCoidA), Id(kCompidA)));
 }
@@ -395,8 +393,8 @@ TEST_P(ObjectInfoCommandTest, PrintsOneFactPerLine) {
       "(X'0102030405060708', X'1112131415161718', 'D', 'smith');");
   TempDir dir;
   WriteFileText(dir.File("site.profile"), "IDENTIFICATION E1.TOVRA_MODEL C_ID C_REVISION\n");
-  MmlRun run = RunMml({"--db", db().Url(), "--profile", dir.File("site.profile"), "object", "info", "E1",
-                       "TOVRA_MODEL", "0102030405060708", "1112131415161718"});
+  MmlRun run = RunMml({"--db", db().Url(), "--profile", dir.File("site.profile"), "object", "info", "E1", "TOVRA_MODEL",
+                       "0102030405060708", "1112131415161718"});
   EXPECT_EQ(0, run.exitCode) << run.err;
   EXPECT_EQ(
       "exists: YES\n"

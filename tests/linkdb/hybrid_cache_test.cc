@@ -174,10 +174,8 @@ TEST_F(HybridCacheTest, NewLinkTechnologyAndUpToDateByTable) {
   EXPECT_EQ(HM::GetLink(HM::LocateAndUpdateLink(Reading(0, 1, "$EXT", "T1"), "T1", -1, ""))->Techno, MML_LINK_EXT);
   EXPECT_EQ(HM::GetLink(HM::LocateAndUpdateLink(Reading(0, 2, "MML_LINK", "T1"), "T2", -1, ""))->Techno,
             MML_LINK_ENTITY);
-  EXPECT_EQ(HM::GetLink(HM::LocateAndUpdateLink(Reading(0, 3, "QOR_LINK", ""), "T2", -1, ""))->Techno,
-            MML_LINK_KELV5);
-  EXPECT_EQ(HM::GetLink(HM::LocateAndUpdateLink(Reading(0, 4, "OTHER", "T"), "T", -1, ""))->Techno,
-            MML_LINK_UNKNOWN);
+  EXPECT_EQ(HM::GetLink(HM::LocateAndUpdateLink(Reading(0, 3, "QOR_LINK", ""), "T2", -1, ""))->Techno, MML_LINK_KELV5);
+  EXPECT_EQ(HM::GetLink(HM::LocateAndUpdateLink(Reading(0, 4, "OTHER", "T"), "T", -1, ""))->Techno, MML_LINK_UNKNOWN);
   EXPECT_EQ(HM::GetLink(0)->UpToDate, 1);
   EXPECT_EQ(HM::GetLink(1)->UpToDate, 0);
   EXPECT_EQ(HM::GetLink(2)->UpToDate, 1);  // old V5 code: an empty link date counts as in step
@@ -313,8 +311,7 @@ class ScriptedGraph : public KelPSNGraph {
   KelUnicodeString modeAsked;
 
   KelPSNNode* GetRootNode() override { return &root; }
-  KelPSNNode* GetNode(const KelRawColldouble&, KelPSNError& error, const KelUnicodeString& mode,
-                      KelPSNNode*) override {
+  KelPSNNode* GetNode(const KelRawColldouble&, KelPSNError& error, const KelUnicodeString& mode, KelPSNNode*) override {
     modeAsked = mode;
     if (findNode) return &found;
     error.code = 12;

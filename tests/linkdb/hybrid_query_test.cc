@@ -29,19 +29,18 @@ KelId Id(int n) { return KelId::FromHexOrZero(Hex(n)); }
 // Objects are numbered: coid n, compid 0x100 + n.
 std::string ModelRow(const std::string& env, int n, const std::string& name, const std::string& lastmod,
                      const std::string& table = "TOVRA_MODEL") {
-  return "INSERT INTO $VS_" + env + "." + table +
-         " ($COID, $COMPID, C_ID, C_REVISION, C_LASTMOD) VALUES (X'" + Hex(n) + "', X'" + Hex(0x100 + n) + "', '" +
-         name + "', 'A', '" + lastmod + "');\n";
+  return "INSERT INTO $VS_" + env + "." + table + " ($COID, $COMPID, C_ID, C_REVISION, C_LASTMOD) VALUES (X'" + Hex(n) +
+         "', X'" + Hex(0x100 + n) + "', '" + name + "', 'A', '" + lastmod + "');\n";
 }
-std::string ExtRow(const std::string& env, int father, int child, const std::string& childEnv,
-                   const std::string& type, const std::string& ts, int row) {
+std::string ExtRow(const std::string& env, int father, int child, const std::string& childEnv, const std::string& type,
+                   const std::string& ts, int row) {
   std::string tsValue = ts.empty() ? "NULL" : "'" + ts + "'";
   return "INSERT INTO $VS_" + env +
          ".$EXT ($COID, $COMPID, $COMPNAME_FATHER, $COMPID_FATHER, $COMPNAME, $COID_REF, $COMPID_REF, $TYPE, "
          "C_MML_TS, KELMML_STATUS) VALUES (X'" +
-         Hex(father) + "', X'" + Hex(0x9000 + row) + "', 'TOVRA_MODEL', X'" + Hex(0x100 + father) + "', '" +
-         childEnv + ".TOVRA_MODEL  ', X'" + Hex(child) + "', X'" + Hex(0x100 + child) + "', '" + type + "', " +
-         tsValue + ", 'TOK');\n";
+         Hex(father) + "', X'" + Hex(0x9000 + row) + "', 'TOVRA_MODEL', X'" + Hex(0x100 + father) + "', '" + childEnv +
+         ".TOVRA_MODEL  ', X'" + Hex(child) + "', X'" + Hex(0x100 + child) + "', '" + type + "', " + tsValue +
+         ", 'TOK');\n";
 }
 // Entity e (ids 0xE000+e, 0xF000+e, key 1) published by object `owner`.
 std::string EntityRow(const std::string& env, int owner, int e, const std::string& ts) {
@@ -156,7 +155,8 @@ TEST_P(HybridQueryTest, EntityWithoutAcceptedOwnerGivesAPlaceholderChildCarrying
             "INSERT INTO $VS_E2.MML_ENTITY (OBJECT_KELAB, OBJECT_COID, OBJECT_COMPID, ENTITY_ID_1, ENTITY_ID_2, "
             "ENTITY_KEY, TS, UBIT) VALUES ('TOVRA_MODEL', X'" +
             Hex(5) + "', X'" + Hex(0x105) + "', X'" + Hex(0xE009) + "', X'" + Hex(0xF009) +
-            "', X'0000000000000001', '2024-01-01 00:00:00', 1);\n" + UseRow("E1", 1, 9, "KELMMKIN", "2024-01-01 00:00:00"));
+            "', X'0000000000000001', '2024-01-01 00:00:00', 1);\n" +
+            UseRow("E1", 1, 9, "KELMMKIN", "2024-01-01 00:00:00"));
   Snapshot(1);
   Answer a = Ask(true, Model("E1", 1));
   // Two unresolved entities of one type share one placeholder link; the other type is its own.
@@ -207,7 +207,8 @@ TEST_P(HybridQueryTest, AnswersAreSortedByNameWithTiesInCacheOrder) {
   Snapshot(0);
   Answer sorted = Ask(true, Model("E1", 1));
   std::vector<int> cacheOrder;
-  for (int k = 0; k < HM::GetNbLinks(); ++k) cacheOrder.push_back(Answer{{}, {HM::GetEntity(HM::GetLink(k)->ChildIndex)}}.endCoids()[0]);
+  for (int k = 0; k < HM::GetNbLinks(); ++k)
+    cacheOrder.push_back(Answer{{}, {HM::GetEntity(HM::GetLink(k)->ChildIndex)}}.endCoids()[0]);
   ASSERT_EQ(cacheOrder, (std::vector<int>{2, 4, 3}));
   EXPECT_EQ(sorted.endCoids(), (std::vector<int>{4, 3, 2}));
   EXPECT_EQ(HM::GetLink(0)->Timestamp, "");  // an empty date stays empty
@@ -255,7 +256,8 @@ TEST_P(HybridQueryTest, LinkTypePatternComesFromTheWindowOnlyWhenAsked) {
     return std::string();
   };
   Snapshot(0, 0, 0, /*linkType=*/1);
-  std::string withWindow = patternOf(Statements([&] { EXPECT_EQ(Ask(true, Model("E1", 1), &window).links.size(), 1u); }));
+  std::string withWindow =
+      patternOf(Statements([&] { EXPECT_EQ(Ask(true, Model("E1", 1), &window).links.size(), 1u); }));
   EXPECT_NE(withWindow.find("$TYPE LIKE 'KELMMSOL' AND $COMPNAME_FATHER=? AND $COID=? AND $COMPID_FATHER=?"),
             std::string::npos)
       << withWindow;

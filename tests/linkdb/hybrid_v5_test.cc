@@ -26,15 +26,15 @@ KelId Id(int n) { return KelId::FromHexOrZero(Hex(n)); }
 HM::Entity Model(int n) { return HM::Entity("E1", "TOVRA_MODEL", Id(n), Id(0x100 + n)); }
 
 std::string ModelRow(int n, const std::string& name) {
-  return "INSERT INTO $VS_E1.TOVRA_MODEL ($COID, $COMPID, C_ID, C_REVISION, C_LASTMOD) VALUES (X'" + Hex(n) +
-         "', X'" + Hex(0x100 + n) + "', '" + name + "', 'A', '2024-01-01 00:00:00');\n";
+  return "INSERT INTO $VS_E1.TOVRA_MODEL ($COID, $COMPID, C_ID, C_REVISION, C_LASTMOD) VALUES (X'" + Hex(n) + "', X'" +
+         Hex(0x100 + n) + "', '" + name + "', 'A', '2024-01-01 00:00:00');\n";
 }
 std::string QorLink(int row, int father, const std::string& type, const std::string& uid, int ref,
                     const std::string& stamp) {
   return "INSERT INTO $VS_PRODUCT.QOR_LINK ($COID, $COMPID, $COMPNAME_FATHER, $COMPID_FATHER, $TYPE, $UID_PTD, "
          "$COMPNAME_PTD_REF, $COID_PTD_REF, $COMPID_PTD_REF, $TIMESTAMP_PTD, C_MML_TS) VALUES (X'" +
-         Hex(father) + "', X'" + Hex(0x7000 + row) + "', 'E1.TOVRA_MODEL', X'" + Hex(0x100 + father) + "', '" +
-         type + "', '" + uid + "', 'E1.TOVRA_MODEL', X'" + Hex(ref) + "', X'" + Hex(0x100 + ref) + "', '" + stamp +
+         Hex(father) + "', X'" + Hex(0x7000 + row) + "', 'E1.TOVRA_MODEL', X'" + Hex(0x100 + father) + "', '" + type +
+         "', '" + uid + "', 'E1.TOVRA_MODEL', X'" + Hex(ref) + "', X'" + Hex(0x100 + ref) + "', '" + stamp +
          "', '2024-05-05 05:05:05');\n";
 }
 
@@ -77,9 +77,11 @@ class HybridV5Test : public EngineTest {
     // them (the face changed since) and one to an element that is gone.
     db().Exec(ModelRow(1, "ONE") + ModelRow(2, "TWO") + ModelRow(3, "THREE") +
               "INSERT INTO $VS_PRODUCT.QOR_ENTITY ($UID, $OWNER_UID, $COMPNAME, $COID, $COMPID) VALUES ('U2', 'U2', "
-              "'E1.TOVRA_MODEL', X'" + Hex(2) + "', X'" + Hex(0x102) + "');\n" +
+              "'E1.TOVRA_MODEL', X'" +
+              Hex(2) + "', X'" + Hex(0x102) + "');\n" +
               "INSERT INTO $VS_PRODUCT.QOR_ENTITY ($UID, $OWNER_UID, $COMPNAME, $COID, $COMPID) VALUES ('U2F', "
-              "'U2', 'E1.TOVRA_MODEL', X'" + Hex(2) + "', X'" + Hex(0x102) + "');\n" +
+              "'U2', 'E1.TOVRA_MODEL', X'" +
+              Hex(2) + "', X'" + Hex(0x102) + "');\n" +
               "INSERT INTO $VS_PRODUCT.QOR_TS ($UID_PTD, $TIMESTAMP_PTD) VALUES ('U2', '2024-01-01 10:00:00');\n" +
               "INSERT INTO $VS_PRODUCT.QOR_TS ($UID_PTD, $TIMESTAMP_PTD) VALUES ('U2F', '2024-02-01 10:00:00');\n" +
               QorLink(1, 1, "KELPart", "U2", 2, "2024-01-01 10:00:00") +
@@ -176,22 +178,25 @@ TEST_P(HybridV5Test, ChildrenCommandPrintsOneTabSeparatedLinePerLink) {
                 "KELZUMO.QOR.MML.TOVRA_V5 = TRUE\nKELZUMO.QOR.MML.TOVRA_V5_NEW_CODE_MML = TRUE\n"
                 "KELZUMO.QOR.MML.NO_SORT_NAME = TRUE\n" +
                     std::string(kProfile));
-  db().Exec("INSERT INTO $VS_E1.$EXT ($COID, $COMPID, $COMPNAME_FATHER, $COMPID_FATHER, $COMPNAME, $COID_REF, "
-            "$COMPID_REF, $TYPE, C_MML_TS, KELMML_STATUS) VALUES (X'" +
-            Hex(1) + "', X'" + Hex(0x9001) + "', 'TOVRA_MODEL', X'" + Hex(0x101) + "', 'E1.TOVRA_MODEL', X'" +
-            Hex(3) + "', X'" + Hex(0x103) + "', 'KELMMSOL', '2024-01-01 00:00:00.25', 'TOK');");
-  MmlRun run = RunMml({"--db", db().Url(), "--profile", dir.File("p.profile"), "children", "E1", "TOVRA_MODEL",
-                       Hex(1), Hex(0x101)});
+  db().Exec(
+      "INSERT INTO $VS_E1.$EXT ($COID, $COMPID, $COMPNAME_FATHER, $COMPID_FATHER, $COMPNAME, $COID_REF, "
+      "$COMPID_REF, $TYPE, C_MML_TS, KELMML_STATUS) VALUES (X'" +
+      Hex(1) + "', X'" + Hex(0x9001) + "', 'TOVRA_MODEL', X'" + Hex(0x101) + "', 'E1.TOVRA_MODEL', X'" + Hex(3) +
+      "', X'" + Hex(0x103) + "', 'KELMMSOL', '2024-01-01 00:00:00.25', 'TOK');");
+  MmlRun run = RunMml(
+      {"--db", db().Url(), "--profile", dir.File("p.profile"), "children", "E1", "TOVRA_MODEL", Hex(1), Hex(0x101)});
   ASSERT_EQ(run.exitCode, 0) << run.err;
   const std::string ids2 = Hex(2) + "\t" + Hex(0x102);
-  EXPECT_EQ(run.out,
-            "E1\tTOVRA_MODEL\t" + Hex(3) + "\t" + Hex(0x103) +
-                "\tKELMMSOL\t$EXT\t2024-01-01 00:00:00.000000\tTOK\t1\t1\t\t\n"
-                "E1\tTOVRA_MODEL\t" + ids2 + "\tV5_KELPart\tQOR_LINK\t2024-05-05 05:05:05.000000\t\t1\t4\t\t\n"
-                "E1\tTOVRA_MODEL\t" + ids2 + "\tV5_KELDrawing\tQOR_LINK\t2024-05-05 05:05:05.000000\t\t0\t4\t\t\n");
+  EXPECT_EQ(run.out, "E1\tTOVRA_MODEL\t" + Hex(3) + "\t" + Hex(0x103) +
+                         "\tKELMMSOL\t$EXT\t2024-01-01 00:00:00.000000\tTOK\t1\t1\t\t\n"
+                         "E1\tTOVRA_MODEL\t" +
+                         ids2 +
+                         "\tV5_KELPart\tQOR_LINK\t2024-05-05 05:05:05.000000\t\t1\t4\t\t\n"
+                         "E1\tTOVRA_MODEL\t" +
+                         ids2 + "\tV5_KELDrawing\tQOR_LINK\t2024-05-05 05:05:05.000000\t\t0\t4\t\t\n");
 
-  MmlRun parents = RunMml({"--db", db().Url(), "--profile", dir.File("p.profile"), "children", "E1",
-                           "TOVRA_MODEL", Hex(3), Hex(0x103), "--parents"});
+  MmlRun parents = RunMml({"--db", db().Url(), "--profile", dir.File("p.profile"), "children", "E1", "TOVRA_MODEL",
+                           Hex(3), Hex(0x103), "--parents"});
   ASSERT_EQ(parents.exitCode, 0) << parents.err;
   EXPECT_EQ(parents.out.substr(0, 3 + 12 + 34), "E1\tTOVRA_MODEL\t" + Hex(1) + "\t" + Hex(0x101) + "\t");
 

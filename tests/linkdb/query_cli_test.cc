@@ -20,8 +20,8 @@ const char kTs[] = "2024-03-01 12:30:05";
 // C (E1 part) also links to B.
 std::string SmallDatabase() {
   std::string s;
-  s += "INSERT INTO $VS_E2.TOVRA_MODEL ($COID, $COMPID, C_ID, C_LASTMOD) VALUES (X'" + std::string(kB) + "', X'" +
-       kB + "', 'B', '" + kTs + "');";
+  s += "INSERT INTO $VS_E2.TOVRA_MODEL ($COID, $COMPID, C_ID, C_LASTMOD) VALUES (X'" + std::string(kB) + "', X'" + kB +
+       "', 'B', '" + kTs + "');";
   s += "INSERT INTO $VS_E1.$EXT ($COID, $COMPID, $COMPNAME_FATHER, $COMPID_FATHER, $COMPNAME, $COID_REF, "
        "$COMPID_REF, $TYPE, C_MML_TS) VALUES (X'" +
        std::string(kA) + "', X'00000000000000E1', 'TOVRA_MODEL', X'" + kA + "', 'E2.TOVRA_MODEL', X'" + kB + "', X'" +
@@ -38,7 +38,8 @@ std::string SmallDatabase() {
        std::string(kB) + "', X'" + kB + "', X'" + kA + "', X'" + kA + "', X'" + kA + "', '" + kTs + "', 1);";
   s += "INSERT INTO $VS_E1.MML_LINK (OBJECT_KELAB, OBJECT_COID, OBJECT_COMPID, ENTITY_ID_1, ENTITY_ID_2, ENTITY_KEY, "
        "TS, TYPE, UBIT) VALUES ('TOVRA_MODEL', X'" +
-       std::string(kA) + "', X'" + kA + "', X'" + kX + "', X'" + kX + "', X'" + kX + "', '" + kTs + "', 'KELSOL', NULL);";
+       std::string(kA) + "', X'" + kA + "', X'" + kX + "', X'" + kX + "', X'" + kX + "', '" + kTs +
+       "', 'KELSOL', NULL);";
   return s;
 }
 

@@ -38,9 +38,9 @@ TEST_F(SynchroUnitList, LinksBetweenTheSameTwoObjectsMergeIntoOneUnit) {
   Edge('B', 'A', "SOL", 0);  // the other direction is another edge
   // The table's trailing blanks do not make another object.
   KelLnkSynchroUnit::AddToList(
-      list_, new KelLnkSynchroUnit(O('A'), KelDMInstance("KELCON", "E1", "TOVRA_MODEL   ", "000000000000000B",
-                                                         "000000000000000B"),
-                                   "FEM", 1));
+      list_,
+      new KelLnkSynchroUnit(
+          O('A'), KelDMInstance("KELCON", "E1", "TOVRA_MODEL   ", "000000000000000B", "000000000000000B"), "FEM", 1));
 
   ASSERT_EQ(list_.size(), 2u);
   EXPECT_EQ(list_[0]->GetLinkTypes(), (KelListValKelUnicodeString{"SOL", "DRW", "FEM"}));

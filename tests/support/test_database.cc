@@ -118,7 +118,6 @@ std::vector<std::vector<std::string>> TestDatabase::Rows(const std::string& sql)
   return rows;
 }
 
-
 MmlRun RunMml(const std::vector<std::string>& args, const std::string& input, const std::vector<std::string>& env) {
   MmlRun run;
   TempDir dir;

@@ -59,12 +59,10 @@ class EngineTest : public ::testing::TestWithParam<TestEngine> {
   std::unique_ptr<TestDatabase> db_;
 };
 
-#define MML_INSTANTIATE_ENGINES(Suite)                                                      \
-  INSTANTIATE_TEST_SUITE_P(Engines, Suite,                                                  \
-                           ::testing::Values(TestEngine::kSqlite, TestEngine::kPostgres),   \
-                           [](const ::testing::TestParamInfo<TestEngine>& info) {           \
-                             return TestEngineName(info.param);                             \
-                           })
+#define MML_INSTANTIATE_ENGINES(Suite)                                               \
+  INSTANTIATE_TEST_SUITE_P(                                                          \
+      Engines, Suite, ::testing::Values(TestEngine::kSqlite, TestEngine::kPostgres), \
+      [](const ::testing::TestParamInfo<TestEngine>& info) { return TestEngineName(info.param); })
 
 // Runs the mml program with `args` (and `input` on its standard input).
 struct MmlRun {

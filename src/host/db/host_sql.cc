@@ -121,7 +121,8 @@ HostSqlTranslation TranslateHostSql(std::string_view in, KelDbEngine engine) {
     if ((c == 'X' || c == 'x') && i + 1 < n && in[i + 1] == '\'' && (i == 0 || !IsWordChar(in[i - 1]))) {
       size_t j = i + 2;
       while (j < n && in[j] != '\'') {
-        if (!std::isxdigit(static_cast<unsigned char>(in[j]))) return fail("a binary literal holds a character that is not a hexadecimal digit");
+        if (!std::isxdigit(static_cast<unsigned char>(in[j])))
+          return fail("a binary literal holds a character that is not a hexadecimal digit");
         ++j;
       }
       if (j >= n) return fail("a binary literal is not closed");

@@ -36,15 +36,15 @@ std::string QuoteHostTableName(std::string_view env, std::string_view table);
 std::string HostTableNameAfterPrefix(std::string_view env, std::string_view table);
 
 struct HostSqlTranslation {
-  std::string sql;      // statement for the engine
-  int markers = 0;      // number of "?" markers the caller binds
+  std::string sql;  // statement for the engine
+  int markers = 0;  // number of "?" markers the caller binds
   // Binary literals become parameters of the engine statement, so that
   // statements that differ only by their identifiers share one prepared
   // statement. The engine statement's parameters, in order: a value >= 0 is
   // the caller's marker of that index, a value < 0 the literal -1 - value.
   std::vector<int> slots;
   std::vector<std::string> literals;  // bytes of each binary literal
-  bool ok = true;       // false when a literal or a quoted name is not closed
+  bool ok = true;                     // false when a literal or a quoted name is not closed
   std::string error;
 };
 

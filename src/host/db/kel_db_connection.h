@@ -17,10 +17,10 @@
 #include "host/db/kel_db_value.h"
 
 struct KelDbResult {
-  std::vector<std::string> columns;            // names as the engine reports them
-  std::vector<KelDbType> types;                // per column, of the first row that is not NULL
+  std::vector<std::string> columns;  // names as the engine reports them
+  std::vector<KelDbType> types;      // per column, of the first row that is not NULL
   std::vector<std::vector<KelDbValue>> rows;
-  int64_t changes = 0;                         // rows written by INSERT, UPDATE, DELETE
+  int64_t changes = 0;  // rows written by INSERT, UPDATE, DELETE
 };
 
 // Raised by KelDbConnection::Open when the database cannot be reached; the
@@ -77,9 +77,7 @@ class KelDbConnection {
   // Statements run since the connection was made (tests count queries).
   uint64_t StatementCount() const { return statementCount_; }
   // Called with the host text of every statement run (tests and traces).
-  void SetStatementObserver(std::function<void(std::string_view)> observer) {
-    observer_ = std::move(observer);
-  }
+  void SetStatementObserver(std::function<void(std::string_view)> observer) { observer_ = std::move(observer); }
 
  protected:
   KelDbConnection(std::string name, std::string url) : name_(std::move(name)), url_(std::move(url)) {}

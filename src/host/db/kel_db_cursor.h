@@ -41,9 +41,9 @@ class KelDbCursor {
   int GetNumberOfRows() const;
 
   // Values of the current row; columns numbered from 1 in SetOutputColumn order.
-  KelUnicodeString GetText(int column) const;        // timestamps normalised, NULL empty
+  KelUnicodeString GetText(int column) const;  // timestamps normalised, NULL empty
   KelDbBinary GetBinary(int column) const;
-  KelUnicodeString GetHexaValue(int column) const;   // binary as upper-case hexadecimal
+  KelUnicodeString GetHexaValue(int column) const;  // binary as upper-case hexadecimal
   bool IsNull(int column) const;
 
   // The statement in host notation (for traces).

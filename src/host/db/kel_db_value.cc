@@ -22,42 +22,53 @@ KelId KelDbBinary::AsId() const {
 
 std::string KelDbValue::AsText() const {
   switch (type_) {
-    case KelDbType::kNull: return std::string();
-    case KelDbType::kInteger: return std::to_string(integer_);
+    case KelDbType::kNull:
+      return std::string();
+    case KelDbType::kInteger:
+      return std::to_string(integer_);
     case KelDbType::kReal: {
       char buf[64];
       snprintf(buf, sizeof buf, "%.17g", real_);
       return buf;
     }
     case KelDbType::kText:
-    case KelDbType::kTimestamp: return text_;
-    case KelDbType::kBinary: return binary_.Hex();
+    case KelDbType::kTimestamp:
+      return text_;
+    case KelDbType::kBinary:
+      return binary_.Hex();
   }
   return std::string();
 }
 
 KelDbBinary KelDbValue::AsBinary() const {
   if (type_ == KelDbType::kBinary) return binary_;
-  if (type_ == KelDbType::kText || type_ == KelDbType::kTimestamp)
-    return KelDbBinary(text_.data(), text_.size());
+  if (type_ == KelDbType::kText || type_ == KelDbType::kTimestamp) return KelDbBinary(text_.data(), text_.size());
   return KelDbBinary();
 }
 
 int64_t KelDbValue::AsInteger() const {
   switch (type_) {
-    case KelDbType::kInteger: return integer_;
-    case KelDbType::kReal: return static_cast<int64_t>(real_);
-    case KelDbType::kText: return std::strtoll(text_.c_str(), nullptr, 10);
-    default: return 0;
+    case KelDbType::kInteger:
+      return integer_;
+    case KelDbType::kReal:
+      return static_cast<int64_t>(real_);
+    case KelDbType::kText:
+      return std::strtoll(text_.c_str(), nullptr, 10);
+    default:
+      return 0;
   }
 }
 
 double KelDbValue::AsReal() const {
   switch (type_) {
-    case KelDbType::kInteger: return static_cast<double>(integer_);
-    case KelDbType::kReal: return real_;
-    case KelDbType::kText: return std::strtod(text_.c_str(), nullptr);
-    default: return 0;
+    case KelDbType::kInteger:
+      return static_cast<double>(integer_);
+    case KelDbType::kReal:
+      return real_;
+    case KelDbType::kText:
+      return std::strtod(text_.c_str(), nullptr);
+    default:
+      return 0;
   }
 }
 
@@ -66,8 +77,7 @@ std::string NormaliseTimestampText(const std::string& text) {
   if (text.size() < 19) return text;
   for (int i : {0, 1, 2, 3, 5, 6, 8, 9, 11, 12, 14, 15, 17, 18})
     if (!std::isdigit(static_cast<unsigned char>(text[i]))) return text;
-  if (text[4] != '-' || text[7] != '-' || (text[10] != ' ' && text[10] != 'T') || text[13] != ':' ||
-      text[16] != ':')
+  if (text[4] != '-' || text[7] != '-' || (text[10] != ' ' && text[10] != 'T') || text[13] != ':' || text[16] != ':')
     return text;
   std::string out = text.substr(0, 19);
   out[10] = ' ';

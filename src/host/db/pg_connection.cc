@@ -33,7 +33,8 @@ KelDbBinary DecodeBytea(const char* text, int length) {
   if (length >= 2 && text[0] == '\\' && text[1] == 'x') {
     std::vector<uint8_t> bytes;
     bytes.reserve((length - 2) / 2);
-    for (int i = 2; i + 1 < length; i += 2) bytes.push_back(static_cast<uint8_t>(HexValue(text[i]) * 16 + HexValue(text[i + 1])));
+    for (int i = 2; i + 1 < length; i += 2)
+      bytes.push_back(static_cast<uint8_t>(HexValue(text[i]) * 16 + HexValue(text[i + 1])));
     return KelDbBinary(bytes.data(), bytes.size());
   }
   size_t size = 0;
@@ -84,7 +85,8 @@ class PostgresConnection : public KelDbConnection {
       conn_ = nullptr;
       return kel_ier::kDbCannotOpen;
     }
-    PQsetNoticeProcessor(conn_, [](void*, const char*) {}, nullptr);
+    PQsetNoticeProcessor(
+        conn_, [](void*, const char*) {}, nullptr);
     PGresult* r = PQexec(conn_, "SET client_min_messages TO warning; SET datestyle TO ISO;");
     PQclear(r);
     return 0;
@@ -177,19 +179,28 @@ class PostgresConnection : public KelDbConnection {
             const char* text = PQgetvalue(r, i, c);
             int length = PQgetlength(r, i, c);
             switch (oids[c]) {
-              case kByteaOid: v = KelDbValue::Binary(DecodeBytea(text, length)); break;
+              case kByteaOid:
+                v = KelDbValue::Binary(DecodeBytea(text, length));
+                break;
               case kInt2Oid:
               case kInt4Oid:
-              case kInt8Oid: v = KelDbValue::Integer(std::strtoll(text, nullptr, 10)); break;
+              case kInt8Oid:
+                v = KelDbValue::Integer(std::strtoll(text, nullptr, 10));
+                break;
               case kFloat4Oid:
               case kFloat8Oid:
-              case kNumericOid: v = KelDbValue::Real(std::strtod(text, nullptr)); break;
-              case kBoolOid: v = KelDbValue::Integer(text[0] == 't' ? 1 : 0); break;
+              case kNumericOid:
+                v = KelDbValue::Real(std::strtod(text, nullptr));
+                break;
+              case kBoolOid:
+                v = KelDbValue::Integer(text[0] == 't' ? 1 : 0);
+                break;
               case kTimestampOid:
               case kTimestampTzOid:
                 v = KelDbValue::Text(NormaliseTimestampText(std::string(text, length)), KelDbType::kTimestamp);
                 break;
-              default: v = KelDbValue::Text(std::string(text, length));
+              default:
+                v = KelDbValue::Text(std::string(text, length));
             }
           }
           if (result->types[c] == KelDbType::kNull) result->types[c] = v.Type();

@@ -10,10 +10,13 @@ namespace {
 
 int CodeOf(int sqliteCode) {
   switch (sqliteCode & 0xFF) {
-    case SQLITE_CONSTRAINT: return kel_ier::kDbConstraint;
+    case SQLITE_CONSTRAINT:
+      return kel_ier::kDbConstraint;
     case SQLITE_CANTOPEN:
-    case SQLITE_NOTADB: return kel_ier::kDbCannotOpen;
-    default: return kel_ier::kDbExecution;
+    case SQLITE_NOTADB:
+      return kel_ier::kDbCannotOpen;
+    default:
+      return kel_ier::kDbExecution;
   }
 }
 
@@ -54,11 +57,12 @@ class SqliteConnection : public KelDbConnection {
       return kel_ier::kDbCannotOpen;
     }
     sqlite3_busy_timeout(db_, 10000);
-    sqlite3_create_function(db_, "CHR", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, ChrFunction, nullptr,
-                            nullptr);
+    sqlite3_create_function(db_, "CHR", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, ChrFunction, nullptr, nullptr);
     // LIKE is case-sensitive on the server engine: make it so here too.
     char* err = nullptr;
-    if (sqlite3_exec(db_, "PRAGMA case_sensitive_like=ON; PRAGMA foreign_keys=ON; PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL; "
+    if (sqlite3_exec(db_,
+                     "PRAGMA case_sensitive_like=ON; PRAGMA foreign_keys=ON; PRAGMA journal_mode=WAL; PRAGMA "
+                     "synchronous=NORMAL; "
                      "PRAGMA mmap_size=1073741824; PRAGMA cache_size=-65536;",
                      nullptr, nullptr, &err) != SQLITE_OK) {
       // The file is not a database, or cannot be written.
@@ -92,9 +96,15 @@ class SqliteConnection : public KelDbConnection {
       const KelDbValue& v = binds[i];
       int idx = static_cast<int>(i + 1);
       switch (v.Type()) {
-        case KelDbType::kNull: sqlite3_bind_null(stmt, idx); break;
-        case KelDbType::kInteger: sqlite3_bind_int64(stmt, idx, v.AsInteger()); break;
-        case KelDbType::kReal: sqlite3_bind_double(stmt, idx, v.AsReal()); break;
+        case KelDbType::kNull:
+          sqlite3_bind_null(stmt, idx);
+          break;
+        case KelDbType::kInteger:
+          sqlite3_bind_int64(stmt, idx, v.AsInteger());
+          break;
+        case KelDbType::kReal:
+          sqlite3_bind_double(stmt, idx, v.AsReal());
+          break;
         case KelDbType::kText:
         case KelDbType::kTimestamp: {
           std::string text = v.AsText();
@@ -156,9 +166,14 @@ class SqliteConnection : public KelDbConnection {
       for (int c = 0; c < columns; ++c) {
         KelDbValue v;
         switch (sqlite3_column_type(stmt, c)) {
-          case SQLITE_NULL: break;
-          case SQLITE_INTEGER: v = KelDbValue::Integer(sqlite3_column_int64(stmt, c)); break;
-          case SQLITE_FLOAT: v = KelDbValue::Real(sqlite3_column_double(stmt, c)); break;
+          case SQLITE_NULL:
+            break;
+          case SQLITE_INTEGER:
+            v = KelDbValue::Integer(sqlite3_column_int64(stmt, c));
+            break;
+          case SQLITE_FLOAT:
+            v = KelDbValue::Real(sqlite3_column_double(stmt, c));
+            break;
           case SQLITE_BLOB: {
             const void* p = sqlite3_column_blob(stmt, c);
             int size = sqlite3_column_bytes(stmt, c);

@@ -58,9 +58,9 @@ struct Object {
   int env;
   const char* table;
   KelId coid, compid;
-  KelId family;       // zero: none
-  int rank;           // revision rank
-  int64_t lastmod;    // seconds from the base date
+  KelId family;     // zero: none
+  int rank;         // revision rank
+  int64_t lastmod;  // seconds from the base date
   std::string name, revision;
 };
 
@@ -179,7 +179,8 @@ int KelDMGenerator::Generate(KelDbConnection* conn, const KelDMGeneratorOptions&
     layers.push_back(std::move(layer));
   }
   std::vector<size_t> leaves;  // parts and documents
-  for (int64_t i = 0; i < parts; ++i) leaves.push_back(newObject(static_cast<int>(rng.Below(o.environments)), "PART_LIST", 0x50));
+  for (int64_t i = 0; i < parts; ++i)
+    leaves.push_back(newObject(static_cast<int>(rng.Below(o.environments)), "PART_LIST", 0x50));
   for (int64_t i = 0; i < documents; ++i)
     leaves.push_back(newObject(static_cast<int>(rng.Below(o.environments)), "DOCUMENT", 0x44));
 
@@ -294,10 +295,10 @@ int KelDMGenerator::Generate(KelDbConnection* conn, const KelDMGeneratorOptions&
           conn, QuoteHostTableName(EnvName(e), "MML_LINK"),
           std::vector<std::string>{"OBJECT_KELAB", "OBJECT_COID", "OBJECT_COMPID", "ENTITY_ID_1", "ENTITY_ID_2",
                                    "ENTITY_KEY", "TS", "TYPE", "STATUS"}));
-      mmlEntity.push_back(std::make_unique<BatchInserter>(
-          conn, QuoteHostTableName(EnvName(e), "MML_ENTITY"),
-          std::vector<std::string>{"OBJECT_KELAB", "OBJECT_COID", "OBJECT_COMPID", "ENTITY_ID_1", "ENTITY_ID_2",
-                                   "ENTITY_KEY", "TS"}));
+      mmlEntity.push_back(
+          std::make_unique<BatchInserter>(conn, QuoteHostTableName(EnvName(e), "MML_ENTITY"),
+                                          std::vector<std::string>{"OBJECT_KELAB", "OBJECT_COID", "OBJECT_COMPID",
+                                                                   "ENTITY_ID_1", "ENTITY_ID_2", "ENTITY_KEY", "TS"}));
     }
     uint64_t linkCounter = 0;
     for (const Link& l : links) {
@@ -319,9 +320,9 @@ int KelDMGenerator::Generate(KelDbConnection* conn, const KelDMGeneratorOptions&
                                              KelDbValue::Id(key), KelDbValue::Text(Timestamp(child.lastmod))})) != 0)
           return fail(rc);
         if ((rc = mmlLink[father.env]->Add({KelDbValue::Text(father.table), KelDbValue::Id(father.coid),
-                                           KelDbValue::Id(father.compid), KelDbValue::Id(id1), KelDbValue::Id(id2),
-                                           KelDbValue::Id(key), KelDbValue::Text(ts), KelDbValue::Text(type),
-                                           KelDbValue::Text("TOK")})) != 0)
+                                            KelDbValue::Id(father.compid), KelDbValue::Id(id1), KelDbValue::Id(id2),
+                                            KelDbValue::Id(key), KelDbValue::Text(ts), KelDbValue::Text(type),
+                                            KelDbValue::Text("TOK")})) != 0)
           return fail(rc);
         ++report->entities;
         ++report->entityLinks;
@@ -333,10 +334,10 @@ int KelDMGenerator::Generate(KelDbConnection* conn, const KelDMGeneratorOptions&
           ++report->missingLinks;
         }
         if ((rc = ext[father.env]->Add({KelDbValue::Id(father.coid), KelDbValue::Id(MakeId(0x4C, linkCounter)),
-                                       KelDbValue::Text(father.table), KelDbValue::Id(father.compid),
-                                       KelDbValue::Text(EnvName(child.env) + "." + child.table),
-                                       KelDbValue::Id(refCoid), KelDbValue::Id(refCompid), KelDbValue::Text(type),
-                                       KelDbValue::Text(ts), KelDbValue::Text("TOK")})) != 0)
+                                        KelDbValue::Text(father.table), KelDbValue::Id(father.compid),
+                                        KelDbValue::Text(EnvName(child.env) + "." + child.table),
+                                        KelDbValue::Id(refCoid), KelDbValue::Id(refCompid), KelDbValue::Text(type),
+                                        KelDbValue::Text(ts), KelDbValue::Text("TOK")})) != 0)
           return fail(rc);
         ++report->extLinks;
       }
@@ -367,21 +368,23 @@ std::string KelDMGenerator::ReachableCountQuery(const KelDMGeneratorReport& r) {
   std::string edges;
   for (const std::string& e : r.environments) {
     if (!edges.empty()) edges += " UNION ALL ";
-    edges += "SELECT " + QuoteSqlText(e + ".") + " || $COMPNAME_FATHER, $COID, $COMPID_FATHER, $COMPNAME, $COID_REF, "
-             "$COMPID_REF FROM " + QuoteHostTableName(e, "$EXT");
+    edges += "SELECT " + QuoteSqlText(e + ".") +
+             " || $COMPNAME_FATHER, $COID, $COMPID_FATHER, $COMPNAME, $COID_REF, "
+             "$COMPID_REF FROM " +
+             QuoteHostTableName(e, "$EXT");
   }
   for (const std::string& user : r.environments) {
     for (const std::string& owner : r.environments) {
-      edges += " UNION ALL SELECT " + QuoteSqlText(user + ".") + " || l.OBJECT_KELAB, l.OBJECT_COID, l.OBJECT_COMPID, " +
-               QuoteSqlText(owner + ".") + " || o.OBJECT_KELAB, o.OBJECT_COID, o.OBJECT_COMPID FROM " +
-               QuoteHostTableName(user, "MML_LINK") + " l JOIN " + QuoteHostTableName(owner, "MML_ENTITY") +
+      edges += " UNION ALL SELECT " + QuoteSqlText(user + ".") +
+               " || l.OBJECT_KELAB, l.OBJECT_COID, l.OBJECT_COMPID, " + QuoteSqlText(owner + ".") +
+               " || o.OBJECT_KELAB, o.OBJECT_COID, o.OBJECT_COMPID FROM " + QuoteHostTableName(user, "MML_LINK") +
+               " l JOIN " + QuoteHostTableName(owner, "MML_ENTITY") +
                " o ON o.ENTITY_ID_1 = l.ENTITY_ID_1 AND o.ENTITY_ID_2 = l.ENTITY_ID_2 AND o.ENTITY_KEY = "
                "l.ENTITY_KEY WHERE l.UBIT IS NULL AND o.UBIT IS NULL";
     }
   }
-  return "WITH RECURSIVE edges(ft, fc, fp, ct, cc, cp) AS (" + edges +
-         "), reach(t, c, p) AS (SELECT " + QuoteSqlText(r.rootEnvironment + "." + r.rootTable) + ", X'" + r.rootCoid +
-         "', X'" + r.rootCompid +
+  return "WITH RECURSIVE edges(ft, fc, fp, ct, cc, cp) AS (" + edges + "), reach(t, c, p) AS (SELECT " +
+         QuoteSqlText(r.rootEnvironment + "." + r.rootTable) + ", X'" + r.rootCoid + "', X'" + r.rootCompid +
          "' UNION SELECT ed.ct, ed.cc, ed.cp FROM reach r JOIN edges ed ON ed.ft = r.t AND ed.fc = r.c AND ed.fp = "
          "r.p) SELECT COUNT(*) - 1 FROM reach";
 }

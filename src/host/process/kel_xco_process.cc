@@ -125,9 +125,8 @@ int xcoopr(const KelUnicodeString& name, KelXcoCallback callback, int* status) {
   return result;
 }
 
-int xcoexe(const KelUnicodeString& host, const KelUnicodeString& command,
-           const KelListValKelUnicodeString& arguments, int queue, int priority, const KelUnicodeString& label,
-           const KelUnicodeString& eventName, int* status) {
+int xcoexe(const KelUnicodeString& host, const KelUnicodeString& command, const KelListValKelUnicodeString& arguments,
+           int queue, int priority, const KelUnicodeString& label, const KelUnicodeString& eventName, int* status) {
   (void)queue;
   (void)priority;
   (void)label;

@@ -48,9 +48,8 @@ int xcoopr(const KelUnicodeString& name, KelXcoCallback callback, int* status);
 // kel_ier::kProcessStartFailed; nothing runs in these cases. `queue`, `priority`
 // and `label` are the host's scheduling options and are accepted as given. An
 // empty `arguments` means the argument vector {command}. Returns *status.
-int xcoexe(const KelUnicodeString& host, const KelUnicodeString& command,
-           const KelListValKelUnicodeString& arguments, int queue, int priority, const KelUnicodeString& label,
-           const KelUnicodeString& eventName, int* status);
+int xcoexe(const KelUnicodeString& host, const KelUnicodeString& command, const KelListValKelUnicodeString& arguments,
+           int queue, int priority, const KelUnicodeString& label, const KelUnicodeString& eventName, int* status);
 
 // Waits for the next completion event, calls its callback (when registered
 // with one) and returns 0, filling *event when given. When several commands

@@ -48,8 +48,7 @@ class KelDMProfile {
   // *error to "<path>:<line>: <reason>" (line 0 when the file cannot be read).
   static std::unique_ptr<KelDMProfile> Load(const std::string& path, std::string* error);
   // Reads profile text; `fileName` is the name used in error messages.
-  static std::unique_ptr<KelDMProfile> Parse(const std::string& text, const std::string& fileName,
-                                             std::string* error);
+  static std::unique_ptr<KelDMProfile> Parse(const std::string& text, const std::string& fileName, std::string* error);
 
   // The kind the module expects of `key` (text for keys it does not know).
   static KelDMKeyKind KindOfKey(const std::string& key);

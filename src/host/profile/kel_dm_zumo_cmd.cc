@@ -2,8 +2,7 @@
 
 #include "host/profile/kel_dm_profile.h"
 
-int KelDMZUMOCmd::GetProfile(KelListValKelUnicodeString& types, KelListValKelUnicodeString& names,
-                             int& count) const {
+int KelDMZUMOCmd::GetProfile(KelListValKelUnicodeString& types, KelListValKelUnicodeString& names, int& count) const {
   types.clear();
   names.clear();
   if (const KelDMProfile* profile = KelDMProfile::Current()) {

@@ -9,6 +9,12 @@
 
 // One table of a product-structure profile and its identification columns, in
 // the order they were declared.
-struct KelPSNProfileTable { std::string name; std::vector<std::string> columns; };
+struct KelPSNProfileTable {
+  std::string name;
+  std::vector<std::string> columns;
+};
 
-class KelPSNProfile { public: static std::vector<KelPSNProfileTable> GetTables(const std::string& environment, const std::string& profileName); };
+class KelPSNProfile {
+ public:
+  static std::vector<KelPSNProfileTable> GetTables(const std::string& environment, const std::string& profileName);
+};

@@ -61,8 +61,7 @@ KelUnicodeString KelMMLV5::FormatObjectName(const KelUnicodeString& environment,
   return env + "." + StripBlanks(table);
 }
 
-void KelMMLV5::ParseObjectName(const KelUnicodeString& text, KelUnicodeString* environment,
-                               KelUnicodeString* table) {
+void KelMMLV5::ParseObjectName(const KelUnicodeString& text, KelUnicodeString* environment, KelUnicodeString* table) {
   size_t dot = text.find('.');
   if (dot != KelUnicodeString::npos) {
     *environment = StripBlanks(text.substr(0, dot));
@@ -125,9 +124,8 @@ int KelMMLV5::PurgeList(const KelQorNode* node, KelListValKelDMInstance&, KelLis
   return kel_ier::kOk;
 }
 
-int KelMMLV5::GetImpacts(int impactType, int, const KelListValKelDMInstance&,
-                         const KelListValKelDMInstance& products, const KelRawCollint& flags,
-                         const KelRawColldouble&, const KelListValKelUnicodeString& uids,
+int KelMMLV5::GetImpacts(int impactType, int, const KelListValKelDMInstance&, const KelListValKelDMInstance& products,
+                         const KelRawCollint& flags, const KelRawColldouble&, const KelListValKelUnicodeString& uids,
                          const KelListValKelUnicodeString&, const KelListValKelUnicodeString&,
                          const KelListValKelUnicodeString&, const KelDMInstance& instance, const KelZumoInstance*,
                          KelDMListResultLine& result) {
@@ -156,10 +154,20 @@ int KelMMLV5::GetImpacts(int impactType, int, const KelListValKelDMInstance&,
       cursor.SetWhereClause("UBIT IS NULL AND $UID_PTD=? ORDER BY $COMPID");
       cursor.SetWhereColumn("$UID_PTD", pointedUids[q]);
     }
-    const char* const outputs[] = {"$TYPE",           "$OID_PTD",       "$COMPID",         "$COMPID_FATHER",
-                                   "$COID",           "$COMPNAME_PTD_REF", "$COID_PTD_REF", "$COMPID_PTD_REF",
-                                   "$UID_PTD",        "$TIMESTAMP_PTD", "$COMPNAME_FATHER", "C_MML_TS",
-                                   "$COMPNAME_PTD_ROOT", "$COID_PTD_ROOT"};
+    const char* const outputs[] = {"$TYPE",
+                                   "$OID_PTD",
+                                   "$COMPID",
+                                   "$COMPID_FATHER",
+                                   "$COID",
+                                   "$COMPNAME_PTD_REF",
+                                   "$COID_PTD_REF",
+                                   "$COMPID_PTD_REF",
+                                   "$UID_PTD",
+                                   "$TIMESTAMP_PTD",
+                                   "$COMPNAME_FATHER",
+                                   "C_MML_TS",
+                                   "$COMPNAME_PTD_ROOT",
+                                   "$COID_PTD_ROOT"};
     const KelDbType types[] = {KelDbType::kText,   KelDbType::kText,      KelDbType::kBinary, KelDbType::kBinary,
                                KelDbType::kBinary, KelDbType::kText,      KelDbType::kBinary, KelDbType::kBinary,
                                KelDbType::kText,   KelDbType::kTimestamp, KelDbType::kText,   KelDbType::kTimestamp,
@@ -197,24 +205,23 @@ int KelMMLV5::GetImpacts(int impactType, int, const KelListValKelDMInstance&,
         otherCompid = cursor.GetHexaValue(4);
       }
       KelUnicodeString uid = cursor.GetText(9);
-      const KelUnicodeString row[kColumns] = {
-          cursor.GetText(1),
-          impactType == kImpactChildren ? oidPath : KelUnicodeString(),
-          cursor.GetHexaValue(3),
-          cursor.GetHexaValue(4),
-          FormatObjectName(otherEnv, otherTable),
-          otherCoid,
-          otherCompid,
-          cursor.GetText(6),
-          KelUnicodeString(),
-          cursor.GetHexaValue(7),
-          cursor.GetHexaValue(8),
-          uid,
-          ZeroTimestampFraction(cursor.GetText(10)),
-          impactType == kImpactChildren ? "1" : "0",
-          cursor.GetText(11),
-          ZeroTimestampFraction(cursor.GetText(12)),
-          stampReader.Get(uid)};
+      const KelUnicodeString row[kColumns] = {cursor.GetText(1),
+                                              impactType == kImpactChildren ? oidPath : KelUnicodeString(),
+                                              cursor.GetHexaValue(3),
+                                              cursor.GetHexaValue(4),
+                                              FormatObjectName(otherEnv, otherTable),
+                                              otherCoid,
+                                              otherCompid,
+                                              cursor.GetText(6),
+                                              KelUnicodeString(),
+                                              cursor.GetHexaValue(7),
+                                              cursor.GetHexaValue(8),
+                                              uid,
+                                              ZeroTimestampFraction(cursor.GetText(10)),
+                                              impactType == kImpactChildren ? "1" : "0",
+                                              cursor.GetText(11),
+                                              ZeroTimestampFraction(cursor.GetText(12)),
+                                              stampReader.Get(uid)};
       for (int c = 1; c <= kColumns; ++c) result.Column(c).push_back(row[c - 1]);
     }
     cursor.Close();

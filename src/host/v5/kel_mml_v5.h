@@ -90,10 +90,9 @@ class KelMMLV5 {
   //   stamps     per element: its current timestamp
   //   compnames  the object's "<env>.<table>"
   // Returns 0 or a kel_ier code (the lists are then empty).
-  int GetObjects(KelListValKelDMInstance& objects, KelListValKelDMInstance& products,
-                 KelListValKelUnicodeString& uids, KelRawColldouble& path, KelListValKelUnicodeString& ownerUids,
-                 KelListValKelUnicodeString& stamps, KelListValKelUnicodeString& compnames,
-                 const KelDMInstance& instance, const KelZumoInstance* zumo);
+  int GetObjects(KelListValKelDMInstance& objects, KelListValKelDMInstance& products, KelListValKelUnicodeString& uids,
+                 KelRawColldouble& path, KelListValKelUnicodeString& ownerUids, KelListValKelUnicodeString& stamps,
+                 KelListValKelUnicodeString& compnames, const KelDMInstance& instance, const KelZumoInstance* zumo);
 
   // Narrows the description to the product of `node`: `products` becomes the
   // node's database instance, and `flags` one entry per element of `uids`,
@@ -128,8 +127,7 @@ class KelMMLV5 {
   // the rest the table, both without surrounding blanks. A text without "."
   // is read by position (environment in characters 0 to 7, table from
   // character 9 on).
-  static void ParseObjectName(const KelUnicodeString& text, KelUnicodeString* environment,
-                              KelUnicodeString* table);
+  static void ParseObjectName(const KelUnicodeString& text, KelUnicodeString* environment, KelUnicodeString* table);
 
  private:
   KelDbConnection* connection_;
