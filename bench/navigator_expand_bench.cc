@@ -18,10 +18,9 @@
 #include <string>
 #include <vector>
 
-#include "foundation/kel_id.h"
+#include "base/kel_id.h"
 #include "foundation/kel_lnk_tools.h"
 #include "graph/kel_lnk_custom_node.h"
-#include "graph/kel_lnk_main_window.h"
 #include "graph/kel_lnk_object.h"
 #include "host/db/kel_db_connection.h"
 #include "host/kel_dm_schema.h"
@@ -30,6 +29,7 @@
 #include "host/profile/kel_dm_profile.h"
 #include "linkdb/kel_lnk_data_manager.h"
 #include "linkdb/kel_lnk_hybrid_manager.h"
+#include "ui/kel_lnk_main_window.h"
 
 namespace {
 

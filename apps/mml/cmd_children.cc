@@ -5,7 +5,7 @@
 #include <string>
 
 #include "apps/mml/mml_app.h"
-#include "foundation/kel_id.h"
+#include "base/kel_id.h"
 #include "foundation/kel_lnk_tools.h"
 #include "linkdb/kel_lnk_hybrid_manager.h"
 

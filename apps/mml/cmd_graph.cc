@@ -5,15 +5,15 @@
 #include <string>
 
 #include "apps/mml/mml_app.h"
-#include "foundation/kel_id.h"
+#include "base/kel_id.h"
 #include "foundation/kel_lnk_tools.h"
 #include "graph/kel_lnk_custom_node.h"
 #include "graph/kel_lnk_link.h"
-#include "graph/kel_lnk_main_window.h"
 #include "graph/kel_lnk_object.h"
 #include "host/navigator/kel_navig_controller.h"
 #include "linkdb/kel_lnk_data_manager.h"
 #include "linkdb/kel_lnk_hybrid_manager.h"
+#include "ui/kel_lnk_main_window.h"
 
 namespace {
 
@@ -64,7 +64,7 @@ KelLnkMainWindow::Expand ParseDepth(const std::string& text) {
 
 std::string Line(KelNavigInstance* instance) {
   std::string line(static_cast<size_t>(instance->GetLevel()) * 2, ' ');
-  KelLnkNode* node = instance->GetReference().get();
+  auto* node = static_cast<KelLnkNode*>(instance->GetReference().get());
   KelIGraphNode* drawn = instance->GetGraphNode();
   std::string colorClass = drawn->GetColorClass();
   if (colorClass.empty()) colorClass = "-";

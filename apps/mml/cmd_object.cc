@@ -5,7 +5,7 @@
 #include <string>
 
 #include "apps/mml/mml_app.h"
-#include "foundation/kel_id.h"
+#include "base/kel_id.h"
 #include "linkdb/kel_lnk_data_manager.h"
 
 namespace {

@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "apps/mml/mml_app.h"
-#include "foundation/kel_id.h"
-#include "host/kel_dm_ier_message.h"
+#include "base/kel_id.h"
+#include "host/db/kel_dm_ier_message.h"
 #include "linkdb/kel_lnk_api.h"
 
 namespace {

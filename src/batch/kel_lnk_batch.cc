@@ -8,8 +8,8 @@
 #include <iostream>
 #include <string>
 
+#include "base/kel_id.h"
 #include "batch/kel_lnk_site_files.h"
-#include "foundation/kel_id.h"
 #include "foundation/kel_lnk_tools.h"
 #include "graph/kel_lnk_object.h"
 #include "host/kel_dm_instance.h"

@@ -33,7 +33,7 @@
 
 #include <cstdio>
 
-#include "foundation/kel_types.h"
+#include "base/kel_types.h"
 #include "host/kel_qor_error.h"
 
 class KelLnkBatch {

@@ -18,7 +18,7 @@
 #include "foundation/kel_lnk_tools.h"
 #include "graph/kel_lnk_link.h"
 #include "graph/kel_lnk_object.h"
-#include "host/kel_dm_ier_message.h"
+#include "host/db/kel_dm_ier_message.h"
 #include "host/kel_psn_trace.h"
 #include "host/process/kel_xco_process.h"
 #include "linkdb/kel_lnk_data_manager.h"

@@ -1,5 +1,5 @@
 #include "foundation/kel_lnk_tools.h"
-#include "foundation/kel_text.h"
+#include "base/kel_text.h"
 
 #include <sys/stat.h>
 
@@ -10,12 +10,12 @@
 
 #include <fmt/format.h>
 
-#include "foundation/kel_id.h"
-#include "foundation/mml_constants.h"
+#include "base/kel_id.h"
+#include "base/mml_constants.h"
+#include "host/kel_dm_lnk_tools.h"
 #include "host/kel_dm_tovra.h"
 #include "host/kel_psn_trace.h"
 #include "host/profile/kel_dm_zumo_cmd.h"
-#include "linkdb/kel_lnk_api.h"
 
 int KelLnkTools::_Initialised = 0;
 int KelLnkTools::_CheckEnv = 0;
@@ -143,6 +143,15 @@ KelUnicodeString ReportLine(const char* indent, const char* key, const KelUnicod
 }
 KelUnicodeString Logical(int flag) { return flag ? "\"TRUE\"" : "\"FALSE\""; }
 
+// The environments holding the link tables of `kind` (1 "$EXT", 2 entities),
+// asked of the host's data-manager tools; `filtered` keeps only those of the
+// result panel (GetListeFiltered).
+KelListValKelUnicodeString RelationEnvironments(int kind, bool filtered) {
+  if (!filtered) return KelDMLnkTools::ComputeRelationEnvironments(kind, nullptr);
+  const KelListValKelUnicodeString filter = KelLnkTools::GetListeFiltered();
+  return KelDMLnkTools::ComputeRelationEnvironments(kind, &filter);
+}
+
 }  // namespace
 
 void KelLnkTools::Initialise() {
@@ -180,8 +189,8 @@ void KelLnkTools::Initialise() {
       if (missing) _CheckEnv = 1;
     }
     if (_CheckEnv == 1) {
-      KelLnkAPI::ComputeRelationEnvironments(1, 1);
-      if (_EntityToEntity) KelLnkAPI::ComputeRelationEnvironments(2, 1);
+      RelationEnvironments(1, true);
+      if (_EntityToEntity) RelationEnvironments(2, true);
     }
     if (trace.LevelIsActive()) {
       for (const auto& env : liste) trace.Write("      ListeEnvi[] = " + env);
@@ -219,8 +228,8 @@ void KelLnkTools::Initialise() {
   TakeLogical(kKeyImpactedOnSync, _ImpactOnSupported);
 
   // 4. Environments holding the link tables.
-  _RelationEnvironment = KelLnkAPI::ComputeRelationEnvironments(1, 0);
-  if (_EntityToEntity) _EntityEnvironment = KelLnkAPI::ComputeRelationEnvironments(2, 0);
+  _RelationEnvironment = RelationEnvironments(1, false);
+  if (_EntityToEntity) _EntityEnvironment = RelationEnvironments(2, false);
   if (trace.LevelIsActive()) {
     trace.Write("Relation environments found:");
     for (const auto& env : _RelationEnvironment) trace.Write("  \"" + env + "\"");

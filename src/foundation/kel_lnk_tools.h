@@ -17,7 +17,7 @@
 
 #include <functional>
 
-#include "foundation/kel_types.h"
+#include "base/kel_types.h"
 
 // Direction of a graph: 0 "impacted by" (from an object to the objects it
 // points to), 1 "impacts on" (from an object to the objects that point to it).

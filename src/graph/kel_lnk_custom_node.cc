@@ -58,7 +58,7 @@ struct RegistryIndex {
     registered.clear();
   }
 
-  void Follow(KelLnkMainWindow& window) {
+  void Follow(KelLnkGraphWindow& window) {
     const int size = window.GetListSize();
     if (size < indexed || (indexed > 0 && (window.GetNodeList(indexed - 1) != lastCreator ||
                                            InstanceKey(window.GetReferenceList(indexed - 1)) != lastKey))) {
@@ -80,9 +80,9 @@ struct RegistryIndex {
 
 // The indexes of the windows used last, most recent first. A window that
 // falls out is indexed again from its registry when it comes back.
-RegistryIndex& IndexOf(const KelLnkMainWindow* window) {
+RegistryIndex& IndexOf(const KelLnkGraphWindow* window) {
   constexpr size_t kWindowsKept = 4;
-  static std::vector<std::pair<const KelLnkMainWindow*, std::unique_ptr<RegistryIndex>>> indexes;
+  static std::vector<std::pair<const KelLnkGraphWindow*, std::unique_ptr<RegistryIndex>>> indexes;
   for (size_t i = 0; i < indexes.size(); ++i) {
     if (indexes[i].first != window) continue;
     if (i != 0) std::rotate(indexes.begin(), indexes.begin() + i, indexes.begin() + i + 1);
@@ -107,7 +107,7 @@ void KelLnkCustomNode::RegisterNodeTypes() {
 
 void KelLnkCustomNode::SetMethodMenuBuilder(MethodMenuBuilder builder) { MenuBuilder() = std::move(builder); }
 
-KelLnkMainWindow* KelLnkCustomNode::Window() const { return node_ ? node_->GetMainWindow() : nullptr; }
+KelLnkGraphWindow* KelLnkCustomNode::Window() const { return node_ ? node_->GetMainWindow() : nullptr; }
 
 KelIGraphNode* KelLnkCustomNode::GetDrawnNode() const { return instance_ ? instance_->GetGraphNode() : GetGraphNode(); }
 
@@ -138,8 +138,8 @@ KelListPtrKelLnkCustomNode KelLnkCustomNode::GetChildNodes() const {
 
 void KelLnkCustomNode::Resolve(KelNavigInstance* instance) {
   instance_ = instance;
-  node_ = instance && instance->GetReference() ? instance->GetReference().get() : nullptr;
-  KelLnkMainWindow* window = Window();
+  node_ = instance && instance->GetReference() ? static_cast<KelLnkNode*>(instance->GetReference().get()) : nullptr;
+  KelLnkGraphWindow* window = Window();
   if (window == nullptr || window->GetRootController() != nullptr || instance == nullptr) return;
   const std::vector<KelNavigInstance*>& tops = instance->GetNavigController()->GetContainer()->GetInstancesList();
   if (tops.size() == 1 && tops.front()->GetReference().get() == node_) {
@@ -193,7 +193,7 @@ void KelLnkCustomNode::UpdateAsTwin(int state) const {
 
 void KelLnkCustomNode::FindThisInGraph(KelListPtrKelLnkCustomNode* twins) const {
   MML_TRACE("KelLnkCustomNode::FindThisInGraph");
-  KelLnkMainWindow* window = Window();
+  KelLnkGraphWindow* window = Window();
   if (window == nullptr || window->GetRootController() == nullptr) return;
   auto* root = dynamic_cast<KelLnkCustomNode*>(window->GetRootController()->GetImplementation());
   if (root) NewFindList(this, root, twins);
@@ -202,7 +202,7 @@ void KelLnkCustomNode::FindThisInGraph(KelListPtrKelLnkCustomNode* twins) const 
 void KelLnkCustomNode::NewFindList(const KelLnkCustomNode* node, KelLnkCustomNode* root,
                                    KelListPtrKelLnkCustomNode* twins) const {
   MML_TRACE("KelLnkCustomNode::NewFindList");
-  KelLnkMainWindow* window = Window();
+  KelLnkGraphWindow* window = Window();
   if (window == nullptr || node == nullptr || root == nullptr || node->node_ == nullptr) return;
   RegistryIndex& index = IndexOf(window);
   index.Follow(*window);
@@ -278,7 +278,7 @@ void KelLnkCustomNode::GetAllGraph(KelLnkCustomNode* from, KelListPtrKelLnkCusto
 void KelLnkCustomNode::FoundAllInGraph(KelListPtrKelLnkCustomNode* all) {
   MML_TRACE("KelLnkCustomNode::FoundAllInGraph");
   if (all == nullptr) return;
-  KelLnkMainWindow* window = Window();
+  KelLnkGraphWindow* window = Window();
   KelLnkCustomNode* root = window ? window->GetRootCustomNode() : nullptr;
   if (root == nullptr) return;
   KelListPtrKelLnkCustomNode found;

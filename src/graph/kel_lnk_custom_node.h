@@ -4,7 +4,7 @@
 // (KelLnkObject or KelLnkLink) found through the instance's reference.
 //
 // It also keeps the twin rules. A twin is another display node that shows
-// the same object. The window's twin registry (KelLnkMainWindow::FillLists)
+// the same object. The window's twin registry (KelLnkGraphWindow::FillLists)
 // groups the display nodes of one object under the entry of the oldest one;
 // from it the node's expand state is worked out:
 //   1  no twin;
@@ -18,7 +18,7 @@
 
 #include <functional>
 
-#include "graph/kel_lnk_main_window.h"
+#include "graph/kel_lnk_graph_window.h"
 #include "graph/kel_lnk_node.h"
 #include "host/navigator/kel_navig_extension.h"
 
@@ -86,7 +86,7 @@ class KelLnkCustomNode : public KelNodeExtension {
 
  private:
   void Resolve(KelNavigInstance* instance);
-  KelLnkMainWindow* Window() const;
+  KelLnkGraphWindow* Window() const;
 
   KelNavigInstance* instance_ = nullptr;
   KelLnkNode* node_ = nullptr;

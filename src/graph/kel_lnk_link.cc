@@ -3,21 +3,21 @@
 #include <cstdio>
 #include <iostream>
 
+#include "base/mml_constants.h"
 #include "foundation/kel_lnk_tools.h"
-#include "foundation/mml_constants.h"
-#include "graph/kel_lnk_main_window.h"
+#include "graph/kel_lnk_graph_window.h"
 #include "graph/kel_lnk_object.h"
-#include "graph/kel_lnk_resources.h"
+#include "host/kel_lnk_resources.h"
 #include "host/kel_psn_trace.h"
 #include "linkdb/kel_lnk_api.h"
 
 KelLnkModalDialogForSync* KelLnkLink::spModalDialogForSync = nullptr;
-KelLnkMainWindow* KelLnkLink::spMainWindowForSync = nullptr;
+KelLnkGraphWindow* KelLnkLink::spMainWindowForSync = nullptr;
 int KelLnkLink::_ierxco = 0;
 
 namespace {
 
-KelUnicodeString Resource(KelLnkMainWindow* window, const KelString& key, const KelUnicodeString& defaultText) {
+KelUnicodeString Resource(KelLnkGraphWindow* window, const KelString& key, const KelUnicodeString& defaultText) {
   if (window) return window->GetResource(key, defaultText);
   KelUnicodeString text;
   return KelLnkResourceCatalogue::GetResourceValueFromKey(key, text) ? text : defaultText;
@@ -52,7 +52,7 @@ KelUnicodeString DisplayName(const KelLnkObject* object) {
 
 }  // namespace
 
-KelLnkLink::KelLnkLink(KelLnkMainWindow* window, const KelDMInstance& instance, KelLnkObject* parent,
+KelLnkLink::KelLnkLink(KelLnkGraphWindow* window, const KelDMInstance& instance, KelLnkObject* parent,
                        const KelUnicodeString& linktype, const KelUnicodeString& date, const KelUnicodeString& status,
                        int upToDate, int techno, const KelListValKelUnicodeString& uuids, KelBaseUnknown_var child)
     : window_(window),
@@ -126,7 +126,7 @@ KelLnkLink::~KelLnkLink() {
   if (object && object->GetParentLink() == this) object->SetParent(nullptr);
 }
 
-KelBaseUnknown_var KelLnkLinkBindInterface(KelLnkMainWindow* window, const KelDMInstance& instance,
+KelBaseUnknown_var KelLnkLinkBindInterface(KelLnkGraphWindow* window, const KelDMInstance& instance,
                                            KelLnkObject* parent, const KelUnicodeString& linktype,
                                            const KelUnicodeString& date, const KelUnicodeString& status, int upToDate,
                                            int techno, const KelListValKelUnicodeString& uuids,

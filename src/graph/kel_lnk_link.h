@@ -9,12 +9,12 @@
 // 2 entity to entity, 3 both, 4 V5.
 #pragma once
 
-#include "foundation/kel_types.h"
+#include "base/kel_types.h"
 #include "graph/kel_lnk_node.h"
 #include "host/kel_dm_instance.h"
 
 class KelLnkObject;
-class KelLnkMainWindow;
+class KelLnkGraphWindow;
 class KelLnkModalDialogForSync;
 
 class KelLnkLink : public KelLnkNode {
@@ -26,7 +26,7 @@ class KelLnkLink : public KelLnkNode {
   // table of the row, coid and compid recorded with it); `child` holds the
   // object the link leads to; `parent` is not owned, but kept alive as long
   // as the link when a handle holds it.
-  KelLnkLink(KelLnkMainWindow* window, const KelDMInstance& instance, KelLnkObject* parent,
+  KelLnkLink(KelLnkGraphWindow* window, const KelDMInstance& instance, KelLnkObject* parent,
              const KelUnicodeString& linktype, const KelUnicodeString& date, const KelUnicodeString& status,
              int upToDate, int techno, const KelListValKelUnicodeString& uuids, KelBaseUnknown_var child);
   // Copy and assignment copy every member, the cached condition included.
@@ -43,7 +43,7 @@ class KelLnkLink : public KelLnkNode {
   KelListValKelBaseUnknown_var GetChildren() override;
   KelListValKelBaseUnknown_var GetLnkChildren(int reverse);
   int GetNodetype() const override { return 1; }
-  KelLnkMainWindow* GetMainWindow() const override { return window_; }
+  KelLnkGraphWindow* GetMainWindow() const override { return window_; }
 
   KelUnicodeString GetLinktype() const;
   KelUnicodeString GetDate() const;
@@ -80,11 +80,11 @@ class KelLnkLink : public KelLnkNode {
 
   // Class-wide members of a single link's synchronisation.
   static KelLnkModalDialogForSync* spModalDialogForSync;
-  static KelLnkMainWindow* spMainWindowForSync;
+  static KelLnkGraphWindow* spMainWindowForSync;
   static int _ierxco;
 
  private:
-  KelLnkMainWindow* window_ = nullptr;
+  KelLnkGraphWindow* window_ = nullptr;
   KelLnkObject* parent_ = nullptr;
   // Keeps the parent alive while the link lives, when the parent is held by
   // handles (interactive objects); empty for a parent made without one.
@@ -103,7 +103,7 @@ class KelLnkLink : public KelLnkNode {
 };
 
 // Builds a link and returns its handle (see KelLnkObjectBindInterface).
-KelBaseUnknown_var KelLnkLinkBindInterface(KelLnkMainWindow* window, const KelDMInstance& instance,
+KelBaseUnknown_var KelLnkLinkBindInterface(KelLnkGraphWindow* window, const KelDMInstance& instance,
                                            KelLnkObject* parent, const KelUnicodeString& linktype,
                                            const KelUnicodeString& date, const KelUnicodeString& status, int upToDate,
                                            int techno, const KelListValKelUnicodeString& uuids,

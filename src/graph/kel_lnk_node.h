@@ -14,11 +14,12 @@
 #include <memory>
 #include <vector>
 
-#include "foundation/kel_types.h"
+#include "base/kel_types.h"
 #include "host/graph/kel_i_graph_node.h"
 #include "host/kel_dm_instance.h"
+#include "host/navigator/kel_i_navig_model_node.h"
 
-class KelLnkMainWindow;
+class KelLnkGraphWindow;
 class KelZumoInstance;
 class KelPSNNode;
 class KelLnkNode;
@@ -37,7 +38,7 @@ enum ConditionIsExpandable : int {
   kExpandSolved = 5,                     // fixed: the display node never recomputes it
 };
 
-class KelLnkNode : public std::enable_shared_from_this<KelLnkNode> {
+class KelLnkNode : public KelINavigModelNode, public std::enable_shared_from_this<KelLnkNode> {
  public:
   // An empty instance, no handles, state 0; the derived constructors set them.
   KelLnkNode() = default;
@@ -62,14 +63,19 @@ class KelLnkNode : public std::enable_shared_from_this<KelLnkNode> {
   virtual KelListValKelUnicodeString GetIdentificators() = 0;
   // The nodes below this one in the drawn tree.
   virtual KelListValKelBaseUnknown_var GetChildren() = 0;
+  // The same nodes, as the navigator holds them.
+  std::vector<KelINavigModelNode_var> GetNavigChildren() final {
+    KelListValKelBaseUnknown_var children = GetChildren();
+    return {children.begin(), children.end()};
+  }
   // 0 for an object, 1 for a link.
   virtual int GetNodetype() const = 0;
   // Colours and decorations of the node's graph node.
-  virtual void CustomGraphNode(KelIGraphNode_var node) = 0;
+  void CustomGraphNode(KelIGraphNode_var node) override = 0;
   // The text of the node's graph node.
-  virtual void UpdateTextElem(KelIGraphNode_var node) = 0;
+  void UpdateTextElem(KelIGraphNode_var node) override = 0;
   // The window that shows the node; null without one.
-  virtual KelLnkMainWindow* GetMainWindow() const = 0;
+  virtual KelLnkGraphWindow* GetMainWindow() const = 0;
   // The expand state.
   virtual ConditionIsExpandable IsExpandable() const { return expandable_; }
   virtual void SetExpandable(ConditionIsExpandable state) { expandable_ = state; }
@@ -84,7 +90,7 @@ class KelLnkNode : public std::enable_shared_from_this<KelLnkNode> {
  protected:
   // The base copy leaves the node's own fields at their defaults; the derived
   // copy operations copy instance, handles and state.
-  KelLnkNode(const KelLnkNode&) : std::enable_shared_from_this<KelLnkNode>() {}
+  KelLnkNode(const KelLnkNode&) : KelINavigModelNode(), std::enable_shared_from_this<KelLnkNode>() {}
   KelLnkNode& operator=(const KelLnkNode&) { return *this; }
 
   KelDMInstance instance_;

@@ -7,10 +7,10 @@
 #include <iostream>
 #include <utility>
 
+#include "base/mml_constants.h"
 #include "foundation/kel_lnk_tools.h"
-#include "foundation/mml_constants.h"
+#include "graph/kel_lnk_graph_window.h"
 #include "graph/kel_lnk_link.h"
-#include "graph/kel_lnk_main_window.h"
 #include "host/kel_psn_node.h"
 #include "host/kel_psn_trace.h"
 #include "host/kel_zumo_instance.h"
@@ -18,7 +18,7 @@
 #include "linkdb/kel_lnk_hybrid_manager.h"
 
 KelLnkModalDialogForSync* KelLnkObject::spModalDialogForSync = nullptr;
-KelLnkMainWindow* KelLnkObject::spMainWindowForSync = nullptr;
+KelLnkGraphWindow* KelLnkObject::spMainWindowForSync = nullptr;
 int KelLnkObject::RefreshAfterSync = 1;
 int KelLnkObject::_ierxco = 0;
 KelQorError KelLnkObject::sBatchError;
@@ -79,7 +79,7 @@ bool MatchesWindowLinktype(const KelUnicodeString& label, const KelUnicodeString
 // Attaches the entity of a child to the window's product-structure graph;
 // 0 when the child is to be left out of the graph. Without a graph to
 // search (no root node) nothing can be attached.
-int AttachToProductStructure(KelLnkMainWindow* window, KelLnkHybridManager::Entity* entity) {
+int AttachToProductStructure(KelLnkGraphWindow* window, KelLnkHybridManager::Entity* entity) {
   MML_TRACE("KelLnkObject::SetNode");
   (void)entity;
   if (window->GetPSNGraph() == nullptr || window->GetPSNRootNode() == nullptr) {
@@ -94,7 +94,7 @@ int AttachToProductStructure(KelLnkMainWindow* window, KelLnkHybridManager::Enti
 
 // ---- Construction ----
 
-KelLnkObject::KelLnkObject(KelLnkMainWindow* window, const KelDMInstance& instance, KelZumoInstance* zumo,
+KelLnkObject::KelLnkObject(KelLnkGraphWindow* window, const KelDMInstance& instance, KelZumoInstance* zumo,
                            KelPSNNode* psn, const int& solved)
     : window_(window), serial_(NextSerial()) {
   MML_TRACE("KelLnkObject::KelLnkObject");
@@ -175,7 +175,7 @@ bool KelLnkObject::operator==(const KelLnkObject* other) const {
   return *zumo_ == *other->zumo_;
 }
 
-KelBaseUnknown_var KelLnkObjectBindInterface(KelLnkMainWindow* window, const KelDMInstance& instance,
+KelBaseUnknown_var KelLnkObjectBindInterface(KelLnkGraphWindow* window, const KelDMInstance& instance,
                                              KelZumoInstance* zumo, KelPSNNode* psn, const int& solved,
                                              const char* interfaceName) {
   MML_TRACE("KelLnkObjectBindInterface");
@@ -288,8 +288,8 @@ KelListValKelBaseUnknown_var KelLnkObject::ComputeLinks(int direction, bool draw
     if (window_ && !MatchesWindowLinktype(link->Type, window_->GetLinktype())) continue;
     const bool v5 = link->Techno == MML_LINK_KELV5 || StartsWith(link->Type, kMmlV5Prefix);
     if (window_ && KelLnkTools::IsComputeLinkTechno() && !v5 && link->Techno != MML_LINK_BOTH) {
-      if (window_->GetFilter() == KelLnkMainWindow::FilterRestricted) continue;
-      if (window_->GetFilter() == KelLnkMainWindow::FilterRestrictedWithLate &&
+      if (window_->GetFilter() == KelLnkGraphWindow::FilterRestricted) continue;
+      if (window_->GetFilter() == KelLnkGraphWindow::FilterRestrictedWithLate &&
           !KelLnkDataManager::IsObjectLatest(far->caenv, far->kelab, far->coid, far->compid)) {
         continue;
       }

@@ -19,13 +19,13 @@
 #include <ostream>
 #include <vector>
 
-#include "foundation/kel_types.h"
+#include "base/kel_types.h"
 #include "graph/kel_lnk_node.h"
 #include "host/kel_dm_instance.h"
 #include "host/kel_qor_error.h"
 
 class KelLnkLink;
-class KelLnkMainWindow;
+class KelLnkGraphWindow;
 class KelLnkModalDialogForSync;
 class KelZumoInstance;
 class KelPSNNode;
@@ -70,7 +70,7 @@ class KelLnkObject : public KelLnkNode {
   // representation becomes the instance's table and compid unless the table
   // is "PART_LIST"); `psn` is not owned. Expand state 5 (solved) when
   // `solved` is non-zero, else 1.
-  KelLnkObject(KelLnkMainWindow* window, const KelDMInstance& instance, KelZumoInstance* zumo, KelPSNNode* psn,
+  KelLnkObject(KelLnkGraphWindow* window, const KelDMInstance& instance, KelZumoInstance* zumo, KelPSNNode* psn,
                const int& solved);
   // Batch object: no window, no parent, no product instance or node, state 1.
   explicit KelLnkObject(const KelDMInstance& instance);
@@ -90,7 +90,7 @@ class KelLnkObject : public KelLnkNode {
   // ---- Identity ----
 
   int GetNodetype() const override { return 0; }
-  KelLnkMainWindow* GetMainWindow() const override { return window_; }
+  KelLnkGraphWindow* GetMainWindow() const override { return window_; }
   // The link through which the object was reached in the drawn tree (not
   // owned); null for the root and for batch objects.
   void SetParent(KelLnkLink* link) { parentLink_ = link; }
@@ -195,7 +195,7 @@ class KelLnkObject : public KelLnkNode {
   // The "synchronisation in progress" window while a synchronisation runs.
   static KelLnkModalDialogForSync* spModalDialogForSync;
   // The window to refresh when a synchronisation ends.
-  static KelLnkMainWindow* spMainWindowForSync;
+  static KelLnkGraphWindow* spMainWindowForSync;
   // Whether the window may refresh after a synchronisation (starts 1).
   static int RefreshAfterSync;
   // Return code of the last launch of a synchronisation or migration script.
@@ -213,7 +213,7 @@ class KelLnkObject : public KelLnkNode {
   KelListValKelBaseUnknown_var ComputeLinks(int direction, bool drawn);
   KelListValKelUnicodeString CycleLine() const;
 
-  KelLnkMainWindow* window_ = nullptr;
+  KelLnkGraphWindow* window_ = nullptr;
   KelLnkLink* parentLink_ = nullptr;
   int conditionCached_ = 0;
   int impactOnConditionCached_ = 0;
@@ -228,7 +228,7 @@ class KelLnkObject : public KelLnkNode {
 // Creates an interactive object and returns its handle. The interface name
 // is that of the navigator's request; every interface of a model node is
 // reached through the one handle.
-KelBaseUnknown_var KelLnkObjectBindInterface(KelLnkMainWindow* window, const KelDMInstance& instance,
+KelBaseUnknown_var KelLnkObjectBindInterface(KelLnkGraphWindow* window, const KelDMInstance& instance,
                                              KelZumoInstance* zumo, KelPSNNode* psn, const int& solved,
                                              const char* interfaceName);
 

@@ -3,8 +3,8 @@
 #include <iostream>
 
 #include "foundation/kel_lnk_tools.h"
+#include "graph/kel_lnk_graph_window.h"
 #include "graph/kel_lnk_link.h"
-#include "graph/kel_lnk_main_window.h"
 #include "graph/kel_lnk_object.h"
 #include "host/kel_psn_trace.h"
 

@@ -8,8 +8,8 @@
 
 #include "foundation/kel_lnk_tools.h"
 #include "graph/kel_lnk_custom_node.h"
+#include "graph/kel_lnk_graph_window.h"
 #include "graph/kel_lnk_link.h"
-#include "graph/kel_lnk_main_window.h"
 #include "graph/kel_lnk_object.h"
 #include "host/kel_psn_node.h"
 #include "host/kel_psn_trace.h"
@@ -21,7 +21,7 @@
 namespace {
 
 // Navigator levels of the window's expand depth (One when there is no window).
-int WindowDepth(const KelLnkMainWindow* window) { return window ? window->GetExpandDepth() : 2; }
+int WindowDepth(const KelLnkGraphWindow* window) { return window ? window->GetExpandDepth() : 2; }
 
 // The object display nodes drawn two navigator levels below `node` (below
 // each of its link nodes), in drawing order.
@@ -40,7 +40,7 @@ KelLnkObject* ObjectOf(const KelLnkCustomNode* node) {
 
 // Releases the nodes the navigator no longer draws unless the window's twin
 // registry still names one of them.
-void ReleaseUnregistered(KelLnkMainWindow* window, KelNavigController* navigator) {
+void ReleaseUnregistered(KelLnkGraphWindow* window, KelNavigController* navigator) {
   if (navigator->GetDroppedCount() == 0) return;
   auto gone = [](const KelLnkCustomNode* node) {
     return node && node->GetNavigInstance() && !node->GetNavigInstance()->IsDrawn();

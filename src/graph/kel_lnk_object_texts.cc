@@ -2,14 +2,14 @@
 // colours of the object's graph node.
 #include <cstdio>
 #include <iostream>
-#include "foundation/kel_text.h"
+#include "base/kel_text.h"
 
+#include "base/mml_constants.h"
 #include "foundation/kel_lnk_tools.h"
-#include "foundation/mml_constants.h"
+#include "graph/kel_lnk_graph_window.h"
 #include "graph/kel_lnk_link.h"
-#include "graph/kel_lnk_main_window.h"
 #include "graph/kel_lnk_object.h"
-#include "graph/kel_lnk_resources.h"
+#include "host/kel_lnk_resources.h"
 #include "host/kel_psn_trace.h"
 #include "linkdb/kel_lnk_api.h"
 #include "linkdb/kel_lnk_data_manager.h"
@@ -18,7 +18,7 @@ namespace {
 
 // A resource text: through the window's cache, or from the catalogue for a
 // windowless object.
-KelUnicodeString Resource(KelLnkMainWindow* window, const KelString& key, const KelUnicodeString& defaultText) {
+KelUnicodeString Resource(KelLnkGraphWindow* window, const KelString& key, const KelUnicodeString& defaultText) {
   if (window) return window->GetResource(key, defaultText);
   KelUnicodeString text;
   return KelLnkResourceCatalogue::GetResourceValueFromKey(key, text) ? text : defaultText;

@@ -1,7 +1,7 @@
 // Access checks of processes on objects, decided by the ACCESS rules of the
 // profile: the first rule that matches the current user, the domain, the class
 // and the process decides; no matching rule refuses.
-#include "host/kel_dm_ier_message.h"
+#include "host/db/kel_dm_ier_message.h"
 #include "host/kel_dm_instance.h"
 #include "host/profile/kel_dm_context.h"
 #include "host/profile/kel_dm_profile.h"

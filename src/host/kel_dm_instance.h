@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "foundation/kel_id.h"
-#include "foundation/kel_types.h"
+#include "base/kel_id.h"
+#include "base/kel_types.h"
 
 // The host's identification record of an object (what GetObjID answers).
 struct ObjID {

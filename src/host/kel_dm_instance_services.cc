@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "foundation/mml_constants.h"
+#include "base/mml_constants.h"
 #include "host/db/host_sql.h"
 #include "host/db/kel_db_connection.h"
-#include "host/kel_dm_ier_message.h"
+#include "host/db/kel_dm_ier_message.h"
 #include "host/kel_dm_instance.h"
 #include "host/kel_dm_session.h"
 #include "host/kel_psn_trace.h"

@@ -1,11 +1,11 @@
 #include "host/kel_dm_lnk_tools.h"
-#include "foundation/kel_text.h"
+#include "base/kel_text.h"
 
 #include <algorithm>
 #include <set>
 
 #include "host/db/host_sql.h"
-#include "host/kel_dm_ier_message.h"
+#include "host/db/kel_dm_ier_message.h"
 #include "host/kel_dm_session.h"
 
 namespace {

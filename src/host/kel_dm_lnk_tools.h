@@ -2,7 +2,7 @@
 // pointer questions about an object's link rows.
 #pragma once
 
-#include "foundation/kel_types.h"
+#include "base/kel_types.h"
 #include "host/db/kel_db_connection.h"
 #include "host/kel_dm_instance.h"
 

@@ -3,7 +3,7 @@
 #include <cctype>
 
 #include "host/db/host_sql.h"
-#include "host/kel_dm_ier_message.h"
+#include "host/db/kel_dm_ier_message.h"
 #include "host/v5/kel_mml_v5_schema.h"
 
 namespace {

@@ -1,8 +1,8 @@
 #include "host/kel_dm_select.h"
 
-#include "foundation/kel_id.h"
+#include "base/kel_id.h"
 #include "host/db/host_sql.h"
-#include "host/kel_dm_ier_message.h"
+#include "host/db/kel_dm_ier_message.h"
 #include "host/kel_dm_session.h"
 
 KelListValKelUnicodeString& KelDMListResultLine::Column(int c) {

@@ -3,7 +3,7 @@
 
 #include <vector>
 
-#include "foundation/kel_types.h"
+#include "base/kel_types.h"
 #include "host/db/kel_db_connection.h"
 
 // A query result as columns of texts: column c (numbered from 1) holds one

@@ -2,7 +2,7 @@
 
 #include <cstdlib>
 
-#include "host/kel_dm_ier_message.h"
+#include "host/db/kel_dm_ier_message.h"
 
 // The main connection: one object for the life of the process, forwarding to
 // the engine connection of the current session.

@@ -1,6 +1,6 @@
 #include "host/kel_dm_tovra.h"
 
-#include "foundation/kel_id.h"
+#include "base/kel_id.h"
 #include "host/kel_dm_session.h"
 
 KelUnicodeString KelDMTovra::DoubleToHexa(double d) { return KelId::FromDouble(d).Hex(); }

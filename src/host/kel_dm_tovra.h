@@ -1,7 +1,7 @@
 // Host conversions, connections and declaratives.
 #pragma once
 
-#include "foundation/kel_types.h"
+#include "base/kel_types.h"
 #include "host/db/kel_db_connection.h"
 
 class KelDMTovra {

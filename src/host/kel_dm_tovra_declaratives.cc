@@ -8,7 +8,7 @@
 #include <climits>
 #include <cstdlib>
 
-#include "host/kel_dm_ier_message.h"
+#include "host/db/kel_dm_ier_message.h"
 #include "host/kel_dm_tovra.h"
 #include "host/profile/kel_dm_context.h"
 #include "host/profile/kel_dm_profile.h"

@@ -1,6 +1,6 @@
 #include "host/kel_psn_node.h"
 
-#include "host/kel_dm_ier_message.h"
+#include "host/db/kel_dm_ier_message.h"
 
 const KelQorNode* KelPSNNode::GetQorNode(int index) const {
   if (index != 0 || !hasQorNode_) return nullptr;

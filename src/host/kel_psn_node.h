@@ -8,7 +8,7 @@
 // and for the validity of an instance.
 #pragma once
 
-#include "foundation/kel_types.h"
+#include "base/kel_types.h"
 #include "host/kel_dm_instance.h"
 
 // The error of a product-structure call: a code (0 = no error) and a short and

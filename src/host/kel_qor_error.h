@@ -3,7 +3,7 @@
 // error.
 #pragma once
 
-#include "foundation/kel_types.h"
+#include "base/kel_types.h"
 
 class KelQorError {
  public:

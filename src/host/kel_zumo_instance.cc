@@ -1,7 +1,7 @@
 #include "host/kel_zumo_instance.h"
 
 #include "host/db/host_sql.h"
-#include "host/kel_dm_ier_message.h"
+#include "host/db/kel_dm_ier_message.h"
 #include "host/kel_dm_tovra.h"
 
 KelZumoInstance::KelZumoInstance(const KelDMInstance& base, const KelRawColldouble& path) : base_(base) {

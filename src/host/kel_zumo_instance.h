@@ -12,8 +12,8 @@
 
 #include <vector>
 
-#include "foundation/kel_id.h"
-#include "foundation/kel_types.h"
+#include "base/kel_id.h"
+#include "base/kel_types.h"
 #include "host/kel_dm_instance.h"
 
 class KelZumoInstance {

@@ -1,6 +1,6 @@
 #include "linkdb/kel_lnk_api.h"
-#include "foundation/kel_object_key.h"
-#include "foundation/kel_text.h"
+#include "base/kel_object_key.h"
+#include "base/kel_text.h"
 
 #include <algorithm>
 #include <iostream>

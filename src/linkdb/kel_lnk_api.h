@@ -19,7 +19,7 @@
 // the queries find nothing.
 #pragma once
 
-#include "foundation/kel_types.h"
+#include "base/kel_types.h"
 #include "host/kel_dm_instance.h"
 
 // Makes sure the module connection is open: a connection named "PRODUCT" on

@@ -1,6 +1,6 @@
 #include "linkdb/kel_lnk_data_manager.h"
-#include "foundation/kel_object_key.h"
-#include "foundation/kel_text.h"
+#include "base/kel_object_key.h"
+#include "base/kel_text.h"
 
 #include <cctype>
 #include <string>
@@ -8,7 +8,8 @@
 #include <unordered_set>
 #include <vector>
 
-#include "foundation/mml_constants.h"
+#include "base/mml_constants.h"
+#include "foundation/mml_sql.h"
 #include "host/kel_dm_select.h"
 #include "host/kel_psn_trace.h"
 #include "host/profile/kel_psn_profile.h"

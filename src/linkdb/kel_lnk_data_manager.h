@@ -16,8 +16,8 @@
 // an empty text stays empty).
 #pragma once
 
-#include "foundation/kel_id.h"
-#include "foundation/kel_types.h"
+#include "base/kel_id.h"
+#include "base/kel_types.h"
 #include "host/kel_dm_instance.h"
 
 class KelLnkDataManager {

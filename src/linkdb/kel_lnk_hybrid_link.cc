@@ -1,10 +1,10 @@
 // Link location and update (technology and up-to-date flag), the model filter
 // and the validity of instance links.
 #include "foundation/kel_lnk_tools.h"
-#include "graph/kel_lnk_main_window.h"
 #include "host/kel_psn_node.h"
 #include "host/kel_psn_trace.h"
 #include "linkdb/kel_lnk_hybrid_manager.h"
+#include "linkdb/kel_lnk_query_context.h"
 
 namespace {
 
@@ -169,7 +169,7 @@ int KelLnkHybridManager::ComputeFilterModel(KelDMInstance instance) {
 }
 
 void KelLnkHybridManager::GetValidityOnLink(KelRawColldouble& path, KelRawColldouble& validity, int& status,
-                                            KelLnkMainWindow* window) {
+                                            KelLnkQueryContext* window) {
   MML_TRACE("KelLnkHybridManager::GetValidityOnLink");
   mmlFunctionTrace.Write(" Validite demandee ");
   if (!window || !window->GetPSNGraph() || !window->GetPSNRootNode()) return;

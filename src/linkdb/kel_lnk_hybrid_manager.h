@@ -33,14 +33,14 @@
 #include <unordered_map>
 #include <vector>
 
-#include "foundation/kel_id.h"
-#include "foundation/kel_types.h"
+#include "base/kel_id.h"
+#include "base/kel_types.h"
 #include "host/db/kel_db_connection.h"
 #include "host/kel_dm_instance.h"
 #include "host/kel_dm_select.h"
 #include "host/kel_zumo_instance.h"
 
-class KelLnkMainWindow;
+class KelLnkQueryContext;
 class KelPSNNode;
 
 // Link technologies (Link::Techno).
@@ -162,17 +162,17 @@ class KelLnkHybridManager {
   // the caches (null when count is 0): entry k is a link and its far end.
   // `window` (may be null) gives the link-type pattern and the
   // product-structure context.
-  static void GetChildren(const Entity& e, int& count, Link*** links, Entity*** entities, KelLnkMainWindow* window);
-  static void GetParents(const Entity& e, int& count, Link*** links, Entity*** entities, KelLnkMainWindow* window);
+  static void GetChildren(const Entity& e, int& count, Link*** links, Entity*** entities, KelLnkQueryContext* window);
+  static void GetParents(const Entity& e, int& count, Link*** links, Entity*** entities, KelLnkQueryContext* window);
 
   // V5 links of the object `e` (cache index `index`): the new service when
   // the new-code setting is on, else the older queries.
-  static void GetChildrenMML_V5(const Entity& e, int index, KelLnkMainWindow* window);
-  static void GetParentsMML_V5(const Entity& e, int index, KelLnkMainWindow* window);
+  static void GetChildrenMML_V5(const Entity& e, int index, KelLnkQueryContext* window);
+  static void GetParentsMML_V5(const Entity& e, int index, KelLnkQueryContext* window);
   // `impactType` 1 children, 0 parents.
-  static void MML_V5Objects(int impactType, const Entity& e, int index, KelLnkMainWindow* window);
-  static void OLD_GetChildrenMML_V5(const Entity& e, int index, KelLnkMainWindow* window);
-  static void OLD_GetParentsMML_V5(const Entity& e, int index, KelLnkMainWindow* window);
+  static void MML_V5Objects(int impactType, const Entity& e, int index, KelLnkQueryContext* window);
+  static void OLD_GetChildrenMML_V5(const Entity& e, int index, KelLnkQueryContext* window);
+  static void OLD_GetParentsMML_V5(const Entity& e, int index, KelLnkQueryContext* window);
 
   // ---- Link update, validity and model filter ----
 
@@ -193,7 +193,7 @@ class KelLnkHybridManager {
   // `status` becomes 0 valid, 1 not valid, 2 unknown, or -1 when the graph
   // cannot compute it; it is left alone when the node cannot be found.
   static void GetValidityOnLink(KelRawColldouble& path, KelRawColldouble& validity, int& status,
-                                KelLnkMainWindow* window);
+                                KelLnkQueryContext* window);
 
   // ---- Tests ----
 

@@ -2,17 +2,17 @@
 // the entity tables, and the ordering of their answers.
 #include <algorithm>
 #include <numeric>
-#include "foundation/kel_text.h"
+#include "base/kel_text.h"
 
 #include "foundation/kel_lnk_tools.h"
 #include "foundation/zor_trace.h"
-#include "graph/kel_lnk_main_window.h"
 #include "host/db/host_sql.h"
 #include "host/db/kel_db_cursor.h"
 #include "host/kel_psn_trace.h"
 #include "linkdb/kel_lnk_api.h"
 #include "linkdb/kel_lnk_data_manager.h"
 #include "linkdb/kel_lnk_hybrid_manager.h"
+#include "linkdb/kel_lnk_query_context.h"
 
 namespace {
 
@@ -26,7 +26,7 @@ KelListValKelUnicodeString StrippedList(const KelListValKelUnicodeString& list) 
 }
 
 // The "$TYPE LIKE 'KELMM...'" condition: every type, or the window's.
-KelUnicodeString TypeCondition(KelLnkMainWindow* window) {
+KelUnicodeString TypeCondition(KelLnkQueryContext* window) {
   KelUnicodeString pattern = "%";
   if (KelLnkHybridManager::_LinkType != 0 && window) pattern = window->GetLinktype();
   return "$TYPE LIKE 'KELMM" + EscapeSqlText(pattern) + "'";
@@ -40,7 +40,7 @@ KelUnicodeString UuidText(const KelDbBinary& id1, const KelDbBinary& id2) { retu
 }  // namespace
 
 void KelLnkHybridManager::GetChildren(const Entity& e, int& count, Link*** links, Entity*** entities,
-                                      KelLnkMainWindow* window) {
+                                      KelLnkQueryContext* window) {
   MML_TRACE("KelLnkHybridManager::GetChildren");
   KelListValKelUnicodeString relation = KelLnkAPI::ComputeRelationEnvironments(1, 0);
   const bool isRelation = std::find(relation.begin(), relation.end(), e.caenv) != relation.end();
@@ -156,7 +156,7 @@ void KelLnkHybridManager::GetChildren(const Entity& e, int& count, Link*** links
 }
 
 void KelLnkHybridManager::GetParents(const Entity& e, int& count, Link*** links, Entity*** entities,
-                                     KelLnkMainWindow* window) {
+                                     KelLnkQueryContext* window) {
   MML_TRACE("KelLnkHybridManager::GetParents");
   KelListValKelUnicodeString relation = KelLnkAPI::ComputeRelationEnvironments(1, 0);
   const bool isRelation = std::find(relation.begin(), relation.end(), e.caenv) != relation.end();

@@ -3,23 +3,23 @@
 #include <algorithm>
 #include <cstdio>
 #include <memory>
-#include "foundation/kel_text.h"
+#include "base/kel_text.h"
 
 #include "foundation/kel_lnk_tools.h"
 #include "foundation/zor_trace.h"
-#include "graph/kel_lnk_main_window.h"
 #include "host/db/kel_db_cursor.h"
 #include "host/kel_dm_tovra.h"
 #include "host/kel_psn_node.h"
 #include "host/kel_psn_trace.h"
 #include "host/v5/kel_mml_v5.h"
 #include "linkdb/kel_lnk_hybrid_manager.h"
+#include "linkdb/kel_lnk_query_context.h"
 
 namespace {
 
 const char* const kProductEnv = "PRODUCT";
 
-bool HasContext(KelLnkMainWindow* window) { return window && window->HasPSNContext(); }
+bool HasContext(KelLnkQueryContext* window) { return window && window->HasPSNContext(); }
 
 // The identifiers of an instance path: one per group of 16 hexadecimal digits.
 KelRawColldouble ParsePath(const KelUnicodeString& text) {
@@ -29,7 +29,7 @@ KelRawColldouble ParsePath(const KelUnicodeString& text) {
 }
 
 // The database instance of the window's root node, empty when there is none.
-KelDMInstance RootInstance(KelLnkMainWindow* window) {
+KelDMInstance RootInstance(KelLnkQueryContext* window) {
   KelDMInstance instance;
   if (window && window->GetPSNRootNode()) KelPSNSdai::Convert(window->GetPSNRootNode()->GetQorNode(0), instance);
   return instance;
@@ -58,7 +58,7 @@ struct QorElement {
 // the other object is named by the columns `compnameColumn` ("env.table"),
 // `coidColumn` and `compidColumn`; `eIsFather` orients the link.
 void MergeOldV5Rows(const KelDMListResultLine& step, size_t n, const KelLnkHybridManager::Entity& e, int i,
-                    KelLnkMainWindow* window, int compnameColumn, int coidColumn, int compidColumn, bool eIsFather) {
+                    KelLnkQueryContext* window, int compnameColumn, int coidColumn, int compidColumn, bool eIsFather) {
   using M = KelLnkHybridManager;
   for (size_t k = 0; k < n; ++k) {
     const KelUnicodeString compname = step.Column(compnameColumn)[k];
@@ -87,7 +87,7 @@ void MergeOldV5Rows(const KelDMListResultLine& step, size_t n, const KelLnkHybri
 
 }  // namespace
 
-void KelLnkHybridManager::GetChildrenMML_V5(const Entity& e, int index, KelLnkMainWindow* window) {
+void KelLnkHybridManager::GetChildrenMML_V5(const Entity& e, int index, KelLnkQueryContext* window) {
   MML_TRACE("KelLnkHybridManager::GetChildrenMML_V5");
   if (_NewMMLV5 == 1)
     MML_V5Objects(KelMMLV5::kImpactChildren, e, index, window);
@@ -95,7 +95,7 @@ void KelLnkHybridManager::GetChildrenMML_V5(const Entity& e, int index, KelLnkMa
     OLD_GetChildrenMML_V5(e, index, window);
 }
 
-void KelLnkHybridManager::GetParentsMML_V5(const Entity& e, int index, KelLnkMainWindow* window) {
+void KelLnkHybridManager::GetParentsMML_V5(const Entity& e, int index, KelLnkQueryContext* window) {
   MML_TRACE("KelLnkHybridManager::GetParentsMML_V5");
   if (_NewMMLV5 == 1)
     MML_V5Objects(KelMMLV5::kImpactParents, e, index, window);
@@ -103,7 +103,7 @@ void KelLnkHybridManager::GetParentsMML_V5(const Entity& e, int index, KelLnkMai
     OLD_GetParentsMML_V5(e, index, window);
 }
 
-void KelLnkHybridManager::MML_V5Objects(int impactType, const Entity& e, int i, KelLnkMainWindow* window) {
+void KelLnkHybridManager::MML_V5Objects(int impactType, const Entity& e, int i, KelLnkQueryContext* window) {
   MML_TRACE("KelLnkHybridManager::MML_V5Objects");
   KelMMLV5 service(_pConn2);
   const bool context = HasContext(window);
@@ -194,7 +194,7 @@ void KelLnkHybridManager::MML_V5Objects(int impactType, const Entity& e, int i, 
   }
 }
 
-void KelLnkHybridManager::OLD_GetChildrenMML_V5(const Entity& e, int i, KelLnkMainWindow* window) {
+void KelLnkHybridManager::OLD_GetChildrenMML_V5(const Entity& e, int i, KelLnkQueryContext* window) {
   MML_TRACE("KelLnkHybridManager::OLD_GetChildrenMML_V5");
   std::printf(" WARNING > Old code for MML V5 in Impacted By mode < WARNING \n");
   if (!_pConn2) return;
@@ -254,7 +254,7 @@ void KelLnkHybridManager::OLD_GetChildrenMML_V5(const Entity& e, int i, KelLnkMa
   MergeOldV5Rows(step, n, e, i, window, 9, 10, 11, true);
 }
 
-void KelLnkHybridManager::OLD_GetParentsMML_V5(const Entity& e, int i, KelLnkMainWindow* window) {
+void KelLnkHybridManager::OLD_GetParentsMML_V5(const Entity& e, int i, KelLnkQueryContext* window) {
   MML_TRACE("KelLnkHybridManager::OLD_GetParentsMML_V5");
   std::printf(" WARNING > Old code for MML V5 in Impacts On mode < WARNING \n");
   if (!_pConn2) return;

@@ -9,7 +9,7 @@
 
 #include <vector>
 
-#include "foundation/kel_types.h"
+#include "base/kel_types.h"
 #include "host/kel_dm_instance.h"
 
 class KelLnkSynchroUnit;

@@ -4,8 +4,9 @@
 
 #include <string>
 
-#include "foundation/kel_id.h"
-#include "foundation/mml_constants.h"
+#include "base/kel_id.h"
+#include "base/mml_constants.h"
+#include "foundation/mml_sql.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <climits>
 #include <string>
 
-#include "foundation/kel_id.h"
+#include "base/kel_id.h"
 #include "foundation/kel_lnk_tools.h"
 
 namespace {

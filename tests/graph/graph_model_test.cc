@@ -10,14 +10,13 @@
 #include <string>
 #include <vector>
 
-#include "foundation/kel_id.h"
+#include "base/kel_id.h"
 #include "foundation/kel_lnk_tools.h"
 #include "graph/kel_lnk_link.h"
-#include "graph/kel_lnk_main_window.h"
 #include "graph/kel_lnk_object.h"
-#include "graph/kel_lnk_resources.h"
 #include "host/graph/kel_mem_graph.h"
 #include "host/kel_dm_session.h"
+#include "host/kel_lnk_resources.h"
 #include "host/kel_psn_node.h"
 #include "host/kel_psn_trace.h"
 #include "host/kel_zumo_instance.h"
@@ -25,6 +24,7 @@
 #include "linkdb/kel_lnk_data_manager.h"
 #include "linkdb/kel_lnk_hybrid_manager.h"
 #include "support/test_database.h"
+#include "ui/kel_lnk_main_window.h"
 
 namespace {
 

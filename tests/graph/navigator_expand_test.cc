@@ -14,9 +14,8 @@
 #include "foundation/kel_lnk_tools.h"
 #include "graph/kel_lnk_custom_node.h"
 #include "graph/kel_lnk_link.h"
-#include "graph/kel_lnk_main_window.h"
 #include "graph/kel_lnk_object.h"
-#include "graph/kel_lnk_resources.h"
+#include "host/kel_lnk_resources.h"
 #include "host/kel_psn_node.h"
 #include "host/kel_zumo_instance.h"
 #include "host/navigator/kel_navig_controller.h"
@@ -24,6 +23,7 @@
 #include "linkdb/kel_lnk_data_manager.h"
 #include "linkdb/kel_lnk_hybrid_manager.h"
 #include "support/test_database.h"
+#include "ui/kel_lnk_main_window.h"
 
 namespace {
 
@@ -89,7 +89,7 @@ struct Drawing {
   std::vector<std::string> Objects() const {
     std::vector<std::string> lines;
     navigator->GetRootInstance()->Walk([&lines](KelNavigInstance* instance) {
-      KelLnkNode* node = instance->GetReference().get();
+      auto* node = static_cast<KelLnkNode*>(instance->GetReference().get());
       if (node->GetNodetype() != 0) return;
       lines.push_back(std::string(instance->GetLevel(), ' ') + std::to_string(ModelNumber(node)) + " s" +
                       std::to_string(static_cast<int>(node->IsExpandable())) + (instance->IsExpanded() ? "+" : ""));

@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "graph/kel_lnk_resources.h"
+#include "host/kel_lnk_resources.h"
 #include "support/test_database.h"
 
 namespace {

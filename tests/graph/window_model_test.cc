@@ -9,15 +9,15 @@
 #include <vector>
 
 #include "foundation/kel_lnk_tools.h"
-#include "graph/kel_lnk_main_window.h"
 #include "graph/kel_lnk_object.h"
-#include "graph/kel_lnk_resources.h"
+#include "host/kel_lnk_resources.h"
 #include "host/kel_psn_node.h"
 #include "host/kel_zumo_instance.h"
 #include "host/profile/kel_dm_profile.h"
 #include "linkdb/kel_lnk_data_manager.h"
 #include "linkdb/kel_lnk_hybrid_manager.h"
 #include "support/test_database.h"
+#include "ui/kel_lnk_main_window.h"
 
 namespace {
 

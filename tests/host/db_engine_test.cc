@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "host/db/kel_db_cursor.h"
-#include "host/kel_dm_ier_message.h"
+#include "host/db/kel_dm_ier_message.h"
 #include "host/kel_dm_lnk_tools.h"
 #include "host/kel_dm_schema.h"
 #include "host/kel_dm_select.h"

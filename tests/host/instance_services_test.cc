@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "foundation/kel_id.h"
-#include "foundation/mml_constants.h"
-#include "host/kel_dm_ier_message.h"
+#include "base/kel_id.h"
+#include "base/mml_constants.h"
+#include "host/db/kel_dm_ier_message.h"
 #include "host/kel_dm_instance.h"
 #include "host/kel_dm_session.h"
 #include "support/test_database.h"

@@ -33,7 +33,7 @@ class FakeNode : public KelLnkNode {
   int GetNodetype() const override { return 0; }
   void CustomGraphNode(KelIGraphNode_var node) override { node->SetColorClass("class-" + name_); }
   void UpdateTextElem(KelIGraphNode_var node) override { node->SetText({name_}); }
-  KelLnkMainWindow* GetMainWindow() const override { return nullptr; }
+  KelLnkGraphWindow* GetMainWindow() const override { return nullptr; }
   int FindNodeInBranch(KelLnkNode&, int&) override { return 0; }
 
   const std::string& Name() const { return name_; }

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "host/kel_dm_ier_message.h"
+#include "host/db/kel_dm_ier_message.h"
 #include "support/test_database.h"
 
 namespace {

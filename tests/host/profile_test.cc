@@ -9,7 +9,7 @@
 #include <optional>
 #include <string>
 
-#include "host/kel_dm_ier_message.h"
+#include "host/db/kel_dm_ier_message.h"
 #include "host/kel_dm_instance.h"
 #include "host/kel_dm_tovra.h"
 #include "host/profile/kel_dm_context.h"

@@ -11,7 +11,7 @@
 #include <utility>
 #include <vector>
 
-#include "foundation/kel_id.h"
+#include "base/kel_id.h"
 #include "foundation/kel_lnk_tools.h"
 #include "host/kel_dm_session.h"
 #include "linkdb/kel_lnk_api.h"

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "foundation/kel_id.h"
-#include "foundation/mml_constants.h"
+#include "base/kel_id.h"
+#include "base/mml_constants.h"
 #include "host/kel_dm_session.h"
 #include "host/profile/kel_dm_profile.h"
 #include "linkdb/kel_lnk_data_manager.h"

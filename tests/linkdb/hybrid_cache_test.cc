@@ -7,10 +7,10 @@
 #include <string>
 
 #include "foundation/kel_lnk_tools.h"
-#include "graph/kel_lnk_main_window.h"
 #include "host/kel_psn_node.h"
 #include "host/kel_zumo_instance.h"
 #include "linkdb/kel_lnk_hybrid_manager.h"
+#include "ui/kel_lnk_main_window.h"
 
 namespace {
 

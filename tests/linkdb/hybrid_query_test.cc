@@ -9,11 +9,11 @@
 #include <string>
 #include <vector>
 
-#include "graph/kel_lnk_main_window.h"
 #include "host/kel_dm_session.h"
 #include "linkdb/kel_lnk_data_manager.h"
 #include "linkdb/kel_lnk_hybrid_manager.h"
 #include "support/test_database.h"
+#include "ui/kel_lnk_main_window.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include <cctype>
 
-#include "host/kel_dm_ier_message.h"
+#include "host/db/kel_dm_ier_message.h"
 
 namespace {
 // True when the statement creates, drops or alters a table or an index.

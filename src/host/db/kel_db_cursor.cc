@@ -1,7 +1,7 @@
 #include "host/db/kel_db_cursor.h"
 
 #include "host/db/host_sql.h"
-#include "host/kel_dm_ier_message.h"
+#include "host/db/kel_dm_ier_message.h"
 
 KelDbCursor::KelDbCursor(KelDbConnection* connection, const KelUnicodeString& environment,
                          const KelUnicodeString& table)

@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "foundation/kel_types.h"
+#include "base/kel_types.h"
 #include "host/db/kel_db_connection.h"
 
 class KelDbCursor {

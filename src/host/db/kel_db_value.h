@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "foundation/kel_id.h"
+#include "base/kel_id.h"
 
 // A binary database value, such as an 8-byte identifier.
 class KelDbBinary {

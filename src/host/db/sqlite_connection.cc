@@ -4,7 +4,7 @@
 #include <unordered_map>
 
 #include "host/db/kel_db_connection.h"
-#include "host/kel_dm_ier_message.h"
+#include "host/db/kel_dm_ier_message.h"
 
 namespace {
 

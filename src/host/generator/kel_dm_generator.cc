@@ -4,7 +4,7 @@
 #include <cmath>
 
 #include "host/db/host_sql.h"
-#include "host/kel_dm_ier_message.h"
+#include "host/db/kel_dm_ier_message.h"
 #include "host/kel_dm_schema.h"
 
 namespace {

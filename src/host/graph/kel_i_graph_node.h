@@ -11,7 +11,7 @@
 
 #include <vector>
 
-#include "foundation/kel_types.h"
+#include "base/kel_types.h"
 
 class KelIGraphLink;
 

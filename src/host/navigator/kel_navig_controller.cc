@@ -43,7 +43,7 @@ void KelNavigContainer::Refresh() {
 
 // ---- Controller ----
 
-KelNavigController::KelNavigController(KelBaseUnknown_var root, std::string nodeType, std::string arcType)
+KelNavigController::KelNavigController(KelINavigModelNode_var root, std::string nodeType, std::string arcType)
     : nodeType_(std::move(nodeType)), arcType_(std::move(arcType)) {
   if (root) {
     root_ = std::make_unique<KelNavigInstance>(this, nullptr, std::move(root));

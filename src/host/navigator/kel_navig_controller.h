@@ -1,7 +1,7 @@
 // KelNavigController: the navigator that draws a tree of model nodes.
 //
 // It starts from one model node (the top instance of its container), asks
-// every model node for its children (KelLnkNode::GetChildren) and draws each
+// every model node for its children (KelINavigModelNode::GetNavigChildren) and draws each
 // of them as a KelNavigInstance, decorated by the display-node extension of
 // the controller's node type and joined to its father by an arc decorated by
 // the extension of the arc type. The drawing is a plain tree: an object
@@ -21,7 +21,7 @@
 #include <unordered_set>
 #include <vector>
 
-#include "graph/kel_lnk_node.h"
+#include "host/navigator/kel_i_navig_model_node.h"
 #include "host/navigator/kel_navig_instance.h"
 
 class KelNavigController;
@@ -67,7 +67,7 @@ class KelNavigController {
  public:
   // A navigator on `root`; nothing is drawn before the container's first
   // refresh. Node and arc types name the extensions (KelNavigExtensionRegistry).
-  KelNavigController(KelBaseUnknown_var root, std::string nodeType = "MML_node", std::string arcType = "MML_arc");
+  KelNavigController(KelINavigModelNode_var root, std::string nodeType = "MML_node", std::string arcType = "MML_arc");
   ~KelNavigController();
   KelNavigController(const KelNavigController&) = delete;
   KelNavigController& operator=(const KelNavigController&) = delete;

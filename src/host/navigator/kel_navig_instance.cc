@@ -42,7 +42,7 @@ std::vector<KelIGraphLink*> KelNavigGraphNode::GetOutArcs() const {
 // ---- Instance ----
 
 KelNavigInstance::KelNavigInstance(KelNavigController* controller, KelNavigInstance* father,
-                                   KelBaseUnknown_var reference)
+                                   KelINavigModelNode_var reference)
     : controller_(controller), father_(father), reference_(std::move(reference)) {
   level_ = father == nullptr ? 0 : father->level_ + 1;
   extension_ = KelNavigExtensionRegistry::CreateNode(controller->GetNodeType());
@@ -85,10 +85,10 @@ int KelNavigInstance::Build(int levels) {
   DropChildren();
   expanded_ = true;
   if (!reference_) return 0;
-  KelListValKelBaseUnknown_var below = reference_->GetChildren();
+  std::vector<KelINavigModelNode_var> below = reference_->GetNavigChildren();
   children_.reserve(below.size());
   int drawn = 0;
-  for (KelBaseUnknown_var& node : below) {
+  for (KelINavigModelNode_var& node : below) {
     if (!node) continue;
     Child entry;
     entry.child = std::make_unique<KelNavigInstance>(controller_, this, std::move(node));

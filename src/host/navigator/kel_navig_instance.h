@@ -13,8 +13,8 @@
 #include <memory>
 #include <vector>
 
-#include "graph/kel_lnk_node.h"
 #include "host/graph/kel_i_graph_node.h"
+#include "host/navigator/kel_i_navig_model_node.h"
 #include "host/navigator/kel_i_navig_node_ctrl.h"
 #include "host/navigator/kel_navig_extension.h"
 
@@ -79,13 +79,13 @@ class KelNavigGraphArc : public KelIGraphLink {
 class KelNavigInstance : public KelINavigNodeCtrl {
  public:
   // Made by the navigator only. `father` is null for a top instance.
-  KelNavigInstance(KelNavigController* controller, KelNavigInstance* father, KelBaseUnknown_var reference);
+  KelNavigInstance(KelNavigController* controller, KelNavigInstance* father, KelINavigModelNode_var reference);
   ~KelNavigInstance() override;
   KelNavigInstance(const KelNavigInstance&) = delete;
   KelNavigInstance& operator=(const KelNavigInstance&) = delete;
 
   // The model node drawn.
-  KelBaseUnknown_var GetReference() const { return reference_; }
+  KelINavigModelNode_var GetReference() const { return reference_; }
   KelNavigController* GetNavigController() const { return controller_; }
   // The instance above (null for a top instance) and the instances below, in
   // drawing order.
@@ -143,7 +143,7 @@ class KelNavigInstance : public KelINavigNodeCtrl {
   KelNavigController* controller_;
   KelNavigInstance* father_;
   KelNavigGraphArc* inArc_ = nullptr;  // owned by the father's Child entry
-  KelBaseUnknown_var reference_;
+  KelINavigModelNode_var reference_;
   int level_ = 0;
   bool expanded_ = false;
   bool drawn_ = true;

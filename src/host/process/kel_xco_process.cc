@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "host/kel_dm_ier_message.h"
+#include "host/db/kel_dm_ier_message.h"
 
 extern char** environ;
 

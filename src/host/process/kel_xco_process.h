@@ -22,7 +22,7 @@
 
 #include <string>
 
-#include "foundation/kel_types.h"
+#include "base/kel_types.h"
 
 // Callback of a completion event. It receives nothing: the module reads what
 // the command left behind (its error file) itself.

@@ -2,7 +2,7 @@
 // profile).
 #pragma once
 
-#include "foundation/kel_types.h"
+#include "base/kel_types.h"
 
 class KelDMZUMOCmd {
  public:

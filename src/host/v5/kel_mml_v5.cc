@@ -1,12 +1,12 @@
 #include "host/v5/kel_mml_v5.h"
-#include "foundation/kel_text.h"
+#include "base/kel_text.h"
 
 #include <algorithm>
 #include <iterator>
 #include <unordered_map>
 
 #include "host/db/kel_db_cursor.h"
-#include "host/kel_dm_ier_message.h"
+#include "host/db/kel_dm_ier_message.h"
 
 namespace {
 

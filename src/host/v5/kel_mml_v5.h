@@ -44,7 +44,7 @@
 // the father for parents (impact type 0).
 #pragma once
 
-#include "foundation/kel_types.h"
+#include "base/kel_types.h"
 #include "host/db/kel_db_connection.h"
 #include "host/kel_dm_instance.h"
 #include "host/kel_dm_select.h"

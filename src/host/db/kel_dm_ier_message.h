@@ -4,7 +4,7 @@
 // the text through KelDMIerMessage(code).GetDisplayMessage(1).
 #pragma once
 
-#include "foundation/kel_types.h"
+#include "base/kel_types.h"
 
 namespace kel_ier {
 constexpr int kOk = 0;

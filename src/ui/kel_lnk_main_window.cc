@@ -1,12 +1,12 @@
-#include "graph/kel_lnk_main_window.h"
+#include "ui/kel_lnk_main_window.h"
 
 #include <algorithm>
 #include <map>
 
+#include "base/mml_constants.h"
 #include "foundation/kel_lnk_tools.h"
-#include "foundation/mml_constants.h"
 #include "graph/kel_lnk_object.h"
-#include "graph/kel_lnk_resources.h"
+#include "host/kel_lnk_resources.h"
 #include "host/kel_psn_trace.h"
 #include "linkdb/kel_lnk_data_manager.h"
 #include "linkdb/kel_lnk_hybrid_manager.h"

@@ -1,4 +1,4 @@
-#include "graph/kel_lnk_resources.h"
+#include "host/kel_lnk_resources.h"
 
 #include <cstdlib>
 #include <fstream>

@@ -1,7 +1,7 @@
 // Small text helpers shared by the module and the host layer.
 #pragma once
 
-#include "foundation/kel_types.h"
+#include "base/kel_types.h"
 
 // The text without its leading and trailing blanks (" " only).
 KelUnicodeString StripBlanks(const KelUnicodeString& text);

@@ -1,4 +1,4 @@
-#include "foundation/kel_id.h"
+#include "base/kel_id.h"
 
 namespace {
 int HexDigit(char c) {

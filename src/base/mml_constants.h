@@ -14,11 +14,11 @@
 // gives "SELECT * FROM $VS_E1.PART_LIST WHERE $COID=X'...' AND $COMPID=X'...';".
 // Names of environments and tables enter statement text only through
 // HostTableNameAfterPrefix (host/db/host_sql.h); text values only through
-// QuoteSqlText or EscapeSqlText. The helpers at the end of this file do that.
+// QuoteSqlText or EscapeSqlText. The helpers of foundation/mml_sql.h do that.
 #pragma once
 
-#include "foundation/kel_id.h"
-#include "foundation/kel_types.h"
+#include "base/kel_id.h"
+#include "base/kel_types.h"
 
 // ---- Database connection and tables ----
 extern const KelUnicodeString kMmlKelcon;     // "KELCON": the main connection's name
@@ -144,19 +144,3 @@ extern const KelUnicodeString kMmlObjGoodI;     // "goodI"
 extern const KelUnicodeString kMmlObjBrokenI;   // "mmlstopI"
 extern const KelUnicodeString kMmlObjBadDateI;  // "baddateI"
 extern const KelUnicodeString kMmlObjUnknownI;  // "mmlunknownI"
-
-// ---- Statement-building helpers (the fragments above, safely joined) ----
-
-// "SELECT " columns " FROM $VS_" <table name of env.table, quoted when needed>.
-// `columns` is written as given ("*", or names joined by ",").
-KelUnicodeString MmlSqlSelectFrom(const KelUnicodeString& columns, const KelUnicodeString& environment,
-                                  const KelUnicodeString& table);
-// column "=X'" <16 hex digits of id> "'".
-KelUnicodeString MmlSqlHexEquals(const KelUnicodeString& column, const KelId& id);
-// column "='" <text with quotes doubled> "'".
-KelUnicodeString MmlSqlTextEquals(const KelUnicodeString& column, const KelUnicodeString& text);
-// coidColumn "=X'" coid "'" " AND " compidColumn "=X'" compid "'".
-KelUnicodeString MmlSqlIdentityCondition(const KelUnicodeString& coidColumn, const KelId& coid,
-                                         const KelUnicodeString& compidColumn, const KelId& compid);
-// Joins names with "," ("A,B,C"); empty for an empty list.
-KelUnicodeString MmlSqlColumnList(const KelListValKelUnicodeString& columns);

@@ -11,7 +11,7 @@
 #include <string>
 #include <unordered_map>
 
-#include "foundation/kel_types.h"
+#include "base/kel_types.h"
 
 class KelLnkResourceCatalogue {
  public:

@@ -14,22 +14,18 @@
 #include <unordered_map>
 #include <vector>
 
-#include "foundation/kel_types.h"
+#include "base/kel_types.h"
+#include "graph/kel_lnk_graph_window.h"
 #include "graph/kel_lnk_node.h"
 #include "host/kel_dm_instance.h"
 
-class KelLnkCustomNode;
-class KelZumoInstance;
 class KelPSNNode;
 class KelPSNGraph;
 class KelDMDlgZUMOResult;
-class KelINavigNodeCtrl;
 
-using KelListPtrKelLnkCustomNode = std::vector<KelLnkCustomNode*>;
 using KelListPtrKelPSNNode = std::vector<KelPSNNode*>;
-using KelINavigNodeCtrl_var = KelINavigNodeCtrl*;
 
-class KelLnkMainWindow {
+class KelLnkMainWindow : public KelLnkGraphWindow {
  public:
   // Persistent display settings (repository "KelLnkSetting").
   enum Expand : int { One = 0, Two = 1, Three = 2, All = 3 };
@@ -37,7 +33,7 @@ class KelLnkMainWindow {
   enum GraphZip : int { Packed = 0, Unpacked = 1 };
   enum GraphType : int { Centered = 0, Indented = 1 };
   enum SelectType : int { SelectUndefined = 0, SelectRepresentations = 1, SelectParts = 2 };
-  enum Filter : int { FilterAll = 0, FilterRestricted = 1, FilterRestrictedWithLate = 2 };
+  // Filter: see KelLnkGraphWindow.
 
   // A window on `root` in direction `order`. The graph comes from the
   // database alone when `zumo`, `psnNode` and `psnNodes` are all null, from
@@ -48,22 +44,22 @@ class KelLnkMainWindow {
   // changed), and builds the root object.
   KelLnkMainWindow(KelDMDlgZUMOResult* panel, const KelDMInstance* root, int order, KelZumoInstance* zumo,
                    KelPSNNode* psnNode, const KelListPtrKelPSNNode* psnNodes);
-  ~KelLnkMainWindow();
+  ~KelLnkMainWindow() override;
   KelLnkMainWindow(const KelLnkMainWindow&) = delete;
   KelLnkMainWindow& operator=(const KelLnkMainWindow&) = delete;
 
   // ---- What the graph reads ----
 
-  int GetOrder() const { return order_; }
+  int GetOrder() const override { return order_; }
   // "%" shows every link type.
-  const KelUnicodeString& GetLinktype() const { return linktype_; }
-  Filter GetFilter() const { return filter_; }
+  const KelUnicodeString& GetLinktype() const override { return linktype_; }
+  Filter GetFilter() const override { return filter_; }
   Expand GetExpand() const { return expand_; }
   // Navigator levels to open: One 2, Two 4, Three 6, All 256.
-  int GetExpandDepth() const { return expandDepth_; }
+  int GetExpandDepth() const override { return expandDepth_; }
   // Characters kept of each node text; -1 keeps the whole text.
-  int GetTextWidth() const { return textWidth_; }
-  int GetShowLocks() const { return showLocks_; }
+  int GetTextWidth() const override { return textWidth_; }
+  int GetShowLocks() const override { return showLocks_; }
   RepLnk GetRepLink() const { return repLink_; }
   GraphZip GetGraphZip() const { return graphZip_; }
   GraphType GetGraphType() const { return graphType_; }
@@ -72,9 +68,9 @@ class KelLnkMainWindow {
   // -1 invalid arguments, 0 database instance only, 1 product structure.
   int GetGraphSource() const { return graphSource_; }
   // Whether the window works inside a product structure.
-  bool HasPSNContext() const { return graphSource_ == 1; }
-  KelPSNGraph* GetPSNGraph() const { return psnGraph_; }
-  KelPSNNode* GetPSNRootNode() const { return psnRootNode_; }
+  bool HasPSNContext() const override { return graphSource_ == 1; }
+  KelPSNGraph* GetPSNGraph() const override { return psnGraph_; }
+  KelPSNNode* GetPSNRootNode() const override { return psnRootNode_; }
   void SetPSNGraph(KelPSNGraph* graph, KelPSNNode* rootNode) {
     psnGraph_ = graph;
     psnRootNode_ = rootNode;
@@ -103,30 +99,30 @@ class KelLnkMainWindow {
 
   // ---- Display nodes ----
 
-  KelINavigNodeCtrl_var GetRootController() const { return rootController_; }
-  void SetRootController(KelINavigNodeCtrl_var controller) { rootController_ = controller; }
-  KelLnkCustomNode* GetRootCustomNode() const { return rootCustomNode_; }
-  void SetRootCustomNode(KelLnkCustomNode* node) { rootCustomNode_ = node; }
+  KelINavigNodeCtrl_var GetRootController() const override { return rootController_; }
+  void SetRootController(KelINavigNodeCtrl_var controller) override { rootController_ = controller; }
+  KelLnkCustomNode* GetRootCustomNode() const override { return rootCustomNode_; }
+  void SetRootCustomNode(KelLnkCustomNode* node) override { rootCustomNode_ = node; }
 
   // Twin registry: entries numbered from 0 in registration order. Entry k
   // holds the object's instance (reference list), its product instance or
   // null (instance list, not owned), the display nodes registered for it
   // (list of nodes) and the display node that created it (node list).
-  void FillLists(KelLnkCustomNode* node, const KelDMInstance& instance, KelZumoInstance* zumo);
-  void AddNodeInList(int k, KelLnkCustomNode* node);
-  int GetListSize() const { return static_cast<int>(references_.size()); }
-  const KelDMInstance& GetReferenceList(int k) const { return references_.at(k); }
-  KelZumoInstance* GetInstanceList(int k) const { return zumos_.at(k); }
-  KelListPtrKelLnkCustomNode& GetListOfNodes(int k) { return nodeLists_.at(k); }
-  KelLnkCustomNode* GetNodeList(int k) const { return creators_.at(k); }
-  void EmptyLists();
+  void FillLists(KelLnkCustomNode* node, const KelDMInstance& instance, KelZumoInstance* zumo) override;
+  void AddNodeInList(int k, KelLnkCustomNode* node) override;
+  int GetListSize() const override { return static_cast<int>(references_.size()); }
+  const KelDMInstance& GetReferenceList(int k) const override { return references_.at(k); }
+  KelZumoInstance* GetInstanceList(int k) const override { return zumos_.at(k); }
+  KelListPtrKelLnkCustomNode& GetListOfNodes(int k) override { return nodeLists_.at(k); }
+  KelLnkCustomNode* GetNodeList(int k) const override { return creators_.at(k); }
+  void EmptyLists() override;
 
   // ---- Resources ----
 
   // The text of `key` in the resource catalogue, else `defaultText`. The
   // answer is cached for the life of the window: a later change of the
   // catalogue is not seen.
-  KelUnicodeString GetResource(const KelString& key, const KelUnicodeString& defaultText);
+  KelUnicodeString GetResource(const KelString& key, const KelUnicodeString& defaultText) override;
   // Index 0 names the window's catalogue "KelLnkResource"; others are empty.
   static KelUnicodeString GetResourceFilename(int index);
 

@@ -5,8 +5,8 @@
 #include <functional>
 #include <string>
 
-#include "foundation/kel_id.h"
-#include "foundation/kel_types.h"
+#include "base/kel_id.h"
+#include "base/kel_types.h"
 
 struct ObjectKey {
   KelUnicodeString environment;

@@ -1,4 +1,4 @@
-#include "host/kel_dm_ier_message.h"
+#include "host/db/kel_dm_ier_message.h"
 
 #include <string>
 

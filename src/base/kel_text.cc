@@ -1,4 +1,4 @@
-#include "foundation/kel_text.h"
+#include "base/kel_text.h"
 
 KelUnicodeString StripBlanks(const KelUnicodeString& text) {
   size_t begin = text.find_first_not_of(' ');
