@@ -9,6 +9,7 @@
 #include <string>
 
 #include "base/kel_id.h"
+#include "batch/kel_lnk_object_batch.h"
 #include "batch/kel_lnk_site_files.h"
 #include "foundation/kel_lnk_tools.h"
 #include "graph/kel_lnk_object.h"
@@ -176,12 +177,12 @@ void KelLnkBatch::MigrateE2E(KelQorError& error) {
   for (size_t first = 0; first < lines.size(); first += 4) {
     KelDMInstance instance = RootInstance(mmlFunctionTrace, lines, first);
     KelLnkObject* root = new KelLnkObject(instance);
-    root->BatchStartMigration();
+    KelLnkObjectBatch::BatchStartMigration(*root);
     WaitForMigrationScript();
-    KelLnkObject::EndOfMigrationBatch();
+    KelLnkObjectBatch::EndOfMigrationBatch();
     mmlFunctionTrace.Write(" Get the error ");
     KelQorError fetched;
-    KelLnkObject::GetBatchError(fetched);
+    KelLnkObjectBatch::GetBatchError(fetched);
     JudgeRootError(mmlFunctionTrace, fetched, -1, error);
     delete root;
     if (error.Ier() != 0) break;
@@ -209,9 +210,9 @@ void KelLnkBatch::GetImpacts(KelQorError& error, int request) {
     // Both passes of a root read one consistent state of the database.
     KelDbReadSnapshot snapshot(KelDMSession::Main());
 
-    root->BatchStartImpacts(inputFile_, flag);
+    KelLnkObjectBatch::BatchStartImpacts(*root, inputFile_, flag);
     KelQorError fetched;
-    KelLnkObject::GetBatchError(fetched);
+    KelLnkObjectBatch::GetBatchError(fetched);
     mmlFunctionTrace.Write(flag ? " Get the error after Impacts ON " : " Get the error after Impacted BY ");
     JudgeRootError(mmlFunctionTrace, fetched, flag, error);
     if (error.Ier() != 0) {
@@ -223,9 +224,9 @@ void KelLnkBatch::GetImpacts(KelQorError& error, int request) {
 
     if (request == 2) {
       KelLnkObject::Clean();
-      root->BatchStartImpacts(inputFile_, 1);
+      KelLnkObjectBatch::BatchStartImpacts(*root, inputFile_, 1);
       mmlFunctionTrace.Write(" Get the error after Impacts ON");
-      KelLnkObject::GetBatchError(fetched);
+      KelLnkObjectBatch::GetBatchError(fetched);
       JudgeRootError(mmlFunctionTrace, fetched, 1, error);
     }
 

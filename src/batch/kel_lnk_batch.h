@@ -77,6 +77,6 @@ class KelLnkBatch {
 KelUnicodeString KelLnkBatchOutcomeLine(const KelQorError& error);
 
 // Tells the migration the exit status of its script (as the completion event
-// reported it), before KelLnkObject::EndOfMigrationBatch. A script that
+// reported it), before KelLnkObjectBatch::EndOfMigrationBatch. A script that
 // wrote no error file and exited with a non-zero status failed.
 void KelLnkNoteMigrationScriptExit(int exitCode);

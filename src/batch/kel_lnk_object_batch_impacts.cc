@@ -5,6 +5,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "batch/kel_lnk_object_batch.h"
 #include "batch/kel_lnk_site_files.h"
 #include "foundation/kel_lnk_tools.h"
 #include "graph/kel_lnk_link.h"
@@ -55,20 +56,21 @@ struct WalkFrame {
 
 }  // namespace
 
-void KelLnkObject::BatchOrder(int order) { sBatchOrder = order; }
+void KelLnkObjectBatch::BatchOrder(int order) { KelLnkObject::sBatchOrder = order; }
 
-void KelLnkObject::GetBatchError(KelQorError& error) {
-  error.Set(sBatchError.Ier(), sBatchError.ShortMsg(), sBatchError.LongMsg(), sBatchError.Severity());
+void KelLnkObjectBatch::GetBatchError(KelQorError& error) {
+  error.Set(KelLnkObject::sBatchError.Ier(), KelLnkObject::sBatchError.ShortMsg(), KelLnkObject::sBatchError.LongMsg(),
+            KelLnkObject::sBatchError.Severity());
 }
 
-void KelLnkObject::BatchStartImpacts(KelUnicodeString name, int order) {
+void KelLnkObjectBatch::BatchStartImpacts(KelLnkObject& root, KelUnicodeString name, int order) {
   MML_TRACE("KelLnkObject::BatchStartImpacts");
   BatchOrder(order);
-  sBatchError.Ok();
+  KelLnkObject::sBatchError.Ok();
   KelListPtrKelLnkSynchroUnit units;
-  GetStructure(this, units, nullptr);
+  GetImpactStructure(&root, units, nullptr);
   if (units.empty()) {
-    sBatchError.Set(-1, "No Impacts", "The root model has no impacts", -1);
+    KelLnkObject::sBatchError.Set(-1, "No Impacts", "The root model has no impacts", -1);
     return;
   }
   DoBatchImpacts(units, name);
@@ -81,8 +83,8 @@ void KelLnkObject::BatchStartImpacts(KelUnicodeString name, int order) {
 // remaining links of the object it was met from, so that objects reachable
 // only through those links are still listed. Every link is followed,
 // whatever its condition; loops end at the repeated object.
-void KelLnkObject::GetStructure(KelLnkObject* object, KelListPtrKelLnkSynchroUnit& units,
-                                KelListValKelDMInstance* visited) {
+void KelLnkObjectBatch::GetImpactStructure(KelLnkObject* object, KelListPtrKelLnkSynchroUnit& units,
+                                           KelListValKelDMInstance* visited) {
   MML_TRACE("KelLnkObject::GetStructure");
   KelListValKelDMInstance ownVisited;
   if (!visited) visited = &ownVisited;
@@ -114,7 +116,7 @@ void KelLnkObject::GetStructure(KelLnkObject* object, KelListPtrKelLnkSynchroUni
   }
 }
 
-void KelLnkObject::DoBatchImpacts(KelListPtrKelLnkSynchroUnit& units, KelUnicodeString name) {
+void KelLnkObjectBatch::DoBatchImpacts(KelListPtrKelLnkSynchroUnit& units, KelUnicodeString name) {
   MML_TRACE("KelLnkObject::DoBatchImpacts");
   std::string text;
   int count = 0;
@@ -127,16 +129,18 @@ void KelLnkObject::DoBatchImpacts(KelListPtrKelLnkSynchroUnit& units, KelUnicode
   }
   units.clear();
 
-  const std::string fileName = name + (sBatchOrder ? ".ImpactsOn" : ".ImpactedBy");
+  const std::string fileName = name + (KelLnkObject::sBatchOrder ? ".ImpactsOn" : ".ImpactedBy");
   // The file replaces the previous one whole, and only once fully written.
   KelLnkSiteFileWriter file;
   if (!file.Open(fileName)) {
-    sBatchError.Set(1, "Error in Batch Impacts", "Unable to open the file: " + fileName, 3);
+    KelLnkObject::sBatchError.Set(1, "Error in Batch Impacts", "Unable to open the file: " + fileName, 3);
     return;
   }
   if (!file.Write(std::to_string(count) + "\n" + text)) {
-    sBatchError.Set(1, "Error in Batch Impacts", "An error occurred writing the output file: " + fileName, 3);
+    KelLnkObject::sBatchError.Set(1, "Error in Batch Impacts", "An error occurred writing the output file: " + fileName,
+                                  3);
     return;  // the partial file is dropped; the previous file stays
   }
-  if (!file.Close()) sBatchError.Set(1, "Error in Batch Impacts", "Impossible to close the file: " + fileName, 3);
+  if (!file.Close())
+    KelLnkObject::sBatchError.Set(1, "Error in Batch Impacts", "Impossible to close the file: " + fileName, 3);
 }

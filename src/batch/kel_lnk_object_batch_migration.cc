@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "batch/kel_lnk_batch.h"
+#include "batch/kel_lnk_object_batch.h"
 #include "batch/kel_lnk_site_files.h"
 #include "foundation/kel_lnk_tools.h"
 #include "graph/kel_lnk_link.h"
@@ -36,6 +37,7 @@ const char kNamesCopy[] = "CopyofModelNamesMigr";
 const char kFilesError[] = "Error in migration files";
 
 using Unit = KelLnkObject::SynchroniseUnit;
+using SynchroniseUnit = KelLnkObject::SynchroniseUnit;
 
 // What the current migration has done, so that its end touches only what it
 // made: the files are removed and the lock released only by the run that
@@ -169,34 +171,35 @@ bool ReadErrorFile(const std::string& path, std::string& line, bool& valid, int&
 
 void KelLnkNoteMigrationScriptExit(int exitCode) { Run().scriptExit = exitCode; }
 
-void KelLnkObject::BatchStartMigration() {
+void KelLnkObjectBatch::BatchStartMigration(KelLnkObject& root) {
   MML_TRACE("KelLnkObject::BatchStartMigration");
   Run() = MigrationRun{};
   SynchroniseUnit* units = nullptr;
   int count = 0;
-  BuildListUnit(&units, &count);
+  BuildListUnit(root, &units, &count);
   RemoveRepeatedUnits(units, &count);
   if (count == 0) {
     // After a loop, the loop error stays.
-    if (sBatchError.Ier() == 0) sBatchError.Set(-1, "Nothing to migrate", "The root model has no father", -1);
+    if (KelLnkObject::sBatchError.Ier() == 0)
+      KelLnkObject::sBatchError.Set(-1, "Nothing to migrate", "The root model has no father", -1);
   } else {
     DoBatchMigr(units, count);
   }
   ReleasePlan(units, count);
 }
 
-void KelLnkObject::BuildListUnit(SynchroniseUnit** units, int* count) {
+void KelLnkObjectBatch::BuildListUnit(KelLnkObject& root, SynchroniseUnit** units, int* count) {
   MML_TRACE("KelLnkObject::BuildListUnit");
-  sBatchError.Ok();
+  KelLnkObject::sBatchError.Ok();
   KelListPtrKelLnkSynchroUnit edges;
-  int loop = GetBatchTree(this, edges, nullptr);
+  int loop = GetBatchTree(&root, edges, nullptr);
   KelLnkSynchroUnit::DeleteAll(edges);
   if (loop) {
-    sBatchError.Set(1, "Unable to perform operation", "Cannot perform this operation :\nThere are loops in the graph",
-                    3);
+    KelLnkObject::sBatchError.Set(1, "Unable to perform operation",
+                                  "Cannot perform this operation :\nThere are loops in the graph", 3);
     return;
   }
-  BatchFullStructure(units, count);
+  BatchFullStructure(root, units, count);
 }
 
 // Depth first in the batch order's direction; returns 1 as soon as an object
@@ -204,8 +207,8 @@ void KelLnkObject::BuildListUnit(SynchroniseUnit** units, int* count) {
 // the null identifier are skipped. An object whose links were all checked
 // without finding a loop is not checked again when reached by another path:
 // it cannot close a loop, and its edges are already recorded.
-int KelLnkObject::GetBatchTree(KelLnkObject* object, KelListPtrKelLnkSynchroUnit& units,
-                               KelListValKelDMInstance* path) {
+int KelLnkObjectBatch::GetBatchTree(KelLnkObject* object, KelListPtrKelLnkSynchroUnit& units,
+                                    KelListValKelDMInstance* path) {
   MML_TRACE("KelLnkObject::GetBatchTree");
   if (!object) return 0;
   KelListValKelDMInstance ownPath;
@@ -266,11 +269,11 @@ int KelLnkObject::GetBatchTree(KelLnkObject* object, KelListPtrKelLnkSynchroUnit
   return 0;
 }
 
-// Every object below this one is planned before the objects it is reached
+// Every object below the root is planned before the objects it is reached
 // from: a child not yet marked "MIGR" = "DONE" is walked first, then the
 // object gets its units (one per link type, or a leaf unit without links) and
 // its mark.
-void KelLnkObject::BatchFullStructure(SynchroniseUnit** units, int* count) {
+void KelLnkObjectBatch::BatchFullStructure(KelLnkObject& root, SynchroniseUnit** units, int* count) {
   MML_TRACE("KelLnkObject::BatchFullStructure");
   struct Frame {
     KelLnkObject* object;
@@ -285,11 +288,11 @@ void KelLnkObject::BatchFullStructure(SynchroniseUnit** units, int* count) {
   auto enter = [&](KelLnkObject* o) {
     std::string key = ObjectKey(InstanceOf(o));
     inProgress.insert(key);
-    KelListValKelBaseUnknown_var links = o->GetLnkChildren(sBatchOrder);
+    KelListValKelBaseUnknown_var links = o->GetLnkChildren(KelLnkObject::sBatchOrder);
     stack.push_back(Frame{o, std::move(key), std::move(links)});
   };
 
-  enter(this);
+  enter(&root);
   while (!stack.empty()) {
     Frame& frame = stack.back();
     if (frame.links.empty()) {
@@ -302,7 +305,7 @@ void KelLnkObject::BatchFullStructure(SynchroniseUnit** units, int* count) {
       if (!IsMigrated(child) && !inProgress.count(ObjectKey(InstanceOf(child)))) enter(child);
       continue;
     } else {
-      frame.object->BatchAnalyse(units, count);
+      BatchAnalyse(*frame.object, units, count);
     }
     MarkMigrated(frame.object);
     inProgress.erase(frame.key);
@@ -310,9 +313,9 @@ void KelLnkObject::BatchFullStructure(SynchroniseUnit** units, int* count) {
   }
 }
 
-void KelLnkObject::BatchAnalyse(SynchroniseUnit** units, int* count) {
+void KelLnkObjectBatch::BatchAnalyse(KelLnkObject& object, SynchroniseUnit** units, int* count) {
   MML_TRACE("KelLnkObject::BatchAnalyse");
-  KelListValKelBaseUnknown_var links = GetLnkChildren(sBatchOrder);
+  KelListValKelBaseUnknown_var links = object.GetLnkChildren(KelLnkObject::sBatchOrder);
   KelListValKelUnicodeString types;
   std::unordered_set<std::string> seenTypes;
   for (const KelBaseUnknown_var& handle : links) {
@@ -332,12 +335,12 @@ void KelLnkObject::BatchAnalyse(SynchroniseUnit** units, int* count) {
     if (!array) continue;
     for (size_t i = 0; i < taken.size(); ++i) array[i] = taken[i];
     AppendUnit(units, count,
-               Unit{new KelLnkObject(*this), new KelUnicodeString(type), array, static_cast<int>(taken.size()),
+               Unit{new KelLnkObject(object), new KelUnicodeString(type), array, static_cast<int>(taken.size()),
                     new KelUnicodeString("NODE")});
   }
 }
 
-void KelLnkObject::DoBatchMigr(SynchroniseUnit* units, int count) {
+void KelLnkObjectBatch::DoBatchMigr(SynchroniseUnit* units, int count) {
   MML_TRACE("KelLnkObject::DoBatchMigr");
   const bool debug = KelLnkTools::DbgExpand() != 0;
   bool refused = false;
@@ -350,7 +353,7 @@ void KelLnkObject::DoBatchMigr(SynchroniseUnit* units, int count) {
       int answer = instance.CheckDataAccess("QOR", "BOM", process, 1);
       if (answer != 0) {
         KelDMIerMessage message(answer);
-        sBatchError.Set(1, message.GetShortMessage(), message.GetDisplayMessage(1), 3);
+        KelLnkObject::sBatchError.Set(1, message.GetShortMessage(), message.GetDisplayMessage(1), 3);
         refused = true;
       }
     }
@@ -380,7 +383,7 @@ void KelLnkObject::DoBatchMigr(SynchroniseUnit* units, int count) {
 
   const KelUnicodeString script = KelLnkTools::GetMigrationScript();
   if (script.empty()) {
-    sBatchError.Set(1, "Error Migration Script", "Migration script not found", 3);
+    KelLnkObject::sBatchError.Set(1, "Error Migration Script", "Migration script not found", 3);
     return;
   }
 
@@ -390,7 +393,7 @@ void KelLnkObject::DoBatchMigr(SynchroniseUnit* units, int count) {
   if (!run.lockHeld) {
     std::string lockError;
     if (KelLnkSiteFiles::Lock(&lockError) != 0) {
-      sBatchError.Set(1, kFilesError, lockError, 3);
+      KelLnkObject::sBatchError.Set(1, kFilesError, lockError, 3);
       return;
     }
     run.lockHeld = true;
@@ -401,18 +404,18 @@ void KelLnkObject::DoBatchMigr(SynchroniseUnit* units, int count) {
   KelLnkSiteFileWriter commandFile;
   KelLnkSiteFileWriter namesFile;
   if (!commandFile.Open(commandPath)) {
-    sBatchError.Set(1, kFilesError, "Unable to open the file: " + commandPath, 3);
+    KelLnkObject::sBatchError.Set(1, kFilesError, "Unable to open the file: " + commandPath, 3);
     return;
   }
   const bool namesOpen = debug && namesFile.Open(namesPath);
   if (namesOpen) namesFile.Write(names);
   if (!commandFile.Write(std::to_string(count) + "\n" + commands)) {
-    sBatchError.Set(1, kFilesError, "An error occurred writing the command file: " + commandPath + " during migration",
-                    3);
+    KelLnkObject::sBatchError.Set(
+        1, kFilesError, "An error occurred writing the command file: " + commandPath + " during migration", 3);
     return;
   }
   if (!commandFile.Close()) {
-    sBatchError.Set(1, kFilesError, "Impossible to close the file: " + commandPath, 3);
+    KelLnkObject::sBatchError.Set(1, kFilesError, "Impossible to close the file: " + commandPath, 3);
     return;
   }
   std::string copyError;
@@ -434,47 +437,49 @@ void KelLnkObject::DoBatchMigr(SynchroniseUnit* units, int count) {
   }
   std::cout << std::flush;
 
-  _ierxco = 0;
+  KelLnkObject::_ierxco = 0;
   int registerStatus = 0;
   int launchStatus = 0;
   xcoopr(kEndEvent, nullptr, &registerStatus);
   if (registerStatus == 0)
     xcoexe("$LOCAL", script, KelListValKelUnicodeString{script}, -1, -1, "        ", kEndEvent, &launchStatus);
   run.launched = true;
-  _ierxco = registerStatus + launchStatus;
-  if (_ierxco != 0) sBatchError.Set(_ierxco, "Error during the launch of the migration process", "", 4);
+  KelLnkObject::_ierxco = registerStatus + launchStatus;
+  if (KelLnkObject::_ierxco != 0)
+    KelLnkObject::sBatchError.Set(KelLnkObject::_ierxco, "Error during the launch of the migration process", "", 4);
 }
 
-void KelLnkObject::EndOfMigrationBatch() {
+void KelLnkObjectBatch::EndOfMigrationBatch() {
   MML_TRACE("KelLnkObject::EndOfMigrationBatch");
   MigrationRun& run = Run();
   if (run.launched) {
-    if (_ierxco == 0) {
+    if (KelLnkObject::_ierxco == 0) {
       std::string line;
       bool valid = false;
       int code = 0;
       if (!ReadErrorFile(KelLnkSiteFiles::Path(kErrorFile), line, valid, code)) {
         // No answer counts as success, unless the script failed visibly.
         if (run.scriptExit > 0) {
-          _ierxco = run.scriptExit;
-          sBatchError.Set(
+          KelLnkObject::_ierxco = run.scriptExit;
+          KelLnkObject::sBatchError.Set(
               1, "Error during migration process",
               " -> Process ends with ERROR : no error file, exit status = " + std::to_string(run.scriptExit), 3);
         }
       } else {
         if (!valid) {
-          _ierxco = 1;
-          sBatchError.Set(
+          KelLnkObject::_ierxco = 1;
+          KelLnkObject::sBatchError.Set(
               1, "Error during migration process",
               " -> Process ends with ERROR : the error file does not start with a return code: \"" + line + "\"", 3);
         } else if (code != 0) {
-          _ierxco = code;
-          sBatchError.Set(1, "Error during migration process", " -> Process ends with ERROR : return code = " + line,
-                          3);
+          KelLnkObject::_ierxco = code;
+          KelLnkObject::sBatchError.Set(1, "Error during migration process",
+                                        " -> Process ends with ERROR : return code = " + line, 3);
         }
       }
     }
-    if (_ierxco == 0) sBatchError.Set(-1, "Migration done", "Process ends with success", -1);
+    if (KelLnkObject::_ierxco == 0)
+      KelLnkObject::sBatchError.Set(-1, "Migration done", "Process ends with success", -1);
   }
   if (run.lockHeld) {
     KelLnkSiteFiles::Remove(KelLnkSiteFiles::Path(kCommandFile));

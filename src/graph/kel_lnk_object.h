@@ -33,10 +33,6 @@ class KelPSNGraph;
 struct KelPSNError;
 class KelLnkCustomNode;
 
-// Edge records of synchronisation and batch walks (operations/kel_lnk_synchro_unit.h).
-class KelLnkSynchroUnit;
-using KelListPtrKelLnkSynchroUnit = std::vector<KelLnkSynchroUnit*>;
-
 class KelLnkObject;
 using KelListPtrKelLnkObject = std::vector<KelLnkObject*>;
 
@@ -170,25 +166,10 @@ class KelLnkObject : public KelLnkNode {
   // Fills the data manager's structure list from this object; 1 when
   // `level` is greater than `depth`, else 0.
   int LoadStructure(const int level, const int depth);
-  void GetStructure(const int level, const int depth);
+  void LoadStructureBelow(const int level, const int depth);
   // The stale children in synchronisation order, and one text per object.
   KelListPtrKelLnkObject GetOrdererNodeList();
   KelListValKelUnicodeString GetOrdererNodeNameList();
-
-  // ---- Batch impacts and migration (batch/) ----
-
-  static void BatchOrder(int order);
-  static void GetBatchError(KelQorError& error);
-  static void EndOfMigrationBatch();
-  void BatchStartImpacts(KelUnicodeString name, int order);
-  void GetStructure(KelLnkObject* object, KelListPtrKelLnkSynchroUnit& units, KelListValKelDMInstance* visited);
-  void DoBatchImpacts(KelListPtrKelLnkSynchroUnit& units, KelUnicodeString name);
-  void BatchStartMigration();
-  void BuildListUnit(SynchroniseUnit** units, int* count);
-  void BatchFullStructure(SynchroniseUnit** units, int* count);
-  void BatchAnalyse(SynchroniseUnit** units, int* count);
-  void DoBatchMigr(SynchroniseUnit* units, int count);
-  int GetBatchTree(KelLnkObject* object, KelListPtrKelLnkSynchroUnit& units, KelListValKelDMInstance* path);
 
   // ---- Class-wide members ----
 
@@ -200,7 +181,7 @@ class KelLnkObject : public KelLnkNode {
   static int RefreshAfterSync;
   // Return code of the last launch of a synchronisation or migration script.
   static int _ierxco;
-  // Error of the last batch operation.
+  // Error of the last batch operation (batch/kel_lnk_object_batch.h).
   static KelQorError sBatchError;
   // Direction of windowless objects in GetChildren: 0 "impacted by", else "impacts on".
   static int sBatchOrder;

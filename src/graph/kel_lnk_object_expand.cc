@@ -178,14 +178,14 @@ int KelLnkObject::LoadStructure(const int level, const int depth) {
   KelLnkDataManager::ClearStructure();
   KelLnkDataManager::AddToStructure(instance_);
   if (depth < 1) {
-    GetStructure(0, 0);
+    LoadStructureBelow(0, 0);
   } else {
-    GetStructure(1, depth);
+    LoadStructureBelow(1, depth);
   }
   return 0;
 }
 
-void KelLnkObject::GetStructure(const int level, const int depth) {
+void KelLnkObject::LoadStructureBelow(const int level, const int depth) {
   MML_TRACE("KelLnkObject::GetStructure");
   // Each object appends its new children to the structure list, then walks
   // into them one after the other: depth first, without recursion so that a

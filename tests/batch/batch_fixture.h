@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "batch/kel_lnk_object_batch.h"
 #include "foundation/kel_lnk_tools.h"
 #include "graph/kel_lnk_object.h"
 #include "host/profile/kel_dm_profile.h"
@@ -47,7 +48,7 @@ class BatchDatabaseTest : public EngineTest {
 
   void TearDown() override {
     KelLnkObject::Clean();
-    KelLnkObject::BatchOrder(0);
+    KelLnkObjectBatch::BatchOrder(0);
     KelLnkDataManager::Uncache();
     KelLnkHybridManager::Uncache();
     KelLnkTools::ResetForTesting();

@@ -170,9 +170,9 @@ TEST_P(BatchImpactsTest, ARootWithoutImpactsIsAWarningAndWritesNoFile) {
   KelLnkObject root(KelDMInstance("KELCON", "E1", "TOVRA_MODEL", CoidHex(1), CompidHex(1)));
   KelLnkTools::Initialise();
   KelLnkHybridManager::CacheDeclarations();
-  root.BatchStartImpacts(input, 0);
+  KelLnkObjectBatch::BatchStartImpacts(root, input, 0);
   KelQorError fetched;
-  KelLnkObject::GetBatchError(fetched);
+  KelLnkObjectBatch::GetBatchError(fetched);
   EXPECT_EQ(fetched.Ier(), -1);
   EXPECT_EQ(fetched.ShortMsg(), "No Impacts");
   EXPECT_EQ(fetched.LongMsg(), "The root model has no impacts");
