@@ -6,6 +6,7 @@
 
 #include "apps/mml/mml_app.h"
 #include "base/kel_id.h"
+#include "base/mml_constants.h"
 #include "foundation/kel_lnk_tools.h"
 #include "graph/kel_lnk_custom_node.h"
 #include "graph/kel_lnk_link.h"
@@ -93,7 +94,7 @@ void RunGraph(const GraphArgs& args, const MmlGlobals& globals) {
     MmlFail("no object " + args.env + " " + args.table + " " + coid.Hex() + " " + compid.Hex());
   }
 
-  const KelDMInstance root("KELCON", args.env, args.table, coid, compid);
+  const KelDMInstance root(kMmlKelcon, args.env, args.table, coid, compid);
   KelLnkMainWindow window(nullptr, &root, args.impactsOn ? 1 : 0, nullptr, nullptr, nullptr);
   if (!window.GetRootObject()) MmlFail("the graph cannot be opened");
   window.SetExpand(expand);

@@ -1,4 +1,5 @@
 #include "batch/kel_lnk_batch.h"
+#include "base/mml_constants.h"
 
 #include "host/db/kel_db_read_snapshot.h"
 #include "host/kel_dm_session.h"
@@ -56,7 +57,7 @@ void ClearCaches() {
 KelDMInstance RootInstance(KelPSNTrace& trace, const KelListValKelUnicodeString& lines, size_t first) {
   trace.Write("\n Root number : " + std::to_string(first + 1) + "\n\tCAENV  : " + lines[first] + "\n\tKELAB  : " +
               lines[first + 1] + "\n\tCOID   : " + lines[first + 2] + "\n\tCOMPID : " + lines[first + 3]);
-  KelDMInstance instance("KELCON", lines[first], lines[first + 1], lines[first + 2], lines[first + 3]);
+  KelDMInstance instance(kMmlKelcon, lines[first], lines[first + 1], lines[first + 2], lines[first + 3]);
   if (trace.LevelIsActive())
     trace.Write("\n\tThe instance : \"" + instance.GetNameInstance(0, 1, " ** ", "$BOM_NAVIG") + "\" is created");
   return instance;

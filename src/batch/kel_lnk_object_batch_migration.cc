@@ -13,6 +13,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "base/mml_constants.h"
 #include "batch/kel_lnk_batch.h"
 #include "batch/kel_lnk_object_batch.h"
 #include "batch/kel_lnk_site_files.h"
@@ -27,7 +28,6 @@
 
 namespace {
 
-const char kNullIdentifier[] = "3030303030303030";
 const char kEndEvent[] = "END_OF_BATCH";
 const char kCommandFile[] = "MMLMigr";
 const char kNamesFile[] = "MMLMigr_ModelNames";
@@ -67,7 +67,7 @@ std::string ObjectKey(const KelDMInstance& instance) {
 }
 
 bool HasNullIdentifier(const KelDMInstance& instance) {
-  return instance.GetXCoid() == kNullIdentifier || instance.GetXCompid() == kNullIdentifier;
+  return instance.GetXCoid() == kMmlNullIdHex || instance.GetXCompid() == kMmlNullIdHex;
 }
 
 KelLnkLink* AsLink(const KelBaseUnknown_var& handle) { return dynamic_cast<KelLnkLink*>(handle.get()); }

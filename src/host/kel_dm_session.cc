@@ -1,4 +1,5 @@
 #include "host/kel_dm_session.h"
+#include "base/mml_constants.h"
 
 #include <cstdlib>
 
@@ -8,7 +9,7 @@
 // the engine connection of the current session.
 class KelDbSessionConnection : public KelDbConnection {
  public:
-  KelDbSessionConnection() : KelDbConnection("KELCON", "") {}
+  KelDbSessionConnection() : KelDbConnection(kMmlKelcon, "") {}
 
   void Attach(std::unique_ptr<KelDbConnection> inner) {
     inner_ = std::move(inner);
@@ -64,7 +65,7 @@ Session& TheSession() {
 
 int KelDMSession::Open(const std::string& url, bool create, std::string* error) {
   Close();
-  auto conn = KelDbMakeConnection("KELCON", url, create);
+  auto conn = KelDbMakeConnection(kMmlKelcon, url, create);
   int rc = conn->TryOpen();
   if (rc != 0) {
     if (error) *error = conn->LastError();

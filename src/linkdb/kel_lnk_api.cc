@@ -1,6 +1,7 @@
 #include "linkdb/kel_lnk_api.h"
 #include "base/kel_object_key.h"
 #include "base/kel_text.h"
+#include "base/mml_constants.h"
 
 #include <algorithm>
 #include <iostream>
@@ -159,7 +160,7 @@ bool SameTimestamp(const KelUnicodeString& link, const KelUnicodeString& target)
 }
 
 KelDMInstance HostInstance(const ObjID& object) {
-  return KelDMInstance("KELCON", object.environment, object.table, object.coid, object.compid);
+  return KelDMInstance(kMmlKelcon, object.environment, object.table, object.coid, object.compid);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <numeric>
 #include "base/kel_text.h"
+#include "base/mml_constants.h"
 
 #include "foundation/kel_lnk_tools.h"
 #include "foundation/zor_trace.h"
@@ -15,8 +16,6 @@
 #include "linkdb/kel_lnk_query_context.h"
 
 namespace {
-
-const char* const kNullIdHex = "3030303030303030";
 
 KelListValKelUnicodeString StrippedList(const KelListValKelUnicodeString& list) {
   KelListValKelUnicodeString out;
@@ -71,7 +70,7 @@ void KelLnkHybridManager::GetChildren(const Entity& e, int& count, Link*** links
           const KelUnicodeString childTable = KelLnkTools::RightTrim(compname.substr(dot + 1));
           const KelId childCoid = IdOf(cursor, 2);
           const KelId childCompid = IdOf(cursor, 1);
-          if (!FilterModel(KelDMInstance("KELCON", childEnv, childTable, childCoid, childCompid))) continue;
+          if (!FilterModel(KelDMInstance(kMmlKelcon, childEnv, childTable, childCoid, childCompid))) continue;
           const int c = LocateEntity(Entity(childEnv, childTable, childCoid, childCompid), 1);
           const KelUnicodeString childTs = GetEntityTS(c);
           Link link(i, c, e.caenv, "$EXT", e.coid, e.compid, cursor.GetText(5),
@@ -124,7 +123,7 @@ void KelLnkHybridManager::GetChildren(const Entity& e, int& count, Link*** links
                 const KelUnicodeString table = owner.GetText(1);
                 const KelId coid = IdOf(owner, 2);
                 const KelId compid = IdOf(owner, 3);
-                if (!FilterModel(KelDMInstance("KELCON", env, table, coid, compid))) continue;
+                if (!FilterModel(KelDMInstance(kMmlKelcon, env, table, coid, compid))) continue;
                 found = true;
                 const int c = LocateEntity(Entity(env, table, coid, compid), 1);
                 Link link(i, c, e.caenv, "MML_LINK", e.coid, e.compid, type, linkTs, status);
@@ -137,7 +136,7 @@ void KelLnkHybridManager::GetChildren(const Entity& e, int& count, Link*** links
           if (!found) {
             // No accepted owner: the link still shows, to a placeholder child
             // that carries the entity's UUID.
-            const KelId nullId = KelId::FromHexOrZero(kNullIdHex);
+            const KelId nullId = KelId::FromHexOrZero(kMmlNullIdHex);
             const int c = LocateEntity(Entity(e.caenv, e.kelab, nullId, nullId), 1);
             Link link(i, c, e.caenv, "MML_LINK", e.coid, e.compid, type, linkTs, status);
             const int k = LocateAndUpdateLink(link, KelUnicodeString(), -1, KelUnicodeString());
@@ -184,7 +183,7 @@ void KelLnkHybridManager::GetParents(const Entity& e, int& count, Link*** links,
             const KelUnicodeString fatherTable = cursor.GetText(4);
             const KelId fatherCoid = IdOf(cursor, 2);
             const KelId fatherCompid = IdOf(cursor, 1);
-            if (!FilterModel(KelDMInstance("KELCON", env, fatherTable, fatherCoid, fatherCompid))) continue;
+            if (!FilterModel(KelDMInstance(kMmlKelcon, env, fatherTable, fatherCoid, fatherCompid))) continue;
             const int f = LocateEntity(Entity(env, fatherTable, fatherCoid, fatherCompid), 1);
             Link link(f, i, env, "$EXT", fatherCoid, fatherCompid, cursor.GetText(6),
                       ZeroTimestampFraction(cursor.GetText(5)), cursor.GetText(7));
@@ -234,7 +233,7 @@ void KelLnkHybridManager::GetParents(const Entity& e, int& count, Link*** links,
                 const KelUnicodeString table = use.GetText(1);
                 const KelId coid = IdOf(use, 2);
                 const KelId compid = IdOf(use, 3);
-                if (!FilterModel(KelDMInstance("KELCON", env, table, coid, compid))) continue;
+                if (!FilterModel(KelDMInstance(kMmlKelcon, env, table, coid, compid))) continue;
                 const int p = LocateEntity(Entity(env, table, coid, compid), 1);
                 // The link row is the user's "MML_LINK" row: record its holder.
                 Link link(p, i, env, "MML_LINK", coid, compid, use.GetText(5), ZeroTimestampFraction(use.GetText(4)),

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <memory>
 #include "base/kel_text.h"
+#include "base/mml_constants.h"
 
 #include "foundation/kel_lnk_tools.h"
 #include "foundation/zor_trace.h"
@@ -68,7 +69,7 @@ void MergeOldV5Rows(const KelDMListResultLine& step, size_t n, const KelLnkHybri
     const KelUnicodeString table = StripBlanks(compname.substr(dot + 1));
     const KelId coid = KelId::FromHexOrZero(step.Column(coidColumn)[k]);
     const KelId compid = KelId::FromHexOrZero(step.Column(compidColumn)[k]);
-    if (env.empty() || !M::FilterModel(KelDMInstance("KELCON", env, table, coid, compid))) continue;
+    if (env.empty() || !M::FilterModel(KelDMInstance(kMmlKelcon, env, table, coid, compid))) continue;
     int validity = -1;
     if (!step.Column(2)[k].empty() && M::_ReleaseValidity == 1) {
       validity = 0;
@@ -161,7 +162,7 @@ void KelLnkHybridManager::MML_V5Objects(int impactType, const Entity& e, int i, 
       compid = KelId::FromHexOrZero(result.Value(k, 7));
     }
     if (env.empty()) continue;
-    if (!FilterModel(KelDMInstance("KELCON", env, table, coid, compid))) continue;
+    if (!FilterModel(KelDMInstance(kMmlKelcon, env, table, coid, compid))) continue;
 
     // An instance inside a product: placed from e's product, or from the
     // window's root product.
