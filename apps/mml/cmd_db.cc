@@ -21,6 +21,7 @@
 #include "host/db/kel_db_connection.h"
 #include "host/kel_dm_schema.h"
 #include "host/kel_dm_session.h"
+#include "host/mml_data_dir.h"
 
 namespace {
 
@@ -50,10 +51,11 @@ const char kExecHelp[] =
 
 const char kDemoHelp[] =
     "Creates the demo database on --db (or MML_DB): the environments DESIGN and\n"
-    "STANDARD (objects, links, entities) and the rows of resources/demo/demo.sql,\n"
-    "in one transaction. A database that already holds tables is refused unless\n"
-    "--force is given. Prints the paths of the demo profile and of the batch input\n"
-    "file of its root objects. The resources directory is MML_RESOURCES when set.";
+    "STANDARD (objects, links, entities) and the rows of demo/demo.sql of the data\n"
+    "directory, in one transaction. A database that already holds tables is\n"
+    "refused unless --force is given. Prints the paths of the demo profile and of\n"
+    "the batch input file of its root objects. The data directory is share/mml\n"
+    "beside the program's directory, or MML_RESOURCES when set.";
 
 // The environments of the demo database; resources/demo/demo.sql fills them.
 const std::vector<std::string> kDemoEnvironments = {"DESIGN:objects,links,entities", "STANDARD:objects,links,entities"};
@@ -131,11 +133,6 @@ bool ReadWholeFile(const std::string& path, std::string* text, std::string* erro
   }
   *text = ss.str();
   return true;
-}
-
-std::string ResourceDirectory() {
-  const char* dir = std::getenv("MML_RESOURCES");
-  return (dir && *dir) ? dir : MML_RESOURCE_DIR;
 }
 
 struct ParsedSpec {
@@ -288,7 +285,7 @@ void RunExec(const std::string& file, const MmlGlobals& globals) {
 }
 
 void RunDemo(bool force, const MmlGlobals& globals) {
-  const std::string dir = ResourceDirectory() + "/demo";
+  const std::string dir = MmlDataDirectory() + "/demo";
   const std::string scriptPath = dir + "/demo.sql";
   std::string script, error;
   if (!ReadWholeFile(scriptPath, &script, &error)) MmlFail(error + " (set MML_RESOURCES to the resources directory)");

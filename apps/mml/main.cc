@@ -6,6 +6,7 @@
 
 #include "apps/mml/mml_app.h"
 #include "host/kel_dm_session.h"
+#include "mml_version.h"
 
 namespace {
 std::vector<std::pair<std::string, MmlSetup>>& Registry() {
@@ -30,9 +31,10 @@ void MmlOpenSession(const MmlGlobals& globals, bool create) {
 }
 
 int main(int argc, char** argv) {
-  CLI::App app{"mml: the multi-model link navigator of the product database"};
+  CLI::App app{"mml: the multi-model link navigator of the product database", "mml"};
   app.require_subcommand(1);
   app.fallthrough();
+  app.set_version_flag("--version", std::string("mml ") + MML_VERSION, "Print the version and exit");
   MmlGlobals globals;
   app.add_option("--db", globals.db, "Database: a SQLite file or a postgresql:// URL (default: $MML_DB)");
   app.add_option("--profile", globals.profile, "Host profile file (default: $MML_PROFILE)");

@@ -5,6 +5,8 @@
 #include <iostream>
 #include <sstream>
 
+#include "host/mml_data_dir.h"
+
 namespace {
 
 bool gLoaded = false;
@@ -108,11 +110,7 @@ std::unordered_map<std::string, KelUnicodeString> KelLnkResourceCatalogue::Parse
   return texts;
 }
 
-std::string KelLnkResourceCatalogue::CatalogueFile() {
-  const char* dir = std::getenv("MML_RESOURCES");
-  std::string directory = (dir && *dir) ? dir : MML_RESOURCE_DIR;
-  return directory + "/KelLnkResource";
-}
+std::string KelLnkResourceCatalogue::CatalogueFile() { return MmlDataDirectory() + "/KelLnkResource"; }
 
 void KelLnkResourceCatalogue::EnsureLoaded() {
   if (gLoaded) return;

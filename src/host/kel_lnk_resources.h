@@ -3,9 +3,9 @@
 // key ("MainWindow.Menu.Graph.Refresh.Title", "Object.Colours.Default.Good").
 //
 // The catalogue is a text file of "key = text" lines (docs/resources.md). It
-// is read from the directory named by the environment variable
-// MML_RESOURCES, else from the program's resources/ directory, the first time
-// a text is asked for, and kept for the process.
+// is read from the program's data directory (MML_RESOURCES when set, else
+// found next to the program: host/mml_data_dir.h), the first time a text is
+// asked for, and kept for the process.
 #pragma once
 
 #include <string>
