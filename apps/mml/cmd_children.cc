@@ -5,6 +5,7 @@
 #include <string>
 
 #include "apps/mml/mml_app.h"
+#include "apps/mml/mml_json.h"
 #include "base/kel_id.h"
 #include "foundation/kel_lnk_tools.h"
 #include "linkdb/kel_lnk_hybrid_manager.h"
@@ -18,6 +19,9 @@ const char kChildrenHelp[] =
     "  up-to-date flag (1 or 0), technology (1 $EXT, 2 MML_LINK, 3 both, 4 V5, 0 unknown),\n"
     "  the link's UUIDs joined by commas, the far end's UUIDs joined by commas.\n"
     "The far end is the pointed object (children) or the pointing object (--parents).\n"
+    "With --json: one array of objects with the fields env, table, coid, compid,\n"
+    "link_type, link_table, link_timestamp, status, up_to_date (true or false),\n"
+    "technology, link_uuids and uuids (arrays), in the same order.\n"
     "Settings come from the profile (--profile or MML_PROFILE). Needs --db (or MML_DB).";
 
 struct ChildrenArgs {
@@ -26,6 +30,7 @@ struct ChildrenArgs {
   std::string coid;
   std::string compid;
   bool parents = false;
+  bool json = false;
 };
 
 KelId ParseIdentifier(const std::string& what, const std::string& text) {
@@ -62,16 +67,34 @@ void RunChildren(const ChildrenArgs& args, const MmlGlobals& globals) {
     KelLnkHybridManager::GetChildren(e, count, &links, &entities, nullptr);
 
   std::string out;
+  nlohmann::ordered_json rows = nlohmann::ordered_json::array();
   for (int k = 0; k < count; ++k) {
     const KelLnkHybridManager::Link& link = *links[k];
     const KelLnkHybridManager::Entity& far = *entities[k];
+    if (args.json) {
+      nlohmann::ordered_json row = MmlJsonObject(far.caenv, far.kelab, far.coid.Hex(), far.compid.Hex());
+      row["link_type"] = link.Type;
+      row["link_table"] = link.Table;
+      row["link_timestamp"] = link.Timestamp;
+      row["status"] = link.Status;
+      row["up_to_date"] = link.UpToDate != 0;
+      row["technology"] = link.Techno;
+      row["link_uuids"] = std::vector<std::string>(link.Uuids.begin(), link.Uuids.end());
+      row["uuids"] = std::vector<std::string>(far.Uuids.begin(), far.Uuids.end());
+      rows.push_back(std::move(row));
+      continue;
+    }
     out += far.caenv + "\t" + far.kelab + "\t" + far.coid.Hex() + "\t" + far.compid.Hex() + "\t" + link.Type + "\t" +
            link.Table + "\t" + link.Timestamp + "\t" + link.Status + "\t" + std::to_string(link.UpToDate) + "\t" +
            std::to_string(link.Techno) + "\t" + Joined(link.Uuids) + "\t" + Joined(far.Uuids) + "\n";
   }
   delete[] links;
   delete[] entities;
-  std::cout << out << std::flush;
+  if (args.json) {
+    MmlEmitJson(rows);
+  } else {
+    std::cout << out << std::flush;
+  }
 }
 
 MmlCommand reg("children", [](CLI::App& app, MmlGlobals& globals) {
@@ -83,6 +106,7 @@ MmlCommand reg("children", [](CLI::App& app, MmlGlobals& globals) {
   cmd->add_option("COID", args->coid, "Object identifier, sixteen hexadecimal digits")->required();
   cmd->add_option("COMPID", args->compid, "Component identifier, sixteen hexadecimal digits")->required();
   cmd->add_flag("--parents", args->parents, "The objects that point to it instead of those it points to");
+  cmd->add_flag("--json", args->json, "Print one JSON array instead of text lines");
   cmd->callback([args, &globals]() { RunChildren(*args, globals); });
 });
 

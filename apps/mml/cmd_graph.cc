@@ -5,6 +5,7 @@
 #include <string>
 
 #include "apps/mml/mml_app.h"
+#include "apps/mml/mml_json.h"
 #include "base/kel_id.h"
 #include "base/mml_constants.h"
 #include "foundation/kel_lnk_tools.h"
@@ -36,7 +37,10 @@ const char kGraphHelp[] =
     "--impacts-on is given (the objects that point to it). --depth is the expand\n"
     "depth of the window (default one). Link filter, link type and text width are\n"
     "the window's defaults; settings come from the profile (--profile or\n"
-    "MML_PROFILE) when one is given. Needs --db (or MML_DB).";
+    "MML_PROFILE) when one is given. Needs --db (or MML_DB).\n"
+    "With --json: the root node as one JSON object, each node with its fields\n"
+    "(object: identificators, state, open, class; link: type, class; class null\n"
+    "for none) and the nodes drawn below it in \"children\".";
 
 struct GraphArgs {
   std::string env;
@@ -45,6 +49,7 @@ struct GraphArgs {
   std::string compid;
   bool impactsOn = false;
   std::string depth = "one";
+  bool json = false;
 };
 
 KelId ParseIdentifier(const std::string& what, const std::string& text) {
@@ -79,6 +84,36 @@ std::string Line(KelNavigInstance* instance) {
     line += "LINK " + static_cast<KelLnkLink*>(node)->GetLinktype() + " {class=" + colorClass + "}";
   }
   return line;
+}
+
+// The node of one line as JSON, without its children.
+nlohmann::ordered_json JsonNode(KelNavigInstance* instance) {
+  KelLnkNode* node = instance->GetReference().get();
+  KelIGraphNode* drawn = instance->GetGraphNode();
+  const std::string colorClass = drawn->GetColorClass();
+  nlohmann::ordered_json json;
+  if (node->GetNodetype() == 0) {
+    json["node"] = "object";
+    const KelListValKelUnicodeString texts = drawn->GetText();
+    json["identificators"] = std::vector<std::string>(texts.begin(), texts.end());
+    json["state"] = static_cast<int>(node->IsExpandable());
+    json["open"] = instance->IsExpanded();
+  } else {
+    json["node"] = "link";
+    json["type"] = static_cast<KelLnkLink*>(node)->GetLinktype();
+  }
+  json["class"] = colorClass.empty() ? nlohmann::ordered_json() : nlohmann::ordered_json(colorClass);
+  json["children"] = nlohmann::ordered_json::array();
+  return json;
+}
+
+// Nests the nodes of a drawing-order walk by their levels: the nodes that
+// follow a node one level deeper, up to the next node of its level or above,
+// are its children. Consumes nodes[*next...] from `level` down.
+nlohmann::ordered_json Nest(std::vector<std::pair<int, nlohmann::ordered_json>>& nodes, size_t* next) {
+  auto& [level, json] = nodes[(*next)++];
+  while (*next < nodes.size() && nodes[*next].first > level) json["children"].push_back(Nest(nodes, next));
+  return std::move(json);
 }
 
 void RunGraph(const GraphArgs& args, const MmlGlobals& globals) {
@@ -117,9 +152,17 @@ void RunGraph(const GraphArgs& args, const MmlGlobals& globals) {
       navigator.GetContainer()->Refresh();
     }
 
-    std::string out;
-    navigator.GetRootInstance()->Walk([&out](KelNavigInstance* instance) { out += Line(instance) + "\n"; });
-    std::cout << out << std::flush;
+    if (args.json) {
+      std::vector<std::pair<int, nlohmann::ordered_json>> nodes;
+      navigator.GetRootInstance()->Walk(
+          [&nodes](KelNavigInstance* instance) { nodes.emplace_back(instance->GetLevel(), JsonNode(instance)); });
+      size_t next = 0;
+      if (!nodes.empty()) MmlEmitJson(Nest(nodes, &next));
+    } else {
+      std::string out;
+      navigator.GetRootInstance()->Walk([&out](KelNavigInstance* instance) { out += Line(instance) + "\n"; });
+      std::cout << out << std::flush;
+    }
 
     // The window names the navigator's nodes: forget them before they go.
     window.EmptyLists();
@@ -138,6 +181,7 @@ MmlCommand reg("graph", [](CLI::App& app, MmlGlobals& globals) {
   graph->add_option("COMPID", args->compid, "Component identifier, sixteen hexadecimal digits")->required();
   graph->add_flag("--impacts-on", args->impactsOn, "Show the objects that point to the object (impacts on)");
   graph->add_option("--depth", args->depth, "Expand depth: one, two, three or all (default one)");
+  graph->add_flag("--json", args->json, "Print the tree as one JSON document instead of text lines");
   graph->callback([args, &globals]() { RunGraph(*args, globals); });
 });
 

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "apps/mml/mml_app.h"
+#include "apps/mml/mml_json.h"
 #include "base/kel_id.h"
 #include "linkdb/kel_lnk_data_manager.h"
 
@@ -22,13 +23,17 @@ const char kInfoHelp[] =
     "  latest instance: ENV TABLE COID COMPID\n"
     "  latest timestamp: TEXT            timestamp of the latest revision\n"
     "COID and COMPID are sixteen hexadecimal digits. Needs --db (or MML_DB); the\n"
-    "profile (--profile or MML_PROFILE) is read when given.";
+    "profile (--profile or MML_PROFILE) is read when given.\n"
+    "With --json: one JSON object with the fields exists, name, timestamp, lock\n"
+    "(an array of lines), identificators (an array), latest, latest_instance (env,\n"
+    "table, coid, compid) and latest_timestamp; YES and NO become true and false.";
 
 struct InfoArgs {
   std::string env;
   std::string table;
   std::string coid;
   std::string compid;
+  bool json = false;
 };
 
 KelId ParseIdentifier(const std::string& what, const std::string& text) {
@@ -48,6 +53,23 @@ void RunInfo(const InfoArgs& args, const MmlGlobals& globals) {
 
   const std::string& env = args.env;
   const std::string& table = args.table;
+  if (args.json) {
+    nlohmann::ordered_json info;
+    info["exists"] = KelLnkDataManager::DoesObjectExist(env, table, coid, compid) != 0;
+    info["name"] = KelLnkDataManager::GetObjectName(env, table, coid, compid);
+    info["timestamp"] = KelLnkDataManager::GetObjectTimestamp(env, table, coid, compid);
+    const auto locks = KelLnkDataManager::GetObjectLockS(env, table, coid, compid);
+    info["lock"] = std::vector<std::string>(locks.begin(), locks.end());
+    const auto ids = KelLnkDataManager::GetObjectIdentificators(env, table, coid, compid, -1);
+    info["identificators"] = std::vector<std::string>(ids.begin(), ids.end());
+    info["latest"] = KelLnkDataManager::IsObjectLatest(env, table, coid, compid) != 0;
+    const KelDMInstance latest = KelLnkDataManager::GetObjectLatestInstance(env, table, coid, compid);
+    info["latest_instance"] =
+        MmlJsonObject(latest.GetEnvironment(), latest.GetTable(), latest.GetXCoid(), latest.GetXCompid());
+    info["latest_timestamp"] = KelLnkDataManager::GetObjectLatestTimestamp(env, table, coid, compid);
+    MmlEmitJson(info);
+    return;
+  }
   std::string out;
   out += std::string("exists: ") + (KelLnkDataManager::DoesObjectExist(env, table, coid, compid) ? "YES" : "NO") + "\n";
   out += "name: " + KelLnkDataManager::GetObjectName(env, table, coid, compid) + "\n";
@@ -77,6 +99,7 @@ MmlCommand reg("object", [](CLI::App& app, MmlGlobals& globals) {
   info->add_option("TABLE", args->table, "Table (TOVRA_MODEL, PART_LIST, DOCUMENT, ...)")->required();
   info->add_option("COID", args->coid, "Object identifier, sixteen hexadecimal digits")->required();
   info->add_option("COMPID", args->compid, "Component identifier, sixteen hexadecimal digits")->required();
+  info->add_flag("--json", args->json, "Print one JSON object instead of text lines");
   info->callback([args, &globals]() { RunInfo(*args, globals); });
 });
 

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "apps/mml/mml_app.h"
+#include "apps/mml/mml_json.h"
 #include "base/kel_id.h"
 #include "host/db/kel_dm_ier_message.h"
 #include "linkdb/kel_lnk_api.h"
@@ -26,6 +27,7 @@ struct QueryArgs {
   ObjectArgs b;
   int mode = 1;
   int kind = 1;
+  bool json = false;  // --json: one JSON document instead of the text lines
 };
 
 KelId ParseIdentifier(const std::string& what, const std::string& text) {
@@ -51,20 +53,35 @@ void AddObjectOptions(CLI::App* cmd, ObjectArgs& args, const std::string& suffix
   cmd->add_option("COMPID" + suffix, args.compid, "Component identifier, sixteen hexadecimal digits")->required();
 }
 
+void AddJsonFlag(CLI::App* cmd, bool& json) {
+  cmd->add_flag("--json", json, "Print one JSON document (an array of rows, or an object) instead of text lines");
+}
+
 // Opens the host session; the query interface makes its own connection on the
 // session's database.
 void OpenDatabase(const MmlGlobals& globals) { MmlOpenSession(globals, false); }
 
 void Emit(const std::string& out) { std::cout << out << std::flush; }
 
-std::string ObjectLines(ObjID* objects, int count) {
+// Prints the objects answered, one per line or as a JSON array, and releases
+// them.
+void EmitObjects(ObjID* objects, int count, bool json) {
   std::string out;
+  nlohmann::ordered_json rows = nlohmann::ordered_json::array();
   for (int i = 0; i < count; ++i) {
-    out += objects[i].environment + "\t" + objects[i].table + "\t" + objects[i].coid.Hex() + "\t" +
-           objects[i].compid.Hex() + "\n";
+    const ObjID& o = objects[i];
+    if (json) {
+      rows.push_back(MmlJsonObject(o.environment, o.table, o.coid.Hex(), o.compid.Hex()));
+    } else {
+      out += o.environment + "\t" + o.table + "\t" + o.coid.Hex() + "\t" + o.compid.Hex() + "\n";
+    }
   }
   delete[] objects;
-  return out;
+  if (json) {
+    MmlEmitJson(rows);
+  } else {
+    Emit(out);
+  }
 }
 
 // The subcommands on one object.
@@ -78,24 +95,30 @@ enum class ObjectQuery {
   kIsPointedPart
 };
 
-void RunObjectQuery(ObjectQuery query, const ObjectArgs& args, const MmlGlobals& globals) {
+void RunObjectQuery(ObjectQuery query, const ObjectArgs& args, bool json, const MmlGlobals& globals) {
   const ObjID object = ParseObject(args);
   OpenDatabase(globals);
   int count = 0;
   switch (query) {
     case ObjectQuery::kImpactedBy: {
       ObjID* objects = KelLnkAPI::GetImpactedBy(object, count);
-      Emit(ObjectLines(objects, count));
+      EmitObjects(objects, count, json);
       break;
     }
     case ObjectQuery::kImpactingOn: {
       ObjID* objects = KelLnkAPI::GetImpactingOn(object, count);
-      Emit(ObjectLines(objects, count));
+      EmitObjects(objects, count, json);
       break;
     }
-    case ObjectQuery::kEntityCount:
-      Emit(std::to_string(KelLnkAPI::GetEntityCount(object)) + "\n");
+    case ObjectQuery::kEntityCount: {
+      const int entities = KelLnkAPI::GetEntityCount(object);
+      if (json) {
+        MmlEmitJson({{"count", entities}});
+      } else {
+        Emit(std::to_string(entities) + "\n");
+      }
       break;
+    }
     case ObjectQuery::kDeleteLinks:
     case ObjectQuery::kDeleteEntities: {
       const int rc =
@@ -103,13 +126,24 @@ void RunObjectQuery(ObjectQuery query, const ObjectArgs& args, const MmlGlobals&
       if (rc != 0) MmlFail("nothing deleted: " + KelDMIerMessage(rc).GetDisplayMessage(1));
       break;
     }
-    case ObjectQuery::kIsPointedModel:
-      Emit(std::to_string(KelLnkAPI::IsPointedModel(object)) + "\n");
+    case ObjectQuery::kIsPointedModel: {
+      const int pointed = KelLnkAPI::IsPointedModel(object);
+      if (json) {
+        MmlEmitJson({{"pointed", pointed != 0}});
+      } else {
+        Emit(std::to_string(pointed) + "\n");
+      }
       break;
+    }
     case ObjectQuery::kIsPointedPart: {
       KelUnicodeString text;
       const int pointed = KelLnkAPI::IsPointedPart(object, text);
-      Emit(std::to_string(pointed) + "\n" + (text.empty() ? std::string() : text + "\n"));
+      if (json) {
+        MmlEmitJson({{"pointed", pointed != 0},
+                     {"pointer", text.empty() ? nlohmann::ordered_json() : nlohmann::ordered_json(text)}});
+      } else {
+        Emit(std::to_string(pointed) + "\n" + (text.empty() ? std::string() : text + "\n"));
+      }
       break;
     }
   }
@@ -123,17 +157,32 @@ void RunLinksBetween(const QueryArgs& args, const MmlGlobals& globals) {
   KelRawCollint flags;
   KelLnkAPI::GetLinksBetween(a, b, types, flags, args.mode);
   std::string out;
-  for (size_t i = 0; i < types.size() && i < flags.size(); ++i)
-    out += types[i] + "\t" + std::to_string(flags[i]) + "\n";
-  Emit(out);
+  nlohmann::ordered_json rows = nlohmann::ordered_json::array();
+  for (size_t i = 0; i < types.size() && i < flags.size(); ++i) {
+    if (args.json) {
+      rows.push_back({{"type", types[i]}, {"flag", flags[i]}});
+    } else {
+      out += types[i] + "\t" + std::to_string(flags[i]) + "\n";
+    }
+  }
+  if (args.json) {
+    MmlEmitJson(rows);
+  } else {
+    Emit(out);
+  }
 }
 
 void RunRelationEnvs(const QueryArgs& args, const MmlGlobals& globals) {
   if (args.kind != 1 && args.kind != 2)
     MmlFail("invalid --kind " + std::to_string(args.kind) + ": expected 1 (link tables) or 2 (entity tables)");
   OpenDatabase(globals);
+  const KelListValKelUnicodeString envs = KelLnkAPI::ComputeRelationEnvironments(args.kind, 0);
+  if (args.json) {
+    MmlEmitJson(nlohmann::ordered_json(std::vector<std::string>(envs.begin(), envs.end())));
+    return;
+  }
   std::string out;
-  for (const auto& env : KelLnkAPI::ComputeRelationEnvironments(args.kind, 0)) out += env + "\n";
+  for (const auto& env : envs) out += env + "\n";
   Emit(out);
 }
 
@@ -141,22 +190,25 @@ struct ObjectCommand {
   const char* name;
   const char* description;
   ObjectQuery query;
+  bool printsData;  // takes --json
 };
 
 const ObjectCommand kObjectCommands[] = {
     {"impacted-by", "Objects that point to the object (one per line: ENV TABLE COID COMPID, tab-separated)",
-     ObjectQuery::kImpactedBy},
+     ObjectQuery::kImpactedBy, true},
     {"impacting-on", "Objects the object points to (one per line: ENV TABLE COID COMPID, tab-separated)",
-     ObjectQuery::kImpactingOn},
-    {"entity-count", "Number of entity rows of the object, live or not", ObjectQuery::kEntityCount},
-    {"delete-links", "Delete the link rows the object holds (prints nothing on success)", ObjectQuery::kDeleteLinks},
+     ObjectQuery::kImpactingOn, true},
+    {"entity-count", "Number of entity rows of the object, live or not", ObjectQuery::kEntityCount, true},
+    {"delete-links", "Delete the link rows the object holds (prints nothing on success)", ObjectQuery::kDeleteLinks,
+     false},
     {"delete-entities", "Delete the object's entity rows and entity uses (prints nothing on success)",
-     ObjectQuery::kDeleteEntities},
-    {"is-pointed-model", "1 when a link or an entity use points to the object, else 0", ObjectQuery::kIsPointedModel},
+     ObjectQuery::kDeleteEntities, false},
+    {"is-pointed-model", "1 when a link or an entity use points to the object, else 0", ObjectQuery::kIsPointedModel,
+     true},
     {"is-pointed-part",
      "1 when a link or an entity use points to the object, else 0; then the first pointer found (ENV TABLE COID "
      "COMPID) on a second line",
-     ObjectQuery::kIsPointedPart},
+     ObjectQuery::kIsPointedPart, true},
 };
 
 MmlCommand reg("query", [](CLI::App& app, MmlGlobals& globals) {
@@ -168,8 +220,9 @@ MmlCommand reg("query", [](CLI::App& app, MmlGlobals& globals) {
     CLI::App* cmd = query->add_subcommand(command.name, command.description);
     cmd->footer(kObjectHelp);
     AddObjectOptions(cmd, args->a);
+    if (command.printsData) AddJsonFlag(cmd, args->json);
     const ObjectQuery which = command.query;
-    cmd->callback([args, which, &globals]() { RunObjectQuery(which, args->a, globals); });
+    cmd->callback([args, which, &globals]() { RunObjectQuery(which, args->a, args->json, globals); });
   }
 
   CLI::App* between = query->add_subcommand(
@@ -184,11 +237,13 @@ MmlCommand reg("query", [](CLI::App& app, MmlGlobals& globals) {
   AddObjectOptions(between, args->a, "_A");
   AddObjectOptions(between, args->b, "_B");
   between->add_option("--mode", args->mode, "Reduction of the list (default 1)");
+  AddJsonFlag(between, args->json);
   between->callback([args, &globals]() { RunLinksBetween(*args, globals); });
 
   CLI::App* envs = query->add_subcommand("relation-envs", "Environments holding link tables or entity tables");
   envs->add_option("--kind", args->kind, "1: environments with $EXT; 2: with MML_ENTITY and MML_LINK")->required();
   envs->footer("Needs --db (or MML_DB).");
+  AddJsonFlag(envs, args->json);
   envs->callback([args, &globals]() { RunRelationEnvs(*args, globals); });
 });
 
