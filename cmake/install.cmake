@@ -1,0 +1,54 @@
+# What `cmake --install` puts under the prefix, in two components:
+#   runtime      bin/mml; share/mml (resource catalogue, demo data, example
+#                site scripts); share/doc/mml; share/man/man1
+#   development  the impact query interface (KelLnkAPI) for other programs:
+#                the library, its headers under include/mml, a CMake package
+#                (find_package(mml), target mml::mml) and a pkg-config file
+#                (mml.pc); the example program under share/doc/mml/examples
+# Every path is relative to the prefix, so an installed tree can be moved.
+include(GNUInstallDirs)
+include(CMakePackageConfigHelpers)
+
+set(MML_DATA_DESTINATION ${CMAKE_INSTALL_DATADIR}/mml)
+set(MML_DOC_DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/mml)
+set(MML_INCLUDE_DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/mml)
+set(MML_CMAKE_DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/mml)
+
+# --- runtime ---------------------------------------------------------------
+install(TARGETS mml RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT runtime)
+# The layout the program looks for next to itself (src/host/mml_data_dir.h).
+install(FILES ${CMAKE_SOURCE_DIR}/resources/KelLnkResource DESTINATION ${MML_DATA_DESTINATION} COMPONENT runtime)
+install(DIRECTORY ${CMAKE_SOURCE_DIR}/resources/demo DESTINATION ${MML_DATA_DESTINATION} COMPONENT runtime)
+install(DIRECTORY ${CMAKE_SOURCE_DIR}/scripts/site DESTINATION ${MML_DATA_DESTINATION}/scripts COMPONENT runtime
+        USE_SOURCE_PERMISSIONS)
+file(GLOB MML_DOCS ${CMAKE_SOURCE_DIR}/docs/*.md)
+install(FILES ${CMAKE_SOURCE_DIR}/README.md ${MML_DOCS} DESTINATION ${MML_DOC_DESTINATION} COMPONENT runtime)
+if(HELP2MAN)
+  install(DIRECTORY ${MML_MAN_DIR}/ DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT runtime
+          FILES_MATCHING PATTERN "*.1")
+endif()
+
+# --- development -----------------------------------------------------------
+# The query interface and the layers below it. Today they are one static
+# library; its headers are those of the layers the interface includes.
+set_target_properties(mmlcore PROPERTIES EXPORT_NAME mml)
+target_compile_features(mmlcore PUBLIC cxx_std_20)
+set_property(TARGET mmlcore PROPERTY INTERFACE_INCLUDE_DIRECTORIES
+             $<BUILD_INTERFACE:${CMAKE_SOURCE_DIR}/src> $<INSTALL_INTERFACE:${MML_INCLUDE_DESTINATION}>)
+install(TARGETS mmlcore EXPORT mmlTargets ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT development)
+foreach(layer foundation host linkdb)
+  install(DIRECTORY ${CMAKE_SOURCE_DIR}/src/${layer} DESTINATION ${MML_INCLUDE_DESTINATION} COMPONENT development
+          FILES_MATCHING PATTERN "*.h" PATTERN "navigator" EXCLUDE)
+endforeach()
+install(EXPORT mmlTargets NAMESPACE mml:: DESTINATION ${MML_CMAKE_DESTINATION} COMPONENT development)
+configure_package_config_file(${CMAKE_CURRENT_LIST_DIR}/mmlConfig.cmake.in ${CMAKE_BINARY_DIR}/mmlConfig.cmake
+                              INSTALL_DESTINATION ${MML_CMAKE_DESTINATION})
+write_basic_package_version_file(${CMAKE_BINARY_DIR}/mmlConfigVersion.cmake COMPATIBILITY SameMajorVersion)
+install(FILES ${CMAKE_BINARY_DIR}/mmlConfig.cmake ${CMAKE_BINARY_DIR}/mmlConfigVersion.cmake
+        DESTINATION ${MML_CMAKE_DESTINATION} COMPONENT development)
+# The pkg-config file finds the prefix from its own place (${pcfiledir}).
+set(MML_PC_LIBRARY mmlcore)
+file(RELATIVE_PATH MML_PC_TO_PREFIX /prefix/${CMAKE_INSTALL_LIBDIR}/pkgconfig /prefix)
+configure_file(${CMAKE_CURRENT_LIST_DIR}/mml.pc.in ${CMAKE_BINARY_DIR}/mml.pc @ONLY)
+install(FILES ${CMAKE_BINARY_DIR}/mml.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig COMPONENT development)
+install(DIRECTORY ${CMAKE_SOURCE_DIR}/examples/ DESTINATION ${MML_DOC_DESTINATION}/examples COMPONENT development)
