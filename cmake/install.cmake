@@ -16,6 +16,14 @@ set(MML_CMAKE_DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/mml)
 
 # --- runtime ---------------------------------------------------------------
 install(TARGETS mml RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT runtime)
+# The window program, when it is built, sits beside mml, which runs it from
+# there. It may be declared after this file is read: look at the end.
+function(mml_install_window_program)
+  if(TARGET mml-ui)
+    install(TARGETS mml-ui RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT runtime)
+  endif()
+endfunction()
+cmake_language(DEFER DIRECTORY ${CMAKE_SOURCE_DIR} CALL mml_install_window_program)
 # The layout the program looks for next to itself (src/host/mml_data_dir.h).
 install(FILES ${CMAKE_SOURCE_DIR}/resources/KelLnkResource DESTINATION ${MML_DATA_DESTINATION} COMPONENT runtime)
 install(DIRECTORY ${CMAKE_SOURCE_DIR}/resources/demo DESTINATION ${MML_DATA_DESTINATION} COMPONENT runtime)
