@@ -37,16 +37,34 @@ if(HELP2MAN)
 endif()
 
 # --- development -----------------------------------------------------------
-# The query interface and the layers below it. Today they are one static
-# library; its headers are those of the layers the interface includes.
-set_target_properties(mmlcore PROPERTIES EXPORT_NAME mml)
-target_compile_features(mmlcore PUBLIC cxx_std_20)
-set_property(TARGET mmlcore PROPERTY INTERFACE_INCLUDE_DIRECTORIES
-             $<BUILD_INTERFACE:${CMAKE_SOURCE_DIR}/src> $<INSTALL_INTERFACE:${MML_INCLUDE_DESTINATION}>)
-install(TARGETS mmlcore EXPORT mmlTargets ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT development)
-foreach(layer foundation host linkdb)
-  install(DIRECTORY ${CMAKE_SOURCE_DIR}/src/${layer} DESTINATION ${MML_INCLUDE_DESTINATION} COMPONENT development
-          FILES_MATCHING PATTERN "*.h" PATTERN "navigator" EXCLUDE)
+# The query interface and the layers below it, as static libraries: one per
+# layer when the build draws them, else the one core library. Programs link
+# them all through mml::mml; their headers are those of the same layers.
+set(MML_QUERY_LIBRARIES)
+foreach(layer mml_linkdb mml_foundation mml_host mml_host_db mml_base)
+  if(TARGET ${layer})
+    list(APPEND MML_QUERY_LIBRARIES ${layer})
+  endif()
+endforeach()
+if(NOT MML_QUERY_LIBRARIES)
+  set(MML_QUERY_LIBRARIES mmlcore)
+endif()
+foreach(library ${MML_QUERY_LIBRARIES})
+  target_compile_features(${library} PUBLIC cxx_std_20)
+  set_property(TARGET ${library} PROPERTY INTERFACE_INCLUDE_DIRECTORIES
+               $<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}/src> $<INSTALL_INTERFACE:${MML_INCLUDE_DESTINATION}>)
+endforeach()
+add_library(mml_query_interface INTERFACE)
+target_link_libraries(mml_query_interface INTERFACE ${MML_QUERY_LIBRARIES})
+set_target_properties(mml_query_interface PROPERTIES EXPORT_NAME mml)
+install(TARGETS ${MML_QUERY_LIBRARIES} mml_query_interface EXPORT mmlTargets
+        ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT development)
+foreach(layer base foundation host linkdb)
+  if(EXISTS ${PROJECT_SOURCE_DIR}/src/${layer})
+    # Window and toolkit headers belong to the user-interface layer.
+    install(DIRECTORY ${PROJECT_SOURCE_DIR}/src/${layer} DESTINATION ${MML_INCLUDE_DESTINATION} COMPONENT development
+            FILES_MATCHING PATTERN "*.h" PATTERN "navigator" EXCLUDE PATTERN "dlg" EXCLUDE PATTERN "qt" EXCLUDE)
+  endif()
 endforeach()
 install(EXPORT mmlTargets NAMESPACE mml:: DESTINATION ${MML_CMAKE_DESTINATION} COMPONENT development)
 configure_package_config_file(${CMAKE_CURRENT_LIST_DIR}/mmlConfig.cmake.in ${CMAKE_BINARY_DIR}/mmlConfig.cmake
@@ -55,8 +73,10 @@ write_basic_package_version_file(${CMAKE_BINARY_DIR}/mmlConfigVersion.cmake COMP
 install(FILES ${CMAKE_BINARY_DIR}/mmlConfig.cmake ${CMAKE_BINARY_DIR}/mmlConfigVersion.cmake
         DESTINATION ${MML_CMAKE_DESTINATION} COMPONENT development)
 # The pkg-config file finds the prefix from its own place (${pcfiledir}).
-set(MML_PC_LIBRARY mmlcore)
+list(TRANSFORM MML_QUERY_LIBRARIES PREPEND -l OUTPUT_VARIABLE MML_PC_LIBRARIES)
+list(JOIN MML_PC_LIBRARIES " " MML_PC_LIBRARIES)
 file(RELATIVE_PATH MML_PC_TO_PREFIX /prefix/${CMAKE_INSTALL_LIBDIR}/pkgconfig /prefix)
+string(REGEX REPLACE "/$" "" MML_PC_TO_PREFIX "${MML_PC_TO_PREFIX}")
 configure_file(${CMAKE_CURRENT_LIST_DIR}/mml.pc.in ${CMAKE_BINARY_DIR}/mml.pc @ONLY)
 install(FILES ${CMAKE_BINARY_DIR}/mml.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig COMPONENT development)
 install(DIRECTORY ${CMAKE_SOURCE_DIR}/examples/ DESTINATION ${MML_DOC_DESTINATION}/examples COMPONENT development)

@@ -23,7 +23,7 @@ holds() {
 holds "$runtime" usr/bin/mml usr/share/mml/KelLnkResource usr/share/mml/demo/demo.sql \
   usr/share/mml/demo/demo.profile usr/share/mml/scripts/site/mml-migrate.sh usr/share/man/man1/mml.1 \
   usr/share/man/man1/mml-query.1 usr/share/doc/mml/README.md
-holds "$development" usr/lib/libmmlcore.a usr/include/mml/linkdb/kel_lnk_api.h usr/lib/cmake/mml/mmlConfig.cmake \
+holds "$development" usr/include/mml/linkdb/kel_lnk_api.h usr/lib/cmake/mml/mmlConfig.cmake \
   usr/lib/pkgconfig/mml.pc usr/share/doc/mml/examples/impacted_by.cc
 
 # The runtime libraries the program links, by their Debian package names.
