@@ -33,7 +33,7 @@ file(GLOB MML_DOCS ${CMAKE_SOURCE_DIR}/docs/*.md)
 install(FILES ${CMAKE_SOURCE_DIR}/README.md ${MML_DOCS} DESTINATION ${MML_DOC_DESTINATION} COMPONENT runtime)
 if(HELP2MAN)
   install(DIRECTORY ${MML_MAN_DIR}/ DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT runtime
-          FILES_MATCHING PATTERN "*.1")
+          FILES_MATCHING PATTERN "*.1.gz")
 endif()
 
 # --- development -----------------------------------------------------------

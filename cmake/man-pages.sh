@@ -2,11 +2,11 @@
 # man-pages.sh MML OUTDIR VERSION: writes the manual pages of the program into
 # OUTDIR: mml.1 from `mml --help`, and one page mml-GROUP.1 per subcommand
 # group from `mml GROUP --help`, followed, for a group with subcommands of its
-# own, by the help of each of them.
+# own, by the help of each of them. The pages are compressed (.1.gz).
 set -euo pipefail
 mml=$1 out=$2 version=$3
 mkdir -p "$out"
-rm -f "$out"/*.1
+rm -f "$out"/*.1 "$out"/*.1.gz
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
@@ -53,3 +53,5 @@ groups=$("$mml" --help | subcommands)
   page "mml-$group" "$description" "$group"
 done
 page mml "the multi-model link navigator of the product database"
+# Compressed, as manual pages are installed on Debian.
+gzip -9nf "$out"/*.1

@@ -25,7 +25,7 @@ source_dir=$(sed -n 's/^CMAKE_HOME_DIRECTORY:INTERNAL=//p' "$build/CMakeCache.tx
 ! grep -qF "$build" "$mml" || fail "the installed program names the build tree $build"
 
 "$mml" --version | grep -qx "mml [0-9][0-9.]*" || fail "mml --version"
-[ -s "$prefix/share/man/man1/mml-query.1" ] || fail "no manual page of mml query"
+[ -s "$prefix/share/man/man1/mml-query.1.gz" ] || fail "no manual page of mml query"
 
 # The demo comes from the moved prefix.
 "$mml" --db demo.db db demo >demo.out

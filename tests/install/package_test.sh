@@ -21,8 +21,8 @@ holds() {
   done
 }
 holds "$runtime" usr/bin/mml usr/share/mml/KelLnkResource usr/share/mml/demo/demo.sql \
-  usr/share/mml/demo/demo.profile usr/share/mml/scripts/site/mml-migrate.sh usr/share/man/man1/mml.1 \
-  usr/share/man/man1/mml-query.1 usr/share/doc/mml/README.md
+  usr/share/mml/demo/demo.profile usr/share/mml/scripts/site/mml-migrate.sh usr/share/man/man1/mml.1.gz \
+  usr/share/man/man1/mml-query.1.gz usr/share/doc/mml/README.md
 holds "$development" usr/include/mml/linkdb/kel_lnk_api.h usr/lib/cmake/mml/mmlConfig.cmake \
   usr/lib/pkgconfig/mml.pc usr/share/doc/mml/examples/impacted_by.cc
 
