@@ -2,7 +2,8 @@
 #   runtime      bin/mml; share/mml (resource catalogue, demo data, example
 #                site scripts); share/doc/mml; share/man/man1
 #   development  the impact query interface (KelLnkAPI) for other programs:
-#                the library, its headers under include/mml, a CMake package
+#                the static libraries of its layers, their headers under
+#                include/mml, a CMake package
 #                (find_package(mml), target mml::mml) and a pkg-config file
 #                (mml.pc); the example program under share/doc/mml/examples
 # Every path is relative to the prefix, so an installed tree can be moved.
@@ -37,18 +38,10 @@ if(HELP2MAN)
 endif()
 
 # --- development -----------------------------------------------------------
-# The query interface and the layers below it, as static libraries: one per
-# layer when the build draws them, else the one core library. Programs link
-# them all through mml::mml; their headers are those of the same layers.
-set(MML_QUERY_LIBRARIES)
-foreach(layer mml_linkdb mml_foundation mml_host mml_host_db mml_base)
-  if(TARGET ${layer})
-    list(APPEND MML_QUERY_LIBRARIES ${layer})
-  endif()
-endforeach()
-if(NOT MML_QUERY_LIBRARIES)
-  set(MML_QUERY_LIBRARIES mmlcore)
-endif()
+# The query interface and the layers below it, one static library per layer,
+# linked all together through mml::mml; their headers are those of the same
+# layers (src/CMakeLists.txt draws them).
+set(MML_QUERY_LIBRARIES mml_linkdb mml_foundation mml_host mml_host_db mml_base)
 foreach(library ${MML_QUERY_LIBRARIES})
   target_compile_features(${library} PUBLIC cxx_std_20)
   set_property(TARGET ${library} PROPERTY INTERFACE_INCLUDE_DIRECTORIES
@@ -59,12 +52,10 @@ target_link_libraries(mml_query_interface INTERFACE ${MML_QUERY_LIBRARIES})
 set_target_properties(mml_query_interface PROPERTIES EXPORT_NAME mml)
 install(TARGETS ${MML_QUERY_LIBRARIES} mml_query_interface EXPORT mmlTargets
         ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT development)
+# The navigator, the dialog toolkit and its Qt binding serve the windows only.
 foreach(layer base foundation host linkdb)
-  if(EXISTS ${PROJECT_SOURCE_DIR}/src/${layer})
-    # Window and toolkit headers belong to the user-interface layer.
-    install(DIRECTORY ${PROJECT_SOURCE_DIR}/src/${layer} DESTINATION ${MML_INCLUDE_DESTINATION} COMPONENT development
-            FILES_MATCHING PATTERN "*.h" PATTERN "navigator" EXCLUDE PATTERN "dlg" EXCLUDE PATTERN "qt" EXCLUDE)
-  endif()
+  install(DIRECTORY ${PROJECT_SOURCE_DIR}/src/${layer} DESTINATION ${MML_INCLUDE_DESTINATION} COMPONENT development
+          FILES_MATCHING PATTERN "*.h" PATTERN "navigator" EXCLUDE PATTERN "dlg" EXCLUDE PATTERN "qt" EXCLUDE)
 endforeach()
 install(EXPORT mmlTargets NAMESPACE mml:: DESTINATION ${MML_CMAKE_DESTINATION} COMPONENT development)
 configure_package_config_file(${CMAKE_CURRENT_LIST_DIR}/mmlConfig.cmake.in ${CMAKE_BINARY_DIR}/mmlConfig.cmake

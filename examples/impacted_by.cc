@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <string>
 
-#include "foundation/kel_id.h"
+#include "base/kel_id.h"
 #include "host/kel_dm_session.h"
 #include "linkdb/kel_lnk_api.h"
 

@@ -88,7 +88,7 @@ std::string Line(KelNavigInstance* instance) {
 
 // The node of one line as JSON, without its children.
 nlohmann::ordered_json JsonNode(KelNavigInstance* instance) {
-  KelLnkNode* node = instance->GetReference().get();
+  auto* node = static_cast<KelLnkNode*>(instance->GetReference().get());
   KelIGraphNode* drawn = instance->GetGraphNode();
   const std::string colorClass = drawn->GetColorClass();
   nlohmann::ordered_json json;

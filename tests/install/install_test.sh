@@ -48,8 +48,8 @@ sys.exit(lines != open(sys.argv[2]).readlines())
 PY
 
 # The example, built against the installed package, answers as mml query.
-cmake -S "$prefix/share/doc/mml/examples" -B example -G Ninja -DCMAKE_PREFIX_PATH="$prefix" >/dev/null
-cmake --build example >/dev/null
+cmake -S "$prefix/share/doc/mml/examples" -B example -G Ninja -DCMAKE_PREFIX_PATH="$prefix" >example.log 2>&1 &&
+  cmake --build example >>example.log 2>&1 || fail "the example does not build: $(cat example.log)"
 example/impacted-by "$MML_DB" "${object[@]}" >example.out
 diff text.out example.out || fail "the example and mml query differ"
 # The same, built with the flags of the pkg-config file.
