@@ -42,7 +42,7 @@ class KelLnkObjectBatch {
   static void GetImpactStructure(KelLnkObject* object, KelListPtrKelLnkSynchroUnit& units,
                                  KelListValKelDMInstance* visited);
   // Writes the output file from the records, and releases them.
-  static void DoBatchImpacts(KelListPtrKelLnkSynchroUnit& units, KelUnicodeString name);
+  static void DoBatchImpacts(KelListPtrKelLnkSynchroUnit& units, const KelUnicodeString& name);
 
   // ---- Migration (kel_lnk_object_batch_migration.cc) ----
 

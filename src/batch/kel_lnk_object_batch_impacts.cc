@@ -116,7 +116,7 @@ void KelLnkObjectBatch::GetImpactStructure(KelLnkObject* object, KelListPtrKelLn
   }
 }
 
-void KelLnkObjectBatch::DoBatchImpacts(KelListPtrKelLnkSynchroUnit& units, KelUnicodeString name) {
+void KelLnkObjectBatch::DoBatchImpacts(KelListPtrKelLnkSynchroUnit& units, const KelUnicodeString& name) {
   MML_TRACE("KelLnkObject::DoBatchImpacts");
   std::string text;
   int count = 0;

@@ -1,6 +1,7 @@
 #include "graph/kel_lnk_custom_node.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <cstdio>
 #include <iostream>
 #include <memory>
@@ -85,7 +86,8 @@ RegistryIndex& IndexOf(const KelLnkGraphWindow* window) {
   static std::vector<std::pair<const KelLnkGraphWindow*, std::unique_ptr<RegistryIndex>>> indexes;
   for (size_t i = 0; i < indexes.size(); ++i) {
     if (indexes[i].first != window) continue;
-    if (i != 0) std::rotate(indexes.begin(), indexes.begin() + i, indexes.begin() + i + 1);
+    const auto at = indexes.begin() + static_cast<std::ptrdiff_t>(i);
+    if (i != 0) std::rotate(indexes.begin(), at, at + 1);
     return *indexes.front().second;
   }
   if (indexes.size() == kWindowsKept) indexes.pop_back();

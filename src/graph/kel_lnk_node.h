@@ -90,8 +90,11 @@ class KelLnkNode : public KelINavigModelNode, public std::enable_shared_from_thi
  protected:
   // The base copy leaves the node's own fields at their defaults; the derived
   // copy operations copy instance, handles and state.
-  KelLnkNode(const KelLnkNode&) : KelINavigModelNode(), std::enable_shared_from_this<KelLnkNode>() {}
-  KelLnkNode& operator=(const KelLnkNode&) { return *this; }
+  KelLnkNode(const KelLnkNode& other) : KelINavigModelNode(), std::enable_shared_from_this<KelLnkNode>(other) {}
+  KelLnkNode& operator=(const KelLnkNode& other) {
+    if (this != &other) std::enable_shared_from_this<KelLnkNode>::operator=(other);
+    return *this;
+  }
 
   KelDMInstance instance_;
   KelZumoInstance* zumo_ = nullptr;

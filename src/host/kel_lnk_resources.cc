@@ -94,7 +94,7 @@ std::unordered_map<std::string, KelUnicodeString> KelLnkResourceCatalogue::Parse
           break;
         }
       }
-      if (!closed || TrimBlanks(raw.substr(i + 1)) != "") {
+      if (!closed || !TrimBlanks(raw.substr(i + 1)).empty()) {
         fail("quoted text of \"" + key + "\" is not closed by its last character");
         continue;
       }
