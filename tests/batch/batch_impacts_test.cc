@@ -116,10 +116,7 @@ TEST_P(BatchImpactsTest, MissingFileEmptyFileAndUnknownRequest) {
 TEST_P(BatchImpactsTest, EveryReachableObjectIsListedOnceInDiscoveryOrder) {
   // A diamond A->B, A->C, B->D, C->D, a second link of another type A->B,
   // and a loop D->A back to the root.
-  AddModel(1, "A");
-  AddModel(2, "B");
-  AddModel(3, "C");
-  AddModel(4, "D");
+  AddModels("ABCD");
   AddLink(1, 2, "SOL");
   AddLink(1, 2, "DRW");
   AddLink(1, 3);
@@ -144,10 +141,7 @@ TEST_P(BatchImpactsTest, EveryReachableObjectIsListedOnceInDiscoveryOrder) {
 TEST_P(BatchImpactsTest, AnAlreadyVisitedChildDoesNotEndTheObjectsOtherLinks) {
   // A's links in order: B, C, D. B reaches C first; when A's own link to C is
   // met, C is known, and D must still be found through A's last link.
-  AddModel(1, "A");
-  AddModel(2, "B");
-  AddModel(3, "C");
-  AddModel(4, "D");
+  AddModels("ABCD");
   AddLink(1, 2);
   AddLink(1, 3);
   AddLink(1, 4);
@@ -160,14 +154,13 @@ TEST_P(BatchImpactsTest, AnAlreadyVisitedChildDoesNotEndTheObjectsOtherLinks) {
 }
 
 TEST_P(BatchImpactsTest, ARootWithoutImpactsIsAWarningAndWritesNoFile) {
-  AddModel(1, "A");
-  AddModel(2, "B");
+  AddModels("AB");
   AddLink(2, 1);
   std::string input = Input({1});
   // An output file of an earlier run is left alone.
   WriteFileText(input + ".ImpactedBy", "earlier\n");
 
-  KelLnkObject root(KelDMInstance("KELCON", "E1", "TOVRA_MODEL", CoidHex(1), CompidHex(1)));
+  KelLnkObject root(Model(1));
   KelLnkTools::Initialise();
   KelLnkHybridManager::CacheDeclarations();
   KelLnkObjectBatch::BatchStartImpacts(root, input, 0);
@@ -190,9 +183,7 @@ TEST_P(BatchImpactsTest, ARootWithoutImpactsIsAWarningAndWritesNoFile) {
 }
 
 TEST_P(BatchImpactsTest, TwoRootsAreRunInFileOrder) {
-  AddModel(1, "A");
-  AddModel(2, "B");
-  AddModel(3, "C");
+  AddModels("ABC");
   AddLink(1, 2);
   // The second root, C, has no impacts: its warning names the pass.
   std::string input = Input({1, 3});
@@ -210,8 +201,7 @@ TEST_P(BatchImpactsTest, TwoRootsAreRunInFileOrder) {
 }
 
 TEST_P(BatchImpactsTest, AnOutputFileThatCannotBeWrittenIsARealErrorThatStopsTheRun) {
-  AddModel(1, "A");
-  AddModel(2, "B");
+  AddModels("AB");
   AddLink(1, 2);
   AddLink(2, 1);
   std::string input = Input({1, 2});

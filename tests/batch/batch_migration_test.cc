@@ -73,10 +73,7 @@ TEST_P(BatchMigrationTest, ALeafRootIsMigratedByTheSiteScript) {
 TEST_P(BatchMigrationTest, ThePlanListsChildrenFirstOncePerObjectAndLinkType) {
   // A -SOL-> B, A -SOL-> C, A -DRW-> C, B -SOL-> D, C -SOL-> D, and a link of
   // A to an object whose identifiers are the null identifier.
-  AddModel(1, "A");
-  AddModel(2, "B");
-  AddModel(3, "C");
-  AddModel(4, "D");
+  AddModels("ABCD");
   AddLink(1, 2, "SOL");
   AddLink(1, 3, "SOL");
   AddLink(1, 3, "DRW");
@@ -99,8 +96,7 @@ TEST_P(BatchMigrationTest, ThePlanListsChildrenFirstOncePerObjectAndLinkType) {
 }
 
 TEST_P(BatchMigrationTest, ALoopOrARefusedAccessWritesNoFile) {
-  AddModel(1, "A");
-  AddModel(2, "B");
+  AddModels("AB");
   AddLink(1, 2);
   AddLink(2, 1);
   MmlRun run = Mml({"migrate", Input({1})});
@@ -216,8 +212,7 @@ TEST_P(BatchMigrationTest, DebugModeWritesTheNamesFileAndLaunchesNothing) {
 TEST_P(BatchMigrationTest, EachRootIsMigratedOnFreshData) {
   // B is below A; the second root B is planned again although the first
   // root's walk marked it.
-  AddModel(1, "A");
-  AddModel(2, "B");
+  AddModels("AB");
   AddLink(1, 2, "SOL");
   MmlRun run = Mml({"migrate", Input({1, 2})});
   EXPECT_EQ(run.exitCode, 0) << run.err;

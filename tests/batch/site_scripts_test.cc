@@ -18,11 +18,7 @@ using namespace batch_test;
 class SyncScriptTest : public BatchDatabaseTest {
  protected:
   void AddRevision(int n, const std::string& name, const std::string& date, int rank) {
-    db().Exec(
-        "INSERT INTO $VS_E1.TOVRA_MODEL ($COID, $COMPID, C_ID, C_REVISION, C_LASTMOD, C_FAMILY, "
-        "C_REVISION_RANK) VALUES (X'" +
-        CoidHex(n) + "', X'" + CompidHex(n) + "', '" + name + "', '" + std::to_string(rank) + "', '" + date +
-        "', X'F000000000000001', " + std::to_string(rank) + ");");
+    Product(db()).Model(n, name, date, std::to_string(rank), "X'F000000000000001'", rank);
   }
 
   // Runs the example script on `commands`; returns its exit code.
@@ -44,12 +40,10 @@ class SyncScriptTest : public BatchDatabaseTest {
 
   // The condition of model 1's only link, read afresh.
   int ConditionOfTheLinkOfA() {
-    KelLnkObject::Clean();
-    KelLnkDataManager::Uncache();
-    KelLnkHybridManager::Uncache();
+    ModuleStateGuard::Refresh();
     KelLnkTools::Initialise();
     KelLnkHybridManager::CacheDeclarations();
-    KelLnkObject a(KelDMInstance("KELCON", "E1", "TOVRA_MODEL", CoidHex(1), CompidHex(1)));
+    KelLnkObject a(Model(1));
     auto links = a.GetLnkChildren(0);
     if (links.size() != 1) return -1;
     return static_cast<KelLnkLink*>(links[0].get())->GetCondition(0);

@@ -1,10 +1,12 @@
 // The text forms of identifiers and values used in SQL text and traces.
 #include <gtest/gtest.h>
 
-#include <climits>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "base/kel_id.h"
+#include "base/mml_constants.h"
 #include "foundation/kel_lnk_tools.h"
 
 namespace {
@@ -43,20 +45,18 @@ TEST(ValueHelpersTest, SqlStringRebuildsTheBytesFirstByteFirst) {
 }
 
 TEST(ValueHelpersTest, RightTrimRemovesOnlyTrailingBlanks) {
-  EXPECT_EQ(KelLnkTools::RightTrim(""), "");
-  EXPECT_EQ(KelLnkTools::RightTrim("    "), "");
-  EXPECT_EQ(KelLnkTools::RightTrim(" "), "");
-  EXPECT_EQ(KelLnkTools::RightTrim("TOVRA_MODEL   "), "TOVRA_MODEL");
-  EXPECT_EQ(KelLnkTools::RightTrim("  a b  c "), "  a b  c");
-  EXPECT_EQ(KelLnkTools::RightTrim("x\t"), "x\t") << "only the blank character is trimmed";
-  EXPECT_EQ(KelLnkTools::RightTrim("a"), "a");
+  for (const auto& [in, out] : std::vector<std::pair<const char*, const char*>>{
+           {"    ", ""}, {"TOVRA_MODEL   ", "TOVRA_MODEL"}, {"  a b  c ", "  a b  c"}, {"x\t", "x\t"}}) {
+    EXPECT_EQ(KelLnkTools::RightTrim(in), out) << '"' << in << '"';
+  }
 }
 
-TEST(ValueHelpersTest, IntToStringWritesDecimalText) {
-  EXPECT_EQ(IntToString(0), "0");
-  EXPECT_EQ(IntToString(-42), "-42");
-  EXPECT_EQ(IntToString(INT_MAX), "2147483647");
-  EXPECT_EQ(IntToString(INT_MIN), "-2147483648");
+// Built while the program starts, like the static tables of other files: the
+// shared names must already hold their values.
+const std::string kBuiltAtStart = kMmlSqlSelect + kMmlSqlStar + kMmlSqlFrom + "E1" + kMmlSqlDot + kMmlExt;
+
+TEST(ValueHelpersTest, SharedNamesAreReadyForOtherStaticObjects) {
+  EXPECT_EQ("SELECT * FROM $VS_E1.$EXT", kBuiltAtStart);
 }
 
 }  // namespace

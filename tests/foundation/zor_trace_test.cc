@@ -50,15 +50,6 @@ TEST_F(ZorTraceTest, CounterAddressesSurviveManyNewClasses) {
   EXPECT_EQ("Class999", ZorTrace::gppClass.back());
 }
 
-TEST_F(ZorTraceTest, OutputIndentsByCallDepthUnlessRaw) {
-  ZorTrace::Output("top", 0);
-  ZorTrace::gIndent = 2;
-  ZorTrace::Output(" -> MDL TO MDL begin", 0);
-  ZorTrace::Output("raw text", 1);
-  ZorTrace::Output(std::string("x"), 0);
-  EXPECT_EQ("top\n     -> MDL TO MDL begin\nraw text    x\n", out_.str());
-}
-
 TEST_F(ZorTraceTest, NestedCallsWriteEntryAndExitLines) {
   {
     ZorTrace outer;
@@ -108,27 +99,6 @@ TEST_F(ZorTraceTest, InactiveTraceWritesNothingButStillCounts) {
   EXPECT_EQ(0, ZorTrace::gIndent);
   EXPECT_EQ(1, *counter);
   EXPECT_EQ("", out_.str());
-}
-
-TEST(ZorFunctionTraceTest, BuildsItsTextsFromTheDepth) {
-  KelTrace trace("MML_TEST_NO_SUCH_VARIABLE_SET", "", 0, "STDERR", 1024);
-  ASSERT_FALSE(trace.IsActive());
-  int depth = 3;
-  {
-    ZorFunctionTrace f(&trace, &depth, "A", "b", 0);
-    EXPECT_EQ("      > A::b", f.EntryText());
-    EXPECT_EQ("      < A::b", f.ExitText());
-    EXPECT_EQ(4, depth);
-  }
-  EXPECT_EQ(3, depth);
-  ZorFunctionTrace oneLine(&trace, &depth, "A", "b", 1);
-  EXPECT_EQ("      - A::b", oneLine.EntryText());
-  EXPECT_EQ(" -", oneLine.ExitText());
-}
-
-TEST(ZorExportsTest, ExportedSwitchesStartAtZero) {
-  EXPECT_EQ(0, ZefaTraceLink);
-  EXPECT_EQ(0, ZefaTraceObject);
 }
 
 }  // namespace

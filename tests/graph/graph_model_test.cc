@@ -4,7 +4,6 @@
 // written into graph nodes.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -15,15 +14,11 @@
 #include "graph/kel_lnk_link.h"
 #include "graph/kel_lnk_object.h"
 #include "host/graph/kel_mem_graph.h"
-#include "host/kel_dm_session.h"
-#include "host/kel_lnk_resources.h"
 #include "host/kel_psn_node.h"
 #include "host/kel_psn_trace.h"
 #include "host/kel_zumo_instance.h"
-#include "host/profile/kel_dm_profile.h"
 #include "linkdb/kel_lnk_data_manager.h"
-#include "linkdb/kel_lnk_hybrid_manager.h"
-#include "support/test_database.h"
+#include "support/product.h"
 #include "ui/kel_lnk_main_window.h"
 
 namespace {
@@ -31,19 +26,6 @@ namespace {
 using Obj = KelLnkObject;
 using Lnk = KelLnkLink;
 using Window = KelLnkMainWindow;
-
-// Models of environment E1 are numbered; model n has coid C0..0n and compid D0..0n.
-std::string CoidHex(int n) {
-  char buf[17];
-  std::snprintf(buf, sizeof buf, "C0%014X", static_cast<unsigned>(n));
-  return buf;
-}
-std::string CompidHex(int n) {
-  char buf[17];
-  std::snprintf(buf, sizeof buf, "D0%014X", static_cast<unsigned>(n));
-  return buf;
-}
-KelDMInstance Model(int n) { return KelDMInstance("KELCON", "E1", "TOVRA_MODEL", CoidHex(n), CompidHex(n)); }
 
 Lnk* AsLink(const KelBaseUnknown_var& handle) { return static_cast<Lnk*>(handle.get()); }
 Obj* AsObject(const KelBaseUnknown_var& handle) { return static_cast<Obj*>(handle.get()); }
@@ -62,104 +44,37 @@ std::vector<std::string> ChildNames(const KelListValKelBaseUnknown_var& links) {
   return names;
 }
 
+constexpr char kColours[] =
+    "Object.Colours.Default.Good = 11\n"
+    "Object.Colours.Default.Bad = 12\n"
+    "Object.Colours.Broken = 13\n"
+    "Object.Colours.Unknown = 14\n"
+    "Object.Colours.SameAsFather = 15\n"
+    "Object.Colours.SameInOtherBranch = 16\n"
+    "Object.Colours.SameExpandedInOtherBranch = 17\n"
+    "Object.Colours.Solved = not a number\n"
+    "Link.Colours.Model = 21\n"
+    "Link.Colours.Entity = 22\n"
+    "Link.No.Colours.Model = 31\n"
+    "Link.No.Colours.Entity = 32\n";
+
 class GraphModelTest : public EngineTest {
  protected:
   void SetUp() override {
     EngineTest::SetUp();
     db().Init({"E1:objects,links,entities"});
-    resourceDir_ = std::make_unique<TempDir>();
-    WriteFileText(resourceDir_->File("KelLnkResource"),
-                  "Object.Colours.Default.Good = 11\n"
-                  "Object.Colours.Default.Bad = 12\n"
-                  "Object.Colours.Broken = 13\n"
-                  "Object.Colours.Unknown = 14\n"
-                  "Object.Colours.SameAsFather = 15\n"
-                  "Object.Colours.SameInOtherBranch = 16\n"
-                  "Object.Colours.SameExpandedInOtherBranch = 17\n"
-                  "Object.Colours.Solved = not a number\n"
-                  "Link.Colours.Model = 21\n"
-                  "Link.Colours.Entity = 22\n"
-                  "Link.No.Colours.Model = 31\n"
-                  "Link.No.Colours.Entity = 32\n");
-    setenv("MML_RESOURCES", resourceDir_->Path().c_str(), 1);
-    KelLnkResourceCatalogue::Reload();
+    module_.UseResources(kColours);
+    product_ = std::make_unique<Product>(db());
     Configure("");
   }
 
-  void TearDown() override {
-    KelLnkObject::Clean();
-    KelLnkDataManager::Uncache();
-    KelLnkHybridManager::Uncache();
-    KelLnkTools::ResetForTesting();
-    KelDMProfile::SetCurrent(nullptr);
-    KelLnkMainWindow::ResetSettings();
-    unsetenv("MML_RESOURCES");
-    KelLnkResourceCatalogue::Reload();
-    EngineTest::TearDown();
+  void Configure(const std::string& keys) { module_.Configure(keys); }
+  // Model 1 "A" points to the older model 2 "B".
+  void AInStepWithB() {
+    product_->Model(1, "A", "2024-02-01 00:00:00.000000").Model(2, "B", "2024-01-01 00:00:00.000000");
+    product_->Link(1, 2, "KELMMxyz");
   }
-
-  // Loads a profile (the identification fields of models plus `keys`) and
-  // takes the settings again, with empty caches.
-  void Configure(const std::string& keys) {
-    std::string error;
-    auto profile = KelDMProfile::Parse("ENVIRONMENT = E1\nIDENTIFICATION E1.TOVRA_MODEL C_ID C_REVISION\n" + keys,
-                                       "graph.profile", &error);
-    ASSERT_TRUE(profile != nullptr) << error;
-    KelDMProfile::SetCurrent(std::move(profile));
-    KelLnkTools::ResetForTesting();
-    KelLnkTools::Initialise();
-    KelLnkHybridManager::ResetForTest();
-    KelLnkHybridManager::CacheDeclarations();
-    Refresh();
-  }
-
-  // Forgets everything read from the database.
-  void Refresh() {
-    KelLnkObject::Clean();
-    KelLnkDataManager::Uncache();
-    KelLnkHybridManager::Uncache();
-  }
-
-  void AddModel(int n, const std::string& name, const std::string& date, const std::string& revision = "1",
-                const std::string& family = "NULL", int rank = 1) {
-    db().Exec(
-        "INSERT INTO $VS_E1.TOVRA_MODEL ($COID, $COMPID, C_ID, C_REVISION, C_LASTMOD, C_FAMILY, "
-        "C_REVISION_RANK) VALUES (X'" +
-        CoidHex(n) + "', X'" + CompidHex(n) + "', '" + name + "', '" + revision + "', '" + date + "', " + family +
-        ", " + std::to_string(rank) + ");");
-  }
-
-  // A model-to-model link row held by `father`, pointing to `child`.
-  void AddExtLink(int father, int child, const std::string& type, const std::string& ts = "",
-                  const std::string& status = "TOK") {
-    char rowId[17];
-    std::snprintf(rowId, sizeof rowId, "E0%014X", static_cast<unsigned>(++rows_));
-    db().Exec(
-        "INSERT INTO $VS_E1.$EXT ($COID, $COMPID, $COMPNAME_FATHER, $COMPID_FATHER, $COMPNAME, $COID_REF, "
-        "$COMPID_REF, $TYPE, C_MML_TS, KELMML_STATUS) VALUES (X'" +
-        CoidHex(father) + "', X'" + std::string(rowId) + "', 'TOVRA_MODEL', X'" + CompidHex(father) +
-        "', 'E1.TOVRA_MODEL', X'" + CoidHex(child) + "', X'" + CompidHex(child) + "', '" + type + "', " +
-        (ts.empty() ? std::string("NULL") : "'" + ts + "'") + ", '" + status + "');");
-  }
-
-  // An entity published by `owner` (owner 0: no owner) and used by `user`.
-  void AddEntityLink(int user, int owner, const std::string& type, const std::string& ts, int entity,
-                     const std::string& ownerTs = "") {
-    char id1[17];
-    std::snprintf(id1, sizeof id1, "A0%014X", static_cast<unsigned>(entity));
-    const std::string ids = "X'" + std::string(id1) + "', X'B000000000000001', X'B000000000000002'";
-    if (owner) {
-      db().Exec(
-          "INSERT INTO $VS_E1.MML_ENTITY (OBJECT_KELAB, OBJECT_COID, OBJECT_COMPID, ENTITY_ID_1, ENTITY_ID_2, "
-          "ENTITY_KEY, TS, UBIT) VALUES ('TOVRA_MODEL', X'" +
-          CoidHex(owner) + "', X'" + CompidHex(owner) + "', " + ids + ", '" + (ownerTs.empty() ? ts : ownerTs) +
-          "', NULL);");
-    }
-    db().Exec(
-        "INSERT INTO $VS_E1.MML_LINK (OBJECT_KELAB, OBJECT_COID, OBJECT_COMPID, ENTITY_ID_1, ENTITY_ID_2, "
-        "ENTITY_KEY, TS, TYPE, STATUS, UBIT) VALUES ('TOVRA_MODEL', X'" +
-        CoidHex(user) + "', X'" + CompidHex(user) + "', " + ids + ", '" + ts + "', '" + type + "', 'TOK', NULL);");
-  }
+  static void Refresh() { ModuleStateGuard::Refresh(); }
 
   std::unique_ptr<Window> OpenWindow(int root, int order) {
     KelDMInstance instance = Model(root);
@@ -169,20 +84,20 @@ class GraphModelTest : public EngineTest {
   }
   static Obj* Root(const std::unique_ptr<Window>& window) { return AsObject(window->GetRootObject()); }
 
-  std::unique_ptr<TempDir> resourceDir_;
-  int rows_ = 0;
+  ModuleStateGuard module_;
+  std::unique_ptr<Product> product_;
 };
 
 // ---- Conditions ----
 
 TEST_P(GraphModelTest, ConditionsFollowTheDirectionOfTheWindow) {
-  AddModel(1, "A", "2024-02-01 00:00:00.000000");
-  AddModel(2, "B", "2024-01-01 00:00:00.000000");  // older than A: in step
-  AddModel(3, "C", "2024-03-01 00:00:00.000000");  // newer than A: out of step
-  AddModel(4, "D", "2024-02-01 00:00:00.000000");  // same date as A: in step
-  AddExtLink(1, 2, "KELMMxyz");
-  AddExtLink(1, 3, "KELMMxyz");
-  AddExtLink(1, 4, "KELMMxyz");
+  product_->Model(1, "A", "2024-02-01 00:00:00.000000");
+  product_->Model(2, "B", "2024-01-01 00:00:00.000000");  // older than A: in step
+  product_->Model(3, "C", "2024-03-01 00:00:00.000000");  // newer than A: out of step
+  product_->Model(4, "D", "2024-02-01 00:00:00.000000");  // same date as A: in step
+  product_->Link(1, 2, "KELMMxyz");
+  product_->Link(1, 3, "KELMMxyz");
+  product_->Link(1, 4, "KELMMxyz");
 
   // "Impacted by" A: A points to B, C and D.
   auto from = OpenWindow(1, 0);
@@ -218,9 +133,9 @@ TEST_P(GraphModelTest, ConditionsFollowTheDirectionOfTheWindow) {
 }
 
 TEST_P(GraphModelTest, ReverseFlagTurnsTheWindowDirection) {
-  AddModel(1, "A", "2024-02-01 00:00:00.000000");
-  AddModel(2, "B", "2024-03-01 00:00:00.000000");
-  AddExtLink(1, 2, "KELMMxyz");
+  product_->Model(1, "A", "2024-02-01 00:00:00.000000");
+  product_->Model(2, "B", "2024-03-01 00:00:00.000000");
+  product_->Link(1, 2, "KELMMxyz");
   // In an "impacts on" window on B, the reverse sense lists what B points to
   // (nothing), the window's sense what points to B (A).
   auto to = OpenWindow(2, 1);
@@ -234,11 +149,9 @@ TEST_P(GraphModelTest, ReverseFlagTurnsTheWindowDirection) {
 
 TEST_P(GraphModelTest, MissingObjectsAreBrokenAndUnknownEntityOwnersAreUnknown) {
   Configure("KELZUMO.QOR.MML.ENTITY_TO_ENTITY = TRUE\n");
-  AddModel(1, "A", "2024-02-01 00:00:00.000000");
-  AddModel(2, "B", "2024-01-01 00:00:00.000000");
-  AddExtLink(1, 2, "KELMMxyz");
-  AddExtLink(1, 9, "KELMMxyz");                                      // model 9 does not exist
-  AddEntityLink(1, 0, "KELMMxyz", "2024-01-01 00:00:00.000000", 1);  // entity without owner
+  AInStepWithB();
+  product_->Link(1, 9, "KELMMxyz");                               // model 9 does not exist
+  product_->Use(1, 1, "KELMMxyz", "2024-01-01 00:00:00.000000");  // entity without owner
 
   auto window = OpenWindow(1, 0);
   auto links = Root(window)->GetLnkChildren(0);
@@ -271,10 +184,8 @@ TEST_P(GraphModelTest, MissingObjectsAreBrokenAndUnknownEntityOwnersAreUnknown) 
 
 TEST_P(GraphModelTest, AnUnknownLinkLeavesTheConditionGoodButNotTheImpactedOnCondition) {
   Configure("KELZUMO.QOR.MML.ENTITY_TO_ENTITY = TRUE\n");
-  AddModel(1, "A", "2024-02-01 00:00:00.000000");
-  AddModel(2, "B", "2024-01-01 00:00:00.000000");
-  AddExtLink(1, 2, "KELMMxyz");
-  AddEntityLink(1, 0, "KELMMxyz", "2024-01-01 00:00:00.000000", 1);
+  AInStepWithB();
+  product_->Use(1, 1, "KELMMxyz", "2024-01-01 00:00:00.000000");
   auto window = OpenWindow(1, 0);
   EXPECT_EQ(Obj::GOOD, Root(window)->GetCondition(0));
   EXPECT_EQ(Obj::BADDATE, Root(window)->GetImpactOnCondition());
@@ -288,16 +199,16 @@ TEST_P(GraphModelTest, AnUnknownLinkLeavesTheConditionGoodButNotTheImpactedOnCon
 
 TEST_P(GraphModelTest, OlderRevisionsGiveGoodOldOrUpGoodByStatus) {
   const std::string family = "X'F000000000000001'";
-  AddModel(2, "B", "2024-01-01 00:00:00.000000", "1", family, 1);
-  AddModel(3, "B", "2024-06-01 00:00:00.000000", "2", family, 2);  // latest revision of B
-  AddModel(1, "A1", "2024-02-01 00:00:00.000000");
-  AddModel(4, "A2", "2024-02-01 00:00:00.000000");
-  AddModel(5, "A3", "2023-12-01 00:00:00.000000");
-  AddModel(6, "A4", "2024-07-01 00:00:00.000000");
-  AddExtLink(1, 2, "KELMMxyz", "", "TOK");  // in step with an old revision, accepted
-  AddExtLink(4, 2, "KELMMxyz", "", "UPD");  // in step with an old revision, upissued
-  AddExtLink(5, 2, "KELMMxyz", "", "TOK");  // out of step with an old revision
-  AddExtLink(6, 3, "KELMMxyz", "", "UPD");  // in step with the latest revision
+  product_->Model(2, "B", "2024-01-01 00:00:00.000000", "1", family, 1);
+  product_->Model(3, "B", "2024-06-01 00:00:00.000000", "2", family, 2);  // latest revision of B
+  product_->Model(1, "A1", "2024-02-01 00:00:00.000000");
+  product_->Model(4, "A2", "2024-02-01 00:00:00.000000");
+  product_->Model(5, "A3", "2023-12-01 00:00:00.000000");
+  product_->Model(6, "A4", "2024-07-01 00:00:00.000000");
+  product_->Link(1, 2, "KELMMxyz", "", "TOK");  // in step with an old revision, accepted
+  product_->Link(4, 2, "KELMMxyz", "", "UPD");  // in step with an old revision, upissued
+  product_->Link(5, 2, "KELMMxyz", "", "TOK");  // out of step with an old revision
+  product_->Link(6, 3, "KELMMxyz", "", "UPD");  // in step with the latest revision
 
   auto condition = [this](int holder) {
     auto window = OpenWindow(holder, 0);
@@ -318,11 +229,11 @@ TEST_P(GraphModelTest, OlderRevisionsGiveGoodOldOrUpGoodByStatus) {
 }
 
 TEST_P(GraphModelTest, ProductLinkTypesTrustTheUpToDateVerdictNotTheDates) {
-  AddModel(1, "A", "2023-01-01 00:00:00.000000");  // older than B: dates say out of step
-  AddModel(2, "B", "2024-01-01 00:00:00.123456");
-  AddModel(3, "C", "2025-01-01 00:00:00.000000");              // newer than C's link date
-  AddExtLink(1, 2, "KELMMSOL", "2024-01-01 00:00:00.999999");  // matches B's date to the second
-  AddExtLink(1, 3, "KELMMSOL", "2024-01-01 00:00:00.000000");
+  product_->Model(1, "A", "2023-01-01 00:00:00.000000");  // older than B: dates say out of step
+  product_->Model(2, "B", "2024-01-01 00:00:00.123456");
+  product_->Model(3, "C", "2025-01-01 00:00:00.000000");           // newer than C's link date
+  product_->Link(1, 2, "KELMMSOL", "2024-01-01 00:00:00.999999");  // matches B's date to the second
+  product_->Link(1, 3, "KELMMSOL", "2024-01-01 00:00:00.000000");
   auto window = OpenWindow(1, 0);
   auto links = Root(window)->GetLnkChildren(0);
   EXPECT_EQ(1, LinkTo(links, 2)->GetUpToDate());
@@ -341,39 +252,37 @@ class GraphTechnologyTest : public GraphModelTest {
   // Holder 1 points to `modelOnly` through "$EXT" alone and to `both` through
   // "$EXT" and an entity; `stale` chooses which of the two is out of date.
   void Build(const std::string& nameModelOnly, const std::string& nameBoth, bool staleBoth) {
-    AddModel(1, "HOLDER", "2024-02-01 00:00:00.000000");
-    AddModel(2, nameModelOnly, staleBoth ? "2024-01-01 00:00:00.000000" : "2024-03-01 00:00:00.000000");
-    AddModel(3, nameBoth, staleBoth ? "2024-03-01 00:00:00.000000" : "2024-01-01 00:00:00.000000");
-    AddExtLink(1, 2, "KELMMxyz");
-    AddExtLink(1, 3, "KELMMxyz");
-    AddEntityLink(1, 3, "KELMMxyz", "2024-01-01 00:00:00.000000", 1);
+    product_->Model(1, "HOLDER", "2024-02-01 00:00:00.000000");
+    product_->Model(2, nameModelOnly, staleBoth ? "2024-01-01 00:00:00.000000" : "2024-03-01 00:00:00.000000");
+    product_->Model(3, nameBoth, staleBoth ? "2024-03-01 00:00:00.000000" : "2024-01-01 00:00:00.000000");
+    product_->Link(1, 2, "KELMMxyz");
+    product_->Link(1, 3, "KELMMxyz");
+    product_->Entity(3, 1, "2024-01-01 00:00:00.000000");
+    product_->Use(1, 1, "KELMMxyz", "2024-01-01 00:00:00.000000");
   }
 };
 
 TEST_P(GraphTechnologyTest, LinksKnownFromBothSourcesOverruleTheOthersWhicheverComesFirst) {
-  Build("B", "C", false);  // [model-only BADDATE, both GOOD]
-  auto window = OpenWindow(1, 0);
-  auto links = Root(window)->GetLnkChildren(0);
-  ASSERT_EQ(2u, links.size());
-  EXPECT_EQ(1, AsLink(links[0])->GetTechno());
-  EXPECT_EQ(Lnk::BADDATE, AsLink(links[0])->GetCondition(0));
-  EXPECT_EQ(3, AsLink(links[1])->GetTechno());
-  EXPECT_EQ(Obj::GOOD, Root(window)->GetCondition(0));
-}
-
-TEST_P(GraphTechnologyTest, BothSourcesFirstStillGood) {
-  Build("Z", "C", false);  // [both GOOD, model-only BADDATE]
-  auto window = OpenWindow(1, 0);
-  auto links = Root(window)->GetLnkChildren(0);
-  ASSERT_EQ(2u, links.size());
-  EXPECT_EQ(3, AsLink(links[0])->GetTechno());
-  EXPECT_EQ(Obj::GOOD, Root(window)->GetCondition(0));
-}
-
-TEST_P(GraphTechnologyTest, AStaleLinkFromBothSourcesMakesTheObjectBad) {
-  Build("B", "C", true);  // [model-only GOOD, both BADDATE]
-  auto window = OpenWindow(1, 0);
-  EXPECT_EQ(Obj::BADDATE, Root(window)->GetCondition(0));
+  struct Case {
+    const char* modelOnly;  // its name decides the order of the two links
+    bool staleBoth;
+    std::vector<int> technos;
+    int condition;
+  };
+  for (const Case& c : {Case{"B", false, {1, 3}, Obj::GOOD}, Case{"Z", false, {3, 1}, Obj::GOOD},
+                        Case{"B", true, {1, 3}, Obj::BADDATE}}) {
+    SCOPED_TRACE(std::string(c.modelOnly) + (c.staleBoth ? " stale both" : " stale model-only"));
+    db().Exec(
+        "DELETE FROM $VS_E1.TOVRA_MODEL; DELETE FROM $VS_E1.$EXT; DELETE FROM $VS_E1.MML_ENTITY; "
+        "DELETE FROM $VS_E1.MML_LINK;");
+    Refresh();
+    Build(c.modelOnly, "C", c.staleBoth);
+    auto window = OpenWindow(1, 0);
+    auto links = Root(window)->GetLnkChildren(0);
+    ASSERT_EQ(2u, links.size());
+    EXPECT_EQ(c.technos, (std::vector<int>{AsLink(links[0])->GetTechno(), AsLink(links[1])->GetTechno()}));
+    EXPECT_EQ(c.condition, Root(window)->GetCondition(0));
+  }
 }
 
 TEST_P(GraphTechnologyTest, WindowFilterKeepsLinksFromBothSourcesAndLatestModels) {
@@ -389,7 +298,7 @@ TEST_P(GraphTechnologyTest, WindowFilterKeepsLinksFromBothSourcesAndLatestModels
 
   // A later revision of B appears: B is no longer kept.
   db().Exec("UPDATE $VS_E1.TOVRA_MODEL SET C_FAMILY = X'F000000000000002' WHERE C_ID = 'B';");
-  AddModel(7, "B", "2024-09-01 00:00:00.000000", "2", "X'F000000000000002'", 2);
+  product_->Model(7, "B", "2024-09-01 00:00:00.000000", "2", "X'F000000000000002'", 2);
   Refresh();
   EXPECT_EQ((std::vector<std::string>{"C ** 1"}), ChildNames(Root(window)->GetLnkChildren(0)));
 
@@ -437,9 +346,7 @@ TEST_P(GraphTechnologyTest, TechnologyColoursGoToLinksAndToTheBandOfTheObjectsBe
 // ---- Caches ----
 
 TEST_P(GraphModelTest, ALinkConditionSurvivesAChangeOfDatesUntilTheGraphIsRebuilt) {
-  AddModel(1, "A", "2024-02-01 00:00:00.000000");
-  AddModel(2, "B", "2024-01-01 00:00:00.000000");
-  AddExtLink(1, 2, "KELMMxyz");
+  AInStepWithB();
   auto window = OpenWindow(1, 0);
   auto links = Root(window)->GetLnkChildren(0);
   ASSERT_EQ(1u, links.size());
@@ -459,9 +366,7 @@ TEST_P(GraphModelTest, ALinkConditionSurvivesAChangeOfDatesUntilTheGraphIsRebuil
 }
 
 TEST_P(GraphModelTest, OneEntryCacheAnswersOnlyTheObjectThatFilledIt) {
-  AddModel(1, "A", "2024-02-01 00:00:00.000000");
-  AddModel(2, "B", "2024-01-01 00:00:00.000000");
-  AddExtLink(1, 2, "KELMMxyz");
+  AInStepWithB();
   auto window = OpenWindow(1, 0);
   Obj* root = Root(window);
   auto first = root->GetLnkChildren(0);
@@ -486,9 +391,7 @@ TEST_P(GraphModelTest, OneEntryCacheAnswersOnlyTheObjectThatFilledIt) {
 }
 
 TEST_P(GraphModelTest, AChildForgetsItsParentLinkWhenTheLinkGoes) {
-  AddModel(1, "A", "2024-02-01 00:00:00.000000");
-  AddModel(2, "B", "2024-01-01 00:00:00.000000");
-  AddExtLink(1, 2, "KELMMxyz");
+  AInStepWithB();
   auto window = OpenWindow(1, 0);
   KelBaseUnknown_var child;
   {
@@ -503,11 +406,11 @@ TEST_P(GraphModelTest, AChildForgetsItsParentLinkWhenTheLinkGoes) {
 }
 
 TEST_P(GraphModelTest, AnObjectReachedThroughADroppedListLivesAsLongAsItsOwnLinks) {
-  AddModel(1, "A", "2024-02-01 00:00:00.000000");
-  AddModel(2, "B", "2024-03-01 00:00:00.000000");
-  AddModel(3, "C", "2024-01-01 00:00:00.000000");
-  AddExtLink(1, 2, "KELMMxyz");
-  AddExtLink(2, 3, "KELMMxyz");
+  product_->Model(1, "A", "2024-02-01 00:00:00.000000");
+  product_->Model(2, "B", "2024-03-01 00:00:00.000000");
+  product_->Model(3, "C", "2024-01-01 00:00:00.000000");
+  product_->Link(1, 2, "KELMMxyz");
+  product_->Link(2, 3, "KELMMxyz");
   auto window = OpenWindow(1, 0);
   // Only the cache of child links holds the link to B, and so B.
   Obj* b = AsLink(Root(window)->GetLnkChildren(0)[0])->GetChild();
@@ -525,10 +428,8 @@ TEST_P(GraphModelTest, AnObjectReachedThroughADroppedListLivesAsLongAsItsOwnLink
 }
 
 TEST_P(GraphModelTest, RecursiveUncacheStopsAtLoopsAndClearsTheStartObject) {
-  AddModel(1, "A", "2024-02-01 00:00:00.000000");
-  AddModel(2, "B", "2024-01-01 00:00:00.000000");
-  AddExtLink(1, 2, "KELMMxyz");
-  AddExtLink(2, 1, "KELMMxyz");
+  AInStepWithB();
+  product_->Link(2, 1, "KELMMxyz");
   auto window = OpenWindow(1, 0);
   Obj* root = Root(window);
   EXPECT_EQ(Obj::GOOD, root->GetCondition(0));
@@ -542,10 +443,8 @@ TEST_P(GraphModelTest, RecursiveUncacheStopsAtLoopsAndClearsTheStartObject) {
 // ---- Cycles and the connection rule ----
 
 TEST_P(GraphModelTest, CycleInformationListsTheLoopClosedOnItself) {
-  AddModel(1, "A", "2024-02-01 00:00:00.000000");
-  AddModel(2, "B", "2024-01-01 00:00:00.000000");
-  AddExtLink(1, 2, "KELMMxyz");
-  AddExtLink(2, 1, "KELMMxyz");
+  AInStepWithB();
+  product_->Link(2, 1, "KELMMxyz");
   auto window = OpenWindow(1, 0);
   auto rootLinks = Root(window)->GetLnkChildren(0);
   ASSERT_EQ(1u, rootLinks.size());
@@ -562,13 +461,13 @@ TEST_P(GraphModelTest, CycleInformationListsTheLoopClosedOnItself) {
 }
 
 TEST_P(GraphModelTest, AConnectionLinkIsNotWalkedBack) {
-  AddModel(1, "A", "2024-02-01 00:00:00.000000");
-  AddModel(2, "B", "2024-01-01 00:00:00.000000");
-  AddModel(3, "C", "2024-01-01 00:00:00.000000");
-  AddExtLink(1, 2, "KELMMCNX");
-  AddExtLink(2, 1, "KELMMCNX");
-  AddExtLink(2, 3, "KELMMCNX");
-  AddExtLink(2, 1, "KELMMxyz");
+  product_->Model(1, "A", "2024-02-01 00:00:00.000000");
+  product_->Model(2, "B", "2024-01-01 00:00:00.000000");
+  product_->Model(3, "C", "2024-01-01 00:00:00.000000");
+  product_->Link(1, 2, "KELMMCNX");
+  product_->Link(2, 1, "KELMMCNX");
+  product_->Link(2, 3, "KELMMCNX");
+  product_->Link(2, 1, "KELMMxyz");
 
   auto childrenOfB = [this]() {
     auto window = OpenWindow(1, 0);
@@ -594,11 +493,11 @@ TEST_P(GraphModelTest, AConnectionLinkIsNotWalkedBack) {
 // ---- Window filters ----
 
 TEST_P(GraphModelTest, WindowLinkTypeKeepsOnlyLinksOfThatType) {
-  AddModel(1, "A", "2024-02-01 00:00:00.000000");
-  AddModel(2, "B", "2024-01-01 00:00:00.000000");
-  AddModel(3, "C", "2024-01-01 00:00:00.000000");
-  AddExtLink(1, 2, "KELMMSOL");
-  AddExtLink(1, 3, "KELMMDRW");
+  product_->Model(1, "A", "2024-02-01 00:00:00.000000");
+  product_->Model(2, "B", "2024-01-01 00:00:00.000000");
+  product_->Model(3, "C", "2024-01-01 00:00:00.000000");
+  product_->Link(1, 2, "KELMMSOL");
+  product_->Link(1, 3, "KELMMDRW");
   auto window = OpenWindow(1, 0);
   window->SetLinktype("SOL");
   EXPECT_EQ((std::vector<std::string>{"B ** 1"}), ChildNames(Root(window)->GetLnkChildren(0)));
@@ -611,9 +510,7 @@ TEST_P(GraphModelTest, WindowLinkTypeKeepsOnlyLinksOfThatType) {
 }
 
 TEST_P(GraphModelTest, ObjectsInStatesTwoToFiveShowNoChildren) {
-  AddModel(1, "A", "2024-02-01 00:00:00.000000");
-  AddModel(2, "B", "2024-01-01 00:00:00.000000");
-  AddExtLink(1, 2, "KELMMxyz");
+  AInStepWithB();
   auto window = OpenWindow(1, 0);
   Obj* root = Root(window);
   for (ConditionIsExpandable state : {kExpandOnce, kExpandSameInOtherBranch}) {
@@ -633,13 +530,13 @@ TEST_P(GraphModelTest, ObjectsInStatesTwoToFiveShowNoChildren) {
 
 TEST_P(GraphModelTest, ColourKeysAndClassesFollowConditionAndExpandState) {
   Configure("KELZUMO.QOR.MML.ENTITY_TO_ENTITY = TRUE\n");
-  AddModel(1, "A", "2024-02-01 00:00:00.000000");
-  AddModel(2, "B", "2024-01-01 00:00:00.000000");
-  AddModel(3, "C", "2024-03-01 00:00:00.000000");
-  AddExtLink(1, 2, "KELMMxyz");
-  AddExtLink(1, 3, "KELMMxyz");
-  AddExtLink(1, 9, "KELMMxyz");
-  AddEntityLink(1, 0, "KELMMxyz", "2024-01-01 00:00:00.000000", 1);
+  product_->Model(1, "A", "2024-02-01 00:00:00.000000");
+  product_->Model(2, "B", "2024-01-01 00:00:00.000000");
+  product_->Model(3, "C", "2024-03-01 00:00:00.000000");
+  product_->Link(1, 2, "KELMMxyz");
+  product_->Link(1, 3, "KELMMxyz");
+  product_->Link(1, 9, "KELMMxyz");
+  product_->Use(1, 1, "KELMMxyz", "2024-01-01 00:00:00.000000");
   auto window = OpenWindow(1, 0);
   auto links = Root(window)->GetLnkChildren(0);
   ASSERT_EQ(4u, links.size());
@@ -692,7 +589,7 @@ TEST_P(GraphModelTest, ColourKeysAndClassesFollowConditionAndExpandState) {
 }
 
 TEST_P(GraphModelTest, ProductStructureGraphsUseRootAndIntermediateClasses) {
-  AddModel(1, "A", "2024-02-01 00:00:00.000000");
+  product_->Model(1, "A", "2024-02-01 00:00:00.000000");
   KelLnkTools::_IloveV5 = 1;
   KelDMInstance instance = Model(1);
   KelZumoInstance zumo(KelDMInstance("KELCON", "E1", "PART_LIST", "0100000000000001", "0200000000000001"),
@@ -720,7 +617,7 @@ TEST_P(GraphModelTest, ProductStructureGraphsUseRootAndIntermediateClasses) {
 }
 
 TEST_P(GraphModelTest, NodeTextShowsLocksAndIsCutToTheTextWidth) {
-  AddModel(1, "BRACKET", "2024-02-01 00:00:00.000000", "B");
+  product_->Model(1, "BRACKET", "2024-02-01 00:00:00.000000", "B");
   db().Exec("INSERT INTO $VS_E1.$LOCK ($COID, $COMPID, $LOCKTYPE, C_RESPONSIBLE) VALUES (X'" + CoidHex(1) + "', X'" +
             CompidHex(1) + "', 'D', 'smith');");
   auto window = OpenWindow(1, 0);
@@ -739,11 +636,13 @@ TEST_P(GraphModelTest, NodeTextShowsLocksAndIsCutToTheTextWidth) {
 
 TEST_P(GraphModelTest, InformationTextsOfAnObjectAndOfItsLinks) {
   Configure("KELZUMO.QOR.MML.ENTITY_TO_ENTITY = TRUE\n");
-  AddModel(1, "A", "2024-02-01 00:00:00.000000");
-  AddModel(2, "B", "2024-01-01 00:00:00.000000");
-  AddExtLink(1, 2, "KELMMxyz", "2024-01-01 00:00:00.000000");
-  AddEntityLink(1, 2, "KELMMxyz", "2024-01-01 00:00:00.000000", 1);
-  AddEntityLink(1, 2, "KELMMxyz", "2023-01-01 00:00:00.000000", 2, "2024-01-01 00:00:00.000000");
+  product_->Model(1, "A", "2024-02-01 00:00:00.000000");
+  product_->Model(2, "B", "2024-01-01 00:00:00.000000");
+  product_->Link(1, 2, "KELMMxyz", "2024-01-01 00:00:00.000000");
+  product_->Entity(2, 1, "2024-01-01 00:00:00.000000");
+  product_->Use(1, 1, "KELMMxyz", "2024-01-01 00:00:00.000000");
+  product_->Entity(2, 2, "2024-01-01 00:00:00.000000");
+  product_->Use(1, 2, "KELMMxyz", "2023-01-01 00:00:00.000000");
   db().Exec("INSERT INTO $VS_E1.PART_LIST ($COID, $COMPID, C_ID, C_REVISION) VALUES (X'" + CoidHex(1) +
             "', X'0F00000000000001', 'PA', '2');");
   auto window = OpenWindow(1, 0);
@@ -782,9 +681,7 @@ TEST_P(GraphModelTest, InformationTextsOfAnObjectAndOfItsLinks) {
 }
 
 TEST_P(GraphModelTest, TracesNameTheConditionsTheTechnologyAndTheCacheHits) {
-  AddModel(1, "A", "2024-02-01 00:00:00.000000");
-  AddModel(2, "B", "2024-01-01 00:00:00.000000");
-  AddExtLink(1, 2, "KELMMxyz");
+  AInStepWithB();
   auto window = OpenWindow(1, 0);
   std::ostringstream traces;
   KelPSNTrace::SetOutput(&traces);
@@ -822,7 +719,7 @@ TEST_P(GraphModelTest, TracesNameTheConditionsTheTechnologyAndTheCacheHits) {
                              "\nDepth: 0"));
 }
 
-MML_INSTANTIATE_ENGINES(GraphModelTest);
-MML_INSTANTIATE_ENGINES(GraphTechnologyTest);
+MML_INSTANTIATE_SQLITE(GraphModelTest);
+MML_INSTANTIATE_SQLITE(GraphTechnologyTest);
 
 }  // namespace

@@ -8,22 +8,16 @@
 #include <string>
 #include <vector>
 
-#include "foundation/kel_lnk_tools.h"
 #include "graph/kel_lnk_object.h"
 #include "host/kel_lnk_resources.h"
 #include "host/kel_psn_node.h"
 #include "host/kel_zumo_instance.h"
-#include "host/profile/kel_dm_profile.h"
-#include "linkdb/kel_lnk_data_manager.h"
-#include "linkdb/kel_lnk_hybrid_manager.h"
-#include "support/test_database.h"
+#include "support/product.h"
 #include "ui/kel_lnk_main_window.h"
 
 namespace {
 
 using Window = KelLnkMainWindow;
-
-KelDMInstance ModelA() { return KelDMInstance("KELCON", "E1", "TOVRA_MODEL", "C000000000000001", "D000000000000001"); }
 
 KelZumoInstance ZumoOf(const char* pathId) {
   return KelZumoInstance(KelDMInstance("KELCON", "E1", "PART_LIST", "0100000000000001", "0200000000000001"),
@@ -35,42 +29,18 @@ class WindowModelTest : public EngineTest {
   void SetUp() override {
     EngineTest::SetUp();
     db().Init({"E1:objects,links"});
-    db().Exec(
-        "INSERT INTO $VS_E1.TOVRA_MODEL ($COID, $COMPID, C_ID, C_REVISION, C_LASTMOD) VALUES "
-        "(X'C000000000000001', X'D000000000000001', 'BRACKET', 'B', '2024-01-01 00:00:00.000000');");
-    std::string error;
-    KelDMProfile::SetCurrent(KelDMProfile::Parse("ENVIRONMENT = E1\n", "w.profile", &error));
-    KelLnkTools::ResetForTesting();
-    KelLnkTools::Initialise();
-    KelLnkHybridManager::ResetForTest();
-    KelLnkHybridManager::CacheDeclarations();
-    Window::ResetSettings();
-    setenv("MML_RESOURCES", resources_.Path().c_str(), 1);
-    WriteFileText(resources_.File("KelLnkResource"), "MainWindow.From.Text = est impacte par\n");
-    KelLnkResourceCatalogue::Reload();
+    Product(db()).Model(1, "BRACKET", kDefaultDate, "B");
+    module_.ConfigureProfile("ENVIRONMENT = E1\n");
+    module_.UseResources("MainWindow.From.Text = est impacte par\n");
   }
-  void TearDown() override {
-    KelLnkObject::Clean();
-    KelLnkDataManager::Uncache();
-    KelLnkHybridManager::Uncache();
-    KelLnkTools::ResetForTesting();
-    KelDMProfile::SetCurrent(nullptr);
-    Window::ResetSettings();
-    unsetenv("MML_RESOURCES");
-    KelLnkResourceCatalogue::Reload();
-    EngineTest::TearDown();
-  }
-  TempDir resources_;
+  ModuleStateGuard module_;
 };
 
 TEST_P(WindowModelTest, ArgumentsDecideTheGraphSourceAndTheTitle) {
-  KelDMInstance root = ModelA();
+  KelDMInstance root = Model(1);
   Window plain(nullptr, &root, 1, nullptr, nullptr, nullptr);
   EXPECT_EQ(0, plain.GetGraphSource());
   EXPECT_FALSE(plain.HasPSNContext());
-  EXPECT_EQ(1, plain.GetOrder());
-  EXPECT_EQ("%", plain.GetLinktype());
-  EXPECT_EQ(-1, plain.GetTextWidth());
   EXPECT_EQ("BRACKET ** B impacts on", plain.GetTitle());
   ASSERT_EQ(1u, plain.GetInstanceList().size());
   EXPECT_EQ(root, plain.GetInstanceList()[0]);
@@ -96,17 +66,9 @@ TEST_P(WindowModelTest, ArgumentsDecideTheGraphSourceAndTheTitle) {
 }
 
 TEST_P(WindowModelTest, SettingsPersistFromOneWindowToTheNext) {
-  KelDMInstance root = ModelA();
+  KelDMInstance root = Model(1);
   {
     Window first(nullptr, &root, 0, nullptr, nullptr, nullptr);
-    // Defaults.
-    EXPECT_EQ(Window::One, first.GetExpand());
-    EXPECT_EQ(2, first.GetExpandDepth());
-    EXPECT_EQ(Window::FilterRestricted, first.GetFilter());
-    EXPECT_EQ(Window::SquareLinks, first.GetRepLink());
-    EXPECT_EQ(Window::Unpacked, first.GetGraphZip());
-    EXPECT_EQ(Window::Centered, first.GetGraphType());
-    EXPECT_EQ(0, first.GetShowLocks());
     first.SetExpand(Window::All);
     EXPECT_EQ(256, first.GetExpandDepth());
     first.SetFilter(Window::FilterAll);
@@ -115,10 +77,6 @@ TEST_P(WindowModelTest, SettingsPersistFromOneWindowToTheNext) {
     first.SetLinktype("SOL");
     first.SetTextWidth(16);
   }
-  EXPECT_EQ(Window::All, Window::ReadSetting("Expand", -1));
-  EXPECT_EQ(Window::FilterAll, Window::ReadSetting("Filter", -1));
-  EXPECT_EQ(1, Window::ReadSetting("ShowLock", -1));
-  EXPECT_EQ(Window::Indented, Window::ReadSetting("Type", -1));
 
   Window second(nullptr, &root, 0, nullptr, nullptr, nullptr);
   EXPECT_EQ(Window::All, second.GetExpand());
@@ -139,16 +97,14 @@ TEST_P(WindowModelTest, SettingsPersistFromOneWindowToTheNext) {
 }
 
 TEST_P(WindowModelTest, ResourcesFallBackOnDefaultsAndStayCachedForTheWindow) {
-  KelDMInstance root = ModelA();
+  KelDMInstance root = Model(1);
   Window window(nullptr, &root, 0, nullptr, nullptr, nullptr);
   EXPECT_EQ("est impacte par", window.GetResource("MainWindow.From.Text", "impacted by"));
   EXPECT_EQ("Father PSN has been closed.", window.GetResource("Error.PSN.Closed", "Father PSN has been closed."));
 
   // The site changes its catalogue: this window keeps what it has read,
   // the default included; a new window reads the new texts.
-  WriteFileText(resources_.File("KelLnkResource"),
-                "MainWindow.From.Text = impacte par\nError.PSN.Closed = Le PSN pere est ferme.\n");
-  KelLnkResourceCatalogue::Reload();
+  module_.UseResources("MainWindow.From.Text = impacte par\nError.PSN.Closed = Le PSN pere est ferme.\n");
   EXPECT_EQ("est impacte par", window.GetResource("MainWindow.From.Text", "impacted by"));
   EXPECT_EQ("Father PSN has been closed.", window.GetResource("Error.PSN.Closed", "x"));
   Window other(nullptr, &root, 0, nullptr, nullptr, nullptr);
@@ -158,29 +114,7 @@ TEST_P(WindowModelTest, ResourcesFallBackOnDefaultsAndStayCachedForTheWindow) {
   EXPECT_EQ("", Window::GetResourceFilename(1));
 }
 
-TEST_P(WindowModelTest, TwinRegistryGrowsByEntryAndEmptiesWhole) {
-  KelDMInstance root = ModelA();
-  Window window(nullptr, &root, 0, nullptr, nullptr, nullptr);
-  auto* n1 = reinterpret_cast<KelLnkCustomNode*>(0x1000);
-  auto* n2 = reinterpret_cast<KelLnkCustomNode*>(0x2000);
-  auto* n3 = reinterpret_cast<KelLnkCustomNode*>(0x3000);
-  KelZumoInstance zumo = ZumoOf("0300000000000001");
-  window.FillLists(n1, root, nullptr);
-  window.FillLists(n2, KelDMInstance("KELCON", "E1", "PART_LIST", "01", "02"), &zumo);
-  window.AddNodeInList(0, n3);
-  ASSERT_EQ(2, window.GetListSize());
-  EXPECT_EQ(root, window.GetReferenceList(0));
-  EXPECT_EQ(nullptr, window.GetInstanceList(0));
-  EXPECT_EQ(&zumo, window.GetInstanceList(1));
-  EXPECT_EQ((KelListPtrKelLnkCustomNode{n1, n3}), window.GetListOfNodes(0));
-  EXPECT_EQ((KelListPtrKelLnkCustomNode{n2}), window.GetListOfNodes(1));
-  EXPECT_EQ(n1, window.GetNodeList(0));
-  window.EmptyLists();
-  EXPECT_EQ(0, window.GetListSize());
-  EXPECT_THROW(window.GetListOfNodes(0), std::out_of_range);
-}
-
-MML_INSTANTIATE_ENGINES(WindowModelTest);
+MML_INSTANTIATE_SQLITE(WindowModelTest);
 
 // ---- Identity of graph objects (no database) ----
 
@@ -188,11 +122,11 @@ TEST(GraphObjectIdentity, EqualityNeedsTheSameProductInstanceOrNone) {
   KelZumoInstance zumo = ZumoOf("0300000000000001");
   KelZumoInstance sameZumo = ZumoOf("0300000000000001");
   KelZumoInstance otherZumo = ZumoOf("0300000000000002");
-  KelLnkObject plain(nullptr, ModelA(), nullptr, nullptr, 0);
-  KelLnkObject plainToo(ModelA());
-  KelLnkObject placed(nullptr, ModelA(), &zumo, nullptr, 0);
-  KelLnkObject placedToo(nullptr, ModelA(), &sameZumo, nullptr, 0);
-  KelLnkObject elsewhere(nullptr, ModelA(), &otherZumo, nullptr, 0);
+  KelLnkObject plain(nullptr, Model(1), nullptr, nullptr, 0);
+  KelLnkObject plainToo(Model(1));
+  KelLnkObject placed(nullptr, Model(1), &zumo, nullptr, 0);
+  KelLnkObject placedToo(nullptr, Model(1), &sameZumo, nullptr, 0);
+  KelLnkObject elsewhere(nullptr, Model(1), &otherZumo, nullptr, 0);
   EXPECT_TRUE(plain == &plainToo);
   EXPECT_FALSE(plain == &placed);
   EXPECT_FALSE(placed == &plain);
@@ -210,16 +144,16 @@ TEST(GraphObjectIdentity, EqualityNeedsTheSameProductInstanceOrNone) {
 
   // Different product-structure nodes make different objects.
   KelPSNNode a(1), b(1);
-  KelLnkObject atA(nullptr, ModelA(), nullptr, &a, 0);
-  KelLnkObject atB(nullptr, ModelA(), nullptr, &b, 0);
+  KelLnkObject atA(nullptr, Model(1), nullptr, &a, 0);
+  KelLnkObject atB(nullptr, Model(1), nullptr, &b, 0);
   EXPECT_FALSE(atA == &atB);
 }
 
 TEST(GraphObjectIdentity, CopiesAndAssignmentsOwnTheirProductInstance) {
   KelZumoInstance zumo = ZumoOf("0300000000000001");
-  auto original = std::make_unique<KelLnkObject>(nullptr, ModelA(), &zumo, nullptr, 1);
+  auto original = std::make_unique<KelLnkObject>(nullptr, Model(1), &zumo, nullptr, 1);
   KelLnkObject copy(*original);
-  KelLnkObject assigned(ModelA());
+  KelLnkObject assigned(Model(1));
   assigned = *original;
   EXPECT_NE(original->GetZumoInstance(), copy.GetZumoInstance());
   EXPECT_NE(original->GetZumoInstance(), assigned.GetZumoInstance());
@@ -235,19 +169,9 @@ TEST(GraphObjectIdentity, NullMeansAllZeroBytesOrTheNullIdentifier) {
   EXPECT_TRUE(KelLnkObject(KelDMInstance("KELCON", "E1", "T", KelId(), KelId())).IsNull());
   EXPECT_TRUE(KelLnkObject(KelDMInstance("KELCON", "E1", "T", KelId::Null(), KelId::Null())).IsNull());
   EXPECT_FALSE(KelLnkObject(KelDMInstance("KELCON", "E1", "T", KelId::Null(), KelId())).IsNull());
-  EXPECT_FALSE(KelLnkObject(ModelA()).IsNull());
+  EXPECT_FALSE(KelLnkObject(Model(1)).IsNull());
   // Negative zero is not the zero identifier.
   EXPECT_FALSE(KelLnkObject(KelDMInstance("KELCON", "E1", "T", KelId::FromDouble(-0.0), KelId())).IsNull());
-}
-
-TEST(GraphObjectIdentity, ExpandStateIsWhatWasSetAndLinksAreType1) {
-  KelLnkObject object(ModelA());
-  EXPECT_EQ(0, object.GetNodetype());
-  for (int state = 0; state <= 5; ++state) {
-    object.SetExpandable(static_cast<ConditionIsExpandable>(state));
-    EXPECT_EQ(state, object.IsExpandable());
-  }
-  EXPECT_EQ(kExpandSolved, KelLnkObject(nullptr, ModelA(), nullptr, nullptr, 7).IsExpandable());
 }
 
 }  // namespace

@@ -158,14 +158,6 @@ TEST_P(InstanceServicesTest, PartIsTheLatestPartListRowWithTheSameCoid) {
 
 MML_INSTANTIATE_ENGINES(InstanceServicesTest);
 
-TEST(InstanceTypeTest, TypeFollowsTheTableIgnoringTrailingBlanks) {
-  EXPECT_EQ(1, Object("PART_LIST", "0000000000000001", "0000000000000001").GetType());
-  EXPECT_EQ(2, Object("TOVRA_MODEL ", "0000000000000001", "0000000000000001").GetType());
-  EXPECT_EQ(3, Object("DOCUMENT", "0000000000000001", "0000000000000001").GetType());
-  EXPECT_EQ(0, Object("MML_ENTITY", "0000000000000001", "0000000000000001").GetType());
-  EXPECT_EQ(0, Object("DOCUMENTS", "0000000000000001", "0000000000000001").GetType());
-}
-
 TEST(InstanceWithoutSessionTest, ServicesFailCleanlyWithoutADatabase) {
   KelDMSession::Close();
   KelDMInstance object = Object("TOVRA_MODEL", "0000000000000001", "0000000000000001");

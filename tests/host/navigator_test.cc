@@ -137,32 +137,6 @@ TEST_F(NavigatorTest, FirstRefreshDrawsTheRootToTheDepthAndNothingBefore) {
             events_);
 }
 
-TEST_F(NavigatorTest, DrawnNodesCarryArcsLevelsAndTheirInstance) {
-  table_ = {{"A", {"l1", "l2"}}, {"l1", {"B"}}, {"l2", {"C"}}};
-  KelNavigController navigator(Node("A"), "TEST_node", "TEST_arc");
-  navigator.GetContainer()->Refresh();
-
-  KelNavigInstance* root = navigator.GetRootInstance();
-  KelNavigInstance* b = Find(navigator, "B");
-  ASSERT_NE(nullptr, b);
-  EXPECT_EQ(2, b->GetLevel());
-  EXPECT_EQ("l1", RecordingNode::NameOf(b->GetFather()));
-
-  KelIGraphNode* node = b->GetGraphNode();
-  EXPECT_EQ((KelListValKelUnicodeString{"B"}), node->GetText());
-  EXPECT_EQ("class-B", node->GetColorClass());
-  ASSERT_EQ(1u, node->GetInArcs().size());
-  EXPECT_EQ(b->GetFather()->GetGraphNode(), node->GetInArcs()[0]->GetFrom());
-  EXPECT_EQ(7, node->GetInArcs()[0]->GetAttribute()) << "the arc extension was called";
-  EXPECT_EQ(b, KelNavigInstance::FromGraphNode(node));
-
-  ASSERT_EQ(2u, root->GetGraphNode()->GetChildren().size());
-  EXPECT_EQ(root->GetChild(1)->GetGraphNode(), root->GetGraphNode()->GetChildren()[1]);
-  EXPECT_TRUE(root->GetGraphNode()->GetInArcs().empty());
-  EXPECT_EQ(root, root->GetImplementation()->GetController());
-  EXPECT_EQ(navigator.GetContainer(), root->GetImplementation()->GetFatherContainer());
-}
-
 TEST_F(NavigatorTest, ExpandRebuildsTheBranchAndKeepsDroppedNodesUntilReleased) {
   table_ = {{"A", {"l1"}}, {"l1", {"B"}}, {"B", {"l2"}}, {"l2", {"C"}}, {"C", {"l3"}}, {"l3", {"D"}}};
   KelNavigController navigator(Node("A"), "TEST_node", "TEST_arc");
@@ -238,23 +212,6 @@ TEST_F(NavigatorTest, NodesWithoutExtensionAreDrawnByTheirModelNode) {
   EXPECT_EQ(0, b->GetGraphNode()->GetInArcs()[0]->GetAttribute());
   navigator.UserExpand(navigator.GetRootInstance());  // toggles closed without a display node
   EXPECT_FALSE(navigator.GetRootInstance()->IsExpanded());
-}
-
-TEST(NavigatorSetTest, KeepsOrderAndRefusesDuplicates) {
-  KelHSO set;
-  auto* a = reinterpret_cast<KelNavigInstance*>(0x10);
-  auto* b = reinterpret_cast<KelNavigInstance*>(0x20);
-  set.AddElement(a);
-  set.AddElement(b);
-  set.AddElement(a);
-  set.AddElement(nullptr);
-  EXPECT_EQ((std::vector<KelNavigInstance*>{a, b}), set.GetList());
-  set.RemoveElement(a);
-  set.RemoveElement(a);
-  EXPECT_EQ((std::vector<KelNavigInstance*>{b}), set.GetList());
-  EXPECT_FALSE(set.IsMember(a));
-  set.Empty();
-  EXPECT_EQ(0, set.GetCount());
 }
 
 }  // namespace

@@ -207,23 +207,9 @@ TEST(V5NamesTest, ObjectNamesPadTheEnvironmentAndReadBack) {
   KelMMLV5::ParseObjectName("E1      .PART_LIST ", &env, &table);
   EXPECT_EQ(env, "E1");
   EXPECT_EQ(table, "PART_LIST");
-  KelMMLV5::ParseObjectName("LONG_ENVIRONMENT.T", &env, &table);
-  EXPECT_EQ(env, "LONG_ENVIRONMENT");
-  EXPECT_EQ(table, "T");
   KelMMLV5::ParseObjectName("E2       DOCUMENT", &env, &table);  // by position
   EXPECT_EQ(env, "E2");
   EXPECT_EQ(table, "DOCUMENT");
-}
-
-TEST(V5NamesTest, WithoutConnectionEveryCallFails) {
-  KelMMLV5 service(nullptr);
-  KelListValKelDMInstance a, b;
-  KelListValKelUnicodeString u, o, s, c;
-  KelRawColldouble p;
-  EXPECT_NE(service.GetObjects(a, b, u, p, o, s, c, Model(1), nullptr), 0);
-  KelDMListResultLine r;
-  EXPECT_NE(service.GetImpacts(1, 1, a, b, {}, p, u, o, s, c, Model(1), nullptr, r), 0);
-  EXPECT_EQ(r.GetRowCount(), 0);
 }
 
 TEST(ProductHandlesTest, InstancesAndNodesCompareByWhatTheyName) {
@@ -243,20 +229,6 @@ TEST(ProductHandlesTest, InstancesAndNodesCompareByWhatTheyName) {
             "E1.PART_LIST " + Hex(5) + " " + Hex(6) + " / " + Hex(1) + " " + Hex(2) + " rep TOVRA_MODEL " + Hex(9));
   EXPECT_NE(KelZumoInstance(part, std::vector<KelId>{Id(2), Id(1)}),
             KelZumoInstance(part, std::vector<KelId>{Id(1), Id(2)}));
-
-  KelPSNNode root(1, part);
-  KelPSNNode child(2, KelDMInstance("KELCON", "E1", "TOVRA_MODEL", Id(7), Id(8)), &root);
-  KelPSNNode copy = child;
-  EXPECT_EQ(copy, child);
-  EXPECT_EQ(child.GetFather(), &root);
-  EXPECT_EQ(root.GetFather(), nullptr);
-  ASSERT_NE(child.GetQorNode(0), nullptr);
-  EXPECT_EQ(child.GetQorNode(1), nullptr);
-  EXPECT_EQ(KelPSNNode(3).GetQorNode(0), nullptr);
-  KelDMInstance converted;
-  EXPECT_EQ(KelPSNSdai::Convert(child.GetQorNode(0), converted), 0);
-  EXPECT_EQ(converted.GetTable(), "TOVRA_MODEL");
-  EXPECT_NE(KelPSNSdai::Convert(nullptr, converted), 0);
 }
 
 }  // namespace

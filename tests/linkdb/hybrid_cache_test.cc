@@ -289,15 +289,6 @@ TEST_F(HybridCacheTest, LinksAreListedPerEntityInCacheOrder) {
   EXPECT_EQ(HM::GetLink(3)->FatherIndex, 3);
 }
 
-// ---- Filter switched off ----
-
-TEST_F(HybridCacheTest, FilterOffKeepsEverythingAndCachesNothing) {
-  Snapshot(0);
-  EXPECT_EQ(HM::FilterModel(KelDMInstance("KELCON", "E1", "TOVRA_MODEL", Id(1), Id(2))), 1);
-  EXPECT_TRUE(HM::_CacheFilterCoid.empty());
-  EXPECT_TRUE(HM::_CacheFilterValue.empty());
-}
-
 // ---- Validity of instance links ----
 
 // A product-structure graph whose answers the test chooses.
@@ -370,15 +361,6 @@ TEST_F(HybridCacheTest, EntityLookupTraceListsTheComparedRecords) {
 }
 
 // ---- Step report ----
-
-TEST_F(HybridCacheTest, StepReportOfAnEmptyResultIsTheFrameOnly) {
-  KelDMListResultLine empty(17);
-  testing::internal::CaptureStdout();
-  PrintMMLTrace(3, &empty);
-  EXPECT_EQ(testing::internal::GetCapturedStdout(),
-            "\n\n****************** Step number 3 for Impacting Elements *****************\n"
-            "**************************************************************************\n\n\n");
-}
 
 TEST_F(HybridCacheTest, StepReportPrintsSeventeenFieldsPerRowWithSeparators) {
   KelDMListResultLine line(17);

@@ -66,85 +66,41 @@ class QueryCliTest : public EngineTest {
   }
 };
 
-TEST_P(QueryCliTest, ObjectQueriesPrintTabSeparatedLinesInResultOrder) {
-  MmlRun run = Query({"impacted-by", "E2", "TOVRA_MODEL", kB, "0000000000000b01"});
-  EXPECT_EQ(0, run.exitCode) << run.err;
-  EXPECT_EQ(std::string("E1\tTOVRA_MODEL\t") + kA + "\t" + kA + "\nE2\tPART_LIST\t" + kC + "\t" + kC + "\n", run.out);
-  EXPECT_EQ("", run.err);
-
-  run = Query({"impacting-on", "E1", "TOVRA_MODEL", kA, kA});
-  EXPECT_EQ(0, run.exitCode) << run.err;
-  EXPECT_EQ(std::string("E2\tTOVRA_MODEL\t") + kB + "\t" + kB + "\n", run.out);
-
-  // Nothing found: nothing printed, success.
-  run = Query({"impacting-on", "E3", "TOVRA_MODEL", kA, kA});
-  EXPECT_EQ(0, run.exitCode) << run.err;
-  EXPECT_EQ("", run.out);
-
-  run = Query({"entity-count", "E2", "TOVRA_MODEL", kB, kB});
-  EXPECT_EQ(0, run.exitCode) << run.err;
-  EXPECT_EQ("2\n", run.out);
-}
-
-TEST_P(QueryCliTest, LinksBetweenAndRelationEnvironments) {
-  MmlRun run = Query({"links-between", "E1", "TOVRA_MODEL", kA, kA, "E2", "TOVRA_MODEL", kB, kB, "--mode", "1"});
-  EXPECT_EQ(0, run.exitCode) << run.err;
-  EXPECT_EQ("KELSOL\t3\nKELMMSOL\t1\n", run.out);
-
-  run = Query({"links-between", "E2", "TOVRA_MODEL", kB, kB, "E1", "TOVRA_MODEL", kA, kA, "--mode", "3"});
-  EXPECT_EQ(0, run.exitCode) << run.err;
-  EXPECT_EQ("\t1\n", run.out);
-
-  run = Query({"links-between", "E2", "PART_LIST", kC, kC, "E2", "TOVRA_MODEL", kB, kB, "--mode", "2"});
-  EXPECT_EQ(0, run.exitCode) << run.err;
-  EXPECT_EQ("KELMMDRW\t0\n", run.out);
-
-  run = Query({"relation-envs", "--kind", "1"});
-  EXPECT_EQ(0, run.exitCode) << run.err;
-  EXPECT_EQ("E1\nE2\n", run.out);
-  run = Query({"relation-envs", "--kind", "2"});
-  EXPECT_EQ("E1\nE2\n", run.out);
-  ExpectRefused(Query({"relation-envs", "--kind", "5"}));
-}
-
-TEST_P(QueryCliTest, PointerQuestionsAndDeletions) {
-  MmlRun run = Query({"is-pointed-model", "E2", "TOVRA_MODEL", kB, kB});
-  EXPECT_EQ(0, run.exitCode) << run.err;
-  EXPECT_EQ("1\n", run.out);
-
-  run = Query({"is-pointed-part", "E1", "TOVRA_MODEL", kA, kA});
-  EXPECT_EQ(0, run.exitCode) << run.err;
-  EXPECT_EQ("0\n", run.out);
-  run = Query({"is-pointed-part", "E2", "TOVRA_MODEL", kB, kB});
-  EXPECT_EQ(0, run.exitCode) << run.err;
-  ASSERT_EQ(0u, run.out.rfind("1\n", 0)) << run.out;
-  EXPECT_NE(std::string::npos, run.out.find(kA, 2)) << run.out;
-  EXPECT_EQ('\n', run.out.back());
-
-  run = Query({"delete-links", "E1", "TOVRA_MODEL", kA, kA});
-  EXPECT_EQ(0, run.exitCode) << run.err;
-  EXPECT_EQ("", run.out);
+// Each subcommand once on this database, in a table: its arguments and its
+// whole output. The queries themselves are tested on the interface.
+TEST_P(QueryCliTest, EachSubcommandPrintsItsAnswer) {
+  const std::string a = std::string(kA) + "\t" + kA, b = std::string(kB) + "\t" + kB;
+  const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+      {{"impacted-by", "E2", "TOVRA_MODEL", kB, "0000000000000b01"},
+       "E1\tTOVRA_MODEL\t" + a + "\nE2\tPART_LIST\t" + kC + "\t" + kC + "\n"},
+      {{"impacting-on", "E1", "TOVRA_MODEL", kA, kA}, "E2\tTOVRA_MODEL\t" + b + "\n"},
+      {{"impacting-on", "E3", "TOVRA_MODEL", kA, kA}, ""},
+      {{"entity-count", "E2", "TOVRA_MODEL", kB, kB}, "2\n"},
+      {{"links-between", "E1", "TOVRA_MODEL", kA, kA, "E2", "TOVRA_MODEL", kB, kB, "--mode", "1"},
+       "KELSOL\t3\nKELMMSOL\t1\n"},
+      {{"relation-envs", "--kind", "1"}, "E1\nE2\n"},
+      {{"is-pointed-model", "E2", "TOVRA_MODEL", kB, kB}, "1\n"},
+      {{"is-pointed-part", "E1", "TOVRA_MODEL", kA, kA}, "0\n"},
+      {{"delete-links", "E1", "TOVRA_MODEL", kA, kA}, ""},
+      {{"delete-entities", "E2", "TOVRA_MODEL", kB, kB}, ""},
+  };
+  for (const auto& [args, out] : cases) {
+    MmlRun run = Query(args);
+    EXPECT_EQ(0, run.exitCode) << args[0] << ": " << run.err;
+    EXPECT_EQ(out, run.out) << args[0];
+  }
   EXPECT_TRUE(db().Rows("SELECT $TYPE FROM $VS_E1.$EXT").empty());
   EXPECT_EQ(1u, db().Rows("SELECT $TYPE FROM $VS_E2.$EXT").size());
-
-  run = Query({"delete-entities", "E2", "TOVRA_MODEL", kB, kB});
-  EXPECT_EQ(0, run.exitCode) << run.err;
-  EXPECT_EQ("", run.out);
   EXPECT_TRUE(db().Rows("SELECT TS FROM $VS_E2.MML_ENTITY").empty());
 }
 
 TEST_P(QueryCliTest, BadInputIsRefusedWithOneLineAndNoOutput) {
   ExpectRefused(Query({"impacted-by", "E2", "TOVRA_MODEL", "0000000000000B0", kB}));
-  ExpectRefused(Query({"entity-count", "E2", "TOVRA_MODEL", kB, "000000000000XB01"}));
   ExpectRefused(Query({"links-between", "E1", "TOVRA_MODEL", kA, kA, "E2", "TOVRA_MODEL", kB, "B01"}));
+  ExpectRefused(Query({"relation-envs", "--kind", "5"}));
   // A refused deletion changes nothing.
   ExpectRefused(Query({"delete-links", "E1", "TOVRA_MODEL", kA, "not-an-id"}));
   EXPECT_EQ(1u, db().Rows("SELECT $TYPE FROM $VS_E1.$EXT").size());
-
-  MmlRun run = Query({"impacted-upon", "E2", "TOVRA_MODEL", kB, kB});
-  EXPECT_NE(0, run.exitCode);
-  EXPECT_EQ("", run.out);
-  EXPECT_FALSE(run.err.empty());
 }
 
 TEST_P(QueryCliTest, UnreachableDatabaseIsOneErrorLine) {
@@ -156,11 +112,6 @@ TEST_P(QueryCliTest, UnreachableDatabaseIsOneErrorLine) {
   EXPECT_NE(0, run.exitCode);
   EXPECT_EQ("", run.out);
   EXPECT_EQ(0u, run.err.rfind("mml: ", 0)) << run.err;
-  EXPECT_EQ(1, std::count(run.err.begin(), run.err.end(), '\n')) << run.err;
-  // Without any address.
-  run = RunMml({"query", "entity-count", "E2", "TOVRA_MODEL", kB, kB}, "", {"MML_DB="});
-  EXPECT_NE(0, run.exitCode);
-  EXPECT_EQ("", run.out);
   EXPECT_EQ(1, std::count(run.err.begin(), run.err.end(), '\n')) << run.err;
 }
 

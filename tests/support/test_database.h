@@ -64,6 +64,12 @@ class EngineTest : public ::testing::TestWithParam<TestEngine> {
       Engines, Suite, ::testing::Values(TestEngine::kSqlite, TestEngine::kPostgres), \
       [](const ::testing::TestParamInfo<TestEngine>& info) { return TestEngineName(info.param); })
 
+// For behaviours above the database layer, which the engine does not change.
+#define MML_INSTANTIATE_SQLITE(Suite)                         \
+  INSTANTIATE_TEST_SUITE_P(                                   \
+      Engines, Suite, ::testing::Values(TestEngine::kSqlite), \
+      [](const ::testing::TestParamInfo<TestEngine>& info) { return TestEngineName(info.param); })
+
 // Runs the mml program with `args` (and `input` on its standard input).
 struct MmlRun {
   int exitCode = -1;

@@ -1,0 +1,74 @@
+// Small products for tests, written into a TestDatabase the way an
+// administrator would, and the module's state around a test.
+//
+//   ModuleStateGuard module;                // everything reset at the end
+//   Product p(db());                        // environment E1
+//   p.Model(1, "A", "2024-02-01 00:00:00.000000").Model(2, "B").Link(1, 2);
+//   module.Configure("KELZUMO.QOR.MML.ENTITY_TO_ENTITY = TRUE\n");
+//
+// Object n of an environment has coid C0..0n and compid D0..0n; entity e has
+// the identifiers A0..0e and B0..01, key B0..02.
+#pragma once
+
+#include <string>
+
+#include "host/kel_dm_instance.h"
+#include "support/test_database.h"
+
+std::string CoidHex(int n);
+std::string CompidHex(int n);
+KelId CoidOf(int n);
+KelId CompidOf(int n);
+// Model n of TOVRA_MODEL in `env`.
+KelDMInstance Model(int n, const std::string& env = "E1");
+// The UUID text of entity e.
+std::string EntityUuid(int e);
+
+inline constexpr char kDefaultDate[] = "2024-01-01 00:00:00.000000";
+inline constexpr char kNullHex[] = "3030303030303030";
+
+class Product {
+ public:
+  explicit Product(TestDatabase& db, std::string env = "E1") : db_(db), env_(std::move(env)) {}
+
+  // Model n named `name` of `date`; `family` is an SQL literal.
+  Product& Model(int n, const std::string& name, const std::string& date = kDefaultDate,
+                 const std::string& revision = "1", const std::string& family = "NULL", int rank = 1);
+  // A "$EXT" row held by model `father` pointing to model `child` of
+  // `childEnv` (child 0: the null identifier); `ts` empty leaves C_MML_TS NULL.
+  Product& Link(int father, int child, const std::string& type = "KELMMxyz", const std::string& ts = "",
+                const std::string& status = "TOK", const std::string& childEnv = "");
+  // Entity e published by model `owner`.
+  Product& Entity(int owner, int e, const std::string& ts);
+  // Model `user` uses entity e through a link of `type`.
+  Product& Use(int user, int e, const std::string& type, const std::string& ts);
+
+ private:
+  TestDatabase& db_;
+  std::string env_;
+};
+
+// Loads profiles into the module and, when it goes, empties every cache and
+// forgets every setting, profile, window setting and resource directory.
+class ModuleStateGuard {
+ public:
+  ModuleStateGuard();
+  ~ModuleStateGuard();
+  ModuleStateGuard(const ModuleStateGuard&) = delete;
+  ModuleStateGuard& operator=(const ModuleStateGuard&) = delete;
+
+  // Makes "ENVIRONMENT = E1", the identification of models and `keys` the
+  // current profile, takes the settings again and empties the caches.
+  void Configure(const std::string& keys = "");
+  // Makes `text` the current profile and takes the settings again.
+  void ConfigureProfile(const std::string& text);
+  // Makes `text` the current profile as it stands, settings not yet taken.
+  void UseProfile(const std::string& text);
+  // Forgets everything read from the database.
+  static void Refresh();
+  // Points the resource catalogue at a directory holding `catalogue`.
+  void UseResources(const std::string& catalogue);
+
+ private:
+  TempDir resources_;
+};
