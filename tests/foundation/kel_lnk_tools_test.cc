@@ -89,13 +89,10 @@ TEST_F(LnkToolsTest, DependentKeysAreReadOnlyUnderTheirSwitch) {
       "KELZUMO.QOR.MML.TOVRA_V5_NEW_CODE_MML = TRUE\n"
       "KELZUMO.QOR.MML.TOVRA_V5_SOLVE_IN_MML = TRUE\n");
   KelLnkTools::Initialise();
-  EXPECT_EQ(KelLnkTools::IsFilterMaturity(), 0);
-  EXPECT_EQ(KelLnkTools::GetFilterMaturityMin(), 0);
-  EXPECT_EQ(KelLnkTools::IsFilterMaturityNullOK(), 0);
-  EXPECT_EQ(KelLnkTools::IsTOVRAV5True(), 0);
-  EXPECT_EQ(KelLnkTools::IsReleaseValid(), 0);
-  EXPECT_EQ(KelLnkTools::IsOrderedOpen(), 0);
-  EXPECT_EQ(KelLnkTools::IsV5NewCode(), 0);
+  EXPECT_EQ((std::vector<int>{KelLnkTools::IsFilterMaturity(), KelLnkTools::GetFilterMaturityMin(),
+                              KelLnkTools::IsFilterMaturityNullOK(), KelLnkTools::IsTOVRAV5True(),
+                              KelLnkTools::IsReleaseValid(), KelLnkTools::IsOrderedOpen(), KelLnkTools::IsV5NewCode()}),
+            std::vector<int>(7, 0));
   EXPECT_EQ(KelLnkTools::SolveV5InGraph(), 0);
 }
 
@@ -154,11 +151,9 @@ TEST_F(LnkToolsTest, DebugSwitchesFollowTheExistenceOfTheirVariables) {
   setenv("MML_DEBUG_MMLV5", "0", 1);
   setenv("MML_PERFO", "anything", 1);
   KelLnkTools::Initialise();
-  EXPECT_EQ(KelLnkTools::DbgCustom(), 0);
-  EXPECT_EQ(KelLnkTools::DbgExpand(), 1);
-  EXPECT_EQ(KelLnkTools::DbgSelect(), 0);
-  EXPECT_EQ(KelLnkTools::DbgMMLV5(), 1);
-  EXPECT_EQ(KelLnkTools::DbgPerfo(), 1);
+  EXPECT_EQ((std::vector<int>{KelLnkTools::DbgCustom(), KelLnkTools::DbgExpand(), KelLnkTools::DbgSelect(),
+                              KelLnkTools::DbgMMLV5(), KelLnkTools::DbgPerfo()}),
+            (std::vector<int>{0, 1, 0, 1, 1}));
 }
 
 // ---- Link-type table ----

@@ -36,6 +36,10 @@ class HybridCacheTest : public ::testing::Test {
     d.releaseValidity = releaseValidity;
     HM::SetDeclarationsForTest(d);
   }
+  // Cached entities for models first..last, at indices 0, 1, ...
+  static void Entities(int first, int last) {
+    for (int n = first; n <= last; ++n) HM::LocateEntity(Model(n), 1);
+  }
   // A reading of the link father -> child from `table`.
   static HM::Link Reading(int father, int child, const std::string& table, const std::string& ts,
                           const std::string& type = "KELMMSOL") {
@@ -115,8 +119,7 @@ TEST_F(HybridCacheTest, StoredEntitiesAndUncache) {
   delete[] none;
 
   Snapshot(0);
-  HM::LocateEntity(Model(1), 1);
-  HM::LocateEntity(Model(2), 1);
+  Entities(1, 2);
   HM::SetEntityUuid("U1", 1);
   HM::SetEntityUuid("U1", 1);
   EXPECT_EQ(HM::GetEntity(1)->Uuids.size(), 2u);  // no duplicate check
@@ -170,7 +173,7 @@ TEST_F(HybridCacheTest, SnapshotIsTakenOnceAndV5SwitchesNeedTheV5Setting) {
 
 TEST_F(HybridCacheTest, NewLinkTechnologyAndUpToDateByTable) {
   Snapshot(0);
-  for (int n = 0; n < 5; ++n) HM::LocateEntity(Model(n), 1);
+  Entities(0, 4);
   EXPECT_EQ(HM::GetLink(HM::LocateAndUpdateLink(Reading(0, 1, "$EXT", "T1"), "T1", -1, ""))->Techno, MML_LINK_EXT);
   EXPECT_EQ(HM::GetLink(HM::LocateAndUpdateLink(Reading(0, 2, "MML_LINK", "T1"), "T2", -1, ""))->Techno,
             MML_LINK_ENTITY);
@@ -185,9 +188,7 @@ TEST_F(HybridCacheTest, SameLinkFromBothTablesEndsBothInEitherOrder) {
   for (int techno : {0, 1}) {
     HM::ResetForTest();
     Snapshot(techno);
-    HM::LocateEntity(Model(1), 1);
-    HM::LocateEntity(Model(2), 1);
-    HM::LocateEntity(Model(3), 1);
+    Entities(1, 3);
     int a = HM::LocateAndUpdateLink(Reading(0, 1, "$EXT", "T"), "T", -1, "");
     EXPECT_EQ(HM::LocateAndUpdateLink(Reading(0, 1, "MML_LINK", "T"), "T", -1, ""), a);
     EXPECT_EQ(HM::GetLink(a)->Techno, MML_LINK_BOTH);
@@ -201,43 +202,32 @@ TEST_F(HybridCacheTest, SameLinkFromBothTablesEndsBothInEitherOrder) {
   }
 }
 
-TEST_F(HybridCacheTest, WithoutLinkTechnoAStaleReadingWinsInEitherOrder) {
-  Snapshot(0);
-  HM::LocateEntity(Model(1), 1);
-  HM::LocateEntity(Model(2), 1);
-  HM::LocateEntity(Model(3), 1);
-  int a = HM::LocateAndUpdateLink(Reading(0, 1, "$EXT", "OLD"), "NEW", -1, "");
-  HM::LocateAndUpdateLink(Reading(0, 1, "MML_LINK", "NEW"), "NEW", -1, "");
-  EXPECT_EQ(HM::GetLink(a)->UpToDate, 0);
-  int b = HM::LocateAndUpdateLink(Reading(0, 2, "MML_LINK", "NEW"), "NEW", -1, "");
-  HM::LocateAndUpdateLink(Reading(0, 2, "$EXT", "OLD"), "NEW", -1, "");
-  EXPECT_EQ(HM::GetLink(b)->UpToDate, 0);
-}
-
-TEST_F(HybridCacheTest, WithLinkTechnoTheEntityReadingDecides) {
-  Snapshot(1);
-  HM::LocateEntity(Model(1), 1);
-  HM::LocateEntity(Model(2), 1);
-  HM::LocateEntity(Model(3), 1);
-  // $EXT stale, then the entity reading in step: in step, date kept.
-  int a = HM::LocateAndUpdateLink(Reading(0, 1, "$EXT", "A"), "C", -1, "");
-  HM::LocateAndUpdateLink(Reading(0, 1, "MML_LINK", "B"), "B", -1, "");
-  EXPECT_EQ(HM::GetLink(a)->UpToDate, 1);
-  EXPECT_EQ(HM::GetLink(a)->Timestamp, "A");
-  // Entity first in step, then $EXT stale: stays in step.
-  int b = HM::LocateAndUpdateLink(Reading(0, 2, "MML_LINK", "B"), "B", -1, "");
-  HM::LocateAndUpdateLink(Reading(0, 2, "$EXT", "A"), "C", -1, "");
-  EXPECT_EQ(HM::GetLink(b)->UpToDate, 1);
-  EXPECT_EQ(HM::GetLink(b)->Techno, MML_LINK_BOTH);
-  // Once both, a further stale entity reading clears it.
+// Without LINK.TECHNO a stale reading wins in either order; with it, the
+// entity reading decides.
+TEST_F(HybridCacheTest, AStaleReadingWinsUnlessTheEntityReadingDecides) {
+  for (int techno : {0, 1}) {
+    HM::ResetForTest();
+    Snapshot(techno);
+    Entities(1, 3);
+    // "$EXT" stale, then the entity reading in step.
+    int a = HM::LocateAndUpdateLink(Reading(0, 1, "$EXT", "A"), "C", -1, "");
+    HM::LocateAndUpdateLink(Reading(0, 1, "MML_LINK", "B"), "B", -1, "");
+    EXPECT_EQ(HM::GetLink(a)->UpToDate, techno);
+    // The entity reading in step first, then "$EXT" stale.
+    int b = HM::LocateAndUpdateLink(Reading(0, 2, "MML_LINK", "B"), "B", -1, "");
+    HM::LocateAndUpdateLink(Reading(0, 2, "$EXT", "A"), "C", -1, "");
+    EXPECT_EQ(HM::GetLink(b)->UpToDate, techno);
+  }
+  // The date of the first reading is kept; once read from both tables, a
+  // further stale entity reading clears the link.
+  EXPECT_EQ(HM::GetLink(0)->Timestamp, "A");
   HM::LocateAndUpdateLink(Reading(0, 2, "MML_LINK", "X"), "Y", -1, "");
-  EXPECT_EQ(HM::GetLink(b)->UpToDate, 0);
+  EXPECT_EQ(HM::GetLink(1)->UpToDate, 0);
 }
 
 TEST_F(HybridCacheTest, TheLaterTimestampStaysAndTypesMakeDistinctLinks) {
   Snapshot(0);
-  HM::LocateEntity(Model(1), 1);
-  HM::LocateEntity(Model(2), 1);
+  Entities(1, 2);
   int a = HM::LocateAndUpdateLink(Reading(0, 1, "$EXT", "A"), "A", -1, "");
   HM::LocateAndUpdateLink(Reading(0, 1, "$EXT", "B"), "A", -1, "");
   EXPECT_EQ(HM::GetLink(a)->Timestamp, "B");
@@ -253,9 +243,7 @@ TEST_F(HybridCacheTest, TheLaterTimestampStaysAndTypesMakeDistinctLinks) {
 TEST_F(HybridCacheTest, V5LinksFollowTheServiceStatusOrTheValidity) {
   // New code: the service's status decides, and can only clear.
   Snapshot(1, /*newV5=*/1);
-  HM::LocateEntity(Model(1), 1);
-  HM::LocateEntity(Model(2), 1);
-  HM::LocateEntity(Model(3), 1);
+  Entities(1, 3);
   int a = HM::LocateAndUpdateLink(Reading(0, 1, "QOR_LINK", "X"), "Y", -1, "OK");
   EXPECT_EQ(HM::GetLink(a)->UpToDate, 1);
   HM::LocateAndUpdateLink(Reading(0, 1, "QOR_LINK", "X"), "X", -1, "OLD");
@@ -267,7 +255,7 @@ TEST_F(HybridCacheTest, V5LinksFollowTheServiceStatusOrTheValidity) {
   // links accept a missing date, refuse "0" and refuse an invalid instance.
   HM::ResetForTest();
   Snapshot(0, 0, /*releaseValidity=*/1);
-  for (int n = 0; n < 6; ++n) HM::LocateEntity(Model(n), 1);
+  Entities(0, 5);
   EXPECT_EQ(HM::GetLink(HM::LocateAndUpdateLink(Reading(0, 1, "QOR_LINK", ""), "T", -1, ""))->UpToDate, 0);
   EXPECT_EQ(HM::GetLink(HM::LocateAndUpdateLink(Reading(0, 2, "QOR_LINK", ""), "T", 0, ""))->UpToDate, 1);
   EXPECT_EQ(HM::GetLink(HM::LocateAndUpdateLink(Reading(0, 3, "QOR_LINK", "0"), "T", 0, ""))->UpToDate, 0);
@@ -277,7 +265,7 @@ TEST_F(HybridCacheTest, V5LinksFollowTheServiceStatusOrTheValidity) {
 
 TEST_F(HybridCacheTest, LinksAreListedPerEntityInCacheOrder) {
   Snapshot(0);
-  for (int n = 0; n < 4; ++n) HM::LocateEntity(Model(n), 1);
+  Entities(0, 3);
   HM::LocateAndUpdateLink(Reading(0, 2, "$EXT", "T"), "T", -1, "");
   HM::LocateAndUpdateLink(Reading(1, 2, "$EXT", "T"), "T", -1, "");
   HM::LocateAndUpdateLink(Reading(0, 1, "$EXT", "T"), "T", -1, "");

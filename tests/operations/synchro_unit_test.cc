@@ -25,6 +25,10 @@ std::vector<std::string> Names(const KelListValKelDMInstance& list) {
 class SynchroUnitList : public ::testing::Test {
  protected:
   ~SynchroUnitList() override { KelLnkSynchroUnit::DeleteAll(list_); }
+  // Edges "AB AC ...", each of type SOL and not good.
+  void Edges(const std::string& pairs) {
+    for (size_t i = 0; i + 1 < pairs.size(); i += 3) Edge(pairs[i], pairs[i + 1]);
+  }
   void Edge(char from, char to, const std::string& type = "SOL", int good = 0) {
     KelLnkSynchroUnit::AddToList(list_, new KelLnkSynchroUnit(O(from), O(to), type, good));
   }
@@ -50,10 +54,7 @@ TEST_F(SynchroUnitList, LinksBetweenTheSameTwoObjectsMergeIntoOneUnit) {
 }
 
 TEST_F(SynchroUnitList, ParentAndChildQueriesAppendToWhatIsThere) {
-  Edge('A', 'B');
-  Edge('A', 'C');
-  Edge('B', 'C');
-  Edge('C', 'D');
+  Edges("AB AC BC CD");
 
   KelListValKelDMInstance out{O('F')};
   EXPECT_EQ(KelLnkSynchroUnit::GetParentList(out, list_, O('C')), 3);
@@ -75,12 +76,7 @@ TEST_F(SynchroUnitList, ParentAndChildQueriesAppendToWhatIsThere) {
 
 TEST_F(SynchroUnitList, ChildTreeIsDepthFirstAndListsEachObjectOnce) {
   // Diamond A->B, A->C, B->D, C->D, then D->E and a loop E->A.
-  Edge('A', 'B');
-  Edge('A', 'C');
-  Edge('B', 'D');
-  Edge('C', 'D');
-  Edge('D', 'E');
-  Edge('E', 'A');
+  Edges("AB AC BD CD DE EA");
 
   KelListValKelDMInstance tree;
   KelLnkSynchroUnit::GetChildTree(tree, list_, O('A'));
@@ -93,10 +89,7 @@ TEST_F(SynchroUnitList, ChildTreeIsDepthFirstAndListsEachObjectOnce) {
 
 TEST_F(SynchroUnitList, SimpleListPairsEveryCandidateWithTheCandidatesItReaches) {
   // A reaches B and C directly; C is also reachable from B; D is no candidate.
-  Edge('A', 'B');
-  Edge('A', 'C');
-  Edge('B', 'D');
-  Edge('D', 'C');
+  Edges("AB AC BD DC");
 
   KelListPtrKelLnkSynchroUnit simple;
   KelLnkSynchroUnit::GetSimpleList(simple, list_, {O('B'), O('C'), O('A')});
