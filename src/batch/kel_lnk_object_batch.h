@@ -35,7 +35,7 @@ class KelLnkObjectBatch {
 
   // Lists every object `root` impacts (order 1) or is impacted by (order 0),
   // once each, into "<name>.ImpactsOn" or "<name>.ImpactedBy".
-  static void BatchStartImpacts(KelLnkObject& root, KelUnicodeString name, int order);
+  static void BatchStartImpacts(KelLnkObject& root, const KelUnicodeString& name, int order);
   // Depth first from `object`: one record per object reached for the first
   // time (the object it was reached from, itself, the link type). `visited`
   // (may be null) lists the objects already reached and grows.

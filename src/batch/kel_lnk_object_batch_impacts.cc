@@ -63,7 +63,7 @@ void KelLnkObjectBatch::GetBatchError(KelQorError& error) {
             KelLnkObject::sBatchError.Severity());
 }
 
-void KelLnkObjectBatch::BatchStartImpacts(KelLnkObject& root, KelUnicodeString name, int order) {
+void KelLnkObjectBatch::BatchStartImpacts(KelLnkObject& root, const KelUnicodeString& name, int order) {
   MML_TRACE("KelLnkObject::BatchStartImpacts");
   BatchOrder(order);
   KelLnkObject::sBatchError.Ok();
