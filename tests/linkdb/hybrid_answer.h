@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "linkdb/kel_lnk_hybrid_manager.h"
+#include "linkdb/kel_lnk_query_context.h"
 
 namespace hybrid_test {
 
@@ -29,14 +30,14 @@ struct Answer {
   }
 };
 
-inline Answer Ask(bool children, const HM::Entity& e, KelLnkMainWindow* window = nullptr) {
+inline Answer Ask(bool children, const HM::Entity& e, KelLnkQueryContext* context = nullptr) {
   int count = 0;
   HM::Link** links = nullptr;
   HM::Entity** ends = nullptr;
   if (children) {
-    HM::GetChildren(e, count, &links, &ends, window);
+    HM::GetChildren(e, count, &links, &ends, context);
   } else {
-    HM::GetParents(e, count, &links, &ends, window);
+    HM::GetParents(e, count, &links, &ends, context);
   }
   Answer a;
   for (int k = 0; k < count; ++k) {
