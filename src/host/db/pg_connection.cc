@@ -1,11 +1,11 @@
-// The PostgreSQL engine, through libpq.
-#include <libpq-fe.h>
+// The PostgreSQL engine, through libpq (loaded when the first connection opens).
 
 #include <cstring>
 #include <unordered_map>
 
 #include "host/db/kel_db_connection.h"
 #include "host/db/kel_dm_ier_message.h"
+#include "host/db/pg_library.h"
 
 namespace {
 
@@ -28,7 +28,7 @@ int HexValue(char c) {
   return 0;
 }
 
-KelDbBinary DecodeBytea(const char* text, int length) {
+KelDbBinary DecodeBytea(const PgLibrary* pq, const char* text, int length) {
   // Hex output format: "\x" followed by two digits per byte.
   if (length >= 2 && text[0] == '\\' && text[1] == 'x') {
     std::vector<uint8_t> bytes;
@@ -38,9 +38,9 @@ KelDbBinary DecodeBytea(const char* text, int length) {
     return KelDbBinary(bytes.data(), bytes.size());
   }
   size_t size = 0;
-  unsigned char* raw = PQunescapeBytea(reinterpret_cast<const unsigned char*>(text), &size);
+  unsigned char* raw = pq->PQunescapeBytea(reinterpret_cast<const unsigned char*>(text), &size);
   KelDbBinary b(raw, size);
-  PQfreemem(raw);
+  pq->PQfreemem(raw);
   return b;
 }
 
@@ -55,7 +55,7 @@ class PostgresConnection : public KelDbConnection {
  public:
   PostgresConnection(const std::string& name, const std::string& url) : KelDbConnection(name, url) {}
   ~PostgresConnection() override {
-    if (conn_) PQfinish(conn_);
+    if (conn_) pq_->PQfinish(conn_);
   }
 
   KelDbEngine Engine() const override { return KelDbEngine::kPostgres; }
@@ -72,43 +72,51 @@ class PostgresConnection : public KelDbConnection {
 
  protected:
   int OpenImpl() override {
-    if (conn_) PQfinish(conn_);
+    if (!pq_) {
+      std::string why;
+      pq_ = PgLibraryLoad(&why);
+      if (!pq_) {
+        SetLastError("cannot reach the database server " + Url() + ": " + why);
+        return kel_ier::kDbCannotOpen;
+      }
+    }
+    if (conn_) pq_->PQfinish(conn_);
     prepared_.clear();
-    conn_ = PQconnectdb(Url().c_str());
-    if (!conn_ || PQstatus(conn_) != CONNECTION_OK) {
-      std::string why = conn_ ? PQerrorMessage(conn_) : "out of memory";
+    conn_ = pq_->PQconnectdb(Url().c_str());
+    if (!conn_ || pq_->PQstatus(conn_) != CONNECTION_OK) {
+      std::string why = conn_ ? pq_->PQerrorMessage(conn_) : "out of memory";
       while (!why.empty() && (why.back() == '\n' || why.back() == ' ')) why.pop_back();
       for (char& c : why)
         if (c == '\n') c = ' ';
       SetLastError("cannot reach the database server " + Url() + ": " + why);
-      if (conn_) PQfinish(conn_);
+      if (conn_) pq_->PQfinish(conn_);
       conn_ = nullptr;
       return kel_ier::kDbCannotOpen;
     }
-    PQsetNoticeProcessor(
+    pq_->PQsetNoticeProcessor(
         conn_, [](void*, const char*) {}, nullptr);
-    PGresult* r = PQexec(conn_, "SET client_min_messages TO warning; SET datestyle TO ISO;");
-    PQclear(r);
+    PGresult* r = pq_->PQexec(conn_, "SET client_min_messages TO warning; SET datestyle TO ISO;");
+    pq_->PQclear(r);
     return 0;
   }
 
-  bool IsOpenImpl() const override { return conn_ != nullptr && PQstatus(conn_) == CONNECTION_OK; }
+  bool IsOpenImpl() const override { return conn_ != nullptr && pq_->PQstatus(conn_) == CONNECTION_OK; }
 
   int RunPrepared(const std::string& sql, const std::vector<KelDbValue>& binds, KelDbResult* result) override {
     auto it = prepared_.find(sql);
     if (it == prepared_.end()) {
       if (prepared_.size() >= kPreparedCacheSize) {
-        PQclear(PQexec(conn_, "DEALLOCATE ALL"));
+        pq_->PQclear(pq_->PQexec(conn_, "DEALLOCATE ALL"));
         prepared_.clear();
       }
       std::string name = std::to_string(prepared_.size() + 1);
       name.insert(name.begin(), 's');
-      PGresult* r = PQprepare(conn_, name.c_str(), sql.c_str(), 0, nullptr);
-      if (PQresultStatus(r) != PGRES_COMMAND_OK) {
+      PGresult* r = pq_->PQprepare(conn_, name.c_str(), sql.c_str(), 0, nullptr);
+      if (pq_->PQresultStatus(r) != PGRES_COMMAND_OK) {
         int code = Fail(r, sql);
         return code;
       }
-      PQclear(r);
+      pq_->PQclear(r);
       it = prepared_.emplace(sql, name).first;
     }
     std::vector<std::string> storage(binds.size());
@@ -131,42 +139,42 @@ class PostgresConnection : public KelDbConnection {
       values[i] = storage[i].data();
       lengths[i] = static_cast<int>(storage[i].size());
     }
-    PGresult* r = PQexecPrepared(conn_, it->second.c_str(), static_cast<int>(binds.size()), values.data(),
-                                 lengths.data(), formats.data(), 0);
+    PGresult* r = pq_->PQexecPrepared(conn_, it->second.c_str(), static_cast<int>(binds.size()), values.data(),
+                                      lengths.data(), formats.data(), 0);
     return Collect(r, sql, result);
   }
 
   int RunNative(const std::string& sql, KelDbResult* result) override {
-    PGresult* r = PQexec(conn_, sql.c_str());
+    PGresult* r = pq_->PQexec(conn_, sql.c_str());
     return Collect(r, sql, result);
   }
 
  private:
   int Fail(PGresult* r, const std::string& sql) {
-    const char* state = r ? PQresultErrorField(r, PG_DIAG_SQLSTATE) : nullptr;
-    std::string why = r ? PQresultErrorMessage(r) : PQerrorMessage(conn_);
+    const char* state = r ? pq_->PQresultErrorField(r, PG_DIAG_SQLSTATE) : nullptr;
+    std::string why = r ? pq_->PQresultErrorMessage(r) : pq_->PQerrorMessage(conn_);
     while (!why.empty() && (why.back() == '\n' || why.back() == ' ')) why.pop_back();
     for (char& c : why)
       if (c == '\n') c = ' ';
     SetLastError(why + ": " + sql);
     int code = CodeOfState(state);
-    if (PQstatus(conn_) != CONNECTION_OK) code = kel_ier::kDbCannotOpen;
-    if (r) PQclear(r);
+    if (pq_->PQstatus(conn_) != CONNECTION_OK) code = kel_ier::kDbCannotOpen;
+    if (r) pq_->PQclear(r);
     return code;
   }
 
   int Collect(PGresult* r, const std::string& sql, KelDbResult* result) {
-    ExecStatusType status = PQresultStatus(r);
+    ExecStatusType status = pq_->PQresultStatus(r);
     if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) return Fail(r, sql);
     if (result) {
-      int columns = PQnfields(r);
-      int rows = PQntuples(r);
+      int columns = pq_->PQnfields(r);
+      int rows = pq_->PQntuples(r);
       result->columns.clear();
       result->types.clear();
       std::vector<Oid> oids(columns);
       for (int c = 0; c < columns; ++c) {
-        result->columns.push_back(PQfname(r, c));
-        oids[c] = PQftype(r, c);
+        result->columns.push_back(pq_->PQfname(r, c));
+        oids[c] = pq_->PQftype(r, c);
         result->types.push_back(KelDbType::kNull);
       }
       result->rows.reserve(rows);
@@ -175,12 +183,12 @@ class PostgresConnection : public KelDbConnection {
         row.reserve(columns);
         for (int c = 0; c < columns; ++c) {
           KelDbValue v;
-          if (!PQgetisnull(r, i, c)) {
-            const char* text = PQgetvalue(r, i, c);
-            int length = PQgetlength(r, i, c);
+          if (!pq_->PQgetisnull(r, i, c)) {
+            const char* text = pq_->PQgetvalue(r, i, c);
+            int length = pq_->PQgetlength(r, i, c);
             switch (oids[c]) {
               case kByteaOid:
-                v = KelDbValue::Binary(DecodeBytea(text, length));
+                v = KelDbValue::Binary(DecodeBytea(pq_, text, length));
                 break;
               case kInt2Oid:
               case kInt4Oid:
@@ -208,13 +216,14 @@ class PostgresConnection : public KelDbConnection {
         }
         result->rows.push_back(std::move(row));
       }
-      const char* tuples = PQcmdTuples(r);
+      const char* tuples = pq_->PQcmdTuples(r);
       result->changes = (tuples && *tuples) ? std::strtoll(tuples, nullptr, 10) : 0;
     }
-    PQclear(r);
+    pq_->PQclear(r);
     return 0;
   }
 
+  const PgLibrary* pq_ = nullptr;  // set by the first OpenImpl; never null while conn_ is not
   PGconn* conn_ = nullptr;
   std::unordered_map<std::string, std::string> prepared_;
 };
