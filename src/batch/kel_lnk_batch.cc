@@ -1,5 +1,9 @@
 #include "batch/kel_lnk_batch.h"
+<<<<<<< HEAD
 #include "base/mml_constants.h"
+=======
+#include "batch/kel_lnk_batch_progress.h"
+>>>>>>> ba1e192 (Batch impacts and migration show roots done and objects reached on standard error when it is a terminal)
 
 #include "host/db/kel_db_read_snapshot.h"
 #include "host/kel_dm_session.h"
@@ -175,6 +179,7 @@ void KelLnkBatch::MigrateE2E(KelQorError& error) {
   }
 
   InitialiseRun();
+  KelLnkBatchProgress progress(static_cast<int>(lines.size() / 4));
   for (size_t first = 0; first < lines.size(); first += 4) {
     KelDMInstance instance = RootInstance(mmlFunctionTrace, lines, first);
     KelLnkObject* root = new KelLnkObject(instance);
@@ -189,6 +194,7 @@ void KelLnkBatch::MigrateE2E(KelQorError& error) {
     if (error.Ier() != 0) break;
     mmlFunctionTrace.Write(" Uncache final step ");
     ClearCaches();
+    progress.RootDone();
   }
   KelLnkSiteFiles::Unlock();
 }
@@ -205,6 +211,7 @@ void KelLnkBatch::GetImpacts(KelQorError& error, int request) {
 
   InitialiseRun();
   const int flag = request == 1 ? 1 : 0;
+  KelLnkBatchProgress progress(static_cast<int>(lines.size() / 4));
   for (size_t first = 0; first < lines.size(); first += 4) {
     KelDMInstance instance = RootInstance(mmlFunctionTrace, lines, first);
     KelLnkObject* root = new KelLnkObject(instance);
@@ -235,6 +242,7 @@ void KelLnkBatch::GetImpacts(KelQorError& error, int request) {
     ClearCaches();
     delete root;
     if (error.Ier() != 0) return;
+    progress.RootDone();
   }
 }
 

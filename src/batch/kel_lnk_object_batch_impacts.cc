@@ -5,6 +5,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "batch/kel_lnk_batch_progress.h"
 #include "batch/kel_lnk_object_batch.h"
 #include "batch/kel_lnk_site_files.h"
 #include "foundation/kel_lnk_tools.h"
@@ -110,6 +111,7 @@ void KelLnkObjectBatch::GetImpactStructure(KelLnkObject* object, KelListPtrKelLn
     const KelDMInstance& childInstance = child->Instance();
     if (!seen.insert(ObjectKey(childInstance)).second) continue;
     visited->push_back(childInstance);
+    KelLnkBatchProgress::ObjectReached();
     records.Add(frame.object->Instance(), childInstance, link->GetLinktype());
     KelListValKelBaseUnknown_var childLinks = child->GetChildren();
     stack.push_back(WalkFrame{child, std::move(childLinks)});
