@@ -39,7 +39,7 @@ int KelDbConnection::Execute(std::string_view hostSql, const std::vector<KelDbVa
   if (observer_) observer_(hostSql);
   // Statements that differ only by their literals translate to the same
   // engine statement; keep their translations only while the cache is small.
-  auto it = translations_.find(std::string(hostSql));
+  auto it = translations_.find(hostSql);
   HostSqlTranslation fresh;
   const HostSqlTranslation* t;
   if (it != translations_.end()) {

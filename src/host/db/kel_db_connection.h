@@ -109,7 +109,12 @@ class KelDbConnection {
   uint64_t statementCount_ = 0;
   uint64_t catalogueVersion_ = 0;
   std::function<void(std::string_view)> observer_;
-  std::unordered_map<std::string, HostSqlTranslation> translations_;
+  // Found by the statement's text as given: no copy of it per execution.
+  struct TextHash {
+    using is_transparent = void;
+    size_t operator()(std::string_view text) const { return std::hash<std::string_view>()(text); }
+  };
+  std::unordered_map<std::string, HostSqlTranslation, TextHash, std::equal_to<>> translations_;
 };
 
 // Makes a connection object for a database address, not yet open: a path

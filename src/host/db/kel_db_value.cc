@@ -35,15 +35,14 @@ std::string KelDbValue::AsText() const {
     case KelDbType::kTimestamp:
       return text_;
     case KelDbType::kBinary:
-      return binary_.Hex();
+      return KelDbBinary(text_.data(), text_.size()).Hex();
   }
   return std::string();
 }
 
 KelDbBinary KelDbValue::AsBinary() const {
-  if (type_ == KelDbType::kBinary) return binary_;
-  if (type_ == KelDbType::kText || type_ == KelDbType::kTimestamp) return KelDbBinary(text_.data(), text_.size());
-  return KelDbBinary();
+  const std::string_view bytes = Bytes();
+  return KelDbBinary(bytes.data(), bytes.size());
 }
 
 int64_t KelDbValue::AsInteger() const {

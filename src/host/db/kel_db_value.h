@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "base/kel_id.h"
@@ -49,13 +50,14 @@ class KelDbValue {
     v.text_ = std::move(text);
     return v;
   }
-  static KelDbValue Binary(KelDbBinary b) {
+  static KelDbValue Binary(const KelDbBinary& b) { return Binary(b.Data(), b.Size()); }
+  static KelDbValue Binary(const void* data, size_t size) {
     KelDbValue v;
     v.type_ = KelDbType::kBinary;
-    v.binary_ = std::move(b);
+    v.text_.assign(static_cast<const char*>(data), size);
     return v;
   }
-  static KelDbValue Id(const KelId& id) { return Binary(KelDbBinary(id)); }
+  static KelDbValue Id(const KelId& id) { return Binary(id.Bytes().data(), 8); }
   static KelDbValue Integer(int64_t i) {
     KelDbValue v;
     v.type_ = KelDbType::kInteger;
@@ -77,6 +79,11 @@ class KelDbValue {
   std::string AsText() const;
   // Binary form: binaries as they are, text as its bytes, others empty.
   KelDbBinary AsBinary() const;
+  // The bytes of a binary or a text value (empty for others), without a copy.
+  std::string_view Bytes() const {
+    return type_ == KelDbType::kNull || type_ == KelDbType::kInteger || type_ == KelDbType::kReal ? std::string_view()
+                                                                                                  : text_;
+  }
   int64_t AsInteger() const;  // integers; text and reals converted; 0 otherwise
   double AsReal() const;
 
@@ -84,8 +91,9 @@ class KelDbValue {
 
  private:
   KelDbType type_ = KelDbType::kNull;
+  // Text, timestamp and binary values keep their bytes here (an 8-byte
+  // identifier fits the string's own buffer: no allocation).
   std::string text_;
-  KelDbBinary binary_;
   int64_t integer_ = 0;
   double real_ = 0;
 };

@@ -105,15 +105,16 @@ class SqliteConnection : public KelDbConnection {
         case KelDbType::kReal:
           sqlite3_bind_double(stmt, idx, v.AsReal());
           break;
+        // The values outlive the statement's run: the engine need not copy them.
         case KelDbType::kText:
         case KelDbType::kTimestamp: {
-          std::string text = v.AsText();
-          sqlite3_bind_text(stmt, idx, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
+          const std::string_view text = v.Bytes();
+          sqlite3_bind_text(stmt, idx, text.data(), static_cast<int>(text.size()), SQLITE_STATIC);
           break;
         }
         case KelDbType::kBinary: {
-          KelDbBinary b = v.AsBinary();
-          sqlite3_bind_blob(stmt, idx, b.Data(), static_cast<int>(b.Size()), SQLITE_TRANSIENT);
+          const std::string_view bytes = v.Bytes();
+          sqlite3_bind_blob(stmt, idx, bytes.data(), static_cast<int>(bytes.size()), SQLITE_STATIC);
           break;
         }
       }
@@ -177,7 +178,7 @@ class SqliteConnection : public KelDbConnection {
           case SQLITE_BLOB: {
             const void* p = sqlite3_column_blob(stmt, c);
             int size = sqlite3_column_bytes(stmt, c);
-            v = KelDbValue::Binary(KelDbBinary(p, static_cast<size_t>(size)));
+            v = KelDbValue::Binary(p, static_cast<size_t>(size));
             break;
           }
           default: {
