@@ -2,7 +2,9 @@
 #include "base/kel_object_key.h"
 #include "base/kel_text.h"
 
+#include <algorithm>
 #include <cctype>
+#include <map>
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
@@ -10,7 +12,9 @@
 
 #include "base/mml_constants.h"
 #include "foundation/mml_sql.h"
+#include "host/db/host_sql.h"
 #include "host/kel_dm_select.h"
+#include "host/kel_dm_session.h"
 #include "host/kel_psn_trace.h"
 #include "host/profile/kel_psn_profile.h"
 
@@ -310,6 +314,64 @@ KelUnicodeString KelLnkDataManager::GetObjectTimestamp(const KelUnicodeString& e
 KelUnicodeString KelLnkDataManager::GetObjectTimestamp(const KelUnicodeString& environment,
                                                        const KelUnicodeString& table, double coid, double compid) {
   return GetObjectTimestamp(environment, table, KelId::FromDouble(coid), KelId::FromDouble(compid));
+}
+
+void KelLnkDataManager::ReadFacts(const std::vector<ObjectRef>& objects) {
+  KelDbConnection* connection = KelDMSession::Main();
+  if (connection == nullptr) return;
+  // The entries still missing a fact, per table.
+  std::map<std::pair<KelUnicodeString, KelUnicodeString>, std::vector<int>> byTable;
+  for (const ObjectRef& key : objects) {
+    if (IsEntityTable(key.table)) continue;
+    const int index = Entry(key.environment, key.table, key.coid, key.compid);
+    if (At(index).timestampKnown && At(index).nameKnown) continue;
+    byTable[{key.environment, RightTrimBlanks(key.table)}].push_back(index);
+  }
+  for (auto& [table, indices] : byTable) {
+    std::sort(indices.begin(), indices.end());
+    indices.erase(std::unique(indices.begin(), indices.end()), indices.end());
+    const KelUnicodeString head =
+        MmlSqlSelectFrom(kMmlColCoid + "," + kMmlColCompid + "," + kMmlColLastmod + ",C_ID,C_REVISION", table.first,
+                         table.second) +
+        kMmlSqlWhere + kMmlColCoid + " IN ";
+    for (size_t first = 0; first < indices.size(); first += kHostSqlSetReadMax) {
+      const size_t n = std::min(kHostSqlSetReadMax, indices.size() - first);
+      std::vector<KelDbValue> binds;
+      binds.reserve(HostSqlSetReadLength(n));
+      for (size_t k = 0; k < n; ++k) binds.push_back(KelDbValue::Id(At(indices[first + k]).key.coid));
+      while (binds.size() < HostSqlSetReadLength(n)) binds.push_back(binds.back());
+      KelDbResult result;
+      // A table that cannot be read this way is left to the object-wise reads.
+      if (connection->Execute(head + HostSqlMarkerList(binds.size()), binds, &result) != 0) break;
+      std::unordered_map<ObjectKey, const std::vector<KelDbValue>*, ObjectKeyHash> rows;
+      for (const auto& row : result.rows) {
+        if (row.size() < 5 || row[0].Type() != KelDbType::kBinary || row[1].Type() != KelDbType::kBinary) continue;
+        rows.emplace(
+            ObjectKey{KelUnicodeString(), KelUnicodeString(), row[0].AsBinary().AsId(), row[1].AsBinary().AsId()},
+            &row);
+      }
+      for (size_t k = 0; k < n; ++k) {
+        ObjectEntry& entry = At(indices[first + k]);
+        auto it = rows.find(ObjectKey{KelUnicodeString(), KelUnicodeString(), entry.key.coid, entry.key.compid});
+        const std::vector<KelDbValue>* row = it == rows.end() ? nullptr : it->second;
+        if (!entry.timestampKnown) {
+          entry.timestamp = row ? KelLnkDataManager::NormaliseTimestamp((*row)[2].AsText()) : KelUnicodeString();
+          entry.timestampKnown = 1;
+          entry.existenceKnown = 1;
+          entry.exists = row ? 1 : 0;
+        }
+        if (!entry.nameKnown) {
+          // As the host names an instance: C_ID and C_REVISION, trailing blanks dropped.
+          if (row && !(*row)[3].IsNull()) {
+            entry.name = RightTrimBlanks((*row)[3].AsText()) + kNameSeparator + RightTrimBlanks((*row)[4].AsText());
+          } else {
+            entry.name = kMmlUnknownName;
+          }
+          entry.nameKnown = 1;
+        }
+      }
+    }
+  }
 }
 
 KelUnicodeString KelLnkDataManager::GetObjectName(const KelUnicodeString& environment, const KelUnicodeString& table,

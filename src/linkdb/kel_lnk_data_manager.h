@@ -16,6 +16,8 @@
 // an empty text stays empty).
 #pragma once
 
+#include <vector>
+
 #include "base/kel_id.h"
 #include "base/kel_types.h"
 #include "host/kel_dm_instance.h"
@@ -100,6 +102,20 @@ class KelLnkDataManager {
                                                    double coid, double compid);
   static KelUnicodeString GetObjectLatestTimestamp(const KelUnicodeString& environment, const KelUnicodeString& table,
                                                    const KelId& coid, const KelId& compid);
+
+  // Reads in a few statements (one per table and per few hundred objects) what
+  // GetObjectTimestamp, DoesObjectExist and GetObjectName would read one
+  // object at a time, for those of `objects` whose timestamp or name is not
+  // known yet; the later calls answer from the cache. Objects of the entity
+  // table, and objects of a table that cannot be read this way, are left to
+  // those calls.
+  struct ObjectRef {
+    KelUnicodeString environment;
+    KelUnicodeString table;
+    KelId coid;
+    KelId compid;
+  };
+  static void ReadFacts(const std::vector<ObjectRef>& objects);
 
   // ---- Free per-object attributes (kept until Uncache) ----
 

@@ -11,6 +11,7 @@
 #include "host/kel_psn_trace.h"
 #include "linkdb/kel_lnk_data_manager.h"
 #include "linkdb/kel_lnk_hybrid_manager.h"
+#include "linkdb/kel_lnk_hybrid_read_ahead.h"
 
 // ---- State ----
 
@@ -228,6 +229,7 @@ void KelLnkHybridManager::Uncache() {
 void KelLnkHybridManager::UncacheDatabase() {
   MML_TRACE("KelLnkHybridManager::UncacheDatabase");
   TheCaches() = Caches();
+  KelLnkHybridReadAhead::Forget();
   _CacheFilterCoid.clear();
   _CacheFilterCompid.clear();
   _CacheFilterValue.clear();

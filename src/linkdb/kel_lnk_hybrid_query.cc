@@ -13,6 +13,7 @@
 #include "linkdb/kel_lnk_api.h"
 #include "linkdb/kel_lnk_data_manager.h"
 #include "linkdb/kel_lnk_hybrid_manager.h"
+#include "linkdb/kel_lnk_hybrid_read_ahead.h"
 #include "linkdb/kel_lnk_query_context.h"
 
 namespace {
@@ -47,104 +48,63 @@ void KelLnkHybridManager::GetChildren(const Entity& e, int& count, Link*** links
   const int i = LocateEntity(e, 1);
 
   if (MarkRead(i, true)) {
+    // The rows come from a set read shared with the objects reached before.
+    const bool readUses = _EntityToEntity == 1 && _pConn;
+    std::vector<KelLnkExtChildRow> extRows;
+    std::vector<KelLnkEntityUseRow> useRows;
+    KelListValKelUnicodeString owners;
+    if (readUses) owners = StrippedList(KelLnkAPI::ComputeRelationEnvironments(2, 0));
+    if ((isRelation || readUses) && _pConn)
+      KelLnkHybridReadAhead::TakeChildRows(i, e, isRelation, readUses, _pConn, TypeCondition(window), relation, owners,
+                                           &extRows, &useRows);
+
     ZorTrace::Output(" -> MDL TO MDL begin", 0);
     if (isRelation && _pConn) {
       KelPSNTrace timing("Temps consomme MDL: ", 40, 0);
-      KelDbCursor cursor(_pConn, e.caenv, "$EXT");
-      cursor.SetWhereClause(TypeCondition(window) + " AND $COMPNAME_FATHER=? AND $COID=? AND $COMPID_FATHER=?");
-      cursor.SetWhereColumn("$COMPNAME_FATHER", e.kelab);
-      cursor.SetWhereColumn("$COID", KelDbBinary(e.coid));
-      cursor.SetWhereColumn("$COMPID_FATHER", KelDbBinary(e.compid));
-      cursor.SetOutputColumn("$COMPID_REF", KelDbType::kBinary);
-      cursor.SetOutputColumn("$COID_REF", KelDbType::kBinary);
-      cursor.SetOutputColumn("$COMPNAME");
-      cursor.SetOutputColumn("C_MML_TS", KelDbType::kTimestamp);
-      cursor.SetOutputColumn("$TYPE");
-      cursor.SetOutputColumn("KELMML_STATUS");
-      if (cursor.Open(10) == 0) {
-        while (cursor.Fetch()) {
-          const KelUnicodeString compname = cursor.GetText(3);
-          const size_t dot = compname.find('.');
-          if (dot == KelUnicodeString::npos) continue;  // no object to address
-          const KelUnicodeString childEnv = compname.substr(0, dot);
-          const KelUnicodeString childTable = KelLnkTools::RightTrim(compname.substr(dot + 1));
-          const KelId childCoid = IdOf(cursor, 2);
-          const KelId childCompid = IdOf(cursor, 1);
-          if (!FilterModel(KelDMInstance(kMmlKelcon, childEnv, childTable, childCoid, childCompid))) continue;
-          const int c = LocateEntity(Entity(childEnv, childTable, childCoid, childCompid), 1);
-          const KelUnicodeString childTs = GetEntityTS(c);
-          Link link(i, c, e.caenv, "$EXT", e.coid, e.compid, cursor.GetText(5),
-                    ZeroTimestampFraction(cursor.GetText(4)), cursor.GetText(6));
-          LocateAndUpdateLink(link, childTs, -1, KelUnicodeString());
-        }
+      for (const KelLnkExtChildRow& row : extRows) {
+        const size_t dot = row.compname.find('.');
+        if (dot == KelUnicodeString::npos) continue;  // no object to address
+        const KelUnicodeString childEnv = row.compname.substr(0, dot);
+        const KelUnicodeString childTable = KelLnkTools::RightTrim(row.compname.substr(dot + 1));
+        if (!FilterModel(KelDMInstance(kMmlKelcon, childEnv, childTable, row.coidRef, row.compidRef))) continue;
+        const int c = LocateEntity(Entity(childEnv, childTable, row.coidRef, row.compidRef), 1);
+        KelLnkHybridReadAhead::Waiting(c);
+        const KelUnicodeString childTs = GetEntityTS(c);
+        Link link(i, c, e.caenv, "$EXT", e.coid, e.compid, row.type, ZeroTimestampFraction(row.timestamp), row.status);
+        LocateAndUpdateLink(link, childTs, -1, KelUnicodeString());
       }
-      cursor.Close();
       ZorTrace::Output(" <- MDL TO MDL end", 0);
     }
 
-    if (_EntityToEntity == 1 && _pConn) {
+    if (readUses) {
       ZorTrace::Output(" -> ENTITY TO ENTITY begin", 0);
-      const KelListValKelUnicodeString owners = StrippedList(KelLnkAPI::ComputeRelationEnvironments(2, 0));
       KelPSNTrace timing("Temps consomme ENT: ", 40, 0);
-      KelDbCursor uses(_pConn, e.caenv, "MML_LINK");
-      uses.SetWhereClause("UBIT IS NULL AND OBJECT_KELAB=? AND OBJECT_COID=? AND OBJECT_COMPID=?");
-      uses.SetWhereColumn("OBJECT_KELAB", e.kelab);
-      uses.SetWhereColumn("OBJECT_COID", KelDbBinary(e.coid));
-      uses.SetWhereColumn("OBJECT_COMPID", KelDbBinary(e.compid));
-      uses.SetOutputColumn("ENTITY_ID_1", KelDbType::kBinary);
-      uses.SetOutputColumn("ENTITY_ID_2", KelDbType::kBinary);
-      uses.SetOutputColumn("ENTITY_KEY", KelDbType::kBinary);
-      uses.SetOutputColumn("TS", KelDbType::kTimestamp);
-      uses.SetOutputColumn("TYPE");
-      uses.SetOutputColumn("STATUS");
-      if (uses.Open(10) == 0) {
-        while (uses.Fetch()) {
-          const KelDbBinary id1 = uses.GetBinary(1);
-          const KelDbBinary id2 = uses.GetBinary(2);
-          const KelDbBinary key = uses.GetBinary(3);
-          const KelUnicodeString linkTs = ZeroTimestampFraction(uses.GetText(4));
-          const KelUnicodeString type = uses.GetText(5);
-          const KelUnicodeString status = uses.GetText(6);
-          const KelUnicodeString uuid = UuidText(id1, id2);
-          bool found = false;
-          for (const KelUnicodeString& env : owners) {
-            KelDbCursor owner(_pConn, env, "MML_ENTITY");
-            owner.SetWhereClause("UBIT IS NULL AND ENTITY_ID_1=? AND ENTITY_ID_2=? AND ENTITY_KEY=?");
-            owner.SetWhereColumn("ENTITY_ID_1", id1);
-            owner.SetWhereColumn("ENTITY_ID_2", id2);
-            owner.SetWhereColumn("ENTITY_KEY", key);
-            owner.SetOutputColumn("OBJECT_KELAB");
-            owner.SetOutputColumn("OBJECT_COID", KelDbType::kBinary);
-            owner.SetOutputColumn("OBJECT_COMPID", KelDbType::kBinary);
-            owner.SetOutputColumn("TS", KelDbType::kTimestamp);
-            if (owner.Open(10) == 0) {
-              while (owner.Fetch()) {
-                const KelUnicodeString entityTs = ZeroTimestampFraction(owner.GetText(4));
-                const KelUnicodeString table = owner.GetText(1);
-                const KelId coid = IdOf(owner, 2);
-                const KelId compid = IdOf(owner, 3);
-                if (!FilterModel(KelDMInstance(kMmlKelcon, env, table, coid, compid))) continue;
-                found = true;
-                const int c = LocateEntity(Entity(env, table, coid, compid), 1);
-                Link link(i, c, e.caenv, "MML_LINK", e.coid, e.compid, type, linkTs, status);
-                LocateAndUpdateLink(link, entityTs, -1, KelUnicodeString());
-                SetEntityUuid(uuid, c);
-              }
-            }
-            owner.Close();
-          }
-          if (!found) {
-            // No accepted owner: the link still shows, to a placeholder child
-            // that carries the entity's UUID.
-            const KelId nullId = KelId::FromHexOrZero(kMmlNullIdHex);
-            const int c = LocateEntity(Entity(e.caenv, e.kelab, nullId, nullId), 1);
-            Link link(i, c, e.caenv, "MML_LINK", e.coid, e.compid, type, linkTs, status);
-            const int k = LocateAndUpdateLink(link, KelUnicodeString(), -1, KelUnicodeString());
-            SetLinkUuid(uuid, k);
+      for (const KelLnkEntityUseRow& use : useRows) {
+        const KelUnicodeString linkTs = ZeroTimestampFraction(use.timestamp);
+        const KelUnicodeString uuid = UuidText(use.id1, use.id2);
+        bool found = false;
+        for (const KelUnicodeString& env : owners) {
+          for (const KelLnkEntityOwnerRow& owner : KelLnkHybridReadAhead::Owners(_pConn, env, use)) {
+            const KelUnicodeString entityTs = ZeroTimestampFraction(owner.timestamp);
+            if (!FilterModel(KelDMInstance(kMmlKelcon, env, owner.table, owner.coid, owner.compid))) continue;
+            found = true;
+            const int c = LocateEntity(Entity(env, owner.table, owner.coid, owner.compid), 1);
+            KelLnkHybridReadAhead::Waiting(c);
+            Link link(i, c, e.caenv, "MML_LINK", e.coid, e.compid, use.type, linkTs, use.status);
+            LocateAndUpdateLink(link, entityTs, -1, KelUnicodeString());
+            SetEntityUuid(uuid, c);
           }
         }
+        if (!found) {
+          // No accepted owner: the link still shows, to a placeholder child
+          // that carries the entity's UUID.
+          const KelId nullId = KelId::FromHexOrZero(kMmlNullIdHex);
+          const int c = LocateEntity(Entity(e.caenv, e.kelab, nullId, nullId), 1);
+          Link link(i, c, e.caenv, "MML_LINK", e.coid, e.compid, use.type, linkTs, use.status);
+          const int k = LocateAndUpdateLink(link, KelUnicodeString(), -1, KelUnicodeString());
+          SetLinkUuid(uuid, k);
+        }
       }
-      uses.Close();
       ZorTrace::Output(" <- ENTITY TO ENTITY end", 0);
     }
 
@@ -278,6 +238,14 @@ void KelLnkHybridManager::Collect(int index, bool children, int& count, Link*** 
   } else {
     ZorTrace::Output("   sLinkC : " + std::to_string(GetNbLinks()), 0);
     ZorTrace::Output("   vLinkC : " + std::to_string(n), 0);
+    // The names of all far ends in one read per table.
+    std::vector<KelLnkDataManager::ObjectRef> farEnds;
+    farEnds.reserve(n);
+    for (int k = 0; k < n; ++k) {
+      const Entity& far = *GetEntity(farEnd(k));
+      farEnds.push_back(KelLnkDataManager::ObjectRef{far.caenv, far.kelab, far.coid, far.compid});
+    }
+    KelLnkDataManager::ReadFacts(farEnds);
     std::vector<KelUnicodeString> names;
     names.reserve(n);
     for (int k = 0; k < n; ++k) {

@@ -208,6 +208,39 @@ TEST_P(HybridQueryTest, EachObjectIsReadOncePerDirection) {
   }
 }
 
+TEST_P(HybridQueryTest, AWalkReadsTheObjectsItReachedTogetherAndForgetsThemAtUncache) {
+  db().Init({"E1:objects,links,entities", "E2:objects,entities"});
+  // 1 -> 2, 3 ($EXT); 2 -> 4 ($EXT); 3 -> 5 (entity of 5, in E2).
+  std::string rows;
+  for (int n = 1; n <= 6; ++n)
+    rows += ModelRow(n == 5 ? "E2" : "E1", n, "M" + std::to_string(n), "2024-01-01 00:00:00");
+  db().Exec(rows + ExtRow("E1", 1, 2, "E1", "KELMMSOL", "", 1) + ExtRow("E1", 1, 3, "E1", "KELMMSOL", "", 2) +
+            ExtRow("E1", 2, 4, "E1", "KELMMDRW", "", 3) + EntityRow("E2", 5, 1, "2024-01-01 00:00:00") +
+            UseRow("E1", 3, 1, "KELMMKIN", "2024-01-01 00:00:00"));
+  Snapshot(1);
+  EXPECT_EQ(Ask(true, Model("E1", 1)).endCoids(), (std::vector<int>{2, 3}));
+  // Asking for 2 reads 3 with it: 3 then needs no statement at all, neither
+  // for its links nor for the names and dates of what they reach.
+  EXPECT_EQ(Ask(true, Model("E1", 2)).endCoids(), (std::vector<int>{4}));
+  std::vector<std::string> seen = Statements([&] {
+    Answer a = Ask(true, Model("E1", 3));
+    ASSERT_EQ(a.endCoids(), (std::vector<int>{5}));
+    EXPECT_EQ(a.ends[0]->caenv, "E2");
+    EXPECT_EQ(a.links[0]->UpToDate, 1);
+  });
+  EXPECT_TRUE(seen.empty()) << seen.front();
+  EXPECT_EQ(KelLnkDataManager::GetObjectName("E2", "TOVRA_MODEL", Id(5), Id(0x105)), "M5 ** A");
+
+  // Rows read ahead belong to the caches they were read for: after a clear,
+  // the cache indices are reused and the database may have changed.
+  HM::UncacheDatabase();
+  EXPECT_EQ(Ask(true, Model("E1", 1)).endCoids(), (std::vector<int>{2, 3}));
+  EXPECT_EQ(Ask(true, Model("E1", 2)).endCoids(), (std::vector<int>{4}));  // 3 read ahead
+  db().Exec(ExtRow("E1", 3, 6, "E1", "KELMMSOL", "", 4));
+  HM::UncacheDatabase();
+  EXPECT_EQ(Ask(true, Model("E1", 3)).endCoids(), (std::vector<int>{5, 6}));
+}
+
 TEST_P(HybridQueryTest, LinkTypePatternComesFromTheWindowOnlyWhenAsked) {
   db().Init({"E1:objects,links"});
   db().Exec(ModelRow("E1", 1, "ROOT", "2024-01-01 00:00:00") + ModelRow("E1", 2, "X", "2024-01-01 00:00:00") +

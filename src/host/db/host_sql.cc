@@ -247,3 +247,11 @@ std::vector<std::string> SplitHostScript(std::string_view script) {
   flush();
   return statements;
 }
+
+size_t HostSqlSetReadLength(size_t n) { return n <= 10 ? 10 : n <= 100 ? 100 : kHostSqlSetReadMax; }
+
+std::string HostSqlMarkerList(size_t n) {
+  std::string list = "(";
+  for (size_t k = 0; k < n; ++k) list += k ? ",?" : "?";
+  return list + ")";
+}

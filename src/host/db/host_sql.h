@@ -54,3 +54,12 @@ HostSqlTranslation TranslateHostSql(std::string_view hostSql, KelDbEngine engine
 // Splits a script into statements at ';' outside literals and quoted names.
 // Empty statements are dropped; "--" comments run to the end of the line.
 std::vector<std::string> SplitHostScript(std::string_view script);
+
+// Set reads ("<column> IN (?,?,...)"): at most kHostSqlSetReadMax values per
+// statement, the list padded (its last value repeated) to one of a few fixed
+// lengths so that each statement is prepared once whatever the set.
+constexpr size_t kHostSqlSetReadMax = 500;
+// The padded length of a list of `n` values (1 <= n <= kHostSqlSetReadMax).
+size_t HostSqlSetReadLength(size_t n);
+// "(?,?,...)" with `n` markers.
+std::string HostSqlMarkerList(size_t n);
