@@ -212,8 +212,11 @@ TEST_P(HybridQueryTest, AWalkReadsTheObjectsItReachedTogetherAndForgetsThemAtUnc
   db().Init({"E1:objects,links,entities", "E2:objects,entities"});
   // 1 -> 2, 3 ($EXT); 2 -> 4 ($EXT); 3 -> 5 (entity of 5, in E2).
   std::string rows;
-  for (int n = 1; n <= 6; ++n)
-    rows += ModelRow(n == 5 ? "E2" : "E1", n, "M" + std::to_string(n), "2024-01-01 00:00:00");
+  for (int n = 1; n <= 6; ++n) {
+    std::string name = "M";
+    name += static_cast<char>('0' + n);
+    rows += ModelRow(n == 5 ? "E2" : "E1", n, name, "2024-01-01 00:00:00");
+  }
   db().Exec(rows + ExtRow("E1", 1, 2, "E1", "KELMMSOL", "", 1) + ExtRow("E1", 1, 3, "E1", "KELMMSOL", "", 2) +
             ExtRow("E1", 2, 4, "E1", "KELMMDRW", "", 3) + EntityRow("E2", 5, 1, "2024-01-01 00:00:00") +
             UseRow("E1", 3, 1, "KELMMKIN", "2024-01-01 00:00:00"));
