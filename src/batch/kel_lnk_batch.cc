@@ -1,9 +1,6 @@
 #include "batch/kel_lnk_batch.h"
-<<<<<<< HEAD
 #include "base/mml_constants.h"
-=======
 #include "batch/kel_lnk_batch_progress.h"
->>>>>>> ba1e192 (Batch impacts and migration show roots done and objects reached on standard error when it is a terminal)
 
 #include "host/db/kel_db_read_snapshot.h"
 #include "host/kel_dm_session.h"

@@ -1,15 +1,18 @@
 // Read-ahead of the children queries: the link rows of many objects read in
 // one statement per table, kept until the walk asks for each object.
 //
-// A walk reaches objects faster than it expands them. Every object met as a
-// child waits here (Waiting); when the children of an object are first
-// asked for, its rows are read together with those of the objects waiting
-// (the most recent first, a few thousand at most), grouped by table with the
-// identifiers in one IN list per few hundred objects. The rows of each object
-// are then taken (TakeChildRows) in the order the engine returns them for
-// that object, so that the answers and the cache order are those of reading
-// the objects one by one. The facts of the objects the rows lead to
-// (timestamp, existence, name) are read in the same pass.
+// When the children of an object are first asked for, its rows are read
+// together with those of the objects waiting (reached as children but not
+// read yet, the most recent first), then with those of the objects these rows
+// lead to, level after level, up to a few thousand objects per set; the
+// objects left over wait for the next set (Waiting). Each level takes one
+// statement per table and per few hundred objects (one IN list of
+// identifiers). The rows of each object are then taken (TakeChildRows) in the
+// order the engine returns them for that object, so that the answers and the
+// cache order are those of reading the objects one by one. The facts of the
+// objects the rows lead to (timestamp, existence, name) are read in the same
+// pass. A walk that reaches ten objects reads ten objects' rows, whatever the
+// size of the tables.
 //
 // The rows kept are those of one state of the database: UncacheDatabase
 // forgets them with the caches, and so does a change of connection or of the
