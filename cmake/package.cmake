@@ -2,7 +2,7 @@
 # component (the program, its data, documentation and manual pages), "mml-dev"
 # the development component (the query interface library, headers, CMake and
 # pkg-config files, the example). The runtime's Depends are worked out by
-# dpkg-shlibdeps from the libraries the program links; no maintainer scripts
+# dpkg-shlibdeps from the libraries the program links, plus libpq5; no maintainer scripts
 # are needed (nothing is installed that the system must register).
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME mml)
@@ -19,6 +19,9 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION misc)
 set(CPACK_DEBIAN_RUNTIME_PACKAGE_NAME mml)
 set(CPACK_DEBIAN_RUNTIME_PACKAGE_SHLIBDEPS ON)
+# The PostgreSQL client library is loaded when a PostgreSQL connection opens,
+# not linked: dpkg-shlibdeps cannot see it.
+set(CPACK_DEBIAN_RUNTIME_PACKAGE_DEPENDS "libpq5")
 set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_NAME mml-dev)
 set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_SECTION libdevel)
 set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_DEPENDS
