@@ -4,6 +4,7 @@
 // rolls back whole.
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstdlib>
@@ -64,6 +65,7 @@ const std::vector<std::string> kDemoEnvironments = {"DESIGN:objects,links,entiti
 // and a caret line): one line for the terminal.
 std::string OneLine(const std::string& text) {
   std::string out;
+  out.reserve(std::min<size_t>(text.size(), 1024));
   bool blank = false;
   for (char c : text) {
     if (c == '\n' || c == '\r' || c == '\t' || c == ' ') {
@@ -74,7 +76,7 @@ std::string OneLine(const std::string& text) {
     blank = false;
     out.push_back(c);
   }
-  return out;
+  return AbbreviateForMessage(out, 400);
 }
 
 // A field of the tab-separated output: the characters that would break the
@@ -174,6 +176,9 @@ std::string FirstWord(const std::string& statement) {
       ++i;
     } else if (statement.compare(i, 2, "--") == 0) {
       while (i < statement.size() && statement[i] != '\n') ++i;
+    } else if (statement.compare(i, 2, "/*") == 0) {
+      size_t end = statement.find("*/", i + 2);
+      i = end == std::string::npos ? statement.size() : end + 2;
     } else {
       break;
     }
@@ -198,6 +203,13 @@ bool IsTransactionControl(const std::string& statement) {
 // rows they return to *out. Returns false with the reason in *error.
 bool RunScript(KelDbConnection* conn, const std::string& script, const std::string& origin, std::string* out,
                std::string* error) {
+  // The engine would read a statement only up to a NUL byte and run what
+  // comes before it: refuse the script before anything runs.
+  if (size_t nul = FindNulByte(script); nul != std::string::npos) {
+    size_t line = 1 + static_cast<size_t>(std::count(script.begin(), script.begin() + nul, '\n'));
+    *error = origin + "line " + std::to_string(line) + " holds a NUL byte: nothing was run";
+    return false;
+  }
   std::vector<std::string> statements = SplitHostScript(script);
   for (size_t i = 0; i < statements.size(); ++i) {
     if (IsTransactionControl(statements[i])) {

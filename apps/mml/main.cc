@@ -1,10 +1,14 @@
 // mml: the command-line program of the MML navigator.
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <iostream>
 #include <vector>
 
 #include "apps/mml/mml_app.h"
+#include "host/db/host_sql.h"
+#include "host/db/kel_db_connection.h"
 #include "host/kel_dm_session.h"
 #include "mml_version.h"
 
@@ -30,6 +34,12 @@ void MmlOpenSession(const MmlGlobals& globals, bool create) {
   if (KelDMSession::Open(url, create, &error) != 0) MmlFail(error);
 }
 
+void MmlRefuseEmptyInput(const std::string& input) {
+  struct stat info;
+  if (stat(input.c_str(), &info) == 0 && S_ISREG(info.st_mode) && info.st_size == 0)
+    MmlFail(input + ": the file is empty: it names no root");
+}
+
 int main(int argc, char** argv) {
   CLI::App app{"mml: the multi-model link navigator of the product database", "mml"};
   app.require_subcommand(1);
@@ -45,6 +55,28 @@ int main(int argc, char** argv) {
   std::sort(registry.begin(), registry.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
   for (auto& [name, setup] : registry) setup(app, globals);
 
+  // The first word that is not an option (nor the value of one of the options
+  // above) names the command: an unknown one is named in the error instead of
+  // CLI11's "A subcommand is required".
+  for (int i = 1; i < argc; ++i) {
+    std::string word = argv[i];
+    if (word == "--") break;
+    if (word == "--db" || word == "--profile" || word == "--env" || word == "--user") {
+      ++i;
+      continue;
+    }
+    if (word.empty() || word[0] == '-') continue;
+    bool known = false;
+    for (const auto& [name, setup] : registry) known = known || name == word || name.rfind(word + ".", 0) == 0;
+    if (known) break;
+    std::string names;
+    for (const auto& [name, setup] : registry)
+      if (name.find('.') == std::string::npos) names += (names.empty() ? "" : ", ") + name;
+    std::cerr << "mml: unknown command \"" << word << "\"; the commands are: " << names << "\n"
+              << "Run with --help for more information." << std::endl;
+    return 2;
+  }
+
   int code = 0;
   try {
     app.parse(argc, argv);
@@ -57,6 +89,14 @@ int main(int argc, char** argv) {
     code = e.code;
   }
   std::fflush(stdout);
+  // A command that skipped failing statements may have run on although the
+  // engine itself failed (connection lost, damaged file): its answer is
+  // incomplete, whatever it printed.
+  if (code == 0 && KelDbEngineFaultCount() > 0) {
+    std::cerr << "mml: the database failed, the answer is incomplete: " << AbbreviateForMessage(KelDbFirstEngineFault())
+              << std::endl;
+    code = 1;
+  }
   KelDMSession::Close();
   return code;
 }

@@ -117,6 +117,14 @@ HostSqlTranslation TranslateHostSql(std::string_view in, KelDbEngine engine) {
       while (i < n && in[i] != '\n') ++i;
       continue;
     }
+    // Block comment: one blank in its place.
+    if (c == '/' && i + 1 < n && in[i + 1] == '*') {
+      size_t end = in.find("*/", i + 2);
+      if (end == std::string_view::npos) return fail("a comment is not closed");
+      out.push_back(' ');
+      i = end + 2;
+      continue;
+    }
     // Binary literal X'...'.
     if ((c == 'X' || c == 'x') && i + 1 < n && in[i + 1] == '\'' && (i == 0 || !IsWordChar(in[i - 1]))) {
       size_t j = i + 2;
@@ -236,6 +244,18 @@ std::vector<std::string> SplitHostScript(std::string_view script) {
       while (i < n && script[i] != '\n') ++i;
       continue;
     }
+    // A block comment becomes one blank; one left open runs to the end of
+    // the script and is kept, so that running the statement reports it.
+    if (c == '/' && i + 1 < n && script[i + 1] == '*') {
+      size_t end = script.find("*/", i + 2);
+      if (end == std::string_view::npos) {
+        current.append(script.substr(i));
+        break;
+      }
+      current.push_back(' ');
+      i = end + 2;
+      continue;
+    }
     if (c == ';') {
       flush();
       ++i;
@@ -254,4 +274,12 @@ std::string HostSqlMarkerList(size_t n) {
   std::string list = "(";
   for (size_t k = 0; k < n; ++k) list += k ? ",?" : "?";
   return list + ")";
+}
+
+std::string AbbreviateForMessage(std::string_view text, size_t max) {
+  if (text.size() <= max) return std::string(text);
+  size_t cut = max;
+  // Do not cut a UTF-8 sequence in two.
+  while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
+  return std::string(text.substr(0, cut)) + "... (" + std::to_string(text.size() - cut) + " more bytes)";
 }

@@ -52,7 +52,10 @@ struct HostSqlTranslation {
 HostSqlTranslation TranslateHostSql(std::string_view hostSql, KelDbEngine engine);
 
 // Splits a script into statements at ';' outside literals and quoted names.
-// Empty statements are dropped; "--" comments run to the end of the line.
+// Comments ("--" to the end of the line, "/* ... */") are removed first, so a
+// statement that held only comments is empty; empty statements are dropped.
+// The statements are not checked: a NUL byte stays where it was (callers that
+// take outside text refuse it first, see FindNulByte).
 std::vector<std::string> SplitHostScript(std::string_view script);
 
 // Set reads ("<column> IN (?,?,...)"): at most kHostSqlSetReadMax values per
@@ -63,3 +66,12 @@ constexpr size_t kHostSqlSetReadMax = 500;
 size_t HostSqlSetReadLength(size_t n);
 // "(?,?,...)" with `n` markers.
 std::string HostSqlMarkerList(size_t n);
+
+// The offset of the first NUL byte of `text`, or npos. An engine reads a
+// statement up to its first NUL: the rest would be dropped without a word
+// (a DELETE would lose its WHERE clause).
+inline size_t FindNulByte(std::string_view text) { return text.find('\0'); }
+
+// `text` cut to at most `max` bytes for an error message, with the number of
+// bytes left out: a statement or a file line echoed in a message stays short.
+std::string AbbreviateForMessage(std::string_view text, size_t max = 300);

@@ -44,6 +44,17 @@ KelDbBinary DecodeBytea(const PgLibrary* pq, const char* text, int length) {
   return b;
 }
 
+// Whether the SQLSTATE says the server itself failed: connection exception
+// (08), insufficient resources (53), operator intervention (57: shut down,
+// cancelled, timed out), system error (58), internal error (XX), lock not
+// available (55P03).
+bool IsServerFault(const char* state) {
+  if (!state) return false;
+  for (const char* cls : {"08", "53", "57", "58", "XX"})
+    if (std::strncmp(state, cls, 2) == 0) return true;
+  return std::strcmp(state, "55P03") == 0;
+}
+
 int CodeOfState(const char* state) {
   if (state && std::strncmp(state, "23", 2) == 0) return kel_ier::kDbConstraint;
   if (state && std::strncmp(state, "42", 2) == 0) return kel_ier::kDbBadStatement;
@@ -88,7 +99,7 @@ class PostgresConnection : public KelDbConnection {
       while (!why.empty() && (why.back() == '\n' || why.back() == ' ')) why.pop_back();
       for (char& c : why)
         if (c == '\n') c = ' ';
-      SetLastError("cannot reach the database server " + Url() + ": " + why);
+      SetLastError("cannot reach the database server " + KelDbMaskedUrl(Url()) + ": " + why);
       if (conn_) pq_->PQfinish(conn_);
       conn_ = nullptr;
       return kel_ier::kDbCannotOpen;
@@ -156,9 +167,13 @@ class PostgresConnection : public KelDbConnection {
     while (!why.empty() && (why.back() == '\n' || why.back() == ' ')) why.pop_back();
     for (char& c : why)
       if (c == '\n') c = ' ';
-    SetLastError(why + ": " + sql);
+    if (why.empty() && r && pq_->PQresultStatus(r) == PGRES_EMPTY_QUERY) why = "the statement is empty";
+    if (why.empty()) why = r ? pq_->PQresStatus(pq_->PQresultStatus(r)) : "no answer from the server";
+    SetLastError(why + ": " + AbbreviateForMessage(sql));
     int code = CodeOfState(state);
-    if (pq_->PQstatus(conn_) != CONNECTION_OK) code = kel_ier::kDbCannotOpen;
+    const bool lost = pq_->PQstatus(conn_) != CONNECTION_OK;
+    if (lost) code = kel_ier::kDbCannotOpen;
+    if (lost || !r || IsServerFault(state)) NoteEngineFault();
     if (r) pq_->PQclear(r);
     return code;
   }

@@ -20,6 +20,7 @@
   X(PQprepare)              \
   X(PQexecPrepared)         \
   X(PQresultStatus)         \
+  X(PQresStatus)            \
   X(PQresultErrorField)     \
   X(PQresultErrorMessage)   \
   X(PQnfields)              \

@@ -20,6 +20,27 @@ int CodeOf(int sqliteCode) {
   }
 }
 
+// Whether the code says the engine itself failed rather than the statement:
+// the file cannot be read or written, is damaged, the disk or memory is
+// full, or a lock was not granted in time.
+bool IsEngineFault(int sqliteCode) {
+  switch (sqliteCode & 0xFF) {
+    case SQLITE_IOERR:
+    case SQLITE_CORRUPT:
+    case SQLITE_NOTADB:
+    case SQLITE_NOMEM:
+    case SQLITE_FULL:
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+    case SQLITE_CANTOPEN:
+    case SQLITE_PROTOCOL:
+    case SQLITE_READONLY:
+      return true;
+    default:
+      return false;
+  }
+}
+
 // CHR(n): the character of code n, so that identifiers can be rebuilt from
 // their bytes in statement text on every engine.
 void ChrFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
@@ -86,8 +107,23 @@ class SqliteConnection : public KelDbConnection {
         for (auto& [text, old] : cache_) sqlite3_finalize(old);
         cache_.clear();
       }
-      if (sqlite3_prepare_v2(db_, sql.c_str(), static_cast<int>(sql.size()), &stmt, nullptr) != SQLITE_OK) {
-        SetLastError(std::string(sqlite3_errmsg(db_)) + ": " + sql);
+      const char* tail = nullptr;
+      int rc = sqlite3_prepare_v2(db_, sql.c_str(), static_cast<int>(sql.size()), &stmt, &tail);
+      if (rc != SQLITE_OK) {
+        SetLastError(std::string(sqlite3_errmsg(db_)) + ": " + AbbreviateForMessage(sql));
+        if (IsEngineFault(rc)) NoteEngineFault();
+        return (rc & 0xFF) == SQLITE_ERROR ? kel_ier::kDbBadStatement : CodeOf(rc);
+      }
+      if (!stmt) {
+        SetLastError("the statement is empty: " + AbbreviateForMessage(sql));
+        return kel_ier::kDbBadStatement;
+      }
+      // The engine prepares one statement: a second one after it would be
+      // dropped without a word.
+      std::string_view rest(tail, static_cast<size_t>(sql.c_str() + sql.size() - tail));
+      if (rest.find_first_not_of(" \t\r\n;") != std::string_view::npos) {
+        sqlite3_finalize(stmt);
+        SetLastError("more than one statement: " + AbbreviateForMessage(sql));
         return kel_ier::kDbBadStatement;
       }
       cache_.emplace(sql, stmt);
@@ -132,14 +168,16 @@ class SqliteConnection : public KelDbConnection {
     while (tail < end) {
       sqlite3_stmt* stmt = nullptr;
       const char* next = nullptr;
-      if (sqlite3_prepare_v2(db_, tail, static_cast<int>(end - tail), &stmt, &next) != SQLITE_OK) {
-        SetLastError(std::string(sqlite3_errmsg(db_)) + ": " + sql);
-        return kel_ier::kDbBadStatement;
+      int rc = sqlite3_prepare_v2(db_, tail, static_cast<int>(end - tail), &stmt, &next);
+      if (rc != SQLITE_OK) {
+        SetLastError(std::string(sqlite3_errmsg(db_)) + ": " + AbbreviateForMessage(sql));
+        if (IsEngineFault(rc)) NoteEngineFault();
+        return (rc & 0xFF) == SQLITE_ERROR ? kel_ier::kDbBadStatement : CodeOf(rc);
       }
       if (!stmt) break;  // only blanks or comments remain
-      int rc = Step(stmt, result);
+      int stepped = Step(stmt, result);
       sqlite3_finalize(stmt);
-      if (rc != 0) return rc;
+      if (stepped != 0) return stepped;
       tail = next;
     }
     return 0;
@@ -159,6 +197,7 @@ class SqliteConnection : public KelDbConnection {
       if (rc == SQLITE_DONE) break;
       if (rc != SQLITE_ROW) {
         SetLastError(sqlite3_errmsg(db_));
+        if (IsEngineFault(rc)) NoteEngineFault();
         return CodeOf(rc);
       }
       if (!result) continue;
