@@ -1,8 +1,10 @@
 // mml db generate: fills a database with a synthetic product.
-#include <fstream>
+#include <cstring>
 #include <iostream>
 
 #include "apps/mml/mml_app.h"
+#include "batch/kel_lnk_site_files.h"
+#include "host/db/host_sql.h"
 #include "host/generator/kel_dm_generator.h"
 #include "host/kel_dm_session.h"
 
@@ -21,15 +23,16 @@ void Run(const MmlGlobals& globals, const GenerateArgs& args) {
   std::vector<std::string> tables;
   if (KelDMSession::Main()->ListTables(&tables) != 0) MmlFail(KelDMSession::Main()->LastError());
   if (!tables.empty()) MmlFail("the database already holds tables: generate into an empty database");
-  // Check the roots file can be written before filling the database.
-  std::ofstream roots(args.roots, std::ios::trunc);
-  if (!roots) MmlFail("cannot write the roots file " + args.roots);
+  // Check the roots file can be written before filling the database; it
+  // takes its place only once the database is filled.
+  KelLnkSiteFileWriter roots;
+  if (!roots.Open(args.roots))
+    MmlFail("cannot write the roots file " + args.roots + ": " + std::strerror(roots.LastErrno()));
   KelDMGeneratorReport report;
   if (KelDMGenerator::Generate(KelDMSession::Main(), args.options, &report, &error) != 0)
-    MmlFail("generation failed: " + error);
-  roots << KelDMGenerator::RootsFileText(report);
-  roots.close();
-  if (!roots) MmlFail("cannot write the roots file " + args.roots);
+    MmlFail("generation failed: " + AbbreviateForMessage(error));
+  if (!roots.Write(KelDMGenerator::RootsFileText(report)) || !roots.Close())
+    MmlFail("cannot write the roots file " + args.roots + ": " + std::strerror(roots.LastErrno()));
   std::cout << "objects\t" << report.objects << "\nmodels\t" << report.models << "\nparts\t" << report.parts
             << "\ndocuments\t" << report.documents << "\nolder_revisions\t" << report.olderRevisions << "\next_links\t"
             << report.extLinks << "\nentity_links\t" << report.entityLinks << "\nmissing_links\t" << report.missingLinks

@@ -237,13 +237,8 @@ int KelDMGenerator::Generate(KelDbConnection* conn, const KelDMGeneratorOptions&
     for (size_t leaf : leaves) links.push_back({0, leaf, false});
   }
 
-  // Create the environments.
-  for (int e = 0; e < o.environments; ++e) {
-    report->environments.push_back(EnvName(e));
-    int rc = KelDMSchema::InitEnvironment(conn, EnvName(e), {"objects", "links", "entities"}, error);
-    if (rc != 0) return rc;
-  }
-
+  // The environments are created in the transaction of their rows: a run
+  // that fails or is interrupted leaves no empty table behind.
   int rc = conn->Begin();
   if (rc != 0) {
     *error = conn->LastError();
@@ -254,6 +249,13 @@ int KelDMGenerator::Generate(KelDbConnection* conn, const KelDMGeneratorOptions&
     conn->Rollback();
     return code;
   };
+  for (int e = 0; e < o.environments; ++e) {
+    report->environments.push_back(EnvName(e));
+    if ((rc = KelDMSchema::InitEnvironment(conn, EnvName(e), {"objects", "links", "entities"}, error)) != 0) {
+      conn->Rollback();
+      return rc;
+    }
+  }
 
   // Objects.
   {
