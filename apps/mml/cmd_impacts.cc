@@ -29,6 +29,7 @@ struct ImpactsArgs {
 };
 
 void RunImpacts(const ImpactsArgs& args, const MmlGlobals& globals) {
+  MmlRefuseEmptyInput(args.input);
   MmlOpenSession(globals, false);
   MmlLoadProfile(globals, false);
   KelLnkBatch batch(args.input);

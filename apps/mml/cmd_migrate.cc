@@ -1,6 +1,7 @@
 // mml migrate INPUT: batch migration of the root objects named in an input
 // file, through the site's migration script.
 #include <limits.h>
+#include <signal.h>
 #include <stdlib.h>
 #include <unistd.h>
 
@@ -12,6 +13,7 @@
 #include "apps/mml/mml_app.h"
 #include "batch/kel_lnk_batch.h"
 #include "host/kel_dm_session.h"
+#include "host/process/kel_xco_process.h"
 
 namespace {
 
@@ -29,8 +31,9 @@ const char kMigrateHelp[] =
     "The outcome \"Migration done\" is printed on standard output. An error is\n"
     "printed on standard error as\n"
     "  mml: error <number>: <short message>: <long message> (severity <n>)\n"
-    "and the exit status is 1. Needs --db (or MML_DB) and the profile\n"
-    "(--profile or MML_PROFILE).";
+    "and the exit status is 1. On SIGINT or SIGTERM the script is stopped,\n"
+    "the migration files are removed and the exit status is 128 + the signal\n"
+    "number. Needs --db (or MML_DB) and the profile (--profile or MML_PROFILE).";
 
 // The database address the script must use: a SQLite file as an absolute
 // path, so that the script finds it from any directory.
@@ -42,6 +45,7 @@ std::string AddressForScripts(const std::string& url) {
 }
 
 void RunMigrate(const std::string& input, const MmlGlobals& globals) {
+  MmlRefuseEmptyInput(input);
   MmlOpenSession(globals, false);
   MmlLoadProfile(globals, false);
   // The script inherits the environment: it works on the same database.
@@ -57,10 +61,19 @@ void RunMigrate(const std::string& input, const MmlGlobals& globals) {
     char resolved[PATH_MAX];
     setenv("MML_PROFILE", realpath(globals.profile.c_str(), resolved) ? resolved : globals.profile.c_str(), 1);
   }
+  // SIGINT and SIGTERM stop the script and remove the migration files
+  // before the program ends (with 128 + the signal number).
+  struct sigaction action {};
+  action.sa_handler = [](int signo) { KelXcoRequestStop(signo); };
+  sigemptyset(&action.sa_mask);
+  sigaction(SIGINT, &action, nullptr);
+  sigaction(SIGTERM, &action, nullptr);
   KelLnkBatch batch(input);
   KelQorError error;
   batch.MigrateE2E(error);
   std::cout << std::flush;
+  const int signo = KelXcoStopRequested();
+  if (signo != 0) MmlFail(KelLnkBatchOutcomeLine(error), 128 + signo);
   if (error.Ier() != 0) MmlFail(KelLnkBatchOutcomeLine(error), 1);
 }
 

@@ -43,3 +43,8 @@ void MmlOpenSession(const MmlGlobals& globals, bool create = false);
 // unreadable profile always is. Ends the program with a clear message on
 // failure. (Defined with the profile support.)
 void MmlLoadProfile(const MmlGlobals& globals, bool required);
+
+// Batch input files: an empty one names no root, which the module would run
+// through without a word. Ends the program with a clear message then; other
+// faults of the file are the module's to report.
+void MmlRefuseEmptyInput(const std::string& input);

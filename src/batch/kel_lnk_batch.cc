@@ -2,6 +2,7 @@
 #include "base/mml_constants.h"
 #include "batch/kel_lnk_batch_progress.h"
 
+#include "host/db/host_sql.h"
 #include "host/db/kel_db_read_snapshot.h"
 #include "host/kel_dm_session.h"
 
@@ -9,12 +10,14 @@
 #include <cstdio>
 #include <iostream>
 #include <string>
+#include <vector>
 
 #include "base/kel_id.h"
 #include "batch/kel_lnk_object_batch.h"
 #include "batch/kel_lnk_site_files.h"
 #include "foundation/kel_lnk_tools.h"
 #include "graph/kel_lnk_object.h"
+#include "host/kel_dm_ier_message.h"
 #include "host/kel_dm_instance.h"
 #include "host/kel_psn_trace.h"
 #include "host/process/kel_xco_process.h"
@@ -24,6 +27,7 @@
 namespace {
 
 const char kInputFileError[] = "Input File Error";
+const char kNullIdentifierHex[] = "3030303030303030";
 const char kInvalidFormat[] = "Invalid format for the input file : check it";
 
 // Impact passes are named by their direction flag in messages and traces.
@@ -66,13 +70,20 @@ KelDMInstance RootInstance(KelPSNTrace& trace, const KelListValKelUnicodeString&
 
 // Waits for the end of the migration script: the next "END_OF_BATCH" event,
 // or nothing when no command runs (the launch failed or did not happen).
+// When the program is told to stop (SIGINT, SIGTERM), the script is stopped
+// too: a migration never goes on without the program that holds its lock.
 void WaitForMigrationScript() {
   KelXcoEvent event;
-  while (xconext(&event) == 0) {
+  int rc;
+  while ((rc = xconext(&event)) == 0) {
     if (event.name == "END_OF_BATCH") {
       KelLnkNoteMigrationScriptExit(event.exitCode);
       return;
     }
+  }
+  if (rc == kel_ier::kProcessInterrupted) {
+    KelXcoStopAll(5000);
+    KelLnkNoteMigrationInterrupted(KelXcoStopRequested());
   }
 }
 
@@ -118,7 +129,11 @@ bool KelLnkBatch::ReadInputFile(KelQorError& error, KelListValKelUnicodeString& 
     error.Set(1, kInputFileError, "The input file cannot be opened", 3);
     return false;
   }
+  return ParseInputText(text, error, lines);
+}
 
+bool KelLnkBatch::ParseInputText(const std::string& text, KelQorError& error, KelListValKelUnicodeString& lines) {
+  error.Ok();
   auto refuse = [&](size_t lineNumber, const std::string& why) {
     error.Set(2, kInputFileError,
               std::string(kInvalidFormat) + " (line " + std::to_string(lineNumber) + ": " + why + ")", 3);
@@ -168,6 +183,32 @@ void KelLnkBatch::MigrateE2E(KelQorError& error) {
   KelListValKelUnicodeString lines;
   if (!ReadInputFile(error, lines)) return;
 
+  // Every root is checked before anything is migrated: one that is not in
+  // the database stops the run, naming its line; one with the null
+  // identifier is left out, as its objects would be.
+  std::vector<size_t> roots;
+  for (size_t first = 0; first < lines.size(); first += 4) {
+    if (lines[first + 2] == kNullIdentifierHex || lines[first + 3] == kNullIdentifierHex) {
+      mmlFunctionTrace.Write(" Root on line " + std::to_string(first + 1) + " has the null identifier: left out");
+      continue;
+    }
+    KelDMInstance instance("KELCON", lines[first], lines[first + 1], lines[first + 2], lines[first + 3]);
+    const int rc = instance.CheckExists();
+    const std::string where = "the root on line " + std::to_string(first + 1) + " (" + lines[first] + " " +
+                              lines[first + 1] + " " + lines[first + 2] + " " + lines[first + 3] + ")";
+    if (rc == kel_ier::kInstanceNotFound) {
+      error.Set(2, kInputFileError, "Root not found: " + where + " is not in the database", 3);
+      return;
+    }
+    if (rc != 0) {
+      KelDbConnection* conn = KelDMSession::Main();
+      error.Set(rc, "Database failure",
+                "Cannot read " + where + ": " + (conn ? AbbreviateForMessage(conn->LastError()) : "no session"), 3);
+      return;
+    }
+    roots.push_back(first);
+  }
+
   // One migration at a time on the machine: the command file has a fixed name.
   std::string lockError;
   if (KelLnkSiteFiles::Lock(&lockError) != 0) {
@@ -176,8 +217,13 @@ void KelLnkBatch::MigrateE2E(KelQorError& error) {
   }
 
   InitialiseRun();
-  KelLnkBatchProgress progress(static_cast<int>(lines.size() / 4));
-  for (size_t first = 0; first < lines.size(); first += 4) {
+  KelLnkBatchProgress progress(static_cast<int>(roots.size()));
+  for (size_t first : roots) {
+    if (int signo = KelXcoStopRequested()) {
+      error.Set(1, "Migration interrupted",
+                "Stopped by signal " + std::to_string(signo) + " before root " + std::to_string(first / 4 + 1), 3);
+      break;
+    }
     KelDMInstance instance = RootInstance(mmlFunctionTrace, lines, first);
     KelLnkObject* root = new KelLnkObject(instance);
     KelLnkObjectBatch::BatchStartMigration(*root);

@@ -32,6 +32,7 @@
 #pragma once
 
 #include <cstdio>
+#include <string>
 
 #include "base/kel_types.h"
 #include "host/kel_qor_error.h"
@@ -61,6 +62,11 @@ class KelLnkBatch {
 
   const KelUnicodeString& InputFile() const { return inputFile_; }
 
+  // Checks the text of an input file and splits it into `lines` (newlines
+  // removed). False, with `error` set as for a malformed file, when it
+  // breaks a rule above. An empty text holds no root and is accepted.
+  static bool ParseInputText(const std::string& text, KelQorError& error, KelListValKelUnicodeString& lines);
+
  private:
   // Reads and checks the whole input file into `lines` (newlines removed).
   // Returns false with `error` set when it cannot be read or is malformed.
@@ -80,3 +86,8 @@ KelUnicodeString KelLnkBatchOutcomeLine(const KelQorError& error);
 // reported it), before KelLnkObjectBatch::EndOfMigrationBatch. A script that
 // wrote no error file and exited with a non-zero status failed.
 void KelLnkNoteMigrationScriptExit(int exitCode);
+
+// Tells the migration that SIGINT or SIGTERM (`signo`) stopped it: its script
+// (when started) has been stopped; EndOfMigrationBatch then removes the
+// migration files and reports the interruption.
+void KelLnkNoteMigrationInterrupted(int signo);

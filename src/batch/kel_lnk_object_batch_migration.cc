@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <iostream>
 #include <string>
 #include <unordered_map>
@@ -20,6 +21,7 @@
 #include "foundation/kel_lnk_tools.h"
 #include "graph/kel_lnk_link.h"
 #include "graph/kel_lnk_object.h"
+#include "host/db/host_sql.h"
 #include "host/db/kel_dm_ier_message.h"
 #include "host/kel_psn_trace.h"
 #include "host/process/kel_xco_process.h"
@@ -47,7 +49,12 @@ struct MigrationRun {
   bool launched = false;
   bool debugFiles = false;
   int scriptExit = 0;  // exit status of the script, when its end was seen
+  int stopSignal = 0;  // SIGINT or SIGTERM that stopped the run, 0 when none
 };
+
+// An error-file line longer than this is not a return code; only this much of
+// it is read and shown.
+constexpr size_t kMaxErrorLine = 4096;
 
 MigrationRun& Run() {
   static MigrationRun run;
@@ -148,22 +155,10 @@ bool ReadErrorFile(const std::string& path, std::string& line, bool& valid, int&
   }
   line.clear();
   int c;
-  while ((c = std::fgetc(file)) != EOF && c != '\n') line += static_cast<char>(c);
+  while ((c = std::fgetc(file)) != EOF && c != '\n' && line.size() <= kMaxErrorLine) line += static_cast<char>(c);
   std::fclose(file);
 
-  std::string text = line;
-  while (!text.empty() && (text.back() == '\r' || text.back() == ' ' || text.back() == '\t')) text.pop_back();
-  size_t start = text.find_first_not_of(" \t");
-  valid = false;
-  code = 0;
-  if (start == std::string::npos) return true;
-  const char* begin = text.c_str() + start;
-  char* end = nullptr;
-  errno = 0;
-  long value = std::strtol(begin, &end, 10);
-  if (end == begin || *end != '\0' || errno == ERANGE || value < -2147483647L || value > 2147483647L) return true;
-  valid = true;
-  code = static_cast<int>(value);
+  valid = KelLnkSiteFiles::ParseReturnCode(line, &code);
   return true;
 }
 
@@ -383,7 +378,12 @@ void KelLnkObjectBatch::DoBatchMigr(SynchroniseUnit* units, int count) {
 
   const KelUnicodeString script = KelLnkTools::GetMigrationScript();
   if (script.empty()) {
-    KelLnkObject::sBatchError.Set(1, "Error Migration Script", "Migration script not found", 3);
+    KelLnkObject::sBatchError.Set(1, "Error Migration Script",
+                                  "Migration script not found: " + KelLnkTools::WhyNoMigrationScript(), 3);
+    return;
+  }
+  if (int signo = KelXcoStopRequested()) {
+    KelLnkNoteMigrationInterrupted(signo);
     return;
   }
 
@@ -399,23 +399,34 @@ void KelLnkObjectBatch::DoBatchMigr(SynchroniseUnit* units, int count) {
     run.lockHeld = true;
   }
 
+  // The script writes a fresh error file: an old one must not be taken for
+  // its answer, and a name that cannot be freed stops the run before it.
+  std::string clearError;
+  if (!KelLnkSiteFiles::ClearForScript(KelLnkSiteFiles::Path(kErrorFile), &clearError)) {
+    KelLnkObject::sBatchError.Set(1, kFilesError, clearError, 3);
+    return;
+  }
+
   const std::string commandPath = KelLnkSiteFiles::Path(kCommandFile);
   const std::string namesPath = KelLnkSiteFiles::Path(kNamesFile);
   KelLnkSiteFileWriter commandFile;
   KelLnkSiteFileWriter namesFile;
+  auto reason = [](const KelLnkSiteFileWriter& w) { return std::string(": ") + std::strerror(w.LastErrno()); };
   if (!commandFile.Open(commandPath)) {
-    KelLnkObject::sBatchError.Set(1, kFilesError, "Unable to open the file: " + commandPath, 3);
+    KelLnkObject::sBatchError.Set(1, kFilesError, "Unable to open the file: " + commandPath + reason(commandFile), 3);
     return;
   }
   const bool namesOpen = debug && namesFile.Open(namesPath);
   if (namesOpen) namesFile.Write(names);
   if (!commandFile.Write(std::to_string(count) + "\n" + commands)) {
     KelLnkObject::sBatchError.Set(
-        1, kFilesError, "An error occurred writing the command file: " + commandPath + " during migration", 3);
+        1, kFilesError,
+        "An error occurred writing the command file: " + commandPath + " during migration" + reason(commandFile), 3);
     return;
   }
   if (!commandFile.Close()) {
-    KelLnkObject::sBatchError.Set(1, kFilesError, "Impossible to close the file: " + commandPath, 3);
+    KelLnkObject::sBatchError.Set(1, kFilesError, "Impossible to close the file: " + commandPath + reason(commandFile),
+                                  3);
     return;
   }
   std::string copyError;
@@ -425,17 +436,24 @@ void KelLnkObjectBatch::DoBatchMigr(SynchroniseUnit* units, int count) {
   }
   KelLnkSiteFiles::Copy(commandPath, KelLnkSiteFiles::Path(kCommandCopy), &copyError);
 
-  std::cout << " ********************************************************* \n"
-            << " * Files just be copied in /tmp : Go Ahead for migration * \n"
-            << " ********************************************************* \n";
-  // The script writes a fresh error file: an old one must not be taken for
-  // its answer.
-  KelLnkSiteFiles::Remove(KelLnkSiteFiles::Path(kErrorFile));
+  {
+    const std::string line =
+        " * Files just be copied in " + KelLnkSiteFiles::Directory() + " : Go Ahead for migration * ";
+    const std::string rule = " " + std::string(line.size() - 2, '*') + " ";
+    std::cout << rule << "\n" << line << "\n" << rule << "\n";
+  }
   if (debug) {
     std::cout << "\n\n\n DEBUG branche : Process termine : C^C pour sortir \n" << std::flush;
     return;
   }
   std::cout << std::flush;
+
+  // Another run must not have slipped in while the lock file was removed.
+  std::string lockError;
+  if (!KelLnkSiteFiles::LockIntact(&lockError)) {
+    KelLnkObject::sBatchError.Set(1, kFilesError, lockError, 3);
+    return;
+  }
 
   KelLnkObject::_ierxco = 0;
   int registerStatus = 0;
@@ -446,13 +464,28 @@ void KelLnkObjectBatch::DoBatchMigr(SynchroniseUnit* units, int count) {
   run.launched = true;
   KelLnkObject::_ierxco = registerStatus + launchStatus;
   if (KelLnkObject::_ierxco != 0)
-    KelLnkObject::sBatchError.Set(KelLnkObject::_ierxco, "Error during the launch of the migration process", "", 4);
+    KelLnkObject::sBatchError.Set(KelLnkObject::_ierxco, "Error during the launch of the migration process",
+                                  launchStatus != 0 ? KelXcoLastStartError() : std::string(), 4);
 }
+
+void KelLnkNoteMigrationInterrupted(int signo) { Run().stopSignal = signo; }
 
 void KelLnkObjectBatch::EndOfMigrationBatch() {
   MML_TRACE("KelLnkObject::EndOfMigrationBatch");
   MigrationRun& run = Run();
-  if (run.launched) {
+  if (run.stopSignal != 0) {
+    KelLnkObject::_ierxco = 128 + run.stopSignal;
+    KelLnkObject::sBatchError.Set(
+        1, "Migration interrupted",
+        "Stopped by signal " + std::to_string(run.stopSignal) +
+            (run.launched ? ": the migration script was stopped and the migration files removed"
+                          : ": no migration script was started"),
+        3);
+    if (run.lockHeld) {
+      for (const char* name : {kErrorFile, kCommandCopy, kNamesCopy})
+        KelLnkSiteFiles::Remove(KelLnkSiteFiles::Path(name));
+    }
+  } else if (run.launched) {
     if (KelLnkObject::_ierxco == 0) {
       std::string line;
       bool valid = false;
@@ -470,11 +503,13 @@ void KelLnkObjectBatch::EndOfMigrationBatch() {
           KelLnkObject::_ierxco = 1;
           KelLnkObject::sBatchError.Set(
               1, "Error during migration process",
-              " -> Process ends with ERROR : the error file does not start with a return code: \"" + line + "\"", 3);
+              " -> Process ends with ERROR : the error file does not start with a return code: \"" +
+                  AbbreviateForMessage(line) + "\"",
+              3);
         } else if (code != 0) {
           KelLnkObject::_ierxco = code;
           KelLnkObject::sBatchError.Set(1, "Error during migration process",
-                                        " -> Process ends with ERROR : return code = " + line, 3);
+                                        " -> Process ends with ERROR : return code = " + AbbreviateForMessage(line), 3);
         }
       }
     }

@@ -13,9 +13,26 @@
 namespace {
 
 struct LockState {
-  int fd = -1;
+  int fd = -1;     // the lock file
+  int dirFd = -1;  // the directory of the files, locked as well
   int holders = 0;
 };
+
+// Whether `path` still names the file open on `fd` (not removed, not
+// replaced by another file).
+bool StillNames(int fd, const std::string& path) {
+  struct stat open, named;
+  if (fstat(fd, &open) != 0 || lstat(path.c_str(), &named) != 0) return false;
+  return open.st_dev == named.st_dev && open.st_ino == named.st_ino;
+}
+
+int FlockNow(int fd) {
+  int rc;
+  do {
+    rc = flock(fd, LOCK_EX | LOCK_NB);
+  } while (rc != 0 && errno == EINTR);
+  return rc;
+}
 
 LockState& TheLock() {
   static LockState state;
@@ -73,30 +90,64 @@ int KelLnkSiteFiles::Lock(std::string* error) {
     return 0;
   }
   std::string path = LockPath();
+  auto busy = [&]() {
+    if (error)
+      *error = "Another synchronisation or migration is running on this machine (lock " + path +
+               " is held): wait for it to end";
+    return 1;
+  };
+  // The directory is locked first: removing the lock file cannot defeat a
+  // lock held on the directory itself.
+  const std::string dir = Directory();
+  int dirFd = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dirFd < 0) {
+    if (error) *error = "Cannot open the directory " + dir + ": " + std::strerror(errno);
+    return 1;
+  }
+  if (FlockNow(dirFd) != 0) {
+    int e = errno;
+    close(dirFd);
+    if (e == EWOULDBLOCK) return busy();
+    if (error) *error = "Cannot lock the directory " + dir + ": " + std::strerror(e);
+    return 1;
+  }
   int fd = OpenLockFile(path);
   if (fd < 0) {
     if (error) *error = "Cannot open the lock file " + path + ": " + std::strerror(errno);
+    close(dirFd);
     return 1;
   }
-  int rc;
-  do {
-    rc = flock(fd, LOCK_EX | LOCK_NB);
-  } while (rc != 0 && errno == EINTR);
-  if (rc != 0) {
+  if (FlockNow(fd) != 0) {
     int e = errno;
     close(fd);
-    if (error) {
-      if (e == EWOULDBLOCK)
-        *error = "Another synchronisation or migration is running on this machine (lock " + path +
-                 " is held): wait for it to end";
-      else
-        *error = "Cannot lock " + path + ": " + std::strerror(e);
-    }
+    close(dirFd);
+    if (e == EWOULDBLOCK) return busy();
+    if (error) *error = "Cannot lock " + path + ": " + std::strerror(e);
+    return 1;
+  }
+  if (!StillNames(fd, path)) {
+    close(fd);
+    close(dirFd);
+    if (error) *error = "The lock file " + path + " was replaced while it was being taken: try again";
     return 1;
   }
   state.fd = fd;
+  state.dirFd = dirFd;
   state.holders = 1;
   return 0;
+}
+
+bool KelLnkSiteFiles::LockIntact(std::string* error) {
+  LockState& state = TheLock();
+  if (state.holders == 0) {
+    if (error) *error = "The lock of the site files is not held";
+    return false;
+  }
+  const std::string path = LockPath();
+  if (StillNames(state.fd, path)) return true;
+  if (error)
+    *error = "The lock file " + path + " was removed or replaced while this run held it: stopped before the script";
+  return false;
 }
 
 void KelLnkSiteFiles::Unlock() {
@@ -106,6 +157,9 @@ void KelLnkSiteFiles::Unlock() {
   flock(state.fd, LOCK_UN);
   close(state.fd);
   state.fd = -1;
+  flock(state.dirFd, LOCK_UN);
+  close(state.dirFd);
+  state.dirFd = -1;
 }
 
 bool KelLnkSiteFiles::IsLocked() { return TheLock().holders > 0; }
@@ -139,6 +193,20 @@ bool KelLnkSiteFiles::Copy(const std::string& from, const std::string& to, std::
 }
 
 bool KelLnkSiteFiles::Remove(const std::string& path) { return unlink(path.c_str()) == 0 || errno == ENOENT; }
+
+bool KelLnkSiteFiles::ClearForScript(const std::string& path, std::string* error) {
+  if (unlink(path.c_str()) == 0 || errno == ENOENT) return true;
+  int e = errno;
+  struct stat info;
+  if (error) {
+    // unlink says EISDIR on Linux, EPERM elsewhere: name the real cause.
+    if (lstat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode))
+      *error = "Cannot remove the old file " + path + ": it is a directory, the script could not write it";
+    else
+      *error = "Cannot remove the old file " + path + ": " + std::strerror(e);
+  }
+  return false;
+}
 
 KelLnkSiteFileWriter::~KelLnkSiteFileWriter() { Abandon(); }
 
@@ -226,4 +294,19 @@ bool KelLnkSiteFileWriter::Close() {
   }
   Abandon();
   return false;
+}
+
+bool KelLnkSiteFiles::ParseReturnCode(const std::string& line, int* code) {
+  *code = 0;
+  std::string text = line;
+  while (!text.empty() && (text.back() == '\r' || text.back() == ' ' || text.back() == '\t')) text.pop_back();
+  size_t start = text.find_first_not_of(" \t");
+  if (start == std::string::npos) return false;
+  const char* begin = text.c_str() + start;
+  char* end = nullptr;
+  errno = 0;
+  long value = std::strtol(begin, &end, 10);
+  if (end == begin || *end != '\0' || errno == ERANGE || value < -2147483647L || value > 2147483647L) return false;
+  *code = static_cast<int>(value);
+  return true;
 }

@@ -23,7 +23,8 @@ class KelLnkSiteFiles {
   // The lock file: Path("MML.lock").
   static std::string LockPath();
 
-  // Takes the machine-wide lock of the site files, or, when this process
+  // Takes the machine-wide lock of the site files (the directory and the
+  // lock file), or, when this process
   // already holds it, counts one more holder. Returns 0, or 1 with a message
   // in *error when another process holds it (nothing waits). Each successful
   // Lock is matched by one Unlock; the lock is released with the last one.
@@ -32,6 +33,11 @@ class KelLnkSiteFiles {
   static void Unlock();
   // Whether this process holds the lock.
   static bool IsLocked();
+  // The lock is held on the directory as well as on the lock file, so that
+  // removing the file cannot let a second run in. Whether the lock file is
+  // still the one this process locked (not removed, not replaced): a run
+  // checks it before it starts a script. False with a message otherwise.
+  static bool LockIntact(std::string* error);
 
   // Copies `from` to `to` with the writer below; no shell is involved.
   // Returns true on success; *error names the file that failed.
@@ -39,6 +45,16 @@ class KelLnkSiteFiles {
   // Removes the file (a symbolic link at the name is removed, not its
   // target). A missing file is not an error. Returns true on success.
   static bool Remove(const std::string& path);
+  // The return code a script wrote as the first line of its error file
+  // (`line`, without its newline): an integer, blanks around it and a
+  // carriage return allowed. False (code 0) when the line holds anything
+  // else or a number out of the int range.
+  static bool ParseReturnCode(const std::string& line, int* code);
+
+  // Removes the file a script is to write afresh (its error file) before the
+  // script starts. False, with the reason in *error, when the name cannot be
+  // freed (a directory planted there).
+  static bool ClearForScript(const std::string& path, std::string* error);
 };
 
 // Writes one file by replacing it whole:

@@ -3,6 +3,7 @@
 
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -126,6 +127,22 @@ KelUnicodeString ReadScript(const char* key) {
   if (!file) return {};
   std::fclose(file);
   return path;
+}
+
+// Why ReadScript(key) gives no script, for a message.
+KelUnicodeString WhyNoScript(const char* key) {
+  KelUnicodeString path;
+  if (KelDMTovra::GetStringDec(key, path) != 0 || path.empty())
+    return KelUnicodeString("the profile key ") + key + " is not set";
+  KelUnicodeString expanded = KelDMTools::ExpandPath(path);
+  if (expanded.empty()) return "the path \"" + path + "\" of " + key + " expands to nothing";
+  struct stat info;
+  if (stat(expanded.c_str(), &info) != 0) return expanded + ": " + std::strerror(errno);
+  if (S_ISDIR(info.st_mode)) return expanded + " is a directory";
+  FILE* file = std::fopen(expanded.c_str(), "r");
+  if (!file) return expanded + ": " + std::strerror(errno);
+  std::fclose(file);
+  return expanded;
 }
 
 void WriteLines(KelPSNTrace& trace, const KelUnicodeString& text) {
@@ -431,3 +448,5 @@ void KelLnkTools::ResetForTesting() {
 }
 
 KelUnicodeString IntToString(int value) { return fmt::format("{}", value); }
+
+KelUnicodeString KelLnkTools::WhyNoMigrationScript() { return WhyNoScript(kKeyMigrateScript); }

@@ -100,6 +100,8 @@ class KelLnkTools {
   static KelUnicodeString GetSynchroniseScript() { return _SynchroniseScript; }
   // Full path of the migration script; empty when not set or not readable.
   static KelUnicodeString GetMigrationScript() { return _MigrationScript; }
+  // When GetMigrationScript() is empty: the reason, naming the key or the path.
+  static KelUnicodeString WhyNoMigrationScript();
   // "BATCH" or "TOVRA" for a declared link type. For an undeclared one writes
   // "WARNING : MML type <type> not declared in the profile." on standard
   // output and returns "TOVRA".

@@ -68,6 +68,10 @@ class KelDMInstance {
   int GetAllRevision(std::vector<KelDMInstance>& revisions) const;
   // Maturity index (C_MATURITY; NULL reads 0) and its name. Returns 0 or a code.
   int GetMaturity(int& index, KelUnicodeString& name) const;
+  // Whether the object's row is in its environment's table: 0 when it is,
+  // kel_ier::kInstanceNotFound when it is not (or the environment has no such
+  // table), another kel_ier code when the database cannot say.
+  int CheckExists() const;
   // Locks of the object. Returns 0 or a code.
   int GetLocks(std::vector<KelDMLock>& locks) const;
   // "PART_LIST" 1, "TOVRA_MODEL" 2, "DOCUMENT" 3, other tables 0.

@@ -150,6 +150,16 @@ int KelDMInstance::GetMaturity(int& index, KelUnicodeString& name) const {
   return 0;
 }
 
+int KelDMInstance::CheckExists() const {
+  MML_TRACE("KelDMInstance::CheckExists");
+  KelDbResult result;
+  int rc = Run("SELECT 1 FROM " + TableOf(environment_, table_) + " WHERE " + IdentityWhere(),
+               {KelDbValue::Id(coid_), KelDbValue::Id(compid_)}, &result, mmlFunctionTrace);
+  if (rc == kel_ier::kDbBadStatement) return kel_ier::kInstanceNotFound;
+  if (rc != 0) return rc;
+  return result.rows.empty() ? kel_ier::kInstanceNotFound : 0;
+}
+
 int KelDMInstance::GetLocks(std::vector<KelDMLock>& locks) const {
   MML_TRACE("KelDMInstance::GetLocks");
   locks.clear();

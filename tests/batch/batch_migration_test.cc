@@ -57,11 +57,10 @@ TEST_P(BatchMigrationTest, ALeafRootIsMigratedByTheSiteScript) {
   std::string before = DateOf(1);
   MmlRun run = Mml({"migrate", Input({1})});
   EXPECT_EQ(run.exitCode, 0) << run.err;
-  EXPECT_EQ(run.out,
-            " ********************************************************* \n"
-            " * Files just be copied in /tmp : Go Ahead for migration * \n"
-            " ********************************************************* \n"
-            "Migration done\nProcess ends with success\n");
+  // The banner names the directory of the files, its frame as wide as the line.
+  const std::string line = " * Files just be copied in " + files_.Path() + " : Go Ahead for migration * ";
+  const std::string rule = " " + std::string(line.size() - 2, '*') + " ";
+  EXPECT_EQ(run.out, rule + "\n" + line + "\n" + rule + "\nMigration done\nProcess ends with success\n");
   EXPECT_EQ(ReadFileText(TmpFile("CopyofMigr")), "1\n" + Unit(1, "LEAVE", "0"));
   // The command file is removed at the end; the script's answer stays.
   EXPECT_FALSE(FileExists(TmpFile("MMLMigr")));
@@ -121,7 +120,8 @@ TEST_P(BatchMigrationTest, ALoopOrARefusedAccessWritesNoFile) {
   UseScript(work_.File("no-such-script"), kAllowAll);
   run = Mml({"migrate", Input({3})});
   EXPECT_EQ(run.exitCode, 1);
-  EXPECT_EQ(run.err, "mml: error 1: Error Migration Script: Migration script not found (severity 3)\n");
+  EXPECT_EQ(run.err, "mml: error 1: Error Migration Script: Migration script not found: " +
+                         work_.File("no-such-script") + ": No such file or directory (severity 3)\n");
 }
 
 TEST_P(BatchMigrationTest, TheScriptsAnswerDecidesTheOutcome) {

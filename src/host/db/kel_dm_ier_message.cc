@@ -27,6 +27,7 @@ const Entry kCatalogue[] = {
     {kel_ier::kProcessUnknownHost, "Unknown host", "Commands can only be started on the host \"$LOCAL\""},
     {kel_ier::kProcessStartFailed, "Process not started", "The command cannot be started"},
     {kel_ier::kProcessNoEvent, "Event not registered", "The completion event is not registered"},
+    {kel_ier::kProcessInterrupted, "Interrupted", "The wait for the command was stopped by a signal"},
 };
 
 const Entry* Find(int code) {

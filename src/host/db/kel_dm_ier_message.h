@@ -28,6 +28,7 @@ constexpr int kDeclarativeBadValue = 3004;  // the declarative value has the wro
 constexpr int kProcessUnknownHost = 4001;  // only "$LOCAL" can run commands
 constexpr int kProcessStartFailed = 4002;  // the command cannot be started
 constexpr int kProcessNoEvent = 4003;      // the completion event is not registered
+constexpr int kProcessInterrupted = 4004;  // the wait was stopped by SIGINT or SIGTERM
 }  // namespace kel_ier
 
 class KelDMIerMessage {

@@ -2,6 +2,7 @@
 
 #include <errno.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/epoll.h>
 #include <sys/syscall.h>
@@ -10,6 +11,8 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <csignal>
+#include <cstring>
 #include <map>
 #include <string>
 #include <vector>
@@ -32,6 +35,13 @@ struct ProcessState {
   int epollFd = -1;
   bool epollTried = false;
 };
+
+volatile sig_atomic_t gStopSignal = 0;
+
+std::string& LastStartError() {
+  static std::string text;
+  return text;
+}
 
 ProcessState& State() {
   static ProcessState state;
@@ -96,6 +106,8 @@ void Deliver(const KelXcoEvent& event) {
   if (it != s.events.end() && it->second) it->second();
 }
 
+constexpr int kStopCheckMs = 200;
+
 // Blocks until a running command may have ended, for at most `timeoutMs`
 // (-1: no limit).
 void WaitForActivity(int timeoutMs) {
@@ -105,6 +117,8 @@ void WaitForActivity(int timeoutMs) {
     if (cmd.pidfd < 0) allWatched = false;
   if (allWatched) {
     epoll_event ready[8];
+    // A stop request that comes just before the wait is seen within this time.
+    if (timeoutMs < 0 || timeoutMs > kStopCheckMs) timeoutMs = kStopCheckMs;
     int n = epoll_wait(s.epollFd, ready, 8, timeoutMs);
     (void)n;  // EINTR or readiness: the caller looks again either way
     return;
@@ -138,6 +152,7 @@ int xcoexe(const KelUnicodeString& host, const KelUnicodeString& command, const 
     result = kel_ier::kProcessNoEvent;
   } else if (command.empty()) {
     result = kel_ier::kProcessStartFailed;
+    LastStartError() = "cannot start a command without a path";
   } else {
     std::vector<std::string> args = arguments;
     if (args.empty()) args.push_back(command);
@@ -148,12 +163,19 @@ int xcoexe(const KelUnicodeString& host, const KelUnicodeString& command, const 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
+    posix_spawnattr_setpgroup(&attributes, 0);
     pid_t pid = -1;
-    int rc = posix_spawn(&pid, command.c_str(), &actions, nullptr, argv.data(), environ);
+    int rc = posix_spawn(&pid, command.c_str(), &actions, &attributes, argv.data(), environ);
+    posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
     if (rc != 0) {
       result = kel_ier::kProcessStartFailed;
+      LastStartError() = "cannot start " + command + ": " + std::strerror(rc);
     } else {
+      LastStartError().clear();
       RunningCommand cmd{pid, OpenProcessDescriptor(pid), eventName};
       int ep = EpollFd();
       if (cmd.pidfd >= 0 && ep >= 0) {
@@ -186,6 +208,7 @@ int xconext(KelXcoEvent* event, int timeoutMs) {
       return 0;
     }
     if (State().running.empty()) return kel_ier::kProcessNoEvent;
+    if (gStopSignal != 0) return kel_ier::kProcessInterrupted;
     int wait = -1;
     if (timeoutMs >= 0) {
       auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
@@ -209,3 +232,40 @@ int KelXcoPollEvents() {
 int KelXcoEventFd() { return EpollFd(); }
 
 int KelXcoRunningCount() { return static_cast<int>(State().running.size()); }
+
+const std::string& KelXcoLastStartError() { return LastStartError(); }
+
+void KelXcoRequestStop(int signo) { gStopSignal = signo; }
+
+int KelXcoStopRequested() { return gStopSignal; }
+
+void KelXcoClearStopRequest() { gStopSignal = 0; }
+
+int KelXcoStopAll(int graceMs) {
+  ProcessState& s = State();
+  const int stopped = static_cast<int>(s.running.size());
+  for (const RunningCommand& cmd : s.running) kill(-cmd.pid, SIGTERM);
+  using Clock = std::chrono::steady_clock;
+  const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(graceMs);
+  for (;;) {
+    for (size_t i = 0; i < s.running.size();) {
+      int waitStatus = 0;
+      pid_t r = waitpid(s.running[i].pid, &waitStatus, WNOHANG);
+      if (r == 0 || (r < 0 && errno == EINTR)) {
+        ++i;
+        continue;
+      }
+      // The script has ended; what it started in its group goes with it.
+      kill(-s.running[i].pid, SIGKILL);
+      if (s.running[i].pidfd >= 0) close(s.running[i].pidfd);
+      s.running.erase(s.running.begin() + static_cast<std::ptrdiff_t>(i));
+    }
+    if (s.running.empty()) break;
+    if (Clock::now() >= deadline) {
+      for (const RunningCommand& cmd : s.running) kill(-cmd.pid, SIGKILL);
+    }
+    timespec ts{0, 20 * 1000000L};
+    nanosleep(&ts, nullptr);
+  }
+  return stopped;
+}

@@ -14,7 +14,8 @@
 //
 // Events are delivered on the caller's thread, inside xconext() or
 // KelXcoPollEvents(), never from a signal handler: no signal disposition is
-// changed. An event loop can watch KelXcoEventFd() and call
+// changed (a program that wants its commands stopped with it installs its own
+// handlers and calls KelXcoRequestStop, see below). An event loop can watch KelXcoEventFd() and call
 // KelXcoPollEvents() when it becomes readable.
 //
 // Status values are 0 or a kel_ier code (host/kel_dm_ier_message.h).
@@ -69,3 +70,21 @@ int KelXcoEventFd();
 
 // Number of commands started and not yet delivered as events.
 int KelXcoRunningCount();
+
+// Why the last xcoexe gave kel_ier::kProcessStartFailed: the command's path
+// and the system's reason ("" after a start that succeeded).
+const std::string& KelXcoLastStartError();
+
+// Stop requests. Each command runs in a process group of its own, so that
+// the program decides what happens to it when the program itself is told to
+// stop. KelXcoRequestStop may be called from a signal handler (it only
+// stores `signo`); from then on xconext returns kel_ier::kProcessInterrupted
+// instead of waiting. KelXcoStopRequested gives the signal number, 0 when no
+// stop was requested.
+void KelXcoRequestStop(int signo);
+int KelXcoStopRequested();
+void KelXcoClearStopRequest();
+// Sends SIGTERM to the process group of every running command, waits up to
+// `graceMs` for them to end, then kills what is left, and reaps them all
+// (their events are dropped). Returns the number of commands stopped.
+int KelXcoStopAll(int graceMs);

@@ -1,0 +1,157 @@
+// A migration treated roughly: stopped by a signal while its script runs,
+// its error-file name taken by a directory, its lock file removed, a script
+// that cannot start, an error file with an endless line, an empty input file.
+// Each ends with a non-zero exit, a message that says why, and no file left
+// as if complete.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <string>
+#include <thread>
+
+#include "batch/kel_lnk_site_files.h"
+#include "batch_fixture.h"
+
+extern char** environ;
+
+namespace {
+
+using namespace batch_test;
+
+class MigrationHardeningTest : public BatchDatabaseTest {
+ protected:
+  void SetUp() override {
+    BatchDatabaseTest::SetUp();
+    AddModel(1, "A");
+    input_ = Input({1});
+  }
+
+  // A stand-in script with `body` (sh), which first leaves a mark that it ran.
+  void UseScriptBody(const std::string& body, mode_t mode = 0755) {
+    std::string path = work_.File("script.sh");
+    WriteFileText(path, "#!/bin/sh\necho $$ > " + work_.File("ran") + "\n" + body);
+    chmod(path.c_str(), mode);
+    UseProfile("KELZUMO.QOR.MML.MIGRATE.SCRIPT = " + path + "\nACCESS * QOR BOM * ALLOW\n");
+  }
+  bool ScriptRan() { return FileExists(work_.File("ran")); }
+  // Whether the process runs (an ended process waiting to be reaped does not).
+  static bool Runs(pid_t pid) {
+    std::string stat = ReadFileText("/proc/" + std::to_string(pid) + "/stat");
+    size_t paren = stat.rfind(')');
+    return paren != std::string::npos && paren + 2 < stat.size() && stat[paren + 2] != 'Z';
+  }
+  bool LockIsFree() {
+    int fd = open(files_.File("MML.lock").c_str(), O_RDONLY | O_CREAT, 0644);
+    bool free = fd >= 0 && flock(fd, LOCK_EX | LOCK_NB) == 0;
+    if (fd >= 0) close(fd);
+    return free;
+  }
+
+  std::string input_;
+};
+
+TEST_P(MigrationHardeningTest, ASignalStopsTheScriptRemovesTheFilesAndFails) {
+  // The script starts a child of its own and waits on it.
+  UseScriptBody("sleep 60 & echo $! > " + work_.File("grandchild") + "\nwait\n");
+  for (int signo : {SIGTERM, SIGINT}) {
+    unlink(work_.File("ran").c_str());
+    // MML_TMPDIR is set in this process by the fixture and inherited.
+    std::vector<std::string> args = {MML_BINARY, "--db", db().Url(), "--profile", profilePath_, "migrate", input_};
+    std::vector<char*> argv;
+    for (auto& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    pid_t pid = -1;
+    ASSERT_EQ(0, posix_spawn(&pid, MML_BINARY, &actions, nullptr, argv.data(), environ));
+    posix_spawn_file_actions_destroy(&actions);
+    for (int i = 0; i < 500 && !FileExists(work_.File("grandchild")); ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    ASSERT_TRUE(FileExists(work_.File("grandchild")));
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    kill(pid, signo);
+    int status = 0;
+    ASSERT_EQ(pid, waitpid(pid, &status, 0));
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(128 + signo, WEXITSTATUS(status));
+    pid_t script = std::stoi(ReadFileText(work_.File("ran")));
+    pid_t grandchild = std::stoi(ReadFileText(work_.File("grandchild")));
+    EXPECT_FALSE(Runs(script)) << "the script still runs";
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_FALSE(Runs(grandchild)) << "the script's child still runs";
+    for (const char* name : {"MMLMigr", "CopyofMigr", "MMLMigr_err"})
+      EXPECT_FALSE(FileExists(files_.File(name))) << name;
+    EXPECT_TRUE(LockIsFree());
+    unlink(work_.File("grandchild").c_str());
+  }
+}
+
+TEST_P(MigrationHardeningTest, TheSiteFilesAreCheckedBeforeTheScriptStarts) {
+  UseScriptBody("echo 0 > \"$MML_TMPDIR/MMLMigr_err\"\n");
+  // A directory where the script must write its answer.
+  ASSERT_EQ(0, mkdir(files_.File("MMLMigr_err").c_str(), 0755));
+  MmlRun run = Mml({"migrate", input_});
+  EXPECT_EQ(1, run.exitCode);
+  EXPECT_NE(std::string::npos, run.err.find(files_.File("MMLMigr_err") + ": it is a directory")) << run.err;
+  EXPECT_FALSE(ScriptRan());
+  EXPECT_FALSE(FileExists(files_.File("MMLMigr")));
+  rmdir(files_.File("MMLMigr_err").c_str());
+
+  // The lock file removed while a run holds the lock: a second run is still
+  // refused, and the holder notices that its file is gone.
+  std::string error;
+  ASSERT_EQ(0, KelLnkSiteFiles::Lock(&error)) << error;
+  ASSERT_EQ(0, unlink(files_.File("MML.lock").c_str()));
+  run = Mml({"migrate", input_});
+  EXPECT_EQ(1, run.exitCode);
+  EXPECT_NE(std::string::npos, run.err.find("Another synchronisation or migration is running")) << run.err;
+  EXPECT_FALSE(ScriptRan());
+  EXPECT_FALSE(KelLnkSiteFiles::LockIntact(&error));
+  EXPECT_NE(std::string::npos, error.find("removed or replaced")) << error;
+  KelLnkSiteFiles::Unlock();
+}
+
+TEST_P(MigrationHardeningTest, ErrorsNameTheirCauseAndStayShort) {
+  // A script that cannot start: its path and the system's reason.
+  UseScriptBody("exit 0\n", 0644);
+  MmlRun run = Mml({"migrate", input_});
+  EXPECT_EQ(1, run.exitCode);
+  EXPECT_NE(std::string::npos, run.err.find("cannot start " + work_.File("script.sh") + ": Permission denied"))
+      << run.err;
+  EXPECT_FALSE(FileExists(files_.File("MMLMigr")));
+
+  // An error file whose first line never ends.
+  UseScriptBody("head -c 3000000 /dev/zero | tr '\\0' 7 > \"$MML_TMPDIR/MMLMigr_err\"\n");
+  run = Mml({"migrate", input_});
+  EXPECT_EQ(1, run.exitCode);
+  EXPECT_LT(run.err.size(), 1000u) << run.err.substr(0, 200);
+  EXPECT_NE(std::string::npos, run.err.find("does not start with a return code")) << run.err.substr(0, 200);
+
+  // The banner names the directory of the files.
+  UseScriptBody("echo 0 > \"$MML_TMPDIR/MMLMigr_err\"\n");
+  run = Mml({"migrate", input_});
+  EXPECT_EQ(0, run.exitCode) << run.err;
+  EXPECT_NE(std::string::npos, run.out.find("copied in " + files_.Path() + " : Go Ahead")) << run.out;
+
+  // An empty input file names no root: an error, not a silent success.
+  WriteFileText(work_.File("empty"), "");
+  for (const std::vector<std::string>& args : {std::vector<std::string>{"migrate", work_.File("empty")},
+                                               std::vector<std::string>{"impacts", work_.File("empty"), "2"}}) {
+    run = Mml(args);
+    EXPECT_NE(0, run.exitCode) << args[0];
+    EXPECT_NE(std::string::npos, run.err.find("the file is empty")) << run.err;
+  }
+}
+
+MML_INSTANTIATE_ENGINES(MigrationHardeningTest);
+
+}  // namespace
