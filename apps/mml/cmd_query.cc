@@ -7,7 +7,10 @@
 #include "apps/mml/mml_app.h"
 #include "apps/mml/mml_json.h"
 #include "base/kel_id.h"
+#include "host/db/host_sql.h"
 #include "host/db/kel_dm_ier_message.h"
+#include "host/kel_dm_instance.h"
+#include "host/kel_dm_session.h"
 #include "linkdb/kel_lnk_api.h"
 
 namespace {
@@ -59,7 +62,11 @@ void AddJsonFlag(CLI::App* cmd, bool& json) {
 
 // Opens the host session; the query interface makes its own connection on the
 // session's database.
-void OpenDatabase(const MmlGlobals& globals) { MmlOpenSession(globals, false); }
+void OpenDatabase(const MmlGlobals& globals) {
+  MmlOpenSession(globals, false);
+  // The profile is optional here; one that is named must be readable.
+  MmlLoadProfile(globals, false);
+}
 
 void Emit(const std::string& out) { std::cout << out << std::flush; }
 
@@ -121,6 +128,18 @@ void RunObjectQuery(ObjectQuery query, const ObjectArgs& args, bool json, const 
     }
     case ObjectQuery::kDeleteLinks:
     case ObjectQuery::kDeleteEntities: {
+      // A delete names one object: the rows of another one with the same
+      // identifiers are not its to delete.
+      const KelDMInstance named("KELCON", object.environment, object.table, object.coid.Hex(), object.compid.Hex());
+      const int exists = named.CheckExists();
+      if (exists == kel_ier::kInstanceNotFound) {
+        MmlFail("nothing deleted: the object " + object.environment + " " + object.table + " " + object.coid.Hex() +
+                " " + object.compid.Hex() + " does not exist in that environment");
+      }
+      if (exists != 0) {
+        MmlFail("nothing deleted: " + KelDMIerMessage(exists).GetDisplayMessage(1) + ": " +
+                AbbreviateForMessage(KelDMSession::Main()->LastError()));
+      }
       const int rc =
           query == ObjectQuery::kDeleteLinks ? KelLnkAPI::DeleteLinks(object) : KelLnkAPI::DeleteEntities(object);
       if (rc != 0) MmlFail("nothing deleted: " + KelDMIerMessage(rc).GetDisplayMessage(1));
