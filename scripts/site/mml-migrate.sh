@@ -39,40 +39,46 @@ fail() {
   finish "$1"
 }
 
-is_hex16() { [[ "$1" =~ ^[0-9A-Fa-f]{16}$ ]]; }
-is_name() { [[ "$1" =~ ^[A-Za-z0-9_#-]+$ ]]; }
-sql_text() { printf "'%s'" "${1//\'/\'\'}"; }
-# The label stored in $TYPE for a link type.
-link_label() { if [[ "$1" == KEL* ]]; then printf 'V5_%s' "$1"; else printf 'KELMM%s' "$1"; fi; }
-
 [[ -r "$command_file" && ! -L "$command_file" ]] || fail 4 "cannot read $command_file"
-mapfile -t lines <"$command_file"
 
-count="${lines[0]:-}"
-[[ "$count" =~ ^[0-9]+$ ]] || fail 2 "the first line of $command_file is not a count"
-(( ${#lines[@]} == 1 + 6 * count )) || fail 2 "$command_file holds ${#lines[@]} lines, expected $((1 + 6 * count))"
-
+# One pass over the command file: awk checks every unit and writes the
+# statements; a malformed file gives its message on standard error and no
+# statement.
 stamp="$(date -u '+%Y-%m-%d %H:%M:%S.%6N')"
-sql=""
-for (( u = 0; u < count; u++ )); do
-  i=$(( 1 + 6 * u ))
-  env="${lines[i]}" table="${lines[i+1]}" coid="${lines[i+2]}" compid="${lines[i+3]}"
-  reason="${lines[i+4]}" type="${lines[i+5]}"
-  unit=$(( u + 1 ))
-  is_name "$env" && is_name "$table" || fail 2 "unit $unit: invalid environment or table"
-  is_hex16 "$coid" && is_hex16 "$compid" || fail 2 "unit $unit: invalid identifier"
-  sql+="UPDATE \$VS_$env.$table SET C_LASTMOD = $(sql_text "$stamp") WHERE \$COID = X'$coid' AND \$COMPID = X'$compid';"$'\n'
-  case "$reason" in
-    LEAVE) [[ "$type" == 0 ]] || fail 2 "unit $unit: a leaf unit has the link type \"$type\"" ;;
-    NODE)
-      sql+="UPDATE \$VS_$env.\$EXT SET C_MML_TS = $(sql_text "$stamp") WHERE \$COID = X'$coid'"
-      sql+=" AND \$COMPID_FATHER = X'$compid' AND \$TYPE = $(sql_text "$(link_label "$type")");"$'\n'
-      ;;
-    *) fail 2 "unit $unit: unknown reason \"$reason\"" ;;
-  esac
-done
+sql_file="$(mktemp "$dir/.MMLMigr_sql.XXXXXX")" || fail 4 "cannot create a temporary file in $dir"
+trap 'rm -f "$sql_file"' EXIT
+awk -v stamp="$stamp" -v file="$command_file" '
+  function bad(text) { printf "mml-migrate: %s\n", text > "/dev/stderr"; failed = 1; exit 2 }
+  function sql_text(v) { gsub(/\047/, "\047\047", v); return "\047" v "\047" }
+  NR == 1 {
+    if ($0 !~ /^[0-9]+$/) bad("the first line of " file " is not a count")
+    count = $0 + 0
+    next
+  }
+  { field[(NR - 2) % 6] = $0 }
+  (NR - 1) % 6 == 0 {
+    unit = (NR - 1) / 6
+    env = field[0]; table = field[1]; coid = field[2]; compid = field[3]; reason = field[4]; type = field[5]
+    if (env !~ /^[A-Za-z0-9_#-]+$/ || table !~ /^[A-Za-z0-9_#-]+$/) bad("unit " unit ": invalid environment or table")
+    if (length(coid) != 16 || coid ~ /[^0-9A-Fa-f]/ || length(compid) != 16 || compid ~ /[^0-9A-Fa-f]/) bad("unit " unit ": invalid identifier")
+    printf "UPDATE $VS_%s.%s SET C_LASTMOD = %s WHERE $COID = X\047%s\047 AND $COMPID = X\047%s\047;\n", env, table, sql_text(stamp), coid, compid
+    if (reason == "LEAVE") {
+      if (type != "0") bad("unit " unit ": a leaf unit has the link type \"" type "\"")
+    } else if (reason == "NODE") {
+      label = type ~ /^KEL/ ? "V5_" type : "KELMM" type
+      printf "UPDATE $VS_%s.$EXT SET C_MML_TS = %s WHERE $COID = X\047%s\047 AND $COMPID_FATHER = X\047%s\047 AND $TYPE = %s;\n", env, sql_text(stamp), coid, compid, sql_text(label)
+    } else {
+      bad("unit " unit ": unknown reason \"" reason "\"")
+    }
+  }
+  END {
+    if (failed) exit 2
+    if (NR == 0) bad("the first line of " file " is not a count")
+    if (NR != 1 + 6 * count) bad(file " holds " NR " lines, expected " (1 + 6 * count))
+  }
+' "$command_file" >"$sql_file" || finish 2
 
-if (( count > 0 )); then
-  printf '%s' "$sql" | "$mml" db exec >/dev/null || fail 3 "the database update failed"
+if [[ -s "$sql_file" ]]; then
+  "$mml" db exec "$sql_file" >/dev/null || fail 3 "the database update failed"
 fi
 finish 0
