@@ -121,7 +121,8 @@ TEST_F(ProfileTest, FaultyLinesAreRefusedWithFileAndLine) {
       {"# x\n\nKELZUMO.QOR.MML.TOVRA_V5 = true\n",
        "site.profile:3: KELZUMO.QOR.MML.TOVRA_V5 must be TRUE or FALSE, not \"true\""},
       {"KELZUMO.QOR.MML.FILTER.MATURITY.MIN_INDEX = 99999999999\n",
-       "site.profile:1: KELZUMO.QOR.MML.FILTER.MATURITY.MIN_INDEX must be an integer, not \"99999999999\""},
+       "site.profile:1: KELZUMO.QOR.MML.FILTER.MATURITY.MIN_INDEX must be an integer between -2147483648 and "
+       "2147483647, not 99999999999"},
       {"= TRUE\n", "site.profile:1: a key is missing before '='"},
       {"TWO WORDS = 1\n", "site.profile:1: the key \"TWO WORDS\" holds a blank"},
       {"A = 1\nB = 2\nA = 3\n", "site.profile:3: A is already set on line 1"},

@@ -11,6 +11,8 @@
 
 #include <fmt/format.h>
 
+#include "host/db/host_sql.h"
+
 namespace {
 
 // Logical keys of the module: TRUE or FALSE only.
@@ -126,7 +128,7 @@ std::unique_ptr<KelDMProfile> KelDMProfile::Parse(const std::string& text, const
   std::map<std::string, int> keyLines;
   int lineNo = 0;
   auto fail = [&](const std::string& reason) -> std::unique_ptr<KelDMProfile> {
-    if (error) *error = fmt::format("{}:{}: {}", fileName, lineNo, reason);
+    if (error) *error = fmt::format("{}:{}: {}", fileName, lineNo, AbbreviateForMessage(reason, 400));
     return nullptr;
   };
 
@@ -187,7 +189,16 @@ std::unique_ptr<KelDMProfile> KelDMProfile::Parse(const std::string& text, const
         break;
       case KelDMKeyKind::kInteger: {
         int ignored;
-        if (!ParseInt(value, &ignored)) return fail(fmt::format("{} must be an integer, not \"{}\"", key, value));
+        if (!ParseInt(value, &ignored)) {
+          bool digits =
+              !value.empty() &&
+              value.find_first_not_of("0123456789", value[0] == '+' || value[0] == '-') == std::string::npos &&
+              value.size() > (value[0] == '+' || value[0] == '-');
+          if (digits)
+            return fail(fmt::format("{} must be an integer between {} and {}, not {}", key, INT_MIN, INT_MAX,
+                                    AbbreviateForMessage(value, 40)));
+          return fail(fmt::format("{} must be an integer, not \"{}\"", key, AbbreviateForMessage(value, 80)));
+        }
         break;
       }
       case KelDMKeyKind::kText:
