@@ -11,6 +11,8 @@
 #include "foundation/kel_lnk_tools.h"
 #include "graph/kel_lnk_link.h"
 #include "graph/kel_lnk_object.h"
+#include "host/db/host_sql.h"
+#include "host/db/kel_db_connection.h"
 #include "host/kel_psn_trace.h"
 #include "operations/kel_lnk_synchro_unit.h"
 
@@ -70,6 +72,16 @@ void KelLnkObjectBatch::BatchStartImpacts(KelLnkObject& root, const KelUnicodeSt
   KelLnkObject::sBatchError.Ok();
   KelListPtrKelLnkSynchroUnit units;
   GetImpactStructure(&root, units, nullptr);
+  // Queries that failed were skipped on the way; when the engine itself
+  // failed, the walk is incomplete and no file is written.
+  if (KelDbEngineFaultCount() > 0) {
+    for (KelLnkSynchroUnit* unit : units) delete unit;
+    KelLnkObject::sBatchError.Set(
+        1, "Database failure",
+        "The database failed during the walk, no file was written: " + AbbreviateForMessage(KelDbFirstEngineFault()),
+        3);
+    return;
+  }
   if (units.empty()) {
     KelLnkObject::sBatchError.Set(-1, "No Impacts", "The root model has no impacts", -1);
     return;

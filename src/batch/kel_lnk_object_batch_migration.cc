@@ -22,6 +22,7 @@
 #include "graph/kel_lnk_link.h"
 #include "graph/kel_lnk_object.h"
 #include "host/db/host_sql.h"
+#include "host/db/kel_db_connection.h"
 #include "host/db/kel_dm_ier_message.h"
 #include "host/kel_psn_trace.h"
 #include "host/process/kel_xco_process.h"
@@ -173,7 +174,13 @@ void KelLnkObjectBatch::BatchStartMigration(KelLnkObject& root) {
   int count = 0;
   BuildListUnit(root, &units, &count);
   RemoveRepeatedUnits(units, &count);
-  if (count == 0) {
+  if (KelDbEngineFaultCount() > 0) {
+    // An incomplete plan is never handed to the script.
+    KelLnkObject::sBatchError.Set(
+        1, "Database failure",
+        "The database failed during the walk, nothing was migrated: " + AbbreviateForMessage(KelDbFirstEngineFault()),
+        3);
+  } else if (count == 0) {
     // After a loop, the loop error stays.
     if (KelLnkObject::sBatchError.Ier() == 0)
       KelLnkObject::sBatchError.Set(-1, "Nothing to migrate", "The root model has no father", -1);

@@ -7,14 +7,18 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sqlite3.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <string>
 #include <thread>
+
+#include <fmt/format.h>
 
 #include "batch/kel_lnk_site_files.h"
 #include "batch_fixture.h"
@@ -153,5 +157,144 @@ TEST_P(MigrationHardeningTest, ErrorsNameTheirCauseAndStayShort) {
 }
 
 MML_INSTANTIATE_ENGINES(MigrationHardeningTest);
+
+class ImpactHardeningTest : public BatchDatabaseTest {
+ protected:
+  // Starts mml with `args` (the database and profile first) without waiting.
+  pid_t Start(const std::vector<std::string>& args) {
+    std::vector<std::string> all = {MML_BINARY, "--db", db().Url(), "--profile", profilePath_};
+    all.insert(all.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (auto& a : all) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, work_.File("err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    pid_t pid = -1;
+    EXPECT_EQ(0, posix_spawn(&pid, MML_BINARY, &actions, nullptr, argv.data(), environ));
+    posix_spawn_file_actions_destroy(&actions);
+    return pid;
+  }
+  static int ExitOf(pid_t pid) {
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+  // Fills the later half of the leaf pages of E1.$EXT and its indexes with
+  // garbage (SQLite): the walk reads the first links, then meets the damage.
+  void DamageLinkTable() {
+    sqlite3* handle = nullptr;
+    ASSERT_EQ(SQLITE_OK, sqlite3_open(db().Url().c_str(), &handle));
+    sqlite3_exec(handle, "PRAGMA wal_checkpoint(TRUNCATE)", nullptr, nullptr, nullptr);
+    sqlite3_stmt* stmt = nullptr;
+    sqlite3_prepare_v2(
+        handle,
+        "SELECT pageno, (SELECT page_size FROM pragma_page_size) FROM dbstat "
+        "WHERE name IN (SELECT name FROM sqlite_master WHERE tbl_name = 'E1.$EXT') AND pagetype = 'leaf' "
+        "ORDER BY pageno",
+        -1, &stmt, nullptr);
+    std::vector<long> pages;
+    long size = 0;
+    while (sqlite3_step(stmt) == SQLITE_ROW) {
+      pages.push_back(sqlite3_column_int64(stmt, 0));
+      size = sqlite3_column_int64(stmt, 1);
+    }
+    sqlite3_finalize(stmt);
+    sqlite3_close(handle);
+    ASSERT_GT(pages.size(), 2u);
+    const std::string garbage(static_cast<size_t>(size), '\xA5');
+    int fd = open(db().Url().c_str(), O_WRONLY);
+    for (size_t i = pages.size() / 2; i < pages.size(); ++i)
+      pwrite(fd, garbage.data(), garbage.size(), (pages[i] - 1) * size);
+    close(fd);
+  }
+  // A chain of `n` models, 1 -> 2 -> ... -> n.
+  void Chain(int n) {
+    for (int i = 1; i <= n; ++i) AddModel(i, fmt::format("M{}", i));
+    for (int i = 1; i < n; ++i) AddLink(i, i + 1);
+  }
+};
+
+TEST_P(ImpactHardeningTest, EveryRootKeepsItsAnswerAndNoOldAnswerStays) {
+  // B has no links; A reaches B; C reaches A and B.
+  AddModel(1, "A");
+  AddModel(2, "B");
+  AddModel(3, "C");
+  AddLink(1, 2);
+  AddLink(3, 1);
+  const std::string input = Input({1, 2, 3});
+  WriteFileText(input + ".ImpactedBy.9", "stale\n");
+  WriteFileText(input + ".ImpactsOn", "kept: another direction\n");
+  MmlRun run = Mml({"impacts", input, "0"});
+  ASSERT_EQ(0, run.exitCode) << run.err;
+  EXPECT_EQ("1\n" + ModelLines(2), ReadFileText(input + ".ImpactedBy.1"));
+  EXPECT_EQ("0\n", ReadFileText(input + ".ImpactedBy.2"));
+  const std::string third = "2\n" + ModelLines(1) + ModelLines(2);
+  EXPECT_EQ(third, ReadFileText(input + ".ImpactedBy.3"));
+  EXPECT_EQ(third, ReadFileText(input + ".ImpactedBy"));
+  EXPECT_FALSE(FileExists(input + ".ImpactedBy.9"));
+  EXPECT_EQ("kept: another direction\n", ReadFileText(input + ".ImpactsOn"));
+
+  // A run whose one root has no impacts leaves nothing of the earlier run.
+  Input({2});
+  run = Mml({"impacts", input, "0"});
+  ASSERT_EQ(0, run.exitCode) << run.err;
+  EXPECT_FALSE(FileExists(input + ".ImpactedBy"));
+  EXPECT_FALSE(FileExists(input + ".ImpactedBy.3"));
+  EXPECT_EQ("0\n", ReadFileText(input + ".ImpactedBy.1"));
+}
+
+TEST_P(ImpactHardeningTest, LoopsAreOpenedOnceWhateverTheDepth) {
+  // A -> B -> A, B -> B: each loop used to be unrolled 128 levels deep.
+  AddModel(1, "A");
+  AddModel(2, "B");
+  AddLink(1, 2);
+  AddLink(2, 1);
+  AddLink(2, 2);
+  MmlRun run = Mml({"graph", "E1", "TOVRA_MODEL", CoidHex(1), CompidHex(1), "--depth", "all"});
+  ASSERT_EQ(0, run.exitCode) << run.err;
+  EXPECT_LT(std::count(run.out.begin(), run.out.end(), '\n'), 20) << run.out;
+}
+
+// The engine fails in the middle of a walk: the connection is cut on
+// PostgreSQL, a page of the link table is damaged on SQLite. Neither impacts
+// nor migration may take what was read for the whole answer.
+TEST_P(ImpactHardeningTest, AnEngineFaultDuringAWalkFailsTheRunAndWritesNothing) {
+  Chain(400);
+  UseProfile("KELZUMO.QOR.MML.MIGRATE.SCRIPT = " + work_.File("never.sh") + "\nACCESS * QOR BOM * ALLOW\n");
+  WriteFileText(work_.File("never.sh"), "#!/bin/sh\ntouch " + work_.File("ran") + "\n");
+  chmod(work_.File("never.sh").c_str(), 0755);
+  const std::string input = Input({1});
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"impacts", input, "2"}, std::vector<std::string>{"migrate", input}}) {
+    pid_t pid;
+    if (GetParam() == TestEngine::kPostgres) {
+      const std::string name = "mml-fault-" + std::to_string(getpid());
+      setenv("PGAPPNAME", name.c_str(), 1);
+      pid = Start(args);
+      unsetenv("PGAPPNAME");
+      // Cut the program's connections as soon as one has run a query.
+      for (int i = 0; i < 1000; ++i) {
+        auto cut = db().Rows("SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE application_name = '" +
+                             name + "' AND query <> ''");
+        if (!cut.empty()) break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+      }
+    } else {
+      DamageLinkTable();
+      pid = Start(args);
+    }
+    EXPECT_EQ(1, ExitOf(pid)) << args[0];
+    const std::string err = ReadFileText(work_.File("err"));
+    EXPECT_NE(std::string::npos, err.find("atabase")) << err;
+    for (const char* suffix : {".ImpactedBy", ".ImpactsOn", ".ImpactedBy.1", ".ImpactsOn.1"})
+      EXPECT_FALSE(FileExists(input + suffix)) << suffix;
+    for (const char* name : {"MMLMigr", "CopyofMigr"}) EXPECT_FALSE(FileExists(files_.File(name))) << name;
+    EXPECT_FALSE(FileExists(work_.File("ran")));
+  }
+}
+
+MML_INSTANTIATE_ENGINES(ImpactHardeningTest);
 
 }  // namespace

@@ -45,6 +45,8 @@ std::string TestEngineName(TestEngine engine) { return engine == TestEngine::kSq
 
 TestDatabase::TestDatabase(TestEngine engine) : engine_(engine) {
   KelDMSession::Close();
+  // Engine faults provoked by an earlier test of the process are not this one's.
+  KelDbClearEngineFaults();
   if (engine == TestEngine::kSqlite) {
     sqlitePath_ = MakeTempDir();
     url_ = sqlitePath_ + "/test.db";

@@ -134,7 +134,7 @@ bool KelDbIsPostgresUrl(const std::string& url);
 // the schema cannot answer (a table an environment lacks). Code that skips a
 // failing statement must not take such a fault for an empty answer: every
 // connection of the process records its faults here, and an operation that
-// sees a count above the one it started with fails as a whole.
+// sees one (a program runs one operation) fails as a whole.
 int KelDbEngineFaultCount();
 // The text of the first fault recorded since the last clear ("" when none).
 const std::string& KelDbFirstEngineFault();
