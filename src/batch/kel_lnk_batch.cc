@@ -8,6 +8,8 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <filesystem>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -17,7 +19,7 @@
 #include "batch/kel_lnk_site_files.h"
 #include "foundation/kel_lnk_tools.h"
 #include "graph/kel_lnk_object.h"
-#include "host/kel_dm_ier_message.h"
+#include "host/db/kel_dm_ier_message.h"
 #include "host/kel_dm_instance.h"
 #include "host/kel_psn_trace.h"
 #include "host/process/kel_xco_process.h"
@@ -86,6 +88,66 @@ void WaitForMigrationScript() {
     KelLnkNoteMigrationInterrupted(KelXcoStopRequested());
   }
 }
+
+// The output files of one impact run: INPUT.ImpactedBy and INPUT.ImpactsOn
+// (the last root with impacts, as callers read them) and INPUT.ImpactedBy.N,
+// INPUT.ImpactsOn.N (root N's own answer, "0" alone for a root without
+// impacts). The files of the run's directions left by an earlier run are
+// removed first; a run that fails removes what it wrote.
+class ImpactFiles {
+ public:
+  ImpactFiles(const std::string& input, int request) : input_(input) {
+    if (request != 1) suffixes_.push_back(".ImpactedBy");
+    if (request != 0) suffixes_.push_back(".ImpactsOn");
+    namespace fs = std::filesystem;
+    const fs::path path(input_);
+    const fs::path dir = path.has_parent_path() ? path.parent_path() : fs::path(".");
+    const std::string base = path.filename().string();
+    std::error_code ec;
+    for (const std::string& suffix : suffixes_) {
+      KelLnkSiteFiles::Remove(input_ + suffix);
+      const std::string prefix = base + suffix + ".";
+      for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        if (name.compare(0, prefix.size(), prefix) == 0 && name.size() > prefix.size() &&
+            name.find_first_not_of("0123456789", prefix.size()) == std::string::npos)
+          KelLnkSiteFiles::Remove(it->path().string());
+      }
+    }
+  }
+
+  // Keeps root `number`'s answer in direction `flag` (1 impacts on) under its
+  // own name; `impacts` tells whether the pass wrote the named file.
+  void KeepRootAnswer(int flag, size_t number, bool impacts, KelQorError& error) {
+    const std::string named = input_ + (flag ? ".ImpactsOn" : ".ImpactedBy");
+    const std::string own = named + "." + std::to_string(number);
+    std::string why;
+    bool ok;
+    if (impacts) {
+      written_.push_back(named);
+      ok = KelLnkSiteFiles::Copy(named, own, &why);
+    } else {
+      KelLnkSiteFileWriter writer;
+      ok = writer.Open(own) && writer.Write("0\n") && writer.Close();
+      if (!ok) why = "Cannot write " + own + ": " + std::strerror(writer.LastErrno());
+    }
+    if (ok) {
+      written_.push_back(own);
+    } else {
+      error.Set(1, "Error in Batch Impacts", why, 3);
+    }
+  }
+
+  void RemoveAll() {
+    for (const std::string& path : written_) KelLnkSiteFiles::Remove(path);
+    written_.clear();
+  }
+
+ private:
+  std::string input_;
+  std::vector<std::string> suffixes_;
+  std::vector<std::string> written_;
+};
 
 }  // namespace
 
@@ -253,9 +315,11 @@ void KelLnkBatch::GetImpacts(KelQorError& error, int request) {
   if (!ReadInputFile(error, lines)) return;
 
   InitialiseRun();
+  ImpactFiles files(inputFile_, request);
   const int flag = request == 1 ? 1 : 0;
   KelLnkBatchProgress progress(static_cast<int>(lines.size() / 4));
   for (size_t first = 0; first < lines.size(); first += 4) {
+    const size_t number = first / 4 + 1;
     KelDMInstance instance = RootInstance(mmlFunctionTrace, lines, first);
     KelLnkObject* root = new KelLnkObject(instance);
     // Both passes of a root read one consistent state of the database.
@@ -266,10 +330,12 @@ void KelLnkBatch::GetImpacts(KelQorError& error, int request) {
     KelLnkObjectBatch::GetBatchError(fetched);
     mmlFunctionTrace.Write(flag ? " Get the error after Impacts ON " : " Get the error after Impacted BY ");
     JudgeRootError(mmlFunctionTrace, fetched, flag, error);
+    if (error.Ier() == 0) files.KeepRootAnswer(flag, number, fetched.Ier() == 0, error);
     if (error.Ier() != 0) {
       mmlFunctionTrace.Write(" Error : before end : uncache");
       ClearCaches();
       delete root;
+      files.RemoveAll();
       return;
     }
 
@@ -279,12 +345,16 @@ void KelLnkBatch::GetImpacts(KelQorError& error, int request) {
       mmlFunctionTrace.Write(" Get the error after Impacts ON");
       KelLnkObjectBatch::GetBatchError(fetched);
       JudgeRootError(mmlFunctionTrace, fetched, 1, error);
+      if (error.Ier() == 0) files.KeepRootAnswer(1, number, fetched.Ier() == 0, error);
     }
 
     mmlFunctionTrace.Write(" Uncache final step ");
     ClearCaches();
     delete root;
-    if (error.Ier() != 0) return;
+    if (error.Ier() != 0) {
+      files.RemoveAll();
+      return;
+    }
     progress.RootDone();
   }
 }
