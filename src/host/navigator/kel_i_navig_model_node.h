@@ -22,4 +22,7 @@ class KelINavigModelNode {
   virtual void CustomGraphNode(KelIGraphNode_var node) = 0;
   // The text of the node's graph node.
   virtual void UpdateTextElem(KelIGraphNode_var node) = 0;
+  // Whether this node shows the same object as `other`: the navigator never
+  // opens such a node again below itself (a loop in the links).
+  virtual bool ShowsSameObjectAs(const KelINavigModelNode& other) const = 0;
 };

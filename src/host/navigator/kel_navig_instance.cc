@@ -106,9 +106,23 @@ int KelNavigInstance::Build(int levels) {
     ++drawn;
   }
   if (levels > 1) {
-    for (size_t i = 0; i < children_.size(); ++i) drawn += children_[i].child->Build(levels - 1);
+    for (size_t i = 0; i < children_.size(); ++i) {
+      // An object already on the path from the root is drawn (its display
+      // node marks the loop) but not opened again below itself: a loop in
+      // the links would otherwise be unrolled level after level.
+      if (children_[i].child->RepeatsAnAncestor()) continue;
+      drawn += children_[i].child->Build(levels - 1);
+    }
   }
   return drawn;
+}
+
+bool KelNavigInstance::RepeatsAnAncestor() const {
+  if (!reference_) return false;
+  for (const KelNavigInstance* above = father_; above != nullptr; above = above->father_) {
+    if (above->reference_ && reference_->ShowsSameObjectAs(*above->reference_)) return true;
+  }
+  return false;
 }
 
 void KelNavigInstance::Collapse() {

@@ -138,7 +138,11 @@ class KelNavigInstance : public KelINavigNodeCtrl {
   // Hands the children to the controller, which keeps them until it is
   // safe to release them (display nodes may still be named elsewhere).
   void DropChildren();
+  // Draws the children and opens them `levels` - 1 levels further, except
+  // those that repeat an object above them.
   int Build(int levels);
+  // Whether this node shows an object that a node above it shows too.
+  bool RepeatsAnAncestor() const;
 
   KelNavigController* controller_;
   KelNavigInstance* father_;
