@@ -65,6 +65,9 @@ void RunChildren(const ChildrenArgs& args, const MmlGlobals& globals) {
     KelLnkHybridManager::GetParents(e, count, &links, &entities, nullptr);
   else
     KelLnkHybridManager::GetChildren(e, count, &links, &entities, nullptr);
+  // The arrays are ours; the links and entities they point to stay the cache's.
+  const std::unique_ptr<KelLnkHybridManager::Link*[]> ownedLinks(links);
+  const std::unique_ptr<KelLnkHybridManager::Entity*[]> ownedEntities(entities);
 
   std::string out;
   nlohmann::ordered_json rows = nlohmann::ordered_json::array();
@@ -88,8 +91,6 @@ void RunChildren(const ChildrenArgs& args, const MmlGlobals& globals) {
            link.Table + "\t" + link.Timestamp + "\t" + link.Status + "\t" + std::to_string(link.UpToDate) + "\t" +
            std::to_string(link.Techno) + "\t" + Joined(link.Uuids) + "\t" + Joined(far.Uuids) + "\n";
   }
-  delete[] links;
-  delete[] entities;
   if (args.json) {
     MmlEmitJson(rows);
   } else {

@@ -70,9 +70,9 @@ void OpenDatabase(const MmlGlobals& globals) {
 
 void Emit(const std::string& out) { std::cout << out << std::flush; }
 
-// Prints the objects answered, one per line or as a JSON array, and releases
-// them.
-void EmitObjects(ObjID* objects, int count, bool json) {
+// Prints the objects the query interface handed over, one per line or as a
+// JSON array.
+void EmitObjects(const std::unique_ptr<ObjID[]>& objects, int count, bool json) {
   std::string out;
   nlohmann::ordered_json rows = nlohmann::ordered_json::array();
   for (int i = 0; i < count; ++i) {
@@ -83,7 +83,6 @@ void EmitObjects(ObjID* objects, int count, bool json) {
       out += o.environment + "\t" + o.table + "\t" + o.coid.Hex() + "\t" + o.compid.Hex() + "\n";
     }
   }
-  delete[] objects;
   if (json) {
     MmlEmitJson(rows);
   } else {
@@ -108,12 +107,12 @@ void RunObjectQuery(ObjectQuery query, const ObjectArgs& args, bool json, const 
   int count = 0;
   switch (query) {
     case ObjectQuery::kImpactedBy: {
-      ObjID* objects = KelLnkAPI::GetImpactedBy(object, count);
+      std::unique_ptr<ObjID[]> objects(KelLnkAPI::GetImpactedBy(object, count));
       EmitObjects(objects, count, json);
       break;
     }
     case ObjectQuery::kImpactingOn: {
-      ObjID* objects = KelLnkAPI::GetImpactingOn(object, count);
+      std::unique_ptr<ObjID[]> objects(KelLnkAPI::GetImpactingOn(object, count));
       EmitObjects(objects, count, json);
       break;
     }

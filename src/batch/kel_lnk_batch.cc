@@ -287,15 +287,16 @@ void KelLnkBatch::MigrateE2E(KelQorError& error) {
       break;
     }
     KelDMInstance instance = RootInstance(mmlFunctionTrace, lines, first);
-    KelLnkObject* root = new KelLnkObject(instance);
-    KelLnkObjectBatch::BatchStartMigration(*root);
-    WaitForMigrationScript();
-    KelLnkObjectBatch::EndOfMigrationBatch();
-    mmlFunctionTrace.Write(" Get the error ");
-    KelQorError fetched;
-    KelLnkObjectBatch::GetBatchError(fetched);
-    JudgeRootError(mmlFunctionTrace, fetched, -1, error);
-    delete root;
+    {
+      KelLnkObject root(instance);
+      KelLnkObjectBatch::BatchStartMigration(root);
+      WaitForMigrationScript();
+      KelLnkObjectBatch::EndOfMigrationBatch();
+      mmlFunctionTrace.Write(" Get the error ");
+      KelQorError fetched;
+      KelLnkObjectBatch::GetBatchError(fetched);
+      JudgeRootError(mmlFunctionTrace, fetched, -1, error);
+    }
     if (error.Ier() != 0) break;
     mmlFunctionTrace.Write(" Uncache final step ");
     ClearCaches();
@@ -321,11 +322,11 @@ void KelLnkBatch::GetImpacts(KelQorError& error, int request) {
   for (size_t first = 0; first < lines.size(); first += 4) {
     const size_t number = first / 4 + 1;
     KelDMInstance instance = RootInstance(mmlFunctionTrace, lines, first);
-    KelLnkObject* root = new KelLnkObject(instance);
+    KelLnkObject root(instance);
     // Both passes of a root read one consistent state of the database.
     KelDbReadSnapshot snapshot(KelDMSession::Main());
 
-    KelLnkObjectBatch::BatchStartImpacts(*root, inputFile_, flag);
+    KelLnkObjectBatch::BatchStartImpacts(root, inputFile_, flag);
     KelQorError fetched;
     KelLnkObjectBatch::GetBatchError(fetched);
     mmlFunctionTrace.Write(flag ? " Get the error after Impacts ON " : " Get the error after Impacted BY ");
@@ -334,14 +335,13 @@ void KelLnkBatch::GetImpacts(KelQorError& error, int request) {
     if (error.Ier() != 0) {
       mmlFunctionTrace.Write(" Error : before end : uncache");
       ClearCaches();
-      delete root;
       files.RemoveAll();
       return;
     }
 
     if (request == 2) {
       KelLnkObject::Clean();
-      KelLnkObjectBatch::BatchStartImpacts(*root, inputFile_, 1);
+      KelLnkObjectBatch::BatchStartImpacts(root, inputFile_, 1);
       mmlFunctionTrace.Write(" Get the error after Impacts ON");
       KelLnkObjectBatch::GetBatchError(fetched);
       JudgeRootError(mmlFunctionTrace, fetched, 1, error);
@@ -350,7 +350,6 @@ void KelLnkBatch::GetImpacts(KelQorError& error, int request) {
 
     mmlFunctionTrace.Write(" Uncache final step ");
     ClearCaches();
-    delete root;
     if (error.Ier() != 0) {
       files.RemoveAll();
       return;

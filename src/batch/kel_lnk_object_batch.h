@@ -50,12 +50,12 @@ class KelLnkObjectBatch {
   // script on the plan; EndOfMigrationBatch reads its result.
   static void BatchStartMigration(KelLnkObject& root);
   // The plan: refused (batch error) when the graph below `root` has a loop.
-  static void BuildListUnit(KelLnkObject& root, SynchroniseUnit** units, int* count);
-  static void BatchFullStructure(KelLnkObject& root, SynchroniseUnit** units, int* count);
+  static void BuildListUnit(KelLnkObject& root, std::vector<SynchroniseUnit>& units);
+  static void BatchFullStructure(KelLnkObject& root, std::vector<SynchroniseUnit>& units);
   // The units of one object: one per link type of its links.
-  static void BatchAnalyse(KelLnkObject& object, SynchroniseUnit** units, int* count);
+  static void BatchAnalyse(KelLnkObject& object, std::vector<SynchroniseUnit>& units);
   // Checks, writes the command files and launches the script.
-  static void DoBatchMigr(SynchroniseUnit* units, int count);
+  static void DoBatchMigr(const std::vector<SynchroniseUnit>& units);
   // Records the edges below `object`; 1 when a loop is found, else 0.
   static int GetBatchTree(KelLnkObject* object, KelListPtrKelLnkSynchroUnit& units, KelListValKelDMInstance* path);
   // After the script's end: reads its error file into the batch error.

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
+#include <memory>
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
@@ -41,6 +42,7 @@ const char kFilesError[] = "Error in migration files";
 
 using Unit = KelLnkObject::SynchroniseUnit;
 using SynchroniseUnit = KelLnkObject::SynchroniseUnit;
+using Plan = std::vector<SynchroniseUnit>;
 
 // What the current migration has done, so that its end touches only what it
 // made: the files are removed and the lock released only by the run that
@@ -62,13 +64,6 @@ MigrationRun& Run() {
   return run;
 }
 
-// The units hold plain link pointers; their handles stay here until the plan
-// is released.
-std::vector<KelBaseUnknown_var>& PlanLinks() {
-  static std::vector<KelBaseUnknown_var> links;
-  return links;
-}
-
 std::string ObjectKey(const KelDMInstance& instance) {
   return instance.GetEnvironment() + '\x1f' + KelLnkTools::RightTrim(instance.GetTable()) + '\x1f' +
          instance.GetXCoid() + instance.GetXCompid();
@@ -79,33 +74,6 @@ bool HasNullIdentifier(const KelDMInstance& instance) {
 }
 
 KelLnkLink* AsLink(const KelBaseUnknown_var& handle) { return dynamic_cast<KelLnkLink*>(handle.get()); }
-
-void ReleaseUnit(Unit& unit) {
-  delete unit.object;
-  delete unit.linkType;
-  std::free(unit.links);
-  delete unit.reason;
-  unit = Unit{nullptr, nullptr, nullptr, 0, nullptr};
-}
-
-// Appends `unit` to the plan, growing it by one with realloc. The plan takes
-// the unit's members; when memory runs out they are released instead.
-void AppendUnit(Unit** units, int* count, Unit unit) {
-  auto* grown = static_cast<Unit*>(std::realloc(*units, sizeof(Unit) * static_cast<size_t>(*count + 1)));
-  if (!grown) {
-    ReleaseUnit(unit);
-    return;
-  }
-  *units = grown;
-  grown[*count] = unit;
-  ++*count;
-}
-
-void ReleasePlan(Unit* units, int count) {
-  for (int i = 0; i < count; ++i) ReleaseUnit(units[i]);
-  std::free(units);
-  PlanLinks().clear();
-}
 
 const KelDMInstance& InstanceOf(const KelLnkObject* object) { return object->Instance(); }
 
@@ -123,19 +91,13 @@ void MarkMigrated(const KelLnkObject* object) {
 
 // Removes every unit whose object and link type equal those of an earlier
 // unit; later units move up.
-void RemoveRepeatedUnits(Unit* units, int* count) {
+void RemoveRepeatedUnits(Plan& units) {
   std::unordered_set<std::string> seen;
-  int kept = 0;
-  for (int i = 0; i < *count; ++i) {
-    std::string key = ObjectKey(InstanceOf(units[i].object)) + '\x1e' +
-                      (units[i].linkType ? "T" + *units[i].linkType : std::string("L"));
-    if (!seen.insert(key).second) {
-      ReleaseUnit(units[i]);
-      continue;
-    }
-    units[kept++] = units[i];
-  }
-  *count = kept;
+  std::erase_if(units, [&seen](const Unit& unit) {
+    std::string key = ObjectKey(InstanceOf(unit.object.get())) + '\x1e' +
+                      (unit.links.empty() ? std::string("L") : "T" + unit.linkType);
+    return !seen.insert(key).second;
+  });
 }
 
 // "<name> : <coid> / <compid>"
@@ -170,27 +132,25 @@ void KelLnkNoteMigrationScriptExit(int exitCode) { Run().scriptExit = exitCode; 
 void KelLnkObjectBatch::BatchStartMigration(KelLnkObject& root) {
   MML_TRACE("KelLnkObject::BatchStartMigration");
   Run() = MigrationRun{};
-  SynchroniseUnit* units = nullptr;
-  int count = 0;
-  BuildListUnit(root, &units, &count);
-  RemoveRepeatedUnits(units, &count);
+  Plan units;
+  BuildListUnit(root, units);
+  RemoveRepeatedUnits(units);
   if (KelDbEngineFaultCount() > 0) {
     // An incomplete plan is never handed to the script.
     KelLnkObject::sBatchError.Set(
         1, "Database failure",
         "The database failed during the walk, nothing was migrated: " + AbbreviateForMessage(KelDbFirstEngineFault()),
         3);
-  } else if (count == 0) {
+  } else if (units.empty()) {
     // After a loop, the loop error stays.
     if (KelLnkObject::sBatchError.Ier() == 0)
       KelLnkObject::sBatchError.Set(-1, "Nothing to migrate", "The root model has no father", -1);
   } else {
-    DoBatchMigr(units, count);
+    DoBatchMigr(units);
   }
-  ReleasePlan(units, count);
 }
 
-void KelLnkObjectBatch::BuildListUnit(KelLnkObject& root, SynchroniseUnit** units, int* count) {
+void KelLnkObjectBatch::BuildListUnit(KelLnkObject& root, std::vector<SynchroniseUnit>& units) {
   MML_TRACE("KelLnkObject::BuildListUnit");
   KelLnkObject::sBatchError.Ok();
   KelListPtrKelLnkSynchroUnit edges;
@@ -201,7 +161,7 @@ void KelLnkObjectBatch::BuildListUnit(KelLnkObject& root, SynchroniseUnit** unit
                                   "Cannot perform this operation :\nThere are loops in the graph", 3);
     return;
   }
-  BatchFullStructure(root, units, count);
+  BatchFullStructure(root, units);
 }
 
 // Depth first in the batch order's direction; returns 1 as soon as an object
@@ -275,7 +235,7 @@ int KelLnkObjectBatch::GetBatchTree(KelLnkObject* object, KelListPtrKelLnkSynchr
 // from: a child not yet marked "MIGR" = "DONE" is walked first, then the
 // object gets its units (one per link type, or a leaf unit without links) and
 // its mark.
-void KelLnkObjectBatch::BatchFullStructure(KelLnkObject& root, SynchroniseUnit** units, int* count) {
+void KelLnkObjectBatch::BatchFullStructure(KelLnkObject& root, std::vector<SynchroniseUnit>& units) {
   MML_TRACE("KelLnkObject::BatchFullStructure");
   struct Frame {
     KelLnkObject* object;
@@ -298,8 +258,7 @@ void KelLnkObjectBatch::BatchFullStructure(KelLnkObject& root, SynchroniseUnit**
   while (!stack.empty()) {
     Frame& frame = stack.back();
     if (frame.links.empty()) {
-      AppendUnit(units, count,
-                 Unit{new KelLnkObject(*frame.object), nullptr, nullptr, 0, new KelUnicodeString("LEAVE")});
+      units.push_back(Unit{std::make_unique<KelLnkObject>(*frame.object), {}, {}, "LEAVE"});
     } else if (frame.next < frame.links.size()) {
       KelLnkLink* link = AsLink(frame.links[frame.next++]);
       KelLnkObject* child = link ? link->GetChild() : nullptr;
@@ -307,7 +266,7 @@ void KelLnkObjectBatch::BatchFullStructure(KelLnkObject& root, SynchroniseUnit**
       if (!IsMigrated(child) && !inProgress.count(ObjectKey(InstanceOf(child)))) enter(child);
       continue;
     } else {
-      BatchAnalyse(*frame.object, units, count);
+      BatchAnalyse(*frame.object, units);
     }
     MarkMigrated(frame.object);
     inProgress.erase(frame.key);
@@ -315,7 +274,7 @@ void KelLnkObjectBatch::BatchFullStructure(KelLnkObject& root, SynchroniseUnit**
   }
 }
 
-void KelLnkObjectBatch::BatchAnalyse(KelLnkObject& object, SynchroniseUnit** units, int* count) {
+void KelLnkObjectBatch::BatchAnalyse(KelLnkObject& object, std::vector<SynchroniseUnit>& units) {
   MML_TRACE("KelLnkObject::BatchAnalyse");
   KelListValKelBaseUnknown_var links = object.GetLnkChildren(KelLnkObject::sBatchOrder);
   KelListValKelUnicodeString types;
@@ -325,32 +284,23 @@ void KelLnkObjectBatch::BatchAnalyse(KelLnkObject& object, SynchroniseUnit** uni
     if (link && seenTypes.insert(link->GetLinktype()).second) types.push_back(link->GetLinktype());
   }
   for (const KelUnicodeString& type : types) {
-    std::vector<KelLnkLink*> taken;
+    KelListValKelBaseUnknown_var taken;
     for (const KelBaseUnknown_var& handle : links) {
       KelLnkLink* link = AsLink(handle);
-      if (link && link->GetLinktype() == type) {
-        taken.push_back(link);
-        PlanLinks().push_back(handle);
-      }
+      if (link && link->GetLinktype() == type) taken.push_back(handle);
     }
-    auto* array = static_cast<KelLnkLink**>(std::malloc(sizeof(KelLnkLink*) * taken.size()));
-    if (!array) continue;
-    for (size_t i = 0; i < taken.size(); ++i) array[i] = taken[i];
-    AppendUnit(units, count,
-               Unit{new KelLnkObject(object), new KelUnicodeString(type), array, static_cast<int>(taken.size()),
-                    new KelUnicodeString("NODE")});
+    units.push_back(Unit{std::make_unique<KelLnkObject>(object), type, std::move(taken), "NODE"});
   }
 }
 
-void KelLnkObjectBatch::DoBatchMigr(SynchroniseUnit* units, int count) {
+void KelLnkObjectBatch::DoBatchMigr(const std::vector<SynchroniseUnit>& units) {
   MML_TRACE("KelLnkObject::DoBatchMigr");
   const bool debug = KelLnkTools::DbgExpand() != 0;
   bool refused = false;
   std::string commands;
   std::string names;
-  for (int i = 0; i < count; ++i) {
-    const Unit& unit = units[i];
-    const KelDMInstance& instance = InstanceOf(unit.object);
+  for (const Unit& unit : units) {
+    const KelDMInstance& instance = InstanceOf(unit.object.get());
     for (const char* process : {"OpenRepresentation", "OverwriteRepresentation"}) {
       int answer = instance.CheckDataAccess("QOR", "BOM", process, 1);
       if (answer != 0) {
@@ -360,17 +310,18 @@ void KelLnkObjectBatch::DoBatchMigr(SynchroniseUnit* units, int count) {
       }
     }
     commands += instance.GetEnvironment() + "\n" + KelLnkTools::RightTrim(instance.GetTable()) + "\n" +
-                instance.GetXCoid() + "\n" + instance.GetXCompid() + "\n" + (unit.reason ? *unit.reason : "") + "\n" +
-                (unit.linkType ? *unit.linkType : "0") + "\n";
+                instance.GetXCoid() + "\n" + instance.GetXCompid() + "\n" + unit.reason + "\n" +
+                (unit.links.empty() ? KelUnicodeString("0") : unit.linkType) + "\n";
     if (!debug) continue;
     const std::string name = unit.object->GetName();
-    if (unit.linkCount == 0) {
+    if (unit.links.empty()) {
       names += "Leave: " + NameLine(name, instance);
       continue;
     }
-    for (int k = 0; k < unit.linkCount; ++k) {
+    for (const KelBaseUnknown_var& handle : unit.links) {
       names += "Child: " + NameLine(name, instance);
-      KelLnkObject* other = unit.links[k] ? unit.links[k]->GetChild() : nullptr;
+      KelLnkLink* link = AsLink(handle);
+      KelLnkObject* other = link ? link->GetChild() : nullptr;
       if (!other) continue;
       const std::string otherName = other->GetName();
       names += "Parent : " + NameLine(otherName, InstanceOf(other));
@@ -425,7 +376,7 @@ void KelLnkObjectBatch::DoBatchMigr(SynchroniseUnit* units, int count) {
   }
   const bool namesOpen = debug && namesFile.Open(namesPath);
   if (namesOpen) namesFile.Write(names);
-  if (!commandFile.Write(std::to_string(count) + "\n" + commands)) {
+  if (!commandFile.Write(std::to_string(units.size()) + "\n" + commands)) {
     KelLnkObject::sBatchError.Set(
         1, kFilesError,
         "An error occurred writing the command file: " + commandPath + " during migration" + reason(commandFile), 3);

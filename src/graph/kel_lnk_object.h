@@ -16,6 +16,7 @@
 // follows the class-wide batch order.
 #pragma once
 
+#include <memory>
 #include <ostream>
 #include <vector>
 
@@ -40,24 +41,22 @@ class KelLnkObject : public KelLnkNode {
  public:
   enum Condition : int { GOOD = 0, BADDATE = 1, BROKEN = 2, UNKNOWN = 3 };
 
-  // One unit of a synchronisation or migration plan. Plans are arrays of
-  // units grown with realloc, so the unit holds plain pointers only.
+  // One unit of a synchronisation or migration plan; a plan is a vector of
+  // units, children before the objects they are reached from.
   struct SynchroniseUnit {
-    KelLnkObject* object;        // a copy of the object (copy constructor), owned by the unit
-    KelUnicodeString* linkType;  // owned; null in a leaf unit
-    // malloc/realloc array of linkCount links, released with free; null in a
-    // leaf unit. The links are not owned: whoever fills the unit keeps their
-    // KelBaseUnknown_var handles alive until the plan is released.
-    KelLnkLink** links;
-    int linkCount;
-    KelUnicodeString* reason;  // owned; "LEAVE" for a leaf unit, "NODE" for a unit with links
+    std::unique_ptr<KelLnkObject> object;  // a copy of the object (copy constructor)
+    KelUnicodeString linkType;             // the type of `links`; unused in a leaf unit
+    // The links of that type that leave the object; empty in a leaf unit.
+    // The handles keep the links alive as long as the plan.
+    KelListValKelBaseUnknown_var links;
+    KelUnicodeString reason;  // "LEAVE" for a leaf unit, "NODE" for a unit with links
   };
 
   // A link to an object of a plan that does not come from the object the
   // plan was made for.
   struct ReverseLink {
-    KelLnkObject* object;     // owned copy
-    KelDMInstance* instance;  // owned
+    std::unique_ptr<KelLnkObject> object;
+    std::unique_ptr<KelDMInstance> instance;
   };
 
   // ---- Construction ----

@@ -4,6 +4,7 @@
 #include "base/mml_constants.h"
 
 #include <algorithm>
+#include <exception>
 #include <iostream>
 #include <memory>
 #include <string>
@@ -159,6 +160,15 @@ bool SameTimestamp(const KelUnicodeString& link, const KelUnicodeString& target)
   return !link.empty() && !target.empty() && link == target;
 }
 
+// The query interface's error path: one line on standard error; the caller
+// gets an empty answer.
+void ReportConnectionFailure(int code, const char* text) {
+  if (code == KelDbInternalError::kCannotConnect)
+    std::cerr << "KelLnkAPI: cannot connect to the database (0x20003): " << text << std::endl;
+  else
+    std::cerr << "KelLnkAPI: the database connection failed: " << text << std::endl;
+}
+
 KelDMInstance HostInstance(const ObjID& object) {
   return KelDMInstance(kMmlKelcon, object.environment, object.table, object.coid, object.compid);
 }
@@ -181,10 +191,13 @@ void Connection() {
     connection.reset(KelDbDatabase::GetConnection(database, "", ""));
     if (connection) connection->Open(nullptr);
   } catch (const KelDbInternalError& error) {
-    if (error.Code() == KelDbInternalError::kCannotConnect)
-      std::cerr << "KelLnkAPI: cannot connect to the database (0x20003): " << error.what() << std::endl;
+    ReportConnectionFailure(error.Code(), error.what());
+    return;
+  } catch (const std::exception& error) {
+    ReportConnectionFailure(0, error.what());
     return;
   } catch (...) {
+    ReportConnectionFailure(0, "unknown failure");
     return;
   }
   if (!connection) return;
