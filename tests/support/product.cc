@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "batch/kel_lnk_object_batch.h"
+#include "batch/mml_module.h"
 #include "foundation/kel_lnk_tools.h"
 #include "graph/kel_lnk_object.h"
 #include "host/kel_lnk_resources.h"
@@ -82,11 +83,7 @@ Product& Product::Use(int user, int e, const std::string& type, const std::strin
 ModuleStateGuard::ModuleStateGuard() { Refresh(); }
 
 ModuleStateGuard::~ModuleStateGuard() {
-  Refresh();
-  KelLnkObjectBatch::BatchOrder(0);
-  KelLnkTools::ResetForTesting();
-  KelLnkTools::SetResultPanelProvider(nullptr);
-  KelLnkHybridManager::ResetForTest();
+  MmlModule::Reset();
   KelDMProfile::SetCurrent(nullptr);
   KelLnkMainWindow::ResetSettings();
   unsetenv("MML_RESOURCES");

@@ -1,0 +1,16 @@
+#include "batch/mml_module.h"
+
+#include "foundation/kel_lnk_tools.h"
+#include "graph/kel_lnk_object.h"
+#include "linkdb/kel_lnk_data_manager.h"
+#include "linkdb/kel_lnk_hybrid_manager.h"
+
+void MmlModule::Reset() {
+  KelLnkObject::Clean();
+  KelLnkObject::sBatchError.Ok();
+  KelLnkObject::sBatchOrder = 0;
+  KelLnkObject::_ierxco = 0;
+  KelLnkDataManager::Uncache();
+  KelLnkHybridManager::ResetForTest();
+  KelLnkTools::ResetForTesting();
+}
