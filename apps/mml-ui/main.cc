@@ -1,0 +1,193 @@
+// mml-ui: the program that shows the navigator's windows. `mml gui` and
+// `mml window` run it with their own arguments, so that mml itself never
+// loads the desktop libraries.
+#include <QWidget>
+#include <cstdio>
+#include <iostream>
+
+#include "apps/mml/mml_app.h"
+#include "base/kel_id.h"
+#include "foundation/kel_lnk_tools.h"
+#include "host/dlg/kel_command.h"
+#include "host/kel_dm_session.h"
+#include "host/qt/kel_qt_toolkit.h"
+#include "linkdb/kel_lnk_data_manager.h"
+#include "linkdb/kel_lnk_hybrid_manager.h"
+#include "ui/kel_dm_dlg_zumo_result.h"
+#include "ui/kel_lnk_entry_points.h"
+#include "ui/kel_lnk_window_view.h"
+
+namespace {
+
+struct WindowArgs {
+  std::string env, table, coid, compid;
+  bool impactsOn = false;
+  std::string depth;
+  std::string linktype;
+  std::string screenshot;
+};
+
+const char kWindowHelp[] =
+    "Opens the graph window on one object: the objects it is impacted by (those it\n"
+    "points to), or with --impacts-on the objects it impacts (those that point to\n"
+    "it). --depth sets the window's expand depth (one, two, three, all; default:\n"
+    "the last one chosen), --linktype shows one link type only. With --screenshot\n"
+    "FILE.png the window is drawn without a screen, written to FILE.png, and the\n"
+    "program prints the number of nodes drawn and exits. Display settings are kept\n"
+    "in $MML_CONFIG_DIR (default ~/.config/mml). Needs --db (or MML_DB).";
+
+KelId ParseIdentifier(const std::string& what, const std::string& text) {
+  KelId id;
+  if (!KelId::FromHex(text, &id)) MmlFail("invalid " + what + " '" + text + "': expected sixteen hexadecimal digits");
+  return id;
+}
+
+void Prepare(const MmlGlobals& globals) {
+  MmlOpenSession(globals, false);
+  MmlLoadProfile(globals, false);
+  KelLnkTools::Initialise();
+  KelLnkHybridManager::CacheDeclarations();
+}
+
+bool WriteScreenshot(KelQtToolkit& toolkit, KelDlgObject* top, const std::string& path, KelGraphViewer* viewer) {
+  if (QWidget* widget = toolkit.WidgetOf(top)) widget->resize(1000, 700);
+  toolkit.ProcessEvents();
+  if (viewer != nullptr) {
+    toolkit.LayoutNow(viewer);
+    viewer->reframe();
+  }
+  toolkit.ProcessEvents();
+  std::string error;
+  if (!toolkit.Screenshot(top, path, &error)) MmlFail(error);
+  return true;
+}
+
+void RunWindow(const WindowArgs& args, const MmlGlobals& globals, int& argc, char** argv) {
+  if (args.env.empty() || args.table.empty()) MmlFail("the environment and the table must not be empty");
+  const KelId coid = ParseIdentifier("COID", args.coid);
+  const KelId compid = ParseIdentifier("COMPID", args.compid);
+  KelLnkMainWindow::Expand expand = KelLnkMainWindow::One;
+  if (!args.depth.empty()) {
+    const char* names[] = {"one", "two", "three", "all"};
+    int found = -1;
+    for (int i = 0; i < 4; ++i) {
+      if (args.depth == names[i]) found = i;
+    }
+    if (found < 0) MmlFail("invalid depth '" + args.depth + "': expected one, two, three or all");
+    expand = static_cast<KelLnkMainWindow::Expand>(found);
+  }
+  Prepare(globals);
+  if (!KelLnkDataManager::DoesObjectExist(args.env, args.table, coid, compid)) {
+    MmlFail("no object " + args.env + " " + args.table + " " + coid.Hex() + " " + compid.Hex());
+  }
+  const KelLnkMainWindow* open = nullptr;
+  {
+    KelQtToolkit toolkit(argc, argv);
+    auto* panel = new KelDMDlgZUMOResult();  // hidden: the panel the window belongs to
+    const KelDMInstance root("KELCON", args.env, args.table, coid, compid);
+    KelLnkMainWindow* model = LaunchMMLWindow(panel, &root, args.impactsOn ? 1 : 0, nullptr, nullptr, nullptr);
+    KelLnkWindowView* window = KelLnkWindowView::FromModel(model);
+    if (window == nullptr || window->GetGraphSource() == -1) MmlFail("the graph cannot be opened");
+    open = model;
+    if (!args.linktype.empty() && !window->ChooseLinktype(args.linktype)) {
+      MmlFail("unknown link type '" + args.linktype + "'");
+    }
+    if (!args.depth.empty() && expand != window->GetExpand()) {
+      window->SetExpand(expand);
+      window->Refresh(0);
+    }
+    if (!args.screenshot.empty()) {
+      WriteScreenshot(toolkit, window, args.screenshot, window->GetViewer());
+      toolkit.LayoutNow(window->GetViewer());
+      std::cout << "Drawn nodes: " << toolkit.DrawnNodeCount(window->GetViewer()) << "\n"
+                << "Picture: " << args.screenshot << std::endl;
+      DeleteMMLWindow(model);
+      toolkit.ProcessEvents();
+      delete panel;
+      return;
+    }
+    const int code = toolkit.Exec();
+    if (KelLnkWindowView::FromModel(open) != nullptr) DeleteMMLWindow(const_cast<KelLnkMainWindow*>(open));
+    KelApplication::Get().RunIdle();
+    delete panel;
+    if (code != 0) throw MmlExit{code};
+  }
+}
+
+void RunGui(const MmlGlobals& globals, const std::string& screenshot, int& argc, char** argv) {
+  Prepare(globals);
+  KelQtToolkit toolkit(argc, argv);
+  auto* panel = new KelDMDlgZUMOResult();
+  panel->SetVisibility(true);
+  if (!screenshot.empty()) {
+    panel->Search();
+    WriteScreenshot(toolkit, panel, screenshot, nullptr);
+    std::cout << "Picture: " << screenshot << std::endl;
+    delete panel;
+    return;
+  }
+  AddAnalyseNotificationCB(panel, KelNotification::Close,
+                           [&toolkit](KelCommand*, KelNotification, void*) { toolkit.Quit(); });
+  const int code = toolkit.Exec();
+  KelApplication::Get().RunIdle();
+  if (code != 0) throw MmlExit{code};
+}
+
+}  // namespace
+
+void MmlFail(const std::string& message, int code) {
+  std::fflush(stdout);
+  std::cerr << "mml: " << message << std::endl;
+  throw MmlExit{code};
+}
+
+void MmlOpenSession(const MmlGlobals& globals, bool create) {
+  std::string url = KelDMSession::ResolveUrl(globals.db);
+  if (url.empty()) MmlFail("no database given: use --db FILE|postgresql://... or set MML_DB");
+  std::string error;
+  if (KelDMSession::Open(url, create, &error) != 0) MmlFail(error);
+}
+
+int main(int argc, char** argv) {
+  CLI::App app{"mml-ui: the windows of the multi-model link navigator (run through mml gui and mml window)"};
+  app.require_subcommand(1);
+  app.fallthrough();
+  MmlGlobals globals;
+  app.add_option("--db", globals.db, "Database: a SQLite file or a postgresql:// URL (default: $MML_DB)");
+  app.add_option("--profile", globals.profile, "Host profile file (default: $MML_PROFILE)");
+  app.add_option("--env", globals.env, "Current environment (default: $MML_ENV, else the profile)");
+  app.add_option("--user", globals.user, "Current user (default: $MML_USER, else the login name)");
+
+  std::string guiShot;
+  CLI::App* gui = app.add_subcommand("gui", "Open the result panel: find objects and open graph windows on them");
+  gui->add_option("--screenshot", guiShot, "Write a picture of the panel to FILE.png and exit");
+
+  WindowArgs args;
+  CLI::App* window = app.add_subcommand("window", "Open the graph window on one object");
+  window->footer(kWindowHelp);
+  window->add_option("ENV", args.env, "Environment")->required();
+  window->add_option("TABLE", args.table, "Table (TOVRA_MODEL, PART_LIST, DOCUMENT, ...)")->required();
+  window->add_option("COID", args.coid, "Object identifier, sixteen hexadecimal digits")->required();
+  window->add_option("COMPID", args.compid, "Component identifier, sixteen hexadecimal digits")->required();
+  window->add_flag("--impacts-on", args.impactsOn, "Show the objects that point to the object (impacts on)");
+  window->add_option("--depth", args.depth, "Expand depth: one, two, three or all");
+  window->add_option("--linktype", args.linktype, "Show the links of this type only");
+  window->add_option("--screenshot", args.screenshot, "Write a picture of the window to FILE.png and exit");
+
+  int code = 0;
+  try {
+    app.parse(argc, argv);
+    if (gui->parsed()) RunGui(globals, guiShot, argc, argv);
+    if (window->parsed()) RunWindow(args, globals, argc, argv);
+  } catch (const CLI::ParseError& e) {
+    if (e.get_exit_code() == 0) return app.exit(e);
+    std::cerr << "mml: " << e.what() << "\n"
+              << "Run with --help for more information." << std::endl;
+    return 2;
+  } catch (const MmlExit& e) {
+    code = e.code;
+  }
+  std::fflush(stdout);
+  KelDMSession::Close();
+  return code;
+}

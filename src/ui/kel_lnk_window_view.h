@@ -1,0 +1,145 @@
+// KelLnkWindowView: the graph window on screen. It is the window model
+// (KelLnkMainWindow: settings, root object, twin registry, resource texts)
+// shown as a toolkit document with
+//   - the menu bar "Menu" (Graph, Link, Node, Print Tools menus), every item
+//     titled from the resource catalogue with its English default;
+//   - the frame "LnkGraphFrame" holding the graph viewer "Graph", drawn by
+//     the window's navigator controller;
+//   - the status bar "Status" and the option button "TovraOptionBtn".
+// The display settings persist in the settings repository "KelLnkSetting"
+// ("Expand", "Link", "Zip", "Type", "Filter", "ShowLock"): read at
+// construction (a value out of range falls back to its default) and written
+// by each setter, so the next window, in this process or the next, opens
+// with them.
+//
+// Lifetime: the window is shown at the end of its construction and destroyed
+// through the toolkit's delayed destruction (Exit, Close, ForceDelete). Its
+// destructor detaches every callback it registered, so nothing reaches a
+// destroyed window, whatever was running when it went.
+#pragma once
+
+#include <memory>
+#include <vector>
+
+#include "ui/kel_lnk_main_window.h"
+#include "host/dlg/kel_dlg_objects.h"
+#include "host/dlg/kel_graph_viewer.h"
+#include "ui/kel_lnk_navigator_controller.h"
+
+class KelDMDlgZUMOResult;
+class KelLnkObject;
+class KelLnkPrint;
+class KelLnkCapture;
+
+class KelLnkWindowView : public KelDlgDocument, public KelLnkMainWindow {
+ public:
+  // See KelLnkMainWindow; the window is shown when construction ends, unless
+  // the arguments are invalid (GetGraphSource() -1: empty and hidden).
+  KelLnkWindowView(KelDMDlgZUMOResult* panel, const KelDMInstance* root, int order, KelZumoInstance* zumo,
+                    KelPSNNode* psnNode, const KelListPtrKelPSNNode* psnNodes);
+  ~KelLnkWindowView() override;
+
+  // The window showing `model`, null when none (or when it is gone).
+  static KelLnkWindowView* FromModel(const KelLnkMainWindow* model);
+  // Windows alive in the process.
+  static int Count();
+
+  KelGraphViewer* GetViewer() const { return viewer_; }
+  KelLnkNavigatorController* GetNavigatorController() const { return navigator_.get(); }
+
+  // ---- Setters: the model's, then the viewer and the settings repository ----
+  void SetFilter(Filter filter);
+  void SetExpand(Expand expand);
+  void SetRepLink(RepLnk repLink);
+  void SetGraphZip(GraphZip zip);
+  void SetGraphType(GraphType type);
+
+  // ---- Display ----
+
+  // Rebuilds the graph from the root; `full` also empties the object and
+  // link caches first.
+  void Refresh(int full);
+  // Redraws the texts and colours of the drawn nodes only.
+  void RefreshDisplay();
+  // Changes the selection (the navigator's highlighted set): see the class
+  // comment of the selection in docs/window.md. Type 1 representations
+  // (tables other than "PART_LIST"), 2 parts.
+  void Select(KelLnkObject* object, int select, SelectType type);
+  void ShowGraph();
+  void HideGraph();
+  // Check and change of UUIDs: not available in this version; harmless.
+  int CheckUUID();
+  int ChangeUUID();
+
+  // ---- Deletion ----
+
+  // Destroys the window at the next idle time (once, however often asked).
+  void ForceDelete();
+  static void OKDelete(KelCommand* sender, KelNotification notification, void* data);
+  // The host list of windows lost `data`: a father PSN window going clears
+  // the PSN-window flag.
+  void CBRemoveWindow(KelCommand* sender, KelNotification notification, void* data);
+
+  // ---- Menu callbacks ----
+  void CBClose(KelCommand* sender, KelNotification notification, void* data);
+  void CBPrintTools(KelCommand* sender, KelNotification notification, void* data);
+  void CBGraphExpand(KelCommand* sender, KelNotification notification, void* data);
+  void CBGraphSelectAll(KelCommand* sender, KelNotification notification, void* data);
+  void CBGraphSelectNone(KelCommand* sender, KelNotification notification, void* data);
+  void CBGraphRefresh(KelCommand* sender, KelNotification notification, void* data);
+  void CBGraphReframe(KelCommand* sender, KelNotification notification, void* data);
+  void CBGraphRepLink(KelCommand* sender, KelNotification notification, void* data);
+  void CBGraphRepZip(KelCommand* sender, KelNotification notification, void* data);
+  void CBGraphRepType(KelCommand* sender, KelNotification notification, void* data);
+  void CBGraphShowLocks(KelCommand* sender, KelNotification notification, void* data);
+  void CBGraphFilter(KelCommand* sender, KelNotification notification, void* data);
+  void CBGraphCheckUUID(KelCommand* sender, KelNotification notification, void* data);
+  void CBGraphChangeUUID(KelCommand* sender, KelNotification notification, void* data);
+  void CBGraphExit(KelCommand* sender, KelNotification notification, void* data);
+  void CBLink(KelCommand* sender, KelNotification notification, void* data);
+  void CBRepresentation(KelCommand* sender, KelNotification notification, void* data);
+  void CBDisplayTovraOption(KelCommand* sender, KelNotification notification, void* data);
+  void CBExitTovraOptionPanel(KelCommand* sender, KelNotification notification, void* data);
+
+  // Shows the links of `type` only ("%": all), as the Link menu does; false
+  // for a type the profile does not declare.
+  bool ChooseLinktype(const KelUnicodeString& type);
+
+  // Counters for the curious (tests, status): full and partial refreshes run.
+  int GetRefreshCount() const { return refreshes_; }
+  bool IsPSNWindowOpen() const { return psnWindowOpen_; }
+
+ private:
+  using Callback = void (KelLnkWindowView::*)(KelCommand*, KelNotification, void*);
+  KelDlgObject* AddItem(KelDlgObject* menu, KelDlgObject::Kind kind, const char* id, const char* titleKey,
+                        const char* titleDefault, const char* helpKey, const char* helpDefault, Callback callback,
+                        intptr_t data);
+  KelDlgObject* AddMenu(KelDlgObject* parent, const char* id, const char* titleKey, const char* titleDefault);
+  void On(KelDlgObject* sender, KelNotification notification, Callback callback, intptr_t data);
+  void BuildMenus();
+  void BuildLinkMenu(KelDlgObject* bar);
+  void BuildNodeMenu(KelDlgObject* bar);
+  void CheckLinkItems();
+  void UpdateStatus();
+  void OnViewerEvent(KelNotification notification);
+  void WriteSetting(const char* name, int value);
+  template <typename Tool>
+  void OpenTool(std::vector<std::unique_ptr<Tool>>& tools, int mode);
+
+  KelGraphViewer* viewer_ = nullptr;
+  KelDlgFrame* frame_ = nullptr;
+  KelDlgStatusBar* status_ = nullptr;
+  KelDlgPushButton* optionButton_ = nullptr;
+  KelDlgDialog* optionPanel_ = nullptr;
+  std::unique_ptr<KelLnkNavigatorController> navigator_;
+  std::vector<KelDlgObject*> linkItems_;   // item k shows link type k (0: all)
+  std::vector<KelDlgObject*> widthItems_;  // the Node menu's radio items
+  std::vector<int> widths_;                // parallel: the width each sets
+  std::vector<std::unique_ptr<KelLnkPrint>> prints_;
+  std::vector<std::unique_ptr<KelLnkCapture>> captures_;
+  int idleId_ = 0;
+  int removeId_ = 0;
+  bool psnWindowOpen_ = false;
+  int refreshes_ = 0;
+  bool deleting_ = false;
+};
