@@ -1,0 +1,141 @@
+// The graph window on Qt's offscreen platform: widgets named after the
+// toolkit's identifiers, menu actions reaching the window, the drawing, and
+// the pictures written by capture, album and screenshot.
+#include <gtest/gtest.h>
+#include <QAction>
+#include <QApplication>
+#include <QFile>
+#include <QMainWindow>
+
+#include <fstream>
+#include <iterator>
+
+#include "host/qt/kel_qt_toolkit.h"
+#include "tests/ui/window_fixture.h"
+#include "ui/kel_lnk_graph_window.h"
+#include "ui/kel_lnk_print.h"
+
+namespace {
+
+std::string ReadAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+int Count(const std::string& text, const std::string& what) {
+  int n = 0;
+  for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+  return n;
+}
+
+class QtWindowTest : public WindowFixture {
+ protected:
+  static void SetUpTestSuite() {
+    static int argc = 1;
+    static char name[] = "qt_window_tests";
+    static char* argv[] = {name, nullptr};
+    toolkit_ = new KelQtToolkit(argc, argv);
+  }
+  static void TearDownTestSuite() {
+    delete toolkit_;
+    toolkit_ = nullptr;
+  }
+  static KelQtToolkit* toolkit_;
+  TempDir out_;
+};
+KelQtToolkit* QtWindowTest::toolkit_ = nullptr;
+
+TEST_F(QtWindowTest, MenuActionsReachTheWindowAndTheDrawingHasEveryNode) {
+  KelSettingRepository::GetRepository("KelLnkSetting").WriteSetting("Filter", 0);
+  const KelDMInstance root = Model(1);
+  auto* window = new KelLnkGraphWindow(nullptr, &root, 0, nullptr, nullptr, nullptr);
+  toolkit_->ProcessEvents();
+  auto* main = qobject_cast<QMainWindow*>(toolkit_->WidgetOf(window));
+  ASSERT_NE(nullptr, main);
+  EXPECT_TRUE(main->isVisible());
+  EXPECT_EQ("M1 ** 1 impacted by", main->windowTitle().toStdString());
+  auto* all = main->findChild<QAction*>("ItemGraphExpandAll");
+  ASSERT_NE(nullptr, all);
+  EXPECT_EQ("All", all->text().toStdString());
+  EXPECT_FALSE(all->isChecked());
+  all->trigger();
+  EXPECT_EQ(KelLnkMainWindow::All, window->GetExpand());
+  EXPECT_TRUE(all->isChecked());
+  EXPECT_FALSE(main->findChild<QAction*>("ItemGraphExpandOne")->isChecked());
+  main->findChild<QAction*>("ItemGraphRefresh")->trigger();
+  toolkit_->ProcessEvents();
+  EXPECT_EQ(7, window->GetNavigatorController()->GetDrawnCount());
+  EXPECT_EQ(7, toolkit_->DrawnNodeCount(window->GetViewer()));
+  main->findChild<QAction*>("ItemGraphRepIndent")->trigger();
+  toolkit_->ProcessEvents();
+  EXPECT_EQ(7, toolkit_->DrawnNodeCount(window->GetViewer()));
+
+  main->findChild<QAction*>("ItemGraphExit")->trigger();
+  toolkit_->ProcessEvents();
+  EXPECT_EQ(0, KelLnkGraphWindow::Count());
+}
+
+TEST_F(QtWindowTest, CapturesAndTheAlbumWriteTheirFiles) {
+  const KelDMInstance root = Model(1);
+  auto* window = new KelLnkGraphWindow(nullptr, &root, 0, nullptr, nullptr, nullptr);
+  toolkit_->ProcessEvents();
+  window->Find("ItemCaptureGraph")->Activate();
+  KelPrintCaptureDialog* capture = KelLnkCapture::GetCaptureDialog();
+  ASSERT_NE(nullptr, capture);
+  toolkit_->ProcessEvents();
+  EXPECT_NE(nullptr, toolkit_->WidgetOf(capture));
+  struct Case {
+    const char* file;
+    const char* magic;
+  };
+  for (const Case& c : {Case{"g.png", "\x89PNG"}, Case{"g.svg", "<?xml"}, Case{"g.pdf", "%PDF"}}) {
+    capture->GetFileEditor()->EditText(out_.File(c.file));
+    capture->Find("CaptureWrite")->Activate();
+    EXPECT_EQ(0u, ReadAll(out_.File(c.file)).rfind(c.magic, 0)) << c.file << ": " << capture->GetStatus();
+  }
+  capture->GetFileEditor()->EditText(out_.File("g.gif"));
+  capture->Find("CaptureWrite")->Activate();
+  EXPECT_NE(std::string::npos, capture->GetStatus().find("unknown picture format"));
+
+  capture->Find("CaptureAddToAlbum")->Activate();
+  capture->Find("CaptureAddToAlbum")->Activate();
+  auto* album = new KelPrintAlbumDialog(nullptr, "AlbumWindow", KelLnkCapture::kStyle);
+  album->GetFileEditor()->EditText(out_.File("album.pdf"));
+  album->Find("AlbumWrite")->Activate();
+  const std::string pdf = ReadAll(out_.File("album.pdf"));
+  EXPECT_EQ(0u, pdf.rfind("%PDF", 0)) << album->GetStatus();
+  EXPECT_EQ(2, Count(pdf, "/Type /Page") - Count(pdf, "/Type /Pages")) << album->GetStatus();
+  delete album;
+  delete window;
+  toolkit_->ProcessEvents();
+}
+
+TEST(WindowProgramTest, TheScreenshotDrawsAsManyNodesAsTheGraphHas) {
+  TempDir dir;
+  const std::string db = dir.File("demo.db");
+  const std::vector<std::string> env = {"MML_DB=" + db, "MML_PROFILE=" MML_SOURCE_DIR "/resources/demo/demo.profile",
+                                        "MML_CONFIG_DIR=" + dir.Path(), "QT_QPA_PLATFORM=offscreen"};
+  ASSERT_EQ(0, RunMml({"db", "demo"}, "", env).exitCode);
+  std::ifstream roots(MML_SOURCE_DIR "/resources/demo/demo.roots");
+  std::string rootEnv, table, coid, compid;
+  std::getline(roots, rootEnv);
+  std::getline(roots, table);
+  std::getline(roots, coid);
+  std::getline(roots, compid);
+  const MmlRun graph = RunMml({"graph", rootEnv, table, coid, compid, "--depth", "all"}, "", env);
+  ASSERT_EQ(0, graph.exitCode) << graph.err;
+  const int lines = Count(graph.out, "\n");
+  const std::string png = dir.File("window.png");
+  const MmlRun shot = RunMml({"window", rootEnv, table, coid, compid, "--depth", "all", "--screenshot", png}, "", env);
+  ASSERT_EQ(0, shot.exitCode) << shot.err;
+  EXPECT_EQ("Drawn nodes: " + std::to_string(lines) + "\nPicture: " + png + "\n", shot.out);
+  const std::string picture = ReadAll(png);
+  EXPECT_GT(picture.size(), 1000u);
+  EXPECT_EQ(0u, picture.rfind("\x89PNG", 0));
+
+  const MmlRun bad = RunMml({"window", rootEnv, table, "XYZ", compid, "--screenshot", png}, "", env);
+  EXPECT_NE(0, bad.exitCode);
+  EXPECT_NE(std::string::npos, bad.err.find("invalid COID")) << bad.err;
+}
+
+}  // namespace
