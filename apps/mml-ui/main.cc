@@ -1,6 +1,7 @@
 // mml-ui: the program that shows the navigator's windows. `mml gui` and
 // `mml window` run it with their own arguments, so that mml itself never
 // loads the desktop libraries.
+#include <QMenu>
 #include <QWidget>
 #include <cstdio>
 #include <iostream>
@@ -25,6 +26,7 @@ struct WindowArgs {
   std::string depth;
   std::string linktype;
   std::string screenshot;
+  std::string menu;
 };
 
 const char kWindowHelp[] =
@@ -96,11 +98,20 @@ void RunWindow(const WindowArgs& args, const MmlGlobals& globals, int& argc, cha
       window->SetExpand(expand);
       window->Refresh(0);
     }
-    if (!args.screenshot.empty()) {
+    if (!args.screenshot.empty() && !args.menu.empty()) {
+      QWidget* main = toolkit.WidgetOf(window);
+      auto* menu = main ? main->findChild<QMenu*>(QString::fromStdString(args.menu)) : nullptr;
+      if (menu == nullptr) MmlFail("no menu '" + args.menu + "' in the window");
+      menu->adjustSize();
+      if (!menu->grab().save(QString::fromStdString(args.screenshot), "PNG")) MmlFail("cannot write " + args.screenshot);
+      std::cout << "Picture: " << args.screenshot << std::endl;
+    } else if (!args.screenshot.empty()) {
       WriteScreenshot(toolkit, window, args.screenshot, window->GetViewer());
       toolkit.LayoutNow(window->GetViewer());
       std::cout << "Drawn nodes: " << toolkit.DrawnNodeCount(window->GetViewer()) << "\n"
                 << "Picture: " << args.screenshot << std::endl;
+    }
+    if (!args.screenshot.empty()) {
       DeleteMMLWindow(model);
       toolkit.ProcessEvents();
       delete panel;
@@ -173,6 +184,7 @@ int main(int argc, char** argv) {
   window->add_option("--depth", args.depth, "Expand depth: one, two, three or all");
   window->add_option("--linktype", args.linktype, "Show the links of this type only");
   window->add_option("--screenshot", args.screenshot, "Write a picture of the window to FILE.png and exit");
+  window->add_option("--menu", args.menu, "With --screenshot: the picture of this menu (MenuGraph, MenuLink, ...)");
 
   int code = 0;
   try {

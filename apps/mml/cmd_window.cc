@@ -50,7 +50,7 @@ std::string SiblingProgram(const std::string& name) {
 
 // The arguments are checked here and passed on as given.
 struct WindowOptions {
-  std::string env, table, coid, compid, depth, linktype, screenshot;
+  std::string env, table, coid, compid, depth, linktype, screenshot, menu;
   bool impactsOn = false;
 };
 WindowOptions options;
@@ -79,6 +79,7 @@ MmlCommand window("window", [](CLI::App& app, MmlGlobals&) {
   cmd->add_option("--depth", options.depth, "Expand depth: one, two, three or all");
   cmd->add_option("--linktype", options.linktype, "Show the links of this type only");
   cmd->add_option("--screenshot", options.screenshot, "Write a picture of the window to FILE.png and exit");
+  cmd->add_option("--menu", options.menu, "With --screenshot: the picture of this menu (MenuGraph, MenuLink, ...)");
   cmd->callback([]() { RunWindowProgram(); });
 });
 

@@ -396,10 +396,23 @@ struct KelQtToolkit::Impl : public KelDlgBinding, public KelGraphRenderer {
     if (object->IsTopLevel()) {
       if (auto* widget = qobject_cast<QWidget*>(made)) widget->hide();
       made->deleteLater();
+      if (object->GetKind() == Kind::Document && !AnyDocumentShown()) {
+        // The last window went: the program ends, as when the user closes it.
+        QTimer::singleShot(0, app.get(), [] { QCoreApplication::quit(); });
+      }
     } else if (!parentGone) {
       if (action != nullptr && action != made.data()) action->deleteLater();
       if (!qobject_cast<QMenuBar*>(made) && !qobject_cast<QStatusBar*>(made)) made->deleteLater();
     }
+  }
+
+  bool AnyDocumentShown() const {
+    for (const auto& [object, widget] : widgets) {
+      if (widget && dynamic_cast<DocumentWindow*>(widget.data()) && static_cast<QWidget*>(widget.data())->isVisible()) {
+        return true;
+      }
+    }
+    return false;
   }
 
   void RunModal(KelDlgNotify* box) override {
