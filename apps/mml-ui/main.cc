@@ -103,7 +103,8 @@ void RunWindow(const WindowArgs& args, const MmlGlobals& globals, int& argc, cha
       auto* menu = main ? main->findChild<QMenu*>(QString::fromStdString(args.menu)) : nullptr;
       if (menu == nullptr) MmlFail("no menu '" + args.menu + "' in the window");
       menu->adjustSize();
-      if (!menu->grab().save(QString::fromStdString(args.screenshot), "PNG")) MmlFail("cannot write " + args.screenshot);
+      if (!menu->grab().save(QString::fromStdString(args.screenshot), "PNG"))
+        MmlFail("cannot write " + args.screenshot);
       std::cout << "Picture: " << args.screenshot << std::endl;
     } else if (!args.screenshot.empty()) {
       WriteScreenshot(toolkit, window, args.screenshot, window->GetViewer());

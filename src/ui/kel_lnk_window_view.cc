@@ -46,7 +46,7 @@ bool IsPart(const KelLnkNode* node) { return node->GetInstance().GetTable() == "
 }  // namespace
 
 KelLnkWindowView::KelLnkWindowView(KelDMDlgZUMOResult* panel, const KelDMInstance* root, int order,
-                                     KelZumoInstance* zumo, KelPSNNode* psnNode, const KelListPtrKelPSNNode* psnNodes)
+                                   KelZumoInstance* zumo, KelPSNNode* psnNode, const KelListPtrKelPSNNode* psnNodes)
     : KelDlgDocument(nullptr, "KelLnkMainWindow", 0),
       KelLnkMainWindow(LoadSettings(panel), root, order, zumo, psnNode, psnNodes) {
   MML_TRACE("KelLnkWindowView::KelLnkWindowView");
@@ -142,15 +142,15 @@ void KelLnkWindowView::On(KelDlgObject* sender, KelNotification notification, Ca
 }
 
 KelDlgObject* KelLnkWindowView::AddMenu(KelDlgObject* parent, const char* id, const char* titleKey,
-                                         const char* titleDefault) {
+                                        const char* titleDefault) {
   auto* menu = new KelDlgSubMenu(parent, id, 0);
   menu->SetTitle(GetResource(titleKey, titleDefault));
   return menu;
 }
 
 KelDlgObject* KelLnkWindowView::AddItem(KelDlgObject* menu, Kind kind, const char* id, const char* titleKey,
-                                         const char* titleDefault, const char* helpKey, const char* helpDefault,
-                                         Callback callback, intptr_t data) {
+                                        const char* titleDefault, const char* helpKey, const char* helpDefault,
+                                        Callback callback, intptr_t data) {
   KelDlgObject* item = nullptr;
   switch (kind) {
     case Kind::RadioItem:
@@ -442,7 +442,7 @@ void KelLnkWindowView::Select(KelLnkObject* object, int select, SelectType type)
     hso.Empty();
     if (select != 0 && rootInstance != nullptr) {
       rootInstance->Walk([&](KelNavigInstance* instance) {
-        KelLnkNode* node = instance->GetReference().get();
+        auto* node = dynamic_cast<KelLnkNode*>(instance->GetReference().get());
         if (node == nullptr || node->GetNodetype() != 0) return;
         if ((type == SelectParts) == IsPart(node)) hso.AddElement(instance);
       });

@@ -21,9 +21,9 @@
 #include <memory>
 #include <vector>
 
-#include "ui/kel_lnk_main_window.h"
 #include "host/dlg/kel_dlg_objects.h"
 #include "host/dlg/kel_graph_viewer.h"
+#include "ui/kel_lnk_main_window.h"
 #include "ui/kel_lnk_navigator_controller.h"
 
 class KelDMDlgZUMOResult;
@@ -36,7 +36,7 @@ class KelLnkWindowView : public KelDlgDocument, public KelLnkMainWindow {
   // See KelLnkMainWindow; the window is shown when construction ends, unless
   // the arguments are invalid (GetGraphSource() -1: empty and hidden).
   KelLnkWindowView(KelDMDlgZUMOResult* panel, const KelDMInstance* root, int order, KelZumoInstance* zumo,
-                    KelPSNNode* psnNode, const KelListPtrKelPSNNode* psnNodes);
+                   KelPSNNode* psnNode, const KelListPtrKelPSNNode* psnNodes);
   ~KelLnkWindowView() override;
 
   // The window showing `model`, null when none (or when it is gone).

@@ -8,12 +8,12 @@
 #include "ui/kel_dm_dlg_zumo_result.h"
 #include "ui/kel_lnk_boxes.h"
 #include "ui/kel_lnk_entry_points.h"
-#include "ui/kel_lnk_graph_window.h"
 #include "ui/kel_lnk_print.h"
+#include "ui/kel_lnk_window_view.h"
 
 namespace {
 
-using Window = KelLnkGraphWindow;
+using Window = KelLnkWindowView;
 
 class GraphWindowTest : public WindowFixture {
  protected:

@@ -12,8 +12,8 @@
 
 #include "host/qt/kel_qt_toolkit.h"
 #include "tests/ui/window_fixture.h"
-#include "ui/kel_lnk_graph_window.h"
 #include "ui/kel_lnk_print.h"
+#include "ui/kel_lnk_window_view.h"
 
 namespace {
 
@@ -48,7 +48,7 @@ KelQtToolkit* QtWindowTest::toolkit_ = nullptr;
 TEST_F(QtWindowTest, MenuActionsReachTheWindowAndTheDrawingHasEveryNode) {
   KelSettingRepository::GetRepository("KelLnkSetting").WriteSetting("Filter", 0);
   const KelDMInstance root = Model(1);
-  auto* window = new KelLnkGraphWindow(nullptr, &root, 0, nullptr, nullptr, nullptr);
+  auto* window = new KelLnkWindowView(nullptr, &root, 0, nullptr, nullptr, nullptr);
   toolkit_->ProcessEvents();
   auto* main = qobject_cast<QMainWindow*>(toolkit_->WidgetOf(window));
   ASSERT_NE(nullptr, main);
@@ -72,12 +72,12 @@ TEST_F(QtWindowTest, MenuActionsReachTheWindowAndTheDrawingHasEveryNode) {
 
   main->findChild<QAction*>("ItemGraphExit")->trigger();
   toolkit_->ProcessEvents();
-  EXPECT_EQ(0, KelLnkGraphWindow::Count());
+  EXPECT_EQ(0, KelLnkWindowView::Count());
 }
 
 TEST_F(QtWindowTest, CapturesAndTheAlbumWriteTheirFiles) {
   const KelDMInstance root = Model(1);
-  auto* window = new KelLnkGraphWindow(nullptr, &root, 0, nullptr, nullptr, nullptr);
+  auto* window = new KelLnkWindowView(nullptr, &root, 0, nullptr, nullptr, nullptr);
   toolkit_->ProcessEvents();
   window->Find("ItemCaptureGraph")->Activate();
   KelPrintCaptureDialog* capture = KelLnkCapture::GetCaptureDialog();

@@ -10,9 +10,9 @@
 
 #include "foundation/kel_lnk_tools.h"
 #include "graph/kel_lnk_object.h"
-#include "graph/kel_lnk_resources.h"
 #include "host/dlg/kel_command.h"
 #include "host/dlg/kel_setting_repository.h"
+#include "host/kel_lnk_resources.h"
 #include "host/profile/kel_dm_profile.h"
 #include "linkdb/kel_lnk_data_manager.h"
 #include "linkdb/kel_lnk_hybrid_manager.h"
