@@ -8,6 +8,7 @@
 
 #include "apps/mml/mml_app.h"
 #include "base/kel_id.h"
+#include "base/mml_constants.h"
 #include "foundation/kel_lnk_tools.h"
 #include "host/dlg/kel_command.h"
 #include "host/kel_dm_session.h"
@@ -86,7 +87,7 @@ void RunWindow(const WindowArgs& args, const MmlGlobals& globals, int& argc, cha
   {
     KelQtToolkit toolkit(argc, argv);
     auto* panel = new KelDMDlgZUMOResult();  // hidden: the panel the window belongs to
-    const KelDMInstance root("KELCON", args.env, args.table, coid, compid);
+    const KelDMInstance root(kMmlKelcon, args.env, args.table, coid, compid);
     KelLnkMainWindow* model = LaunchMMLWindow(panel, &root, args.impactsOn ? 1 : 0, nullptr, nullptr, nullptr);
     KelLnkWindowView* window = KelLnkWindowView::FromModel(model);
     if (window == nullptr || window->GetGraphSource() == -1) MmlFail("the graph cannot be opened");

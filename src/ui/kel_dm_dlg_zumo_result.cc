@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "base/kel_id.h"
+#include "base/mml_constants.h"
 #include "foundation/kel_lnk_tools.h"
 #include "host/db/host_sql.h"
 #include "host/kel_dm_select.h"
@@ -109,7 +110,7 @@ int KelDMDlgZUMOResult::Search() {
       KelId coid, compid;
       if (!KelId::FromHex(rows.Value(r, 1), &coid) || !KelId::FromHex(rows.Value(r, 2), &compid)) continue;
       const int row = static_cast<int>(found_.size());
-      found_.emplace_back("KELCON", env, table, coid, compid);
+      found_.emplace_back(kMmlKelcon, env, table, coid, compid);
       objects_->SetCell(row, 0, env);
       objects_->SetCell(row, 1, rows.Value(r, 3));
       objects_->SetCell(row, 2, rows.Value(r, 4));

@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "base/mml_constants.h"
 #include "foundation/kel_lnk_tools.h"
 #include "graph/kel_lnk_object.h"
 #include "host/dlg/kel_command.h"
@@ -68,7 +69,7 @@ class WindowFixture : public ::testing::Test {
 
   static std::string Coid(int n) { return "C00000000000000" + std::to_string(n); }
   static std::string Compid(int n) { return "D00000000000000" + std::to_string(n); }
-  static KelDMInstance Model(int n) { return KelDMInstance("KELCON", "E1", "TOVRA_MODEL", Coid(n), Compid(n)); }
+  static KelDMInstance Model(int n) { return KelDMInstance(kMmlKelcon, "E1", "TOVRA_MODEL", Coid(n), Compid(n)); }
 
   void Link(int father, int child) {
     db_->Exec(
