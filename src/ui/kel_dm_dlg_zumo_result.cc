@@ -99,8 +99,13 @@ int KelDMDlgZUMOResult::Search() {
   }
   const std::string pattern = filter_->GetText().empty() ? "%" : filter_->GetText();
   for (const KelUnicodeString& env : GetListeFiltered()) {
-    const std::string statement = "SELECT $COID, $COMPID, C_ID, C_REVISION FROM $VS_" + env + "." + table +
-                                  " WHERE C_ID LIKE " + QuoteSqlText(pattern) + " ORDER BY C_ID, C_REVISION";
+    std::string statement = "SELECT $COID, $COMPID, C_ID, C_REVISION FROM $VS_";
+    statement += env;
+    statement += ".";
+    statement += table;
+    statement += " WHERE C_ID LIKE ";
+    statement += QuoteSqlText(pattern);
+    statement += " ORDER BY C_ID, C_REVISION";
     int rc = 0;
     KelDMSelect select(statement, rc, 5000);
     if (rc != 0) continue;  // an environment without that table

@@ -7,6 +7,6 @@
 
 class KelLnkNavigatorController : public KelNavigController {
  public:
-  explicit KelLnkNavigatorController(KelBaseUnknown_var root)
+  explicit KelLnkNavigatorController(const KelBaseUnknown_var& root)
       : KelNavigController(root, KelLnkCustomNode::kNodeType, KelLnkCustomNode::kArcType) {}
 };

@@ -39,7 +39,8 @@ KelDMDlgZUMOResult* LoadSettings(KelDMDlgZUMOResult* panel) {
   return panel;
 }
 
-int Data(void* data) { return static_cast<int>(reinterpret_cast<intptr_t>(data)); }
+// A menu callback's data: the integer the item was registered with.
+int Data(void* data) { return data == nullptr ? 0 : static_cast<int>(*static_cast<const intptr_t*>(data)); }
 
 bool IsPart(const KelLnkNode* node) { return node->GetInstance().GetTable() == "PART_LIST"; }
 
@@ -138,7 +139,7 @@ void KelLnkWindowView::On(KelDlgObject* sender, KelNotification notification, Ca
   AddAnalyseNotificationCB(
       sender, notification,
       [this, callback](KelCommand* from, KelNotification n, void* d) { (this->*callback)(from, n, d); },
-      reinterpret_cast<void*>(data), this);
+      &callbackData_.emplace_back(data), this);
 }
 
 KelDlgObject* KelLnkWindowView::AddMenu(KelDlgObject* parent, const char* id, const char* titleKey,
@@ -305,7 +306,10 @@ void KelLnkWindowView::BuildLinkMenu(KelDlgObject* bar) {
     if (alias != name) KelLnkTools::ResetLinkName(alias, name);
     KelDlgObject* item = new KelDlgRadioItem(menu, "ItemLink", 0);
     item->SetTitle(alias);
-    item->SetHelp(help + " " + alias);
+    KelUnicodeString itemHelp = help;
+    itemHelp += " ";
+    itemHelp += alias;
+    item->SetHelp(itemHelp);
     On(item, KelNotification::Modify, &KelLnkWindowView::CBLink, static_cast<intptr_t>(k + 1));
     linkItems_.push_back(item);
   }

@@ -18,6 +18,8 @@
 // destroyed window, whatever was running when it went.
 #pragma once
 
+#include <cstdint>
+#include <deque>
 #include <memory>
 #include <vector>
 
@@ -132,6 +134,7 @@ class KelLnkWindowView : public KelDlgDocument, public KelLnkMainWindow {
   KelDlgPushButton* optionButton_ = nullptr;
   KelDlgDialog* optionPanel_ = nullptr;
   std::unique_ptr<KelLnkNavigatorController> navigator_;
+  std::deque<intptr_t> callbackData_;      // the data of each menu callback, at a fixed address
   std::vector<KelDlgObject*> linkItems_;   // item k shows link type k (0: all)
   std::vector<KelDlgObject*> widthItems_;  // the Node menu's radio items
   std::vector<int> widths_;                // parallel: the width each sets
