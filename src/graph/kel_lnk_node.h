@@ -64,10 +64,12 @@ class KelLnkNode : public KelINavigModelNode, public std::enable_shared_from_thi
   // The nodes below this one in the drawn tree.
   virtual KelListValKelBaseUnknown_var GetChildren() = 0;
   // The same nodes, as the navigator holds them.
-  // Objects (not links) with the same instance.
+  // Objects (not links) with the same instance. A node without an instance
+  // names no database object and repeats nothing.
   bool ShowsSameObjectAs(const KelINavigModelNode& other) const final {
     const auto* node = dynamic_cast<const KelLnkNode*>(&other);
-    return node != nullptr && GetNodetype() == 0 && node->GetNodetype() == 0 && node->instance_ == instance_;
+    return node != nullptr && GetNodetype() == 0 && node->GetNodetype() == 0 && !instance_.IsEmpty() &&
+           node->instance_ == instance_;
   }
   std::vector<KelINavigModelNode_var> GetNavigChildren() final {
     KelListValKelBaseUnknown_var children = GetChildren();

@@ -268,24 +268,29 @@ TEST_P(ImpactHardeningTest, AnEngineFaultDuringAWalkFailsTheRunAndWritesNothing)
   const std::string input = Input({1});
   for (const std::vector<std::string>& args :
        {std::vector<std::string>{"impacts", input, "2"}, std::vector<std::string>{"migrate", input}}) {
-    pid_t pid;
+    int exitCode = -1;
     if (GetParam() == TestEngine::kPostgres) {
       const std::string name = "mml-fault-" + std::to_string(getpid());
       setenv("PGAPPNAME", name.c_str(), 1);
-      pid = Start(args);
+      pid_t pid = Start(args);
       unsetenv("PGAPPNAME");
-      // Cut the program's connections as soon as one has run a query.
-      for (int i = 0; i < 1000; ++i) {
-        auto cut = db().Rows("SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE application_name = '" +
-                             name + "' AND query <> ''");
-        if (!cut.empty()) break;
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+      // Cut every connection of the program, again and again, until it ends:
+      // whichever connection the walk reads through fails under it.
+      int status = 0;
+      bool ended = false;
+      for (int i = 0; i < 5000 && !ended; ++i) {
+        ended = waitpid(pid, &status, WNOHANG) == pid;
+        if (!ended) {
+          db().Rows("SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE application_name = '" + name + "'");
+          std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
       }
+      exitCode = ended ? (WIFEXITED(status) ? WEXITSTATUS(status) : -1) : ExitOf(pid);
     } else {
       DamageLinkTable();
-      pid = Start(args);
+      exitCode = ExitOf(Start(args));
     }
-    EXPECT_EQ(1, ExitOf(pid)) << args[0];
+    EXPECT_EQ(1, exitCode) << args[0];
     const std::string err = ReadFileText(work_.File("err"));
     EXPECT_NE(std::string::npos, err.find("atabase")) << err;
     for (const char* suffix : {".ImpactedBy", ".ImpactsOn", ".ImpactedBy.1", ".ImpactsOn.1"})

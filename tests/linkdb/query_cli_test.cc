@@ -20,6 +20,8 @@ const char kTs[] = "2024-03-01 12:30:05";
 // C (E1 part) also links to B.
 std::string SmallDatabase() {
   std::string s;
+  s += "INSERT INTO $VS_E1.TOVRA_MODEL ($COID, $COMPID, C_ID, C_LASTMOD) VALUES (X'" + std::string(kA) + "', X'" + kA +
+       "', 'A', '" + kTs + "');";
   s += "INSERT INTO $VS_E2.TOVRA_MODEL ($COID, $COMPID, C_ID, C_LASTMOD) VALUES (X'" + std::string(kB) + "', X'" + kB +
        "', 'B', '" + kTs + "');";
   s += "INSERT INTO $VS_E1.$EXT ($COID, $COMPID, $COMPNAME_FATHER, $COMPID_FATHER, $COMPNAME, $COID_REF, "
