@@ -3,6 +3,7 @@
 // loads the desktop libraries.
 #include <QMenu>
 #include <QWidget>
+#include <QtGlobal>
 #include <cstdio>
 #include <iostream>
 
@@ -20,6 +21,19 @@
 #include "ui/kel_lnk_window_view.h"
 
 namespace {
+
+QtMessageHandler gDefaultQtHandler = nullptr;
+
+// The offscreen platform that draws pictures without a screen says, for every
+// window, which window-manager requests it ignores, and Qt says where it puts
+// its runtime files when the session names no directory: notices that tell
+// the user nothing. Everything else goes to Qt's own handler.
+void QuietOffscreenNotices(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+  if (type == QtWarningMsg && (message.startsWith(QLatin1String("This plugin does not support")) ||
+                               message.startsWith(QLatin1String("QStandardPaths: XDG_RUNTIME_DIR not set"))))
+    return;
+  if (gDefaultQtHandler != nullptr) gDefaultQtHandler(type, context, message);
+}
 
 struct WindowArgs {
   std::string env, table, coid, compid;
@@ -162,6 +176,7 @@ void MmlOpenSession(const MmlGlobals& globals, bool create) {
 }
 
 int main(int argc, char** argv) {
+  gDefaultQtHandler = qInstallMessageHandler(QuietOffscreenNotices);
   CLI::App app{"mml-ui: the windows of the multi-model link navigator (run through mml gui and mml window)"};
   app.require_subcommand(1);
   app.fallthrough();
