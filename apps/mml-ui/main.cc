@@ -162,19 +162,6 @@ void RunGui(const MmlGlobals& globals, const std::string& screenshot, int& argc,
 
 }  // namespace
 
-void MmlFail(const std::string& message, int code) {
-  std::fflush(stdout);
-  std::cerr << "mml: " << message << std::endl;
-  throw MmlExit{code};
-}
-
-void MmlOpenSession(const MmlGlobals& globals, bool create) {
-  std::string url = KelDMSession::ResolveUrl(globals.db);
-  if (url.empty()) MmlFail("no database given: use --db FILE|postgresql://... or set MML_DB");
-  std::string error;
-  if (KelDMSession::Open(url, create, &error) != 0) MmlFail(error);
-}
-
 int main(int argc, char** argv) {
   gDefaultQtHandler = qInstallMessageHandler(QuietOffscreenNotices);
   CLI::App app{"mml-ui: the windows of the multi-model link navigator (run through mml gui and mml window)"};

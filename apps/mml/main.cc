@@ -21,19 +21,6 @@ std::vector<std::pair<std::string, MmlSetup>>& Registry() {
 
 MmlCommand::MmlCommand(const std::string& name, MmlSetup setup) { Registry().emplace_back(name, std::move(setup)); }
 
-void MmlFail(const std::string& message, int code) {
-  std::fflush(stdout);
-  std::cerr << "mml: " << message << std::endl;
-  throw MmlExit{code};
-}
-
-void MmlOpenSession(const MmlGlobals& globals, bool create) {
-  std::string url = KelDMSession::ResolveUrl(globals.db);
-  if (url.empty()) MmlFail("no database given: use --db FILE|postgresql://... or set MML_DB");
-  std::string error;
-  if (KelDMSession::Open(url, create, &error) != 0) MmlFail(error);
-}
-
 void MmlRefuseEmptyInput(const std::string& input) {
   struct stat info;
   if (stat(input.c_str(), &info) == 0 && S_ISREG(info.st_mode) && info.st_size == 0)
