@@ -84,6 +84,34 @@ class KelDMInstance {
   int CheckDataAccess(const KelUnicodeString& domain, const KelUnicodeString& cls, const KelUnicodeString& process,
                       int option) const;
 
+  // ---- Changes, in the main connection's transaction (begun when none is
+  // open; the caller commits or rolls back: KelDMZUMO) ----
+
+  // This object's C_UUID ("" when NULL). Returns 0 or a code.
+  int GetUuid(KelUnicodeString& uuid) const;
+  // Creates a link from this object (the father) to `child`: one "$EXT" row
+  // in this object's environment with a fresh "$COMPID", the father's table
+  // and compid, the child's "<env>.<table>", coid and compid, and the type
+  // `label`; "C_MML_TS" and "KELMML_STATUS" stay NULL. `effectivity`,
+  // `options` and `flags` are the host's and are accepted as given. Returns 0
+  // or a code.
+  int CreateLink(const KelDMInstance& child, const KelUnicodeString& label, const KelUnicodeString& effectivity,
+                 const KelUnicodeString& options, int flags) const;
+  // The object's locks of type `type`; with `ownOnly` 1 only those whose
+  // responsible is the current user. `option` is the host's. Returns 0 or a code.
+  int GetLocks(int ownOnly, const KelUnicodeString& type, std::vector<KelDMLock>& locks, int option) const;
+  // Deletes the object's locks of type `type` (with `ownOnly` 1 only the
+  // current user's). Returns 0 or a code.
+  int RemoveLocks(const KelUnicodeString& type, int ownOnly, int option) const;
+  // Inserts one "$LOCK" row for the object with the given columns ("$LOCKTYPE",
+  // "C_RESPONSIBLE"; "$COID" and "$COMPID" are the object's). Another column
+  // name gives kel_ier::kDbBadStatement. Returns 0 or a code.
+  int InsertLock(const KelListValKelUnicodeString& names, const KelListValKelUnicodeString& values) const;
+  // Whether the current user may check the object out: it exists, the
+  // profile grants ("QOR", "BOM", "CheckOut"), and no other user holds a
+  // lock of type "D" on it (kel_ier::kLockedByOther). Returns 0 or a code.
+  int CanCheckOut(int option1, int option2) const;
+
  private:
   KelUnicodeString connection_;
   KelUnicodeString environment_;

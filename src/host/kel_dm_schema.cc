@@ -69,6 +69,35 @@ const std::vector<Table>& Tables() {
          {"UBIT", "INTEGER"}},
         {},
         {{"OBJECT_COID", "OBJECT_COMPID"}, {"ENTITY_ID_1", "ENTITY_ID_2", "ENTITY_KEY"}}}},
+      {"actions",
+       {"QOR_ACTION",
+        {{"ACTION_ID", "ID", true},
+         {"ACTION_TYPE", "TEXT"},
+         {"TEXT", "TEXT"},
+         {"RESPONSIBLE", "TEXT"},
+         {"ORGANISATION", "TEXT"},
+         {"CREATOR", "TEXT"}},
+        {"ACTION_ID"},
+        {}}},
+      {"actions",
+       {"QOR_ACTION_OBJECT",
+        {{"ACTION_ID", "ID", true},
+         {"RANK", "INTEGER", true},
+         {"NAME", "TEXT"},
+         {"KIND", "TEXT"},
+         {"UUID", "TEXT"},
+         {"FLAG", "INTEGER"},
+         {"OBJECT_ENV", "TEXT"},
+         {"OBJECT_KELAB", "TEXT"},
+         {"OBJECT_COID", "ID"},
+         {"OBJECT_COMPID", "ID"}},
+        {"ACTION_ID", "RANK"},
+        {}}},
+      {"replication",
+       {"QOR_REPLICATION_QUEUE",
+        {{"OBJECT_KELAB", "TEXT"}, {"OBJECT_COID", "ID"}, {"OBJECT_COMPID", "ID"}, {"REQUESTER", "TEXT"}},
+        {},
+        {{"OBJECT_COID", "OBJECT_COMPID"}}}},
   };
   return tables;
 }
@@ -104,7 +133,7 @@ std::string IndexName(const std::string& env, const std::string& table, const st
 }  // namespace
 
 const std::vector<std::string>& KelDMSchema::Kinds() {
-  static const std::vector<std::string> kinds = {"objects", "links", "entities", "v5"};
+  static const std::vector<std::string> kinds = {"objects", "links", "entities", "v5", "actions", "replication"};
   return kinds;
 }
 
@@ -137,7 +166,8 @@ bool KelDMSchema::ParseEnvironmentSpec(const std::string& spec, std::string* env
     bool known = false;
     for (const auto& k : Kinds()) known = known || k == kind;
     if (!known) {
-      *error = "unknown kind \"" + kind + "\" in \"" + spec + "\" (kinds: objects, links, entities, v5)";
+      *error = "unknown kind \"" + kind + "\" in \"" + spec +
+               "\" (kinds: objects, links, entities, v5, actions, replication)";
       return false;
     }
     kinds->push_back(kind);

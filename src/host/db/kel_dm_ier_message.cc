@@ -28,6 +28,13 @@ const Entry kCatalogue[] = {
     {kel_ier::kProcessStartFailed, "Process not started", "The command cannot be started"},
     {kel_ier::kProcessNoEvent, "Event not registered", "The completion event is not registered"},
     {kel_ier::kProcessInterrupted, "Interrupted", "The wait for the command was stopped by a signal"},
+    {kel_ier::kLockedByOther, "Locked", "Another user holds a lock on the object"},
+    {kel_ier::kClipboardEmpty, "Clipboard empty", "The clipboard holds no database object"},
+    {kel_ier::kV4NoPeer, "No V4 application", "No Tovra V4 application is running"},
+    {kel_ier::kV4Timeout, "V4 time-out", "The Tovra V4 application did not answer in time"},
+    {kel_ier::kV4BadAnswer, "Bad V4 answer", "The answer of the Tovra V4 application cannot be read"},
+    {kel_ier::kMaturityForbids, "Maturity", "The maturity of the object forbids the operation"},
+    {kel_ier::kNotLockedByUser, "Not locked", "The object %1 holds no lock of the user %2"},
 };
 
 const Entry* Find(int code) {
@@ -47,4 +54,16 @@ KelUnicodeString KelDMIerMessage::GetDisplayMessage(int withCode) const {
 KelUnicodeString KelDMIerMessage::GetShortMessage() const {
   const Entry* e = Find(code_);
   return e ? e->shortText : "Unknown error";
+}
+
+KelUnicodeString KelDMIerMessage::BuildIerMessage(int code, const KelListValKelUnicodeString& parameters) {
+  std::string text = KelDMIerMessage(code).GetDisplayMessage(1);
+  for (size_t k = parameters.size(); k > 0; --k) {
+    std::string mark(1, '%');
+    mark += std::to_string(k);
+    for (size_t at = text.find(mark); at != std::string::npos; at = text.find(mark, at + parameters[k - 1].size())) {
+      text.replace(at, mark.size(), parameters[k - 1]);
+    }
+  }
+  return text;
 }

@@ -29,6 +29,14 @@ constexpr int kProcessUnknownHost = 4001;  // only "$LOCAL" can run commands
 constexpr int kProcessStartFailed = 4002;  // the command cannot be started
 constexpr int kProcessNoEvent = 4003;      // the completion event is not registered
 constexpr int kProcessInterrupted = 4004;  // the wait was stopped by SIGINT or SIGTERM
+// Locks, actions, V4 exchange
+constexpr int kLockedByOther = 4101;     // another user holds a lock of type "D" on the object
+constexpr int kClipboardEmpty = 4102;    // the clipboard holds no database object
+constexpr int kV4NoPeer = 4201;          // no V4 application listens
+constexpr int kV4Timeout = 4202;         // the V4 application did not answer in time
+constexpr int kV4BadAnswer = 4203;       // the V4 application's answer cannot be read
+constexpr int kMaturityForbids = 20500;  // the object's maturity forbids the operation
+constexpr int kNotLockedByUser = 20517;  // the object holds no lock of the user (%1 object, %2 user)
 }  // namespace kel_ier
 
 class KelDMIerMessage {
@@ -40,6 +48,9 @@ class KelDMIerMessage {
   KelUnicodeString GetDisplayMessage(int withCode) const;
   // The short text (a few words) of the code.
   KelUnicodeString GetShortMessage() const;
+  // The display message of `code` with "%1", "%2", ... replaced by the
+  // parameters in order.
+  static KelUnicodeString BuildIerMessage(int code, const KelListValKelUnicodeString& parameters);
 
  private:
   int code_;

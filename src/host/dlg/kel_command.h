@@ -38,6 +38,7 @@ enum class KelNotification {
   Method,     // the viewer: the methods of a node are asked for
   Expand,     // the viewer: a node is toggled open or closed
   Removed,    // the host list of windows lost a window (data: the window)
+  Error,      // a host command ended in failure
 };
 
 using KelCallbackMethod = std::function<void(KelCommand* sender, KelNotification notification, void* data)>;

@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QCursor>
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QFrame>
@@ -239,6 +240,10 @@ struct KelQtToolkit::Impl : public KelDlgBinding, public KelGraphRenderer {
     widgets[object] = made;
     Update(object);
     for (KelDlgObject* child : object->GetChildren()) Build(child);
+    // A menu of its own (a contextual menu) pops up where the pointer is.
+    if (auto* menu = qobject_cast<QMenu*>(made); menu != nullptr && object->IsTopLevel() && object->GetVisibility()) {
+      menu->popup(QCursor::pos());
+    }
     return made;
   }
 

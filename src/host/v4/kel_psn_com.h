@@ -1,0 +1,59 @@
+// The exchange with a running Tovra V4 application over a local (Unix)
+// socket: the host sends the instance of an object, the V4 application lets
+// the user pick an element and answers with a return code, its element number
+// ("Jele") and the element's UUID. docs/site-scripts.md gives the socket's
+// address and the message format; scripts/site/mml-v4-peer is an example
+// peer.
+//
+//   KelPSNError error;
+//   KelPSNCom::SelectElement(instance, error);
+//   int evtW = 0, evtG = 0;
+//   if (error.code == 0) xcoloop(time, evtW, evtG);
+//   if (error.code == 0 && evtG == 1) xcoloop(time, evtW, evtG);
+//   int jele = 0; KelUnicodeString uuid;
+//   if (error.code == 0) KelPSNRcvMsg::SelectedElement(jele, uuid, error);
+//
+// No call blocks longer than the time it is given; a peer that never answers
+// ends in a time-out error, never in a hang.
+#pragma once
+
+#include <string>
+
+#include "base/kel_types.h"
+#include "host/kel_dm_instance.h"
+
+// An error of the exchange: 0 or a kel_ier code, with its text.
+struct KelV4Error {
+  int code = 0;
+  KelUnicodeString text;
+};
+
+class KelPSNCom {
+ public:
+  // The socket's address: $MML_V4_SOCKET, else "mml-v4.sock" in $MML_TMPDIR
+  // (default /tmp).
+  static std::string SocketPath();
+  // Connects to the V4 application and sends "SELECT <env> <table> <coid>
+  // <compid>". No application listening: kel_ier::kV4NoPeer.
+  static void SelectElement(const KelDMInstance& instance, KelV4Error& error);
+  // Forgets the connection of the last request.
+  static void Disconnect();
+};
+
+// The host event loop while a V4 answer is awaited: waits at most `timeMs`
+// milliseconds. `evtW` becomes 1 when the answer arrived, `evtG` 1 when the
+// time ran out without one (the caller may wait once more). Without a pending
+// request both stay 0.
+void xcoloop(int timeMs, int& evtW, int& evtG);
+// The wait of each xcoloop call of the identify: $MML_V4_TIMEOUT_MS, else
+// 5000.
+int KelV4WaitMs();
+
+class KelPSNRcvMsg {
+ public:
+  // Reads the answer "<ier> <jele> <uuid>": `jele` and `uuid` filled when
+  // ier is 0; otherwise the error carries ier. No answer yet:
+  // kel_ier::kV4Timeout; an answer that does not read so: kel_ier::kV4BadAnswer.
+  // The connection is closed afterwards.
+  static void SelectedElement(int& jele, KelUnicodeString& uuid, KelV4Error& error);
+};
