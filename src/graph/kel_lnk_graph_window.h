@@ -58,4 +58,22 @@ class KelLnkGraphWindow : public KelLnkQueryContext {
   virtual KelListPtrKelLnkCustomNode& GetListOfNodes(int k) = 0;
   virtual KelLnkCustomNode* GetNodeList(int k) const = 0;
   virtual void EmptyLists() = 0;
+
+  // ---- What the object operations ask of the window ----
+  // Defaults for a window that shows nothing (tests, windowless use).
+  // Rebuilds the graph; `full` also empties the caches first.
+  virtual void Refresh(int full) { (void)full; }
+  // Shows `text` in the window's error box.
+  virtual void ShowError(const KelUnicodeString& text) { (void)text; }
+  // Writes `text` in the window's status bar.
+  virtual void ShowStatus(const KelUnicodeString& text) { (void)text; }
+  // Shows `text` in the window's modal message box.
+  virtual void ShowMessage(const KelUnicodeString& text) { (void)text; }
+  // Adds to the highlighted set (emptied first when `emptyFirst`) every drawn
+  // object whose instance is in `instances`; returns how many were added.
+  virtual int HighlightObjects(const KelListValKelDMInstance& instances, bool emptyFirst) {
+    (void)instances;
+    (void)emptyFirst;
+    return 0;
+  }
 };

@@ -170,6 +170,31 @@ class KelLnkObject : public KelLnkNode {
   KelListPtrKelLnkObject GetOrdererNodeList();
   KelListValKelUnicodeString GetOrdererNodeNameList();
 
+  // ---- Copy, paste and actions (kel_lnk_object_paste.cc) ----
+  // Puts this object alone on the data-management clipboard (domain "QOR").
+  void Copy();
+  // Creates, for every clipboard object, a link of `linktype` between it and
+  // this object (direction 0: from this object to it; 1: from it to this
+  // object), stamped "C_MML_TS" = the child's "C_LASTMOD" and
+  // "KELMML_STATUS" = "UPD", all in one transaction. Only models and
+  // documents are pasted: any other clipboard object rolls back every link
+  // and shows the clipboard message. Refreshes the window on success.
+  // Returns 0, kel_ier::kClipboardEmpty (nothing pasted, nothing shown),
+  // kel_ier::kInstanceNotFound for the clipboard error, or a database code.
+  int Paste(const KelUnicodeString& linktype);
+  // Creates a "check multi-model links" action on the object (its part first
+  // when the object has exactly one "PART_LIST" row with its coid) and opens
+  // the action dialog "MML" on it.
+  void CreateAction();
+
+  // ---- Tovra V4 (kel_lnk_object_identify.cc) ----
+  // Sends the object to the running V4 application, waits for the element
+  // the user picks there, and highlights (alone) the drawn parents whose
+  // pointed UUIDs hold the element's UUID; the status bar says how many. An
+  // exchange error is shown in the window's error box. Returns 0 or the
+  // error's code.
+  int Identify(const KelIGraphNode_var node);
+
   // ---- Class-wide members ----
 
   // The "synchronisation in progress" window while a synchronisation runs.

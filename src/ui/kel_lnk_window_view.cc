@@ -1,7 +1,15 @@
 #include "ui/kel_lnk_window_view.h"
 
 #include <algorithm>
+#include <iostream>
+#include <memory>
 #include <unordered_set>
+
+#include "base/kel_text.h"
+#include "host/dm/kel_dm_action.h"
+#include "host/dm/kel_dm_uuid.h"
+#include "host/kel_dm_select.h"
+#include "operations/kel_lnk_uuid_check.h"
 
 #include "foundation/kel_lnk_tools.h"
 #include "graph/kel_lnk_custom_node.h"
@@ -13,6 +21,9 @@
 #include "linkdb/kel_lnk_hybrid_manager.h"
 #include "ui/kel_dm_dlg_zumo_result.h"
 #include "ui/kel_lnk_boxes.h"
+#include "ui/kel_lnk_check_uuid_dialogs.h"
+#include "ui/kel_lnk_dm_tools.h"
+#include "ui/kel_lnk_method.h"
 #include "ui/kel_lnk_print.h"
 
 namespace {
@@ -72,6 +83,11 @@ KelLnkWindowView::KelLnkWindowView(KelDMDlgZUMOResult* panel, const KelDMInstanc
   }
 
   KelLnkCustomNode::RegisterNodeTypes();
+  KelLnkCustomNode::SetMethodMenuBuilder([](KelLnkCustomNode& display) {
+    KelLnkNode* node = display.GetLnkNode();
+    auto* model = node != nullptr ? dynamic_cast<KelLnkMainWindow*>(node->GetMainWindow()) : nullptr;
+    if (KelLnkWindowView* window = FromModel(model)) window->OpenContextMenu(&display);
+  });
   navigator_ = std::make_unique<KelLnkNavigatorController>(GetRootObject());
   viewer_->SetHighlightQuery([this](const KelIGraphNode* node) {
     KelNavigInstance* instance = KelNavigInstance::FromGraphNode(node);
@@ -118,6 +134,9 @@ KelLnkWindowView::~KelLnkWindowView() {
     viewer_->SetRoot(nullptr);
   }
   delete optionPanel_;
+  methods_.clear();
+  delete contextMenu_;
+  if (checkOutPanel_ != nullptr) checkOutPanel_->RequestDelayedDestruction();
   captures_.clear();
   prints_.clear();
   KelLnkErrorBox::DeleteBoxesOf(this);
@@ -499,8 +518,172 @@ void KelLnkWindowView::OnViewerEvent(KelNotification notification) {
   viewer_->UpdateHighlight();
 }
 
-int KelLnkWindowView::CheckUUID() { return 0; }
-int KelLnkWindowView::ChangeUUID() { return 1; }
+void KelLnkWindowView::ShowError(const KelUnicodeString& text) {
+  lastError_ = text;
+  new KelLnkErrorBox(this, text, KelLnkErrorBox::kStyle);
+}
+
+void KelLnkWindowView::ShowMessage(const KelUnicodeString& text) { KelLnkMessageBox(this, text); }
+
+void KelLnkWindowView::ShowStatus(const KelUnicodeString& text) {
+  if (status_ != nullptr) status_->SetTitle(text);
+}
+
+int KelLnkWindowView::HighlightObjects(const KelListValKelDMInstance& instances, bool emptyFirst) {
+  KelHSO& hso = navigator_->GetHSO();
+  if (emptyFirst) hso.Empty();
+  int added = 0;
+  KelNavigInstance* rootInstance = navigator_->GetRootInstance();
+  if (rootInstance != nullptr && !instances.empty()) {
+    rootInstance->Walk([&](KelNavigInstance* instance) {
+      auto* node = dynamic_cast<KelLnkNode*>(instance->GetReference().get());
+      if (node == nullptr || node->GetNodetype() != 0 || !instance->IsDrawn()) return;
+      if (std::find(instances.begin(), instances.end(), node->GetInstance()) == instances.end()) return;
+      hso.AddElement(instance);
+      ++added;
+    });
+  }
+  if (viewer_ != nullptr) viewer_->UpdateHighlight();
+  return added;
+}
+
+// ---- UUIDs ----
+
+void KelLnkWindowView::CheckUUID() {
+  MML_TRACE("KelLnkWindowView::CheckUUID");
+  const int count = KelLnkHybridManager::GetNbEntities();
+  if (count == 0) return;
+  const bool trace = KelLnkTools::DbgPerfo() != 0;
+  KelLnkHybridManager::Entity** stored = nullptr;
+  KelLnkHybridManager::GetStoredEntities(&stored);
+  std::unique_ptr<KelLnkHybridManager::Entity*[]> entities(stored);
+  const KelLnkUuidCheck check = KelLnkFindMultiContainedUuids(entities.get(), count, trace);
+  if (check.duplicated.empty()) {
+    new KelLnkCheckUuidDialog_Info(this, 1, 0x4100200);
+    return;
+  }
+  if (check.duplicated.size() != check.groups.size()) {
+    new KelLnkCheckUuidDialog_Info(this, 0, 0x10100200);
+    return;
+  }
+  KelListValKelDMInstance concerned;
+  for (int index : check.concerned) concerned.push_back(KelLnkEntityInstance(*entities[index]));
+  const int nodes = HighlightObjects(concerned, false);
+  if (trace) std::cout << "desalloc Liste node ok\n" << std::flush;
+  new KelLnkCheckUuidDialog_Result(this, check, entities.get(), count, nodes);
+}
+
+int KelLnkWindowView::ChangeUUID() {
+  MML_TRACE("KelLnkWindowView::ChangeUUID");
+  KelApplication::Get().SetBusyCursor(true);
+  KelListValKelDMInstance models;
+  int selected = 0;
+  int access = 0;
+  for (KelNavigInstance* instance : navigator_->GetHSO().GetList()) {
+    auto* node = dynamic_cast<KelLnkNode*>(instance->GetReference().get());
+    if (node == nullptr || node->GetNodetype() != 0) continue;
+    ++selected;
+    const KelDMInstance model = node->GetInstance();
+    if (RightTrimBlanks(model.GetTable()) != "TOVRA_MODEL") continue;
+    if (std::find(models.begin(), models.end(), model) != models.end()) continue;
+    for (const char* process : {"ChangeModelUUID", "OpenRepresentation", "OverwriteRepresentation"}) {
+      access = model.CheckDataAccess("QOR", "BOM", process, 1);
+      if (access != 0) break;
+    }
+    if (access != 0) break;
+    models.push_back(model);
+  }
+  if (selected == 0) {
+    ShowError(GetResource("Error.Change.NoSelect", "No object selected"));
+    return 1;
+  }
+  if (access != 0) {
+    new KelDMDlgMessage(5, access);
+    return access;
+  }
+  if (models.empty()) {
+    ShowError(GetResource("Error.Change.Empty", "No object can be processed: check selection"));
+    return 1;
+  }
+  auto* progress = new KelDlgDialog(nullptr, "ModalChangeUuidDialog", 0);
+  auto* label = new KelDlgLabel(progress, "LabelChangeUuidActions", 0);
+  label->SetTitle("Change UUIDs in progress...");
+  progress->SetVisibility(true);
+  KelApplication::Get().UpdateDisplay();
+  KelDMAction action("ChangeUUID");
+  int rc = NewUUIDInBatch(models, nullptr);
+  if (rc != 0) {
+    KelDMZUMO::RollBack(1);
+  } else {
+    rc = KelDMZUMO::Commit(1, 1);
+  }
+  action.End(rc);
+  if (rc != 0) new KelDMDlgMessage(5, rc, action.Last().message);
+  progress->SetVisibility(false);
+  progress->RequestDelayedDestruction();
+  return rc;
+}
+
+// ---- Check-in and check-out ----
+
+void KelLnkWindowView::CheckIn(KelDMInstance instance) {
+  MML_TRACE("KelLnkWindowView::CheckIn");
+  if (KelLnkCheckIn(instance, true) != 0) new KelDMDlgMessage(5, KelDMAction::Last().code, KelDMAction::Last().message);
+  KelLnkDataManager::UncacheInstance(instance);
+  RefreshDisplay();
+}
+
+void KelLnkWindowView::CheckOut(KelDMInstance instance) {
+  MML_TRACE("KelLnkWindowView::CheckOut");
+  if (checkOutPanel_ != nullptr) return;
+  const int rc = instance.CanCheckOut(1, 1);
+  if (rc != 0) {
+    new KelDMDlgMessage(5, rc);
+    return;
+  }
+  checkOutPanel_ = KelLnkNewCheckOutPanel(instance);
+  checkOutInstance_ = instance;
+  On(checkOutPanel_, KelNotification::OK, &KelLnkWindowView::CBCheckOutApply, 1);
+  On(checkOutPanel_, KelNotification::Apply, &KelLnkWindowView::CBCheckOutApply, 0);
+  On(checkOutPanel_, KelNotification::Cancel, &KelLnkWindowView::CBCheckOutClose, 0);
+  On(checkOutPanel_, KelNotification::Close, &KelLnkWindowView::CBCheckOutClose, 0);
+  checkOutPanel_->SetVisibility(true);
+}
+
+void KelLnkWindowView::CBCheckOutApply(KelCommand*, KelNotification, void* data) {
+  if (checkOutPanel_ == nullptr) return;
+  KelListValKelUnicodeString names, values;
+  checkOutPanel_->GetQueryBuffer(names, values);
+  const KelDMInstance instance = checkOutInstance_;
+  if (KelLnkApplyCheckOut(instance, names, values) != 0) {
+    new KelDMDlgMessage(5, KelDMAction::Last().code, KelDMAction::Last().message);
+  }
+  if (Data(data) == 1) CBCheckOutClose(nullptr, KelNotification::Close, nullptr);
+  KelLnkDataManager::UncacheInstance(instance);
+  RefreshDisplay();
+}
+
+void KelLnkWindowView::CBCheckOutClose(KelCommand*, KelNotification, void*) {
+  if (checkOutPanel_ == nullptr) return;
+  checkOutPanel_->SetVisibility(false);
+  RemoveAllCallbacksOf(checkOutPanel_);
+  checkOutPanel_->RequestDelayedDestruction();
+  checkOutPanel_ = nullptr;
+}
+
+// ---- Contextual menu ----
+
+void KelLnkWindowView::OpenContextMenu(KelLnkCustomNode* display) {
+  methods_.clear();
+  if (contextMenu_ != nullptr) {
+    contextMenu_->SetVisibility(false);
+    contextMenu_->RequestDelayedDestruction();
+  }
+  contextMenu_ = new KelDlgSubMenu(nullptr, "MethodMenu", 0);
+  contextMenu_->SetVisibility(false);
+  methods_ = KelLnkComposeMethods(this, contextMenu_, display);
+  contextMenu_->SetVisibility(true);
+}
 
 // ---- Deletion ----
 

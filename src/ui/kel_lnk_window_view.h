@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "host/dlg/kel_dlg_objects.h"
+#include "host/dlg/kel_dm_dlg_panels.h"
 #include "host/dlg/kel_graph_viewer.h"
 #include "ui/kel_lnk_main_window.h"
 #include "ui/kel_lnk_navigator_controller.h"
@@ -32,6 +33,7 @@ class KelDMDlgZUMOResult;
 class KelLnkObject;
 class KelLnkPrint;
 class KelLnkCapture;
+class KelLnkMethod;
 
 class KelLnkWindowView : public KelDlgDocument, public KelLnkMainWindow {
  public:
@@ -60,7 +62,7 @@ class KelLnkWindowView : public KelDlgDocument, public KelLnkMainWindow {
 
   // Rebuilds the graph from the root; `full` also empties the object and
   // link caches first.
-  void Refresh(int full);
+  void Refresh(int full) override;
   // Redraws the texts and colours of the drawn nodes only.
   void RefreshDisplay();
   // Changes the selection (the navigator's highlighted set): see the class
@@ -69,9 +71,43 @@ class KelLnkWindowView : public KelDlgDocument, public KelLnkMainWindow {
   void Select(KelLnkObject* object, int select, SelectType type);
   void ShowGraph();
   void HideGraph();
-  // Check and change of UUIDs: not available in this version; harmless.
-  int CheckUUID();
+  // Shows `text` in an error box of the window.
+  void ShowError(const KelUnicodeString& text) override;
+  // The text of the last error box the window opened ("" when none).
+  const KelUnicodeString& GetLastErrorText() const { return lastError_; }
+  // Writes `text` in the status bar.
+  void ShowStatus(const KelUnicodeString& text) override;
+  const KelUnicodeString& GetStatusText() const { return status_->GetTitle(); }
+  // Adds to the highlighted set (emptied first when `emptyFirst`) every drawn
+  // object node whose instance is in `instances`. Returns the nodes added.
+  int HighlightObjects(const KelListValKelDMInstance& instances, bool emptyFirst) override;
+  // Shows `text` in the modal message box.
+  void ShowMessage(const KelUnicodeString& text) override;
+
+  // ---- UUIDs ----
+  // Finds the multi-contained UUIDs among the cached entities, highlights
+  // their drawn nodes and lists them in the result dialog (or shows the
+  // information box when there is none). Nothing without cached entities.
+  void CheckUUID();
+  // Gives new UUIDs to the selected models the user may change, in one
+  // transaction and the host action "ChangeUUID". 0 on success, else 1 or
+  // the failing code (with the message shown).
   int ChangeUUID();
+
+  // ---- Check-in and check-out ----
+  // Check-in with the maturity step; then uncaches the object and redraws.
+  void CheckIn(KelDMInstance instance);
+  // Opens the lock panel (ignored while one is open).
+  void CheckOut(KelDMInstance instance);
+  void CBCheckOutApply(KelCommand* sender, KelNotification notification, void* data);
+  void CBCheckOutClose(KelCommand* sender, KelNotification notification, void* data);
+  KelDMInsertPanel* GetCheckOutPanel() const { return checkOutPanel_; }
+
+  // ---- Contextual menu ----
+  // Opens the contextual menu "MethodMenu" of `display` (replacing the one
+  // open before), composed by KelLnkComposeMethods.
+  void OpenContextMenu(KelLnkCustomNode* display);
+  KelDlgObject* GetContextMenu() const { return contextMenu_; }
 
   // ---- Deletion ----
 
@@ -133,6 +169,11 @@ class KelLnkWindowView : public KelDlgDocument, public KelLnkMainWindow {
   KelDlgStatusBar* status_ = nullptr;
   KelDlgPushButton* optionButton_ = nullptr;
   KelDlgDialog* optionPanel_ = nullptr;
+  KelDMInsertPanel* checkOutPanel_ = nullptr;
+  KelDMInstance checkOutInstance_;
+  KelUnicodeString lastError_;
+  KelDlgObject* contextMenu_ = nullptr;
+  std::vector<std::unique_ptr<KelLnkMethod>> methods_;
   std::unique_ptr<KelLnkNavigatorController> navigator_;
   std::deque<intptr_t> callbackData_;      // the data of each menu callback, at a fixed address
   std::vector<KelDlgObject*> linkItems_;   // item k shows link type k (0: all)
