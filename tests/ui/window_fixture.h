@@ -22,7 +22,7 @@
 class WindowFixture : public ::testing::Test {
  protected:
   void SetUp() override {
-    db_ = std::make_unique<TestDatabase>(TestEngine::kSqlite);
+    db_ = std::make_unique<TestDatabase>(Engine());
     db_->Init({"E1:objects,links"});
     for (int n = 1; n <= 4; ++n) {
       db_->Exec(
@@ -66,6 +66,7 @@ class WindowFixture : public ::testing::Test {
   }
 
   virtual std::string ProfileKeys() const { return ""; }
+  virtual TestEngine Engine() const { return TestEngine::kSqlite; }
 
   static std::string Coid(int n) { return "C00000000000000" + std::to_string(n); }
   static std::string Compid(int n) { return "D00000000000000" + std::to_string(n); }
