@@ -70,7 +70,9 @@ KelLnkMethod::KelLnkMethod(KelLnkWindowView* window, Method method, KelDlgObject
   }
 }
 
-KelLnkMethod::~KelLnkMethod() {
+KelLnkMethod::~KelLnkMethod() { Detach(); }
+
+void KelLnkMethod::Detach() {
   for (KelDlgObject* item : items_) RemoveAllCallbacksOf(item);
 }
 

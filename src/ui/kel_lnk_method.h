@@ -60,6 +60,9 @@ class KelLnkMethod : public KelCommand {
   ~KelLnkMethod() override;
 
   Method GetMethod() const { return method_; }
+  // Detaches the callbacks of the items (the graph the method acts on is
+  // being rebuilt): its items do nothing from then on.
+  void Detach();
   const std::vector<KelDlgObject*>& GetItems() const { return items_; }
   // Whether this version can run the entry's operation.
   static bool IsAvailable(Method method);

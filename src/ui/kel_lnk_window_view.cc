@@ -409,6 +409,9 @@ void KelLnkWindowView::SetGraphType(GraphType type) {
 void KelLnkWindowView::Refresh(int full) {
   MML_TRACE("KelLnkWindowView::Refresh");
   ++refreshes_;
+  // The open contextual menu names nodes the refresh replaces.
+  for (auto& method : methods_) method->Detach();
+  if (contextMenu_ != nullptr) contextMenu_->SetVisibility(false);
   KelApplication::Get().SetBusyCursor(true);
   if (full) {
     KelLnkDataManager::Uncache();

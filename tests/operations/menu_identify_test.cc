@@ -13,8 +13,10 @@
 
 #include "graph/kel_lnk_custom_node.h"
 #include "graph/kel_lnk_link.h"
+#include "host/dlg/kel_dm_cmd_replicate.h"
 #include "host/dm/kel_dm_clipboard.h"
 #include "host/navigator/kel_navig_controller.h"
+#include "host/profile/kel_dm_context.h"
 #include "ui/kel_lnk_window_view.h"
 #include "ui/window_fixture.h"
 
@@ -27,6 +29,7 @@ class MenuTest : public WindowFixture {
   }
   void SetUp() override {
     WindowFixture::SetUp();
+    KelDMContext::SetOptions("", "carol");
     db_->Init({"E1:entities"});
     // P1 (a part) points to M1; M1 points to a model that no longer exists.
     db_->Exec("INSERT INTO $VS_E1.PART_LIST ($COID, $COMPID, C_ID, C_REVISION) VALUES (X'" + Coid(7) + "', X'" +
@@ -52,6 +55,7 @@ class MenuTest : public WindowFixture {
   }
   void TearDown() override {
     KelDMClipboard::Get().Clear("");
+    KelDMContext::SetOptions("", "");
     WindowFixture::TearDown();
   }
   KelLnkWindowView* Open(const KelDMInstance& root, int order) {
@@ -124,6 +128,34 @@ TEST_F(MenuTest, EntriesAndTheirSensitivityFollowTheNode) {
   menu = RightClick(up, [](KelLnkNode* n) { return n->GetNodetype() == 1; });
   ASSERT_NE(nullptr, menu);
   EXPECT_FALSE(menu->Find("ItemSynchroniseLink")->GetSensitivity());
+}
+
+TEST_F(MenuTest, CheckUuidHighlightsTheSharersAndReplicationQueuesThroughItsCommand) {
+  db_->Init({"E1:replication"});
+  // M4 republishes M2's entity: M3 points to both through one UUID.
+  db_->Exec(
+      "INSERT INTO $VS_E1.MML_ENTITY (OBJECT_KELAB, OBJECT_COID, OBJECT_COMPID, ENTITY_ID_1, ENTITY_ID_2, "
+      "ENTITY_KEY, TS) VALUES ('TOVRA_MODEL', X'" +
+      Coid(4) + "', X'" + Compid(4) +
+      "', X'AAAA000000000001', X'BBBB000000000001', X'0000000000000001', '2024-01-01 00:00:00');");
+  KelLnkWindowView* window = Open(Model(3), 0);
+  window->Find("ItemGraphUuidCheck")->Activate();
+  std::set<std::string> highlighted;
+  for (KelNavigInstance* i : window->GetNavigatorController()->GetHSO().GetList()) {
+    highlighted.insert(dynamic_cast<KelLnkNode*>(i->GetReference().get())->GetInstance().GetXCoid());
+  }
+  EXPECT_EQ((std::set<std::string>{Coid(2), Coid(4)}), highlighted);
+
+  KelDlgObject* menu = RightClick(window, Object(Coid(2)));
+  menu->Find("ItemReplicateAsynchronous")->Activate();
+  KelDMCmdReplicate* command = KelDMCmdReplicate::Last();
+  ASSERT_NE(nullptr, command);
+  command->GetConfirmDialog()->PressButton(KelNotification::OK);
+  EXPECT_EQ(0, command->GetResult());
+  KelApplication::Get().RunIdle();
+  EXPECT_EQ(nullptr, KelDMCmdReplicate::Last());
+  EXPECT_EQ((std::vector<std::vector<std::string>>{{Coid(2), "carol"}}),
+            db_->Rows("SELECT OBJECT_COID, REQUESTER FROM $VS_E1.QOR_REPLICATION_QUEUE"));
 }
 
 // The example peer, started on `socket` with `arguments`, stopped at the end.

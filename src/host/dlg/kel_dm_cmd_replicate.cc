@@ -9,8 +9,18 @@
 #include "host/profile/kel_dm_context.h"
 #include "host/profile/kel_dm_profile.h"
 
+namespace {
+KelDMCmdReplicate*& LastCommand() {
+  static KelDMCmdReplicate* last = nullptr;
+  return last;
+}
+}  // namespace
+
+KelDMCmdReplicate* KelDMCmdReplicate::Last() { return LastCommand(); }
+
 KelDMCmdReplicate::KelDMCmdReplicate(KelCommand* father, const KelListValKelDMInstance& objects, int mode)
     : KelCommand(father), objects_(objects), mode_(mode) {
+  LastCommand() = this;
   confirm_ = new KelDlgDialog(nullptr, "ReplicateConfirm", 0);
   confirm_->SetTitle("Replication");
   auto* label = new KelDlgLabel(confirm_, "ReplicateConfirmLabel", 0);
@@ -26,7 +36,10 @@ KelDMCmdReplicate::KelDMCmdReplicate(KelCommand* father, const KelListValKelDMIn
   confirm_->SetVisibility(true);
 }
 
-KelDMCmdReplicate::~KelDMCmdReplicate() { delete confirm_; }
+KelDMCmdReplicate::~KelDMCmdReplicate() {
+  if (LastCommand() == this) LastCommand() = nullptr;
+  delete confirm_;
+}
 
 void KelDMCmdReplicate::Confirmed() {
   confirm_->SetVisibility(false);

@@ -23,6 +23,8 @@ class KelDMCmdReplicate : public KelCommand {
   ~KelDMCmdReplicate() override;
 
   int GetMode() const { return mode_; }
+  // The command created last and still alive, or null.
+  static KelDMCmdReplicate* Last();
   KelDlgDialog* GetConfirmDialog() const { return confirm_; }
   // 0 after OK, else the code of the failure (after Error); -1 while running
   // or after Cancel.
