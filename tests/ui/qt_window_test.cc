@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QFile>
 #include <QMainWindow>
+#include <QMenu>
 
 #include <fstream>
 #include <iterator>
@@ -69,6 +70,14 @@ TEST_F(QtWindowTest, MenuActionsReachTheWindowAndTheDrawingHasEveryNode) {
   main->findChild<QAction*>("ItemGraphRepIndent")->trigger();
   toolkit_->ProcessEvents();
   EXPECT_EQ(7, toolkit_->DrawnNodeCount(window->GetViewer()));
+
+  // A right click on a node pops its contextual menu up.
+  window->GetViewer()->UserMethod(window->GetNavigatorController()->GetRootInstance()->GetGraphNode());
+  toolkit_->ProcessEvents();
+  auto* popup = qobject_cast<QMenu*>(toolkit_->WidgetOf(window->GetContextMenu()));
+  ASSERT_NE(nullptr, popup);
+  EXPECT_TRUE(popup->isVisible());
+  EXPECT_NE(nullptr, popup->findChild<QAction*>("ItemInformationObject"));
 
   main->findChild<QAction*>("ItemGraphExit")->trigger();
   toolkit_->ProcessEvents();
