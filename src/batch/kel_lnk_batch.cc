@@ -203,6 +203,12 @@ bool KelLnkBatch::ParseInputText(const std::string& text, KelQorError& error, Ke
   };
 
   lines.clear();
+  // An empty file names no root: a run on it would report success for
+  // nothing, so it is refused like any other malformed input.
+  if (text.empty()) {
+    error.Set(2, kInputFileError, std::string(kInvalidFormat) + " (the file is empty: it names no root)", 3);
+    return false;
+  }
   size_t start = 0;
   while (start < text.size()) {
     size_t end = text.find('\n', start);
