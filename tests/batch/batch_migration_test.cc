@@ -1,16 +1,12 @@
 // Batch migration through the program and the real example script: the plan
 // written to the command file (compared byte for byte through its kept
-// copy), the refusals that write nothing, the reading of the error file and
-// the lock against a second run.
-#include <fcntl.h>
+// copy), the refusals that write nothing and the reading of the error file.
 #include <gtest/gtest.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <string>
 
-#include "batch/kel_lnk_site_files.h"
 #include "batch_fixture.h"
 
 namespace {
@@ -159,27 +155,6 @@ TEST_P(BatchMigrationTest, TheScriptsAnswerDecidesTheOutcome) {
   EXPECT_EQ(run.err,
             "mml: error 1: Error during migration process:  -> Process ends with ERROR : no error file, exit "
             "status = 5 (severity 3)\n");
-}
-
-TEST_P(BatchMigrationTest, ASecondMigrationIsRefusedWhileOneRuns) {
-  AddModel(1, "A");
-  // Another run holds the lock and has its command file in place.
-  WriteFileText(TmpFile("MMLMigr"), "first run\n");
-  int other = open(TmpFile("MML.lock").c_str(), O_RDONLY | O_CREAT, 0644);
-  ASSERT_GE(other, 0);
-  ASSERT_EQ(flock(other, LOCK_EX | LOCK_NB), 0);
-
-  MmlRun run = Mml({"migrate", Input({1})});
-  EXPECT_EQ(run.exitCode, 1);
-  EXPECT_NE(run.err.find("mml: error 3: Migration refused: Another synchronisation or migration is running"),
-            std::string::npos)
-      << run.err;
-  EXPECT_EQ(ReadFileText(TmpFile("MMLMigr")), "first run\n");
-  EXPECT_FALSE(FileExists(TmpFile("CopyofMigr")));
-
-  close(other);
-  run = Mml({"migrate", Input({1})});
-  EXPECT_EQ(run.exitCode, 0) << run.err;
 }
 
 TEST_P(BatchMigrationTest, DebugModeWritesTheNamesFileAndLaunchesNothing) {

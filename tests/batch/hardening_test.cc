@@ -1,20 +1,25 @@
 // A migration treated roughly: stopped by a signal while its script runs,
 // its error-file name taken by a directory, its lock file removed, a script
-// that cannot start, an error file with an endless line, an empty input file.
-// Each ends with a non-zero exit, a message that says why, and no file left
-// as if complete.
+// that cannot start, an error file with an endless line, an empty input file,
+// a full directory for the site files; impacts and migration whose database
+// fails under them, down to the whole server stopped. Each ends with a
+// non-zero exit, a message that says why, and no file left as if complete.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sqlite3.h>
 #include <sys/file.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
+#include <cstdlib>
+#include <cstring>
 #include <string>
 #include <thread>
 
@@ -22,12 +27,45 @@
 
 #include "batch/kel_lnk_site_files.h"
 #include "batch_fixture.h"
+#include "host/db/kel_db_connection.h"
 
 extern char** environ;
 
 namespace {
 
 using namespace batch_test;
+
+// Starts mml with `args` without waiting: standard output to nowhere,
+// standard error to `errPath`.
+pid_t Spawn(const std::vector<std::string>& args, const std::string& errPath = "/dev/null") {
+  std::vector<std::string> all = args;
+  all.insert(all.begin(), MML_BINARY);
+  std::vector<char*> argv;
+  for (auto& a : all) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  pid_t pid = -1;
+  EXPECT_EQ(0, posix_spawn(&pid, MML_BINARY, &actions, nullptr, argv.data(), environ));
+  posix_spawn_file_actions_destroy(&actions);
+  return pid;
+}
+
+int ExitOf(pid_t pid) {
+  int status = 0;
+  waitpid(pid, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// Whether a new holder could take the lock of the site files in `dir`.
+bool LockIsFree(const std::string& dir) {
+  int fd = open((dir + "/MML.lock").c_str(), O_RDONLY | O_CREAT, 0644);
+  bool free = fd >= 0 && flock(fd, LOCK_EX | LOCK_NB) == 0;
+  if (fd >= 0) close(fd);
+  return free;
+}
 
 class MigrationHardeningTest : public BatchDatabaseTest {
  protected:
@@ -51,12 +89,6 @@ class MigrationHardeningTest : public BatchDatabaseTest {
     size_t paren = stat.rfind(')');
     return paren != std::string::npos && paren + 2 < stat.size() && stat[paren + 2] != 'Z';
   }
-  bool LockIsFree() {
-    int fd = open(files_.File("MML.lock").c_str(), O_RDONLY | O_CREAT, 0644);
-    bool free = fd >= 0 && flock(fd, LOCK_EX | LOCK_NB) == 0;
-    if (fd >= 0) close(fd);
-    return free;
-  }
 
   std::string input_;
 };
@@ -67,26 +99,13 @@ TEST_P(MigrationHardeningTest, ASignalStopsTheScriptRemovesTheFilesAndFails) {
   for (int signo : {SIGTERM, SIGINT}) {
     unlink(work_.File("ran").c_str());
     // MML_TMPDIR is set in this process by the fixture and inherited.
-    std::vector<std::string> args = {MML_BINARY, "--db", db().Url(), "--profile", profilePath_, "migrate", input_};
-    std::vector<char*> argv;
-    for (auto& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    pid_t pid = -1;
-    ASSERT_EQ(0, posix_spawn(&pid, MML_BINARY, &actions, nullptr, argv.data(), environ));
-    posix_spawn_file_actions_destroy(&actions);
+    pid_t pid = Spawn({"--db", db().Url(), "--profile", profilePath_, "migrate", input_});
     for (int i = 0; i < 500 && !FileExists(work_.File("grandchild")); ++i)
       std::this_thread::sleep_for(std::chrono::milliseconds(20));
     ASSERT_TRUE(FileExists(work_.File("grandchild")));
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
     kill(pid, signo);
-    int status = 0;
-    ASSERT_EQ(pid, waitpid(pid, &status, 0));
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(128 + signo, WEXITSTATUS(status));
+    EXPECT_EQ(128 + signo, ExitOf(pid));
     pid_t script = std::stoi(ReadFileText(work_.File("ran")));
     pid_t grandchild = std::stoi(ReadFileText(work_.File("grandchild")));
     EXPECT_FALSE(Runs(script)) << "the script still runs";
@@ -94,7 +113,7 @@ TEST_P(MigrationHardeningTest, ASignalStopsTheScriptRemovesTheFilesAndFails) {
     EXPECT_FALSE(Runs(grandchild)) << "the script's child still runs";
     for (const char* name : {"MMLMigr", "CopyofMigr", "MMLMigr_err"})
       EXPECT_FALSE(FileExists(files_.File(name))) << name;
-    EXPECT_TRUE(LockIsFree());
+    EXPECT_TRUE(LockIsFree(files_.Path()));
     unlink(work_.File("grandchild").c_str());
   }
 }
@@ -140,12 +159,6 @@ TEST_P(MigrationHardeningTest, ErrorsNameTheirCauseAndStayShort) {
   EXPECT_LT(run.err.size(), 1000u) << run.err.substr(0, 200);
   EXPECT_NE(std::string::npos, run.err.find("does not start with a return code")) << run.err.substr(0, 200);
 
-  // The banner names the directory of the files.
-  UseScriptBody("echo 0 > \"$MML_TMPDIR/MMLMigr_err\"\n");
-  run = Mml({"migrate", input_});
-  EXPECT_EQ(0, run.exitCode) << run.err;
-  EXPECT_NE(std::string::npos, run.out.find("copied in " + files_.Path() + " : Go Ahead")) << run.out;
-
   // An empty input file names no root: an error, not a silent success.
   WriteFileText(work_.File("empty"), "");
   for (const std::vector<std::string>& args : {std::vector<std::string>{"migrate", work_.File("empty")},
@@ -156,30 +169,47 @@ TEST_P(MigrationHardeningTest, ErrorsNameTheirCauseAndStayShort) {
   }
 }
 
+// A tmpfs mounted for one test, unmounted with it.
+struct SmallTmpfs {
+  explicit SmallTmpfs(const std::string& dir) : path(dir) {
+    mounted = mount("tmpfs", dir.c_str(), "tmpfs", 0, "size=4k,mode=0755") == 0;
+    why = mounted ? "" : std::strerror(errno);
+  }
+  ~SmallTmpfs() {
+    if (mounted) umount2(path.c_str(), MNT_DETACH);
+  }
+  std::string path, why;
+  bool mounted;
+};
+
+TEST_P(MigrationHardeningTest, AFullDirectoryForTheSiteFilesFailsNamingTheFile) {
+  TempDir dir;
+  SmallTmpfs full(dir.Path());
+  if (!full.mounted) GTEST_SKIP() << "no tmpfs can be mounted here (" << full.why << ")";
+  // A plan of 300 units does not fit in 4 KiB.
+  for (int n = 2; n <= 300; ++n) {
+    AddModel(n, fmt::format("M{}", n));
+    AddLink(n - 1, n);
+  }
+  UseScriptBody("echo 0 > \"$MML_TMPDIR/MMLMigr_err\"\n");
+  MmlRun run = Mml({"migrate", input_}, {"MML_TMPDIR=" + dir.Path()});
+  EXPECT_EQ(1, run.exitCode);
+  EXPECT_NE(std::string::npos, run.err.find(dir.File("MMLMigr") + " during migration: " + std::strerror(ENOSPC)))
+      << run.err;
+  EXPECT_FALSE(ScriptRan());
+  for (const char* name : {"MMLMigr", "CopyofMigr"}) EXPECT_FALSE(FileExists(dir.File(name))) << name;
+  EXPECT_TRUE(LockIsFree(dir.Path()));
+}
+
 MML_INSTANTIATE_ENGINES(MigrationHardeningTest);
 
 class ImpactHardeningTest : public BatchDatabaseTest {
  protected:
   // Starts mml with `args` (the database and profile first) without waiting.
   pid_t Start(const std::vector<std::string>& args) {
-    std::vector<std::string> all = {MML_BINARY, "--db", db().Url(), "--profile", profilePath_};
+    std::vector<std::string> all = {"--db", db().Url(), "--profile", profilePath_};
     all.insert(all.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (auto& a : all) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, work_.File("err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    pid_t pid = -1;
-    EXPECT_EQ(0, posix_spawn(&pid, MML_BINARY, &actions, nullptr, argv.data(), environ));
-    posix_spawn_file_actions_destroy(&actions);
-    return pid;
-  }
-  static int ExitOf(pid_t pid) {
-    int status = 0;
-    waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return Spawn(all, work_.File("err"));
   }
   // Fills the later half of the leaf pages of E1.$EXT and its indexes with
   // garbage (SQLite): the walk reads the first links, then meets the damage.
@@ -301,5 +331,60 @@ TEST_P(ImpactHardeningTest, AnEngineFaultDuringAWalkFailsTheRunAndWritesNothing)
 }
 
 MML_INSTANTIATE_ENGINES(ImpactHardeningTest);
+
+// The whole PostgreSQL server stops, as in a power cut, while mml walks a
+// generated product: a throwaway server of this test alone
+// (tests/support/pg_server.sh), stopped as soon as the walk reads links.
+TEST(ServerStopHardening, AServerStoppedDuringTheWalkFailsTheRunAndLeavesNothing) {
+  TempDir work, files;
+  const std::string control = std::string(MML_SOURCE_DIR) + "/tests/support/pg_server.sh ";
+  const std::string server = "/tmp/mml-pgstop-" + std::to_string(getpid());
+  WriteFileText(work.File("never.sh"), "#!/bin/sh\ntouch " + work.File("ran") + "\n");
+  chmod(work.File("never.sh").c_str(), 0755);
+  WriteFileText(work.File("site.profile"), ReadFileText(MML_SOURCE_DIR "/bench/bench.profile") +
+                                               "KELZUMO.QOR.MML.MIGRATE.SCRIPT = " + work.File("never.sh") + "\n");
+  const std::string roots = work.File("roots");
+  setenv("MML_TMPDIR", files.Path().c_str(), 1);
+  for (const std::string command : {"impacts", "migrate"}) {
+    struct Stopper {
+      std::string stop;
+      ~Stopper() { std::system(stop.c_str()); }
+    } stopper{control + "stop " + server};
+    ASSERT_EQ(0, std::system((control + "start " + server).c_str()));
+    std::string url = ReadFileText(server + "/url");
+    url.erase(url.find_last_not_of('\n') + 1);
+    ASSERT_EQ(0,
+              RunMml({"--db", url, "db", "generate", "--objects", "20000", "--seed", "1", "--roots", roots}).exitCode);
+    std::vector<std::string> args = {"--db", url, "--profile", work.File("site.profile"), command, roots};
+    if (command == "impacts") args.push_back("2");
+    setenv("PGAPPNAME", "mml-server-stop", 1);
+    const pid_t pid = Spawn(args, work.File("err"));
+    unsetenv("PGAPPNAME");
+    auto probe = KelDbMakeConnection("probe", url, false);
+    ASSERT_EQ(0, probe->TryOpen()) << probe->LastError();
+    bool walking = false;
+    for (int i = 0; i < 5000 && !walking && waitpid(pid, nullptr, WNOHANG) == 0; ++i) {
+      KelDbResult r;
+      probe->ExecuteNative(
+          "SELECT 1 FROM pg_stat_activity WHERE application_name = 'mml-server-stop' AND query LIKE '%EXT%'", &r);
+      walking = !r.rows.empty();
+      if (!walking) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    ASSERT_TRUE(walking) << command << ": the walk was not seen";
+    probe.reset();
+    ASSERT_EQ(0, std::system((control + "crash " + server).c_str()));
+    EXPECT_EQ(1, ExitOf(pid)) << command;
+    const std::string err = ReadFileText(work.File("err"));
+    EXPECT_EQ(0u, err.rfind("mml: ", 0)) << err;
+    EXPECT_NE(std::string::npos, err.find("atabase")) << err;
+    for (const char* suffix : {".ImpactedBy", ".ImpactsOn", ".ImpactedBy.1", ".ImpactsOn.1"})
+      EXPECT_FALSE(access((roots + suffix).c_str(), F_OK) == 0) << command << suffix;
+    for (const char* name : {"MMLMigr", "CopyofMigr"})
+      EXPECT_FALSE(access(files.File(name).c_str(), F_OK) == 0) << command << name;
+    EXPECT_FALSE(access(work.File("ran").c_str(), F_OK) == 0) << command;
+    EXPECT_TRUE(LockIsFree(files.Path())) << command;
+  }
+  unsetenv("MML_TMPDIR");
+}
 
 }  // namespace

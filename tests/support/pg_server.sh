@@ -2,6 +2,7 @@
 # Starts or stops a throwaway PostgreSQL server for the test run.
 #   pg_server.sh start DIR   initdb into DIR/data, socket in DIR, writes DIR/url
 #   pg_server.sh stop DIR    stops it and removes DIR
+#   pg_server.sh crash DIR   stops it at once (-m immediate) and keeps DIR
 # PostgreSQL refuses to run as root, so as root the server runs as "postgres".
 set -euo pipefail
 action=$1
@@ -38,8 +39,11 @@ case "$action" in
     fi
     rm -rf "$dir"
     ;;
+  crash)
+    as_owner "$bindir/pg_ctl" -D "$dir/data" -m immediate stop >/dev/null
+    ;;
   *)
-    echo "usage: pg_server.sh start|stop DIR" >&2
+    echo "usage: pg_server.sh start|stop|crash DIR" >&2
     exit 2
     ;;
 esac
