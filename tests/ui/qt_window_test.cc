@@ -9,7 +9,6 @@
 #include <QMenu>
 
 #include <fstream>
-#include <iterator>
 
 #include "host/qt/kel_qt_toolkit.h"
 #include "tests/ui/window_fixture.h"
@@ -17,11 +16,6 @@
 #include "ui/kel_lnk_window_view.h"
 
 namespace {
-
-std::string ReadAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
 
 int Count(const std::string& text, const std::string& what) {
   int n = 0;
@@ -100,7 +94,7 @@ TEST_F(QtWindowTest, CapturesAndTheAlbumWriteTheirFiles) {
   for (const Case& c : {Case{"g.png", "\x89PNG"}, Case{"g.svg", "<?xml"}, Case{"g.pdf", "%PDF"}}) {
     capture->GetFileEditor()->EditText(out_.File(c.file));
     capture->Find("CaptureWrite")->Activate();
-    EXPECT_EQ(0u, ReadAll(out_.File(c.file)).rfind(c.magic, 0)) << c.file << ": " << capture->GetStatus();
+    EXPECT_EQ(0u, ReadFileText(out_.File(c.file)).rfind(c.magic, 0)) << c.file << ": " << capture->GetStatus();
   }
   capture->GetFileEditor()->EditText(out_.File("g.gif"));
   capture->Find("CaptureWrite")->Activate();
@@ -111,7 +105,7 @@ TEST_F(QtWindowTest, CapturesAndTheAlbumWriteTheirFiles) {
   auto* album = new KelPrintAlbumDialog(nullptr, "AlbumWindow", KelLnkCapture::kStyle);
   album->GetFileEditor()->EditText(out_.File("album.pdf"));
   album->Find("AlbumWrite")->Activate();
-  const std::string pdf = ReadAll(out_.File("album.pdf"));
+  const std::string pdf = ReadFileText(out_.File("album.pdf"));
   EXPECT_EQ(0u, pdf.rfind("%PDF", 0)) << album->GetStatus();
   EXPECT_EQ(2, Count(pdf, "/Type /Page") - Count(pdf, "/Type /Pages")) << album->GetStatus();
   delete album;
@@ -138,7 +132,7 @@ TEST(WindowProgramTest, TheScreenshotDrawsAsManyNodesAsTheGraphHas) {
   const MmlRun shot = RunMml({"window", rootEnv, table, coid, compid, "--depth", "all", "--screenshot", png}, "", env);
   ASSERT_EQ(0, shot.exitCode) << shot.err;
   EXPECT_EQ("Drawn nodes: " + std::to_string(lines) + "\nPicture: " + png + "\n", shot.out);
-  const std::string picture = ReadAll(png);
+  const std::string picture = ReadFileText(png);
   EXPECT_GT(picture.size(), 1000u);
   EXPECT_EQ(0u, picture.rfind("\x89PNG", 0));
 
