@@ -6,7 +6,7 @@
 #include <string>
 
 #include "host/kel_lnk_resources.h"
-#include "support/test_database.h"
+#include "support/product.h"
 
 namespace {
 
@@ -55,24 +55,10 @@ TEST(ResourceCatalogueFormat, BadLinesAreNamedAndSkippedAndLaterLinesWin) {
   EXPECT_EQ(std::string::npos, errors.find("cat:7"));
 }
 
-// MML_RESOURCES moves the catalogue; restored afterwards.
+// MML_RESOURCES moves the catalogue; forgotten afterwards.
 class ResourceDirectoryTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    const char* old = std::getenv("MML_RESOURCES");
-    hadOld_ = old != nullptr;
-    if (old) old_ = old;
-  }
-  void TearDown() override {
-    if (hadOld_) {
-      setenv("MML_RESOURCES", old_.c_str(), 1);
-    } else {
-      unsetenv("MML_RESOURCES");
-    }
-    Catalogue::Reload();
-  }
-  bool hadOld_ = false;
-  std::string old_;
+  ModuleStateGuard module_;
 };
 
 TEST_F(ResourceDirectoryTest, ShippedCatalogueHoldsTheWindowTextsAndParsesCleanly) {
@@ -91,10 +77,7 @@ TEST_F(ResourceDirectoryTest, ShippedCatalogueHoldsTheWindowTextsAndParsesCleanl
 }
 
 TEST_F(ResourceDirectoryTest, EnvironmentVariableMovesTheCatalogueAndAMissingFileGivesNoText) {
-  TempDir dir;
-  WriteFileText(dir.File("KelLnkResource"), "Site.Key = from the site\n");
-  setenv("MML_RESOURCES", dir.Path().c_str(), 1);
-  Catalogue::Reload();
+  module_.UseResources("Site.Key = from the site\n");
   KelUnicodeString value = "untouched";
   EXPECT_TRUE(Catalogue::GetResourceValueFromKey("Site.Key", value));
   EXPECT_EQ("from the site", value);

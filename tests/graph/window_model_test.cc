@@ -1,6 +1,5 @@
-// The window's model: construction from its arguments, the persistent
-// settings, the resource cache with its English defaults, the twin registry;
-// and the identity of graph objects.
+// The window's model: construction from its arguments and the resource cache
+// with its English defaults; and the identity of graph objects.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -65,37 +64,6 @@ TEST_P(WindowModelTest, ArgumentsDecideTheGraphSourceAndTheTitle) {
   EXPECT_TRUE(invalid.GetInstanceList().empty());
 }
 
-TEST_P(WindowModelTest, SettingsPersistFromOneWindowToTheNext) {
-  KelDMInstance root = Model(1);
-  {
-    Window first(nullptr, &root, 0, nullptr, nullptr, nullptr);
-    first.SetExpand(Window::All);
-    EXPECT_EQ(256, first.GetExpandDepth());
-    first.SetFilter(Window::FilterAll);
-    first.SetShowLocks(5);
-    first.SetGraphType(Window::Indented);
-    first.SetLinktype("SOL");
-    first.SetTextWidth(16);
-  }
-
-  Window second(nullptr, &root, 0, nullptr, nullptr, nullptr);
-  EXPECT_EQ(Window::All, second.GetExpand());
-  EXPECT_EQ(256, second.GetExpandDepth());
-  EXPECT_EQ(Window::FilterAll, second.GetFilter());
-  EXPECT_EQ(1, second.GetShowLocks());
-  EXPECT_EQ(Window::Indented, second.GetGraphType());
-  // The link type and the text width are not settings.
-  EXPECT_EQ("%", second.GetLinktype());
-  EXPECT_EQ(-1, second.GetTextWidth());
-
-  // A stored value out of range falls back on the default.
-  Window::WriteSetting("Expand", 9);
-  Window::WriteSetting("Filter", -3);
-  Window third(nullptr, &root, 0, nullptr, nullptr, nullptr);
-  EXPECT_EQ(Window::One, third.GetExpand());
-  EXPECT_EQ(Window::FilterRestricted, third.GetFilter());
-}
-
 TEST_P(WindowModelTest, ResourcesFallBackOnDefaultsAndStayCachedForTheWindow) {
   KelDMInstance root = Model(1);
   Window window(nullptr, &root, 0, nullptr, nullptr, nullptr);
@@ -109,9 +77,6 @@ TEST_P(WindowModelTest, ResourcesFallBackOnDefaultsAndStayCachedForTheWindow) {
   EXPECT_EQ("Father PSN has been closed.", window.GetResource("Error.PSN.Closed", "x"));
   Window other(nullptr, &root, 0, nullptr, nullptr, nullptr);
   EXPECT_EQ("Le PSN pere est ferme.", other.GetResource("Error.PSN.Closed", "x"));
-
-  EXPECT_EQ("KelLnkResource", Window::GetResourceFilename(0));
-  EXPECT_EQ("", Window::GetResourceFilename(1));
 }
 
 MML_INSTANTIATE_SQLITE(WindowModelTest);
