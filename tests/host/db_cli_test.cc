@@ -7,10 +7,10 @@
 #include <algorithm>
 #include <filesystem>
 #include <set>
-#include <sstream>
 #include <string>
 #include <vector>
 
+#include "batch/kel_lnk_batch.h"
 #include "host/db/host_sql.h"
 #include "host/profile/kel_dm_profile.h"
 #include "support/test_database.h"
@@ -55,16 +55,6 @@ TEST_P(DbCliTest, InitCreatesTheTablesOfEachKindAndASecondInitKeepsTheRows) {
   EXPECT_EQ((std::vector<std::vector<std::string>>{{"kept"}}), db().Rows("SELECT C_ID FROM $VS_E1.TOVRA_MODEL"));
   EXPECT_EQ("1", Count("$VS_E2.$EXT"));
   EXPECT_EQ(1u, Tables().count("E2.TOVRA_MODEL"));
-}
-
-TEST_P(DbCliTest, ABadSpecIsOneErrorLineAndNoEnvironmentOfTheCommandIsCreated) {
-  MmlRun run = Mml({"db", "init", "E1:objects,links", "E2:objects,widgets"});
-  EXPECT_NE(0, run.exitCode);
-  EXPECT_EQ(1, CountLines(run.err)) << run.err;
-  EXPECT_EQ(0u, run.err.find("mml: ")) << run.err;
-  EXPECT_NE(std::string::npos, run.err.find("widgets")) << run.err;
-  EXPECT_EQ("", run.out);
-  EXPECT_TRUE(Tables().empty());
 }
 
 TEST_P(DbCliTest, AnEnvironmentThatCannotBeCreatedUndoesTheOthersOfTheCommand) {
@@ -122,22 +112,6 @@ TEST_P(DbCliTest, AFailingStatementUndoesTheWholeScriptAndPrintsNoRows) {
   EXPECT_EQ((std::vector<std::vector<std::string>>{{"before"}}), db().Rows("SELECT C_ID FROM $VS_E1.TOVRA_MODEL"));
 }
 
-TEST_P(DbCliTest, ExecRefusesStatementsThatWouldSplitItsTransaction) {
-  db().Init({"E1:objects"});
-  for (const std::string& control : {std::string("  -- done\n  commit work"), std::string("BEGIN")}) {
-    MmlRun run = Mml({"db", "exec"},
-                     "INSERT INTO $VS_E1.TOVRA_MODEL ($COID, $COMPID, C_ID) VALUES (X'00000000000000A1', "
-                     "X'00000000000000C1', 'early');\n" +
-                         control +
-                         ";\nINSERT INTO $VS_E1.TOVRA_MODEL ($COID, $COMPID, C_ID) VALUES (X'00000000000000A1', "
-                         "X'00000000000000C1', 'clash');\n");
-    EXPECT_NE(0, run.exitCode) << control;
-    EXPECT_EQ(1, CountLines(run.err)) << run.err;
-    EXPECT_EQ(0u, run.err.find("mml: statement 2 is ")) << run.err;
-    EXPECT_EQ("0", Count("$VS_E1.TOVRA_MODEL")) << control;
-  }
-}
-
 TEST_P(DbCliTest, DemoBuildsTheDemoProductOnceAndRefusesASecondTime) {
   MmlRun run = Mml({"db", "demo"});
   ASSERT_EQ(0, run.exitCode) << run.err;
@@ -167,18 +141,11 @@ TEST_P(DbCliTest, TheDemoRootsAndProfileFitTheDemoDatabase) {
   ASSERT_EQ(0, Mml({"db", "demo"}).exitCode);
   const std::string dir = std::string(MML_RESOURCE_DIR) + "/demo";
 
-  // The batch input file: groups of four lines, each ending with a newline.
-  const std::string roots = ReadFileText(dir + "/demo.roots");
-  ASSERT_FALSE(roots.empty());
-  ASSERT_EQ('\n', roots.back());
-  std::vector<std::string> lines;
-  std::istringstream in(roots);
-  for (std::string line; std::getline(in, line);) {
-    EXPECT_FALSE(line.empty());
-    EXPECT_LE(line.size(), 71u);
-    lines.push_back(line);
-  }
-  ASSERT_EQ(0u, lines.size() % 4);
+  // The batch input file is one the batch driver accepts.
+  KelQorError inputError;
+  KelListValKelUnicodeString lines;
+  ASSERT_TRUE(KelLnkBatch::ParseInputText(ReadFileText(dir + "/demo.roots"), inputError, lines))
+      << inputError.LongMsg();
   for (size_t i = 0; i < lines.size(); i += 4) {
     auto rows = db().Rows("SELECT C_ID FROM " + QuoteHostTableName(lines[i], lines[i + 1]) + " WHERE $COID = X'" +
                           lines[i + 2] + "' AND $COMPID = X'" + lines[i + 3] + "'");
@@ -215,12 +182,15 @@ TEST_P(DbCliTest, TheDemoRootsAndProfileFitTheDemoDatabase) {
 
 MML_INSTANTIATE_ENGINES(DbCliTest);
 
-// A SQLite database file that a failing command created is not left behind.
+// A bad environment is one error line, and the SQLite database file the
+// failing command created is not left behind.
 TEST(DbCliSqliteTest, AFailedCommandLeavesNoNewDatabaseFile) {
   TempDir dir;
   const std::string path = dir.File("new.db");
   MmlRun run = RunMml({"--db", path, "db", "init", "E1:objects", "E2:nothing"});
   EXPECT_NE(0, run.exitCode);
+  EXPECT_EQ(1, CountLines(run.err)) << run.err;
+  EXPECT_NE(std::string::npos, run.err.find("nothing")) << run.err;
   EXPECT_FALSE(std::filesystem::exists(path));
 
   run = RunMml({"--db", path, "db", "init", "E1:objects"});

@@ -1,6 +1,6 @@
 // The navigator on hand-made model nodes: what it draws at which depth, the
-// arcs and levels of the drawn tree, rebuilding and closing branches, the
-// calls it makes to the display-node extensions, and the selection sets.
+// arcs and levels of the drawn tree, rebuilding branches, and the calls it
+// makes to the display-node extensions.
 #include <gtest/gtest.h>
 
 #include <map>
@@ -60,13 +60,6 @@ class RecordingNode : public KelNodeExtension {
     KelNodeExtension::UpdateElem(instance);
     gEvents->push_back("colour " + NameOf(instance));
   }
-  void ProcessAfterExpand() override {
-    gEvents->push_back("expand " + NameOf(GetAssociatedInstance()));
-    KelNodeExtension::ProcessAfterExpand();
-  }
-  void ProcessAfterMethod() override { gEvents->push_back("method " + NameOf(GetAssociatedInstance())); }
-  void ProcessAfterSelect() override { gEvents->push_back("select " + NameOf(GetAssociatedInstance())); }
-  void ProcessAfterExtSelect() override { gEvents->push_back("extselect " + NameOf(GetAssociatedInstance())); }
 };
 
 class RecordingArc : public KelLinkExtension {
@@ -160,46 +153,6 @@ TEST_F(NavigatorTest, ExpandRebuildsTheBranchAndKeepsDroppedNodesUntilReleased) 
 
   EXPECT_EQ(0, navigator.GetRootInstance()->Expand(0)) << "no level asked, nothing changes";
   EXPECT_EQ(7, navigator.GetDrawnCount());
-}
-
-TEST_F(NavigatorTest, CollapseAndTheGraphNodesExpandedState) {
-  table_ = {{"A", {"l1"}}, {"l1", {"B"}}, {"B", {"l2"}}, {"l2", {"C"}}};
-  KelNavigController navigator(Node("A"), "TEST_node", "TEST_arc");
-  navigator.GetContainer()->Refresh();
-  KelNavigInstance* b = Find(navigator, "B");
-  EXPECT_FALSE(b->GetGraphNode()->IsExpanded());
-  b->GetGraphNode()->SetExpanded(true);  // one level
-  EXPECT_EQ((std::vector<std::string>{"A+", "  l1+", "    B+", "      l2"}), Drawn(navigator));
-
-  navigator.GetRootInstance()->Collapse();
-  EXPECT_EQ((std::vector<std::string>{"A"}), Drawn(navigator));
-  EXPECT_FALSE(navigator.GetRootInstance()->GetGraphNode()->IsExpanded());
-  EXPECT_TRUE(navigator.GetRootInstance()->GetGraphNode()->GetOutArcs().empty());
-}
-
-TEST_F(NavigatorTest, UserActionsGoToTheDisplayNode) {
-  table_ = {{"A", {"l1"}}, {"l1", {"B"}}, {"B", {"l2"}}, {"l2", {"C"}}};
-  KelNavigController navigator(Node("A"), "TEST_node", "TEST_arc");
-  navigator.GetContainer()->Refresh();
-  KelNavigInstance* b = Find(navigator, "B");
-  events_.clear();
-
-  // The base display node toggles by the controller's depth.
-  navigator.UserExpand(b);
-  EXPECT_EQ("expand B", events_.front());
-  EXPECT_TRUE(b->IsExpanded());
-  EXPECT_EQ(2, b->GetChildCount() + b->GetChild(0)->GetChildCount());
-  navigator.UserExpand(b);
-  EXPECT_FALSE(b->IsExpanded());
-
-  events_.clear();
-  navigator.UserMethod(b);
-  navigator.UserSelect(b, false);
-  navigator.UserSelect(navigator.GetRootInstance(), true);
-  EXPECT_EQ((std::vector<std::string>{"method B", "select B", "extselect A"}), events_);
-  EXPECT_EQ((std::vector<KelNavigInstance*>{b, navigator.GetRootInstance()}), navigator.GetHSO().GetList());
-  navigator.UserSelect(navigator.GetRootInstance(), false);
-  EXPECT_EQ((std::vector<KelNavigInstance*>{navigator.GetRootInstance()}), navigator.GetHSO().GetList());
 }
 
 TEST_F(NavigatorTest, NodesWithoutExtensionAreDrawnByTheirModelNode) {

@@ -145,19 +145,6 @@ TEST_F(ProcessTest, EventsWaitForThePollAndComeInStartOrder) {
   EXPECT_FALSE(WaitReadable(fd, 0));
 }
 
-TEST_F(ProcessTest, SeveralEndedCommandsAreDeliveredInStartOrder) {
-  int status = -1;
-  ASSERT_EQ(xcoopr("END_A", EndA, &status), 0);
-  ASSERT_EQ(xcoopr("END_B", EndB, &status), 0);
-  xcoexe("$LOCAL", "/bin/true", {"/bin/true"}, -1, -1, "        ", "END_A", &status);
-  xcoexe("$LOCAL", "/bin/true", {"/bin/true"}, -1, -1, "        ", "END_B", &status);
-  xcoexe("$LOCAL", "/bin/true", {"/bin/true"}, -1, -1, "        ", "END_A", &status);
-  // Let all three end before looking.
-  usleep(200000);
-  EXPECT_EQ(KelXcoPollEvents(), 3);
-  EXPECT_EQ(gOrder, std::vector<std::string>({"A", "B", "A"}));
-}
-
 void StartAnotherFromTheCallback() {
   ++gEndCount;
   if (gEndCount == 1) {

@@ -27,21 +27,12 @@ class ScopedEnv {
  public:
   ScopedEnv(const char* name, const char* value) : name_(name) {
     if (const char* old = std::getenv(name)) old_ = old;
-    if (value) {
-      setenv(name, value, 1);
-    } else {
-      unsetenv(name);
-    }
+    Set(value);
   }
-  ~ScopedEnv() {
-    if (old_) {
-      setenv(name_.c_str(), old_->c_str(), 1);
-    } else {
-      unsetenv(name_.c_str());
-    }
-  }
+  ~ScopedEnv() { Set(old_ ? old_->c_str() : nullptr); }
 
  private:
+  void Set(const char* value) { value ? setenv(name_.c_str(), value, 1) : unsetenv(name_.c_str()); }
   std::string name_;
   std::optional<std::string> old_;
 };
@@ -222,12 +213,13 @@ TEST_F(ProfileTest, ExpandPathReplacesVariablesAndTheHomeDirectory) {
 }
 
 TEST_F(ProfileTest, TheFirstMatchingAccessRuleDecides) {
+  KelDMInstance object("KELCON", "ENV1", "TOVRA_MODEL", "0000000000000001", "0000000000000002");
+  EXPECT_EQ(object.CheckDataAccess("QOR", "BOM", "OpenRepresentation", 1), kel_ier::kAccessNoRule) << "no profile";
   Use("ACCESS bob QOR BOM OpenRepresentation DENY\n"
       "ACCESS * QOR BOM OpenRepresentation ALLOW\n"
       "ACCESS * QOR * ChangeModelUUID DENY\n"
       "ACCESS alice * * * ALLOW\n"
       "ACCESS carol QOR BOM * ALLOW\n");
-  KelDMInstance object("KELCON", "ENV1", "TOVRA_MODEL", "0000000000000001", "0000000000000002");
   auto check = [&](const char* user, const char* process) {
     KelDMContext::SetOptions("", user);
     return object.CheckDataAccess("QOR", "BOM", process, 1);
@@ -243,11 +235,6 @@ TEST_F(ProfileTest, TheFirstMatchingAccessRuleDecides) {
   EXPECT_EQ(object.CheckDataAccess("QOR", "PART", "OpenRepresentation", 1), kel_ier::kAccessNoRule);
   EXPECT_EQ(object.CheckDataAccess("qor", "BOM", "OpenRepresentation", 1), kel_ier::kAccessNoRule)
       << "names are compared exactly";
-}
-
-TEST_F(ProfileTest, WithoutProfileEveryProcessIsRefused) {
-  KelDMInstance object("KELCON", "ENV1", "TOVRA_MODEL", "0000000000000001", "0000000000000002");
-  EXPECT_EQ(object.CheckDataAccess("QOR", "BOM", "OpenRepresentation", 1), kel_ier::kAccessNoRule);
 }
 
 // ---- The mml program ----

@@ -199,19 +199,6 @@ TEST_P(V5ServiceTest, ProductInstancesAreDefinedAgainstTheDatabase) {
 
 MML_INSTANTIATE_ENGINES(V5ServiceTest);
 
-TEST(V5NamesTest, ObjectNamesPadTheEnvironmentAndReadBack) {
-  EXPECT_EQ(KelMMLV5::FormatObjectName("E1", "PART_LIST"), "E1      .PART_LIST");
-  EXPECT_EQ(KelMMLV5::FormatObjectName("ENV12345", "T"), "ENV12345.T");
-  EXPECT_EQ(KelMMLV5::FormatObjectName("LONG_ENVIRONMENT", "T"), "LONG_ENVIRONMENT.T");
-  KelUnicodeString env, table;
-  KelMMLV5::ParseObjectName("E1      .PART_LIST ", &env, &table);
-  EXPECT_EQ(env, "E1");
-  EXPECT_EQ(table, "PART_LIST");
-  KelMMLV5::ParseObjectName("E2       DOCUMENT", &env, &table);  // by position
-  EXPECT_EQ(env, "E2");
-  EXPECT_EQ(table, "DOCUMENT");
-}
-
 TEST(ProductHandlesTest, InstancesAndNodesCompareByWhatTheyName) {
   KelDMInstance part("KELCON", "E1", "PART_LIST", Id(5), Id(6));
   KelZumoInstance a(part, KelRawColldouble{Id(1).AsDouble(), Id(2).AsDouble()});
