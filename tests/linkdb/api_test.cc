@@ -13,6 +13,7 @@
 
 #include "base/kel_id.h"
 #include "foundation/kel_lnk_tools.h"
+#include "host/db/host_sql.h"
 #include "host/kel_dm_session.h"
 #include "linkdb/kel_lnk_api.h"
 #include "support/test_database.h"
@@ -38,16 +39,7 @@ ObjID Obj(const std::string& env, const std::string& table, const char* coid, co
   return ObjID{KelId::FromHexOrZero(coid), KelId::FromHexOrZero(compid ? compid : coid), env, table};
 }
 
-std::string Text(const std::string& s) {
-  std::string out = "'";
-  for (char c : s) {
-    if (c == '\'') out += '\'';
-    out += c;
-  }
-  return out + "'";
-}
-
-std::string TextOrNull(const char* s) { return s ? Text(s) : "NULL"; }
+std::string TextOrNull(const char* s) { return s ? QuoteSqlText(s) : "NULL"; }
 
 // An object row; `lastmod` null leaves C_LASTMOD NULL.
 std::string ObjectRow(const std::string& env, const std::string& table, const char* id, const char* lastmod) {
@@ -62,8 +54,9 @@ std::string ExtRow(const std::string& env, const std::string& rowId, const std::
   return "INSERT INTO $VS_" + env +
          ".$EXT ($COID, $COMPID, $COMPNAME_FATHER, $COMPID_FATHER, $COMPNAME, $COID_REF, $COMPID_REF, $TYPE, "
          "C_MML_TS) VALUES (X'" +
-         father + "', X'" + rowId + "', " + Text(fatherTable) + ", X'" + father + "', " + Text(compname) + ", X'" +
-         ref + "', X'" + ref + "', " + Text(type) + ", " + TextOrNull(ts) + ");";
+         father + "', X'" + rowId + "', " + QuoteSqlText(fatherTable) + ", X'" + father + "', " +
+         QuoteSqlText(compname) + ", X'" + ref + "', X'" + ref + "', " + QuoteSqlText(type) + ", " + TextOrNull(ts) +
+         ");";
 }
 
 // An MML_ENTITY row: `owner` of `table` publishes `entity`.
@@ -72,8 +65,8 @@ std::string EntityRow(const std::string& env, const std::string& table, const ch
   return "INSERT INTO $VS_" + env +
          ".MML_ENTITY (OBJECT_KELAB, OBJECT_COID, OBJECT_COMPID, ENTITY_ID_1, ENTITY_ID_2, ENTITY_KEY, TS, UBIT) "
          "VALUES (" +
-         Text(table) + ", X'" + owner + "', X'" + owner + "', X'" + entity + "', X'" + entity + "', X'" + entity +
-         "', " + TextOrNull(ts) + ", " + (ubit ? ubit : "NULL") + ");";
+         QuoteSqlText(table) + ", X'" + owner + "', X'" + owner + "', X'" + entity + "', X'" + entity + "', X'" +
+         entity + "', " + TextOrNull(ts) + ", " + (ubit ? ubit : "NULL") + ");";
 }
 
 // An MML_LINK row: `user` of `table` uses `entity`.
@@ -82,8 +75,8 @@ std::string UseRow(const std::string& env, const std::string& table, const char*
   return "INSERT INTO $VS_" + env +
          ".MML_LINK (OBJECT_KELAB, OBJECT_COID, OBJECT_COMPID, ENTITY_ID_1, ENTITY_ID_2, ENTITY_KEY, TS, TYPE, "
          "UBIT) VALUES (" +
-         Text(table) + ", X'" + user + "', X'" + user + "', X'" + entity + "', X'" + entity + "', X'" + entity + "', " +
-         TextOrNull(ts) + ", " + Text(type) + ", " + (ubit ? ubit : "NULL") + ");";
+         QuoteSqlText(table) + ", X'" + user + "', X'" + user + "', X'" + entity + "', X'" + entity + "', X'" + entity +
+         "', " + TextOrNull(ts) + ", " + QuoteSqlText(type) + ", " + (ubit ? ubit : "NULL") + ");";
 }
 
 // "ENV TABLE COID COMPID" of each object of an answer, which is released.

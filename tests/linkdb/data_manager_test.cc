@@ -15,7 +15,7 @@
 #include "host/kel_dm_session.h"
 #include "host/profile/kel_dm_profile.h"
 #include "linkdb/kel_lnk_data_manager.h"
-#include "support/test_database.h"
+#include "support/product.h"
 
 namespace {
 
@@ -26,19 +26,6 @@ const char kCompidA[] = "1112131415161718";
 const char kCoidB[] = "2122232425262728";
 
 KelId Id(const char* hex) { return KelId::FromHexOrZero(hex); }
-
-std::string HexOf(int i) {
-  char buf[17];
-  std::snprintf(buf, sizeof buf, "%016X", static_cast<unsigned>(i));
-  return buf;
-}
-
-void UseProfile(const std::string& text) {
-  std::string error;
-  auto profile = KelDMProfile::Parse(text, "test.profile", &error);
-  ASSERT_TRUE(profile != nullptr) << error;
-  KelDMProfile::SetCurrent(std::move(profile));
-}
 
 // Every test starts from empty caches and no profile.
 class DataManagerCacheTest : public ::testing::Test {
@@ -53,14 +40,14 @@ class DataManagerCacheTest : public ::testing::Test {
 TEST_F(DataManagerCacheTest, IndicesStayStableUntilUncache) {
   std::vector<int> indices;
   for (int i = 0; i < 300; ++i) {
-    KelId id = KelId::FromHexOrZero(HexOf(i));
+    KelId id = CoidOf(i);
     indices.push_back(DM::LocateObject("E1", "PART_LIST", id, id, 1));
   }
   for (int i = 0; i < 300; ++i) {
-    KelId id = KelId::FromHexOrZero(HexOf(i));
+    KelId id = CoidOf(i);
     EXPECT_EQ(indices[static_cast<size_t>(i)], DM::LocateObject("E1", "PART_LIST", id, id, 0));
   }
-  KelDMInstance instance(kMmlKelcon, "E1", "PART_LIST", KelId::FromHexOrZero(HexOf(7)), KelId::FromHexOrZero(HexOf(7)));
+  KelDMInstance instance(kMmlKelcon, "E1", "PART_LIST", CoidOf(7), CoidOf(7));
   EXPECT_EQ(indices[7], DM::LocateObject(instance, 0));
   DM::Uncache();
   EXPECT_EQ(0, DM::ObjectCount());
@@ -117,16 +104,13 @@ class DataManagerTest : public EngineTest {
  protected:
   void SetUp() override {
     EngineTest::SetUp();
-    DM::Uncache();
-    KelDMProfile::SetCurrent(nullptr);
     db().Init({"E1:objects,entities"});
   }
   void TearDown() override {
     if (KelDMSession::Main() != nullptr) KelDMSession::Main()->SetStatementObserver(nullptr);
-    DM::Uncache();
-    KelDMProfile::SetCurrent(nullptr);
     EngineTest::TearDown();
   }
+  void UseProfile(const std::string& text) { module_.UseProfile(text); }
   uint64_t Statements() { return KelDMSession::Main()->StatementCount(); }
   // Records the statements run from now on (as the connection runs them: the
   // closing ";" is dropped).
@@ -137,6 +121,7 @@ class DataManagerTest : public EngineTest {
   }
 
   std::vector<std::string> recorded_;
+  ModuleStateGuard module_;
 };
 
 TEST_P(DataManagerTest, EachFactIsReadOnceUntilTheCacheIsCleared) {
@@ -248,31 +233,6 @@ TEST_P(DataManagerTest, AQuoteInATableNameCannotChangeTheStatement) {
   EXPECT_EQ("(?)", DM::GetObjectName("E1", evil, Id(kCoidA), Id(kCompidA)));
   // The real table is untouched and still answers.
   EXPECT_EQ(1, DM::DoesObjectExist("E1", "TOVRA_MODEL", Id(kCoidA), Id(kCompidA)));
-}
-
-TEST_P(DataManagerTest, LatestRevisionIsTheHighestRankOfTheFamily) {
-  db().Exec(
-      "INSERT INTO $VS_E1.TOVRA_MODEL ($COID, $COMPID, C_ID, C_REVISION, C_FAMILY, C_REVISION_RANK, C_LASTMOD) "
-      "VALUES (X'0000000000000001', X'00000000000000A1', 'M', 'A', X'00000000000000FF', 1, '2020-01-01 10:00:00');"
-      "INSERT INTO $VS_E1.TOVRA_MODEL ($COID, $COMPID, C_ID, C_REVISION, C_FAMILY, C_REVISION_RANK, C_LASTMOD) "
-      "VALUES (X'0000000000000001', X'00000000000000A3', 'M', 'C', X'00000000000000FF', 3, '2022-03-03 10:00:00');"
-      "INSERT INTO $VS_E1.TOVRA_MODEL ($COID, $COMPID, C_ID, C_REVISION, C_FAMILY, C_REVISION_RANK, C_LASTMOD) "
-      "VALUES (X'0000000000000001', X'00000000000000A2', 'M', 'B', X'00000000000000FF', 2, '2021-02-02 10:00:00');"
-      "INSERT INTO $VS_E1.TOVRA_MODEL ($COID, $COMPID, C_ID, C_REVISION, C_LASTMOD) "
-      "VALUES (X'0000000000000009', X'0000000000000009', 'SOLO', 'A', '2019-01-01 00:00:00');");
-  const KelId coid = Id("0000000000000001");
-  EXPECT_EQ(0, DM::IsObjectLatest("E1", "TOVRA_MODEL", coid, Id("00000000000000A1")));
-  KelDMInstance latest = DM::GetObjectLatestInstance("E1", "TOVRA_MODEL", coid, Id("00000000000000A1"));
-  EXPECT_EQ("E1", latest.GetEnvironment());
-  EXPECT_EQ("TOVRA_MODEL", latest.GetTable());
-  EXPECT_EQ("00000000000000A3", latest.GetXCompid());
-  EXPECT_EQ("2022-03-03 10:00:00.000000",
-            DM::GetObjectLatestTimestamp("E1", "TOVRA_MODEL", coid.AsDouble(), Id("00000000000000A1").AsDouble()));
-  EXPECT_EQ(1, DM::IsObjectLatest("E1", "TOVRA_MODEL", coid, Id("00000000000000A3")));
-  EXPECT_EQ("2022-03-03 10:00:00.000000",
-            DM::GetObjectLatestTimestamp("E1", "TOVRA_MODEL", coid, Id("00000000000000A3")));
-  // Without a family the object is its own latest revision.
-  EXPECT_EQ(1, DM::IsObjectLatest("E1", "TOVRA_MODEL", Id("0000000000000009"), Id("0000000000000009")));
 }
 
 TEST_P(DataManagerTest, UncacheInstanceRereadsOneObjectAndKeepsItsIndex) {

@@ -1,7 +1,6 @@
 // The link database's records and caches without a database: entity lookup
 // and its index, the stable indices and per-entity link lists, the merge of
-// link readings (technology and up-to-date flag), the model filter switched
-// off, and the V5 step report.
+// link readings (technology and up-to-date flag), the model filter switched off.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -9,20 +8,17 @@
 #include "foundation/kel_lnk_tools.h"
 #include "host/kel_psn_node.h"
 #include "host/kel_zumo_instance.h"
+#include "linkdb/hybrid_answer.h"
 #include "linkdb/kel_lnk_hybrid_manager.h"
 #include "ui/kel_lnk_main_window.h"
 
 namespace {
 
-using HM = KelLnkHybridManager;
+using hybrid_test::HM;
 
-KelId Id(unsigned long long v) {
-  std::array<uint8_t, 8> b{};
-  for (int k = 7; k >= 0; --k, v >>= 8) b[k] = static_cast<uint8_t>(v & 0xff);
-  return KelId(b);
-}
+using hybrid_test::Id;
 
-HM::Entity Model(unsigned long long n) { return HM::Entity("E1", "TOVRA_MODEL", Id(n), Id(0x100 + n)); }
+HM::Entity Model(int n) { return HM::Entity("E1", "TOVRA_MODEL", Id(n), Id(0x100 + n)); }
 
 class HybridCacheTest : public ::testing::Test {
  protected:
@@ -144,15 +140,9 @@ TEST_F(HybridCacheTest, StoredEntitiesAndUncache) {
 
 TEST_F(HybridCacheTest, SnapshotIsTakenOnceAndV5SwitchesNeedTheV5Setting) {
   KelLnkTools::ResetForTesting();
-  KelLnkTools::_DbgExpand = 1;
   KelLnkTools::_IsV5NewCode = 1;
-  KelLnkTools::_FilterMaturityMin = 4;  // read only with the maturity filter on
-  KelLnkTools::_ObjectSortName = 1;
   HM::CacheDeclarations();
-  EXPECT_EQ(HM::_DbgExpand, 0);
   EXPECT_EQ(HM::_NewMMLV5, 0);
-  EXPECT_EQ(HM::_FilterMaturityMin, 0);
-  EXPECT_EQ(HM::_NoSortName, 1);
   // Taken once: later settings are not seen, even after Uncache.
   KelLnkTools::_IloveV5 = 1;
   HM::Uncache();
@@ -160,12 +150,9 @@ TEST_F(HybridCacheTest, SnapshotIsTakenOnceAndV5SwitchesNeedTheV5Setting) {
   EXPECT_EQ(HM::_MMLV5, 0);
 
   HM::ResetForTest();
-  KelLnkTools::_FilterMaturity = 1;
   HM::CacheDeclarations();
   EXPECT_EQ(HM::_MMLV5, 1);
-  EXPECT_EQ(HM::_DbgExpand, 1);
   EXPECT_EQ(HM::_NewMMLV5, 1);
-  EXPECT_EQ(HM::_FilterMaturityMin, 4);
   KelLnkTools::ResetForTesting();
 }
 
@@ -328,43 +315,6 @@ TEST_F(HybridCacheTest, ValidityMapsTheHostStatusOrLeavesItAlone) {
   int untouched = 7;
   HM::GetValidityOnLink(path, validity, untouched, nullptr);
   EXPECT_EQ(untouched, 7);
-}
-
-// ---- Debug trace of the entity lookup ----
-
-TEST_F(HybridCacheTest, EntityLookupTraceListsTheComparedRecords) {
-  HM::Declarations d;
-  d.dbgExpand = 1;
-  HM::SetDeclarationsForTest(d);
-  testing::internal::CaptureStdout();
-  HM::LocateEntity(Model(1), 1);
-  HM::LocateEntity(Model(1), 0);
-  const std::string out = testing::internal::GetCapturedStdout();
-  const std::string record = "   coid   = " + Id(1).Hex() + " \n   compid = " + Id(0x101).Hex() +
-                             " \n   caenv  = E1 \n   kelab  = TOVRA_MODEL \n   iPres  = 0 \n   @Zumo  = 0 \n"
-                             "   p.Node = 0 \n";
-  EXPECT_EQ(out, "\n Locate Entity de : \n" + record + "   -> recherche sur 0 entite(s)\n   >> pas trouve <<\n" +
-                     "   >> Creation <<\n" + "\n Locate Entity de : \n" + record +
-                     "   -> recherche sur 1 entite(s)\n      entite numero 0\n" + record);
-}
-
-// ---- Step report ----
-
-TEST_F(HybridCacheTest, StepReportPrintsSeventeenFieldsPerRowWithSeparators) {
-  KelDMListResultLine line(17);
-  for (int c = 1; c <= 17; ++c) {
-    const std::string number = std::to_string(c);
-    line.Column(c).push_back(std::string(1, 'a').append(number));
-    line.Column(c).push_back(std::string(1, 'b').append(number));
-  }
-  testing::internal::CaptureStdout();
-  PrintMMLTrace(1, &line);
-  const std::string out = testing::internal::GetCapturedStdout();
-  EXPECT_NE(out.find("\t1  - Type            = 'a1'\n\t2  - Coid            = 'a2'\n"), std::string::npos);
-  EXPECT_NE(out.find("\t17 - CompidQorLink   = 'a17'\n                     **********************\n"
-                     "\t1  - Type            = 'b1'\n"),
-            std::string::npos);
-  EXPECT_NE(out.find("\t17 - CompidQorLink   = 'b17'\n****"), std::string::npos);
 }
 
 }  // namespace

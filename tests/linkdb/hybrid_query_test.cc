@@ -13,7 +13,7 @@
 #include "linkdb/hybrid_answer.h"
 #include "linkdb/kel_lnk_data_manager.h"
 #include "linkdb/kel_lnk_hybrid_manager.h"
-#include "support/test_database.h"
+#include "support/product.h"
 #include "ui/kel_lnk_main_window.h"
 
 namespace {
@@ -57,16 +57,7 @@ HM::Entity Model(const std::string& env, int n) { return HM::Entity(env, "TOVRA_
 
 class HybridQueryTest : public EngineTest {
  protected:
-  void SetUp() override {
-    EngineTest::SetUp();
-    HM::ResetForTest();
-    KelLnkDataManager::Uncache();
-  }
-  void TearDown() override {
-    HM::ResetForTest();
-    KelLnkDataManager::Uncache();
-    EngineTest::TearDown();
-  }
+  ModuleStateGuard module_;
   void Snapshot(int entityMode, int linkTechno = 0, int noSort = 0, int linkType = 0) {
     HM::Declarations d;
     d.entityToEntity = entityMode;
@@ -328,16 +319,6 @@ TEST_P(HybridQueryTest, ModelFilterVerdictsAreCachedPerObject) {
   d.filterMaturityMin = 2;
   HM::SetDeclarationsForTest(d);
   EXPECT_EQ(HM::ComputeFilterModel(inst(2)), 1);
-
-  // Both: the latest revision mature enough wins (revision 1; 2 and 3 fail).
-  d = HM::Declarations();
-  d.filterRevision = 1;
-  d.filterMaturity = 1;
-  d.filterMaturityMin = 3;
-  HM::SetDeclarationsForTest(d);
-  EXPECT_EQ(HM::ComputeFilterModel(inst(1)), 1);
-  EXPECT_EQ(HM::ComputeFilterModel(inst(2)), 0);
-  EXPECT_EQ(HM::ComputeFilterModel(inst(3)), 0);
 }
 
 TEST_P(HybridQueryTest, RejectedChildrenAreLeftOut) {

@@ -12,13 +12,13 @@
 #include "linkdb/hybrid_answer.h"
 #include "linkdb/kel_lnk_data_manager.h"
 #include "linkdb/kel_lnk_hybrid_manager.h"
-#include "support/test_database.h"
+#include "support/product.h"
 
 namespace {
 
 using namespace hybrid_test;
 
-HM::Entity Model(int n) { return HM::Entity("E1", "TOVRA_MODEL", Id(n), Id(0x100 + n)); }
+HM::Entity Object(int n) { return HM::Entity("E1", "TOVRA_MODEL", Id(n), Id(0x100 + n)); }
 
 std::string ModelRow(int n, const std::string& name) {
   return "INSERT INTO $VS_E1.TOVRA_MODEL ($COID, $COMPID, C_ID, C_REVISION, C_LASTMOD) VALUES (X'" + Hex(n) + "', X'" +
@@ -39,12 +39,7 @@ class HybridV5Test : public EngineTest {
  protected:
   void SetUp() override {
     EngineTest::SetUp();
-    HM::ResetForTest();
-    KelLnkDataManager::Uncache();
-    std::string error;
-    auto profile = KelDMProfile::Parse(kProfile, "test.profile", &error);
-    ASSERT_TRUE(profile) << error;
-    KelDMProfile::SetCurrent(std::move(profile));
+    module_.UseProfile(kProfile);
     db().Init({"E1:objects,links", "PRODUCT:v5"});
     // Model 2 publishes U2 and its face U2F; model 1 holds two V5 links to
     // them (the face changed since) and one to an element that is gone.
@@ -61,31 +56,26 @@ class HybridV5Test : public EngineTest {
               QorLink(2, 1, "KELDrawing", "U2F", 2, "2024-01-15 00:00:00") +
               QorLink(3, 1, "KELPart", "GONE", 8, "2024-01-01 00:00:00"));
   }
-  void TearDown() override {
-    HM::ResetForTest();
-    KelLnkDataManager::Uncache();
-    KelDMProfile::SetCurrent(nullptr);
-    EngineTest::TearDown();
-  }
   void Snapshot(int newCode) {
     HM::Declarations d;
     d.mmlV5 = 1;
     d.newMMLV5 = newCode;
     HM::SetDeclarationsForTest(d);
   }
+  ModuleStateGuard module_;
 };
 
 TEST_P(HybridV5Test, ChildrenPointFromTheExpandedObjectWithTheServiceVerdict) {
   Snapshot(1);
-  Answer a = Ask(true, Model(1));
+  Answer a = Ask(true, Object(1));
   ASSERT_EQ(a.links.size(), 2u);  // the vanished element is left out
   for (size_t k = 0; k < 2; ++k) {
     const HM::Link& link = *a.links[k];
     EXPECT_EQ(link.Table, "QOR_LINK");
     EXPECT_EQ(link.Env, "QORADM");
     EXPECT_EQ(link.Techno, MML_LINK_KELV5);
-    EXPECT_EQ(link.FatherIndex, HM::LocateEntity(Model(1), 0));
-    EXPECT_EQ(link.ChildIndex, HM::LocateEntity(Model(2), 0));
+    EXPECT_EQ(link.FatherIndex, HM::LocateEntity(Object(1), 0));
+    EXPECT_EQ(link.ChildIndex, HM::LocateEntity(Object(2), 0));
     EXPECT_EQ(link.Timestamp, "2024-05-05 05:05:05.000000");
     EXPECT_EQ(a.ends[k]->compid, Id(0x102));
   }
@@ -97,15 +87,15 @@ TEST_P(HybridV5Test, ChildrenPointFromTheExpandedObjectWithTheServiceVerdict) {
 
 TEST_P(HybridV5Test, ParentsPointToTheExpandedObjectAndMeetTheSameLinks) {
   Snapshot(1);
-  Answer p = Ask(false, Model(2));
+  Answer p = Ask(false, Object(2));
   ASSERT_EQ(p.links.size(), 2u);
   for (size_t k = 0; k < 2; ++k) {
-    EXPECT_EQ(p.links[k]->ChildIndex, HM::LocateEntity(Model(2), 0));
-    EXPECT_EQ(p.links[k]->FatherIndex, HM::LocateEntity(Model(1), 0));
+    EXPECT_EQ(p.links[k]->ChildIndex, HM::LocateEntity(Object(2), 0));
+    EXPECT_EQ(p.links[k]->FatherIndex, HM::LocateEntity(Object(1), 0));
     EXPECT_EQ(p.links[k]->Coid, Id(2));  // the expanded object's identifiers
   }
   // Read from the father's side, the links are the cached ones.
-  Answer c = Ask(true, Model(1));
+  Answer c = Ask(true, Object(1));
   ASSERT_EQ(c.links.size(), 2u);
   EXPECT_TRUE(c.links[0] == p.links[0] || c.links[0] == p.links[1]);
   EXPECT_EQ(HM::GetNbLinks(), 2);
@@ -115,7 +105,7 @@ TEST_P(HybridV5Test, NoCandidateAddsNothingAndValidatesNothing) {
   Snapshot(1);
   std::vector<std::string> seen;
   db().Main()->SetStatementObserver([&](std::string_view sql) { seen.emplace_back(sql); });
-  Answer a = Ask(true, Model(3));
+  Answer a = Ask(true, Object(3));
   db().Main()->SetStatementObserver(nullptr);
   EXPECT_TRUE(a.links.empty());
   EXPECT_EQ(HM::GetNbLinks(), 0);
@@ -131,8 +121,8 @@ TEST_P(HybridV5Test, NoCandidateAddsNothingAndValidatesNothing) {
 TEST_P(HybridV5Test, OlderQueriesFindTheSameLinksWithoutTheService) {
   Snapshot(0);
   testing::internal::CaptureStdout();
-  Answer a = Ask(true, Model(1));
-  Answer p = Ask(false, Model(2));
+  Answer a = Ask(true, Object(1));
+  Answer p = Ask(false, Object(2));
   const std::string out = testing::internal::GetCapturedStdout();
   EXPECT_NE(out.find(" WARNING > Old code for MML V5 in Impacted By mode < WARNING \n"), std::string::npos);
   EXPECT_NE(out.find(" WARNING > Old code for MML V5 in Impacts On mode < WARNING \n"), std::string::npos);

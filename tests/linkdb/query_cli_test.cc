@@ -105,18 +105,6 @@ TEST_P(QueryCliTest, BadInputIsRefusedWithOneLineAndNoOutput) {
   EXPECT_EQ(1u, db().Rows("SELECT $TYPE FROM $VS_E1.$EXT").size());
 }
 
-TEST_P(QueryCliTest, UnreachableDatabaseIsOneErrorLine) {
-  TempDir dir;
-  const std::string url = GetParam() == TestEngine::kSqlite
-                              ? dir.File("missing.db")
-                              : "postgresql:///mmltest?host=" + dir.Path() + "&port=1&user=postgres";
-  MmlRun run = RunMml({"--db", url, "query", "impacted-by", "E2", "TOVRA_MODEL", kB, kB});
-  EXPECT_NE(0, run.exitCode);
-  EXPECT_EQ("", run.out);
-  EXPECT_EQ(0u, run.err.rfind("mml: ", 0)) << run.err;
-  EXPECT_EQ(1, std::count(run.err.begin(), run.err.end(), '\n')) << run.err;
-}
-
 MML_INSTANTIATE_ENGINES(QueryCliTest);
 
 }  // namespace
