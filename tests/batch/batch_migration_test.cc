@@ -157,33 +157,6 @@ TEST_P(BatchMigrationTest, TheScriptsAnswerDecidesTheOutcome) {
             "status = 5 (severity 3)\n");
 }
 
-TEST_P(BatchMigrationTest, DebugModeWritesTheNamesFileAndLaunchesNothing) {
-  // A -SOL-> B, where B is an older revision of B2.
-  AddModel(1, "A");
-  db().Exec(
-      "INSERT INTO $VS_E1.TOVRA_MODEL ($COID, $COMPID, C_ID, C_REVISION, C_LASTMOD, C_FAMILY, "
-      "C_REVISION_RANK) VALUES (X'" +
-      CoidHex(2) + "', X'" + CompidHex(2) + "', 'B', '1', '2024-01-01 00:00:00.000000', X'F000000000000001', 1), (X'" +
-      CoidHex(3) + "', X'" + CompidHex(3) + "', 'B', '2', '2024-01-01 00:00:00.000000', X'F000000000000001', 2);");
-  AddLink(1, 2, "SOL");
-  std::string dateBefore = DateOf(1);
-  MmlRun run = Mml({"migrate", Input({1})}, {"MML_DEBUG_EXPAND=1"});
-  EXPECT_EQ(run.exitCode, 0) << run.err;
-  EXPECT_NE(run.out.find("\n\n\n DEBUG branche : Process termine : C^C pour sortir \n"), std::string::npos) << run.out;
-  EXPECT_EQ(ReadFileText(TmpFile("CopyofMigr")), "2\n" + Unit(2, "LEAVE", "0") + Unit(1, "NODE", "SOL"));
-  const std::string a = CoidHex(1) + " / " + CompidHex(1);
-  const std::string b = CoidHex(2) + " / " + CompidHex(2);
-  const std::string b2 = CoidHex(3) + " / " + CompidHex(3);
-  EXPECT_EQ(ReadFileText(TmpFile("CopyofModelNamesMigr")), "Leave: B ** 1 : " + b + "\nChild: A ** 1 : " + a +
-                                                               "\nParent : B ** 1 : " + b +
-                                                               "\nLate Instance: B ** 1 : " + b2 + "\n");
-  // The working files are removed; the script never ran.
-  EXPECT_FALSE(FileExists(TmpFile("MMLMigr")));
-  EXPECT_FALSE(FileExists(TmpFile("MMLMigr_ModelNames")));
-  EXPECT_FALSE(FileExists(TmpFile("MMLMigr_err")));
-  EXPECT_EQ(DateOf(1), dateBefore);
-}
-
 TEST_P(BatchMigrationTest, EachRootIsMigratedOnFreshData) {
   // B is below A; the second root B is planned again although the first
   // root's walk marked it.

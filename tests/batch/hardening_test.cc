@@ -7,7 +7,6 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sqlite3.h>
 #include <sys/file.h>
 #include <sys/mount.h>
@@ -29,35 +28,9 @@
 #include "batch_fixture.h"
 #include "host/db/kel_db_connection.h"
 
-extern char** environ;
-
 namespace {
 
 using namespace batch_test;
-
-// Starts mml with `args` without waiting: standard output to nowhere,
-// standard error to `errPath`.
-pid_t Spawn(const std::vector<std::string>& args, const std::string& errPath = "/dev/null") {
-  std::vector<std::string> all = args;
-  all.insert(all.begin(), MML_BINARY);
-  std::vector<char*> argv;
-  for (auto& a : all) argv.push_back(a.data());
-  argv.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  pid_t pid = -1;
-  EXPECT_EQ(0, posix_spawn(&pid, MML_BINARY, &actions, nullptr, argv.data(), environ));
-  posix_spawn_file_actions_destroy(&actions);
-  return pid;
-}
-
-int ExitOf(pid_t pid) {
-  int status = 0;
-  waitpid(pid, &status, 0);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
 
 // Whether a new holder could take the lock of the site files in `dir`.
 bool LockIsFree(const std::string& dir) {
@@ -99,13 +72,13 @@ TEST_P(MigrationHardeningTest, ASignalStopsTheScriptRemovesTheFilesAndFails) {
   for (int signo : {SIGTERM, SIGINT}) {
     unlink(work_.File("ran").c_str());
     // MML_TMPDIR is set in this process by the fixture and inherited.
-    pid_t pid = Spawn({"--db", db().Url(), "--profile", profilePath_, "migrate", input_});
+    pid_t pid = StartMml({"--db", db().Url(), "--profile", profilePath_, "migrate", input_});
     for (int i = 0; i < 500 && !FileExists(work_.File("grandchild")); ++i)
       std::this_thread::sleep_for(std::chrono::milliseconds(20));
     ASSERT_TRUE(FileExists(work_.File("grandchild")));
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
     kill(pid, signo);
-    EXPECT_EQ(128 + signo, ExitOf(pid));
+    EXPECT_EQ(128 + signo, WaitMml(pid));
     pid_t script = std::stoi(ReadFileText(work_.File("ran")));
     pid_t grandchild = std::stoi(ReadFileText(work_.File("grandchild")));
     EXPECT_FALSE(Runs(script)) << "the script still runs";
@@ -206,10 +179,10 @@ MML_INSTANTIATE_ENGINES(MigrationHardeningTest);
 class ImpactHardeningTest : public BatchDatabaseTest {
  protected:
   // Starts mml with `args` (the database and profile first) without waiting.
-  pid_t Start(const std::vector<std::string>& args) {
+  pid_t Start(const std::vector<std::string>& args, const std::vector<std::string>& env = {}) {
     std::vector<std::string> all = {"--db", db().Url(), "--profile", profilePath_};
     all.insert(all.end(), args.begin(), args.end());
-    return Spawn(all, work_.File("err"));
+    return StartMml(all, env, "/dev/null", "/dev/null", work_.File("err"));
   }
   // Fills the later half of the leaf pages of E1.$EXT and its indexes with
   // garbage (SQLite): the walk reads the first links, then meets the damage.
@@ -301,9 +274,7 @@ TEST_P(ImpactHardeningTest, AnEngineFaultDuringAWalkFailsTheRunAndWritesNothing)
     int exitCode = -1;
     if (GetParam() == TestEngine::kPostgres) {
       const std::string name = "mml-fault-" + std::to_string(getpid());
-      setenv("PGAPPNAME", name.c_str(), 1);
-      pid_t pid = Start(args);
-      unsetenv("PGAPPNAME");
+      pid_t pid = Start(args, {"PGAPPNAME=" + name});
       // Cut every connection of the program, again and again, until it ends:
       // whichever connection the walk reads through fails under it.
       int status = 0;
@@ -315,10 +286,10 @@ TEST_P(ImpactHardeningTest, AnEngineFaultDuringAWalkFailsTheRunAndWritesNothing)
           std::this_thread::sleep_for(std::chrono::milliseconds(2));
         }
       }
-      exitCode = ended ? (WIFEXITED(status) ? WEXITSTATUS(status) : -1) : ExitOf(pid);
+      exitCode = ended ? (WIFEXITED(status) ? WEXITSTATUS(status) : -1) : WaitMml(pid);
     } else {
       DamageLinkTable();
-      exitCode = ExitOf(Start(args));
+      exitCode = WaitMml(Start(args));
     }
     EXPECT_EQ(1, exitCode) << args[0];
     const std::string err = ReadFileText(work_.File("err"));
@@ -357,9 +328,7 @@ TEST(ServerStopHardening, AServerStoppedDuringTheWalkFailsTheRunAndLeavesNothing
               RunMml({"--db", url, "db", "generate", "--objects", "20000", "--seed", "1", "--roots", roots}).exitCode);
     std::vector<std::string> args = {"--db", url, "--profile", work.File("site.profile"), command, roots};
     if (command == "impacts") args.push_back("2");
-    setenv("PGAPPNAME", "mml-server-stop", 1);
-    const pid_t pid = Spawn(args, work.File("err"));
-    unsetenv("PGAPPNAME");
+    const pid_t pid = StartMml(args, {"PGAPPNAME=mml-server-stop"}, "/dev/null", "/dev/null", work.File("err"));
     auto probe = KelDbMakeConnection("probe", url, false);
     ASSERT_EQ(0, probe->TryOpen()) << probe->LastError();
     bool walking = false;
@@ -373,7 +342,7 @@ TEST(ServerStopHardening, AServerStoppedDuringTheWalkFailsTheRunAndLeavesNothing
     ASSERT_TRUE(walking) << command << ": the walk was not seen";
     probe.reset();
     ASSERT_EQ(0, std::system((control + "crash " + server).c_str()));
-    EXPECT_EQ(1, ExitOf(pid)) << command;
+    EXPECT_EQ(1, WaitMml(pid)) << command;
     const std::string err = ReadFileText(work.File("err"));
     EXPECT_EQ(0u, err.rfind("mml: ", 0)) << err;
     EXPECT_NE(std::string::npos, err.find("atabase")) << err;

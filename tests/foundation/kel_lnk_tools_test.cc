@@ -51,12 +51,16 @@ class LnkToolsTest : public ::testing::Test {
 
 // ---- Declarative keys ----
 
-TEST_F(LnkToolsTest, NothingIsReadBeforeInitialise) {
-  UseProfile("KELZUMO.QOR.MML.FORCE_RECACHE = TRUE\nLINKTYPE ENV1 KELMMSOL MML_SOL\n");
-  EXPECT_EQ(KelLnkTools::IsForceRecache(), 0);
+TEST_F(LnkToolsTest, NothingIsReadBeforeInitialiseNorTwiceForTheSameEnvironment) {
+  UseProfile("LINKTYPE ENV1 KELMMSOL MML_SOL\n");
   EXPECT_TRUE(KelLnkTools::GetLinktypes().empty());
   KelLnkTools::Initialise();
-  EXPECT_EQ(KelLnkTools::IsForceRecache(), 1);
+  EXPECT_EQ(KelLnkTools::GetLinktypes(), (KelListValKelUnicodeString{"SOL"}));
+  UseProfile("KELZUMO.QOR.MML.FORCE_RECACHE = TRUE\nLINKTYPE ENV1 KELMMDRW MML_DRW\n");
+  setenv("MML_PERFO", "", 1);
+  KelLnkTools::Initialise();
+  EXPECT_EQ(KelLnkTools::IsForceRecache(), 0);
+  EXPECT_EQ(KelLnkTools::DbgPerfo(), 0);
   EXPECT_EQ(KelLnkTools::GetLinktypes(), (KelListValKelUnicodeString{"SOL"}));
 }
 
@@ -115,17 +119,6 @@ TEST_F(LnkToolsTest, FlagsAndSwitchesSurviveAReinitialisationForAnotherEnvironme
   EXPECT_EQ(KelLnkTools::DbgCustom(), 1);
   EXPECT_EQ(KelLnkTools::IsImpactsOnSupported(), 0) << "taken as read";
   EXPECT_EQ(KelLnkTools::GetLinktypes(), (KelListValKelUnicodeString{"DRW"})) << "the table is rebuilt";
-}
-
-TEST_F(LnkToolsTest, TheSameEnvironmentIsNotReadTwice) {
-  UseProfile("LINKTYPE ENV1 KELMMSOL MML_SOL\n");
-  KelLnkTools::Initialise();
-  UseProfile("KELZUMO.QOR.MML.FORCE_RECACHE = TRUE\nLINKTYPE ENV1 KELMMDRW MML_DRW\n");
-  setenv("MML_PERFO", "", 1);
-  KelLnkTools::Initialise();
-  EXPECT_EQ(KelLnkTools::IsForceRecache(), 0);
-  EXPECT_EQ(KelLnkTools::DbgPerfo(), 0);
-  EXPECT_EQ(KelLnkTools::GetLinktypes(), (KelListValKelUnicodeString{"SOL"}));
 }
 
 TEST_F(LnkToolsTest, DebugSwitchesFollowTheExistenceOfTheirVariables) {

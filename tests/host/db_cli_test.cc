@@ -159,8 +159,6 @@ TEST_P(DbCliTest, TheDemoRootsAndProfileFitTheDemoDatabase) {
   ASSERT_NE(nullptr, profile) << error;
   ASSERT_NE(nullptr, profile->Find("ENVIRONMENT"));
   EXPECT_EQ("DESIGN", *profile->Find("ENVIRONMENT"));
-  ASSERT_NE(nullptr, profile->Find("KELZUMO.QOR.MML.ENTITY_TO_ENTITY"));
-  EXPECT_EQ("TRUE", *profile->Find("KELZUMO.QOR.MML.ENTITY_TO_ENTITY"));
   for (const char* env : {"DESIGN", "STANDARD"}) {
     std::set<std::string> declared;
     for (const auto& lt : profile->LinkTypes(env)) declared.insert(lt.type);

@@ -1,12 +1,12 @@
 #include "support/test_database.h"
 
 #include <fcntl.h>
+#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -14,6 +14,8 @@
 #include "host/db/host_sql.h"
 #include "host/kel_dm_schema.h"
 #include "host/kel_dm_session.h"
+
+extern char** environ;
 
 namespace {
 
@@ -28,7 +30,10 @@ std::string PgServerUrl() {
 
 std::string UniqueName(const char* prefix) {
   static std::atomic<int> counter{0};
-  return std::string(prefix) + std::to_string(getpid()) + "_" + std::to_string(counter++);
+  std::string name = prefix;
+  name += std::to_string(getpid()) + "_";
+  name += std::to_string(counter++);
+  return name;
 }
 
 std::string MakeTempDir() {
@@ -120,32 +125,45 @@ std::vector<std::vector<std::string>> TestDatabase::Rows(const std::string& sql)
   return rows;
 }
 
+pid_t StartMml(const std::vector<std::string>& args, const std::vector<std::string>& env, const std::string& in,
+               const std::string& out, const std::string& err) {
+  std::vector<std::string> all = {MML_BINARY}, vars;
+  all.insert(all.end(), args.begin(), args.end());
+  for (char** e = environ; *e; ++e) vars.push_back(*e);
+  for (const auto& e : env) {
+    const std::string name = e.substr(0, e.find('=') + 1);
+    std::erase_if(vars, [&name](const std::string& v) { return v.rfind(name, 0) == 0; });
+    vars.push_back(e);
+  }
+  std::vector<char*> argv, envp;
+  for (auto& a : all) argv.push_back(a.data());
+  for (auto& v : vars) envp.push_back(v.data());
+  argv.push_back(nullptr);
+  envp.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 0, in.c_str(), O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  pid_t pid = -1;
+  EXPECT_EQ(0, posix_spawn(&pid, MML_BINARY, &actions, nullptr, argv.data(), envp.data()));
+  posix_spawn_file_actions_destroy(&actions);
+  return pid;
+}
+
+int WaitMml(pid_t pid) {
+  int status = 0;
+  if (waitpid(pid, &status, 0) != pid) return -1;
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
 MmlRun RunMml(const std::vector<std::string>& args, const std::string& input, const std::vector<std::string>& env) {
   MmlRun run;
   TempDir dir;
-  std::string inPath = dir.File("in"), outPath = dir.File("out"), errPath = dir.File("err");
-  WriteFileText(inPath, input);
-  pid_t pid = fork();
-  if (pid == 0) {
-    int in = open(inPath.c_str(), O_RDONLY);
-    int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    dup2(in, 0);
-    dup2(out, 1);
-    dup2(err, 2);
-    for (const auto& e : env) putenv(strdup(e.c_str()));
-    std::vector<char*> argv;
-    argv.push_back(const_cast<char*>(MML_BINARY));
-    for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    execv(MML_BINARY, argv.data());
-    _exit(127);
-  }
-  int status = 0;
-  waitpid(pid, &status, 0);
-  run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  run.out = ReadFileText(outPath);
-  run.err = ReadFileText(errPath);
+  WriteFileText(dir.File("in"), input);
+  run.exitCode = WaitMml(StartMml(args, env, dir.File("in"), dir.File("out"), dir.File("err")));
+  run.out = ReadFileText(dir.File("out"));
+  run.err = ReadFileText(dir.File("err"));
   return run;
 }
 

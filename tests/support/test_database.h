@@ -11,6 +11,7 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <sys/types.h>
 
 #include <memory>
 #include <string>
@@ -69,6 +70,16 @@ class EngineTest : public ::testing::TestWithParam<TestEngine> {
   INSTANTIATE_TEST_SUITE_P(                                   \
       Engines, Suite, ::testing::Values(TestEngine::kSqlite), \
       [](const ::testing::TestParamInfo<TestEngine>& info) { return TestEngineName(info.param); })
+
+// Starts the mml program with `args` without waiting for it; `env` entries
+// ("NAME=value") are added to this process's environment for it. Standard
+// input, output and error are the files named.
+pid_t StartMml(const std::vector<std::string>& args, const std::vector<std::string>& env = {},
+               const std::string& in = "/dev/null", const std::string& out = "/dev/null",
+               const std::string& err = "/dev/null");
+// Waits for a program started by StartMml: its exit status, -1 when a signal
+// ended it.
+int WaitMml(pid_t pid);
 
 // Runs the mml program with `args` (and `input` on its standard input).
 struct MmlRun {
