@@ -13,38 +13,15 @@
 #include "host/kel_zumo_instance.h"
 #include "host/v5/kel_mml_v5.h"
 #include "host/v5/kel_mml_v5_schema.h"
-#include "support/test_database.h"
+#include "support/product.h"
 
 namespace {
 
-std::string Hex(int n) {
-  char buf[17];
-  std::snprintf(buf, sizeof buf, "%016X", n);
-  return buf;
-}
-KelId Id(int n) { return KelId::FromHexOrZero(Hex(n)); }
+using namespace product_rows;
 
-// A V5 link row of `father` (E1.TOVRA_MODEL n) to element `uid`, recorded as
-// pointing to object `ref` with the element date `stamp`.
-std::string QorLink(int row, int father, const std::string& type, const std::string& uid, int ref,
-                    const std::string& stamp, const std::string& path = "", const std::string& root = "NULL") {
-  return "INSERT INTO $VS_PRODUCT.QOR_LINK ($COID, $COMPID, $COMPNAME_FATHER, $COMPID_FATHER, $TYPE, $UID_PTD, "
-         "$OID_PTD, $COMPNAME_PTD_REF, $COID_PTD_REF, $COMPID_PTD_REF, $COMPNAME_PTD_ROOT, $COID_PTD_ROOT, "
-         "$TIMESTAMP_PTD, C_MML_TS) VALUES (X'" +
-         Hex(father) + "', X'" + Hex(0x7000 + row) + "', 'E1.TOVRA_MODEL', X'" + Hex(0x100 + father) + "', '" + type +
-         "', '" + uid + "', " + (path.empty() ? "NULL" : "'" + path + "'") + ", 'E1.TOVRA_MODEL', X'" + Hex(ref) +
-         "', X'" + Hex(0x100 + ref) + "', " + (root == "NULL" ? "NULL" : "'E1.PART_LIST'") + ", " +
-         (root == "NULL" ? "NULL" : "X'" + root + "'") + ", '" + stamp + "', '2024-05-05 05:05:05.555555');\n";
-}
-std::string QorEntity(const std::string& uid, const std::string& owner, int object) {
-  return "INSERT INTO $VS_PRODUCT.QOR_ENTITY ($UID, $OWNER_UID, $COMPNAME, $COID, $COMPID) VALUES ('" + uid + "', '" +
-         owner + "', 'E1.TOVRA_MODEL', X'" + Hex(object) + "', X'" + Hex(0x100 + object) + "');\n";
-}
-std::string QorTs(const std::string& uid, const std::string& stamp) {
-  return "INSERT INTO $VS_PRODUCT.QOR_TS ($UID_PTD, $TIMESTAMP_PTD) VALUES ('" + uid + "', '" + stamp + "');\n";
-}
+KelId Id(int n) { return KelId::FromHexOrZero(HexId(n)); }
 
-KelDMInstance Model(int n) { return KelDMInstance("", "E1", "TOVRA_MODEL", Id(n), Id(0x100 + n)); }
+KelDMInstance V5Model(int n) { return KelDMInstance("", "E1", "TOVRA_MODEL", Id(n), Id(0x100 + n)); }
 
 class V5ServiceTest : public EngineTest {
  protected:
@@ -83,19 +60,19 @@ TEST_P(V5ServiceTest, ChildrenAreTheLinksTheObjectHoldsValidatedAgainstCurrentEl
   KelListValKelDMInstance objects, products;
   KelListValKelUnicodeString uids, owners, stamps, compnames;
   KelRawColldouble path;
-  ASSERT_EQ(service.GetObjects(objects, products, uids, path, owners, stamps, compnames, Model(1), nullptr), 0);
+  ASSERT_EQ(service.GetObjects(objects, products, uids, path, owners, stamps, compnames, V5Model(1), nullptr), 0);
   EXPECT_TRUE(uids.empty());  // object 1 publishes nothing
   EXPECT_EQ(compnames, KelListValKelUnicodeString{"E1.TOVRA_MODEL"});
 
   KelDMListResultLine result;
   ASSERT_EQ(service.GetImpacts(KelMMLV5::kImpactChildren, 1, objects, products, {}, path, uids, owners, stamps,
-                               compnames, Model(1), nullptr, result),
+                               compnames, V5Model(1), nullptr, result),
             0);
   ASSERT_EQ(result.GetRowCount(), 3);
   EXPECT_EQ(result.Value(1, 1), "KELPart");
   EXPECT_EQ(result.Value(1, 5), "E1      .TOVRA_MODEL");
-  EXPECT_EQ(result.Value(1, 6), Hex(2));
-  EXPECT_EQ(result.Value(1, 7), Hex(0x102));
+  EXPECT_EQ(result.Value(1, 6), HexId(2));
+  EXPECT_EQ(result.Value(1, 7), HexId(0x102));
   EXPECT_EQ(result.Value(1, 16), "2024-05-05 05:05:05.000000");
   EXPECT_EQ(result.Value(1, 17), "2024-01-01 10:00:00.000000");
   EXPECT_EQ(result.Value(3, 17), "");  // no timestamp for a vanished element
@@ -106,25 +83,25 @@ TEST_P(V5ServiceTest, ChildrenAreTheLinksTheObjectHoldsValidatedAgainstCurrentEl
   EXPECT_EQ(result.Value(2, 9), "OLD");  // the face changed since
   EXPECT_EQ(result.Value(3, 5), "KO");
   EXPECT_EQ(ids[0].resolved, 1);
-  EXPECT_EQ(ids[0].coid, Hex(2));
+  EXPECT_EQ(ids[0].coid, HexId(2));
   EXPECT_EQ(ids[2].resolved, 0);
   EXPECT_EQ(ids[2].environment, "");
 }
 
 TEST_P(V5ServiceTest, AnElementThatMovedIsSolvedToItsNewOwner) {
-  db().Exec("UPDATE $VS_PRODUCT.QOR_ENTITY SET $COID = X'" + Hex(6) + "', $COMPID = X'" + Hex(0x106) +
+  db().Exec("UPDATE $VS_PRODUCT.QOR_ENTITY SET $COID = X'" + HexId(6) + "', $COMPID = X'" + HexId(0x106) +
             "' WHERE $UID = 'U2F';");
   KelMMLV5 service(db().Main());
   KelDMListResultLine result;
-  ASSERT_EQ(service.GetImpacts(KelMMLV5::kImpactChildren, 1, {}, {}, {}, {}, {}, {}, {}, {}, Model(1), nullptr, result),
-            0);
+  ASSERT_EQ(
+      service.GetImpacts(KelMMLV5::kImpactChildren, 1, {}, {}, {}, {}, {}, {}, {}, {}, V5Model(1), nullptr, result), 0);
   std::unique_ptr<KelMMLV5::TmpId_[]> ids(new KelMMLV5::TmpId_[result.GetRowCount()]);
   service.ValidateImpacts(3, result, ids.get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr);
   EXPECT_EQ(ids[1].resolved, 0);
   EXPECT_EQ(ids[1].environment, "E1");
   EXPECT_EQ(ids[1].table, "TOVRA_MODEL");
-  EXPECT_EQ(ids[1].coid, Hex(6));
-  EXPECT_EQ(result.Value(2, 6), Hex(2));  // the row still names the recorded object
+  EXPECT_EQ(ids[1].coid, HexId(6));
+  EXPECT_EQ(result.Value(2, 6), HexId(2));  // the row still names the recorded object
 }
 
 TEST_P(V5ServiceTest, ParentsAreTheLinksToTheObjectsElements) {
@@ -132,39 +109,39 @@ TEST_P(V5ServiceTest, ParentsAreTheLinksToTheObjectsElements) {
   KelListValKelDMInstance objects, products;
   KelListValKelUnicodeString uids, owners, stamps, compnames;
   KelRawColldouble path;
-  ASSERT_EQ(service.GetObjects(objects, products, uids, path, owners, stamps, compnames, Model(2), nullptr), 0);
+  ASSERT_EQ(service.GetObjects(objects, products, uids, path, owners, stamps, compnames, V5Model(2), nullptr), 0);
   EXPECT_EQ(uids, (KelListValKelUnicodeString{"U2", "U2F"}));
   EXPECT_EQ(owners, (KelListValKelUnicodeString{"U2", "U2"}));
   EXPECT_EQ(stamps[1], "2024-02-01 10:00:00.000000");
 
   KelDMListResultLine result;
   ASSERT_EQ(service.GetImpacts(KelMMLV5::kImpactParents, 1, objects, products, {}, path, uids, owners, stamps,
-                               compnames, Model(2), nullptr, result),
+                               compnames, V5Model(2), nullptr, result),
             0);
   ASSERT_EQ(result.GetRowCount(), 3);
   // Fathers 1 (KELPart), 3 (KELPart) through U2, then 1 (KELDrawing) through U2F.
-  EXPECT_EQ(result.Value(1, 6), Hex(1));
-  EXPECT_EQ(result.Value(2, 6), Hex(3));
+  EXPECT_EQ(result.Value(1, 6), HexId(1));
+  EXPECT_EQ(result.Value(2, 6), HexId(3));
   EXPECT_EQ(result.Value(3, 1), "KELDrawing");
-  EXPECT_EQ(result.Value(3, 7), Hex(0x101));
+  EXPECT_EQ(result.Value(3, 7), HexId(0x101));
   EXPECT_EQ(result.Value(1, 14), "0");
 
   // With flags, only the flagged elements count.
   KelDMListResultLine some;
   service.GetImpacts(KelMMLV5::kImpactParents, 1, objects, products, KelRawCollint{0, 1}, path, uids, owners, stamps,
-                     compnames, Model(2), nullptr, some);
+                     compnames, V5Model(2), nullptr, some);
   EXPECT_EQ(some.GetRowCount(), 1);
 }
 
 TEST_P(V5ServiceTest, InstanceRowsKeepToTheProductOfTheContext) {
-  db().Exec(QorLink(5, 1, "KELPart", "U2", 2, "2024-01-01 10:00:00", Hex(0x51) + Hex(0x52), Hex(0x500)) +
-            QorLink(6, 1, "KELPart", "U2", 2, "2024-01-01 10:00:00", Hex(0x61), Hex(0x600)));
+  db().Exec(QorLink(5, 1, "KELPart", "U2", 2, "2024-01-01 10:00:00", HexId(0x51) + HexId(0x52), HexId(0x500)) +
+            QorLink(6, 1, "KELPart", "U2", 2, "2024-01-01 10:00:00", HexId(0x61), HexId(0x600)));
   KelMMLV5 service(db().Main());
   KelDMListResultLine all;
-  service.GetImpacts(1, 1, {}, {}, {}, {}, {}, {}, {}, {}, Model(1), nullptr, all);
+  service.GetImpacts(1, 1, {}, {}, {}, {}, {}, {}, {}, {}, V5Model(1), nullptr, all);
   EXPECT_EQ(all.GetRowCount(), 5);
 
-  KelListValKelDMInstance objects{Model(1)}, products;
+  KelListValKelDMInstance objects{V5Model(1)}, products;
   KelListValKelUnicodeString uids{"X"};
   KelRawCollint flags;
   KelQorNode product(KelDMInstance("KELCON", "E1", "PART_LIST", Id(0x500), Id(0x501)));
@@ -172,13 +149,13 @@ TEST_P(V5ServiceTest, InstanceRowsKeepToTheProductOfTheContext) {
   EXPECT_EQ(flags, KelRawCollint{1});
   EXPECT_NE(service.PurgeList(nullptr, objects, products, uids, flags), 0);
   KelDMListResultLine narrowed;
-  service.GetImpacts(1, 1, objects, products, flags, {}, {}, {}, {}, {}, Model(1), nullptr, narrowed);
+  service.GetImpacts(1, 1, objects, products, flags, {}, {}, {}, {}, {}, V5Model(1), nullptr, narrowed);
   ASSERT_EQ(narrowed.GetRowCount(), 4);  // three references and the instance in product 0x500
-  EXPECT_EQ(narrowed.Value(4, 2), Hex(0x51) + Hex(0x52));
+  EXPECT_EQ(narrowed.Value(4, 2), HexId(0x51) + HexId(0x52));
 }
 
 TEST_P(V5ServiceTest, ProductInstancesAreDefinedAgainstTheDatabase) {
-  db().Exec("INSERT INTO $VS_E1.PART_LIST ($COID, $COMPID, C_ID) VALUES (X'" + Hex(0x500) + "', X'" + Hex(0x501) +
+  db().Exec("INSERT INTO $VS_E1.PART_LIST ($COID, $COMPID, C_ID) VALUES (X'" + HexId(0x500) + "', X'" + HexId(0x501) +
             "', 'P');");
   KelDMInstance part("KELCON", "E1", "PART_LIST", Id(0x500), Id(0x501));
   KelZumoInstance placed(part, std::vector<KelId>{Id(0x51)});
@@ -212,8 +189,8 @@ TEST(ProductHandlesTest, InstancesAndNodesCompareByWhatTheyName) {
   EXPECT_NE(a, b);
   a.SetRep("TOVRA_MODEL", Id(9).AsDouble());
   EXPECT_EQ(a, b);
-  EXPECT_EQ(a.GetText(),
-            "E1.PART_LIST " + Hex(5) + " " + Hex(6) + " / " + Hex(1) + " " + Hex(2) + " rep TOVRA_MODEL " + Hex(9));
+  EXPECT_EQ(a.GetText(), "E1.PART_LIST " + HexId(5) + " " + HexId(6) + " / " + HexId(1) + " " + HexId(2) +
+                             " rep TOVRA_MODEL " + HexId(9));
   EXPECT_NE(KelZumoInstance(part, std::vector<KelId>{Id(2), Id(1)}),
             KelZumoInstance(part, std::vector<KelId>{Id(1), Id(2)}));
 }

@@ -13,12 +13,13 @@
 
 #include "base/kel_id.h"
 #include "foundation/kel_lnk_tools.h"
-#include "host/db/host_sql.h"
 #include "host/kel_dm_session.h"
 #include "linkdb/kel_lnk_api.h"
-#include "support/test_database.h"
+#include "support/product.h"
 
 namespace {
+
+using namespace product_rows;
 
 // Identifiers of the objects of the fixtures.
 const char kA[] = "0000000000000A01";
@@ -37,46 +38,6 @@ const char kNew[] = "2024-03-01 12:30:05";
 
 ObjID Obj(const std::string& env, const std::string& table, const char* coid, const char* compid = nullptr) {
   return ObjID{KelId::FromHexOrZero(coid), KelId::FromHexOrZero(compid ? compid : coid), env, table};
-}
-
-std::string TextOrNull(const char* s) { return s ? QuoteSqlText(s) : "NULL"; }
-
-// An object row; `lastmod` null leaves C_LASTMOD NULL.
-std::string ObjectRow(const std::string& env, const std::string& table, const char* id, const char* lastmod) {
-  return "INSERT INTO $VS_" + env + "." + table + " ($COID, $COMPID, C_ID, C_LASTMOD) VALUES (X'" + id + "', X'" + id +
-         "', 'obj', " + TextOrNull(lastmod) + ");";
-}
-
-// A "$EXT" row of `env`: father (fatherTable, father) references `compname`
-// (text "<env>.<table>") and `ref`.
-std::string ExtRow(const std::string& env, const std::string& rowId, const std::string& fatherTable, const char* father,
-                   const std::string& compname, const char* ref, const std::string& type, const char* ts) {
-  return "INSERT INTO $VS_" + env +
-         ".$EXT ($COID, $COMPID, $COMPNAME_FATHER, $COMPID_FATHER, $COMPNAME, $COID_REF, $COMPID_REF, $TYPE, "
-         "C_MML_TS) VALUES (X'" +
-         father + "', X'" + rowId + "', " + QuoteSqlText(fatherTable) + ", X'" + father + "', " +
-         QuoteSqlText(compname) + ", X'" + ref + "', X'" + ref + "', " + QuoteSqlText(type) + ", " + TextOrNull(ts) +
-         ");";
-}
-
-// An MML_ENTITY row: `owner` of `table` publishes `entity`.
-std::string EntityRow(const std::string& env, const std::string& table, const char* owner, const char* entity,
-                      const char* ts, const char* ubit = nullptr) {
-  return "INSERT INTO $VS_" + env +
-         ".MML_ENTITY (OBJECT_KELAB, OBJECT_COID, OBJECT_COMPID, ENTITY_ID_1, ENTITY_ID_2, ENTITY_KEY, TS, UBIT) "
-         "VALUES (" +
-         QuoteSqlText(table) + ", X'" + owner + "', X'" + owner + "', X'" + entity + "', X'" + entity + "', X'" +
-         entity + "', " + TextOrNull(ts) + ", " + (ubit ? ubit : "NULL") + ");";
-}
-
-// An MML_LINK row: `user` of `table` uses `entity`.
-std::string UseRow(const std::string& env, const std::string& table, const char* user, const char* entity,
-                   const std::string& type, const char* ts, const char* ubit = nullptr) {
-  return "INSERT INTO $VS_" + env +
-         ".MML_LINK (OBJECT_KELAB, OBJECT_COID, OBJECT_COMPID, ENTITY_ID_1, ENTITY_ID_2, ENTITY_KEY, TS, TYPE, "
-         "UBIT) VALUES (" +
-         QuoteSqlText(table) + ", X'" + user + "', X'" + user + "', X'" + entity + "', X'" + entity + "', X'" + entity +
-         "', " + TextOrNull(ts) + ", " + QuoteSqlText(type) + ", " + (ubit ? ubit : "NULL") + ");";
 }
 
 // "ENV TABLE COID COMPID" of each object of an answer, which is released.

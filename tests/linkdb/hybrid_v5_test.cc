@@ -17,6 +17,9 @@
 namespace {
 
 using namespace hybrid_test;
+using product_rows::QorEntity;
+using product_rows::QorLink;
+using product_rows::QorTs;
 
 HM::Entity Object(int n) { return HM::Entity("E1", "TOVRA_MODEL", Id(n), Id(0x100 + n)); }
 
@@ -24,15 +27,6 @@ std::string ModelRow(int n, const std::string& name) {
   return "INSERT INTO $VS_E1.TOVRA_MODEL ($COID, $COMPID, C_ID, C_REVISION, C_LASTMOD) VALUES (X'" + Hex(n) + "', X'" +
          Hex(0x100 + n) + "', '" + name + "', 'A', '2024-01-01 00:00:00');\n";
 }
-std::string QorLink(int row, int father, const std::string& type, const std::string& uid, int ref,
-                    const std::string& stamp) {
-  return "INSERT INTO $VS_PRODUCT.QOR_LINK ($COID, $COMPID, $COMPNAME_FATHER, $COMPID_FATHER, $TYPE, $UID_PTD, "
-         "$COMPNAME_PTD_REF, $COID_PTD_REF, $COMPID_PTD_REF, $TIMESTAMP_PTD, C_MML_TS) VALUES (X'" +
-         Hex(father) + "', X'" + Hex(0x7000 + row) + "', 'E1.TOVRA_MODEL', X'" + Hex(0x100 + father) + "', '" + type +
-         "', '" + uid + "', 'E1.TOVRA_MODEL', X'" + Hex(ref) + "', X'" + Hex(0x100 + ref) + "', '" + stamp +
-         "', '2024-05-05 05:05:05');\n";
-}
-
 const char kProfile[] = "QORAdmin.QOR_ADMINISTRATOR = QORADM\n";
 
 class HybridV5Test : public EngineTest {
@@ -43,15 +37,8 @@ class HybridV5Test : public EngineTest {
     db().Init({"E1:objects,links", "PRODUCT:v5"});
     // Model 2 publishes U2 and its face U2F; model 1 holds two V5 links to
     // them (the face changed since) and one to an element that is gone.
-    db().Exec(ModelRow(1, "ONE") + ModelRow(2, "TWO") + ModelRow(3, "THREE") +
-              "INSERT INTO $VS_PRODUCT.QOR_ENTITY ($UID, $OWNER_UID, $COMPNAME, $COID, $COMPID) VALUES ('U2', 'U2', "
-              "'E1.TOVRA_MODEL', X'" +
-              Hex(2) + "', X'" + Hex(0x102) + "');\n" +
-              "INSERT INTO $VS_PRODUCT.QOR_ENTITY ($UID, $OWNER_UID, $COMPNAME, $COID, $COMPID) VALUES ('U2F', "
-              "'U2', 'E1.TOVRA_MODEL', X'" +
-              Hex(2) + "', X'" + Hex(0x102) + "');\n" +
-              "INSERT INTO $VS_PRODUCT.QOR_TS ($UID_PTD, $TIMESTAMP_PTD) VALUES ('U2', '2024-01-01 10:00:00');\n" +
-              "INSERT INTO $VS_PRODUCT.QOR_TS ($UID_PTD, $TIMESTAMP_PTD) VALUES ('U2F', '2024-02-01 10:00:00');\n" +
+    db().Exec(ModelRow(1, "ONE") + ModelRow(2, "TWO") + ModelRow(3, "THREE") + QorEntity("U2", "U2", 2) +
+              QorEntity("U2F", "U2", 2) + QorTs("U2", "2024-01-01 10:00:00") + QorTs("U2F", "2024-02-01 10:00:00") +
               QorLink(1, 1, "KELPart", "U2", 2, "2024-01-01 10:00:00") +
               QorLink(2, 1, "KELDrawing", "U2F", 2, "2024-01-15 00:00:00") +
               QorLink(3, 1, "KELPart", "GONE", 8, "2024-01-01 00:00:00"));

@@ -6,9 +6,11 @@
 #include <string>
 #include <vector>
 
-#include "support/test_database.h"
+#include "support/product.h"
 
 namespace {
+
+using namespace product_rows;
 
 const char kA[] = "0000000000000A01";
 const char kB[] = "0000000000000B01";
@@ -16,33 +18,14 @@ const char kC[] = "0000000000000C01";
 const char kX[] = "00000000000E0001";
 const char kTs[] = "2024-03-01 12:30:05";
 
-// A1 (E1 model) links to B (E2 model) by "$EXT" and uses B's entity X;
-// C (E1 part) also links to B.
+// A (E1 model) links to B (E2 model) by "$EXT" and uses B's entity X;
+// C (E2 part) also links to B.
 std::string SmallDatabase() {
-  std::string s;
-  s += "INSERT INTO $VS_E1.TOVRA_MODEL ($COID, $COMPID, C_ID, C_LASTMOD) VALUES (X'" + std::string(kA) + "', X'" + kA +
-       "', 'A', '" + kTs + "');";
-  s += "INSERT INTO $VS_E2.TOVRA_MODEL ($COID, $COMPID, C_ID, C_LASTMOD) VALUES (X'" + std::string(kB) + "', X'" + kB +
-       "', 'B', '" + kTs + "');";
-  s += "INSERT INTO $VS_E1.$EXT ($COID, $COMPID, $COMPNAME_FATHER, $COMPID_FATHER, $COMPNAME, $COID_REF, "
-       "$COMPID_REF, $TYPE, C_MML_TS) VALUES (X'" +
-       std::string(kA) + "', X'00000000000000E1', 'TOVRA_MODEL', X'" + kA + "', 'E2.TOVRA_MODEL', X'" + kB + "', X'" +
-       kB + "', 'KELMMSOL', '" + kTs + "');";
-  s += "INSERT INTO $VS_E2.$EXT ($COID, $COMPID, $COMPNAME_FATHER, $COMPID_FATHER, $COMPNAME, $COID_REF, "
-       "$COMPID_REF, $TYPE, C_MML_TS) VALUES (X'" +
-       std::string(kC) + "', X'00000000000000E2', 'PART_LIST', X'" + kC + "', 'E2.TOVRA_MODEL', X'" + kB + "', X'" +
-       kB + "', 'KELMMDRW', '2020-01-01 00:00:00');";
-  s += "INSERT INTO $VS_E2.MML_ENTITY (OBJECT_KELAB, OBJECT_COID, OBJECT_COMPID, ENTITY_ID_1, ENTITY_ID_2, "
-       "ENTITY_KEY, TS, UBIT) VALUES ('TOVRA_MODEL', X'" +
-       std::string(kB) + "', X'" + kB + "', X'" + kX + "', X'" + kX + "', X'" + kX + "', '" + kTs + "', NULL);";
-  s += "INSERT INTO $VS_E2.MML_ENTITY (OBJECT_KELAB, OBJECT_COID, OBJECT_COMPID, ENTITY_ID_1, ENTITY_ID_2, "
-       "ENTITY_KEY, TS, UBIT) VALUES ('TOVRA_MODEL', X'" +
-       std::string(kB) + "', X'" + kB + "', X'" + kA + "', X'" + kA + "', X'" + kA + "', '" + kTs + "', 1);";
-  s += "INSERT INTO $VS_E1.MML_LINK (OBJECT_KELAB, OBJECT_COID, OBJECT_COMPID, ENTITY_ID_1, ENTITY_ID_2, ENTITY_KEY, "
-       "TS, TYPE, UBIT) VALUES ('TOVRA_MODEL', X'" +
-       std::string(kA) + "', X'" + kA + "', X'" + kX + "', X'" + kX + "', X'" + kX + "', '" + kTs +
-       "', 'KELSOL', NULL);";
-  return s;
+  return ObjectRow("E1", "TOVRA_MODEL", kA, kTs) + ObjectRow("E2", "TOVRA_MODEL", kB, kTs) +
+         ExtRow("E1", "00000000000000E1", "TOVRA_MODEL", kA, "E2.TOVRA_MODEL", kB, "KELMMSOL", kTs) +
+         ExtRow("E2", "00000000000000E2", "PART_LIST", kC, "E2.TOVRA_MODEL", kB, "KELMMDRW", "2020-01-01 00:00:00") +
+         EntityRow("E2", "TOVRA_MODEL", kB, kX, kTs) + EntityRow("E2", "TOVRA_MODEL", kB, kA, kTs, "1") +
+         UseRow("E1", "TOVRA_MODEL", kA, kX, "KELSOL", kTs);
 }
 
 class QueryCliTest : public EngineTest {

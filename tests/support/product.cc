@@ -9,6 +9,7 @@
 #include "batch/mml_module.h"
 #include "foundation/kel_lnk_tools.h"
 #include "graph/kel_lnk_object.h"
+#include "host/db/host_sql.h"
 #include "host/kel_lnk_resources.h"
 #include "host/profile/kel_dm_profile.h"
 #include "linkdb/kel_lnk_data_manager.h"
@@ -79,6 +80,72 @@ Product& Product::Use(int user, int e, const std::string& type, const std::strin
            "', X'B000000000000001', X'B000000000000002', " + TextOrNull(ts) + ", '" + type + "', 'TOK', NULL);");
   return *this;
 }
+
+namespace product_rows {
+
+namespace {
+std::string TextOrNull(const char* s) { return s ? QuoteSqlText(s) : "NULL"; }
+}  // namespace
+
+std::string ObjectRow(const std::string& env, const std::string& table, const char* id, const char* lastmod) {
+  return "INSERT INTO $VS_" + env + "." + table + " ($COID, $COMPID, C_ID, C_LASTMOD) VALUES (X'" + id + "', X'" + id +
+         "', 'obj', " + TextOrNull(lastmod) + ");";
+}
+
+std::string ExtRow(const std::string& env, const std::string& rowId, const std::string& fatherTable, const char* father,
+                   const std::string& compname, const char* ref, const std::string& type, const char* ts) {
+  return "INSERT INTO $VS_" + env +
+         ".$EXT ($COID, $COMPID, $COMPNAME_FATHER, $COMPID_FATHER, $COMPNAME, $COID_REF, $COMPID_REF, $TYPE, "
+         "C_MML_TS) VALUES (X'" +
+         father + "', X'" + rowId + "', " + QuoteSqlText(fatherTable) + ", X'" + father + "', " +
+         QuoteSqlText(compname) + ", X'" + ref + "', X'" + ref + "', " + QuoteSqlText(type) + ", " + TextOrNull(ts) +
+         ");";
+}
+
+std::string EntityRow(const std::string& env, const std::string& table, const char* owner, const char* entity,
+                      const char* ts, const char* ubit) {
+  return "INSERT INTO $VS_" + env +
+         ".MML_ENTITY (OBJECT_KELAB, OBJECT_COID, OBJECT_COMPID, ENTITY_ID_1, ENTITY_ID_2, ENTITY_KEY, TS, UBIT) "
+         "VALUES (" +
+         QuoteSqlText(table) + ", X'" + owner + "', X'" + owner + "', X'" + entity + "', X'" + entity + "', X'" +
+         entity + "', " + TextOrNull(ts) + ", " + (ubit ? ubit : "NULL") + ");";
+}
+
+std::string UseRow(const std::string& env, const std::string& table, const char* user, const char* entity,
+                   const std::string& type, const char* ts, const char* ubit) {
+  return "INSERT INTO $VS_" + env +
+         ".MML_LINK (OBJECT_KELAB, OBJECT_COID, OBJECT_COMPID, ENTITY_ID_1, ENTITY_ID_2, ENTITY_KEY, TS, TYPE, "
+         "UBIT) VALUES (" +
+         QuoteSqlText(table) + ", X'" + user + "', X'" + user + "', X'" + entity + "', X'" + entity + "', X'" + entity +
+         "', " + TextOrNull(ts) + ", " + QuoteSqlText(type) + ", " + (ubit ? ubit : "NULL") + ");";
+}
+
+std::string HexId(int n) { return Hex("00", n); }
+
+std::string QorLink(int row, int father, const std::string& type, const std::string& uid, int ref,
+                    const std::string& stamp, const std::string& path, const std::string& root) {
+  return "INSERT INTO $VS_PRODUCT.QOR_LINK ($COID, $COMPID, $COMPNAME_FATHER, $COMPID_FATHER, $TYPE, $UID_PTD, "
+         "$OID_PTD, $COMPNAME_PTD_REF, $COID_PTD_REF, $COMPID_PTD_REF, $COMPNAME_PTD_ROOT, $COID_PTD_ROOT, "
+         "$TIMESTAMP_PTD, C_MML_TS) VALUES (X'" +
+         HexId(father) + "', X'" + HexId(0x7000 + row) + "', 'E1.TOVRA_MODEL', X'" + HexId(0x100 + father) + "', " +
+         QuoteSqlText(type) + ", " + QuoteSqlText(uid) + ", " + (path.empty() ? "NULL" : QuoteSqlText(path)) +
+         ", 'E1.TOVRA_MODEL', X'" + HexId(ref) + "', X'" + HexId(0x100 + ref) + "', " +
+         (root.empty() ? "NULL, NULL" : "'E1.PART_LIST', X'" + root + "'") + ", " + QuoteSqlText(stamp) +
+         ", '2024-05-05 05:05:05.555555');\n";
+}
+
+std::string QorEntity(const std::string& uid, const std::string& owner, int object) {
+  return "INSERT INTO $VS_PRODUCT.QOR_ENTITY ($UID, $OWNER_UID, $COMPNAME, $COID, $COMPID) VALUES (" +
+         QuoteSqlText(uid) + ", " + QuoteSqlText(owner) + ", 'E1.TOVRA_MODEL', X'" + HexId(object) + "', X'" +
+         HexId(0x100 + object) + "');\n";
+}
+
+std::string QorTs(const std::string& uid, const std::string& stamp) {
+  return "INSERT INTO $VS_PRODUCT.QOR_TS ($UID_PTD, $TIMESTAMP_PTD) VALUES (" + QuoteSqlText(uid) + ", " +
+         QuoteSqlText(stamp) + ");\n";
+}
+
+}  // namespace product_rows
 
 ModuleStateGuard::ModuleStateGuard() { Refresh(); }
 

@@ -48,6 +48,36 @@ class Product {
   std::string env_;
 };
 
+// Rows in host notation for fixtures that choose their own identifiers (16
+// hexadecimal digits), tables and timestamps (null: NULL). An object's coid
+// and compid are the same; an entity uses one value for its three ids.
+namespace product_rows {
+// An object row named "obj".
+std::string ObjectRow(const std::string& env, const std::string& table, const char* id, const char* lastmod);
+// A "$EXT" row `rowId` of `env`: father (fatherTable, father) references
+// `ref` of `compname` ("<env>.<table>").
+std::string ExtRow(const std::string& env, const std::string& rowId, const std::string& fatherTable, const char* father,
+                   const std::string& compname, const char* ref, const std::string& type, const char* ts);
+// `owner` of `table` publishes `entity`; `ubit` null leaves UBIT NULL.
+std::string EntityRow(const std::string& env, const std::string& table, const char* owner, const char* entity,
+                      const char* ts, const char* ubit = nullptr);
+// `user` of `table` uses `entity` through a link of `type`.
+std::string UseRow(const std::string& env, const std::string& table, const char* user, const char* entity,
+                   const std::string& type, const char* ts, const char* ubit = nullptr);
+
+// V5 rows of environment PRODUCT, where object n of E1.TOVRA_MODEL has coid
+// HexId(n) and compid HexId(0x100 + n).
+std::string HexId(int n);
+// Link row `row` of `father` to element `uid`, recorded as pointing to object
+// `ref` with the element date `stamp`; `path` and `root` (hexadecimal, of a
+// PART_LIST) name a product instance.
+std::string QorLink(int row, int father, const std::string& type, const std::string& uid, int ref,
+                    const std::string& stamp, const std::string& path = "", const std::string& root = "");
+// Element `uid` of object n, owned by element `owner`.
+std::string QorEntity(const std::string& uid, const std::string& owner, int object);
+std::string QorTs(const std::string& uid, const std::string& stamp);
+}  // namespace product_rows
+
 // Loads profiles into the module and, when it goes, empties every cache and
 // forgets every setting, profile, window setting and resource directory.
 class ModuleStateGuard {
