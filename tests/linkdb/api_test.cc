@@ -21,18 +21,6 @@ namespace {
 
 using namespace product_rows;
 
-// Identifiers of the objects of the fixtures.
-const char kA[] = "0000000000000A01";
-const char kA2[] = "0000000000000A02";
-const char kA3[] = "0000000000000A03";
-const char kB[] = "0000000000000B01";
-const char kC[] = "0000000000000C01";
-const char kD[] = "0000000000000D01";
-// Entity identifiers (each entity uses the same value for its three ids).
-const char kX[] = "00000000000E0001";
-const char kY[] = "00000000000E0002";
-const char kZ[] = "00000000000E0003";
-
 const char kOld[] = "2024-01-01 10:00:00";
 const char kNew[] = "2024-03-01 12:30:05";
 

@@ -141,8 +141,12 @@ TEST_F(HybridCacheTest, StoredEntitiesAndUncache) {
 TEST_F(HybridCacheTest, SnapshotIsTakenOnceAndV5SwitchesNeedTheV5Setting) {
   KelLnkTools::ResetForTesting();
   KelLnkTools::_IsV5NewCode = 1;
+  KelLnkTools::_FilterMaturityMin = 4;  // read only with the maturity filter on
+  KelLnkTools::_ObjectSortName = 1;
   HM::CacheDeclarations();
   EXPECT_EQ(HM::_NewMMLV5, 0);
+  EXPECT_EQ(HM::_FilterMaturityMin, 0);
+  EXPECT_EQ(HM::_NoSortName, 1);
   // Taken once: later settings are not seen, even after Uncache.
   KelLnkTools::_IloveV5 = 1;
   HM::Uncache();
@@ -150,9 +154,11 @@ TEST_F(HybridCacheTest, SnapshotIsTakenOnceAndV5SwitchesNeedTheV5Setting) {
   EXPECT_EQ(HM::_MMLV5, 0);
 
   HM::ResetForTest();
+  KelLnkTools::_FilterMaturity = 1;
   HM::CacheDeclarations();
   EXPECT_EQ(HM::_MMLV5, 1);
   EXPECT_EQ(HM::_NewMMLV5, 1);
+  EXPECT_EQ(HM::_FilterMaturityMin, 4);
   KelLnkTools::ResetForTesting();
 }
 

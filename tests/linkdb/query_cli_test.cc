@@ -12,10 +12,6 @@ namespace {
 
 using namespace product_rows;
 
-const char kA[] = "0000000000000A01";
-const char kB[] = "0000000000000B01";
-const char kC[] = "0000000000000C01";
-const char kX[] = "00000000000E0001";
 const char kTs[] = "2024-03-01 12:30:05";
 
 // A (E1 model) links to B (E2 model) by "$EXT" and uses B's entity X;

@@ -52,6 +52,10 @@ class Product {
 // hexadecimal digits), tables and timestamps (null: NULL). An object's coid
 // and compid are the same; an entity uses one value for its three ids.
 namespace product_rows {
+// Identifiers of objects and of entities.
+inline constexpr char kA[] = "0000000000000A01", kA2[] = "0000000000000A02", kA3[] = "0000000000000A03",
+                      kB[] = "0000000000000B01", kC[] = "0000000000000C01", kD[] = "0000000000000D01",
+                      kX[] = "00000000000E0001", kY[] = "00000000000E0002", kZ[] = "00000000000E0003";
 // An object row named "obj".
 std::string ObjectRow(const std::string& env, const std::string& table, const char* id, const char* lastmod);
 // A "$EXT" row `rowId` of `env`: father (fatherTable, father) references
