@@ -23,6 +23,26 @@ KelId Id(int n) { return KelId::FromHexOrZero(HexId(n)); }
 
 KelDMInstance V5Model(int n) { return KelDMInstance("", "E1", "TOVRA_MODEL", Id(n), Id(0x100 + n)); }
 
+// What the service says of an object, and the impacts it finds from it.
+struct Described {
+  KelListValKelDMInstance objects, products;
+  KelListValKelUnicodeString uids, owners, stamps, compnames;
+  KelRawColldouble path;
+  KelDMListResultLine Impacts(KelMMLV5& service, int kind, const KelDMInstance& object,
+                              const KelRawCollint& flags = {}) const {
+    KelDMListResultLine result;
+    EXPECT_EQ(0, service.GetImpacts(kind, 1, objects, products, flags, path, uids, owners, stamps, compnames, object,
+                                    nullptr, result));
+    return result;
+  }
+};
+Described Describe(KelMMLV5& service, const KelDMInstance& object) {
+  Described d;
+  EXPECT_EQ(
+      0, service.GetObjects(d.objects, d.products, d.uids, d.path, d.owners, d.stamps, d.compnames, object, nullptr));
+  return d;
+}
+
 class V5ServiceTest : public EngineTest {
  protected:
   void SetUp() override {
@@ -57,17 +77,10 @@ TEST_P(V5ServiceTest, TablesAreCreatedOnceAndBadNamesRefused) {
 
 TEST_P(V5ServiceTest, ChildrenAreTheLinksTheObjectHoldsValidatedAgainstCurrentElements) {
   KelMMLV5 service(db().Main());
-  KelListValKelDMInstance objects, products;
-  KelListValKelUnicodeString uids, owners, stamps, compnames;
-  KelRawColldouble path;
-  ASSERT_EQ(service.GetObjects(objects, products, uids, path, owners, stamps, compnames, V5Model(1), nullptr), 0);
-  EXPECT_TRUE(uids.empty());  // object 1 publishes nothing
-  EXPECT_EQ(compnames, KelListValKelUnicodeString{"E1.TOVRA_MODEL"});
-
-  KelDMListResultLine result;
-  ASSERT_EQ(service.GetImpacts(KelMMLV5::kImpactChildren, 1, objects, products, {}, path, uids, owners, stamps,
-                               compnames, V5Model(1), nullptr, result),
-            0);
+  const Described one = Describe(service, V5Model(1));
+  EXPECT_TRUE(one.uids.empty());  // object 1 publishes nothing
+  EXPECT_EQ(one.compnames, KelListValKelUnicodeString{"E1.TOVRA_MODEL"});
+  KelDMListResultLine result = one.Impacts(service, KelMMLV5::kImpactChildren, V5Model(1));
   ASSERT_EQ(result.GetRowCount(), 3);
   EXPECT_EQ(result.Value(1, 1), "KELPart");
   EXPECT_EQ(result.Value(1, 5), "E1      .TOVRA_MODEL");
@@ -106,18 +119,11 @@ TEST_P(V5ServiceTest, AnElementThatMovedIsSolvedToItsNewOwner) {
 
 TEST_P(V5ServiceTest, ParentsAreTheLinksToTheObjectsElements) {
   KelMMLV5 service(db().Main());
-  KelListValKelDMInstance objects, products;
-  KelListValKelUnicodeString uids, owners, stamps, compnames;
-  KelRawColldouble path;
-  ASSERT_EQ(service.GetObjects(objects, products, uids, path, owners, stamps, compnames, V5Model(2), nullptr), 0);
-  EXPECT_EQ(uids, (KelListValKelUnicodeString{"U2", "U2F"}));
-  EXPECT_EQ(owners, (KelListValKelUnicodeString{"U2", "U2"}));
-  EXPECT_EQ(stamps[1], "2024-02-01 10:00:00.000000");
-
-  KelDMListResultLine result;
-  ASSERT_EQ(service.GetImpacts(KelMMLV5::kImpactParents, 1, objects, products, {}, path, uids, owners, stamps,
-                               compnames, V5Model(2), nullptr, result),
-            0);
+  const Described two = Describe(service, V5Model(2));
+  EXPECT_EQ(two.uids, (KelListValKelUnicodeString{"U2", "U2F"}));
+  EXPECT_EQ(two.owners, (KelListValKelUnicodeString{"U2", "U2"}));
+  EXPECT_EQ(two.stamps[1], "2024-02-01 10:00:00.000000");
+  KelDMListResultLine result = two.Impacts(service, KelMMLV5::kImpactParents, V5Model(2));
   ASSERT_EQ(result.GetRowCount(), 3);
   // Fathers 1 (KELPart), 3 (KELPart) through U2, then 1 (KELDrawing) through U2F.
   EXPECT_EQ(result.Value(1, 6), HexId(1));
@@ -127,10 +133,7 @@ TEST_P(V5ServiceTest, ParentsAreTheLinksToTheObjectsElements) {
   EXPECT_EQ(result.Value(1, 14), "0");
 
   // With flags, only the flagged elements count.
-  KelDMListResultLine some;
-  service.GetImpacts(KelMMLV5::kImpactParents, 1, objects, products, KelRawCollint{0, 1}, path, uids, owners, stamps,
-                     compnames, V5Model(2), nullptr, some);
-  EXPECT_EQ(some.GetRowCount(), 1);
+  EXPECT_EQ(two.Impacts(service, KelMMLV5::kImpactParents, V5Model(2), {0, 1}).GetRowCount(), 1);
 }
 
 TEST_P(V5ServiceTest, InstanceRowsKeepToTheProductOfTheContext) {
