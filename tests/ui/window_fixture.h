@@ -8,8 +8,12 @@
 #include <memory>
 #include <string>
 
+#include "base/mml_constants.h"
+#include "foundation/kel_lnk_tools.h"
+#include "graph/kel_lnk_object.h"
 #include "host/dlg/kel_command.h"
 #include "host/dlg/kel_setting_repository.h"
+#include "linkdb/kel_lnk_data_manager.h"
 #include "support/product.h"
 
 class WindowFixture : public ::testing::Test {
@@ -34,6 +38,11 @@ class WindowFixture : public ::testing::Test {
 
   virtual std::string ProfileKeys() const { return ""; }
   virtual TestEngine Engine() const { return TestEngine::kSqlite; }
+
+  static std::string Coid(int n) { return CoidHex(n); }
+  static std::string Compid(int n) { return CompidHex(n); }
+  // A link of type "KELMMxyz" from model `father` to model `child`.
+  void Link(int father, int child) { Product(*db_).Link(father, child); }
 
   std::unique_ptr<TestDatabase> db_;
   TempDir config_;
