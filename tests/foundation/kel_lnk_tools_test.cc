@@ -5,7 +5,6 @@
 
 #include <cstdlib>
 #include <string>
-#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -179,16 +178,6 @@ TEST_F(LnkToolsTest, TranslationsBetweenTypesNamesAndLabels) {
   KelLnkTools::ResetLinkName("Solid", "MML_SOL");
   KelLnkTools::ResetLinkName("Other", "MML_NONE");
   EXPECT_EQ(KelLnkTools::GetLinknames(), (KelListValKelUnicodeString{"Solid", "MML_DRW"}));
-}
-
-TEST_F(LnkToolsTest, ProductGenerationsAreRecognisedExactly) {
-  using Case = std::tuple<const char*, int, int>;  // {type, V4, V5}
-  for (const auto& [type, v4, v5] : {Case{"SOL", 1, 0}, Case{"Connection", 0, 1}, Case{"sol", 0, 0}, Case{"SOLX", 0, 0},
-                                     Case{"Connection ", 0, 0}}) {
-    EXPECT_EQ(KelLnkTools::IsTOVRAV4Linktype(type), v4) << type;
-    EXPECT_EQ(KelLnkTools::IsTOVRAV5Linktype(type), v5) << type;
-    EXPECT_EQ(KelLnkTools::IsTOVRALinktype(type), v4 | v5) << type;
-  }
 }
 
 // ---- Scripts and synchronise types ----

@@ -45,7 +45,7 @@ class HybridCacheTest : public ::testing::Test {
 
 // ---- Entities ----
 
-TEST_F(HybridCacheTest, LocateEntityCreatesOnceAndFindsTheFirstEqualRecord) {
+TEST_F(HybridCacheTest, LocateEntityCreatesOnceAndFindsTheFirstEqualRecordExactly) {
   EXPECT_EQ(HM::LocateEntity(Model(1), 0), -1);
   EXPECT_EQ(HM::GetNbEntities(), 0);
   EXPECT_EQ(HM::LocateEntity(Model(1), 1), 0);
@@ -54,6 +54,13 @@ TEST_F(HybridCacheTest, LocateEntityCreatesOnceAndFindsTheFirstEqualRecord) {
   EXPECT_EQ(HM::LocateEntity(Model(2), 1), 1);
   EXPECT_EQ(HM::LocateEntity(Model(1), 0), 0);
   EXPECT_EQ(HM::GetNbEntities(), 2);
+  // Environment and table are compared exactly.
+  EXPECT_EQ(HM::LocateEntity(HM::Entity("E1 ", "TOVRA_MODEL", Id(1), Id(0x101)), 0), -1);
+  EXPECT_EQ(HM::LocateEntity(HM::Entity("E1", "PART_LIST", Id(1), Id(0x101)), 0), -1);
+  // Identifiers by bytes: +0.0 and -0.0 are two objects.
+  HM::Entity plus("E1", "T", 0.0, 0.0);
+  HM::Entity minus("E1", "T", -0.0, 0.0);
+  EXPECT_NE(HM::LocateEntity(plus, 1), HM::LocateEntity(minus, 1));
 }
 
 TEST_F(HybridCacheTest, UuidsNodeAndTagTakeNoPartButTheProductInstanceDoes) {
@@ -79,16 +86,6 @@ TEST_F(HybridCacheTest, UuidsNodeAndTagTakeNoPartButTheProductInstanceDoes) {
   rep.SetRep("TOVRA_MODEL", Id(0x101));
   EXPECT_EQ(HM::LocateEntity(HM::Entity("E1", "TOVRA_MODEL", Id(1), Id(0x101), &rep), 1), 2);
   EXPECT_EQ(HM::LocateEntity(placed, 0), 1);
-}
-
-TEST_F(HybridCacheTest, EnvironmentAndTableAreComparedExactly) {
-  HM::LocateEntity(Model(1), 1);
-  EXPECT_EQ(HM::LocateEntity(HM::Entity("E1 ", "TOVRA_MODEL", Id(1), Id(0x101)), 0), -1);
-  EXPECT_EQ(HM::LocateEntity(HM::Entity("E1", "PART_LIST", Id(1), Id(0x101)), 0), -1);
-  // Identifiers by bytes: +0.0 and -0.0 are two objects.
-  HM::Entity plus("E1", "T", 0.0, 0.0);
-  HM::Entity minus("E1", "T", -0.0, 0.0);
-  EXPECT_NE(HM::LocateEntity(plus, 1), HM::LocateEntity(minus, 1));
 }
 
 TEST_F(HybridCacheTest, AssignmentCopiesTheInstanceButKeepsTheTargetUuids) {
