@@ -316,19 +316,6 @@ TEST_P(NavigatorExpandTest, LinkNodesIgnoreTogglesAndMethodsGoToTheMenuBuilder) 
   EXPECT_EQ((std::vector<Node*>{drawing->At({3})}), asked);
 }
 
-TEST_P(NavigatorExpandTest, AllDisplayNodesAreFoundOnceInDrawingOrder) {
-  SharedChildGraph();
-  auto drawing = Open(1, Window::Two);
-  KelListPtrKelLnkCustomNode all;
-  drawing->Root()->FoundAllInGraph(&all);
-  std::vector<int> models;
-  for (Node* node : all) models.push_back(ModelNumber(node->GetLnkNode()));
-  EXPECT_EQ((std::vector<int>{1, 2, 4, 3, 4}), models);
-  const size_t before = all.size();
-  drawing->Root()->FoundAllInGraph(&all);
-  EXPECT_EQ(before, all.size());
-}
-
 TEST_P(NavigatorExpandTest, NodeWithoutModelNodeIsLeftAlone) {
   Node orphan;
   EXPECT_EQ(kExpandNotComputed, orphan.GetExpandable());
