@@ -83,6 +83,14 @@ class KelDMInstance {
   // object, by the profile's access rules: 0 when allowed, else a kel_ier code.
   int CheckDataAccess(const KelUnicodeString& domain, const KelUnicodeString& cls, const KelUnicodeString& process,
                       int option) const;
+  // Deletes the link rows of "$EXT" of this object's environment that this
+  // object holds to `child` with the label `linkLabel` ("KELMMSOL", ...),
+  // inside the main connection's transaction (commit or roll back
+  // afterwards). `effectivity`, `text` and the two integers are the host's
+  // options and are accepted as given. Returns 0, kel_ier::kInstanceNotFound
+  // when no such row exists, or another kel_ier code.
+  int DeleteChild(const KelDMInstance& child, const KelUnicodeString& linkLabel, const KelUnicodeString& effectivity,
+                  const KelUnicodeString& text, int option1, int option2) const;
 
   // ---- Changes, in the main connection's transaction (begun when none is
   // open; the caller commits or rolls back: KelDMZUMO) ----

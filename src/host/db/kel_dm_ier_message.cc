@@ -35,6 +35,8 @@ const Entry kCatalogue[] = {
     {kel_ier::kV4BadAnswer, "Bad V4 answer", "The answer of the Tovra V4 application cannot be read"},
     {kel_ier::kMaturityForbids, "Maturity", "The maturity of the object forbids the operation"},
     {kel_ier::kNotLockedByUser, "Not locked", "The object %1 holds no lock of the user %2"},
+    {kel_ier::kViewerBadOption, "Bad viewer option", "The viewer has no option of that number"},
+    {kel_ier::kViewerNothingToOpen, "Nothing to open", "No object was given to the viewer"},
 };
 
 const Entry* Find(int code) {

@@ -37,6 +37,9 @@ constexpr int kV4Timeout = 4202;         // the V4 application did not answer in
 constexpr int kV4BadAnswer = 4203;       // the V4 application's answer cannot be read
 constexpr int kMaturityForbids = 20500;  // the object's maturity forbids the operation
 constexpr int kNotLockedByUser = 20517;  // the object holds no lock of the user (%1 object, %2 user)
+// Viewers
+constexpr int kViewerBadOption = 5001;      // the viewer has no option of that number
+constexpr int kViewerNothingToOpen = 5002;  // no object was given to open
 }  // namespace kel_ier
 
 class KelDMIerMessage {

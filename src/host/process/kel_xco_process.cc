@@ -100,10 +100,16 @@ bool TakeEnded(KelXcoEvent* out) {
   return false;
 }
 
+const KelXcoEvent* gCurrentEvent = nullptr;
+
 void Deliver(const KelXcoEvent& event) {
   ProcessState& s = State();
   auto it = s.events.find(event.name);
-  if (it != s.events.end() && it->second) it->second();
+  if (it == s.events.end() || !it->second) return;
+  const KelXcoEvent* outer = gCurrentEvent;
+  gCurrentEvent = &event;
+  it->second();
+  gCurrentEvent = outer;
 }
 
 constexpr int kStopCheckMs = 200;
@@ -230,6 +236,8 @@ int KelXcoPollEvents() {
 }
 
 int KelXcoEventFd() { return EpollFd(); }
+
+const KelXcoEvent* KelXcoCurrentEvent() { return gCurrentEvent; }
 
 int KelXcoRunningCount() { return static_cast<int>(State().running.size()); }
 

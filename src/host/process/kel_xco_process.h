@@ -68,6 +68,10 @@ int KelXcoPollEvents();
 // offers none (then poll KelXcoPollEvents() periodically).
 int KelXcoEventFd();
 
+// Inside a callback called by xconext or KelXcoPollEvents: the event being
+// delivered (its command's exit code included); null elsewhere.
+const KelXcoEvent* KelXcoCurrentEvent();
+
 // Number of commands started and not yet delivered as events.
 int KelXcoRunningCount();
 

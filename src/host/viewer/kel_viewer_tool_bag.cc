@@ -1,0 +1,67 @@
+#include "host/viewer/kel_viewer_tool_bag.h"
+
+#include "host/db/kel_dm_ier_message.h"
+#include "host/process/kel_xco_process.h"
+#include "host/profile/kel_dm_profile.h"
+
+namespace {
+std::string Key(const std::string& table, const std::string& what) {
+  std::string trimmed = table;
+  while (!trimmed.empty() && trimmed.back() == ' ') trimmed.pop_back();
+  return "KELZUMO.VIEWER." + trimmed + "." + what;
+}
+}  // namespace
+
+std::unique_ptr<KelViewerToolBag> KelViewerToolBag::GetToolBag(const std::string& table) {
+  const KelDMProfile* profile = KelDMProfile::Current();
+  if (!profile) return nullptr;
+  const std::string* command = profile->Find(Key(table, "COMMAND"));
+  if (!command || command->empty()) return nullptr;
+  auto bag = std::make_unique<KelViewerToolBag>();
+  bag->command_ = *command;
+  const std::string* name = profile->Find(Key(table, "NAME"));
+  bag->name_ = name ? *name : *command;
+  for (int n = 1;; ++n) {
+    const std::string* option = profile->Find(Key(table, "OPTION." + std::to_string(n)));
+    if (!option) break;
+    bag->options_.push_back(*option);
+  }
+  if (const std::string* current = profile->Find(Key(table, "CURRENT_OPTION"))) {
+    try {
+      bag->SetCurrentOption(std::stoi(*current));
+    } catch (...) {
+    }
+  }
+  return bag;
+}
+
+std::string KelViewerToolBag::GetOption(int index) const {
+  return index >= 1 && index <= GetNbOptions() ? options_[index - 1] : std::string();
+}
+
+int KelViewerToolBag::SetCurrentOption(int index) {
+  if (index < 1 || index > GetNbOptions()) return kel_ier::kViewerBadOption;
+  current_ = index;
+  return 0;
+}
+
+std::vector<std::string> KelViewerToolBag::Arguments(const KelListValKelDMInstance& objects) const {
+  std::vector<std::string> args = {command_, std::to_string(current_), GetOption(current_)};
+  for (const KelDMInstance& o : objects) {
+    std::string table = o.GetTable();
+    while (!table.empty() && table.back() == ' ') table.pop_back();
+    args.insert(args.end(), {o.GetEnvironment(), table, o.GetXCoid(), o.GetXCompid()});
+  }
+  return args;
+}
+
+int KelViewerToolBag::Open(const KelListValKelDMInstance& objects) {
+  if (objects.empty()) return kel_ier::kViewerNothingToOpen;
+  int status = 0;
+  xcoopr(kEndEvent, nullptr, &status);
+  if (status != 0) return status;
+  const std::vector<std::string> args = Arguments(objects);
+  xcoexe("$LOCAL", command_, KelListValKelUnicodeString(args.begin(), args.end()), -1, -1, "        ", kEndEvent,
+         &status);
+  return status;
+}

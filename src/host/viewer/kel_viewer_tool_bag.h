@@ -1,0 +1,55 @@
+// The CAD viewer tools of a table: the program that opens the objects of
+// that table for the user, with its numbered options.
+//
+// Viewers are registered per table in the host profile (docs/site-scripts.md):
+//   KELZUMO.VIEWER.<TABLE>.NAME = <name shown to the user>
+//   KELZUMO.VIEWER.<TABLE>.COMMAND = <program path>
+//   KELZUMO.VIEWER.<TABLE>.OPTION.<n> = <option text>       n = 1, 2, ...
+//   KELZUMO.VIEWER.<TABLE>.CURRENT_OPTION = <n>              default 1
+// Options are numbered from 1 without gaps: the first missing number ends
+// the list.
+//
+// Open starts the command as a process of its own (host process services,
+// completion event "END_OF_VIEWER"), without a shell, with the arguments
+//   <option number> <option text> ENV TABLE COID COMPID [ENV TABLE COID COMPID ...]
+// (the current option; an empty text when the viewer has no options; coid
+// and compid as sixteen hexadecimal digits).
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "host/kel_dm_instance.h"
+
+class KelViewerToolBag {
+ public:
+  // The completion event of the viewers' processes.
+  static constexpr const char* kEndEvent = "END_OF_VIEWER";
+
+  // The viewer registered for `table` (trailing blanks ignored) in the
+  // current profile; null when there is none or it has no command.
+  static std::unique_ptr<KelViewerToolBag> GetToolBag(const std::string& table);
+
+  const std::string& GetName() const { return name_; }
+  const std::string& GetCommand() const { return command_; }
+  int GetNbOptions() const { return static_cast<int>(options_.size()); }
+  // The text of option `index` (from 1); empty outside 1..GetNbOptions().
+  std::string GetOption(int index) const;
+  int GetCurrentOption() const { return current_; }
+  // 0, or kel_ier::kViewerBadOption (the current option unchanged) when
+  // `index` is outside 1..GetNbOptions().
+  int SetCurrentOption(int index);
+  // Starts the viewer on `objects` with the current option. Returns 0, or the
+  // process service's code when it cannot be started; an empty list opens
+  // nothing and gives kel_ier::kViewerNothingToOpen.
+  int Open(const KelListValKelDMInstance& objects);
+  // The argument vector Open passes (argv[0] first).
+  std::vector<std::string> Arguments(const KelListValKelDMInstance& objects) const;
+
+ private:
+  std::string name_;
+  std::string command_;
+  std::vector<std::string> options_;
+  int current_ = 1;
+};
