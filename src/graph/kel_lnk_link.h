@@ -72,6 +72,37 @@ class KelLnkLink : public KelLnkNode {
   // child object with the path of instances from the start object.
   void UncacheWithoutLoop(KelListValKelDMInstance& path);
 
+  // ---- Maintenance (kel_lnk_link_maintenance.cc) ----
+  // Each shows the busy cursor, changes the link's row of "$EXT" (or the
+  // object behind the link) in one transaction and returns 0, or rolls back,
+  // shows the host's display text of the failure in one error box and returns
+  // the kel_ier code; the members then stay as they were. The row is the one
+  // the link instance holds ("$COID", "$COMPID_FATHER") to the referenced
+  // object ("$COMPID_REF": the child in order 0, the parent in order 1).
+
+  // "$TYPE" becomes the label of `newType` (the row of the current type is
+  // changed); on success the link takes the new type. No refresh.
+  int SetLinktype(const KelUnicodeString& newType);
+  // "KELMML_STATUS" becomes `newStatus`; on success the link takes it. No refresh.
+  int SetStatus(const KelUnicodeString& newStatus);
+  // SetStatus("TOK"), then the window refresh.
+  int Accept();
+  // SetLinktype(newType), then the window refresh.
+  int Linktype(const KelUnicodeString& newType);
+  // Points the row at the latest revision of the referenced object, with its
+  // latest date as "C_MML_TS" and the status "UPD"; commit, window refresh.
+  int Upissue();
+  // When the link is BADDATE, UP_GOOD or UP_BADDATE: the referencing object's
+  // "C_LASTMOD" becomes the referenced object's date. Otherwise nothing is
+  // written. The window refreshes in every case.
+  int SetSynchronised();
+  // Deletes the link row (KelDMInstance::DeleteChild); commit, window refresh.
+  int Delete();
+  // The object the link references (child in order 0, parent in order 1) and
+  // the object that holds the link.
+  KelLnkObject* GetReferenced() const;
+  KelLnkObject* GetReferencing() const;
+
   static KelUnicodeString IntToString(int value);
   // The condition name ("GOOD", ...) and the colour class of the link node
   // ("good", ...) of a condition code; empty outside 0..6.

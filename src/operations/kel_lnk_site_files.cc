@@ -1,4 +1,4 @@
-#include "batch/kel_lnk_site_files.h"
+#include "operations/kel_lnk_site_files.h"
 
 #include <errno.h>
 #include <fcntl.h>
