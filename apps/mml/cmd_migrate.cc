@@ -1,18 +1,13 @@
 // mml migrate INPUT: batch migration of the root objects named in an input
 // file, through the site's migration script.
-#include <limits.h>
 #include <signal.h>
-#include <stdlib.h>
-#include <unistd.h>
 
-#include <cstdlib>
 #include <iostream>
 #include <memory>
 #include <string>
 
 #include "apps/mml/mml_app.h"
 #include "batch/kel_lnk_batch.h"
-#include "host/kel_dm_session.h"
 #include "host/process/kel_xco_process.h"
 
 namespace {
@@ -35,32 +30,11 @@ const char kMigrateHelp[] =
     "the migration files are removed and the exit status is 128 + the signal\n"
     "number. Needs --db (or MML_DB) and the profile (--profile or MML_PROFILE).";
 
-// The database address the script must use: a SQLite file as an absolute
-// path, so that the script finds it from any directory.
-std::string AddressForScripts(const std::string& url) {
-  if (url.rfind("postgres", 0) == 0) return url;
-  char resolved[PATH_MAX];
-  if (realpath(url.c_str(), resolved)) return resolved;
-  return url;
-}
-
 void RunMigrate(const std::string& input, const MmlGlobals& globals) {
   MmlRefuseEmptyInput(input);
   MmlOpenSession(globals, false);
   MmlLoadProfile(globals, false);
-  // The script inherits the environment: it works on the same database.
-  setenv("MML_DB", AddressForScripts(KelDMSession::Url()).c_str(), 1);
-  // And it finds this program to reach the database through "mml db exec".
-  char self[PATH_MAX];
-  ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
-  if (n > 0 && !std::getenv("MML_BIN")) {
-    self[n] = '\0';
-    setenv("MML_BIN", self, 1);
-  }
-  if (!globals.profile.empty()) {
-    char resolved[PATH_MAX];
-    setenv("MML_PROFILE", realpath(globals.profile.c_str(), resolved) ? resolved : globals.profile.c_str(), 1);
-  }
+  MmlExportForScripts(globals);
   // SIGINT and SIGTERM stop the script and remove the migration files
   // before the program ends (with 128 + the signal number).
   struct sigaction action {};

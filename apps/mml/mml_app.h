@@ -48,3 +48,8 @@ void MmlLoadProfile(const MmlGlobals& globals, bool required);
 // through without a word. Ends the program with a clear message then; other
 // faults of the file are the module's to report.
 void MmlRefuseEmptyInput(const std::string& input);
+
+// Sets what a site script started by this program inherits: MML_DB (the
+// session's database, a SQLite file as an absolute path), MML_BIN (this
+// program, unless already set) and MML_PROFILE (from --profile).
+void MmlExportForScripts(const MmlGlobals& globals);
