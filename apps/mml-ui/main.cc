@@ -64,6 +64,7 @@ void Prepare(const MmlGlobals& globals) {
   MmlLoadProfile(globals, false);
   KelLnkTools::Initialise();
   KelLnkHybridManager::CacheDeclarations();
+  MmlExportForScripts(globals);
 }
 
 bool WriteScreenshot(KelQtToolkit& toolkit, KelDlgObject* top, const std::string& path, KelGraphViewer* viewer) {

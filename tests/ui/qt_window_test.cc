@@ -10,9 +10,14 @@
 
 #include <fstream>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include "host/qt/kel_qt_toolkit.h"
+#include "operations/kel_lnk_synchronise.h"
 #include "tests/ui/window_fixture.h"
 #include "ui/kel_lnk_print.h"
+#include "ui/kel_lnk_synchronise_dialog.h"
 #include "ui/kel_lnk_window_view.h"
 
 namespace {
@@ -76,6 +81,46 @@ TEST_F(QtWindowTest, MenuActionsReachTheWindowAndTheDrawingHasEveryNode) {
   main->findChild<QAction*>("ItemGraphExit")->trigger();
   toolkit_->ProcessEvents();
   EXPECT_EQ(0, KelLnkWindowView::Count());
+}
+
+TEST_F(QtWindowTest, TheEndOfASynchronisationScriptArrivesInTheEventLoop) {
+  const std::string script = out_.File("sync.sh");
+  WriteFileText(script, "#!/bin/sh\nsleep 0.2\necho 0 > \"$MML_TMPDIR/MMLSync_err\"\n");
+  chmod(script.c_str(), 0755);
+  setenv("MML_TMPDIR", out_.Path().c_str(), 1);
+  std::string error;
+  KelDMProfile::SetCurrent(KelDMProfile::Parse(
+      "ENVIRONMENT = E1\nIDENTIFICATION E1.TOVRA_MODEL C_ID C_REVISION\nLINKTYPE E1 KELMMxyz MML_xyz\n"
+      "KELZUMO.QOR.MML.SYNCHRONISE.TYPE.xyz = BATCH\nACCESS * QOR BOM * ALLOW\n"
+      "KELZUMO.QOR.MML.SYNCHRONISE.SCRIPT = " +
+          script + "\n",
+      "w.profile", &error));
+  KelLnkTools::ResetForTesting();
+  KelLnkTools::Initialise();
+  KelLnkWindowServices::InstallForWindows();
+  const KelDMInstance root = Model(1);
+  auto* window = new KelLnkWindowView(nullptr, &root, 0, nullptr, nullptr, nullptr);
+  toolkit_->ProcessEvents();
+  auto* object = static_cast<KelLnkObject*>(window->GetRootObject().get());
+  KelLnkSynchronise::Plan plan;
+  plan.push_back({std::make_unique<KelLnkObject>(*object), "xyz", object->GetLnkChildren(0), ""});
+  const int refreshes = window->GetRefreshCount();
+  KelLnkSynchronise::DoSynchronise(window, std::move(plan));
+  ASSERT_NE(nullptr, KelLnkObject::spModalDialogForSync);
+  toolkit_->ProcessEvents();
+  EXPECT_NE(nullptr, toolkit_->WidgetOf(KelLnkObject::spModalDialogForSync));
+  for (int i = 0; i < 1000 && KelLnkSynchronise::Busy(); ++i) {
+    toolkit_->ProcessEvents();
+    usleep(10000);
+  }
+  EXPECT_FALSE(KelLnkSynchronise::Busy());
+  EXPECT_EQ(nullptr, KelLnkObject::spModalDialogForSync);
+  EXPECT_GT(window->GetRefreshCount(), refreshes);
+  EXPECT_EQ(0u, ReadAll(out_.File("CopyofSync")).rfind("2\nE1\nTOVRA_MODEL\n" + Coid(1), 0));
+  KelLnkUserServices::Install(nullptr);
+  unsetenv("MML_TMPDIR");
+  delete window;
+  toolkit_->ProcessEvents();
 }
 
 TEST_F(QtWindowTest, CapturesAndTheAlbumWriteTheirFiles) {

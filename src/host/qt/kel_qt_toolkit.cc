@@ -23,6 +23,7 @@
 #include <QPrinterInfo>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSocketNotifier>
 #include <QStatusBar>
 #include <QSvgGenerator>
 #include <QTimer>
@@ -33,6 +34,7 @@
 #include "host/dlg/kel_dlg_objects.h"
 #include "host/dlg/kel_graph_viewer.h"
 #include "host/dlg/kel_print_services.h"
+#include "host/process/kel_xco_process.h"
 #include "host/qt/kel_qt_graph_view.h"
 
 namespace {
@@ -568,6 +570,12 @@ KelQtToolkit::KelQtToolkit(int& argc, char** argv) : impl_(std::make_unique<Impl
   impl_->app->setQuitOnLastWindowClosed(true);
   KelApplication::Get().SetBinding(impl_.get());
   KelPrinterManager::SetRenderer(impl_.get());
+  // The end of a command started through the process services (a site
+  // script) is delivered in the event loop.
+  if (int fd = KelXcoEventFd(); fd >= 0) {
+    auto* notifier = new QSocketNotifier(fd, QSocketNotifier::Read, impl_->app.get());
+    QObject::connect(notifier, &QSocketNotifier::activated, [] { KelXcoPollEvents(); });
+  }
 }
 
 KelQtToolkit::~KelQtToolkit() {
