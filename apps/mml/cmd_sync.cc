@@ -10,6 +10,7 @@
 #include "apps/mml/mml_console_services.h"
 #include "apps/mml/mml_json.h"
 #include "apps/mml/mml_object_args.h"
+#include "foundation/kel_lnk_tools.h"
 #include "graph/kel_lnk_object.h"
 #include "host/db/kel_dm_ier_message.h"
 #include "host/process/kel_xco_process.h"
@@ -96,7 +97,8 @@ void RunPlan(const SyncArgs& args, const MmlGlobals& globals) {
       doc["units"].push_back({{"number", number},
                               {"object", JsonObject(unit.object->Instance())},
                               {"link_type", unit.linkType},
-                              {"link", row[2]},
+                              {"link", KelLnkTools::LinktypeToLinkname(unit.linkType)},
+                              {"synchronise_type", KelLnkTools::GetSynchroniseType(unit.linkType)},
                               {"reason", unit.reason}});
     }
     doc["reverse"] = nlohmann::ordered_json::array();

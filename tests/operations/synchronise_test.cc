@@ -8,7 +8,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <chrono>
 #include <string>
+#include <thread>
 
 #include "batch/batch_fixture.h"
 #include "graph/kel_lnk_link.h"
@@ -194,6 +199,29 @@ TEST_P(SynchroniseTest, TheScriptsAnswerAndTheRefusalsDecideTheOutcome) {
   EXPECT_NE(run.err.find("Another synchronisation or migration is running"), std::string::npos) << run.err;
   EXPECT_EQ(Tmp("MMLSync"), "first run\n");
   close(other);
+}
+
+TEST_P(SynchroniseTest, SigtermStopsTheScriptAndRemovesTheFiles) {
+  AddModel(1, "A", kOld);
+  AddModel(2, "B", kNew);
+  Link(1, 2, "SOL");
+  Use(Script("touch \"$MML_TMPDIR/started\"; sleep 60"), "ACCESS * QOR BOM * ALLOW\n");
+  std::vector<std::string> args = {MML_BINARY, "--db", db().Url(), "--profile", profilePath_};
+  for (const std::string& a : Args({"sync", "run"}, 1)) args.push_back(a);
+  std::vector<char*> argv;
+  for (auto& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  pid_t pid = -1;
+  ASSERT_EQ(0, posix_spawn(&pid, MML_BINARY, nullptr, nullptr, argv.data(), environ));
+  for (int i = 0; i < 500 && !FileExists(files_.File("started")); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  ASSERT_TRUE(FileExists(files_.File("MMLSync")));
+  kill(pid, SIGTERM);
+  int status = 0;
+  ASSERT_EQ(pid, waitpid(pid, &status, 0));
+  EXPECT_EQ(128 + SIGTERM, WEXITSTATUS(status));
+  for (const char* name : {"MMLSync", "MMLSync_ModelNames", "CopyofSync", "MMLSync_err"})
+    EXPECT_FALSE(FileExists(files_.File(name))) << name;
 }
 
 TEST_P(SynchroniseTest, LinkMaintenanceCommitsWholeOrLeavesTheLinkAsItWas) {
