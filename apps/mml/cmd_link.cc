@@ -9,7 +9,9 @@
 #include "apps/mml/mml_object_args.h"
 #include "graph/kel_lnk_link.h"
 #include "graph/kel_lnk_object.h"
+#include "host/process/kel_xco_process.h"
 #include "linkdb/kel_lnk_data_manager.h"
+#include "operations/kel_lnk_synchronise.h"
 #include "ui/kel_lnk_main_window.h"
 
 namespace {
@@ -20,6 +22,9 @@ const char kLinkHelp[] =
     "(RENV RTABLE RCOID RCOMPID). The change is committed whole or rolled back\n"
     "whole; on failure the database's message is printed on standard error and\n"
     "the exit status is 1. What changed is printed on standard output.\n"
+    "synchronise acts on a stale link only (BADDATE, UP_GOOD, UP_BADDATE): by the\n"
+    "site script (command file MMLSync, error file MML_Sync.err) or the viewer,\n"
+    "as the link type's synchronise type says, and waits for its end.\n"
     "Needs --db (or MML_DB); the profile (--profile or MML_PROFILE) is read when\n"
     "given.";
 
@@ -80,6 +85,18 @@ void Run(const std::string& action, const LinkArgs& args, const MmlGlobals& glob
       out = "C_LASTMOD of " + Name(holderInstance) + ": " + before + " -> " + date + "\n";
     else
       out = "unchanged: the link is " + KelLnkLink::ConditionName(condition) + "\n";
+  } else if (action == "synchronise") {
+    MmlExportForScripts(globals);
+    KelLnkSynchronise::ResetOutcome();
+    KelLnkSynchronise::SynchroniseLink(link);
+    while (KelLnkSynchronise::Busy() && xconext() == 0) {
+    }
+    rc = KelLnkSynchronise::Failures();
+    const int condition = link.GetCondition(0);
+    if (condition == KelLnkLink::BADDATE || condition == KelLnkLink::UP_GOOD || condition == KelLnkLink::UP_BADDATE)
+      out = "synchronised: " + args.type + " link from " + Name(holderInstance) + " to " + Name(referenced) + "\n";
+    else
+      out = "unchanged: the link is " + KelLnkLink::ConditionName(condition) + "\n";
   } else {
     rc = link.Delete();
     out = "deleted: " + args.type + " link from " + Name(holderInstance) + " to " + Name(referenced) + "\n";
@@ -89,7 +106,7 @@ void Run(const std::string& action, const LinkArgs& args, const MmlGlobals& glob
 }
 
 MmlCommand reg("link", [](CLI::App& app, MmlGlobals& globals) {
-  CLI::App* link = app.add_subcommand("link", "Maintenance of one link: accept, upissue, retype, delete");
+  CLI::App* link = app.add_subcommand("link", "Maintenance of one link: accept, upissue, retype, delete, synchronise");
   link->require_subcommand(1);
   struct Sub {
     const char* name;
@@ -98,7 +115,9 @@ MmlCommand reg("link", [](CLI::App& app, MmlGlobals& globals) {
   for (const Sub& sub : {Sub{"accept", "Accept the link: its status becomes TOK"},
                          Sub{"upissue", "Point the link at the latest revision of the referenced object (status UPD)"},
                          Sub{"set-synchronised", "Mark the holder in step: its C_LASTMOD becomes the referenced date"},
-                         Sub{"delete", "Delete the link"}, Sub{"retype", "Change the type of the link to NEWTYPE"}}) {
+                         Sub{"delete", "Delete the link"},
+                         Sub{"synchronise", "Synchronise the link alone, through the site script or the viewer"},
+                         Sub{"retype", "Change the type of the link to NEWTYPE"}}) {
     auto args = std::make_shared<LinkArgs>();
     CLI::App* cmd = link->add_subcommand(sub.name, sub.description);
     cmd->footer(kLinkHelp);

@@ -189,6 +189,19 @@ TEST_P(SynchroniseTest, TheScriptsAnswerAndTheRefusalsDecideTheOutcome) {
     EXPECT_EQ(FileExists(files_.File("CopyofSync")), c.access.empty()) << c.tail;
   }
 
+  // The link alone, by the script, then with a synchronise type of no kind.
+  Use(Script("echo 0 > \"$MML_TMPDIR/MML_Sync.err\""), "ACCESS * QOR BOM * ALLOW\n");
+  const auto linkArgs = Args(Args({"link", "synchronise"}, 1), 2, {"SOL"});
+  MmlRun single = Mml(linkArgs);
+  EXPECT_EQ(single.exitCode, 0) << single.err;
+  EXPECT_EQ(Tmp("MMLSync.1"), "1\n" + ModelLines(1) + "SOL\n1\n0\n" + ModelLines(2));
+  UseProfile("KELZUMO.QOR.MML.SYNCHRONISE.TYPE.SOL = COPY\n");
+  single = Mml(linkArgs);
+  EXPECT_EQ(single.exitCode, 1);
+  EXPECT_EQ(single.err,
+            "mml: An invalid synchronise type is defined for links of type SOL.\n\nThe synchronise type must be "
+            "defined in declarative files as either BATCH or TOVRA.\n");
+
   // Another run holds the lock: refused, its command file untouched.
   Use(Script(""), "ACCESS * QOR BOM * ALLOW\n");
   WriteFileText(files_.File("MMLSync"), "first run\n");
