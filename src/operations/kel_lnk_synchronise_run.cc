@@ -275,7 +275,7 @@ bool RunGroup(KelLnkGraphWindow* window, const Plan& units, size_t begin, size_t
 // the user: `objects` (option 5), then `self` (option 3).
 void OpenInViewer(KelLnkGraphWindow* window, const KelDMInstance& self, const KelListValKelDMInstance& objects,
                   const char* waitKey) {
-  std::unique_ptr<KelViewerToolBag> viewer = KelViewerToolBag::GetToolBag("TOVRA_MODEL");
+  KelViewerToolBag* viewer = KelViewerToolBag::GetToolBag("TOVRA_MODEL");
   int failed = viewer ? 0 : 1;
   if (viewer) {
     const int previous = viewer->GetCurrentOption();

@@ -7,6 +7,7 @@
 #include "foundation/kel_lnk_tools.h"
 #include "host/db/host_sql.h"
 #include "host/kel_dm_select.h"
+#include "host/viewer/kel_viewer_tool_bag.h"
 #include "ui/kel_lnk_entry_points.h"
 
 namespace {
@@ -147,7 +148,32 @@ void KelDMDlgZUMOResult::RegisterViewer(const std::string& table, std::unique_pt
   viewers_[table] = std::move(tool);
 }
 
+namespace {
+// A viewer of the profile (host/viewer/kel_viewer_tool_bag.h) seen as a tool
+// of the panel: the options the window offers are the profile's.
+class ProfileViewerTool : public KelDMViewerTool {
+ public:
+  explicit ProfileViewerTool(std::string table) : table_(std::move(table)) {}
+  int GetNbOptions() const override { return Bag() ? Bag()->GetNbOptions() : 0; }
+  std::string GetOptionTitle(int option) const override { return Bag() ? Bag()->GetOption(option) : ""; }
+  int GetCurrentOption() const override { return Bag() ? Bag()->GetCurrentOption() : 0; }
+  void SetCurrentOption(int option, int) override {
+    if (Bag()) Bag()->SetCurrentOption(option);
+  }
+
+ private:
+  KelViewerToolBag* Bag() const { return KelViewerToolBag::GetToolBag(table_); }
+  std::string table_;
+};
+}  // namespace
+
 KelDMViewerTool* KelDMDlgZUMOResult::GetViewer(const std::string& table) const {
   auto it = viewers_.find(table);
-  return it == viewers_.end() ? nullptr : it->second.get();
+  if (it != viewers_.end()) return it->second.get();
+  // Else the viewer the profile registers for the table, when there is one.
+  static std::map<std::string, std::unique_ptr<ProfileViewerTool>> fromProfile;
+  if (!KelViewerToolBag::GetToolBag(table)) return nullptr;
+  auto& tool = fromProfile[table];
+  if (!tool) tool = std::make_unique<ProfileViewerTool>(table);
+  return tool.get();
 }

@@ -1,5 +1,7 @@
 #include "host/viewer/kel_viewer_tool_bag.h"
 
+#include <map>
+
 #include "host/db/kel_dm_ier_message.h"
 #include "host/process/kel_xco_process.h"
 #include "host/profile/kel_dm_profile.h"
@@ -12,11 +14,16 @@ std::string Key(const std::string& table, const std::string& what) {
 }
 }  // namespace
 
-std::unique_ptr<KelViewerToolBag> KelViewerToolBag::GetToolBag(const std::string& table) {
+KelViewerToolBag* KelViewerToolBag::GetToolBag(const std::string& table) {
+  // One bag per table, kept while the profile declares the same viewer.
+  static std::map<std::string, std::unique_ptr<KelViewerToolBag>> bags;
+  std::unique_ptr<KelViewerToolBag>& kept = bags[Key(table, "")];
   const KelDMProfile* profile = KelDMProfile::Current();
-  if (!profile) return nullptr;
-  const std::string* command = profile->Find(Key(table, "COMMAND"));
-  if (!command || command->empty()) return nullptr;
+  const std::string* command = profile ? profile->Find(Key(table, "COMMAND")) : nullptr;
+  if (!command || command->empty()) {
+    kept.reset();
+    return nullptr;
+  }
   auto bag = std::make_unique<KelViewerToolBag>();
   bag->command_ = *command;
   const std::string* name = profile->Find(Key(table, "NAME"));
@@ -26,13 +33,16 @@ std::unique_ptr<KelViewerToolBag> KelViewerToolBag::GetToolBag(const std::string
     if (!option) break;
     bag->options_.push_back(*option);
   }
+  if (kept && kept->command_ == bag->command_ && kept->name_ == bag->name_ && kept->options_ == bag->options_)
+    return kept.get();
   if (const std::string* current = profile->Find(Key(table, "CURRENT_OPTION"))) {
     try {
       bag->SetCurrentOption(std::stoi(*current));
     } catch (...) {
     }
   }
-  return bag;
+  kept = std::move(bag);
+  return kept.get();
 }
 
 std::string KelViewerToolBag::GetOption(int index) const {

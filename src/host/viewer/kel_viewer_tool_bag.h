@@ -28,8 +28,10 @@ class KelViewerToolBag {
   static constexpr const char* kEndEvent = "END_OF_VIEWER";
 
   // The viewer registered for `table` (trailing blanks ignored) in the
-  // current profile; null when there is none or it has no command.
-  static std::unique_ptr<KelViewerToolBag> GetToolBag(const std::string& table);
+  // current profile; null when there is none or it has no command. One per
+  // table for the process (its current option is kept between calls), read
+  // again when another profile becomes current.
+  static KelViewerToolBag* GetToolBag(const std::string& table);
 
   const std::string& GetName() const { return name_; }
   const std::string& GetCommand() const { return command_; }
