@@ -13,6 +13,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "host/profile/kel_dm_profile.h"
 #include "host/qt/kel_qt_toolkit.h"
 #include "operations/kel_lnk_synchronise.h"
 #include "tests/ui/window_fixture.h"
@@ -116,7 +117,7 @@ TEST_F(QtWindowTest, TheEndOfASynchronisationScriptArrivesInTheEventLoop) {
   EXPECT_FALSE(KelLnkSynchronise::Busy());
   EXPECT_EQ(nullptr, KelLnkObject::spModalDialogForSync);
   EXPECT_GT(window->GetRefreshCount(), refreshes);
-  EXPECT_EQ(0u, ReadAll(out_.File("CopyofSync")).rfind("2\nE1\nTOVRA_MODEL\n" + Coid(1), 0));
+  EXPECT_EQ(0u, ReadFileText(out_.File("CopyofSync")).rfind("2\nE1\nTOVRA_MODEL\n" + Coid(1), 0));
   KelLnkUserServices::Install(nullptr);
   unsetenv("MML_TMPDIR");
   delete window;
