@@ -33,6 +33,7 @@ const char kInitHelp[] =
     "  links     the model-to-model link table $EXT\n"
     "  entities  the entity tables MML_ENTITY and MML_LINK\n"
     "  v5        the V5 product tables QOR_ENTITY, QOR_LINK and QOR_TS\n"
+    "  psn       the product structure PSN_INSTANCE and PSN_REP\n"
     "Tables that exist are left as they are, with their rows. All environments of\n"
     "one command are created in one transaction: when one fails, none is created.\n"
     "A missing SQLite file is created. Example:\n"
@@ -51,15 +52,16 @@ const char kExecHelp[] =
     "command begins and commits the transaction itself.";
 
 const char kDemoHelp[] =
-    "Creates the demo database on --db (or MML_DB): the environments DESIGN and\n"
-    "STANDARD (objects, links, entities) and the rows of demo/demo.sql of the data\n"
+    "Creates the demo database on --db (or MML_DB): the environments DESIGN\n"
+    "(objects, links, entities, product structure) and STANDARD (objects, links,\n"
+    "entities) and the rows of demo/demo.sql of the data\n"
     "directory, in one transaction. A database that already holds tables is\n"
     "refused unless --force is given. Prints the paths of the demo profile and of\n"
     "the batch input file of its root objects. The data directory is share/mml\n"
     "beside the program's directory, or MML_RESOURCES when set.";
 
 // The environments of the demo database; resources/demo/demo.sql fills them.
-const std::vector<std::string> kDemoEnvironments = {"DESIGN:objects,links,entities", "STANDARD:objects,links,entities"};
+const std::vector<std::string> kDemoEnvironments = {"DESIGN:objects,links,entities,psn", "STANDARD:objects,links,entities"};
 
 // Database messages may run over several lines (PostgreSQL adds the statement
 // and a caret line): one line for the terminal.

@@ -38,6 +38,9 @@ void Run(const MmlGlobals& globals, const GenerateArgs& args) {
             << report.extLinks << "\nentity_links\t" << report.entityLinks << "\nmissing_links\t" << report.missingLinks
             << "\nroot\t" << report.rootEnvironment << "\t" << report.rootTable << "\t" << report.rootCoid << "\t"
             << report.rootCompid << "\n";
+  if (!report.productCoid.empty())
+    std::cout << "product\t" << report.environments.front() << "\tPART_LIST\t" << report.productCoid << "\t"
+              << report.productCompid << "\t" << report.psnInstances << " instances\n";
   if (args.printQuery) std::cout << "reachable_query\t" << KelDMGenerator::ReachableCountQuery(report) << "\n";
 }
 

@@ -4,6 +4,7 @@
 
 #include "host/db/host_sql.h"
 #include "host/db/kel_dm_ier_message.h"
+#include "host/psn/kel_psn_schema.h"
 #include "host/v5/kel_mml_v5_schema.h"
 
 namespace {
@@ -133,7 +134,7 @@ std::string IndexName(const std::string& env, const std::string& table, const st
 }  // namespace
 
 const std::vector<std::string>& KelDMSchema::Kinds() {
-  static const std::vector<std::string> kinds = {"objects", "links", "entities", "v5", "actions", "replication"};
+  static const std::vector<std::string> kinds = {"objects", "links", "entities", "v5", "psn", "actions", "replication"};
   return kinds;
 }
 
@@ -167,7 +168,7 @@ bool KelDMSchema::ParseEnvironmentSpec(const std::string& spec, std::string* env
     for (const auto& k : Kinds()) known = known || k == kind;
     if (!known) {
       *error = "unknown kind \"" + kind + "\" in \"" + spec +
-               "\" (kinds: objects, links, entities, v5, actions, replication)";
+               "\" (kinds: objects, links, entities, v5, psn, actions, replication)";
       return false;
     }
     kinds->push_back(kind);
@@ -183,6 +184,10 @@ int KelDMSchema::InitEnvironment(KelDbConnection* connection, const std::string&
   for (const std::string& kind : kinds) {
     if (kind == "v5") {
       for (const KelDMTableSpec& t : KelMMLV5TableSpecs()) tables.push_back(t);
+      continue;
+    }
+    if (kind == "psn") {
+      for (const KelDMTableSpec& t : KelPSNTableSpecs()) tables.push_back(t);
       continue;
     }
     for (const Table& t : Tables())

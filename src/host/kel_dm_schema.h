@@ -30,6 +30,7 @@ class KelDMSchema {
   //   "links"     the model-to-model link table $EXT
   //   "entities"  MML_ENTITY and MML_LINK
   //   "v5"        QOR_ENTITY, QOR_LINK and QOR_TS (the product tables)
+  //   "psn"       PSN_INSTANCE and PSN_REP (the product structure)
   //   "actions"   QOR_ACTION and QOR_ACTION_OBJECT (change-management actions)
   //   "replication" QOR_REPLICATION_QUEUE (objects waiting for replication)
   static const std::vector<std::string>& Kinds();

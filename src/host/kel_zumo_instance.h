@@ -44,7 +44,10 @@ class KelZumoInstance {
   bool IsFullyDefined() const { return fullyDefined_; }
   // Checks the instance against the session's database: the base part must be
   // a row of its table, the path must hold at least one identifier and none
-  // of them may be zero or the null identifier. Returns 0 and marks the
+  // of them may be zero or the null identifier. When the base part's
+  // environment holds a product structure (PSN_INSTANCE, PSN_REP), each
+  // identifier must be an instance used inside the part reached before it,
+  // and a representation must be one of the placed part's. Returns 0 and marks the
   // instance fully defined, else kel_ier::kInstanceNotFound (no base row, bad
   // path) or kel_ier::kDbNoConnection.
   int FullyDefine();
@@ -59,6 +62,8 @@ class KelZumoInstance {
   friend bool operator!=(const KelZumoInstance& a, const KelZumoInstance& b) { return !(a == b); }
 
  private:
+  bool PathInProductStructure(class KelDbConnection* connection) const;
+
   KelDMInstance base_;
   std::vector<KelId> path_;
   bool hasRep_ = false;

@@ -251,7 +251,7 @@ int KelDMGenerator::Generate(KelDbConnection* conn, const KelDMGeneratorOptions&
   };
   for (int e = 0; e < o.environments; ++e) {
     report->environments.push_back(EnvName(e));
-    if ((rc = KelDMSchema::InitEnvironment(conn, EnvName(e), {"objects", "links", "entities"}, error)) != 0) {
+    if ((rc = KelDMSchema::InitEnvironment(conn, EnvName(e), {"objects", "links", "entities", "psn"}, error)) != 0) {
       conn->Rollback();
       return rc;
     }
@@ -347,6 +347,54 @@ int KelDMGenerator::Generate(KelDbConnection* conn, const KelDMGeneratorOptions&
     for (auto* group : {&ext, &mmlLink, &mmlEntity})
       for (auto& ins : *group)
         if ((rc = ins->Flush()) != 0) return fail(rc);
+  }
+
+  // A product in the first environment: its parts in a tree where every
+  // assembly uses each of its two sub-parts twice (repeated instances), each
+  // part represented by a model of the same environment.
+  {
+    std::vector<size_t> parts, models;
+    for (size_t i = 0; i < objects.size(); ++i) {
+      if (objects[i].env != 0) continue;
+      if (objects[i].table[0] == 'P') parts.push_back(i);
+      if (objects[i].table[0] == 'T' && objects[i].rank == 1) models.push_back(i);
+    }
+    if (parts.size() > 31) parts.resize(31);
+    BatchInserter uses(conn, QuoteHostTableName(EnvName(0), "PSN_INSTANCE"),
+                       {"$OID", "$COID_FATHER", "$COMPID_FATHER", "$COMPNAME_CHILD", "$COID_CHILD", "$COMPID_CHILD",
+                        "C_NAME", "C_RANK"});
+    BatchInserter reps(conn, QuoteHostTableName(EnvName(0), "PSN_REP"),
+                       {"$COID_PART", "$COMPID_PART", "$COMPNAME_REP", "$COID_REP", "$COMPID_REP"});
+    uint64_t oid = 0;
+    for (size_t k = 0; k < parts.size(); ++k) {
+      const Object& part = objects[parts[k]];
+      if (!models.empty()) {
+        const Object& model = objects[models[k % models.size()]];
+        if ((rc = reps.Add({KelDbValue::Id(part.coid), KelDbValue::Id(part.compid),
+                            KelDbValue::Text(EnvName(0) + ".TOVRA_MODEL"), KelDbValue::Id(model.coid),
+                            KelDbValue::Id(model.compid)})) != 0)
+          return fail(rc);
+      }
+      int rank = 0;
+      for (size_t c = 2 * k + 1; c <= 2 * k + 2 && c < parts.size(); ++c) {
+        const Object& child = objects[parts[c]];
+        for (int copy = 1; copy <= 2; ++copy) {
+          ++oid;
+          if ((rc = uses.Add({KelDbValue::Id(MakeId(0x49, oid)), KelDbValue::Id(part.coid),
+                              KelDbValue::Id(part.compid), KelDbValue::Text(EnvName(0) + ".PART_LIST"),
+                              KelDbValue::Id(child.coid), KelDbValue::Id(child.compid),
+                              KelDbValue::Text(child.name + "." + std::to_string(copy)),
+                              KelDbValue::Integer(++rank)})) != 0)
+            return fail(rc);
+          ++report->psnInstances;
+        }
+      }
+    }
+    if ((rc = uses.Flush()) != 0 || (rc = reps.Flush()) != 0) return fail(rc);
+    if (!parts.empty()) {
+      report->productCoid = objects[parts[0]].coid.Hex();
+      report->productCompid = objects[parts[0]].compid.Hex();
+    }
   }
 
   if ((rc = conn->Commit()) != 0) {

@@ -33,6 +33,9 @@ struct KelDMGeneratorReport {
   int64_t entityLinks = 0;  // "MML_LINK" rows
   int64_t entities = 0;     // "MML_ENTITY" rows
   int64_t missingLinks = 0;
+  int64_t psnInstances = 0;  // "PSN_INSTANCE" rows of the product in the first environment
+  // The product's top part (PART_LIST of the first environment), hexadecimal; empty without parts.
+  std::string productCoid, productCompid;
   std::vector<std::string> environments;
   // The root: environment, table, coid and compid (hexadecimal).
   std::string rootEnvironment, rootTable, rootCoid, rootCompid;
