@@ -19,6 +19,7 @@
 #include "ui/kel_dm_dlg_zumo_result.h"
 #include "ui/kel_lnk_entry_points.h"
 #include "ui/kel_lnk_window_view.h"
+#include "ui/kel_psn_window.h"
 
 namespace {
 
@@ -142,6 +143,63 @@ void RunWindow(const WindowArgs& args, const MmlGlobals& globals, int& argc, cha
   }
 }
 
+struct PsnArgs {
+  std::string env, table, coid, compid, screenshot, linksScreenshot;
+  int links = 0;
+  bool openAll = false, impactsOn = false;
+};
+
+void RunPsn(const PsnArgs& args, const MmlGlobals& globals, int& argc, char** argv) {
+  if (args.env.empty() || args.table.empty()) MmlFail("the environment and the table must not be empty");
+  const KelId coid = ParseIdentifier("COID", args.coid);
+  const KelId compid = ParseIdentifier("COMPID", args.compid);
+  if (!args.linksScreenshot.empty() && args.links <= 0) MmlFail("--links-screenshot needs --links NODE");
+  Prepare(globals);
+  std::string error;
+  std::shared_ptr<KelPSNTree> tree =
+      KelPSNTree::Load(KelDMInstance(kMmlKelcon, args.env, args.table, coid, compid), &error);
+  if (!tree) MmlFail(error);
+  if (args.openAll) tree->OpenAll();
+  KelQtToolkit toolkit(argc, argv);
+  auto* panel = new KelDMDlgZUMOResult();
+  auto* window = new KelPSNWindow(panel, tree);
+  if (!args.screenshot.empty()) {
+    WriteScreenshot(toolkit, window, args.screenshot, window->GetViewer());
+    std::cout << "Nodes: " << tree->Size() << "\nPicture: " << args.screenshot << std::endl;
+  }
+  if (!args.linksScreenshot.empty()) {
+    KelPSNNode* chosen = nullptr;
+    for (KelPSNNode* node : tree->AllNodes())
+      if (node->NodeId() == args.links) chosen = node;
+    if (chosen == nullptr) MmlFail("no node " + std::to_string(args.links) + " in the product structure");
+    tree->Centre(chosen);
+    tree->Select({chosen});
+    window->Redraw();
+    KelLnkMainWindow* model = window->OpenLinks(args.impactsOn ? 1 : 0);
+    KelLnkWindowView* view = KelLnkWindowView::FromModel(model);
+    if (view == nullptr || view->GetGraphSource() != 1)
+      MmlFail("the graph window of node " + std::to_string(args.links) + " cannot be opened");
+    WriteScreenshot(toolkit, view, args.linksScreenshot, view->GetViewer());
+    toolkit.LayoutNow(view->GetViewer());
+    std::cout << "Drawn nodes: " << toolkit.DrawnNodeCount(view->GetViewer()) << "\nPicture: " << args.linksScreenshot
+              << std::endl;
+    DeleteMMLWindow(model);
+  }
+  if (!args.screenshot.empty() || !args.linksScreenshot.empty()) {
+    window->CBClose(nullptr, KelNotification::Close, nullptr);
+    KelApplication::Get().RunIdle();
+    toolkit.ProcessEvents();
+    delete panel;
+    return;
+  }
+  AddAnalyseNotificationCB(window, KelNotification::Close,
+                           [&toolkit](KelCommand*, KelNotification, void*) { toolkit.Quit(); });
+  const int code = toolkit.Exec();
+  KelApplication::Get().RunIdle();
+  delete panel;
+  if (code != 0) throw MmlExit{code};
+}
+
 void RunGui(const MmlGlobals& globals, const std::string& screenshot, int& argc, char** argv) {
   Prepare(globals);
   KelQtToolkit toolkit(argc, argv);
@@ -191,11 +249,24 @@ int main(int argc, char** argv) {
   window->add_option("--screenshot", args.screenshot, "Write a picture of the window to FILE.png and exit");
   window->add_option("--menu", args.menu, "With --screenshot: the picture of this menu (MenuGraph, MenuLink, ...)");
 
+  PsnArgs psnArgs;
+  CLI::App* psn = app.add_subcommand("psn", "Open the product-structure navigator on a product");
+  psn->add_option("ENV", psnArgs.env, "Environment")->required();
+  psn->add_option("TABLE", psnArgs.table, "Table of the top part (PART_LIST)")->required();
+  psn->add_option("COID", psnArgs.coid, "Object identifier, sixteen hexadecimal digits")->required();
+  psn->add_option("COMPID", psnArgs.compid, "Component identifier, sixteen hexadecimal digits")->required();
+  psn->add_flag("--open-all", psnArgs.openAll, "Open every node of the tree");
+  psn->add_option("--screenshot", psnArgs.screenshot, "Write a picture of the navigator to FILE.png and exit");
+  psn->add_option("--links", psnArgs.links, "With --links-screenshot: the node whose graph window to draw");
+  psn->add_option("--links-screenshot", psnArgs.linksScreenshot, "Write a picture of that graph window to FILE.png");
+  psn->add_flag("--impacts-on", psnArgs.impactsOn, "The graph window of --links in the impacts-on direction");
+
   int code = 0;
   try {
     app.parse(argc, argv);
     if (gui->parsed()) RunGui(globals, guiShot, argc, argv);
     if (window->parsed()) RunWindow(args, globals, argc, argv);
+    if (psn->parsed()) RunPsn(psnArgs, globals, argc, argv);
   } catch (const CLI::ParseError& e) {
     if (e.get_exit_code() == 0) return app.exit(e);
     std::cerr << "mml: " << e.what() << "\n"

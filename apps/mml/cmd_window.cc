@@ -26,8 +26,10 @@ std::string SiblingProgram(const std::string& name) {
   return dir + name;
 }
 
+}  // namespace
+
 // Runs mml-ui with the arguments mml was given; returns only on failure.
-[[noreturn]] void RunWindowProgram() {
+[[noreturn]] void MmlRunWindowProgram() {
   std::ifstream in("/proc/self/cmdline", std::ios::binary);
   const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   std::vector<std::string> args;
@@ -48,6 +50,8 @@ std::string SiblingProgram(const std::string& name) {
   MmlFail("cannot run " + program + ": " + std::strerror(errno) + " (is the window program built?)");
 }
 
+namespace {
+
 // The arguments are checked here and passed on as given.
 struct WindowOptions {
   std::string env, table, coid, compid, depth, linktype, screenshot, menu;
@@ -58,7 +62,7 @@ WindowOptions options;
 MmlCommand gui("gui", [](CLI::App& app, MmlGlobals&) {
   CLI::App* cmd = app.add_subcommand("gui", "Open the result panel: find objects and open graph windows on them");
   cmd->add_option("--screenshot", options.screenshot, "Write a picture of the panel to FILE.png and exit");
-  cmd->callback([]() { RunWindowProgram(); });
+  cmd->callback([]() { MmlRunWindowProgram(); });
 });
 
 MmlCommand window("window", [](CLI::App& app, MmlGlobals&) {
@@ -80,7 +84,7 @@ MmlCommand window("window", [](CLI::App& app, MmlGlobals&) {
   cmd->add_option("--linktype", options.linktype, "Show the links of this type only");
   cmd->add_option("--screenshot", options.screenshot, "Write a picture of the window to FILE.png and exit");
   cmd->add_option("--menu", options.menu, "With --screenshot: the picture of this menu (MenuGraph, MenuLink, ...)");
-  cmd->callback([]() { RunWindowProgram(); });
+  cmd->callback([]() { MmlRunWindowProgram(); });
 });
 
 }  // namespace

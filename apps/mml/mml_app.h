@@ -34,6 +34,11 @@ struct MmlExit {
 // Writes "mml: <message>" on standard error and ends the program with `code`.
 [[noreturn]] void MmlFail(const std::string& message, int code = 1);
 
+// Runs the window program mml-ui, beside mml, with the arguments mml was
+// given (mml itself never loads the desktop libraries); returns only on
+// failure.
+[[noreturn]] void MmlRunWindowProgram();
+
 // Opens the database session from --db or MML_DB. With `create`, a missing
 // SQLite file is created. Ends the program with a clear message on failure.
 void MmlOpenSession(const MmlGlobals& globals, bool create = false);

@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 #include <iostream>
+#include <memory>
 #include <utility>
 
 #include "base/mml_constants.h"
@@ -77,17 +78,40 @@ bool MatchesWindowLinktype(const KelUnicodeString& label, const KelUnicodeString
 }
 
 // Attaches the entity of a child to the window's product-structure graph;
-// 0 when the child is to be left out of the graph. Without a graph to
-// search (no root node) nothing can be attached.
+// 0 when the child is to be left out of the graph. The child must be shown
+// by a node opened in the graph; the entity then
+// takes that node and its product instance.
 int AttachToProductStructure(KelLnkGraphWindow* window, KelLnkHybridManager::Entity* entity) {
   MML_TRACE("KelLnkObject::SetNode");
-  (void)entity;
-  if (window->GetPSNGraph() == nullptr || window->GetPSNRootNode() == nullptr) {
+  KelPSNGraph* graph = window->GetPSNGraph();
+  KelPSNNode* root = graph != nullptr ? graph->GetRootNode() : nullptr;
+  if (graph == nullptr || root == nullptr) {
     mmlFunctionTrace.Write(" Pas de root : etrange => pas glop");
     return 0;
   }
-  mmlFunctionTrace.Write(" Pas present dans le PSN => pas glop");
-  return 0;
+  const KelDMInstance wanted(kMmlKelcon, entity->caenv, KelLnkTools::RightTrim(entity->kelab), entity->coid,
+                             entity->compid);
+  KelPSNNode* found = graph->FindTree(wanted, root, true);
+  if (found == nullptr) {
+    mmlFunctionTrace.Write(" Pas present dans le PSN => pas glop");
+    return 0;
+  }
+  KelZumoInstance placed;
+  if (graph->GetZumoInstance(found, placed) != 0) {
+    mmlFunctionTrace.Write(" Erreur SetNode => pas glop");
+    return 0;
+  }
+  KelZumoInstance* zumo = &placed;
+  KelPSNNode* node = nullptr;
+  KelPSNError error;
+  if (KelLnkObject::SetNode(zumo, graph, node, &error) != 0 || node == nullptr) {
+    mmlFunctionTrace.Write(" Erreur SetNode => pas glop");
+    return 0;
+  }
+  // A representation hangs below the node of its part.
+  entity->Node = placed.HasRep() ? found : node;
+  entity->ZumoInstance = std::make_unique<KelZumoInstance>(placed);
+  return 1;
 }
 
 }  // namespace

@@ -160,7 +160,7 @@ class KelLnkObject : public KelLnkNode {
   // Expands a node whose twin is expanded elsewhere (expand state 4 only).
   void ForceExpand(const class KelLnkCustomNode* node);
   // Finds or creates the product-structure node of the object; 0 on success.
-  int SetNode(class KelZumoInstance*& zumo, class KelPSNGraph* graph, class KelPSNNode*& node,
+  static int SetNode(class KelZumoInstance*& zumo, class KelPSNGraph* graph, class KelPSNNode*& node,
               struct KelPSNError* error);
   // Fills the data manager's structure list from this object; 1 when
   // `level` is greater than `depth`, else 0.

@@ -28,13 +28,18 @@ class KelQorNode {
  public:
   KelQorNode() = default;
   explicit KelQorNode(const KelDMInstance& instance) : instance_(instance) {}
+  // A node inside the product whose top part is `product`.
+  KelQorNode(const KelDMInstance& instance, const KelDMInstance& product) : instance_(instance), product_(product) {}
 
   const KelDMInstance& GetInstance() const { return instance_; }
+  // The top part of the product the node belongs to; empty when unknown.
+  const KelDMInstance& GetProduct() const { return product_; }
 
   friend bool operator==(const KelQorNode& a, const KelQorNode& b) { return a.instance_ == b.instance_; }
 
  private:
   KelDMInstance instance_;
+  KelDMInstance product_;
 };
 
 // A node of a product-structure graph. It is a handle: copies compare equal,
@@ -46,6 +51,9 @@ class KelPSNNode {
   // stands for `instance`; `father` is the node above it, null for a root.
   KelPSNNode(int id, const KelDMInstance& instance, KelPSNNode* father = nullptr)
       : id_(id), hasQorNode_(true), qorNode_(instance), father_(father) {}
+  // A node of `graph` inside the product whose top part is `product`.
+  KelPSNNode(int id, const KelQorNode& qorNode, KelPSNNode* father, class KelPSNGraph* graph)
+      : id_(id), hasQorNode_(true), qorNode_(qorNode), father_(father), graph_(graph) {}
   // A node without product-data node (a node the navigator only draws).
   explicit KelPSNNode(int id, KelPSNNode* father = nullptr) : id_(id), father_(father) {}
 
@@ -55,6 +63,10 @@ class KelPSNNode {
   const KelQorNode* GetQorNode(int index) const;
   // The node above this one in the product structure; null for a root.
   KelPSNNode* GetFather() const { return father_; }
+  // The graph holding the node; null for a node made outside a graph.
+  class KelPSNGraph* GetGraph() const {
+    return graph_;
+  }
 
   // Same number and same product-data node; the father takes no part.
   friend bool operator==(const KelPSNNode& a, const KelPSNNode& b);
@@ -64,6 +76,7 @@ class KelPSNNode {
   bool hasQorNode_ = false;
   KelQorNode qorNode_;
   KelPSNNode* father_ = nullptr;
+  class KelPSNGraph* graph_ = nullptr;
 };
 
 // Conversion of product-data nodes into database instances.
@@ -98,4 +111,23 @@ class KelPSNGraph {
   virtual int IsValid(int& status, KelRawColldouble& validity, int option, const KelQorNode* node, void* reserved) = 0;
   // The data model under the graph; may be null.
   virtual KelSdaiModel* GetSdaiModel() = 0;
+  // The first node at or below `from` (depth first) that shows `instance`
+  // (environment, table, coid and compid compared); with `openedOnly`, only
+  // among the nodes drawn opened in the graph. Null when there is none.
+  virtual KelPSNNode* FindTree(const KelDMInstance& instance, KelPSNNode* from, bool openedOnly) {
+    (void)instance;
+    (void)from;
+    (void)openedOnly;
+    return nullptr;
+  }
+  // The product instance of `node` (the top part and the path down to it),
+  // checked against the database. 0, or an error code.
+  virtual int GetZumoInstance(const KelPSNNode* node, class KelZumoInstance& zumo) const {
+    (void)node;
+    (void)zumo;
+    return 1;
+  }
+  // Whether `node` still belongs to the graph (a node removed by a reload of
+  // the product structure stays allocated, but is no longer valid).
+  virtual bool IsValidNode(const KelPSNNode* node) const { return node != nullptr; }
 };

@@ -6,7 +6,9 @@
 #include "base/mml_constants.h"
 #include "foundation/kel_lnk_tools.h"
 #include "graph/kel_lnk_object.h"
+#include "host/kel_dm_tovra.h"
 #include "host/kel_lnk_resources.h"
+#include "host/kel_psn_node.h"
 #include "host/kel_psn_trace.h"
 #include "linkdb/kel_lnk_data_manager.h"
 #include "linkdb/kel_lnk_hybrid_manager.h"
@@ -68,6 +70,12 @@ KelLnkMainWindow::KelLnkMainWindow(KelDMDlgZUMOResult* panel, const KelDMInstanc
 
   instances_.push_back(*root);
   if (psnNodes) psnNodes_.assign(psnNodes->rbegin(), psnNodes->rend());
+  if (graphSource_ == 1) {
+    // The graph the node belongs to, and the root's environment connected.
+    psnGraph_ = psnNode->GetGraph();
+    psnRootNode_ = psnNode;
+    KelDMTovra::GetConnection(root->GetEnvironment());
+  }
 
   KelLnkTools::Initialise();
   KelLnkHybridManager::CacheDeclarations();
@@ -159,6 +167,12 @@ void KelLnkMainWindow::EmptyLists() {
   zumos_.clear();
   nodeLists_.clear();
   creators_.clear();
+}
+
+bool KelLnkMainWindow::AddToInstanceList(const KelDMInstance& instance) {
+  if (std::find(instances_.begin(), instances_.end(), instance) != instances_.end()) return false;
+  instances_.push_back(instance);
+  return true;
 }
 
 KelUnicodeString KelLnkMainWindow::GetResource(const KelString& key, const KelUnicodeString& defaultText) {

@@ -78,8 +78,10 @@ class KelLnkMainWindow : public KelLnkGraphWindow {
   // The product-structure nodes given at construction, last first.
   const KelListPtrKelPSNNode& GetPSNNodeList() const { return psnNodes_; }
   KelDMDlgZUMOResult* GetZUMOPanel() const { return panel_; }
-  // Holds the root instance.
+  // Holds the root instance, and the objects the filter dialog listed.
   const KelListValKelDMInstance& GetInstanceList() const { return instances_; }
+  // Appends `instance` unless the list holds it; false when it was there.
+  bool AddToInstanceList(const KelDMInstance& instance);
   // The root object (a KelLnkObject), null for an invalid window.
   KelBaseUnknown_var GetRootObject() const { return root_; }
   // The window title: the root object's name and the direction text.

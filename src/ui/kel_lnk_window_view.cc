@@ -1,5 +1,7 @@
 #include "ui/kel_lnk_window_view.h"
 
+#include "ui/kel_lnk_filter_dialog.h"
+
 #include <algorithm>
 #include <iostream>
 #include <memory>
@@ -123,6 +125,8 @@ KelLnkWindowView::KelLnkWindowView(KelDMDlgZUMOResult* panel, const KelDMInstanc
 KelLnkWindowView::~KelLnkWindowView() {
   MML_TRACE("KelLnkWindowView::~KelLnkWindowView");
   Windows().erase(this);
+  if (filterDialog_ != nullptr) filterDialog_->RequestDelayedDestruction();
+  HoldPSNGraph(nullptr);
   // Nothing reaches the window from here on: menu items, buttons, viewer,
   // idle time, the host's window list.
   RemoveAllCallbacksOf(this);
@@ -150,6 +154,11 @@ KelLnkWindowView* KelLnkWindowView::FromModel(const KelLnkMainWindow* model) {
     if (static_cast<const KelLnkMainWindow*>(window) == model) return window;
   }
   return nullptr;
+}
+
+void KelLnkWindowView::PSNWindowRemoved(KelPSNGraph* graph) {
+  std::vector<KelLnkWindowView*> windows(Windows().begin(), Windows().end());
+  for (KelLnkWindowView* window : windows) window->CBRemoveWindow(nullptr, KelNotification::Removed, graph);
 }
 
 int KelLnkWindowView::Count() { return static_cast<int>(Windows().size()); }
@@ -287,6 +296,7 @@ void KelLnkWindowView::BuildMenus() {
 
   BuildLinkMenu(bar);
   BuildNodeMenu(bar);
+  if (HasPSNContext()) BuildPSNMenu(bar);
 
   KelDlgObject* print = AddMenu(bar, "MenuPrint", "MainWindow.Menu.Print.Title", "Print Tools");
   AddItem(print, push, "ItemPrintConfigure", "MainWindow.Menu.Print.Configure.Title", "Configure printers",
@@ -413,6 +423,8 @@ void KelLnkWindowView::Refresh(int full) {
   for (auto& method : methods_) method->Detach();
   if (contextMenu_ != nullptr) contextMenu_->SetVisibility(false);
   KelApplication::Get().SetBusyCursor(true);
+  // A graph whose root node left the product structure keeps its drawing.
+  if (full && HasPSNContext() && !CheckPSNRefresh()) return;
   if (full) {
     KelLnkDataManager::Uncache();
     KelLnkHybridManager::Uncache();
@@ -481,6 +493,7 @@ void KelLnkWindowView::Select(KelLnkObject* object, int select, SelectType type)
     });
   }
   if (viewer_ != nullptr) viewer_->UpdateHighlight();
+  if (HasPSNContext() && !mirroring_) MirrorSelection();
 }
 
 void KelLnkWindowView::OnViewerEvent(KelNotification notification) {
@@ -704,7 +717,10 @@ void KelLnkWindowView::OKDelete(KelCommand*, KelNotification, void* data) {
 }
 
 void KelLnkWindowView::CBRemoveWindow(KelCommand*, KelNotification, void* data) {
-  if (data != nullptr && data == static_cast<void*>(GetPSNGraph())) psnWindowOpen_ = false;
+  if (data != nullptr && data == static_cast<void*>(GetPSNGraph())) {
+    psnWindowOpen_ = false;
+    HoldPSNGraph(psnHold_);  // stops listening to the navigator's selection
+  }
 }
 
 // ---- Menu callbacks ----

@@ -143,6 +143,22 @@ class KelLnkWindowView : public KelDlgDocument, public KelLnkMainWindow {
   // for a type the profile does not declare.
   bool ChooseLinktype(const KelUnicodeString& type);
 
+  // ---- Product structure ----
+  // Keeps the product-structure graph alive as long as the window, so that
+  // the nodes its objects name stay valid when the navigator closes.
+  void HoldPSNGraph(std::shared_ptr<KelPSNGraph> graph);
+  // Non-zero when `object` is still in the window's product-structure graph.
+  int IsAValidObjectInGraph(KelLnkObject* object);
+  void CBPSNObjects(KelCommand* sender, KelNotification notification, void* data);
+  void CBPSNBringUp(KelCommand* sender, KelNotification notification, void* data);
+  // The filter dialog opened last (null when none).
+  class KelLnkFilterDialog* GetFilterDialog() const { return filterDialog_; }
+  // Tells every graph window that the product-structure window of `graph`
+  // went away (CBRemoveWindow with the graph).
+  static void PSNWindowRemoved(KelPSNGraph* graph);
+  // Makes the "Bring up" of windows on `graph` show `dialog` (null: none).
+  static void SetPSNDialog(KelPSNGraph* graph, KelDlgObject* dialog);
+
   // Counters for the curious (tests, status): full and partial refreshes run.
   int GetRefreshCount() const { return refreshes_; }
   bool IsPSNWindowOpen() const { return psnWindowOpen_; }
@@ -184,6 +200,19 @@ class KelLnkWindowView : public KelDlgDocument, public KelLnkMainWindow {
   int idleId_ = 0;
   int removeId_ = 0;
   bool psnWindowOpen_ = false;
+  // Mirrors the selection into the product-structure graph; false, with an
+  // error box, when it cannot be.
+  bool MirrorSelection();
+  // Highlights the objects whose product-structure node is selected there.
+  void MirrorFromPSN();
+  // Whether a full refresh may run (the root node is still valid); shows the
+  // error box otherwise.
+  bool CheckPSNRefresh();
+  void BuildPSNMenu(KelDlgObject* bar);
+  std::shared_ptr<KelPSNGraph> psnHold_;
+  int psnListener_ = 0;
+  bool mirroring_ = false;
+  class KelLnkFilterDialog* filterDialog_ = nullptr;
   int refreshes_ = 0;
   bool deleting_ = false;
 };

@@ -119,6 +119,8 @@ int KelMMLV5::PurgeList(const KelQorNode* node, KelListValKelDMInstance&, KelLis
                         KelListValKelUnicodeString& uids, KelRawCollint& flags) {
   KelDMInstance product;
   if (KelPSNSdai::Convert(node, product) != 0) return kel_ier::kInstanceNotFound;
+  // Instance links name the top part of the product they live in.
+  if (!node->GetProduct().IsEmpty()) product = node->GetProduct();
   products.assign(1, product);
   flags.assign(uids.size(), 1);
   return kel_ier::kOk;

@@ -95,7 +95,8 @@ class KelMMLV5 {
                  KelListValKelUnicodeString& compnames, const KelDMInstance& instance, const KelZumoInstance* zumo);
 
   // Narrows the description to the product of `node`: `products` becomes the
-  // node's database instance, and `flags` one entry per element of `uids`,
+  // top part of the node's product (the node's database instance when the
+  // node does not know its product), and `flags` one entry per element of `uids`,
   // 1 for the elements that take part. Returns 0, or kel_ier::kInstanceNotFound
   // (lists untouched) when node is null.
   int PurgeList(const KelQorNode* node, KelListValKelDMInstance& objects, KelListValKelDMInstance& products,
