@@ -94,8 +94,11 @@ int KelLnkWindowView::IsAValidObjectInGraph(KelLnkObject* object) {
     KelRawColldouble path;
     for (const KelId& id : zumo->GetPath()) path.push_back(id.AsDouble());
     KelPSNError error;
-    KelPSNNode* node = graph->GetNode(path, error, zumo->HasRep() ? "inst" : "ref", GetPSNRootNode());
+    // Product-instance paths start at the product's top part.
+    KelPSNNode* node = graph->GetNode(path, error, zumo->HasRep() ? "inst" : "ref", graph->GetRootNode());
     if (node == nullptr || error.IsError()) return 0;
+    // A representation must still hang below its part.
+    if (zumo->HasRep() && (node = graph->FindTree(object->Instance(), node, false)) == nullptr) return 0;
     int status = 1;
     KelRawColldouble validity;
     if (graph->IsValid(status, validity, 0, node->GetQorNode(0), nullptr) != 0) return 0;

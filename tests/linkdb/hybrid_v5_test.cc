@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "host/kel_dm_session.h"
+#include "host/kel_zumo_instance.h"
 #include "host/profile/kel_dm_profile.h"
 #include "linkdb/hybrid_answer.h"
 #include "linkdb/kel_lnk_data_manager.h"
@@ -86,6 +87,50 @@ TEST_P(HybridV5Test, ParentsPointToTheExpandedObjectAndMeetTheSameLinks) {
   ASSERT_EQ(c.links.size(), 2u);
   EXPECT_TRUE(c.links[0] == p.links[0] || c.links[0] == p.links[1]);
   EXPECT_EQ(HM::GetNbLinks(), 2);
+}
+
+// Inside a product: part P (E1.PART_LIST 0x50) uses part Q under instance
+// 0xA1, and model 2 represents Q. Model 1, placed in P, holds two instance
+// links to U2: one along the product structure, one along an instance that
+// is not in it. The first child keeps its product instance; the second's
+// cannot be fully defined and is dropped (the link stays).
+TEST_P(HybridV5Test, ChildrenInsideAProductKeepOnlyDefinableProductInstances) {
+  db().Init({"E1:objects,psn"});
+  auto part = [](int n) {
+    return "INSERT INTO $VS_E1.PART_LIST ($COID, $COMPID, C_ID) VALUES (X'" + Hex(n) + "', X'" + Hex(0x100 + n) +
+           "', 'P');\n";
+  };
+  auto instanceLink = [](int row, int oid) {
+    return "INSERT INTO $VS_PRODUCT.QOR_LINK ($COID, $COMPID, $COMPNAME_FATHER, $COMPID_FATHER, $TYPE, $UID_PTD, "
+           "$OID_PTD, $COMPNAME_PTD_REF, $COID_PTD_REF, $COMPID_PTD_REF, $COMPNAME_PTD_ROOT, $COID_PTD_ROOT, "
+           "$TIMESTAMP_PTD, C_MML_TS) VALUES (X'" +
+           Hex(1) + "', X'" + Hex(0x7000 + row) + "', 'E1.TOVRA_MODEL', X'" + Hex(0x101) + "', 'KELInst" +
+           std::to_string(row) + "', 'U2', '" + Hex(oid) + "', 'E1.TOVRA_MODEL', X'" + Hex(2) + "', X'" + Hex(0x102) +
+           "', 'E1.PART_LIST', X'" + Hex(0x50) + "', '2024-01-01 10:00:00', '2024-05-05 05:05:05');\n";
+  };
+  db().Exec(part(0x50) + part(0x51) +
+            "INSERT INTO $VS_E1.PSN_INSTANCE ($OID, $COID_FATHER, $COMPID_FATHER, $COMPNAME_CHILD, $COID_CHILD, "
+            "$COMPID_CHILD) VALUES (X'" +
+            Hex(0xA1) + "', X'" + Hex(0x50) + "', X'" + Hex(0x150) + "', 'E1.PART_LIST', X'" + Hex(0x51) + "', X'" +
+            Hex(0x151) + "');\n" +
+            "INSERT INTO $VS_E1.PSN_REP ($COID_PART, $COMPID_PART, $COMPNAME_REP, $COID_REP, $COMPID_REP) VALUES (X'" +
+            Hex(0x51) + "', X'" + Hex(0x151) + "', 'E1.TOVRA_MODEL', X'" + Hex(2) + "', X'" + Hex(0x102) + "');\n" +
+            instanceLink(4, 0xA1) + instanceLink(5, 0xA9));
+  Snapshot(1);
+  const KelDMInstance top("KELCON", "E1", "PART_LIST", Id(0x50), Id(0x150));
+  KelZumoInstance placed(top, std::vector<KelId>{});
+  Answer a = Ask(true, HM::Entity("E1", "TOVRA_MODEL", Id(1), Id(0x101), &placed));
+  std::vector<std::string> kept, dropped;
+  for (size_t k = 0; k < a.links.size(); ++k) {
+    const KelZumoInstance* zumo = a.ends[k]->ZumoInstance.get();
+    (zumo ? kept : dropped).push_back(a.links[k]->Type);
+    if (zumo) {
+      EXPECT_EQ(zumo->GetPath(), std::vector<KelId>{Id(0xA1)});
+      EXPECT_EQ(zumo->GetRepCompid(), Id(0x102));
+    }
+  }
+  EXPECT_EQ(kept, std::vector<std::string>{"V5_KELInst4"});
+  EXPECT_EQ(dropped.size(), 3u);  // the two reference links and the undefinable instance
 }
 
 TEST_P(HybridV5Test, NoCandidateAddsNothingAndValidatesNothing) {
