@@ -153,6 +153,7 @@ void RunPsn(const PsnArgs& args, const MmlGlobals& globals, int& argc, char** ar
   if (args.env.empty() || args.table.empty()) MmlFail("the environment and the table must not be empty");
   const KelId coid = ParseIdentifier("COID", args.coid);
   const KelId compid = ParseIdentifier("COMPID", args.compid);
+  if (args.table != "PART_LIST") MmlFail("a product starts at a part: the table must be PART_LIST, not " + args.table);
   if (!args.linksScreenshot.empty() && args.links <= 0) MmlFail("--links-screenshot needs --links NODE");
   Prepare(globals);
   std::string error;
