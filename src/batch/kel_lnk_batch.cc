@@ -1,6 +1,7 @@
 #include "batch/kel_lnk_batch.h"
 #include "base/mml_constants.h"
 #include "batch/kel_lnk_batch_progress.h"
+#include "batch/mml_module.h"
 
 #include "host/db/host_sql.h"
 #include "host/db/kel_db_read_snapshot.h"
@@ -52,11 +53,6 @@ void JudgeRootError(KelPSNTrace& trace, const KelQorError& fetched, int impactFl
   }
   trace.Write("   .. real error");
   error.Set(fetched.Ier(), fetched.ShortMsg(), fetched.LongMsg(), fetched.Severity());
-}
-
-void ClearCaches() {
-  KelLnkDataManager::Uncache();
-  KelLnkHybridManager::Uncache();
 }
 
 // Traces the root group starting at 0-based line `first` and builds its
@@ -239,11 +235,9 @@ bool KelLnkBatch::ParseInputText(const std::string& text, KelQorError& error, Ke
 void KelLnkBatch::InitialiseRun() {
   MML_TRACE("KelLnkBatch::InitialiseRun");
   mmlFunctionTrace.Write(" Initialization step ");
+  MmlModule::Reset();
   KelLnkTools::Initialise();
   KelLnkHybridManager::CacheDeclarations();
-  KelLnkDataManager::Uncache();
-  KelLnkHybridManager::Uncache();
-  KelLnkObject::Clean();
 }
 
 void KelLnkBatch::MigrateE2E(KelQorError& error) {
@@ -305,7 +299,7 @@ void KelLnkBatch::MigrateE2E(KelQorError& error) {
     }
     if (error.Ier() != 0) break;
     mmlFunctionTrace.Write(" Uncache final step ");
-    ClearCaches();
+    MmlModule::ClearCaches();
     progress.RootDone();
   }
   KelLnkSiteFiles::Unlock();
@@ -340,7 +334,7 @@ void KelLnkBatch::GetImpacts(KelQorError& error, int request) {
     if (error.Ier() == 0) files.KeepRootAnswer(flag, number, fetched.Ier() == 0, error);
     if (error.Ier() != 0) {
       mmlFunctionTrace.Write(" Error : before end : uncache");
-      ClearCaches();
+      MmlModule::ClearCaches();
       files.RemoveAll();
       return;
     }
@@ -355,7 +349,7 @@ void KelLnkBatch::GetImpacts(KelQorError& error, int request) {
     }
 
     mmlFunctionTrace.Write(" Uncache final step ");
-    ClearCaches();
+    MmlModule::ClearCaches();
     if (error.Ier() != 0) {
       files.RemoveAll();
       return;

@@ -59,31 +59,31 @@ struct WalkFrame {
 
 }  // namespace
 
-void KelLnkObjectBatch::BatchOrder(int order) { KelLnkObject::sBatchOrder = order; }
+void KelLnkObjectBatch::BatchOrder(int order) { KelLnkObject::SetBatchOrder(order); }
 
 void KelLnkObjectBatch::GetBatchError(KelQorError& error) {
-  error.Set(KelLnkObject::sBatchError.Ier(), KelLnkObject::sBatchError.ShortMsg(), KelLnkObject::sBatchError.LongMsg(),
-            KelLnkObject::sBatchError.Severity());
+  error.Set(KelLnkObject::BatchError().Ier(), KelLnkObject::BatchError().ShortMsg(),
+            KelLnkObject::BatchError().LongMsg(), KelLnkObject::BatchError().Severity());
 }
 
 void KelLnkObjectBatch::BatchStartImpacts(KelLnkObject& root, const KelUnicodeString& name, int order) {
   MML_TRACE("KelLnkObject::BatchStartImpacts");
   BatchOrder(order);
-  KelLnkObject::sBatchError.Ok();
+  KelLnkObject::BatchError().Ok();
   KelListPtrKelLnkSynchroUnit units;
   GetImpactStructure(&root, units, nullptr);
   // Queries that failed were skipped on the way; when the engine itself
   // failed, the walk is incomplete and no file is written.
   if (KelDbEngineFaultCount() > 0) {
     for (KelLnkSynchroUnit* unit : units) delete unit;
-    KelLnkObject::sBatchError.Set(
+    KelLnkObject::BatchError().Set(
         1, "Database failure",
         "The database failed during the walk, no file was written: " + AbbreviateForMessage(KelDbFirstEngineFault()),
         3);
     return;
   }
   if (units.empty()) {
-    KelLnkObject::sBatchError.Set(-1, "No Impacts", "The root model has no impacts", -1);
+    KelLnkObject::BatchError().Set(-1, "No Impacts", "The root model has no impacts", -1);
     return;
   }
   DoBatchImpacts(units, name);
@@ -143,18 +143,18 @@ void KelLnkObjectBatch::DoBatchImpacts(KelListPtrKelLnkSynchroUnit& units, const
   }
   units.clear();
 
-  const std::string fileName = name + (KelLnkObject::sBatchOrder ? ".ImpactsOn" : ".ImpactedBy");
+  const std::string fileName = name + (KelLnkObject::BatchOrder() ? ".ImpactsOn" : ".ImpactedBy");
   // The file replaces the previous one whole, and only once fully written.
   KelLnkSiteFileWriter file;
   if (!file.Open(fileName)) {
-    KelLnkObject::sBatchError.Set(1, "Error in Batch Impacts", "Unable to open the file: " + fileName, 3);
+    KelLnkObject::BatchError().Set(1, "Error in Batch Impacts", "Unable to open the file: " + fileName, 3);
     return;
   }
   if (!file.Write(std::to_string(count) + "\n" + text)) {
-    KelLnkObject::sBatchError.Set(1, "Error in Batch Impacts", "An error occurred writing the output file: " + fileName,
-                                  3);
+    KelLnkObject::BatchError().Set(1, "Error in Batch Impacts",
+                                   "An error occurred writing the output file: " + fileName, 3);
     return;  // the partial file is dropped; the previous file stays
   }
   if (!file.Close())
-    KelLnkObject::sBatchError.Set(1, "Error in Batch Impacts", "Impossible to close the file: " + fileName, 3);
+    KelLnkObject::BatchError().Set(1, "Error in Batch Impacts", "Impossible to close the file: " + fileName, 3);
 }

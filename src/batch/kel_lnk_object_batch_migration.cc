@@ -137,14 +137,14 @@ void KelLnkObjectBatch::BatchStartMigration(KelLnkObject& root) {
   RemoveRepeatedUnits(units);
   if (KelDbEngineFaultCount() > 0) {
     // An incomplete plan is never handed to the script.
-    KelLnkObject::sBatchError.Set(
+    KelLnkObject::BatchError().Set(
         1, "Database failure",
         "The database failed during the walk, nothing was migrated: " + AbbreviateForMessage(KelDbFirstEngineFault()),
         3);
   } else if (units.empty()) {
     // After a loop, the loop error stays.
-    if (KelLnkObject::sBatchError.Ier() == 0)
-      KelLnkObject::sBatchError.Set(-1, "Nothing to migrate", "The root model has no father", -1);
+    if (KelLnkObject::BatchError().Ier() == 0)
+      KelLnkObject::BatchError().Set(-1, "Nothing to migrate", "The root model has no father", -1);
   } else {
     DoBatchMigr(units);
   }
@@ -152,13 +152,13 @@ void KelLnkObjectBatch::BatchStartMigration(KelLnkObject& root) {
 
 void KelLnkObjectBatch::BuildListUnit(KelLnkObject& root, std::vector<SynchroniseUnit>& units) {
   MML_TRACE("KelLnkObject::BuildListUnit");
-  KelLnkObject::sBatchError.Ok();
+  KelLnkObject::BatchError().Ok();
   KelListPtrKelLnkSynchroUnit edges;
   int loop = GetBatchTree(&root, edges, nullptr);
   KelLnkSynchroUnit::DeleteAll(edges);
   if (loop) {
-    KelLnkObject::sBatchError.Set(1, "Unable to perform operation",
-                                  "Cannot perform this operation :\nThere are loops in the graph", 3);
+    KelLnkObject::BatchError().Set(1, "Unable to perform operation",
+                                   "Cannot perform this operation :\nThere are loops in the graph", 3);
     return;
   }
   BatchFullStructure(root, units);
@@ -250,7 +250,7 @@ void KelLnkObjectBatch::BatchFullStructure(KelLnkObject& root, std::vector<Synch
   auto enter = [&](KelLnkObject* o) {
     std::string key = ObjectKey(InstanceOf(o));
     inProgress.insert(key);
-    KelListValKelBaseUnknown_var links = o->GetLnkChildren(KelLnkObject::sBatchOrder);
+    KelListValKelBaseUnknown_var links = o->GetLnkChildren(KelLnkObject::BatchOrder());
     stack.push_back(Frame{o, std::move(key), std::move(links)});
   };
 
@@ -276,7 +276,7 @@ void KelLnkObjectBatch::BatchFullStructure(KelLnkObject& root, std::vector<Synch
 
 void KelLnkObjectBatch::BatchAnalyse(KelLnkObject& object, std::vector<SynchroniseUnit>& units) {
   MML_TRACE("KelLnkObject::BatchAnalyse");
-  KelListValKelBaseUnknown_var links = object.GetLnkChildren(KelLnkObject::sBatchOrder);
+  KelListValKelBaseUnknown_var links = object.GetLnkChildren(KelLnkObject::BatchOrder());
   KelListValKelUnicodeString types;
   std::unordered_set<std::string> seenTypes;
   for (const KelBaseUnknown_var& handle : links) {
@@ -305,7 +305,7 @@ void KelLnkObjectBatch::DoBatchMigr(const std::vector<SynchroniseUnit>& units) {
       int answer = instance.CheckDataAccess("QOR", "BOM", process, 1);
       if (answer != 0) {
         KelDMIerMessage message(answer);
-        KelLnkObject::sBatchError.Set(1, message.GetShortMessage(), message.GetDisplayMessage(1), 3);
+        KelLnkObject::BatchError().Set(1, message.GetShortMessage(), message.GetDisplayMessage(1), 3);
         refused = true;
       }
     }
@@ -336,8 +336,8 @@ void KelLnkObjectBatch::DoBatchMigr(const std::vector<SynchroniseUnit>& units) {
 
   const KelUnicodeString script = KelLnkTools::GetMigrationScript();
   if (script.empty()) {
-    KelLnkObject::sBatchError.Set(1, "Error Migration Script",
-                                  "Migration script not found: " + KelLnkTools::WhyNoMigrationScript(), 3);
+    KelLnkObject::BatchError().Set(1, "Error Migration Script",
+                                   "Migration script not found: " + KelLnkTools::WhyNoMigrationScript(), 3);
     return;
   }
   if (int signo = KelXcoStopRequested()) {
@@ -351,7 +351,7 @@ void KelLnkObjectBatch::DoBatchMigr(const std::vector<SynchroniseUnit>& units) {
   if (!run.lockHeld) {
     std::string lockError;
     if (KelLnkSiteFiles::Lock(&lockError) != 0) {
-      KelLnkObject::sBatchError.Set(1, kFilesError, lockError, 3);
+      KelLnkObject::BatchError().Set(1, kFilesError, lockError, 3);
       return;
     }
     run.lockHeld = true;
@@ -361,7 +361,7 @@ void KelLnkObjectBatch::DoBatchMigr(const std::vector<SynchroniseUnit>& units) {
   // its answer, and a name that cannot be freed stops the run before it.
   std::string clearError;
   if (!KelLnkSiteFiles::ClearForScript(KelLnkSiteFiles::Path(kErrorFile), &clearError)) {
-    KelLnkObject::sBatchError.Set(1, kFilesError, clearError, 3);
+    KelLnkObject::BatchError().Set(1, kFilesError, clearError, 3);
     return;
   }
 
@@ -371,20 +371,20 @@ void KelLnkObjectBatch::DoBatchMigr(const std::vector<SynchroniseUnit>& units) {
   KelLnkSiteFileWriter namesFile;
   auto reason = [](const KelLnkSiteFileWriter& w) { return std::string(": ") + std::strerror(w.LastErrno()); };
   if (!commandFile.Open(commandPath)) {
-    KelLnkObject::sBatchError.Set(1, kFilesError, "Unable to open the file: " + commandPath + reason(commandFile), 3);
+    KelLnkObject::BatchError().Set(1, kFilesError, "Unable to open the file: " + commandPath + reason(commandFile), 3);
     return;
   }
   const bool namesOpen = debug && namesFile.Open(namesPath);
   if (namesOpen) namesFile.Write(names);
   if (!commandFile.Write(std::to_string(units.size()) + "\n" + commands)) {
-    KelLnkObject::sBatchError.Set(
+    KelLnkObject::BatchError().Set(
         1, kFilesError,
         "An error occurred writing the command file: " + commandPath + " during migration" + reason(commandFile), 3);
     return;
   }
   if (!commandFile.Close()) {
-    KelLnkObject::sBatchError.Set(1, kFilesError, "Impossible to close the file: " + commandPath + reason(commandFile),
-                                  3);
+    KelLnkObject::BatchError().Set(1, kFilesError, "Impossible to close the file: " + commandPath + reason(commandFile),
+                                   3);
     return;
   }
   std::string copyError;
@@ -409,21 +409,21 @@ void KelLnkObjectBatch::DoBatchMigr(const std::vector<SynchroniseUnit>& units) {
   // Another run must not have slipped in while the lock file was removed.
   std::string lockError;
   if (!KelLnkSiteFiles::LockIntact(&lockError)) {
-    KelLnkObject::sBatchError.Set(1, kFilesError, lockError, 3);
+    KelLnkObject::BatchError().Set(1, kFilesError, lockError, 3);
     return;
   }
 
-  KelLnkObject::_ierxco = 0;
+  KelLnkObject::SetScriptStatus(0);
   int registerStatus = 0;
   int launchStatus = 0;
   xcoopr(kEndEvent, nullptr, &registerStatus);
   if (registerStatus == 0)
     xcoexe("$LOCAL", script, KelListValKelUnicodeString{script}, -1, -1, "        ", kEndEvent, &launchStatus);
   run.launched = true;
-  KelLnkObject::_ierxco = registerStatus + launchStatus;
-  if (KelLnkObject::_ierxco != 0)
-    KelLnkObject::sBatchError.Set(KelLnkObject::_ierxco, "Error during the launch of the migration process",
-                                  launchStatus != 0 ? KelXcoLastStartError() : std::string(), 4);
+  KelLnkObject::SetScriptStatus(registerStatus + launchStatus);
+  if (KelLnkObject::ScriptStatus() != 0)
+    KelLnkObject::BatchError().Set(KelLnkObject::ScriptStatus(), "Error during the launch of the migration process",
+                                   launchStatus != 0 ? KelXcoLastStartError() : std::string(), 4);
 }
 
 void KelLnkNoteMigrationInterrupted(int signo) { Run().stopSignal = signo; }
@@ -432,8 +432,8 @@ void KelLnkObjectBatch::EndOfMigrationBatch() {
   MML_TRACE("KelLnkObject::EndOfMigrationBatch");
   MigrationRun& run = Run();
   if (run.stopSignal != 0) {
-    KelLnkObject::_ierxco = 128 + run.stopSignal;
-    KelLnkObject::sBatchError.Set(
+    KelLnkObject::SetScriptStatus(128 + run.stopSignal);
+    KelLnkObject::BatchError().Set(
         1, "Migration interrupted",
         "Stopped by signal " + std::to_string(run.stopSignal) +
             (run.launched ? ": the migration script was stopped and the migration files removed"
@@ -444,35 +444,36 @@ void KelLnkObjectBatch::EndOfMigrationBatch() {
         KelLnkSiteFiles::Remove(KelLnkSiteFiles::Path(name));
     }
   } else if (run.launched) {
-    if (KelLnkObject::_ierxco == 0) {
+    if (KelLnkObject::ScriptStatus() == 0) {
       std::string line;
       bool valid = false;
       int code = 0;
       if (!ReadErrorFile(KelLnkSiteFiles::Path(kErrorFile), line, valid, code)) {
         // No answer counts as success, unless the script failed visibly.
         if (run.scriptExit > 0) {
-          KelLnkObject::_ierxco = run.scriptExit;
-          KelLnkObject::sBatchError.Set(
+          KelLnkObject::SetScriptStatus(run.scriptExit);
+          KelLnkObject::BatchError().Set(
               1, "Error during migration process",
               " -> Process ends with ERROR : no error file, exit status = " + std::to_string(run.scriptExit), 3);
         }
       } else {
         if (!valid) {
-          KelLnkObject::_ierxco = 1;
-          KelLnkObject::sBatchError.Set(
+          KelLnkObject::SetScriptStatus(1);
+          KelLnkObject::BatchError().Set(
               1, "Error during migration process",
               " -> Process ends with ERROR : the error file does not start with a return code: \"" +
                   AbbreviateForMessage(line) + "\"",
               3);
         } else if (code != 0) {
-          KelLnkObject::_ierxco = code;
-          KelLnkObject::sBatchError.Set(1, "Error during migration process",
-                                        " -> Process ends with ERROR : return code = " + AbbreviateForMessage(line), 3);
+          KelLnkObject::SetScriptStatus(code);
+          KelLnkObject::BatchError().Set(1, "Error during migration process",
+                                         " -> Process ends with ERROR : return code = " + AbbreviateForMessage(line),
+                                         3);
         }
       }
     }
-    if (KelLnkObject::_ierxco == 0)
-      KelLnkObject::sBatchError.Set(-1, "Migration done", "Process ends with success", -1);
+    if (KelLnkObject::ScriptStatus() == 0)
+      KelLnkObject::BatchError().Set(-1, "Migration done", "Process ends with success", -1);
   }
   if (run.lockHeld) {
     KelLnkSiteFiles::Remove(KelLnkSiteFiles::Path(kCommandFile));

@@ -7,10 +7,13 @@
 
 void MmlModule::Reset() {
   KelLnkObject::Clean();
-  KelLnkObject::sBatchError.Ok();
-  KelLnkObject::sBatchOrder = 0;
-  KelLnkObject::_ierxco = 0;
+  KelLnkObject::ResetState();
   KelLnkDataManager::Uncache();
   KelLnkHybridManager::ResetForTest();
   KelLnkTools::ResetForTesting();
+}
+
+void MmlModule::ClearCaches() {
+  KelLnkDataManager::Uncache();
+  KelLnkHybridManager::Uncache();
 }

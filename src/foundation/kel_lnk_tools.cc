@@ -18,39 +18,6 @@
 #include "host/kel_psn_trace.h"
 #include "host/profile/kel_dm_zumo_cmd.h"
 
-int KelLnkTools::_Initialised = 0;
-int KelLnkTools::_CheckEnv = 0;
-KelUnicodeString KelLnkTools::_Environment;
-int KelLnkTools::_ImpactOnSupported = 0;
-int KelLnkTools::_ForceRecache = 0;
-int KelLnkTools::_ExtraColours = 0;
-int KelLnkTools::_FilterRevision = 0;
-int KelLnkTools::_FilterMaturity = 0;
-int KelLnkTools::_FilterMaturityNullOK = 0;
-int KelLnkTools::_FilterMaturityMin = 0;
-int KelLnkTools::_EntityToEntity = 0;
-int KelLnkTools::_LinkDCTechno = 0;
-int KelLnkTools::_LinkType = 0;
-int KelLnkTools::_ObjectSortName = 0;
-int KelLnkTools::_IloveV5 = 0;
-int KelLnkTools::_IsValid = 0;
-int KelLnkTools::_IsV5Order = 0;
-int KelLnkTools::_IsV5NewCode = 0;
-int KelLnkTools::_SolveV5 = 0;
-int KelLnkTools::_DbgCustom = 0;
-int KelLnkTools::_DbgExpand = 0;
-int KelLnkTools::_DbgSelect = 0;
-int KelLnkTools::_DbgMMLV5 = 0;
-int KelLnkTools::_DbgPerfo = 0;
-KelListValKelUnicodeString KelLnkTools::_RelationEnvironment;
-KelListValKelUnicodeString KelLnkTools::_EntityEnvironment;
-KelListValKelUnicodeString KelLnkTools::_Linktype;
-KelListValKelUnicodeString KelLnkTools::_Linkname;
-KelListValKelUnicodeString KelLnkTools::_SynchroniseType;
-KelUnicodeString KelLnkTools::_SynchroniseScript;
-KelUnicodeString KelLnkTools::_MigrationScript;
-KelUnicodeString KelLnkTools::_ConnexionStr;
-
 namespace {
 
 // Declarative keys.
@@ -176,38 +143,38 @@ void KelLnkTools::Initialise() {
 
   // 1. A change of environment makes everything be read again.
   KelUnicodeString environment = KelDMTovra::GetCurrentEnv();
-  if (environment != _Environment) {
-    _Environment = environment;
-    _Initialised = 0;
+  if (environment != St().environment) {
+    St().environment = environment;
+    St().initialised = 0;
   }
 
   // 2. Already read: only check the relation environments against those of
   //    the result panel.
-  if (_Initialised == 1) {
+  if (St().initialised == 1) {
     KelListValKelUnicodeString liste = GetListeFiltered();
-    if (liste.size() != _RelationEnvironment.size() + _EntityEnvironment.size()) {
-      _CheckEnv = 1;
+    if (liste.size() != St().relationEnvironment.size() + St().entityEnvironment.size()) {
+      St().checkEnv = 1;
     } else {
       bool missing = false;
-      for (const auto& env : _RelationEnvironment) {
+      for (const auto& env : St().relationEnvironment) {
         if (!Contains(liste, env)) {
           missing = true;
           break;
         }
       }
-      if (!missing && _EntityToEntity) {
-        for (const auto& env : _EntityEnvironment) {
+      if (!missing && St().entityToEntity) {
+        for (const auto& env : St().entityEnvironment) {
           if (!Contains(liste, env)) {
             missing = true;
             break;
           }
         }
       }
-      if (missing) _CheckEnv = 1;
+      if (missing) St().checkEnv = 1;
     }
-    if (_CheckEnv == 1) {
+    if (St().checkEnv == 1) {
       RelationEnvironments(1, true);
-      if (_EntityToEntity) RelationEnvironments(2, true);
+      if (St().entityToEntity) RelationEnvironments(2, true);
     }
     if (trace.LevelIsActive()) {
       for (const auto& env : liste) trace.Write("      ListeEnvi[] = " + env);
@@ -216,117 +183,117 @@ void KelLnkTools::Initialise() {
   }
 
   // 3. Declarative keys, in the order of the key table.
-  Raise(kKeyBestRevision, _FilterRevision);
-  Raise(kKeyMaturity, _FilterMaturity);
-  if (_FilterMaturity) {
-    KelDMTovra::GetIntegerDec(kKeyMaturityMin, _FilterMaturityMin);
-    TakeLogical(kKeyMaturityNull, _FilterMaturityNullOK);
+  Raise(kKeyBestRevision, St().filterRevision);
+  Raise(kKeyMaturity, St().filterMaturity);
+  if (St().filterMaturity) {
+    KelDMTovra::GetIntegerDec(kKeyMaturityMin, St().filterMaturityMin);
+    TakeLogical(kKeyMaturityNull, St().filterMaturityNullOK);
   }
-  Raise(kKeyEntityToEntity, _EntityToEntity);
-  Raise(kKeyForceRecache, _ForceRecache);
-  Raise(kKeyExtraColours, _ExtraColours);
-  Raise(kKeyLinkType, _LinkType);
+  Raise(kKeyEntityToEntity, St().entityToEntity);
+  Raise(kKeyForceRecache, St().forceRecache);
+  Raise(kKeyExtraColours, St().extraColours);
+  Raise(kKeyLinkType, St().linkType);
   if (KelDMTovra::GetLogicalDec(kKeyLinkTechno)) {
-    _LinkDCTechno = 1;
-    _EntityToEntity = 1;
+    St().linkDCTechno = 1;
+    St().entityToEntity = 1;
   }
-  Raise(kKeyNoSortName, _ObjectSortName);
+  Raise(kKeyNoSortName, St().objectSortName);
   if (KelDMTovra::GetLogicalDec(kKeyTovraV5)) {
-    _IloveV5 = 1;
-    _ExtraColours = 1;
-    _EntityToEntity = 1;
+    St().iloveV5 = 1;
+    St().extraColours = 1;
+    St().entityToEntity = 1;
   }
-  if (_IloveV5) {
-    Raise(kKeyV5Validity, _IsValid);
-    Raise(kKeyV5OpenOrder, _IsV5Order);
-    Raise(kKeyV5NewCode, _IsV5NewCode);
-    Raise(kKeyV5Solve, _SolveV5);
+  if (St().iloveV5) {
+    Raise(kKeyV5Validity, St().isValid);
+    Raise(kKeyV5OpenOrder, St().isV5Order);
+    Raise(kKeyV5NewCode, St().isV5NewCode);
+    Raise(kKeyV5Solve, St().solveV5);
   }
-  TakeLogical(kKeyImpactedOnSync, _ImpactOnSupported);
+  TakeLogical(kKeyImpactedOnSync, St().impactOnSupported);
 
   // 4. Environments holding the link tables.
-  _RelationEnvironment = RelationEnvironments(1, false);
-  if (_EntityToEntity) _EntityEnvironment = RelationEnvironments(2, false);
+  St().relationEnvironment = RelationEnvironments(1, false);
+  if (St().entityToEntity) St().entityEnvironment = RelationEnvironments(2, false);
   if (trace.LevelIsActive()) {
     trace.Write("Relation environments found:");
-    for (const auto& env : _RelationEnvironment) trace.Write("  \"" + env + "\"");
+    for (const auto& env : St().relationEnvironment) trace.Write("  \"" + env + "\"");
   }
 
   // 5. The link-type table.
-  _Linktype.clear();
-  _Linkname.clear();
+  St().linktype.clear();
+  St().linkname.clear();
   KelListValKelUnicodeString types, names;
   int count = 0;
-  KelDMZUMOCmd(_Environment).GetProfile(types, names, count);
+  KelDMZUMOCmd(St().environment).GetProfile(types, names, count);
   for (int i = 0; i < count && i < static_cast<int>(types.size()) && i < static_cast<int>(names.size()); ++i) {
     const KelUnicodeString& type = types[i];
     const KelUnicodeString& name = names[i];
     if (type.size() >= 6 && StartsWith(type, kMmlKelmm) && name.size() >= 5 && StartsWith(name, "MML_")) {
-      _Linktype.push_back(type.substr(5));
-      _Linkname.push_back(name);
-    } else if (_IloveV5 && type.size() >= 6 && StartsWith(type, kMmlKelv5) && name.size() >= 8 &&
+      St().linktype.push_back(type.substr(5));
+      St().linkname.push_back(name);
+    } else if (St().iloveV5 && type.size() >= 6 && StartsWith(type, kMmlKelv5) && name.size() >= 8 &&
                StartsWith(name, "MML_V5_")) {
       KelUnicodeString linktype = name.substr(7);
-      _Linktype.push_back(linktype);
-      _Linkname.push_back(name);
-      if (type == kMmlKelv5Cnc) _ConnexionStr = linktype;
+      St().linktype.push_back(linktype);
+      St().linkname.push_back(name);
+      if (type == kMmlKelv5Cnc) St().connexionStr = linktype;
     }
   }
   if (trace.LevelIsActive()) {
     trace.Write("Cached link types and names:");
-    for (size_t i = 0; i < _Linktype.size(); ++i) {
-      trace.Write("  " + _Linktype[i] + ": \"" + _Linkname[i] + "\"");
+    for (size_t i = 0; i < St().linktype.size(); ++i) {
+      trace.Write("  " + St().linktype[i] + ": \"" + St().linkname[i] + "\"");
     }
   }
 
   // 6. Scripts and synchronise types.
-  _SynchroniseScript = ReadScript(kKeySyncScript);
-  _SynchroniseType.clear();
-  for (const auto& type : _Linktype) {
+  St().synchroniseScript = ReadScript(kKeySyncScript);
+  St().synchroniseType.clear();
+  for (const auto& type : St().linktype) {
     KelUnicodeString syncType = kSyncTypeTovra;
     KelDMTovra::GetStringDec(kKeySyncTypePrefix + type, syncType);
-    _SynchroniseType.push_back(syncType);
+    St().synchroniseType.push_back(syncType);
   }
-  _MigrationScript = ReadScript(kKeyMigrateScript);
+  St().migrationScript = ReadScript(kKeyMigrateScript);
   if (trace.LevelIsActive()) {
-    trace.Write("Cached synchronise script \"" + _SynchroniseScript + "\"");
+    trace.Write("Cached synchronise script \"" + St().synchroniseScript + "\"");
     trace.Write("Cached synchronise types:");
-    for (size_t i = 0; i < _Linktype.size(); ++i) {
-      trace.Write("  " + _Linktype[i] + ": \"" + _SynchroniseType[i] + "\"");
+    for (size_t i = 0; i < St().linktype.size(); ++i) {
+      trace.Write("  " + St().linktype[i] + ": \"" + St().synchroniseType[i] + "\"");
     }
-    trace.Write("Cached migration script \"" + _MigrationScript + "\"");
+    trace.Write("Cached migration script \"" + St().migrationScript + "\"");
   }
 
   // 7. Done: report, then the debug switches of the process environment.
-  _Initialised = 1;
+  St().initialised = 1;
   if (trace.LevelIsActive()) WriteLines(trace, DeclarativeReport());
-  if (std::getenv("MML_DEBUG_CUSTOM")) _DbgCustom = 1;
-  if (std::getenv("MML_DEBUG_EXPAND")) _DbgExpand = 1;
-  if (std::getenv("MML_DEBUG_SELECT")) _DbgSelect = 1;
-  if (std::getenv("MML_DEBUG_MMLV5")) _DbgMMLV5 = 1;
-  if (std::getenv("MML_PERFO")) _DbgPerfo = 1;
+  if (std::getenv("MML_DEBUG_CUSTOM")) St().dbgCustom = 1;
+  if (std::getenv("MML_DEBUG_EXPAND")) St().dbgExpand = 1;
+  if (std::getenv("MML_DEBUG_SELECT")) St().dbgSelect = 1;
+  if (std::getenv("MML_DEBUG_MMLV5")) St().dbgMMLV5 = 1;
+  if (std::getenv("MML_PERFO")) St().dbgPerfo = 1;
 }
 
 KelUnicodeString KelLnkTools::DeclarativeReport() {
   KelUnicodeString out = "Declarative information:\n";
-  out += ReportLine("  ", kKeyBestRevision, Logical(_FilterRevision));
-  out += ReportLine("  ", kKeyMaturity, Logical(_FilterMaturity));
-  if (_FilterMaturity) {
-    out += ReportLine("    ", kKeyMaturityMin, IntToString(_FilterMaturityMin));
-    out += ReportLine("    ", kKeyMaturityNull, Logical(_FilterMaturityNullOK));
+  out += ReportLine("  ", kKeyBestRevision, Logical(St().filterRevision));
+  out += ReportLine("  ", kKeyMaturity, Logical(St().filterMaturity));
+  if (St().filterMaturity) {
+    out += ReportLine("    ", kKeyMaturityMin, IntToString(St().filterMaturityMin));
+    out += ReportLine("    ", kKeyMaturityNull, Logical(St().filterMaturityNullOK));
   }
-  out += ReportLine("  ", kKeyEntityToEntity, Logical(_EntityToEntity));
-  out += ReportLine("  ", kKeyForceRecache, Logical(_ForceRecache));
-  out += ReportLine("  ", kKeyExtraColours, Logical(_ExtraColours));
-  out += ReportLine("  ", kKeyImpactedOnSync, Logical(_ImpactOnSupported));
-  out += ReportLine("  ", kKeyLinkType, Logical(_LinkType));
-  out += ReportLine("  ", kKeyLinkTechno, Logical(_LinkDCTechno));
-  out += ReportLine("  ", kKeyNoSortName, Logical(_ObjectSortName));
-  out += ReportLine("  ", kKeyTovraV5, Logical(_IloveV5));
-  out += ReportLine("  ", kKeyV5Validity, Logical(_IsValid));
-  out += ReportLine("  ", kKeyV5OpenOrder, Logical(_IsV5Order));
-  out += ReportLine("  ", kKeyV5NewCode, Logical(_IsV5NewCode));
-  out += ReportLine("  ", kKeyV5Solve, Logical(_SolveV5));
+  out += ReportLine("  ", kKeyEntityToEntity, Logical(St().entityToEntity));
+  out += ReportLine("  ", kKeyForceRecache, Logical(St().forceRecache));
+  out += ReportLine("  ", kKeyExtraColours, Logical(St().extraColours));
+  out += ReportLine("  ", kKeyImpactedOnSync, Logical(St().impactOnSupported));
+  out += ReportLine("  ", kKeyLinkType, Logical(St().linkType));
+  out += ReportLine("  ", kKeyLinkTechno, Logical(St().linkDCTechno));
+  out += ReportLine("  ", kKeyNoSortName, Logical(St().objectSortName));
+  out += ReportLine("  ", kKeyTovraV5, Logical(St().iloveV5));
+  out += ReportLine("  ", kKeyV5Validity, Logical(St().isValid));
+  out += ReportLine("  ", kKeyV5OpenOrder, Logical(St().isV5Order));
+  out += ReportLine("  ", kKeyV5NewCode, Logical(St().isV5NewCode));
+  out += ReportLine("  ", kKeyV5Solve, Logical(St().solveV5));
   out += "Obsolete information - forced to TRUE:\n";
   out += ReportLine("  ", kKeyObsoleteIncremental, Logical(1));
   out += ReportLine("  ", kKeyObsoletePerfo, Logical(1));
@@ -334,8 +301,8 @@ KelUnicodeString KelLnkTools::DeclarativeReport() {
 }
 
 KelUnicodeString KelLnkTools::LinktypeToLinkname(const KelUnicodeString& type) {
-  for (size_t i = 0; i < _Linktype.size() && i < _Linkname.size(); ++i) {
-    if (_Linktype[i] == type) return _Linkname[i];
+  for (size_t i = 0; i < St().linktype.size() && i < St().linkname.size(); ++i) {
+    if (St().linktype[i] == type) return St().linkname[i];
   }
   return kMmlKelmm + type;
 }
@@ -371,7 +338,7 @@ int KelLnkTools::IsTOVRALinktype(const KelUnicodeString& type) {
 }
 
 void KelLnkTools::ResetLinkName(const KelUnicodeString& newName, const KelUnicodeString& currentName) {
-  for (auto& name : _Linkname) {
+  for (auto& name : St().linkname) {
     if (name == currentName) {
       name = newName;
       return;
@@ -380,8 +347,8 @@ void KelLnkTools::ResetLinkName(const KelUnicodeString& newName, const KelUnicod
 }
 
 KelUnicodeString KelLnkTools::GetSynchroniseType(const KelUnicodeString& type) {
-  for (size_t i = 0; i < _Linktype.size(); ++i) {
-    if (_Linktype[i] == type) return i < _SynchroniseType.size() ? _SynchroniseType[i] : kSyncTypeTovra;
+  for (size_t i = 0; i < St().linktype.size(); ++i) {
+    if (St().linktype[i] == type) return i < St().synchroniseType.size() ? St().synchroniseType[i] : kSyncTypeTovra;
   }
   std::cout << "WARNING : MML type " << type << " not declared in the profile." << std::endl;
   return kSyncTypeTovra;
@@ -427,22 +394,15 @@ KelUnicodeString KelLnkTools::DoubleToSQLString(double value) {
 
 KelUnicodeString KelLnkTools::RightTrim(const KelUnicodeString& text) { return RightTrimBlanks(text); }
 
+KelLnkTools::State& KelLnkTools::St() {
+  static State state;
+  return state;
+}
+
+KelLnkTools::State& KelLnkTools::StateForTesting() { return St(); }
+
 void KelLnkTools::ResetForTesting() {
-  _Initialised = 0;
-  _CheckEnv = 0;
-  _Environment.clear();
-  _ImpactOnSupported = _ForceRecache = _ExtraColours = _FilterRevision = _FilterMaturity = 0;
-  _FilterMaturityNullOK = _FilterMaturityMin = _EntityToEntity = _LinkDCTechno = _LinkType = 0;
-  _ObjectSortName = _IloveV5 = _IsValid = _IsV5Order = _IsV5NewCode = _SolveV5 = 0;
-  _DbgCustom = _DbgExpand = _DbgSelect = _DbgMMLV5 = _DbgPerfo = 0;
-  _RelationEnvironment.clear();
-  _EntityEnvironment.clear();
-  _Linktype.clear();
-  _Linkname.clear();
-  _SynchroniseType.clear();
-  _SynchroniseScript.clear();
-  _MigrationScript.clear();
-  _ConnexionStr.clear();
+  St() = State();
   BusyHook() = nullptr;
   PanelProvider() = nullptr;
 }

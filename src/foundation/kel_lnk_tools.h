@@ -34,42 +34,42 @@ class KelLnkTools {
   static void Initialise();
   // 1 once the relation environments were found out of step with the
   // environments of the host's result panel.
-  static int IsEnvCheck() { return _CheckEnv; }
+  static int IsEnvCheck() { return St().checkEnv; }
 
   // Flags of the declarative keys ("KELZUMO.QOR.MML." followed by ...).
-  static int IsFilterRevision() { return _FilterRevision; }              // FILTER.BEST_REVISION
-  static int IsFilterMaturity() { return _FilterMaturity; }              // FILTER.MATURITY
-  static int GetFilterMaturityMin() { return _FilterMaturityMin; }       // FILTER.MATURITY.MIN_INDEX
-  static int IsFilterMaturityNullOK() { return _FilterMaturityNullOK; }  // FILTER.MATURITY.NULL_ALLOWED
-  static int IsEntityMode() { return _EntityToEntity; }                  // ENTITY_TO_ENTITY (LINK.TECHNO, TOVRA_V5)
-  static int IsForceRecache() { return _ForceRecache; }                  // FORCE_RECACHE
-  static int IsExtraColours() { return _ExtraColours; }                  // SHOW_EXTRA_COLOURS (TOVRA_V5)
-  static int IsComputeLinkType() { return _LinkType; }                   // LINK.TYPE
-  static int IsComputeLinkTechno() { return _LinkDCTechno; }             // LINK.TECHNO
-  static int IsSortName() { return _ObjectSortName; }                    // NO_SORT_NAME (its value as is)
-  static int IsTOVRAV5True() { return _IloveV5; }                        // TOVRA_V5
-  static int IsReleaseValid() { return _IsValid; }                       // TOVRA_V5_RELEASE_VALIDITY
-  static int IsOrderedOpen() { return _IsV5Order; }                      // TOVRA_V5_OPEN_ORDER
-  static int IsV5NewCode() { return _IsV5NewCode; }                      // TOVRA_V5_NEW_CODE_MML
-  static int SolveV5InGraph() { return _SolveV5; }                       // TOVRA_V5_SOLVE_IN_MML
-  static int IsImpactsOnSupported() { return _ImpactOnSupported; }       // IMPACTED_ON_SYNC
+  static int IsFilterRevision() { return St().filterRevision; }              // FILTER.BEST_REVISION
+  static int IsFilterMaturity() { return St().filterMaturity; }              // FILTER.MATURITY
+  static int GetFilterMaturityMin() { return St().filterMaturityMin; }       // FILTER.MATURITY.MIN_INDEX
+  static int IsFilterMaturityNullOK() { return St().filterMaturityNullOK; }  // FILTER.MATURITY.NULL_ALLOWED
+  static int IsEntityMode() { return St().entityToEntity; }                  // ENTITY_TO_ENTITY (LINK.TECHNO, TOVRA_V5)
+  static int IsForceRecache() { return St().forceRecache; }                  // FORCE_RECACHE
+  static int IsExtraColours() { return St().extraColours; }                  // SHOW_EXTRA_COLOURS (TOVRA_V5)
+  static int IsComputeLinkType() { return St().linkType; }                   // LINK.TYPE
+  static int IsComputeLinkTechno() { return St().linkDCTechno; }             // LINK.TECHNO
+  static int IsSortName() { return St().objectSortName; }                    // NO_SORT_NAME (its value as is)
+  static int IsTOVRAV5True() { return St().iloveV5; }                        // TOVRA_V5
+  static int IsReleaseValid() { return St().isValid; }                       // TOVRA_V5_RELEASE_VALIDITY
+  static int IsOrderedOpen() { return St().isV5Order; }                      // TOVRA_V5_OPEN_ORDER
+  static int IsV5NewCode() { return St().isV5NewCode; }                      // TOVRA_V5_NEW_CODE_MML
+  static int SolveV5InGraph() { return St().solveV5; }                       // TOVRA_V5_SOLVE_IN_MML
+  static int IsImpactsOnSupported() { return St().impactOnSupported; }       // IMPACTED_ON_SYNC
 
   // Debug switches: 1 when the variable MML_DEBUG_CUSTOM, MML_DEBUG_EXPAND,
   // MML_DEBUG_SELECT, MML_DEBUG_MMLV5, MML_PERFO existed at initialisation.
-  static int DbgCustom() { return _DbgCustom; }
-  static int DbgExpand() { return _DbgExpand; }
-  static int DbgSelect() { return _DbgSelect; }
-  static int DbgMMLV5() { return _DbgMMLV5; }
-  static int DbgPerfo() { return _DbgPerfo; }
+  static int DbgCustom() { return St().dbgCustom; }
+  static int DbgExpand() { return St().dbgExpand; }
+  static int DbgSelect() { return St().dbgSelect; }
+  static int DbgMMLV5() { return St().dbgMMLV5; }
+  static int DbgPerfo() { return St().dbgPerfo; }
 
   // Environments holding link tables ("$EXT"), as read at initialisation.
-  static KelListValKelUnicodeString GetRelationEnvironments() { return _RelationEnvironment; }
+  static KelListValKelUnicodeString GetRelationEnvironments() { return St().relationEnvironment; }
   // Link types in declaration order ("SOL", "DRW", ...).
-  static KelListValKelUnicodeString GetLinktypes() { return _Linktype; }
+  static KelListValKelUnicodeString GetLinktypes() { return St().linktype; }
   // The link-type names, parallel to GetLinktypes().
-  static KelListValKelUnicodeString GetLinknames() { return _Linkname; }
+  static KelListValKelUnicodeString GetLinknames() { return St().linkname; }
   // The synchronise types, parallel to GetLinktypes().
-  static KelListValKelUnicodeString GetSynchroniseTypes() { return _SynchroniseType; }
+  static KelListValKelUnicodeString GetSynchroniseTypes() { return St().synchroniseType; }
   // The widths offered for graph arcs: 8, 16, 32, 64.
   static KelRawCollint GetWidths() { return {8, 16, 32, 64}; }
 
@@ -92,14 +92,14 @@ class KelLnkTools {
   // nothing when no name is equal.
   static void ResetLinkName(const KelUnicodeString& newName, const KelUnicodeString& currentName);
   // The link type of V5 connection links (empty when none is declared).
-  static KelUnicodeString GetConnexionStr() { return _ConnexionStr; }
+  static KelUnicodeString GetConnexionStr() { return St().connexionStr; }
 
   // ---- Synchronisation ----
 
   // Full path of the synchronise script; empty when not set or not readable.
-  static KelUnicodeString GetSynchroniseScript() { return _SynchroniseScript; }
+  static KelUnicodeString GetSynchroniseScript() { return St().synchroniseScript; }
   // Full path of the migration script; empty when not set or not readable.
-  static KelUnicodeString GetMigrationScript() { return _MigrationScript; }
+  static KelUnicodeString GetMigrationScript() { return St().migrationScript; }
   // When GetMigrationScript() is empty: the reason, naming the key or the path.
   static KelUnicodeString WhyNoMigrationScript();
   // "BATCH" or "TOVRA" for a declared link type. For an undeclared one writes
@@ -143,39 +143,50 @@ class KelLnkTools {
   // that each test starts from an uninitialised state.
   static void ResetForTesting();
 
-  // ---- State (process-wide; read through the accessors above) ----
-  static int _Initialised;
-  static int _CheckEnv;
-  static KelUnicodeString _Environment;
-  static int _ImpactOnSupported;
-  static int _ForceRecache;
-  static int _ExtraColours;
-  static int _FilterRevision;
-  static int _FilterMaturity;
-  static int _FilterMaturityNullOK;
-  static int _FilterMaturityMin;
-  static int _EntityToEntity;
-  static int _LinkDCTechno;
-  static int _LinkType;
-  static int _ObjectSortName;
-  static int _IloveV5;
-  static int _IsValid;
-  static int _IsV5Order;
-  static int _IsV5NewCode;
-  static int _SolveV5;
-  static int _DbgCustom;
-  static int _DbgExpand;
-  static int _DbgSelect;
-  static int _DbgMMLV5;
-  static int _DbgPerfo;
-  static KelListValKelUnicodeString _RelationEnvironment;
-  static KelListValKelUnicodeString _EntityEnvironment;
-  static KelListValKelUnicodeString _Linktype;
-  static KelListValKelUnicodeString _Linkname;
-  static KelListValKelUnicodeString _SynchroniseType;
-  static KelUnicodeString _SynchroniseScript;
-  static KelUnicodeString _MigrationScript;
-  static KelUnicodeString _ConnexionStr;
+  // ---- State ----
+
+  // The settings as read. One instance, inside kel_lnk_tools.cc, read through
+  // the accessors above; ResetForTesting (and MmlModule::Reset) returns it to
+  // these initial values.
+  struct State {
+    int initialised = 0;
+    int checkEnv = 0;
+    KelUnicodeString environment;
+    int impactOnSupported = 0;
+    int forceRecache = 0;
+    int extraColours = 0;
+    int filterRevision = 0;
+    int filterMaturity = 0;
+    int filterMaturityNullOK = 0;
+    int filterMaturityMin = 0;
+    int entityToEntity = 0;
+    int linkDCTechno = 0;
+    int linkType = 0;
+    int objectSortName = 0;
+    int iloveV5 = 0;
+    int isValid = 0;
+    int isV5Order = 0;
+    int isV5NewCode = 0;
+    int solveV5 = 0;
+    int dbgCustom = 0;
+    int dbgExpand = 0;
+    int dbgSelect = 0;
+    int dbgMMLV5 = 0;
+    int dbgPerfo = 0;
+    KelListValKelUnicodeString relationEnvironment;
+    KelListValKelUnicodeString entityEnvironment;
+    KelListValKelUnicodeString linktype;
+    KelListValKelUnicodeString linkname;
+    KelListValKelUnicodeString synchroniseType;
+    KelUnicodeString synchroniseScript;
+    KelUnicodeString migrationScript;
+    KelUnicodeString connexionStr;
+  };
+  // Tests only: the state, to set a case up without a profile.
+  static State& StateForTesting();
+
+ private:
+  static State& St();
 };
 
 // The decimal text of `value`.

@@ -6,20 +6,32 @@
 int ZefaTraceLink = 0;
 int ZefaTraceObject = 0;
 
-KelTrace ZorTrace::gTrace("ZORTRACE", "", 0, "STDERR", 1024);
-int ZorTrace::gActive = ZorTrace::gTrace.IsActive() ? 1 : 0;
-int ZorTrace::gIndent = 0;
-int ZorTrace::gClassCount = 0;
-std::vector<std::string> ZorTrace::gppClass;
-std::deque<int> ZorTrace::gpObjectCount;
-
 namespace {
-// Position of each known class in gppClass.
-std::unordered_map<std::string, int>& ClassIndex() {
-  static std::unordered_map<std::string, int> index;
-  return index;
+
+// The trace's part of the module state.
+struct TraceState {
+  KelTrace channel{"ZORTRACE", "", 0, "STDERR", 1024};
+  int active = channel.IsActive() ? 1 : 0;
+  int indent = 0;  // call depth
+  // Class names in the order of first appearance, their counters (a deque:
+  // addresses never move) and the position of each name.
+  std::vector<std::string> classes;
+  std::deque<int> counts;
+  std::unordered_map<std::string, int> index;
+};
+
+TraceState& St() {
+  static TraceState state;
+  return state;
 }
+
 }  // namespace
+
+int ZorTrace::Active() { return St().active; }
+int ZorTrace::Indent() { return St().indent; }
+const std::vector<std::string>& ZorTrace::Classes() { return St().classes; }
+int ZorTrace::ClassCount() { return static_cast<int>(St().classes.size()); }
+void ZorTrace::SetIndentForTesting(int indent) { St().indent = indent; }
 
 // ---- ZorFunctionTrace ----
 
@@ -52,15 +64,14 @@ ZorFunctionTrace::~ZorFunctionTrace() {
 ZorTrace::~ZorTrace() = default;
 
 int* ZorTrace::Counter(const char* className) {
+  TraceState& st = St();
   std::string name(className != nullptr ? className : "");
-  auto& index = ClassIndex();
-  auto it = index.find(name);
-  if (it != index.end()) return &gpObjectCount[static_cast<size_t>(it->second)];
-  index.emplace(name, gClassCount);
-  gppClass.push_back(std::move(name));
-  gpObjectCount.push_back(0);
-  ++gClassCount;
-  return &gpObjectCount.back();
+  auto it = st.index.find(name);
+  if (it != st.index.end()) return &st.counts[static_cast<size_t>(it->second)];
+  st.index.emplace(name, static_cast<int>(st.classes.size()));
+  st.classes.push_back(std::move(name));
+  st.counts.push_back(0);
+  return &st.counts.back();
 }
 
 int* ZorTrace::Construct(const char* className, const void* /*object*/) {
@@ -76,44 +87,44 @@ int* ZorTrace::Destruct(const char* className, const void* /*object*/) {
 }
 
 void ZorTrace::Objects() {
-  if (!gTrace.IsActive()) return;
+  TraceState& st = St();
+  if (!st.channel.IsActive()) return;
   std::string text = "Objects:\n";
-  for (int i = 0; i < gClassCount; ++i) {
-    text +=
-        "  " + gppClass[static_cast<size_t>(i)] + ": " + std::to_string(gpObjectCount[static_cast<size_t>(i)]) + "\n";
-  }
-  gTrace.Write(text);
+  for (size_t i = 0; i < st.classes.size(); ++i)
+    text += "  " + st.classes[i] + ": " + std::to_string(st.counts[i]) + "\n";
+  st.channel.Write(text);
 }
 
 void ZorTrace::Output(const char* text, int raw) {
-  if (!gTrace.IsActive()) return;
+  TraceState& st = St();
+  if (!st.channel.IsActive()) return;
   std::string_view body(text != nullptr ? text : "");
   if (raw != 0) {
-    gTrace.Write(body);
-    gTrace.Flush();
+    st.channel.Write(body);
+    st.channel.Flush();
     return;
   }
-  std::string line(static_cast<size_t>(gIndent > 0 ? 2 * gIndent : 0), ' ');
+  std::string line(static_cast<size_t>(st.indent > 0 ? 2 * st.indent : 0), ' ');
   line.append(body);
   line += '\n';
-  gTrace.Write(line);
+  st.channel.Write(line);
 }
 
 void ZorTrace::FunctionTrace(const char* className, const char* methodName, int oneLine) {
   if (function_ != nullptr) return;
-  function_ = std::make_unique<ZorFunctionTrace>(&gTrace, &gIndent, className, methodName, oneLine);
+  function_ = std::make_unique<ZorFunctionTrace>(&St().channel, &St().indent, className, methodName, oneLine);
 }
 
 void ZorTrace::SetOutputForTesting(std::ostream* out, bool active) {
-  gTrace.SetStream(out);
-  gTrace.SetActive(active);
-  gActive = active ? 1 : 0;
+  St().channel.SetStream(out);
+  St().channel.SetActive(active);
+  St().active = active ? 1 : 0;
 }
 
 void ZorTrace::ResetForTesting() {
-  ClassIndex().clear();
-  gppClass.clear();
-  gpObjectCount.clear();
-  gClassCount = 0;
-  gIndent = 0;
+  TraceState& st = St();
+  st.index.clear();
+  st.classes.clear();
+  st.counts.clear();
+  st.indent = 0;
 }

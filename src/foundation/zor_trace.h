@@ -61,7 +61,7 @@ class ZorTrace {
   // When active: "Objects:" and a newline, then "  <class>: <count>" and a
   // newline for each known class in the order of first appearance.
   static void Objects();
-  // When active: `text` unchanged when `raw` is non-zero, else 2 x gIndent
+  // When active: `text` unchanged when `raw` is non-zero, else 2 x Indent()
   // blanks, `text` and a newline.
   static void Output(const char* text, int raw);
   static void Output(const std::string& text, int raw) { Output(text.c_str(), raw); }
@@ -69,23 +69,21 @@ class ZorTrace {
   // Opens this object's call trace on the first call; later calls do nothing.
   void FunctionTrace(const char* className, const char* methodName, int oneLine);
 
-  // The host channel "ZORTRACE" (standard error).
-  static KelTrace gTrace;
-  // Whether the channel was active when the module loaded.
-  static int gActive;
+  // Whether the channel "ZORTRACE" (standard error) was active when the
+  // module loaded (or as a test set it).
+  static int Active();
   // Current call depth.
-  static int gIndent;
-  // Number of known classes; gppClass and gpObjectCount have this many items.
-  static int gClassCount;
-  // Class names in the order of first appearance.
-  static std::vector<std::string> gppClass;
-  // Counters parallel to gppClass (a deque: addresses never move).
-  static std::deque<int> gpObjectCount;
+  static int Indent();
+  // Class names in the order of first appearance (ClassCount() of them).
+  static const std::vector<std::string>& Classes();
+  static int ClassCount();
 
   // Tests: send the trace to `out` (standard error when null) and switch it.
   static void SetOutputForTesting(std::ostream* out, bool active);
   // Tests: forget every class and reset the depth.
   static void ResetForTesting();
+  // Tests: set the call depth.
+  static void SetIndentForTesting(int indent);
 
  private:
   static int* Counter(const char* className);

@@ -18,14 +18,42 @@
 #include "linkdb/kel_lnk_data_manager.h"
 #include "linkdb/kel_lnk_hybrid_manager.h"
 
-KelLnkModalDialogForSync* KelLnkObject::spModalDialogForSync = nullptr;
-KelLnkGraphWindow* KelLnkObject::spMainWindowForSync = nullptr;
-int KelLnkObject::RefreshAfterSync = 1;
-int KelLnkObject::_ierxco = 0;
-KelQorError KelLnkObject::sBatchError;
-int KelLnkObject::sBatchOrder = 0;
-int KelLnkObject::sDbgExpand = std::getenv("MML_DEBUG_EXPAND") != nullptr ? 1 : 0;
-int KelLnkObject::sDbgCustom = std::getenv("MML_DEBUG_CUSTOM") != nullptr ? 1 : 0;
+namespace {
+
+// The graph objects' part of the module state.
+struct GraphState {
+  KelLnkModalDialogForSync* modalDialogForSync = nullptr;
+  KelLnkGraphWindow* mainWindowForSync = nullptr;
+  int refreshAfterSync = 1;
+  int scriptStatus = 0;
+  KelQorError batchError;
+  int batchOrder = 0;
+  int dbgExpand = std::getenv("MML_DEBUG_EXPAND") != nullptr ? 1 : 0;
+  int dbgCustom = std::getenv("MML_DEBUG_CUSTOM") != nullptr ? 1 : 0;
+};
+
+GraphState& St() {
+  static GraphState state;
+  return state;
+}
+
+}  // namespace
+
+KelLnkModalDialogForSync* KelLnkObject::ModalDialogForSync() { return St().modalDialogForSync; }
+void KelLnkObject::SetModalDialogForSync(KelLnkModalDialogForSync* dialog) { St().modalDialogForSync = dialog; }
+KelLnkGraphWindow* KelLnkObject::MainWindowForSync() { return St().mainWindowForSync; }
+void KelLnkObject::SetMainWindowForSync(KelLnkGraphWindow* window) { St().mainWindowForSync = window; }
+int KelLnkObject::RefreshAfterSync() { return St().refreshAfterSync; }
+void KelLnkObject::SetRefreshAfterSync(int refresh) { St().refreshAfterSync = refresh; }
+int KelLnkObject::ScriptStatus() { return St().scriptStatus; }
+void KelLnkObject::SetScriptStatus(int status) { St().scriptStatus = status; }
+KelQorError& KelLnkObject::BatchError() { return St().batchError; }
+int KelLnkObject::BatchOrder() { return St().batchOrder; }
+void KelLnkObject::SetBatchOrder(int order) { St().batchOrder = order; }
+int KelLnkObject::DbgExpand() { return St().dbgExpand; }
+int KelLnkObject::DbgCustom() { return St().dbgCustom; }
+void KelLnkObject::SetDbgExpandForTesting(int on) { St().dbgExpand = on; }
+void KelLnkObject::ResetState() { St() = GraphState(); }
 
 namespace {
 
@@ -273,7 +301,7 @@ KelListValKelBaseUnknown_var KelLnkObject::GetLnkChildren(int reverse) {
 
 KelListValKelBaseUnknown_var KelLnkObject::GetChildren() {
   MML_TRACE("KelLnkObject::GetChildren");
-  int direction = window_ ? window_->GetOrder() : (sBatchOrder ? 1 : 0);
+  int direction = window_ ? window_->GetOrder() : (BatchOrder() ? 1 : 0);
   return ComputeLinks(direction, true);
 }
 
@@ -284,7 +312,7 @@ KelListValKelBaseUnknown_var KelLnkObject::ComputeLinks(int direction, bool draw
   ChildLinkCache& cache = Cache();
   if (cache.valid && cache.owner == serial_ && cache.direction == direction && cache.instance == instance_ &&
       cache.zumo == zumo_) {
-    if (sDbgExpand) std::cout << "\tQuick Search \n" << std::flush;
+    if (DbgExpand()) std::cout << "\tQuick Search \n" << std::flush;
     return drawn ? cache.drawn : cache.all;
   }
 

@@ -131,7 +131,7 @@ class KelLnkObject : public KelLnkNode {
   void Uncache(const int recursive);
   // The walk behind Uncache(1): `path` is the path from the start object.
   void UncacheWithoutLoop(KelListValKelDMInstance& path);
-  static int IsRefreshAllowed() { return RefreshAfterSync; }
+  static int IsRefreshAllowed() { return RefreshAfterSync(); }
 
   // ---- Texts and drawing ----
 
@@ -195,24 +195,34 @@ class KelLnkObject : public KelLnkNode {
   // error's code.
   int Identify(const KelIGraphNode_var node);
 
-  // ---- Class-wide members ----
+  // ---- Class-wide state (one private instance in kel_lnk_object.cc) ----
 
   // The "synchronisation in progress" window while a synchronisation runs.
-  static KelLnkModalDialogForSync* spModalDialogForSync;
+  static KelLnkModalDialogForSync* ModalDialogForSync();
+  static void SetModalDialogForSync(KelLnkModalDialogForSync* dialog);
   // The window to refresh when a synchronisation ends.
-  static KelLnkGraphWindow* spMainWindowForSync;
+  static KelLnkGraphWindow* MainWindowForSync();
+  static void SetMainWindowForSync(KelLnkGraphWindow* window);
   // Whether the window may refresh after a synchronisation (starts 1).
-  static int RefreshAfterSync;
+  static int RefreshAfterSync();
+  static void SetRefreshAfterSync(int refresh);
   // Return code of the last launch of a synchronisation or migration script.
-  static int _ierxco;
-  // Error of the last batch operation (batch/kel_lnk_object_batch.h).
-  static KelQorError sBatchError;
+  static int ScriptStatus();
+  static void SetScriptStatus(int status);
+  // Error of the last batch operation (batch/kel_lnk_object_batch.h), read
+  // and written in place.
+  static KelQorError& BatchError();
   // Direction of windowless objects in GetChildren: 0 "impacted by", else "impacts on".
-  static int sBatchOrder;
+  static int BatchOrder();
+  static void SetBatchOrder(int order);
   // Debug switches, taken from MML_DEBUG_EXPAND and MML_DEBUG_CUSTOM when the
   // module loads.
-  static int sDbgExpand;
-  static int sDbgCustom;
+  static int DbgExpand();
+  static int DbgCustom();
+  static void SetDbgExpandForTesting(int on);
+  // Back to the state a fresh process finds (debug switches from the
+  // environment again); the object cache is emptied by Clean.
+  static void ResetState();
 
  private:
   KelListValKelBaseUnknown_var ComputeLinks(int direction, bool drawn);

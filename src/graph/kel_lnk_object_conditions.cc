@@ -34,15 +34,15 @@ KelLnkLink* AsLink(const KelBaseUnknown_var& handle) { return static_cast<KelLnk
 
 int KelLnkObject::GetCondition(int reverse) {
   MML_TRACE("KelLnkObject::GetCondition");
-  if (sDbgExpand) std::cout << " GetCondition Object ? \n";
+  if (DbgExpand()) std::cout << " GetCondition Object ? \n";
   auto answer = [this](int condition) {
     condition_ = condition;
     conditionCached_ = 1;
-    if (sDbgExpand) std::cout << ConditionTrace(condition) << std::flush;
+    if (DbgExpand()) std::cout << ConditionTrace(condition) << std::flush;
     return condition;
   };
   if (conditionCached_) {
-    if (sDbgExpand) std::cout << ConditionTrace(condition_) << std::flush;
+    if (DbgExpand()) std::cout << ConditionTrace(condition_) << std::flush;
     return condition_;
   }
   if (!Exists()) return answer(IsNull() ? UNKNOWN : BROKEN);

@@ -77,7 +77,7 @@ void KelLnkObject::ExpandCollapse(const int expand, const KelLnkCustomNode* node
   }
 
   if (expand) {
-    if (sDbgExpand) std::cout << " Expand : passage ici \n" << std::flush;
+    if (DbgExpand()) std::cout << " Expand : passage ici \n" << std::flush;
     const int d = WindowDepth(window_) - 2;
     if (d >= 0) controller->Expand(2);
     if (expandable_ == kExpandSameInOtherBranch) {
@@ -86,13 +86,13 @@ void KelLnkObject::ExpandCollapse(const int expand, const KelLnkCustomNode* node
       if (depth <= 0) {
         for (KelLnkCustomNode* twin : twins) {
           if (twin == node || twin->GetExpandable() != kExpandSameInOtherBranch) continue;
-          if (sDbgExpand) std::cout << "  . BLANC -> BLEU pour les noeuds jumeaux \n" << std::flush;
+          if (DbgExpand()) std::cout << "  . BLANC -> BLEU pour les noeuds jumeaux \n" << std::flush;
           twin->UpdateAsTwin(kExpandSameExpandedInOtherBranch);
         }
       }
     }
     if (d >= 0) {
-      if (sDbgExpand) std::cout << " .fils du noeud : update du style \n" << std::flush;
+      if (DbgExpand()) std::cout << " .fils du noeud : update du style \n" << std::flush;
       for (KelLnkCustomNode* child : Grandchildren(node)) {
         KelLnkObject* object = ObjectOf(child);
         if (object == nullptr) continue;
@@ -108,7 +108,7 @@ void KelLnkObject::ExpandCollapse(const int expand, const KelLnkCustomNode* node
     return;
   }
 
-  if (sDbgExpand) std::cout << " Collapse : passage ici \n" << std::flush;
+  if (DbgExpand()) std::cout << " Collapse : passage ici \n" << std::flush;
   controller->Collapse();
   KelListPtrKelLnkCustomNode all;
   const_cast<KelLnkCustomNode*>(node)->FoundAllInGraph(&all);

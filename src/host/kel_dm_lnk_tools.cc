@@ -6,6 +6,7 @@
 
 #include "host/db/host_sql.h"
 #include "host/db/kel_dm_ier_message.h"
+#include "host/kel_dm_link_rows.h"
 #include "host/kel_dm_session.h"
 
 namespace {
@@ -60,13 +61,6 @@ std::vector<KelDbValue> ObjectBinds(const KelDMInstance& i) {
   return {KelDbValue::Text(RightTrimBlanks(i.GetTable())), KelDbValue::Id(i.Coid()), KelDbValue::Id(i.Compid())};
 }
 
-// 1 when the statement finds a row, 0 when not, -1 on error.
-int FindsRow(KelDbConnection* conn, const std::string& sql, const std::vector<KelDbValue>& binds, KelDbResult* r) {
-  int rc = conn->Execute(sql, binds, r);
-  if (rc != 0) return -1;
-  return r->rows.empty() ? 0 : 1;
-}
-
 }  // namespace
 
 KelListValKelUnicodeString KelDMLnkTools::ComputeRelationEnvironments(int kind,
@@ -91,8 +85,7 @@ int KelDMLnkTools::DeleteLinks(const KelDMInstance& instance) {
   int rc = conn->Begin();
   if (rc != 0) return rc;
   for (const auto& env : ComputeRelationEnvironments(1, nullptr)) {
-    rc = conn->Execute("DELETE FROM " + QuoteHostTableName(env, "$EXT") +
-                           " WHERE $COMPNAME_FATHER = ? AND $COID = ? AND $COMPID_FATHER = ?",
+    rc = conn->Execute("DELETE FROM " + QuoteHostTableName(env, "$EXT") + " WHERE " + KelDMLinkRows::kExtHolderWhere,
                        ObjectBinds(instance), nullptr);
     if (rc != 0) {
       conn->Rollback();
@@ -109,9 +102,9 @@ int KelDMLnkTools::DeleteEntities(const KelDMInstance& instance) {
   if (!Contains(ComputeRelationEnvironments(2, nullptr), env)) return 0;
   int rc = conn->Begin();
   if (rc != 0) return rc;
-  for (const char* table : {"MML_ENTITY", "MML_LINK"}) {
-    rc = conn->Execute("DELETE FROM " + QuoteHostTableName(env, table) +
-                           " WHERE OBJECT_KELAB = ? AND OBJECT_COID = ? AND OBJECT_COMPID = ?",
+  for (const KelDMEntitySide side : {KelDMEntitySide::kOwned, KelDMEntitySide::kUsed}) {
+    rc = conn->Execute("DELETE FROM " + QuoteHostTableName(env, KelDMLinkRows::TableOf(side)) + " WHERE " +
+                           KelDMLinkRows::kEntityObjectWhere,
                        ObjectBinds(instance), nullptr);
     if (rc != 0) {
       conn->Rollback();
@@ -129,40 +122,29 @@ int FirstPointer(const KelDMInstance& instance, std::string* pointer) {
   pointer->clear();
   KelDbConnection* conn = KelDMSession::Main();
   if (!conn) return 0;
-  KelDbResult r;
+  auto describe = [&](const std::string& env, const KelUnicodeString& table, const KelId& coid, const KelId& compid) {
+    *pointer = env + " " + RightTrimBlanks(table) + " " + coid.Hex() + " " + compid.Hex();
+    return 1;
+  };
   const std::string target = StripBlanks(instance.GetEnvironment()) + "." + RightTrimBlanks(instance.GetTable());
+  std::vector<KelDMExtRow> links;
   for (const auto& env : KelDMLnkTools::ComputeRelationEnvironments(1, nullptr)) {
-    int found =
-        FindsRow(conn,
-                 "SELECT $COMPNAME_FATHER, $COID, $COMPID_FATHER FROM " + QuoteHostTableName(env, "$EXT") +
-                     " WHERE $COID_REF = ? AND $COMPID_REF = ? AND $COMPNAME = ?",
-                 {KelDbValue::Id(instance.Coid()), KelDbValue::Id(instance.Compid()), KelDbValue::Text(target)}, &r);
-    if (found == 1) {
-      *pointer = env + " " + RightTrimBlanks(r.rows[0][0].AsText()) + " " + r.rows[0][1].AsText() + " " +
-                 r.rows[0][2].AsText();
-      return 1;
-    }
+    KelDMLinkRows::ExtTo(conn, env, instance.Coid(), instance.Compid(), KelUnicodeString(), &links);
+    for (const KelDMExtRow& row : links)
+      if (row.compname == target) return describe(env, row.fatherTable, row.coid, row.compidFather);
   }
   const std::string env = StripBlanks(instance.GetEnvironment());
   const auto entityEnvs = KelDMLnkTools::ComputeRelationEnvironments(2, nullptr);
   if (!Contains(entityEnvs, env)) return 0;
-  KelDbResult entities;
-  if (conn->Execute("SELECT ENTITY_ID_1, ENTITY_ID_2, ENTITY_KEY FROM " + QuoteHostTableName(env, "MML_ENTITY") +
-                        " WHERE OBJECT_KELAB = ? AND OBJECT_COID = ? AND OBJECT_COMPID = ? AND UBIT IS NULL",
-                    ObjectBinds(instance), &entities) != 0)
+  std::vector<KelDMEntityRow> entities;
+  if (KelDMLinkRows::EntitiesOf(conn, env, KelDMEntitySide::kOwned, RightTrimBlanks(instance.GetTable()),
+                                instance.Coid(), instance.Compid(), true, &entities) != 0)
     return 0;
-  for (const auto& e : entities.rows) {
+  std::vector<KelDMEntityRow> users;
+  for (const KelDMEntityRow& e : entities) {
     for (const auto& user : entityEnvs) {
-      int found =
-          FindsRow(conn,
-                   "SELECT OBJECT_KELAB, OBJECT_COID, OBJECT_COMPID FROM " + QuoteHostTableName(user, "MML_LINK") +
-                       " WHERE UBIT IS NULL AND ENTITY_ID_1 = ? AND ENTITY_ID_2 = ? AND ENTITY_KEY = ?",
-                   {e[0], e[1], e[2]}, &r);
-      if (found == 1) {
-        *pointer = user + " " + RightTrimBlanks(r.rows[0][0].AsText()) + " " + r.rows[0][1].AsText() + " " +
-                   r.rows[0][2].AsText();
-        return 1;
-      }
+      KelDMLinkRows::Holders(conn, user, KelDMEntitySide::kUsed, e.ids, &users);
+      if (!users.empty()) return describe(user, users[0].table, users[0].coid, users[0].compid);
     }
   }
   return 0;

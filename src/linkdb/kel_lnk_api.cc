@@ -15,24 +15,12 @@
 
 #include "foundation/kel_lnk_tools.h"
 #include "host/db/kel_db_cursor.h"
+#include "host/kel_dm_link_rows.h"
 #include "host/kel_dm_lnk_tools.h"
 #include "host/kel_dm_session.h"
 #include "host/kel_psn_trace.h"
 
 namespace {
-
-// Entities fetched per round trip and link rows per round trip, as the host
-// cursors are told.
-constexpr int kEntityFetch = 100;
-constexpr int kUserFetch = 10;
-constexpr int kLinkFetch = 1;
-
-// The object where clause of the entity tables.
-const char kObjectWhere[] = "OBJECT_KELAB = ? AND OBJECT_COID = ? AND OBJECT_COMPID = ?";
-const char kLiveObjectWhere[] = "OBJECT_KELAB = ? AND OBJECT_COID = ? AND OBJECT_COMPID = ? AND UBIT IS NULL";
-const char kLiveEntityWhere[] = "UBIT IS NULL AND ENTITY_ID_1=? AND ENTITY_ID_2=? AND ENTITY_KEY=?";
-const char kFatherWhere[] = "$COMPNAME_FATHER = ? AND $COID = ? AND $COMPID_FATHER = ?";
-const char kReferenceWhere[] = "$COID_REF = ? AND $COMPID_REF = ?";
 
 // Flag bits of GetLinksBetween.
 constexpr int kUpToDate = 1;
@@ -69,10 +57,8 @@ bool Holds(const KelListValKelUnicodeString& list, const KelUnicodeString& name)
 // The objects found, each once, in order of discovery.
 class ObjectList {
  public:
-  void Add(const KelUnicodeString& environment, const KelUnicodeString& table, const KelUnicodeString& coidHex,
-           const KelUnicodeString& compidHex) {
-    ObjectKey key{StripBlanks(environment), RightTrimBlanks(table), KelId::FromHexOrZero(coidHex),
-                  KelId::FromHexOrZero(compidHex)};
+  void Add(const KelUnicodeString& environment, const KelUnicodeString& table, const KelId& coid, const KelId& compid) {
+    ObjectKey key{StripBlanks(environment), RightTrimBlanks(table), coid, compid};
     if (!seen_.insert(key).second) return;
     objects_.push_back(ObjID{key.coid, key.compid, key.environment, key.table});
   }
@@ -91,65 +77,34 @@ class ObjectList {
   std::unordered_set<ObjectKey, ObjectKeyHash> seen_;
 };
 
-// ---- Cursors ----
+// ---- Reads ----
 
-// Binds the object's table, coid and compid to the three markers of an
-// object where clause.
-void BindObject(KelDbCursor& cursor, const KelUnicodeString& tableColumn, const KelUnicodeString& coidColumn,
-                const KelUnicodeString& compidColumn, const ObjID& object) {
-  cursor.SetWhereColumn(tableColumn, StripBlanks(object.table));
-  cursor.SetWhereColumn(coidColumn, KelDbBinary(object.coid));
-  cursor.SetWhereColumn(compidColumn, KelDbBinary(object.compid));
-}
-
-// Opens the cursor; a failing statement is traced and reads as no row.
-bool OpenCursor(KelDbCursor& cursor, int fetchSize, KelPSNTrace& trace) {
-  const int rc = cursor.Open(fetchSize);
-  if (rc != 0 && trace.LevelIsActive()) trace.Write("SQL error " + std::to_string(rc) + ": " + cursor.LastError());
+// A failing statement is traced and reads as no row.
+bool Read(int rc, KelPSNTrace& trace) {
+  if (rc != 0 && trace.LevelIsActive())
+    trace.Write("SQL error " + std::to_string(rc) + ": " + (ModuleDb() ? ModuleDb()->LastError() : std::string()));
   return rc == 0;
 }
 
-// The three identifiers of one entity.
-struct EntityIds {
-  KelDbBinary id1;
-  KelDbBinary id2;
-  KelDbBinary key;
-};
-
-// The live entities of `table` ("MML_ENTITY" or "MML_LINK") in `environment`
-// that belong to the object.
-std::vector<EntityIds> LiveEntitiesOf(const KelUnicodeString& environment, const KelUnicodeString& table,
-                                      const ObjID& object, KelPSNTrace& trace) {
-  std::vector<EntityIds> out;
-  KelDbCursor cursor(ModuleDb(), environment, table);
-  cursor.SetWhereClause(kLiveObjectWhere);
-  BindObject(cursor, "OBJECT_KELAB", "OBJECT_COID", "OBJECT_COMPID", object);
-  cursor.SetOutputColumn("ENTITY_ID_1", KelDbType::kBinary);
-  cursor.SetOutputColumn("ENTITY_ID_2", KelDbType::kBinary);
-  cursor.SetOutputColumn("ENTITY_KEY", KelDbType::kBinary);
-  if (OpenCursor(cursor, kEntityFetch, trace))
-    while (cursor.Fetch()) out.push_back({cursor.GetBinary(1), cursor.GetBinary(2), cursor.GetBinary(3)});
-  cursor.Close();
-  return out;
+// The live rows of the side's table in `environment` that belong to the object.
+std::vector<KelDMEntityRow> LiveEntitiesOf(const KelUnicodeString& environment, KelDMEntitySide side,
+                                           const ObjID& object, KelPSNTrace& trace) {
+  std::vector<KelDMEntityRow> rows;
+  Read(KelDMLinkRows::EntitiesOf(ModuleDb(), environment, side, StripBlanks(object.table), object.coid, object.compid,
+                                 true, &rows),
+       trace);
+  return rows;
 }
 
-// Adds the objects of the live rows of `table` in every environment of
-// `environments` that carry one of `entities`.
-void AddObjectsCarrying(const std::vector<EntityIds>& entities, const KelListValKelUnicodeString& environments,
-                        const KelUnicodeString& table, ObjectList& found, KelPSNTrace& trace) {
+// Adds the objects of the live rows of the side's table, in every
+// environment of `environments`, that carry one of `entities`.
+void AddObjectsCarrying(const std::vector<KelDMEntityRow>& entities, const KelListValKelUnicodeString& environments,
+                        KelDMEntitySide side, ObjectList& found, KelPSNTrace& trace) {
+  std::vector<KelDMEntityRow> holders;
   for (const auto& entity : entities) {
     for (const auto& env : environments) {
-      KelDbCursor cursor(ModuleDb(), env, table);
-      cursor.SetWhereClause(kLiveEntityWhere);
-      cursor.SetWhereColumn("ENTITY_ID_1", entity.id1);
-      cursor.SetWhereColumn("ENTITY_ID_2", entity.id2);
-      cursor.SetWhereColumn("ENTITY_KEY", entity.key);
-      cursor.SetOutputColumn("OBJECT_KELAB");
-      cursor.SetOutputColumn("OBJECT_COID", KelDbType::kBinary);
-      cursor.SetOutputColumn("OBJECT_COMPID", KelDbType::kBinary);
-      if (OpenCursor(cursor, kUserFetch, trace))
-        while (cursor.Fetch()) found.Add(env, cursor.GetText(1), cursor.GetHexaValue(2), cursor.GetHexaValue(3));
-      cursor.Close();
+      if (!Read(KelDMLinkRows::Holders(ModuleDb(), env, side, entity.ids, &holders), trace)) continue;
+      for (const KelDMEntityRow& h : holders) found.Add(env, h.table, h.coid, h.compid);
     }
   }
 }
@@ -205,75 +160,64 @@ void Connection() {
   module.generation = generation;
 }
 
-ObjID* KelLnkAPI::GetImpactedBy(const ObjID& object, int& count, int) {
-  MML_TRACE("KelLnkAPI::GetImpactedBy");
+namespace {
+
+// The objects one step from `object`: with `impactedBy`, the users of its
+// entities and the holders of the "$EXT" rows that point to it, wherever they
+// are; else the owners of the entities it uses and the objects its "$EXT" rows
+// point to.
+ObjID* Neighbours(const ObjID& object, int& count, bool impactedBy, KelPSNTrace& trace) {
   ObjectList found;
   Connection();
   if (ModuleDb()) {
     const KelUnicodeString env = StripBlanks(object.environment);
     const KelListValKelUnicodeString entityEnvs = StrippedEnvironments(2);
     const KelListValKelUnicodeString linkEnvs = StrippedEnvironments(1);
+    const KelDMEntitySide near = impactedBy ? KelDMEntitySide::kOwned : KelDMEntitySide::kUsed;
+    const KelDMEntitySide far = impactedBy ? KelDMEntitySide::kUsed : KelDMEntitySide::kOwned;
 
-    // Models that use one of the object's entities.
     if (Holds(entityEnvs, env))
-      AddObjectsCarrying(LiveEntitiesOf(env, "MML_ENTITY", object, mmlFunctionTrace), entityEnvs, "MML_LINK", found,
-                         mmlFunctionTrace);
+      AddObjectsCarrying(LiveEntitiesOf(env, near, object, trace), entityEnvs, far, found, trace);
 
-    // Fathers of the link rows that reference the object, wherever they are.
-    for (const auto& linkEnv : linkEnvs) {
-      KelDbCursor cursor(ModuleDb(), linkEnv, "$EXT");
-      cursor.SetWhereClause(kReferenceWhere);
-      cursor.SetWhereColumn("$COID_REF", KelDbBinary(object.coid));
-      cursor.SetWhereColumn("$COMPID_REF", KelDbBinary(object.compid));
-      cursor.SetOutputColumn("$COMPNAME_FATHER");
-      cursor.SetOutputColumn("$COID", KelDbType::kBinary);
-      cursor.SetOutputColumn("$COMPID_FATHER", KelDbType::kBinary);
-      if (OpenCursor(cursor, kLinkFetch, mmlFunctionTrace))
-        while (cursor.Fetch()) found.Add(linkEnv, cursor.GetText(1), cursor.GetHexaValue(2), cursor.GetHexaValue(3));
-      cursor.Close();
+    if (impactedBy) {
+      std::vector<KelDMExtRow> rows;
+      for (const auto& linkEnv : linkEnvs) {
+        if (!Read(KelDMLinkRows::ExtTo(ModuleDb(), linkEnv, object.coid, object.compid, KelUnicodeString(), &rows),
+                  trace))
+          continue;
+        for (const KelDMExtRow& row : rows) found.Add(linkEnv, row.fatherTable, row.coid, row.compidFather);
+      }
+    } else if (Holds(linkEnvs, env)) {
+      // "$COMPNAME" is "<env>.<table>".
+      std::vector<KelDMExtRow> rows;
+      if (Read(KelDMLinkRows::ExtFrom(ModuleDb(), env, StripBlanks(object.table), object.coid, object.compid,
+                                      KelUnicodeString(), &rows),
+               trace)) {
+        for (const KelDMExtRow& row : rows) {
+          const size_t dot = row.compname.find('.');
+          if (dot == KelUnicodeString::npos) {
+            // Names no object: skipped rather than answered with an empty table.
+            if (trace.LevelIsActive()) trace.Write("bad $COMPNAME '" + row.compname + "'");
+            continue;
+          }
+          found.Add(row.compname.substr(0, dot), row.compname.substr(dot + 1), row.coidRef, row.compidRef);
+        }
+      }
     }
   }
   return found.Release(count);
 }
 
+}  // namespace
+
+ObjID* KelLnkAPI::GetImpactedBy(const ObjID& object, int& count, int) {
+  MML_TRACE("KelLnkAPI::GetImpactedBy");
+  return Neighbours(object, count, true, mmlFunctionTrace);
+}
+
 ObjID* KelLnkAPI::GetImpactingOn(const ObjID& object, int& count) {
   MML_TRACE("KelLnkAPI::GetImpactingOn");
-  ObjectList found;
-  Connection();
-  if (ModuleDb()) {
-    const KelUnicodeString env = StripBlanks(object.environment);
-    const KelListValKelUnicodeString entityEnvs = StrippedEnvironments(2);
-    const KelListValKelUnicodeString linkEnvs = StrippedEnvironments(1);
-
-    // Owners of the entities the object uses.
-    if (Holds(entityEnvs, env))
-      AddObjectsCarrying(LiveEntitiesOf(env, "MML_LINK", object, mmlFunctionTrace), entityEnvs, "MML_ENTITY", found,
-                         mmlFunctionTrace);
-
-    // Objects the object's link rows reference ("$COMPNAME" is "<env>.<table>").
-    if (Holds(linkEnvs, env)) {
-      KelDbCursor cursor(ModuleDb(), env, "$EXT");
-      cursor.SetWhereClause(kFatherWhere);
-      BindObject(cursor, "$COMPNAME_FATHER", "$COID", "$COMPID_FATHER", object);
-      cursor.SetOutputColumn("$COMPNAME");
-      cursor.SetOutputColumn("$COID_REF", KelDbType::kBinary);
-      cursor.SetOutputColumn("$COMPID_REF", KelDbType::kBinary);
-      if (OpenCursor(cursor, kLinkFetch, mmlFunctionTrace)) {
-        while (cursor.Fetch()) {
-          const KelUnicodeString compname = cursor.GetText(1);
-          const size_t dot = compname.find('.');
-          if (dot == KelUnicodeString::npos) {
-            // Names no object: skipped rather than answered with an empty table.
-            if (mmlFunctionTrace.LevelIsActive()) mmlFunctionTrace.Write("bad $COMPNAME '" + compname + "'");
-            continue;
-          }
-          found.Add(compname.substr(0, dot), compname.substr(dot + 1), cursor.GetHexaValue(2), cursor.GetHexaValue(3));
-        }
-      }
-      cursor.Close();
-    }
-  }
-  return found.Release(count);
+  return Neighbours(object, count, false, mmlFunctionTrace);
 }
 
 int KelLnkAPI::GetLinksBetween(const ObjID& a, const ObjID& b, KelListValKelUnicodeString& types, KelRawCollint& flags,
@@ -291,40 +235,20 @@ int KelLnkAPI::GetLinksBetween(const ObjID& a, const ObjID& b, KelListValKelUnic
     if (Holds(entityEnvs, envA) && Holds(entityEnvs, envB)) {
       // b's entities by their three identifiers (hexadecimal), with their timestamps.
       std::unordered_map<std::string, std::vector<KelUnicodeString>> entitiesOfB;
-      KelDbCursor entities(ModuleDb(), envB, "MML_ENTITY");
-      entities.SetWhereClause(kLiveObjectWhere);
-      BindObject(entities, "OBJECT_KELAB", "OBJECT_COID", "OBJECT_COMPID", b);
-      entities.SetOutputColumn("ENTITY_ID_1", KelDbType::kBinary);
-      entities.SetOutputColumn("ENTITY_ID_2", KelDbType::kBinary);
-      entities.SetOutputColumn("ENTITY_KEY", KelDbType::kBinary);
-      entities.SetOutputColumn("TS", KelDbType::kTimestamp);
-      if (OpenCursor(entities, kEntityFetch, mmlFunctionTrace))
-        while (entities.Fetch())
-          entitiesOfB[entities.GetHexaValue(1) + "/" + entities.GetHexaValue(2) + "/" + entities.GetHexaValue(3)]
-              .push_back(ZeroTimestampFraction(entities.GetText(4)));
-      entities.Close();
+      auto idsKey = [](const KelDMEntityIds& ids) { return ids.id1.Hex() + "/" + ids.id2.Hex() + "/" + ids.key.Hex(); };
+      for (const KelDMEntityRow& entity : LiveEntitiesOf(envB, KelDMEntitySide::kOwned, b, mmlFunctionTrace))
+        entitiesOfB[idsKey(entity.ids)].push_back(ZeroTimestampFraction(entity.timestamp));
 
       if (!entitiesOfB.empty()) {
-        KelDbCursor uses(ModuleDb(), envA, "MML_LINK");
-        uses.SetWhereClause(kLiveObjectWhere);
-        BindObject(uses, "OBJECT_KELAB", "OBJECT_COID", "OBJECT_COMPID", a);
-        uses.SetOutputColumn("ENTITY_ID_1", KelDbType::kBinary);
-        uses.SetOutputColumn("ENTITY_ID_2", KelDbType::kBinary);
-        uses.SetOutputColumn("ENTITY_KEY", KelDbType::kBinary);
-        uses.SetOutputColumn("TS", KelDbType::kTimestamp);
-        uses.SetOutputColumn("TYPE");
-        if (OpenCursor(uses, kEntityFetch, mmlFunctionTrace)) {
-          while (uses.Fetch()) {
-            auto it = entitiesOfB.find(uses.GetHexaValue(1) + "/" + uses.GetHexaValue(2) + "/" + uses.GetHexaValue(3));
-            if (it == entitiesOfB.end()) continue;
-            const KelUnicodeString ts = ZeroTimestampFraction(uses.GetText(4));
-            for (const auto& entityTs : it->second) {
-              foundTypes.push_back(uses.GetText(5));
-              foundFlags.push_back(kEntityLink | (SameTimestamp(ts, entityTs) ? kUpToDate : 0));
-            }
+        for (const KelDMEntityRow& use : LiveEntitiesOf(envA, KelDMEntitySide::kUsed, a, mmlFunctionTrace)) {
+          auto it = entitiesOfB.find(idsKey(use.ids));
+          if (it == entitiesOfB.end()) continue;
+          const KelUnicodeString ts = ZeroTimestampFraction(use.timestamp);
+          for (const auto& entityTs : it->second) {
+            foundTypes.push_back(use.type);
+            foundFlags.push_back(kEntityLink | (SameTimestamp(ts, entityTs) ? kUpToDate : 0));
           }
         }
-        uses.Close();
       }
     }
 
@@ -336,25 +260,19 @@ int KelLnkAPI::GetLinksBetween(const ObjID& a, const ObjID& b, KelListValKelUnic
       target.SetWhereColumn("$COID", KelDbBinary(b.coid));
       target.SetWhereColumn("$COMPID", KelDbBinary(b.compid));
       target.SetOutputColumn("C_LASTMOD", KelDbType::kTimestamp);
-      if (OpenCursor(target, kLinkFetch, mmlFunctionTrace) && target.Fetch())
-        lastmod = ZeroTimestampFraction(target.GetText(1));
+      if (Read(target.Open(1), mmlFunctionTrace) && target.Fetch()) lastmod = ZeroTimestampFraction(target.GetText(1));
       target.Close();
 
-      KelDbCursor rows(ModuleDb(), envA, "$EXT");
-      rows.SetWhereClause(kFatherWhere);
-      BindObject(rows, "$COMPNAME_FATHER", "$COID", "$COMPID_FATHER", a);
-      rows.SetOutputColumn("C_MML_TS", KelDbType::kTimestamp);
-      rows.SetOutputColumn("$COID_REF", KelDbType::kBinary);
-      rows.SetOutputColumn("$COMPID_REF", KelDbType::kBinary);
-      rows.SetOutputColumn("$TYPE");
-      if (OpenCursor(rows, kLinkFetch, mmlFunctionTrace)) {
-        while (rows.Fetch()) {
-          if (rows.GetBinary(2).AsId() != b.coid || rows.GetBinary(3).AsId() != b.compid) continue;
-          foundTypes.push_back(rows.GetText(4));
-          foundFlags.push_back(SameTimestamp(ZeroTimestampFraction(rows.GetText(1)), lastmod) ? kUpToDate : 0);
+      std::vector<KelDMExtRow> rows;
+      if (Read(KelDMLinkRows::ExtFrom(ModuleDb(), envA, StripBlanks(a.table), a.coid, a.compid, KelUnicodeString(),
+                                      &rows),
+               mmlFunctionTrace)) {
+        for (const KelDMExtRow& row : rows) {
+          if (row.coidRef != b.coid || row.compidRef != b.compid) continue;
+          foundTypes.push_back(row.type);
+          foundFlags.push_back(SameTimestamp(ZeroTimestampFraction(row.timestamp), lastmod) ? kUpToDate : 0);
         }
       }
-      rows.Close();
     }
   }
 
@@ -399,13 +317,12 @@ int KelLnkAPI::GetEntityCount(const ObjID& object) {
   if (!ModuleDb()) return 0;
   const KelUnicodeString env = StripBlanks(object.environment);
   if (!Holds(StrippedEnvironments(2), env)) return 0;
-  KelDbCursor cursor(ModuleDb(), env, "MML_ENTITY");
-  cursor.SetWhereClause(kObjectWhere);
-  BindObject(cursor, "OBJECT_KELAB", "OBJECT_COID", "OBJECT_COMPID", object);
-  int count = 0;
-  if (OpenCursor(cursor, kEntityFetch, mmlFunctionTrace)) count = cursor.GetNumberOfRows();
-  cursor.Close();
-  return count;
+  std::vector<KelDMEntityRow> rows;
+  if (!Read(KelDMLinkRows::EntitiesOf(ModuleDb(), env, KelDMEntitySide::kOwned, StripBlanks(object.table), object.coid,
+                                      object.compid, false, &rows),
+            mmlFunctionTrace))
+    return 0;
+  return static_cast<int>(rows.size());
 }
 
 int KelLnkAPI::DeleteLinks(const ObjID& object) {

@@ -13,30 +13,6 @@
 #include "linkdb/kel_lnk_hybrid_manager.h"
 #include "linkdb/kel_lnk_hybrid_read_ahead.h"
 
-// ---- State ----
-
-KelDbConnection* KelLnkHybridManager::_pConn = nullptr;
-KelDbConnection* KelLnkHybridManager::_pConn2 = nullptr;
-KelUnicodeString KelLnkHybridManager::_pOwner;
-int KelLnkHybridManager::_CachedDeclarations = 0;
-int KelLnkHybridManager::_FilterRevision = 0;
-int KelLnkHybridManager::_FilterMaturity = 0;
-int KelLnkHybridManager::_FilterMaturityMin = 0;
-int KelLnkHybridManager::_FilterMaturityNullOK = 0;
-int KelLnkHybridManager::_EntityToEntity = 0;
-int KelLnkHybridManager::_LinkTechno = 0;
-int KelLnkHybridManager::_NoSortName = 0;
-int KelLnkHybridManager::_LinkType = 0;
-int KelLnkHybridManager::_MMLV5 = 0;
-int KelLnkHybridManager::_ReleaseValidity = 0;
-int KelLnkHybridManager::_DbgMMLV5 = 0;
-int KelLnkHybridManager::_NewMMLV5 = 0;
-int KelLnkHybridManager::_SolveMMLV5 = 0;
-int KelLnkHybridManager::_DbgExpand = 0;
-KelRawColldouble KelLnkHybridManager::_CacheFilterCoid;
-KelRawColldouble KelLnkHybridManager::_CacheFilterCompid;
-KelRawCollint KelLnkHybridManager::_CacheFilterValue;
-
 namespace {
 
 size_t Mix(size_t seed, size_t value) { return seed ^ (value + 0x9e3779b97f4a7c15ULL + (seed << 6) + (seed >> 2)); }
@@ -99,14 +75,29 @@ struct Caches {
   std::vector<std::unique_ptr<KelLnkHybridManager::Link>> links;
   std::unordered_map<LinkKey, int, LinkKeyHash> linkIndex;
 
-  // (coid, compid) -> position in the filter lists.
+  // Model-filter verdicts in order of computation, and (coid, compid) ->
+  // position in that list.
+  KelRawCollint filterVerdicts;
   std::unordered_map<std::pair<KelId, KelId>, int, IdPairHash> filterIndex;
 };
 
-Caches& TheCaches() {
-  static Caches caches;
-  return caches;
+// The link database's part of the module state.
+struct LinkDbState {
+  Caches caches;
+  int settingsTaken = 0;  // 1 from CacheDeclarations on
+  KelDbConnection* linkConnection = nullptr;
+  KelDbConnection* productConnection = nullptr;
+  KelUnicodeString v5Owner;
+};
+
+LinkDbState& St() {
+  static LinkDbState state;
+  return state;
 }
+
+Caches& TheCaches() { return St().caches; }
+
+int Flag(int value) { return St().settingsTaken && value ? 1 : 0; }
 
 void PrintEntityLines(const KelLnkHybridManager::Entity& e) {
   std::printf("   coid   = %s \n", e.coid.Hex().c_str());
@@ -182,39 +173,42 @@ KelLnkHybridManager::Link::Link(int fatherIndex, int childIndex, const KelUnicod
 
 void KelLnkHybridManager::CacheDeclarations() {
   MML_TRACE("KelLnkHybridManager::CacheDeclarations");
-  if (_CachedDeclarations == 1) return;
-  if (KelLnkTools::IsFilterRevision()) _FilterRevision = 1;
-  if (KelLnkTools::IsFilterMaturity()) _FilterMaturity = 1;
-  if (KelLnkTools::IsEntityMode()) _EntityToEntity = 1;
-  if (KelLnkTools::IsComputeLinkTechno()) _LinkTechno = 1;
-  if (KelLnkTools::IsSortName()) _NoSortName = 1;
-  if (KelLnkTools::IsComputeLinkType()) _LinkType = 1;
-  if (KelLnkTools::IsTOVRAV5True()) _MMLV5 = 1;
-  if (_FilterMaturity) {
-    _FilterMaturityMin = KelLnkTools::GetFilterMaturityMin();
-    _FilterMaturityNullOK = KelLnkTools::IsFilterMaturityNullOK() ? 1 : 0;
-  }
-  if (_MMLV5) {
-    if (KelLnkTools::IsReleaseValid()) _ReleaseValidity = 1;
-    if (KelLnkTools::DbgMMLV5()) _DbgMMLV5 = 1;
-    if (KelLnkTools::DbgExpand()) _DbgExpand = 1;
-    if (KelLnkTools::IsV5NewCode()) _NewMMLV5 = 1;
-    if (KelLnkTools::SolveV5InGraph()) _SolveMMLV5 = 1;
-  }
-  _CachedDeclarations = 1;
+  St().settingsTaken = 1;
 }
+
+int KelLnkHybridManager::FilterRevision() { return Flag(KelLnkTools::IsFilterRevision()); }
+int KelLnkHybridManager::FilterMaturity() { return Flag(KelLnkTools::IsFilterMaturity()); }
+int KelLnkHybridManager::FilterMaturityMin() { return FilterMaturity() ? KelLnkTools::GetFilterMaturityMin() : 0; }
+int KelLnkHybridManager::FilterMaturityNullOK() {
+  return FilterMaturity() ? Flag(KelLnkTools::IsFilterMaturityNullOK()) : 0;
+}
+int KelLnkHybridManager::EntityToEntity() { return Flag(KelLnkTools::IsEntityMode()); }
+int KelLnkHybridManager::LinkTechno() { return Flag(KelLnkTools::IsComputeLinkTechno()); }
+int KelLnkHybridManager::NoSortName() { return Flag(KelLnkTools::IsSortName()); }
+int KelLnkHybridManager::LinkType() { return Flag(KelLnkTools::IsComputeLinkType()); }
+int KelLnkHybridManager::MMLV5() { return Flag(KelLnkTools::IsTOVRAV5True()); }
+int KelLnkHybridManager::ReleaseValidity() { return MMLV5() ? Flag(KelLnkTools::IsReleaseValid()) : 0; }
+int KelLnkHybridManager::DbgMMLV5() { return MMLV5() ? Flag(KelLnkTools::DbgMMLV5()) : 0; }
+int KelLnkHybridManager::NewMMLV5() { return MMLV5() ? Flag(KelLnkTools::IsV5NewCode()) : 0; }
+int KelLnkHybridManager::SolveMMLV5() { return MMLV5() ? Flag(KelLnkTools::SolveV5InGraph()) : 0; }
+int KelLnkHybridManager::DbgExpand() { return MMLV5() ? Flag(KelLnkTools::DbgExpand()) : 0; }
+
+KelDbConnection* KelLnkHybridManager::LinkConnection() { return St().linkConnection; }
+KelDbConnection* KelLnkHybridManager::ProductConnection() { return St().productConnection; }
+const KelUnicodeString& KelLnkHybridManager::V5Owner() { return St().v5Owner; }
+const KelRawCollint& KelLnkHybridManager::FilterVerdicts() { return TheCaches().filterVerdicts; }
 
 void KelLnkHybridManager::Connection() {
   MML_TRACE("KelLnkHybridManager::Connection");
   // The host connections are those of the session: follow it when it was
   // reopened, so that no pointer outlives its connection.
-  KelDbConnection* links = KelDMLnkTools::GetConnection();
-  if (_pConn == nullptr || _pConn != links) _pConn = links;
-  if (_MMLV5 == 1) {
+  LinkDbState& state = St();
+  state.linkConnection = KelDMLnkTools::GetConnection();
+  if (MMLV5() == 1) {
     KelDbConnection* product = KelDMTovra::GetConnection("PRODUCT");
-    if (_pConn2 == nullptr || _pConn2 != product) {
-      _pConn2 = product;
-      _pOwner = KelDMTovra::GetSetting("QORAdmin", "QOR_ADMINISTRATOR");
+    if (state.productConnection == nullptr || state.productConnection != product) {
+      state.productConnection = product;
+      state.v5Owner = KelDMTovra::GetSetting("QORAdmin", "QOR_ADMINISTRATOR");
     }
   }
 }
@@ -230,9 +224,6 @@ void KelLnkHybridManager::UncacheDatabase() {
   MML_TRACE("KelLnkHybridManager::UncacheDatabase");
   TheCaches() = Caches();
   KelLnkHybridReadAhead::Forget();
-  _CacheFilterCoid.clear();
-  _CacheFilterCompid.clear();
-  _CacheFilterValue.clear();
 }
 
 int KelLnkHybridManager::GetNbEntities() { return static_cast<int>(TheCaches().entities.size()); }
@@ -252,7 +243,7 @@ KelLnkHybridManager::Link* KelLnkHybridManager::GetLink(int index) { return TheC
 
 int KelLnkHybridManager::LocateEntity(const Entity& e, int create) {
   Caches& caches = TheCaches();
-  if (_DbgExpand) {
+  if (DbgExpand()) {
     std::printf("\n Locate Entity de : \n");
     PrintEntityLines(e);
     std::printf("   -> recherche sur %u entite(s)\n", static_cast<unsigned>(caches.entities.size()));
@@ -263,10 +254,10 @@ int KelLnkHybridManager::LocateEntity(const Entity& e, int create) {
     const EntityBucket& bucket = it->second;
     // Same key and neither has a product instance: equal without a look at
     // the record.
-    if (!_DbgExpand && !e.ZumoInstance && !bucket.firstHasZumo) return bucket.first;
+    if (!DbgExpand() && !e.ZumoInstance && !bucket.firstHasZumo) return bucket.first;
     auto matches = [&](int index) {
       const Entity& cached = *caches.entities[index];
-      if (_DbgExpand) {
+      if (DbgExpand()) {
         std::printf("      entite numero %u\n", static_cast<unsigned>(index));
         PrintEntityLines(cached);
       }
@@ -276,7 +267,7 @@ int KelLnkHybridManager::LocateEntity(const Entity& e, int create) {
     for (int index : bucket.more)
       if (matches(index)) return index;
   }
-  if (_DbgExpand) std::printf("   >> pas trouve <<\n");
+  if (DbgExpand()) std::printf("   >> pas trouve <<\n");
   if (create == 0) return -1;
 
   int index = static_cast<int>(caches.entities.size());
@@ -293,7 +284,7 @@ int KelLnkHybridManager::LocateEntity(const Entity& e, int create) {
   caches.childLinks.emplace_back();
   caches.childrenRead.push_back(0);
   caches.parentsRead.push_back(0);
-  if (_DbgExpand) std::printf("   >> Creation <<\n");
+  if (DbgExpand()) std::printf("   >> Creation <<\n");
   return index;
 }
 
@@ -340,43 +331,39 @@ int KelLnkHybridManager::AppendLink(const Link& link) {
 int KelLnkHybridManager::FindFilterVerdict(const KelId& coid, const KelId& compid) {
   const auto& index = TheCaches().filterIndex;
   auto it = index.find({coid, compid});
-  return it == index.end() ? -1 : _CacheFilterValue[it->second];
+  return it == index.end() ? -1 : TheCaches().filterVerdicts[it->second];
 }
 
 void KelLnkHybridManager::AppendFilterVerdict(const KelId& coid, const KelId& compid, int verdict) {
-  TheCaches().filterIndex.emplace(std::make_pair(coid, compid), static_cast<int>(_CacheFilterValue.size()));
-  _CacheFilterCoid.push_back(coid.AsDouble());
-  _CacheFilterCompid.push_back(compid.AsDouble());
-  _CacheFilterValue.push_back(verdict);
+  Caches& caches = TheCaches();
+  caches.filterIndex.emplace(std::make_pair(coid, compid), static_cast<int>(caches.filterVerdicts.size()));
+  caches.filterVerdicts.push_back(verdict);
 }
 
 // ---- Tests ----
 
 void KelLnkHybridManager::SetDeclarationsForTest(const Declarations& d) {
-  _FilterRevision = d.filterRevision;
-  _FilterMaturity = d.filterMaturity;
-  _FilterMaturityMin = d.filterMaturityMin;
-  _FilterMaturityNullOK = d.filterMaturityNullOK;
-  _EntityToEntity = d.entityToEntity;
-  _LinkTechno = d.linkTechno;
-  _NoSortName = d.noSortName;
-  _LinkType = d.linkType;
-  _MMLV5 = d.mmlV5;
-  _ReleaseValidity = d.releaseValidity;
-  _DbgMMLV5 = d.dbgMMLV5;
-  _NewMMLV5 = d.newMMLV5;
-  _SolveMMLV5 = d.solveMMLV5;
-  _DbgExpand = d.dbgExpand;
-  _CachedDeclarations = 1;
+  KelLnkTools::State& tools = KelLnkTools::StateForTesting();
+  tools.filterRevision = d.filterRevision;
+  tools.filterMaturity = d.filterMaturity;
+  tools.filterMaturityMin = d.filterMaturityMin;
+  tools.filterMaturityNullOK = d.filterMaturityNullOK;
+  tools.entityToEntity = d.entityToEntity;
+  tools.linkDCTechno = d.linkTechno;
+  tools.objectSortName = d.noSortName;
+  tools.linkType = d.linkType;
+  tools.iloveV5 = d.mmlV5;
+  tools.isValid = d.releaseValidity;
+  tools.dbgMMLV5 = d.dbgMMLV5;
+  tools.isV5NewCode = d.newMMLV5;
+  tools.solveV5 = d.solveMMLV5;
+  tools.dbgExpand = d.dbgExpand;
+  St().settingsTaken = 1;
 }
 
 void KelLnkHybridManager::ResetForTest() {
   UncacheDatabase();
-  SetDeclarationsForTest(Declarations());
-  _CachedDeclarations = 0;
-  _pConn = nullptr;
-  _pConn2 = nullptr;
-  _pOwner.clear();
+  St() = LinkDbState();
 }
 
 // ---- V5 step report ----

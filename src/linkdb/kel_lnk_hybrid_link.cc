@@ -28,8 +28,8 @@ bool PassesMaturity(const KelDMInstance& instance) {
   int index = 0;
   KelUnicodeString name;
   instance.GetMaturity(index, name);
-  if ((index == 0 || index == -1) && KelLnkHybridManager::_FilterMaturityNullOK == 1) return true;
-  return index >= KelLnkHybridManager::_FilterMaturityMin;
+  if ((index == 0 || index == -1) && KelLnkHybridManager::FilterMaturityNullOK() == 1) return true;
+  return index >= KelLnkHybridManager::FilterMaturityMin();
 }
 
 }  // namespace
@@ -56,9 +56,9 @@ int KelLnkHybridManager::LocateAndUpdateLink(const Link& link, const KelUnicodeS
     created.Uuids.clear();
     if (!qorLink) {
       created.UpToDate = linkTs == childTs ? 1 : 0;
-    } else if (_NewMMLV5 == 1) {
+    } else if (NewMMLV5() == 1) {
       created.UpToDate = v5Status == "OK" ? 1 : 0;
-    } else if (_ReleaseValidity == 0) {
+    } else if (ReleaseValidity() == 0) {
       created.UpToDate = (linkTs.empty() || linkTs == childTs) ? 1 : 0;
     } else if (validity == -1) {
       mmlFunctionTrace.Write("  Ref Link ");
@@ -91,13 +91,13 @@ int KelLnkHybridManager::LocateAndUpdateLink(const Link& link, const KelUnicodeS
   mmlFunctionTrace.Write(" -> Link UPDATE <- ");
   Link& c = *GetLink(j);
   const int before = c.Techno;
-  if (_LinkTechno == 0 || c.Techno == MML_LINK_KELV5) {
+  if (LinkTechno() == 0 || c.Techno == MML_LINK_KELV5) {
     // A further reading can only find the link stale, never bring it back.
     if (!qorLink) {
       if (linkTs != childTs) c.UpToDate = 0;
-    } else if (_NewMMLV5 == 1) {
+    } else if (NewMMLV5() == 1) {
       if (v5Status != "OK") c.UpToDate = 0;
-    } else if (_ReleaseValidity == 1) {
+    } else if (ReleaseValidity() == 1) {
       if (validity == -1) {
         mmlFunctionTrace.Write("  Ref Link ");
         if (linkTs != childTs) c.UpToDate = 0;
@@ -138,7 +138,7 @@ int KelLnkHybridManager::LocateAndUpdateLink(const Link& link, const KelUnicodeS
 
 int KelLnkHybridManager::FilterModel(KelDMInstance instance) {
   MML_TRACE("KelLnkHybridManager::FilterModel");
-  if (_FilterRevision == 0 && _FilterMaturity == 0) return 1;
+  if (FilterRevision() == 0 && FilterMaturity() == 0) return 1;
   int cached = FindFilterVerdict(instance.Coid(), instance.Compid());
   if (cached >= 0) return cached;
   int verdict = ComputeFilterModel(instance);
@@ -148,13 +148,13 @@ int KelLnkHybridManager::FilterModel(KelDMInstance instance) {
 
 int KelLnkHybridManager::ComputeFilterModel(KelDMInstance instance) {
   MML_TRACE("KelLnkHybridManager::ComputeFilterModel");
-  if (_FilterRevision == 1 && _FilterMaturity == 0) {
+  if (FilterRevision() == 1 && FilterMaturity() == 0) {
     KelDMInstance last;
     int rc = instance.GetLastRevision(last);
     return (rc == 0 && last != instance) ? 0 : 1;
   }
-  if (_FilterRevision == 0 && _FilterMaturity == 1) return PassesMaturity(instance) ? 1 : 0;
-  if (_FilterRevision == 1 && _FilterMaturity == 1) {
+  if (FilterRevision() == 0 && FilterMaturity() == 1) return PassesMaturity(instance) ? 1 : 0;
+  if (FilterRevision() == 1 && FilterMaturity() == 1) {
     if (!PassesMaturity(instance)) return 0;
     KelListValKelDMInstance revisions;
     int rc = instance.GetAllRevision(revisions);

@@ -21,9 +21,9 @@
 //     stable sort (equal names keep cache order) unless NO_SORT_NAME is set;
 //   - the model-filter verdicts are kept per (coid, compid).
 //
-// Settings. CacheDeclarations takes, once per process, a snapshot of the
-// settings of KelLnkTools (which must have been initialised). Tests set the
-// snapshot directly with SetDeclarationsForTest.
+// Settings. The link database holds none of its own: from CacheDeclarations
+// on it reads those of KelLnkTools (which must have been initialised). Tests
+// set them with SetDeclarationsForTest.
 //
 // Everything is static and single-threaded (the host's event thread or the
 // batch main line).
@@ -119,7 +119,7 @@ class KelLnkHybridManager {
 
   // ---- Settings snapshot and connections ----
 
-  // Takes the settings snapshot from KelLnkTools once per process.
+  // From now on reads the settings of KelLnkTools.
   static void CacheDeclarations();
   // Opens the connections on first use (and follows the host session when it
   // was reopened since).
@@ -197,7 +197,8 @@ class KelLnkHybridManager {
 
   // ---- Tests ----
 
-  // The snapshot a test wants, taken instead of the settings.
+  // The settings a test wants, set in KelLnkTools instead of read from a
+  // profile.
   struct Declarations {
     int filterRevision = 0;
     int filterMaturity = 0;
@@ -214,39 +215,44 @@ class KelLnkHybridManager {
     int solveMMLV5 = 0;
     int dbgExpand = 0;
   };
-  // Sets the snapshot (and marks it taken) without reading the settings.
+  // Sets the settings (and marks them taken) without reading a profile.
   static void SetDeclarationsForTest(const Declarations& declarations);
-  // Back to the state at load time: caches empty, no snapshot, no connection,
-  // no owner name.
+  // Back to the state at load time: caches empty, settings not taken, no
+  // connection, no owner name.
   static void ResetForTest();
 
-  // ---- State ----
+  // ---- Settings and state, read only ----
 
-  static KelDbConnection* _pConn;   // link queries
-  static KelDbConnection* _pConn2;  // the "PRODUCT" environment (V5)
-  static KelUnicodeString _pOwner;  // owner name of the V5 links
-  static int _CachedDeclarations;
-  static int _FilterRevision;
-  static int _FilterMaturity;
-  static int _FilterMaturityMin;
-  static int _FilterMaturityNullOK;
-  static int _EntityToEntity;
-  static int _LinkTechno;
-  static int _NoSortName;
-  static int _LinkType;
-  static int _MMLV5;
-  static int _ReleaseValidity;
-  static int _DbgMMLV5;
-  static int _NewMMLV5;
-  static int _SolveMMLV5;
-  static int _DbgExpand;
-  // Model-filter cache: parallel lists (coid, compid, verdict), in order of
-  // computation, indexed by (coid, compid).
-  static KelRawColldouble _CacheFilterCoid;
-  static KelRawColldouble _CacheFilterCompid;
-  static KelRawCollint _CacheFilterValue;
+  // The settings of KelLnkTools as the link database reads them: all 0 until
+  // CacheDeclarations (or SetDeclarationsForTest), flags 0 or 1. The debug
+  // switches of the entity lookup and of the V5 queries count only in V5 mode.
+  static int FilterRevision();
+  static int FilterMaturity();
+  static int FilterMaturityMin();
+  static int FilterMaturityNullOK();
+  static int EntityToEntity();
+  static int LinkTechno();
+  static int NoSortName();
+  static int LinkType();
+  static int MMLV5();
+  static int ReleaseValidity();
+  static int DbgMMLV5();
+  static int NewMMLV5();
+  static int SolveMMLV5();
+  static int DbgExpand();
+
+  static KelDbConnection* LinkConnection();     // link queries (the session's)
+  static KelDbConnection* ProductConnection();  // the "PRODUCT" environment (V5)
+  static const KelUnicodeString& V5Owner();     // owner name of the V5 links
+  // The model-filter verdicts in order of computation (until the caches are
+  // cleared).
+  static const KelRawCollint& FilterVerdicts();
 
  private:
+  // The one walk behind GetChildren (`children` true) and GetParents: reads
+  // the object's links in that direction on first call, then answers.
+  static void Walk(const Entity& e, bool children, int& count, Link*** links, Entity*** entities,
+                   KelLnkQueryContext* window);
   // Fills the answer of a query: the father links (children) or the child
   // links (parents) of entity `index`, ordered by far-end name.
   static void Collect(int index, bool children, int& count, Link*** links, Entity*** entities);

@@ -38,7 +38,7 @@ KelDMInstance RootInstance(KelLnkQueryContext* window) {
 
 // " Where Clause : " trace of the older V5 queries.
 void PrintWhere(const KelUnicodeString& where) {
-  if (KelLnkHybridManager::_DbgMMLV5) std::printf(" Where Clause : %s\n", where.c_str());
+  if (KelLnkHybridManager::DbgMMLV5()) std::printf(" Where Clause : %s\n", where.c_str());
 }
 
 // "? ,? ,?" lists of the older queries: "(?" then ",?" per further element.
@@ -71,7 +71,7 @@ void MergeOldV5Rows(const KelDMListResultLine& step, size_t n, const KelLnkHybri
     const KelId compid = KelId::FromHexOrZero(step.Column(compidColumn)[k]);
     if (env.empty() || !M::FilterModel(KelDMInstance(kMmlKelcon, env, table, coid, compid))) continue;
     int validity = -1;
-    if (!step.Column(2)[k].empty() && M::_ReleaseValidity == 1) {
+    if (!step.Column(2)[k].empty() && M::ReleaseValidity() == 1) {
       validity = 0;
       KelRawColldouble path = ParsePath(step.Column(2)[k]);
       KelRawColldouble validityData;
@@ -80,7 +80,7 @@ void MergeOldV5Rows(const KelDMListResultLine& step, size_t n, const KelLnkHybri
       ZorTrace::Output("        iValidite final = " + std::to_string(validity), 0);
     }
     const int o = M::LocateEntity(M::Entity(env, table, coid, compid), 1);
-    M::Link link(eIsFather ? i : o, eIsFather ? o : i, M::_pOwner, "QOR_LINK", e.coid, e.compid,
+    M::Link link(eIsFather ? i : o, eIsFather ? o : i, M::V5Owner(), "QOR_LINK", e.coid, e.compid,
                  "V5_" + step.Column(1)[k], step.Column(13)[k], KelUnicodeString());
     M::LocateAndUpdateLink(link, step.Column(15)[k], validity, KelUnicodeString());
   }
@@ -90,7 +90,7 @@ void MergeOldV5Rows(const KelDMListResultLine& step, size_t n, const KelLnkHybri
 
 void KelLnkHybridManager::GetChildrenMML_V5(const Entity& e, int index, KelLnkQueryContext* window) {
   MML_TRACE("KelLnkHybridManager::GetChildrenMML_V5");
-  if (_NewMMLV5 == 1)
+  if (NewMMLV5() == 1)
     MML_V5Objects(KelMMLV5::kImpactChildren, e, index, window);
   else
     OLD_GetChildrenMML_V5(e, index, window);
@@ -98,7 +98,7 @@ void KelLnkHybridManager::GetChildrenMML_V5(const Entity& e, int index, KelLnkQu
 
 void KelLnkHybridManager::GetParentsMML_V5(const Entity& e, int index, KelLnkQueryContext* window) {
   MML_TRACE("KelLnkHybridManager::GetParentsMML_V5");
-  if (_NewMMLV5 == 1)
+  if (NewMMLV5() == 1)
     MML_V5Objects(KelMMLV5::kImpactParents, e, index, window);
   else
     OLD_GetParentsMML_V5(e, index, window);
@@ -106,7 +106,7 @@ void KelLnkHybridManager::GetParentsMML_V5(const Entity& e, int index, KelLnkQue
 
 void KelLnkHybridManager::MML_V5Objects(int impactType, const Entity& e, int i, KelLnkQueryContext* window) {
   MML_TRACE("KelLnkHybridManager::MML_V5Objects");
-  KelMMLV5 service(_pConn2);
+  KelMMLV5 service(ProductConnection());
   const bool context = HasContext(window);
   const KelZumoInstance* zumo = e.ZumoInstance.get();
 
@@ -136,22 +136,22 @@ void KelLnkHybridManager::MML_V5Objects(int impactType, const Entity& e, int i, 
   const int n = static_cast<int>(result.Column(1).size());
   if (n == 0) return;
 
-  const int clientType = (_SolveMMLV5 == 1 && context) ? KelMMLV5::kClientMMLSolve : KelMMLV5::kClientMML;
+  const int clientType = (SolveMMLV5() == 1 && context) ? KelMMLV5::kClientMMLSolve : KelMMLV5::kClientMML;
   const KelQorNode* rootQor = (context && window->GetPSNRootNode()) ? window->GetPSNRootNode()->GetQorNode(0) : nullptr;
   KelSdaiModel* model = (context && window->GetPSNGraph()) ? window->GetPSNGraph()->GetSdaiModel() : nullptr;
   std::unique_ptr<KelMMLV5::TmpId_[]> ids(new KelMMLV5::TmpId_[n]);
   service.ValidateImpacts(clientType, result, ids.get(), rootQor, purgeNode, model, nullptr, nullptr, nullptr);
-  if (_DbgMMLV5) PrintMMLTrace(1, &result);
+  if (DbgMMLV5()) PrintMMLTrace(1, &result);
 
   for (int k = 1; k <= n; ++k) {
     const KelMMLV5::TmpId_& id = ids[k - 1];
     const KelUnicodeString column5 = result.Value(k, 5);
     if (column5 == "KO") continue;
-    if (_SolveMMLV5 == 0 && context && id.resolved == 0) continue;
+    if (SolveMMLV5() == 0 && context && id.resolved == 0) continue;
 
     KelUnicodeString env, table;
     KelId coid, compid;
-    if (_SolveMMLV5 == 1 && context && id.resolved == 0) {
+    if (SolveMMLV5() == 1 && context && id.resolved == 0) {
       env = StripBlanks(id.environment);
       table = StripBlanks(id.table);
       coid = KelId::FromHexOrZero(id.coid);
@@ -189,7 +189,7 @@ void KelLnkHybridManager::MML_V5Objects(int impactType, const Entity& e, int i, 
     const int o = LocateEntity(Entity(env, table, coid, compid, placed.get()), 1);
     const int father = impactType == KelMMLV5::kImpactChildren ? i : o;
     const int child = impactType == KelMMLV5::kImpactChildren ? o : i;
-    Link link(father, child, _pOwner, "QOR_LINK", e.coid, e.compid, "V5_" + result.Value(k, 1), result.Value(k, 16),
+    Link link(father, child, V5Owner(), "QOR_LINK", e.coid, e.compid, "V5_" + result.Value(k, 1), result.Value(k, 16),
               KelUnicodeString());
     LocateAndUpdateLink(link, result.Value(k, 17), -1, result.Value(k, 9));
   }
@@ -198,12 +198,12 @@ void KelLnkHybridManager::MML_V5Objects(int impactType, const Entity& e, int i, 
 void KelLnkHybridManager::OLD_GetChildrenMML_V5(const Entity& e, int i, KelLnkQueryContext* window) {
   MML_TRACE("KelLnkHybridManager::OLD_GetChildrenMML_V5");
   std::printf(" WARNING > Old code for MML V5 in Impacted By mode < WARNING \n");
-  if (!_pConn2) return;
+  if (!ProductConnection()) return;
 
   // The V5 links that e holds.
   KelUnicodeString where = "$COID = ? AND $COMPID_FATHER = ?";
   PrintWhere(where);
-  KelDbCursor rows(_pConn2, kProductEnv, "QOR_LINK");
+  KelDbCursor rows(ProductConnection(), kProductEnv, "QOR_LINK");
   rows.SetWhereClause(where + " AND UBIT IS NULL ORDER BY $COMPID");
   rows.SetWhereColumn("$COID", KelDbBinary(e.coid));
   rows.SetWhereColumn("$COMPID_FATHER", KelDbBinary(e.compid));
@@ -223,7 +223,7 @@ void KelLnkHybridManager::OLD_GetChildrenMML_V5(const Entity& e, int i, KelLnkQu
   rows.Close();
   const size_t n = step.Column(1).size();
   for (int c = 1; c <= 17; ++c) step.Column(c).resize(n);
-  if (_DbgMMLV5) PrintMMLTrace(1, &step);
+  if (DbgMMLV5()) PrintMMLTrace(1, &step);
   if (n == 0) return;
 
   // Where the pointed elements live now, and their current timestamps.
@@ -231,7 +231,7 @@ void KelLnkHybridManager::OLD_GetChildrenMML_V5(const Entity& e, int i, KelLnkQu
     const KelUnicodeString uid = step.Column(12)[k];
     KelUnicodeString uidWhere = BindList("$UID_PTD IN (?", 1);
     PrintWhere(uidWhere);
-    KelDbCursor owner(_pConn2, kProductEnv, "QOR_ENTITY");
+    KelDbCursor owner(ProductConnection(), kProductEnv, "QOR_ENTITY");
     owner.SetWhereClause("UBIT IS NULL AND $UID = ?");
     owner.SetWhereColumn("$UID", uid);
     owner.SetOutputColumn("$COMPNAME");
@@ -243,14 +243,14 @@ void KelLnkHybridManager::OLD_GetChildrenMML_V5(const Entity& e, int i, KelLnkQu
       step.Column(11)[k] = owner.GetHexaValue(3);
     }
     owner.Close();
-    KelDbCursor stamp(_pConn2, kProductEnv, "QOR_TS");
+    KelDbCursor stamp(ProductConnection(), kProductEnv, "QOR_TS");
     stamp.SetWhereClause(uidWhere);
     stamp.SetWhereColumn("$UID_PTD", uid);
     stamp.SetOutputColumn("$TIMESTAMP_PTD", KelDbType::kTimestamp);
     if (stamp.Open(1) == 0 && stamp.Fetch()) step.Column(15)[k] = ZeroTimestampFraction(stamp.GetText(1));
     stamp.Close();
   }
-  if (_DbgMMLV5) PrintMMLTrace(2, &step);
+  if (DbgMMLV5()) PrintMMLTrace(2, &step);
 
   MergeOldV5Rows(step, n, e, i, window, 9, 10, 11, true);
 }
@@ -258,12 +258,12 @@ void KelLnkHybridManager::OLD_GetChildrenMML_V5(const Entity& e, int i, KelLnkQu
 void KelLnkHybridManager::OLD_GetParentsMML_V5(const Entity& e, int i, KelLnkQueryContext* window) {
   MML_TRACE("KelLnkHybridManager::OLD_GetParentsMML_V5");
   std::printf(" WARNING > Old code for MML V5 in Impacts On mode < WARNING \n");
-  if (!_pConn2) return;
+  if (!ProductConnection()) return;
 
   // The object-level elements of e, then every element they own.
   KelListValKelUnicodeString owners;
   {
-    KelDbCursor cursor(_pConn2, kProductEnv, "QOR_ENTITY");
+    KelDbCursor cursor(ProductConnection(), kProductEnv, "QOR_ENTITY");
     cursor.SetWhereClause("UBIT IS NULL AND $COMPNAME = ? AND $COID = ? AND $COMPID = ?");
     cursor.SetWhereColumn("$COMPNAME", StripBlanks(e.caenv) + "." + StripBlanks(e.kelab));
     cursor.SetWhereColumn("$COID", KelDbBinary(e.coid));
@@ -281,7 +281,7 @@ void KelLnkHybridManager::OLD_GetParentsMML_V5(const Entity& e, int i, KelLnkQue
   {
     KelUnicodeString where = BindList("$OWNER_UID IN (?", owners.size());
     PrintWhere(where);
-    KelDbCursor cursor(_pConn2, kProductEnv, "QOR_ENTITY");
+    KelDbCursor cursor(ProductConnection(), kProductEnv, "QOR_ENTITY");
     cursor.SetWhereClause("UBIT IS NULL AND " + where + " ORDER BY $UID");
     for (const auto& owner : owners) cursor.SetWhereColumn("$OWNER_UID", owner);
     cursor.SetOutputColumn("$UID");
@@ -293,7 +293,7 @@ void KelLnkHybridManager::OLD_GetParentsMML_V5(const Entity& e, int i, KelLnkQue
 
   KelUnicodeString where = BindList("$UID_PTD IN (?", uids.size());
   PrintWhere(where);
-  KelDbCursor rows(_pConn2, kProductEnv, "QOR_LINK");
+  KelDbCursor rows(ProductConnection(), kProductEnv, "QOR_LINK");
   rows.SetWhereClause("UBIT IS NULL AND " + where + " ORDER BY $COMPID");
   for (const auto& uid : uids) rows.SetWhereColumn("$UID_PTD", uid);
   rows.SetOutputColumn("$TYPE");
@@ -319,14 +319,14 @@ void KelLnkHybridManager::OLD_GetParentsMML_V5(const Entity& e, int i, KelLnkQue
   const size_t n = step.Column(1).size();
   for (int c = 1; c <= 17; ++c) step.Column(c).resize(n);
   for (size_t k = 0; k < n; ++k) {
-    KelDbCursor stamp(_pConn2, kProductEnv, "QOR_TS");
+    KelDbCursor stamp(ProductConnection(), kProductEnv, "QOR_TS");
     stamp.SetWhereClause("$UID_PTD IN (?)");
     stamp.SetWhereColumn("$UID_PTD", step.Column(12)[k]);
     stamp.SetOutputColumn("$TIMESTAMP_PTD", KelDbType::kTimestamp);
     if (stamp.Open(1) == 0 && stamp.Fetch()) step.Column(15)[k] = ZeroTimestampFraction(stamp.GetText(1));
     stamp.Close();
   }
-  if (_DbgMMLV5) PrintMMLTrace(1, &step);
+  if (DbgMMLV5()) PrintMMLTrace(1, &step);
 
   MergeOldV5Rows(step, n, e, i, window, 5, 6, 4, false);
 }

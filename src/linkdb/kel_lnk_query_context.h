@@ -13,7 +13,7 @@ class KelLnkQueryContext {
   virtual ~KelLnkQueryContext() = default;
 
   // The link type shown: "%" for every type, else one declared type. Read
-  // only when link types are computed (KelLnkHybridManager::_LinkType).
+  // only when link types are computed (KelLnkHybridManager::LinkType()).
   virtual const KelUnicodeString& GetLinktype() const = 0;
   // Whether the window works inside a product structure; then the graph and
   // its root node give the context of V5 links and of link validity.

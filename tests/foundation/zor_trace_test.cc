@@ -31,7 +31,7 @@ TEST_F(ZorTraceTest, CountsObjectsPerClassInOrderOfFirstAppearance) {
   int* arc = ZorTrace::Destruct("KelLnkArc", nullptr);
   EXPECT_EQ(2, *link);
   EXPECT_EQ(-1, *arc);
-  EXPECT_EQ(3, ZorTrace::gClassCount);
+  EXPECT_EQ(3, ZorTrace::ClassCount());
   ZorTrace::Objects();
   EXPECT_EQ(
       "Objects:\n"
@@ -46,15 +46,15 @@ TEST_F(ZorTraceTest, CounterAddressesSurviveManyNewClasses) {
   for (int i = 0; i < 1000; ++i) ZorTrace::Construct(("Class" + std::to_string(i)).c_str(), nullptr);
   EXPECT_EQ(first, ZorTrace::Construct("First", nullptr));
   EXPECT_EQ(2, *first);
-  EXPECT_EQ(1001, ZorTrace::gClassCount);
-  EXPECT_EQ("Class999", ZorTrace::gppClass.back());
+  EXPECT_EQ(1001, ZorTrace::ClassCount());
+  EXPECT_EQ("Class999", ZorTrace::Classes().back());
 }
 
 TEST_F(ZorTraceTest, NestedCallsWriteEntryAndExitLines) {
   {
     ZorTrace outer;
     outer.FunctionTrace("KelLnkObject", "Expand", 0);
-    EXPECT_EQ(1, ZorTrace::gIndent);
+    EXPECT_EQ(1, ZorTrace::Indent());
     {
       ZorTrace inner;
       inner.FunctionTrace("KelLnkLink", "GetCondition", 0);
@@ -65,7 +65,7 @@ TEST_F(ZorTraceTest, NestedCallsWriteEntryAndExitLines) {
     ZorTrace once;  // at depth one: a single line
     once.FunctionTrace("KelLnkTools", "Initialise", 1);
   }
-  EXPECT_EQ(0, ZorTrace::gIndent);
+  EXPECT_EQ(0, ZorTrace::Indent());
   EXPECT_EQ(
       "> KelLnkObject::Expand\n"
       "  > KelLnkLink::GetCondition\n"
@@ -84,11 +84,11 @@ TEST_F(ZorTraceTest, InactiveTraceWritesNothingButStillCounts) {
   {
     ZorTrace t;
     t.FunctionTrace("KelLnkObject", "Expand", 0);
-    EXPECT_EQ(1, ZorTrace::gIndent);
+    EXPECT_EQ(1, ZorTrace::Indent());
     ZorTrace::Output("hidden", 0);
     ZorTrace::Objects();
   }
-  EXPECT_EQ(0, ZorTrace::gIndent);
+  EXPECT_EQ(0, ZorTrace::Indent());
   EXPECT_EQ(1, *counter);
   EXPECT_EQ("", out_.str());
 }

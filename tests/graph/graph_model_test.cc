@@ -478,7 +478,7 @@ TEST_P(GraphModelTest, AConnectionLinkIsNotWalkedBack) {
     return seen;
   };
   EXPECT_EQ((std::vector<std::string>{"CNX>A ** 1", "xyz>A ** 1", "CNX>C ** 1"}), childrenOfB());
-  KelLnkTools::_ConnexionStr = "CNX";
+  KelLnkTools::StateForTesting().connexionStr = "CNX";
   Refresh();
   EXPECT_EQ((std::vector<std::string>{"xyz>A ** 1", "CNX>C ** 1"}), childrenOfB());
 }
@@ -559,7 +559,7 @@ TEST_P(GraphModelTest, ColourKeysAndClassesFollowConditionAndExpandState) {
 
 TEST_P(GraphModelTest, ProductStructureGraphsUseRootAndIntermediateClasses) {
   product_->Model(1, "A", "2024-02-01 00:00:00.000000");
-  KelLnkTools::_IloveV5 = 1;
+  KelLnkTools::StateForTesting().iloveV5 = 1;
   KelDMInstance instance = Model(1);
   KelZumoInstance zumo(KelDMInstance("KELCON", "E1", "PART_LIST", "0100000000000001", "0200000000000001"),
                        std::vector<KelId>{KelId::FromHexOrZero("0300000000000001")});

@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "batch/mml_module.h"
 #include "foundation/kel_lnk_tools.h"
 #include "host/kel_psn_node.h"
 #include "host/kel_zumo_instance.h"
@@ -22,12 +23,13 @@ HM::Entity Model(int n) { return HM::Entity("E1", "TOVRA_MODEL", Id(n), Id(0x100
 
 class HybridCacheTest : public ::testing::Test {
  protected:
-  void SetUp() override { HM::ResetForTest(); }
-  void TearDown() override { HM::ResetForTest(); }
+  void SetUp() override { MmlModule::Reset(); }
+  void TearDown() override { MmlModule::Reset(); }
 
   void Snapshot(int linkTechno, int newV5 = 0, int releaseValidity = 0) {
     HM::Declarations d;
     d.linkTechno = linkTechno;
+    d.mmlV5 = newV5 || releaseValidity ? 1 : 0;  // switches of V5 mode
     d.newMMLV5 = newV5;
     d.releaseValidity = releaseValidity;
     HM::SetDeclarationsForTest(d);
@@ -127,35 +129,32 @@ TEST_F(HybridCacheTest, StoredEntitiesAndUncache) {
   EXPECT_EQ(HM::GetNbEntities(), 0);
   EXPECT_EQ(HM::GetNbLinks(), 0);
   EXPECT_EQ(HM::LocateEntity(Model(2), 0), -1);
-  // The snapshot survives and is not taken again.
-  EXPECT_EQ(HM::_CachedDeclarations, 1);
   // Indices start again from 0, with fresh per-entity link lists.
   EXPECT_EQ(HM::LocateEntity(Model(2), 1), 0);
   EXPECT_EQ(HM::LocateEntity(Model(1), 1), 1);
   EXPECT_EQ(HM::LocateAndUpdateLink(Reading(0, 1, "$EXT", "T"), "T", -1, ""), 0);
 }
 
-TEST_F(HybridCacheTest, SnapshotIsTakenOnceAndV5SwitchesNeedTheV5Setting) {
+TEST_F(HybridCacheTest, SettingsAreReadOnceTakenAndV5SwitchesNeedTheV5Setting) {
   KelLnkTools::ResetForTesting();
-  KelLnkTools::_IsV5NewCode = 1;
-  KelLnkTools::_FilterMaturityMin = 4;  // read only with the maturity filter on
-  KelLnkTools::_ObjectSortName = 1;
+  KelLnkTools::State& tools = KelLnkTools::StateForTesting();
+  tools.isV5NewCode = 1;
+  tools.filterMaturityMin = 4;  // counts only with the maturity filter on
+  tools.objectSortName = 1;
+  EXPECT_EQ(HM::NoSortName(), 0) << "not taken yet";
   HM::CacheDeclarations();
-  EXPECT_EQ(HM::_NewMMLV5, 0);
-  EXPECT_EQ(HM::_FilterMaturityMin, 0);
-  EXPECT_EQ(HM::_NoSortName, 1);
-  // Taken once: later settings are not seen, even after Uncache.
-  KelLnkTools::_IloveV5 = 1;
+  EXPECT_EQ(HM::NewMMLV5(), 0);
+  EXPECT_EQ(HM::FilterMaturityMin(), 0);
+  EXPECT_EQ(HM::NoSortName(), 1);
+  // The settings have one place: a change there is seen, caches or not.
+  tools.iloveV5 = 1;
+  tools.filterMaturity = 1;
   HM::Uncache();
-  HM::CacheDeclarations();
-  EXPECT_EQ(HM::_MMLV5, 0);
-
+  EXPECT_EQ(HM::MMLV5(), 1);
+  EXPECT_EQ(HM::NewMMLV5(), 1);
+  EXPECT_EQ(HM::FilterMaturityMin(), 4);
   HM::ResetForTest();
-  KelLnkTools::_FilterMaturity = 1;
-  HM::CacheDeclarations();
-  EXPECT_EQ(HM::_MMLV5, 1);
-  EXPECT_EQ(HM::_NewMMLV5, 1);
-  EXPECT_EQ(HM::_FilterMaturityMin, 4);
+  EXPECT_EQ(HM::MMLV5(), 0) << "not taken after a reset";
   KelLnkTools::ResetForTesting();
 }
 

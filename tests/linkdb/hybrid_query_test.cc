@@ -297,11 +297,11 @@ TEST_P(HybridQueryTest, ModelFilterVerdictsAreCachedPerObject) {
   const uint64_t before = db().Main()->StatementCount();
   EXPECT_EQ(HM::FilterModel(inst(1)), 0);
   EXPECT_EQ(db().Main()->StatementCount(), before);  // answered from the cache
-  EXPECT_EQ(HM::_CacheFilterValue, (KelRawCollint{0, 1}));
+  EXPECT_EQ(HM::FilterVerdicts(), (KelRawCollint{0, 1}));
   // Same compid with another coid is another object.
   KelDMInstance other("KELCON", "E1", "TOVRA_MODEL", Id(77), Id(0x101));
   EXPECT_EQ(HM::FilterModel(other), 1);
-  EXPECT_EQ(HM::_CacheFilterValue.size(), 3u);
+  EXPECT_EQ(HM::FilterVerdicts().size(), 3u);
 
   // Maturity minimum 3, no maturity allowed: 5 and NULL pass, 2 fails.
   d = HM::Declarations();

@@ -162,8 +162,7 @@ void ModuleStateGuard::UseProfile(const std::string& text) {
   auto profile = KelDMProfile::Parse(text, "test.profile", &error);
   ASSERT_TRUE(profile != nullptr) << error;
   KelDMProfile::SetCurrent(std::move(profile));
-  KelLnkTools::ResetForTesting();
-  KelLnkHybridManager::ResetForTest();
+  MmlModule::Reset();
 }
 
 void ModuleStateGuard::Configure(const std::string& keys) {
@@ -179,8 +178,7 @@ void ModuleStateGuard::ConfigureProfile(const std::string& text) {
 
 void ModuleStateGuard::Refresh() {
   KelLnkObject::Clean();
-  KelLnkDataManager::Uncache();
-  KelLnkHybridManager::Uncache();
+  MmlModule::ClearCaches();
 }
 
 void ModuleStateGuard::UseResources(const std::string& catalogue) {

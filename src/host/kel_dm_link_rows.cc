@@ -1,0 +1,185 @@
+#include "host/kel_dm_link_rows.h"
+
+#include <algorithm>
+
+#include "base/mml_constants.h"
+#include "host/db/host_sql.h"
+
+namespace {
+
+// The columns read from "$EXT", in the order the decoder takes them.
+const char kExtColumns[] =
+    "$COMPNAME_FATHER,$COID,$COMPID_FATHER,$COMPNAME,$COID_REF,$COMPID_REF,C_MML_TS,$TYPE,KELMML_STATUS";
+// The columns read from "MML_ENTITY" and from "MML_LINK".
+const char kOwnedColumns[] = "OBJECT_KELAB,OBJECT_COID,OBJECT_COMPID,ENTITY_ID_1,ENTITY_ID_2,ENTITY_KEY,TS";
+const char kUsedColumns[] = "OBJECT_KELAB,OBJECT_COID,OBJECT_COMPID,ENTITY_ID_1,ENTITY_ID_2,ENTITY_KEY,TS,TYPE,STATUS";
+
+// An identifier column: the 8 bytes of a binary value, the zero identifier
+// for anything else.
+KelId IdOf(const KelDbValue& value) {
+  const KelDbBinary b = value.AsBinary();
+  return b.Size() == 8 ? b.AsId() : KelId::FromHexOrZero(b.Hex());
+}
+
+KelDMExtRow DecodeExt(const KelUnicodeString& environment, const std::vector<KelDbValue>& row) {
+  return KelDMExtRow{environment,  row[0].AsText(), IdOf(row[1]),    IdOf(row[2]),    row[3].AsText(),
+                     IdOf(row[4]), IdOf(row[5]),    row[6].AsText(), row[7].AsText(), row[8].AsText()};
+}
+
+KelDMEntityRow DecodeEntity(KelDMEntitySide side, const std::vector<KelDbValue>& row) {
+  KelDMEntityRow out{row[0].AsText(),
+                     IdOf(row[1]),
+                     IdOf(row[2]),
+                     {row[3].AsBinary(), row[4].AsBinary(), row[5].AsBinary()},
+                     row[6].AsText(),
+                     {},
+                     {}};
+  if (side == KelDMEntitySide::kUsed) {
+    out.type = row[7].AsText();
+    out.status = row[8].AsText();
+  }
+  return out;
+}
+
+const char* EntityColumns(KelDMEntitySide side) {
+  return side == KelDMEntitySide::kUsed ? kUsedColumns : kOwnedColumns;
+}
+size_t EntityWidth(KelDMEntitySide side) { return side == KelDMEntitySide::kUsed ? 9 : 7; }
+
+std::string Select(const char* columns, const KelUnicodeString& environment, const KelUnicodeString& table,
+                   const KelUnicodeString& where) {
+  return std::string("SELECT ") + columns + " FROM " + QuoteHostTableName(environment, table) + " WHERE " + where;
+}
+
+KelUnicodeString WithCondition(const KelUnicodeString& condition, const KelUnicodeString& where) {
+  return condition.empty() ? where : condition + " AND " + where;
+}
+
+// Runs `head` + " IN (...)" for the values, in chunks, and hands each row to
+// `take`. A chunk whose statement fails gives no row, as the object-wise
+// read of a table that cannot be read gives none.
+template <typename Take>
+void SetRead(KelDbConnection* connection, const std::string& head, const std::vector<KelDbValue>& values, Take take) {
+  for (size_t first = 0; first < values.size(); first += kHostSqlSetReadMax) {
+    const size_t n = std::min(kHostSqlSetReadMax, values.size() - first);
+    std::vector<KelDbValue> binds(values.begin() + static_cast<long>(first),
+                                  values.begin() + static_cast<long>(first + n));
+    const KelDbValue last = binds.back();
+    binds.resize(HostSqlSetReadLength(n), last);
+    KelDbResult result;
+    if (connection->Execute(head + HostSqlMarkerList(binds.size()), binds, &result) != 0) continue;
+    for (const auto& row : result.rows) take(row);
+  }
+}
+
+std::vector<KelDbValue> IdValues(const std::vector<KelId>& ids) {
+  std::vector<KelDbValue> values;
+  values.reserve(ids.size());
+  for (const KelId& id : ids) values.push_back(KelDbValue::Id(id));
+  return values;
+}
+
+// Runs one statement and decodes its rows of at least `width` columns.
+template <typename Row, typename Decode>
+int ReadRows(KelDbConnection* connection, const std::string& sql, const std::vector<KelDbValue>& binds, size_t width,
+             Decode decode, std::vector<Row>* rows) {
+  rows->clear();
+  if (!connection) return -1;
+  KelDbResult result;
+  const int rc = connection->Execute(sql, binds, &result);
+  if (rc != 0) return rc;
+  for (const auto& row : result.rows)
+    if (row.size() >= width) rows->push_back(decode(row));
+  return 0;
+}
+
+int ReadExt(KelDbConnection* connection, const KelUnicodeString& environment, const std::string& sql,
+            const std::vector<KelDbValue>& binds, std::vector<KelDMExtRow>* rows) {
+  return ReadRows(
+      connection, sql, binds, 9, [&](const std::vector<KelDbValue>& row) { return DecodeExt(environment, row); }, rows);
+}
+
+int ReadEntities(KelDbConnection* connection, KelDMEntitySide side, const std::string& sql,
+                 const std::vector<KelDbValue>& binds, std::vector<KelDMEntityRow>* rows) {
+  return ReadRows(
+      connection, sql, binds, EntityWidth(side),
+      [&](const std::vector<KelDbValue>& row) { return DecodeEntity(side, row); }, rows);
+}
+
+}  // namespace
+
+const char KelDMLinkRows::kExtHolderWhere[] = "$COMPNAME_FATHER = ? AND $COID = ? AND $COMPID_FATHER = ?";
+const char KelDMLinkRows::kEntityObjectWhere[] = "OBJECT_KELAB = ? AND OBJECT_COID = ? AND OBJECT_COMPID = ?";
+
+const KelUnicodeString& KelDMLinkRows::TableOf(KelDMEntitySide side) {
+  return side == KelDMEntitySide::kUsed ? kMmlMmlLink : kMmlMmlEntity;
+}
+
+int KelDMLinkRows::ExtFrom(KelDbConnection* connection, const KelUnicodeString& environment,
+                           const KelUnicodeString& table, const KelId& coid, const KelId& compid,
+                           const KelUnicodeString& condition, std::vector<KelDMExtRow>* rows) {
+  return ReadExt(connection, environment,
+                 Select(kExtColumns, environment, kMmlExt, WithCondition(condition, kExtHolderWhere)),
+                 {KelDbValue::Text(table), KelDbValue::Id(coid), KelDbValue::Id(compid)}, rows);
+}
+
+int KelDMLinkRows::ExtTo(KelDbConnection* connection, const KelUnicodeString& environment, const KelId& coid,
+                         const KelId& compid, const KelUnicodeString& condition, std::vector<KelDMExtRow>* rows) {
+  return ReadExt(
+      connection, environment,
+      Select(kExtColumns, environment, kMmlExt, WithCondition(condition, "$COID_REF = ? AND $COMPID_REF = ?")),
+      {KelDbValue::Id(coid), KelDbValue::Id(compid)}, rows);
+}
+
+int KelDMLinkRows::EntitiesOf(KelDbConnection* connection, const KelUnicodeString& environment, KelDMEntitySide side,
+                              const KelUnicodeString& table, const KelId& coid, const KelId& compid, bool liveOnly,
+                              std::vector<KelDMEntityRow>* rows) {
+  KelUnicodeString where = kEntityObjectWhere;
+  if (liveOnly) where += " AND UBIT IS NULL";
+  return ReadEntities(connection, side, Select(EntityColumns(side), environment, TableOf(side), where),
+                      {KelDbValue::Text(table), KelDbValue::Id(coid), KelDbValue::Id(compid)}, rows);
+}
+
+int KelDMLinkRows::Holders(KelDbConnection* connection, const KelUnicodeString& environment, KelDMEntitySide side,
+                           const KelDMEntityIds& ids, std::vector<KelDMEntityRow>* rows) {
+  return ReadEntities(connection, side,
+                      Select(EntityColumns(side), environment, TableOf(side),
+                             "UBIT IS NULL AND ENTITY_ID_1 = ? AND ENTITY_ID_2 = ? AND ENTITY_KEY = ?"),
+                      {KelDbValue::Binary(ids.id1), KelDbValue::Binary(ids.id2), KelDbValue::Binary(ids.key)}, rows);
+}
+
+void KelDMLinkRows::ExtFromSet(KelDbConnection* connection, const KelUnicodeString& environment,
+                               const KelUnicodeString& condition, const std::vector<KelId>& coids,
+                               const ExtSink& take) {
+  SetRead(connection, Select(kExtColumns, environment, kMmlExt, WithCondition(condition, "$COID IN ")), IdValues(coids),
+          [&](const std::vector<KelDbValue>& row) {
+            if (row.size() >= 9) take(DecodeExt(environment, row));
+          });
+}
+
+void KelDMLinkRows::ExtToSet(KelDbConnection* connection, const KelUnicodeString& environment,
+                             const KelUnicodeString& condition, const std::vector<KelId>& coids, const ExtSink& take) {
+  SetRead(connection, Select(kExtColumns, environment, kMmlExt, WithCondition(condition, "$COID_REF IN ")),
+          IdValues(coids), [&](const std::vector<KelDbValue>& row) {
+            if (row.size() >= 9) take(DecodeExt(environment, row));
+          });
+}
+
+void KelDMLinkRows::EntitiesOfSet(KelDbConnection* connection, const KelUnicodeString& environment,
+                                  KelDMEntitySide side, const std::vector<KelId>& coids, const EntitySink& take) {
+  SetRead(connection, Select(EntityColumns(side), environment, TableOf(side), "UBIT IS NULL AND OBJECT_COID IN "),
+          IdValues(coids), [&](const std::vector<KelDbValue>& row) {
+            if (row.size() >= EntityWidth(side)) take(DecodeEntity(side, row));
+          });
+}
+
+void KelDMLinkRows::HoldersSet(KelDbConnection* connection, const KelUnicodeString& environment, KelDMEntitySide side,
+                               const std::vector<KelDbBinary>& ids, const EntitySink& take) {
+  std::vector<KelDbValue> values;
+  values.reserve(ids.size());
+  for (const KelDbBinary& id : ids) values.push_back(KelDbValue::Binary(id));
+  SetRead(connection, Select(EntityColumns(side), environment, TableOf(side), "UBIT IS NULL AND ENTITY_ID_1 IN "),
+          values, [&](const std::vector<KelDbValue>& row) {
+            if (row.size() >= EntityWidth(side)) take(DecodeEntity(side, row));
+          });
+}
