@@ -80,7 +80,12 @@ KelDMDlgZUMOResult::KelDMDlgZUMOResult() : KelDlgDocument(nullptr, "ZUMOResult",
 KelDMDlgZUMOResult::~KelDMDlgZUMOResult() {
   auto& panels = Panels();
   panels.erase(std::remove(panels.begin(), panels.end(), this), panels.end());
+  // A window names its panel: none outlives it. Those already deleted are
+  // no longer found and are left alone.
+  for (KelLnkMainWindow* window : windows_) DeleteMMLWindow(window);
 }
+
+void KelDMDlgZUMOResult::AdoptWindow(KelLnkMainWindow* window) { windows_.push_back(window); }
 
 KelListValKelUnicodeString KelDMDlgZUMOResult::GetListeFiltered() const {
   KelListValKelUnicodeString chosen;

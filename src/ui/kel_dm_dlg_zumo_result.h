@@ -48,6 +48,9 @@ class KelDMDlgZUMOResult : public KelDlgDocument {
   bool GetObject(int row, KelDMInstance* instance) const;
   // Opens a graph window on the selected object; null without a selection.
   KelLnkMainWindow* OpenSelected(int order);
+  // A graph window opened through this panel (LaunchMMLWindow): the panel's
+  // destruction deletes it, at the next idle time, unless it went before.
+  void AdoptWindow(KelLnkMainWindow* window);
 
   void RegisterViewer(const std::string& table, std::unique_ptr<KelDMViewerTool> tool);
   KelDMViewerTool* GetViewer(const std::string& table) const;
@@ -65,6 +68,7 @@ class KelDMDlgZUMOResult : public KelDlgDocument {
   KelDlgStatusBar* status_;
   std::vector<KelDMInstance> found_;
   std::map<std::string, std::unique_ptr<KelDMViewerTool>> viewers_;
+  std::vector<KelLnkMainWindow*> windows_;  // opened through the panel; not owned until it goes
 };
 
 // The host list of result panels, oldest first.

@@ -20,7 +20,9 @@ extern "C" KelLnkMainWindow* LaunchMMLWindow(KelDMDlgZUMOResult* panel, const Ke
     }
     panel = panels.front();
   }
-  return new KelLnkWindowView(panel, root, order, zumo, psnNode, psnNodes);
+  KelLnkWindowView* window = new KelLnkWindowView(panel, root, order, zumo, psnNode, psnNodes);
+  panel->AdoptWindow(window);
+  return window;
 }
 
 extern "C" void DeleteMMLWindow(KelLnkMainWindow* window) {

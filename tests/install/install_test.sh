@@ -19,10 +19,18 @@ export MML_TMPDIR=$work/tmp
 mkdir -p "$MML_TMPDIR" "$work/run"
 cd "$work/run"
 
-# Nothing of the build machine is compiled into the program.
+# Nothing of the build machine is compiled into the program. Debug
+# information names the sources by design, so the check reads a copy without
+# it; a sanitizer build also keeps source names in its report texts, so there
+# the check is left out.
 source_dir=$(sed -n 's/^CMAKE_HOME_DIRECTORY:INTERNAL=//p' "$build/CMakeCache.txt")
-! grep -qF "$source_dir" "$mml" || fail "the installed program names the source tree $source_dir"
-! grep -qF "$build" "$mml" || fail "the installed program names the build tree $build"
+if grep -q "^MML_SANITIZE:BOOL=ON" "$build/CMakeCache.txt"; then
+  echo "skipped: a sanitizer build names its sources in its reports"
+else
+  objcopy --strip-debug "$mml" "$work/mml-nodebug"
+  ! grep -qF "$source_dir" "$work/mml-nodebug" || fail "the installed program names the source tree $source_dir"
+  ! grep -qF "$build" "$work/mml-nodebug" || fail "the installed program names the build tree $build"
+fi
 
 "$mml" --version | grep -qx "mml [0-9][0-9.]*" || fail "mml --version"
 [ -s "$prefix/share/man/man1/mml-query.1.gz" ] || fail "no manual page of mml query"
