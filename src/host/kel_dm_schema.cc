@@ -20,6 +20,17 @@ const std::vector<KelDMColumnSpec> kObjectColumns = {
     {"C_LASTMOD", "TIMESTAMP"}, {"C_MATURITY", "INTEGER"}, {"C_UUID", "TEXT"},
 };
 
+// "MML_ENTITY" and "MML_LINK": an object and one entity with its date, the
+// table's own columns, then the deletion mark; indexed by object and by entity.
+KelDMTableSpec EntityTable(const char* name, const std::vector<KelDMColumnSpec>& own) {
+  std::vector<KelDMColumnSpec> columns = {{"OBJECT_KELAB", "TEXT"}, {"OBJECT_COID", "ID"}, {"OBJECT_COMPID", "ID"},
+                                          {"ENTITY_ID_1", "ID"},    {"ENTITY_ID_2", "ID"}, {"ENTITY_KEY", "ID"},
+                                          {"TS", "TIMESTAMP"}};
+  columns.insert(columns.end(), own.begin(), own.end());
+  columns.push_back({"UBIT", "INTEGER"});
+  return {name, columns, {}, {{"OBJECT_COID", "OBJECT_COMPID"}, {"ENTITY_ID_1", "ENTITY_ID_2", "ENTITY_KEY"}}};
+}
+
 const std::vector<Table>& Tables() {
   static const std::vector<Table> tables = {
       {"objects", {"TOVRA_MODEL", kObjectColumns, {"$COID", "$COMPID"}, {{"C_FAMILY"}}}},
@@ -44,32 +55,8 @@ const std::vector<Table>& Tables() {
          {"KELMML_STATUS", "TEXT"}},
         {"$COID", "$COMPID"},
         {{"$COID", "$COMPID_FATHER"}, {"$COID_REF", "$COMPID_REF"}}}},
-      {"entities",
-       {"MML_ENTITY",
-        {{"OBJECT_KELAB", "TEXT"},
-         {"OBJECT_COID", "ID"},
-         {"OBJECT_COMPID", "ID"},
-         {"ENTITY_ID_1", "ID"},
-         {"ENTITY_ID_2", "ID"},
-         {"ENTITY_KEY", "ID"},
-         {"TS", "TIMESTAMP"},
-         {"UBIT", "INTEGER"}},
-        {},
-        {{"OBJECT_COID", "OBJECT_COMPID"}, {"ENTITY_ID_1", "ENTITY_ID_2", "ENTITY_KEY"}}}},
-      {"entities",
-       {"MML_LINK",
-        {{"OBJECT_KELAB", "TEXT"},
-         {"OBJECT_COID", "ID"},
-         {"OBJECT_COMPID", "ID"},
-         {"ENTITY_ID_1", "ID"},
-         {"ENTITY_ID_2", "ID"},
-         {"ENTITY_KEY", "ID"},
-         {"TS", "TIMESTAMP"},
-         {"TYPE", "TEXT"},
-         {"STATUS", "TEXT"},
-         {"UBIT", "INTEGER"}},
-        {},
-        {{"OBJECT_COID", "OBJECT_COMPID"}, {"ENTITY_ID_1", "ENTITY_ID_2", "ENTITY_KEY"}}}},
+      {"entities", EntityTable("MML_ENTITY", {})},
+      {"entities", EntityTable("MML_LINK", {{"TYPE", "TEXT"}, {"STATUS", "TEXT"}})},
       {"actions",
        {"QOR_ACTION",
         {{"ACTION_ID", "ID", true},

@@ -17,6 +17,34 @@ PrintState& State() {
 
 const char kNoRenderer[] = "no drawing toolkit in this program";
 
+// The rows of the capture and album dialogs: a file label and editor, two
+// buttons, a status line. Identifiers are `prefix` followed by "FileLabel",
+// "File", "Write", `second` and "Status".
+struct FileDialogRows {
+  KelDlgEditor* file;
+  KelDlgPushButton* write;
+  KelDlgPushButton* second;
+  KelDlgLabel* status;
+};
+
+FileDialogRows BuildFileDialogRows(KelDlgDialog* dialog, const std::string& prefix, const char* fileTitle,
+                                   const char* writeTitle, const std::string& second, const char* secondTitle) {
+  auto* label = new KelDlgLabel(dialog, prefix + "FileLabel", 0);
+  label->SetTitle(fileTitle);
+  FileDialogRows rows{};
+  rows.file = new KelDlgEditor(dialog, prefix + "File", 0);
+  rows.file->SetGridConstraints(0, 1);
+  rows.write = new KelDlgPushButton(dialog, prefix + "Write", 0);
+  rows.write->SetTitle(writeTitle);
+  rows.write->SetGridConstraints(1, 0);
+  rows.second = new KelDlgPushButton(dialog, prefix + second, 0);
+  rows.second->SetTitle(secondTitle);
+  rows.second->SetGridConstraints(1, 1);
+  rows.status = new KelDlgLabel(dialog, prefix + "Status", 0);
+  rows.status->SetGridConstraints(2, 0);
+  return rows;
+}
+
 }  // namespace
 
 void KelPrinterManager::Begin(const std::string&) { State().printerBegun = true; }
@@ -92,18 +120,12 @@ KelPrintCaptureDialog::KelPrintCaptureDialog(KelDlgObject* parent, const std::st
   ++State().captureDialogs;
   SetTitle("Capture graph");
   SetOKTitle("Close");
-  auto* label = new KelDlgLabel(this, "CaptureFileLabel", 0);
-  label->SetTitle("File (.png, .svg or .pdf):");
-  file_ = new KelDlgEditor(this, "CaptureFile", 0);
-  file_->SetGridConstraints(0, 1);
-  auto* write = new KelDlgPushButton(this, "CaptureWrite", 0);
-  write->SetTitle("Capture");
-  write->SetGridConstraints(1, 0);
-  auto* album = new KelDlgPushButton(this, "CaptureAddToAlbum", 0);
-  album->SetTitle("Add to album");
-  album->SetGridConstraints(1, 1);
-  label_ = new KelDlgLabel(this, "CaptureStatus", 0);
-  label_->SetGridConstraints(2, 0);
+  const FileDialogRows rows =
+      BuildFileDialogRows(this, "Capture", "File (.png, .svg or .pdf):", "Capture", "AddToAlbum", "Add to album");
+  file_ = rows.file;
+  label_ = rows.status;
+  KelDlgPushButton* write = rows.write;
+  KelDlgPushButton* album = rows.second;
   AddAnalyseNotificationCB(
       write, KelNotification::Activate,
       [this](KelCommand*, KelNotification, void*) {
@@ -142,18 +164,11 @@ KelPrintAlbumDialog::KelPrintAlbumDialog(KelDlgObject* parent, const std::string
     : KelDlgDialog(parent, identifier, style) {
   SetTitle("Capture album");
   SetOKTitle("Close");
-  auto* label = new KelDlgLabel(this, "AlbumFileLabel", 0);
-  label->SetTitle("PDF file:");
-  file_ = new KelDlgEditor(this, "AlbumFile", 0);
-  file_->SetGridConstraints(0, 1);
-  auto* write = new KelDlgPushButton(this, "AlbumWrite", 0);
-  write->SetTitle("Write album");
-  write->SetGridConstraints(1, 0);
-  auto* clear = new KelDlgPushButton(this, "AlbumClear", 0);
-  clear->SetTitle("Empty album");
-  clear->SetGridConstraints(1, 1);
-  label_ = new KelDlgLabel(this, "AlbumStatus", 0);
-  label_->SetGridConstraints(2, 0);
+  const FileDialogRows rows = BuildFileDialogRows(this, "Album", "PDF file:", "Write album", "Clear", "Empty album");
+  file_ = rows.file;
+  label_ = rows.status;
+  KelDlgPushButton* write = rows.write;
+  KelDlgPushButton* clear = rows.second;
   AddAnalyseNotificationCB(
       write, KelNotification::Activate,
       [this](KelCommand*, KelNotification, void*) {
