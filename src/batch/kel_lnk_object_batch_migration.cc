@@ -64,7 +64,8 @@ MigrationRun& Run() {
   return run;
 }
 
-std::string ObjectKey(const KelDMInstance& instance) {
+// The object of an instance as one text, for the sets and maps of the plan.
+std::string InstanceKeyText(const KelDMInstance& instance) {
   return instance.GetEnvironment() + '\x1f' + KelLnkTools::RightTrim(instance.GetTable()) + '\x1f' +
          instance.GetXCoid() + instance.GetXCompid();
 }
@@ -94,7 +95,7 @@ void MarkMigrated(const KelLnkObject* object) {
 void RemoveRepeatedUnits(Plan& units) {
   std::unordered_set<std::string> seen;
   std::erase_if(units, [&seen](const Unit& unit) {
-    std::string key = ObjectKey(InstanceOf(unit.object.get())) + '\x1e' +
+    std::string key = InstanceKeyText(InstanceOf(unit.object.get())) + '\x1e' +
                       (unit.links.empty() ? std::string("L") : "T" + unit.linkType);
     return !seen.insert(key).second;
   });
@@ -177,12 +178,12 @@ int KelLnkObjectBatch::GetBatchTree(KelLnkObject* object, KelListPtrKelLnkSynchr
   if (!path) path = &ownPath;
   const size_t pathSize = path->size();
   std::unordered_set<std::string> onPath;
-  for (const KelDMInstance& instance : *path) onPath.insert(ObjectKey(instance));
+  for (const KelDMInstance& instance : *path) onPath.insert(InstanceKeyText(instance));
   std::unordered_set<std::string> checked;
   // Edges merged per (object, child) as AddToList does, found by key.
   std::unordered_map<std::string, KelLnkSynchroUnit*> edges;
   for (KelLnkSynchroUnit* unit : units)
-    edges.emplace(ObjectKey(unit->GetParent()) + '\x1e' + ObjectKey(unit->GetChild()), unit);
+    edges.emplace(InstanceKeyText(unit->GetParent()) + '\x1e' + InstanceKeyText(unit->GetChild()), unit);
 
   struct Frame {
     KelLnkObject* object;
@@ -198,7 +199,7 @@ int KelLnkObjectBatch::GetBatchTree(KelLnkObject* object, KelListPtrKelLnkSynchr
     stack.push_back(Frame{o, std::move(key), std::move(links)});
   };
 
-  std::string rootKey = ObjectKey(InstanceOf(object));
+  std::string rootKey = InstanceKeyText(InstanceOf(object));
   if (onPath.count(rootKey)) return 1;
   enter(object, rootKey);
   while (!stack.empty()) {
@@ -213,7 +214,7 @@ int KelLnkObjectBatch::GetBatchTree(KelLnkObject* object, KelListPtrKelLnkSynchr
     KelLnkLink* link = AsLink(frame.links[frame.next++]);
     KelLnkObject* child = link ? link->GetChild() : nullptr;
     if (!child || HasNullIdentifier(InstanceOf(child))) continue;
-    std::string key = ObjectKey(InstanceOf(child));
+    std::string key = InstanceKeyText(InstanceOf(child));
     auto [edge, inserted] = edges.emplace(frame.key + '\x1e' + key, nullptr);
     if (inserted) {
       edge->second = new KelLnkSynchroUnit(InstanceOf(frame.object), InstanceOf(child), link->GetLinktype(), 0);
@@ -248,7 +249,7 @@ void KelLnkObjectBatch::BatchFullStructure(KelLnkObject& root, std::vector<Synch
   // make the walk run forever.
   std::unordered_set<std::string> inProgress;
   auto enter = [&](KelLnkObject* o) {
-    std::string key = ObjectKey(InstanceOf(o));
+    std::string key = InstanceKeyText(InstanceOf(o));
     inProgress.insert(key);
     KelListValKelBaseUnknown_var links = o->GetLnkChildren(KelLnkObject::BatchOrder());
     stack.push_back(Frame{o, std::move(key), std::move(links)});
@@ -263,7 +264,7 @@ void KelLnkObjectBatch::BatchFullStructure(KelLnkObject& root, std::vector<Synch
       KelLnkLink* link = AsLink(frame.links[frame.next++]);
       KelLnkObject* child = link ? link->GetChild() : nullptr;
       if (!child || HasNullIdentifier(InstanceOf(child))) continue;
-      if (!IsMigrated(child) && !inProgress.count(ObjectKey(InstanceOf(child)))) enter(child);
+      if (!IsMigrated(child) && !inProgress.count(InstanceKeyText(InstanceOf(child)))) enter(child);
       continue;
     } else {
       BatchAnalyse(*frame.object, units);

@@ -42,7 +42,7 @@ class KelLnkNode : public KelINavigModelNode, public std::enable_shared_from_thi
  public:
   // An empty instance, no handles, state 0; the derived constructors set them.
   KelLnkNode() = default;
-  virtual ~KelLnkNode() = default;
+  ~KelLnkNode() override = default;
 
   // A copy of the database instance.
   KelDMInstance GetInstance() const { return instance_; }

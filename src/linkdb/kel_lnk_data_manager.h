@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "base/kel_id.h"
+#include "base/kel_object_key.h"
 #include "base/kel_types.h"
 #include "host/kel_dm_instance.h"
 
@@ -109,12 +110,7 @@ class KelLnkDataManager {
   // known yet; the later calls answer from the cache. Objects of the entity
   // table, and objects of a table that cannot be read this way, are left to
   // those calls.
-  struct ObjectRef {
-    KelUnicodeString environment;
-    KelUnicodeString table;
-    KelId coid;
-    KelId compid;
-  };
+  using ObjectRef = ObjectKey;
   static void ReadFacts(const std::vector<ObjectRef>& objects);
 
   // ---- Free per-object attributes (kept until Uncache) ----

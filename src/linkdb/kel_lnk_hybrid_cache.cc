@@ -5,6 +5,7 @@
 #include <functional>
 #include <string_view>
 
+#include "base/kel_object_key.h"
 #include "foundation/kel_lnk_tools.h"
 #include "host/kel_dm_lnk_tools.h"
 #include "host/kel_dm_tovra.h"
@@ -17,23 +18,8 @@ namespace {
 
 size_t Mix(size_t seed, size_t value) { return seed ^ (value + 0x9e3779b97f4a7c15ULL + (seed << 6) + (seed >> 2)); }
 
-// The key of an entity in the index: everything SameObject compares except
-// the Zumo instance, which is compared within the bucket.
-struct EntityKey {
-  KelUnicodeString caenv;
-  KelUnicodeString kelab;
-  KelId coid;
-  KelId compid;
-  friend bool operator==(const EntityKey&, const EntityKey&) = default;
-};
-struct EntityKeyHash {
-  size_t operator()(const EntityKey& k) const {
-    size_t h = KelIdHash()(k.compid);
-    h = Mix(h, KelIdHash()(k.coid));
-    h = Mix(h, std::hash<std::string>()(k.caenv));
-    return Mix(h, std::hash<std::string>()(k.kelab));
-  }
-};
+// An entity is indexed by its object (ObjectKey: everything SameObject
+// compares except the Zumo instance, which is compared within the bucket).
 
 struct LinkKey {
   int father;
@@ -64,7 +50,7 @@ struct EntityBucket {
 
 struct Caches {
   std::vector<std::unique_ptr<KelLnkHybridManager::Entity>> entities;
-  std::unordered_map<EntityKey, EntityBucket, EntityKeyHash> entityIndex;
+  std::unordered_map<ObjectKey, EntityBucket, ObjectKeyHash> entityIndex;
   // Per entity: indices of the links it holds (father) / that point to it (child).
   std::vector<std::vector<int>> fatherLinks;
   std::vector<std::vector<int>> childLinks;
@@ -248,7 +234,7 @@ int KelLnkHybridManager::LocateEntity(const Entity& e, int create) {
     PrintEntityLines(e);
     std::printf("   -> recherche sur %u entite(s)\n", static_cast<unsigned>(caches.entities.size()));
   }
-  EntityKey key{e.caenv, e.kelab, e.coid, e.compid};
+  ObjectKey key{e.caenv, e.kelab, e.coid, e.compid};
   auto it = caches.entityIndex.find(key);
   if (it != caches.entityIndex.end()) {
     const EntityBucket& bucket = it->second;

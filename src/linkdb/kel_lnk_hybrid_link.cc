@@ -136,7 +136,7 @@ int KelLnkHybridManager::LocateAndUpdateLink(const Link& link, const KelUnicodeS
   return j;
 }
 
-int KelLnkHybridManager::FilterModel(KelDMInstance instance) {
+int KelLnkHybridManager::FilterModel(const KelDMInstance& instance) {
   MML_TRACE("KelLnkHybridManager::FilterModel");
   if (FilterRevision() == 0 && FilterMaturity() == 0) return 1;
   int cached = FindFilterVerdict(instance.Coid(), instance.Compid());
@@ -146,7 +146,7 @@ int KelLnkHybridManager::FilterModel(KelDMInstance instance) {
   return verdict;
 }
 
-int KelLnkHybridManager::ComputeFilterModel(KelDMInstance instance) {
+int KelLnkHybridManager::ComputeFilterModel(const KelDMInstance& instance) {
   MML_TRACE("KelLnkHybridManager::ComputeFilterModel");
   if (FilterRevision() == 1 && FilterMaturity() == 0) {
     KelDMInstance last;

@@ -186,9 +186,9 @@ class KelLnkHybridManager {
                                  const KelUnicodeString& v5Status);
   // 1 keeps the object, 0 rejects it, by the revision and maturity filters;
   // verdicts are cached per (coid, compid) until the caches are cleared.
-  static int FilterModel(KelDMInstance instance);
+  static int FilterModel(const KelDMInstance& instance);
   // The same verdict, computed without the cache.
-  static int ComputeFilterModel(KelDMInstance instance);
+  static int ComputeFilterModel(const KelDMInstance& instance);
   // The validity of an instance link in the window's product-structure graph:
   // `status` becomes 0 valid, 1 not valid, 2 unknown, or -1 when the graph
   // cannot compute it; it is left alone when the node cannot be found.

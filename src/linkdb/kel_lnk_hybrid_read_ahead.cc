@@ -112,7 +112,7 @@ void ReadSet(KelLnkDirection d, std::vector<ObjectKey> level, bool expand, bool 
   const bool children = d == KelLnkDirection::kChildren;
   std::vector<KelLnkDataManager::ObjectRef> reached;
   auto reach = [&](std::vector<ObjectKey>& leadsTo, ObjectKey o) {
-    reached.push_back(KelLnkDataManager::ObjectRef{o.environment, o.table, o.coid, o.compid});
+    reached.push_back(o);
     leadsTo.push_back(std::move(o));
   };
   size_t total = 0;
