@@ -193,7 +193,7 @@ class KelLnkObject : public KelLnkNode {
   // pointed UUIDs hold the element's UUID; the status bar says how many. An
   // exchange error is shown in the window's error box. Returns 0 or the
   // error's code.
-  int Identify(const KelIGraphNode_var node);
+  int Identify(KelIGraphNode_var node);
 
   // ---- Class-wide state (one private instance in kel_lnk_object.cc) ----
 

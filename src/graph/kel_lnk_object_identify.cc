@@ -24,7 +24,7 @@ KelUnicodeString Normalised(const KelUnicodeString& uuid) {
 }
 }  // namespace
 
-int KelLnkObject::Identify(const KelIGraphNode_var node) {
+int KelLnkObject::Identify(KelIGraphNode_var node) {
   MML_TRACE("KelLnkObject::Identify");
   KelApplication::Get().SetBusyCursor(true);
   const bool trace = mmlFunctionTrace.LevelIsActive();
