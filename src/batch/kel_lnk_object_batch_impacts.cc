@@ -19,7 +19,7 @@
 namespace {
 
 // A key equal for two instances exactly when they name the same object.
-std::string ObjectKey(const KelDMInstance& instance) {
+std::string InstanceKeyText(const KelDMInstance& instance) {
   return instance.GetEnvironment() + '\x1f' + KelLnkTools::RightTrim(instance.GetTable()) + '\x1f' +
          instance.GetXCoid() + instance.GetXCompid();
 }
@@ -43,7 +43,7 @@ class RecordIndex {
 
  private:
   static std::string Key(const KelDMInstance& parent, const KelDMInstance& child) {
-    return ObjectKey(parent) + '\x1e' + ObjectKey(child);
+    return InstanceKeyText(parent) + '\x1e' + InstanceKeyText(child);
   }
   KelListPtrKelLnkSynchroUnit& units_;
   std::unordered_map<std::string, KelLnkSynchroUnit*> byPair_;
@@ -102,9 +102,9 @@ void KelLnkObjectBatch::GetImpactStructure(KelLnkObject* object, KelListPtrKelLn
   KelListValKelDMInstance ownVisited;
   if (!visited) visited = &ownVisited;
   std::unordered_set<std::string> seen;
-  for (const KelDMInstance& instance : *visited) seen.insert(ObjectKey(instance));
+  for (const KelDMInstance& instance : *visited) seen.insert(InstanceKeyText(instance));
 
-  if (!object || !seen.insert(ObjectKey(object->Instance())).second) return;
+  if (!object || !seen.insert(InstanceKeyText(object->Instance())).second) return;
   visited->push_back(object->Instance());
 
   RecordIndex records(units);
@@ -121,7 +121,7 @@ void KelLnkObjectBatch::GetImpactStructure(KelLnkObject* object, KelListPtrKelLn
     KelLnkObject* child = link->GetChild();
     if (!child) continue;
     const KelDMInstance& childInstance = child->Instance();
-    if (!seen.insert(ObjectKey(childInstance)).second) continue;
+    if (!seen.insert(InstanceKeyText(childInstance)).second) continue;
     visited->push_back(childInstance);
     KelLnkBatchProgress::ObjectReached();
     records.Add(frame.object->Instance(), childInstance, link->GetLinktype());

@@ -30,7 +30,7 @@ bool IsStale(int condition) {
   return condition == KelLnkLink::BADDATE || condition == KelLnkLink::UP_BADDATE || condition == KelLnkLink::UP_GOOD;
 }
 
-std::string ObjectKey(const KelDMInstance& i) {
+std::string InstanceKeyText(const KelDMInstance& i) {
   return i.GetEnvironment() + '\x1f' + KelLnkTools::RightTrim(i.GetTable()) + '\x1f' + i.GetXCoid() + i.GetXCompid();
 }
 
@@ -109,7 +109,7 @@ void KelLnkSynchronise::PlanThisLevel(KelLnkObject& object, Plan& units, Reverse
 void KelLnkSynchronise::Synchronise(KelLnkObject& object, int /*level*/) {
   MML_TRACE("KelLnkObject::Synchronise");
   KelLnkTools::Busy();
-  KelLnkObject::RefreshAfterSync = 0;
+  KelLnkObject::SetRefreshAfterSync(0);
   Plan units;
   ReverseLinks reverse;
   PlanThisLevel(object, units, reverse);
@@ -120,7 +120,7 @@ void KelLnkSynchronise::Synchronise(KelLnkObject& object, int /*level*/) {
     DoSynchronise(window, std::move(units));
   }
   KelLnkUserServices::Current().Refresh(window, 1);
-  KelLnkObject::RefreshAfterSync = 0;
+  KelLnkObject::SetRefreshAfterSync(0);
 }
 
 int KelLnkSynchronise::PlanFull(KelLnkObject& object, int reverse, Plan& units, ReverseLinks& reverseLinks) {
@@ -133,7 +133,7 @@ int KelLnkSynchronise::PlanFull(KelLnkObject& object, int reverse, Plan& units, 
   // (after the user dismissed this one) walks everything again.
   std::unordered_set<std::string> keys;
   std::erase_if(units, [&keys](const Unit& unit) {
-    return !keys.insert(ObjectKey(unit.object->Instance()) + '\x1e' + unit.linkType).second;
+    return !keys.insert(InstanceKeyText(unit.object->Instance()) + '\x1e' + unit.linkType).second;
   });
   KelListPtrKelLnkSynchroUnit tree;
   KelListValKelDMInstance walked;
@@ -148,18 +148,18 @@ int KelLnkSynchronise::PlanFull(KelLnkObject& object, int reverse, Plan& units, 
 void KelLnkSynchronise::FullSynchronise(KelLnkObject& object, int reverse) {
   MML_TRACE("KelLnkObject::FullSynchronise");
   KelLnkTools::Busy();
-  KelLnkObject::RefreshAfterSync = 0;
+  KelLnkObject::SetRefreshAfterSync(0);
   KelLnkGraphWindow* window = object.GetMainWindow();
   Plan units;
   ReverseLinks reverseLinks;
   const int outcome = PlanFull(object, reverse, units, reverseLinks);
   if (outcome == kPlanLoop) {
     KelLnkUserServices::Current().ErrorBox(window, Resource(window, kLoopKey, kLoopText));
-    KelLnkObject::RefreshAfterSync = 1;
+    KelLnkObject::SetRefreshAfterSync(1);
   } else if (outcome == kPlanEmpty) {
     KelLnkUserServices::Current().ErrorBox(window,
                                            Resource(window, "Error.Synchro.Empty", "Nothing to synchronise..."));
-    KelLnkObject::RefreshAfterSync = 1;
+    KelLnkObject::SetRefreshAfterSync(1);
   } else {
     KelLnkUserServices::Current().ShowPlan(window, object, std::move(units), std::move(reverseLinks));
   }
@@ -213,14 +213,14 @@ int KelLnkSynchronise::GetTree(KelLnkObject* object, KelListPtrKelLnkSynchroUnit
   // another path, they cannot close a loop.
   std::unordered_set<std::string> checked;
   std::unordered_set<std::string> onPath;
-  for (const KelDMInstance& i : *path) onPath.insert(ObjectKey(i));
+  for (const KelDMInstance& i : *path) onPath.insert(InstanceKeyText(i));
   struct Walk {
     std::unordered_set<std::string>& checked;
     std::unordered_set<std::string>& onPath;
     KelListPtrKelLnkSynchroUnit& units;
     KelListValKelDMInstance& path;
     int Visit(KelLnkObject* o) {
-      const std::string key = ObjectKey(o->Instance());
+      const std::string key = InstanceKeyText(o->Instance());
       if (onPath.count(key)) return 1;
       if (checked.count(key)) return 0;
       path.push_back(o->Instance());
@@ -317,7 +317,7 @@ void KelLnkSynchronise::Confirm(KelLnkGraphWindow* window, Plan units, ReverseLi
   DoSynchronise(window, std::move(units));
   std::unordered_set<std::string> opened;
   for (const KelLnkObject::ReverseLink& link : reverseLinks) {
-    if (link.instance && opened.insert(ObjectKey(*link.instance)).second)
+    if (link.instance && opened.insert(InstanceKeyText(*link.instance)).second)
       KelLnkUserServices::Current().OpenWindow(*link.instance, 0);
   }
 }

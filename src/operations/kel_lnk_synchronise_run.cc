@@ -227,13 +227,13 @@ bool RunGroup(KelLnkGraphWindow* window, const Plan& units, size_t begin, size_t
   KelListValKelDMInstance toCheck;
   const int records = CommandTextChecked(units, begin, end, commands, names, &toCheck);
   if (!AccessAllowed(window, toCheck)) {
-    KelLnkObject::RefreshAfterSync = 1;
+    KelLnkObject::SetRefreshAfterSync(1);
     return false;
   }
   const KelUnicodeString script = KelLnkTools::GetSynchroniseScript();
   if (script.empty()) {
     ErrorBox(window, "Object.NoSynchroniseScript.Message", "Synchronize script not found.");
-    KelLnkObject::RefreshAfterSync = 1;
+    KelLnkObject::SetRefreshAfterSync(1);
     return false;
   }
   if (!Prepare(window, kPlanErrorFile)) return false;
@@ -255,14 +255,14 @@ bool RunGroup(KelLnkGraphWindow* window, const Plan& units, size_t begin, size_t
   KelLnkSiteFiles::Copy(KelLnkSiteFiles::Path(kNamesFile), KelLnkSiteFiles::Path(kNamesCopy), &copyError);
 
   KelLnkUserServices::Current().ShowProgress(window);
-  KelLnkObject::spMainWindowForSync = window;
-  KelLnkObject::_ierxco = Launch(script, &KelLnkSynchronise::EndOfSynchroniseBatch);
-  KelLnkObject::RefreshAfterSync = 1;
-  if (KelLnkObject::_ierxco != 0) {
+  KelLnkObject::SetMainWindowForSync(window);
+  KelLnkObject::SetScriptStatus(Launch(script, &KelLnkSynchronise::EndOfSynchroniseBatch));
+  KelLnkObject::SetRefreshAfterSync(1);
+  if (KelLnkObject::ScriptStatus() != 0) {
     ErrorBox(window, "Object.SynchroBatchKO.Message",
              "An error occurred during the launch of the synchronisation batch.");
     KelLnkUserServices::Current().HideProgress();
-    KelLnkObject::spMainWindowForSync = nullptr;
+    KelLnkObject::SetMainWindowForSync(nullptr);
     ++Run().failures;
     ReleaseFiles(false);
     return false;
@@ -294,7 +294,7 @@ bool OpenAllowed(KelLnkGraphWindow* window, const KelDMInstance& instance) {
   const int answer = instance.CheckDataAccess("QOR", "BOM", "OpenRepresentation", 1);
   if (answer == 0) return true;
   KelLnkUserServices::Current().ErrorBox(window, KelDMIerMessage(answer).GetDisplayMessage(1));
-  KelLnkObject::RefreshAfterSync = 1;
+  KelLnkObject::SetRefreshAfterSync(1);
   return false;
 }
 
@@ -355,19 +355,19 @@ void KelLnkSynchronise::EndOfSynchroniseBatch() {
   MML_TRACE("KelLnkObject::EndOfSynchroniseBatch");
   SyncRun& run = Run();
   KelLnkUserServices::Current().HideProgress();
-  KelLnkObject::spModalDialogForSync = nullptr;
-  if (KelLnkObject::_ierxco == 0) KelLnkObject::_ierxco = ScriptResult(kPlanErrorFile);
+  KelLnkObject::SetModalDialogForSync(nullptr);
+  if (KelLnkObject::ScriptStatus() == 0) KelLnkObject::SetScriptStatus(ScriptResult(kPlanErrorFile));
   ReleaseFiles(false);
   run.scriptRunning = false;
-  KelLnkGraphWindow* window = KelLnkObject::spMainWindowForSync;
-  if (KelLnkObject::_ierxco != 0) {
+  KelLnkGraphWindow* window = KelLnkObject::MainWindowForSync();
+  if (KelLnkObject::ScriptStatus() != 0) {
     ++run.failures;
     ErrorBox(window, "Object.SynchroBatchKO.Error", "An error occurred during the synchronisation batch.");
   } else {
     KelLnkUserServices::Current().Refresh(window, 1);
   }
-  KelLnkObject::spMainWindowForSync = nullptr;
-  KelLnkObject::RefreshAfterSync = 1;
+  KelLnkObject::SetMainWindowForSync(nullptr);
+  KelLnkObject::SetRefreshAfterSync(1);
   Continue();
 }
 
@@ -467,7 +467,7 @@ void KelLnkSynchronise::Abandon() {
   run.rest.clear();
   run.scriptRunning = false;
   run.window = nullptr;
-  KelLnkObject::spMainWindowForSync = nullptr;
+  KelLnkObject::SetMainWindowForSync(nullptr);
   KelLnkLink::spMainWindowForSync = nullptr;
   if (run.lockHeld) ReleaseFiles(true);
 }

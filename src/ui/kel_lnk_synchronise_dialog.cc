@@ -152,12 +152,12 @@ void KelLnkWindowServices::ShowOrder(KelLnkGraphWindow* window, const KelListVal
 
 void KelLnkWindowServices::ShowProgress(KelLnkGraphWindow* window) {
   HideProgress();
-  KelLnkObject::spModalDialogForSync = new KelLnkModalDialogForSync(Model(window));
+  KelLnkObject::SetModalDialogForSync(new KelLnkModalDialogForSync(Model(window)));
 }
 
 void KelLnkWindowServices::HideProgress() {
-  delete KelLnkObject::spModalDialogForSync;
-  KelLnkObject::spModalDialogForSync = nullptr;
+  delete KelLnkObject::ModalDialogForSync();
+  KelLnkObject::SetModalDialogForSync(nullptr);
 }
 
 void KelLnkWindowServices::OpenWindow(const KelDMInstance& instance, int order) {

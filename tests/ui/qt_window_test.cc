@@ -107,15 +107,15 @@ TEST_F(QtWindowTest, TheEndOfASynchronisationScriptArrivesInTheEventLoop) {
   plan.push_back({std::make_unique<KelLnkObject>(*object), "xyz", object->GetLnkChildren(0), ""});
   const int refreshes = window->GetRefreshCount();
   KelLnkSynchronise::DoSynchronise(window, std::move(plan));
-  ASSERT_NE(nullptr, KelLnkObject::spModalDialogForSync);
+  ASSERT_NE(nullptr, KelLnkObject::ModalDialogForSync());
   toolkit_->ProcessEvents();
-  EXPECT_NE(nullptr, toolkit_->WidgetOf(KelLnkObject::spModalDialogForSync));
+  EXPECT_NE(nullptr, toolkit_->WidgetOf(KelLnkObject::ModalDialogForSync()));
   for (int i = 0; i < 1000 && KelLnkSynchronise::Busy(); ++i) {
     toolkit_->ProcessEvents();
     usleep(10000);
   }
   EXPECT_FALSE(KelLnkSynchronise::Busy());
-  EXPECT_EQ(nullptr, KelLnkObject::spModalDialogForSync);
+  EXPECT_EQ(nullptr, KelLnkObject::ModalDialogForSync());
   EXPECT_GT(window->GetRefreshCount(), refreshes);
   EXPECT_EQ(0u, ReadFileText(out_.File("CopyofSync")).rfind("2\nE1\nTOVRA_MODEL\n" + Coid(1), 0));
   KelLnkUserServices::Install(nullptr);
