@@ -54,12 +54,6 @@ const char kWindowHelp[] =
     "program prints the number of nodes drawn and exits. Display settings are kept\n"
     "in $MML_CONFIG_DIR (default ~/.config/mml). Needs --db (or MML_DB).";
 
-KelId ParseIdentifier(const std::string& what, const std::string& text) {
-  KelId id;
-  if (!KelId::FromHex(text, &id)) MmlFail("invalid " + what + " '" + text + "': expected sixteen hexadecimal digits");
-  return id;
-}
-
 void Prepare(const MmlGlobals& globals) {
   MmlOpenSession(globals, false);
   MmlLoadProfile(globals, false);
@@ -83,8 +77,8 @@ bool WriteScreenshot(KelQtToolkit& toolkit, KelDlgObject* top, const std::string
 
 void RunWindow(const WindowArgs& args, const MmlGlobals& globals, int& argc, char** argv) {
   if (args.env.empty() || args.table.empty()) MmlFail("the environment and the table must not be empty");
-  const KelId coid = ParseIdentifier("COID", args.coid);
-  const KelId compid = ParseIdentifier("COMPID", args.compid);
+  const KelId coid = MmlParseIdentifier("COID", args.coid);
+  const KelId compid = MmlParseIdentifier("COMPID", args.compid);
   KelLnkMainWindow::Expand expand = KelLnkMainWindow::One;
   if (!args.depth.empty()) {
     const char* names[] = {"one", "two", "three", "all"};
@@ -151,8 +145,8 @@ struct PsnArgs {
 
 void RunPsn(const PsnArgs& args, const MmlGlobals& globals, int& argc, char** argv) {
   if (args.env.empty() || args.table.empty()) MmlFail("the environment and the table must not be empty");
-  const KelId coid = ParseIdentifier("COID", args.coid);
-  const KelId compid = ParseIdentifier("COMPID", args.compid);
+  const KelId coid = MmlParseIdentifier("COID", args.coid);
+  const KelId compid = MmlParseIdentifier("COMPID", args.compid);
   if (args.table != "PART_LIST") MmlFail("a product starts at a part: the table must be PART_LIST, not " + args.table);
   if (!args.linksScreenshot.empty() && args.links <= 0) MmlFail("--links-screenshot needs --links NODE");
   Prepare(globals);

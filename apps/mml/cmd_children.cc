@@ -33,12 +33,6 @@ struct ChildrenArgs {
   bool json = false;
 };
 
-KelId ParseIdentifier(const std::string& what, const std::string& text) {
-  KelId id;
-  if (!KelId::FromHex(text, &id)) MmlFail("invalid " + what + " '" + text + "': expected sixteen hexadecimal digits");
-  return id;
-}
-
 std::string Joined(const KelListValKelUnicodeString& texts) {
   std::string out;
   for (const auto& text : texts) {
@@ -50,8 +44,8 @@ std::string Joined(const KelListValKelUnicodeString& texts) {
 
 void RunChildren(const ChildrenArgs& args, const MmlGlobals& globals) {
   if (args.env.empty() || args.table.empty()) MmlFail("the environment and the table must not be empty");
-  const KelId coid = ParseIdentifier("COID", args.coid);
-  const KelId compid = ParseIdentifier("COMPID", args.compid);
+  const KelId coid = MmlParseIdentifier("COID", args.coid);
+  const KelId compid = MmlParseIdentifier("COMPID", args.compid);
   MmlOpenSession(globals, false);
   MmlLoadProfile(globals, false);
   KelLnkTools::Initialise();

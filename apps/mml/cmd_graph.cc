@@ -52,14 +52,6 @@ struct GraphArgs {
   bool json = false;
 };
 
-KelId ParseIdentifier(const std::string& what, const std::string& text) {
-  KelId id;
-  if (!KelId::FromHex(text, &id)) {
-    MmlFail("invalid " + what + " '" + text + "': expected sixteen hexadecimal digits");
-  }
-  return id;
-}
-
 KelLnkMainWindow::Expand ParseDepth(const std::string& text) {
   if (text == "one") return KelLnkMainWindow::One;
   if (text == "two") return KelLnkMainWindow::Two;
@@ -118,8 +110,8 @@ nlohmann::ordered_json Nest(std::vector<std::pair<int, nlohmann::ordered_json>>&
 
 void RunGraph(const GraphArgs& args, const MmlGlobals& globals) {
   if (args.env.empty() || args.table.empty()) MmlFail("the environment and the table must not be empty");
-  const KelId coid = ParseIdentifier("COID", args.coid);
-  const KelId compid = ParseIdentifier("COMPID", args.compid);
+  const KelId coid = MmlParseIdentifier("COID", args.coid);
+  const KelId compid = MmlParseIdentifier("COMPID", args.compid);
   const KelLnkMainWindow::Expand expand = ParseDepth(args.depth);
   MmlOpenSession(globals, false);
   MmlLoadProfile(globals, false);

@@ -36,18 +36,10 @@ struct InfoArgs {
   bool json = false;
 };
 
-KelId ParseIdentifier(const std::string& what, const std::string& text) {
-  KelId id;
-  if (!KelId::FromHex(text, &id)) {
-    MmlFail("invalid " + what + " '" + text + "': expected sixteen hexadecimal digits");
-  }
-  return id;
-}
-
 void RunInfo(const InfoArgs& args, const MmlGlobals& globals) {
   if (args.env.empty() || args.table.empty()) MmlFail("the environment and the table must not be empty");
-  KelId coid = ParseIdentifier("COID", args.coid);
-  KelId compid = ParseIdentifier("COMPID", args.compid);
+  KelId coid = MmlParseIdentifier("COID", args.coid);
+  KelId compid = MmlParseIdentifier("COMPID", args.compid);
   MmlOpenSession(globals, false);
   MmlLoadProfile(globals, false);
 

@@ -33,19 +33,13 @@ struct QueryArgs {
   bool json = false;  // --json: one JSON document instead of the text lines
 };
 
-KelId ParseIdentifier(const std::string& what, const std::string& text) {
-  KelId id;
-  if (!KelId::FromHex(text, &id)) MmlFail("invalid " + what + " '" + text + "': expected sixteen hexadecimal digits");
-  return id;
-}
-
 ObjID ParseObject(const ObjectArgs& args) {
   if (args.env.empty() || args.table.empty()) MmlFail("the environment and the table must not be empty");
   ObjID object;
   object.environment = args.env;
   object.table = args.table;
-  object.coid = ParseIdentifier("COID", args.coid);
-  object.compid = ParseIdentifier("COMPID", args.compid);
+  object.coid = MmlParseIdentifier("COID", args.coid);
+  object.compid = MmlParseIdentifier("COMPID", args.compid);
   return object;
 }
 

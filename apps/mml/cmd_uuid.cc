@@ -36,12 +36,6 @@ struct CheckArgs {
   bool json = false;
 };
 
-KelId ParseIdentifier(const std::string& what, const std::string& text) {
-  KelId id;
-  if (!KelId::FromHex(text, &id)) MmlFail("invalid " + what + " '" + text + "': expected sixteen hexadecimal digits");
-  return id;
-}
-
 // Reads the whole graph from `root` into the link database's caches.
 void CacheWholeGraph(const KelLnkHybridManager::Entity& root, bool impactsOn) {
   std::vector<KelLnkHybridManager::Entity> pending{root};
@@ -66,8 +60,8 @@ void CacheWholeGraph(const KelLnkHybridManager::Entity& root, bool impactsOn) {
 
 void RunCheck(const CheckArgs& args, const MmlGlobals& globals) {
   if (args.env.empty() || args.table.empty()) MmlFail("the environment and the table must not be empty");
-  const KelId coid = ParseIdentifier("COID", args.coid);
-  const KelId compid = ParseIdentifier("COMPID", args.compid);
+  const KelId coid = MmlParseIdentifier("COID", args.coid);
+  const KelId compid = MmlParseIdentifier("COMPID", args.compid);
   MmlOpenSession(globals, false);
   MmlLoadProfile(globals, false);
   KelLnkTools::Initialise();

@@ -11,6 +11,8 @@
 #include <functional>
 #include <string>
 
+#include "base/kel_id.h"
+
 // Options every subcommand understands.
 struct MmlGlobals {
   std::string db;       // --db: SQLite file or postgresql:// URL (else MML_DB)
@@ -38,6 +40,10 @@ struct MmlExit {
 // given (mml itself never loads the desktop libraries); returns only on
 // failure.
 [[noreturn]] void MmlRunWindowProgram();
+
+// The identifier `text` names (sixteen hexadecimal digits); ends the program
+// with "invalid <what> '<text>': ..." otherwise. `what` is "COID" or "COMPID".
+KelId MmlParseIdentifier(const std::string& what, const std::string& text);
 
 // Opens the database session from --db or MML_DB. With `create`, a missing
 // SQLite file is created. Ends the program with a clear message on failure.

@@ -1,4 +1,4 @@
-// The error exit, the session opening and the environment of site scripts
+// The error exit, the identifiers of the command line, the session opening and the environment of site scripts
 // shared by mml and mml-ui.
 #include <limits.h>
 #include <stdlib.h>
@@ -15,6 +15,12 @@ void MmlFail(const std::string& message, int code) {
   std::fflush(stdout);
   std::cerr << "mml: " << message << std::endl;
   throw MmlExit{code};
+}
+
+KelId MmlParseIdentifier(const std::string& what, const std::string& text) {
+  KelId id;
+  if (!KelId::FromHex(text, &id)) MmlFail("invalid " + what + " '" + text + "': expected sixteen hexadecimal digits");
+  return id;
 }
 
 void MmlOpenSession(const MmlGlobals& globals, bool create) {

@@ -18,13 +18,8 @@ void MmlObjectArgs::AddTo(CLI::App* app, const std::string& prefix, const std::s
 
 KelDMInstance MmlObjectArgs::Instance() const {
   if (env.empty() || table.empty()) MmlFail("the environment and the table must not be empty");
-  KelId ids[2];
-  const std::string* texts[2] = {&coid, &compid};
-  const char* names[2] = {"COID", "COMPID"};
-  for (int i = 0; i < 2; ++i)
-    if (!KelId::FromHex(*texts[i], &ids[i]))
-      MmlFail(std::string("invalid ") + names[i] + " '" + *texts[i] + "': expected sixteen hexadecimal digits");
-  return KelDMInstance(kMmlKelcon, env, table, ids[0], ids[1]);
+  const KelId coidId = MmlParseIdentifier("COID", coid);
+  return KelDMInstance(kMmlKelcon, env, table, coidId, MmlParseIdentifier("COMPID", compid));
 }
 
 std::unique_ptr<KelLnkMainWindow> MmlOpenWindow(const MmlGlobals& globals, const KelDMInstance& root, int order) {
