@@ -33,6 +33,7 @@ class KelPSNNode;
 class KelPSNGraph;
 struct KelPSNError;
 class KelLnkCustomNode;
+class KelViewerToolBag;
 
 class KelLnkObject;
 using KelListPtrKelLnkObject = std::vector<KelLnkObject*>;
@@ -194,6 +195,17 @@ class KelLnkObject : public KelLnkNode {
   // exchange error is shown in the window's error box. Returns 0 or the
   // error's code.
   int Identify(KelIGraphNode_var node);
+
+  // ---- Viewers (kel_lnk_object_open.cc) ----
+  // Opens the object (`latest` 0) or its latest revision (1) in the viewer of
+  // its table; without one, the window shows "Object.NoViewer.Message".
+  void Open(const int latest);
+  // Starts `viewer` on `objects`; the window (when not null) shows a failure
+  // in its error box and the outcome in its status bar. Returns 0 or the
+  // viewer's code.
+  static int OpenInViewer(KelLnkGraphWindow* window, KelViewerToolBag& viewer, const KelListValKelDMInstance& objects);
+  // Shows the no-viewer message in the window's error box.
+  static void ShowNoViewer(KelLnkGraphWindow* window);
 
   // ---- Class-wide state (one private instance in kel_lnk_object.cc) ----
 

@@ -22,6 +22,7 @@
 class KelPSNNode;
 class KelPSNGraph;
 class KelDMDlgZUMOResult;
+class KelLnkObject;
 
 using KelListPtrKelPSNNode = std::vector<KelPSNNode*>;
 
@@ -118,6 +119,19 @@ class KelLnkMainWindow : public KelLnkGraphWindow {
   KelListPtrKelLnkCustomNode& GetListOfNodes(int k) override { return nodeLists_.at(k); }
   KelLnkCustomNode* GetNodeList(int k) const override { return creators_.at(k); }
   void EmptyLists() override;
+
+  // ---- Opening in viewers (kel_lnk_main_window_open.cc) ----
+
+  // Opens the highlighted objects, each once. With
+  // "KELZUMO.QOR.INTEROP.TOVRAV5_NEW_OPEN_MODE" FALSE, object by object
+  // (KelLnkObject::Open). Otherwise one object opens by itself, and several
+  // together in one call of the viewer every selected table has (parts take
+  // no part in the choice; the user picks one when several remain); without
+  // one, the no-viewer message. The status bar tells the outcome.
+  void Open();
+  // The objects of the highlighted set, in set order (the window on screen
+  // has one; the model alone has none).
+  virtual std::vector<KelLnkObject*> GetHighlightedObjects() const { return {}; }
 
   // ---- Resources ----
 

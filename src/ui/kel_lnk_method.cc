@@ -11,6 +11,7 @@
 #include "host/dm/kel_dm_clipboard.h"
 #include "host/dm/kel_dm_security.h"
 #include "host/kel_psn_trace.h"
+#include "operations/kel_lnk_synchronise.h"
 #include "ui/kel_lnk_boxes.h"
 #include "ui/kel_lnk_window_view.h"
 
@@ -43,10 +44,6 @@ void EndReplicate(KelCommand* sender) {
 
 }  // namespace
 
-bool KelLnkMethod::IsAvailable(Method method) {
-  return !OneOf(method, {Open, SynchroniseObject, SynchroniseLink, SetSynchronised, Upissue, Accept, Linktype, Delete});
-}
-
 KelLnkMethod::KelLnkMethod(KelLnkWindowView* window, Method method, KelDlgObject* menu, KelLnkCustomNode* display)
     : window_(window), method_(method), menu_(menu), display_(display), node_(display->GetLnkNode()) {
   if (node_ == nullptr) return;
@@ -64,9 +61,6 @@ KelLnkMethod::KelLnkMethod(KelLnkWindowView* window, Method method, KelDlgObject
     broken_ = linkCondition_ == KelLnkLink::BROKEN;
     null_ = linkCondition_ == KelLnkLink::UNKNOWN;
     BuildLinkEntry();
-  }
-  if (!IsAvailable(method_)) {
-    for (KelDlgObject* item : items_) item->SetSensitivity(false);
   }
 }
 
@@ -92,7 +86,6 @@ KelDlgObject* KelLnkMethod::AddItem(KelDlgObject* parent, const char* id, const 
   item->SetHelp(help);
   data_.push_back(std::make_unique<int>(data));
   items_.push_back(item);
-  if (callback == nullptr) return item;  // an operation this version lacks
   AddAnalyseNotificationCB(
       item, KelNotification::Activate,
       [this, callback](KelCommand* sender, KelNotification n, void* d) { (this->*callback)(sender, n, d); },
@@ -132,18 +125,18 @@ void KelLnkMethod::BuildObjectEntry() {
       KelDlgObject* sub = AddSubMenu("MenuOpenObject", "Method.OpenObject.Title", "Open");
       KelDlgObject* selected =
           AddItem(sub, "ItemOpenObjectSelected", "Method.OpenObject.Selected.Title", "All selected",
-                  "Method.OpenObject.Selected.Help", "Open the selected objects in a viewer", nullptr, 0);
+                  "Method.OpenObject.Selected.Help", "Open the selected objects in a viewer", &M::CBOpenObject, 0);
       selected->SetSensitivity(window_->GetNavigatorController()->GetHSO().GetCount() > 0);
-      KelDlgObject* self = kind_ == 0
-                               ? AddItem(sub, "ItemOpenObjectThis", "Method.OpenObject.Current.Title", "This object",
-                                         "Method.OpenObject.This.Help", "Open the object in a viewer", nullptr, 1)
-                               : AddItem(sub, "ItemOpenObjectThis", "Method.OpenObject.This.Title", "This version",
-                                         "Method.OpenObject.This.Help", "Open the object in a viewer", nullptr, 1);
+      KelDlgObject* self =
+          kind_ == 0 ? AddItem(sub, "ItemOpenObjectThis", "Method.OpenObject.Current.Title", "This object",
+                               "Method.OpenObject.This.Help", "Open the object in a viewer", &M::CBOpenObject, 1)
+                     : AddItem(sub, "ItemOpenObjectThis", "Method.OpenObject.This.Title", "This version",
+                               "Method.OpenObject.This.Help", "Open the object in a viewer", &M::CBOpenObject, 1);
       KelDlgObject* latest = nullptr;
       if (kind_ != 0) {
-        latest =
-            AddItem(sub, "ItemOpenObjectLatest", "Method.OpenObject.Latest.Title", "Latest version",
-                    "Method.OpenObject.Latest.Help", "Open the latest version of the object in a viewer", nullptr, 2);
+        latest = AddItem(sub, "ItemOpenObjectLatest", "Method.OpenObject.Latest.Title", "Latest version",
+                         "Method.OpenObject.Latest.Help", "Open the latest version of the object in a viewer",
+                         &M::CBOpenObject, 2);
       }
       if (!broken_) {
         if (latest != nullptr && object->IsLatest()) latest->SetSensitivity(false);
@@ -156,19 +149,20 @@ void KelLnkMethod::BuildObjectEntry() {
     }
     case SynchroniseObject: {
       KelDlgObject* sub = AddSubMenu("MenuSynchroniseObject", "Method.SynchroniseObject.Title", "Synchronise");
-      KelDlgObject* level =
-          AddItem(sub, "ItemSynchroniseObjectThis", "Method.SynchroniseObjectThis.Title", "This level",
-                  "Method.SynchroniseObjectThis.Help", "Synchronise the object at this level", nullptr, 0);
+      KelDlgObject* level = AddItem(sub, "ItemSynchroniseObjectThis", "Method.SynchroniseObjectThis.Title",
+                                    "This level", "Method.SynchroniseObjectThis.Help",
+                                    "Synchronise the object at this level", &M::CBSynchroniseObject, 0);
       KelDlgObject* full =
           impactsOn ? AddItem(sub, "ItemSynchroniseObjectFull", "Method.SynchroniseObjectGetOrder.Title", "Get order",
                               "Method.SynchroniseObjectGetOrder.Help",
-                              "Get the synchronisation order of the impacted parts", nullptr, 1)
+                              "Get the synchronisation order of the impacted parts", &M::CBSynchroniseObject, 1)
                     : AddItem(sub, "ItemSynchroniseObjectFull", "Method.SynchroniseObjectFull.Title", "Full",
-                              "Method.SynchroniseObjectFull.Help", "Synchronise the object fully", nullptr, 1);
+                              "Method.SynchroniseObjectFull.Help", "Synchronise the object fully",
+                              &M::CBSynchroniseObject, 1);
       KelDlgObject* reverse =
           AddItem(sub, "ItemSynchroniseObjectFullReverse", "Method.SynchroniseObjectFullReverse.Title",
                   "Full, show reverse", "Method.SynchroniseObjectFullReverse.Help",
-                  "Synchronise the object fully, and show reverse links", nullptr, 2);
+                  "Synchronise the object fully, and show reverse links", &M::CBSynchroniseObject, 2);
       if (!impactsOn) {
         if (objectCondition_ != KelLnkObject::BADDATE) {
           level->SetSensitivity(false);
@@ -250,6 +244,7 @@ void KelLnkMethod::BuildObjectEntry() {
 }
 
 void KelLnkMethod::BuildLinkEntry() {
+  using M = KelLnkMethod;
   auto* link = static_cast<KelLnkLink*>(node_);
   const bool impactedBy = window_->GetOrder() == 0;
   const KelUnicodeString type = link->GetLinktype();
@@ -260,24 +255,25 @@ void KelLnkMethod::BuildLinkEntry() {
   switch (method_) {
     case SynchroniseLink:
       AddItem(menu_, "ItemSynchroniseLink", "Method.SynchroniseLink.Title", "Synchronise",
-              "Method.SynchroniseLink.Help", "Synchronise the link", nullptr, 0)
+              "Method.SynchroniseLink.Help", "Synchronise the link", &M::CBSynchroniseLink, 0)
           ->SetSensitivity(impactedBy && stale && !Flagged());
       break;
     case SetSynchronised:
       AddItem(menu_, "ItemSetSynchronisedLink", "Method.SetSynchronisedLink.Title", "Set synchronised",
-              "Method.SetSynchronisedLink.Help", "Set the link as synchronised", nullptr, 0)
+              "Method.SetSynchronisedLink.Help", "Set the link as synchronised", &M::CBSetSynchronisedLink, 0)
           ->SetSensitivity(impactedBy && stale && !tovra && !Flagged());
       break;
     case Upissue: {
       // The far object: the child in "impacts on", the parent in "impacted by".
       KelLnkObject* far = impactedBy ? link->GetParent() : link->GetChild();
       AddItem(menu_, "ItemUpissue", "Method.Upissue.Title", "Upissue", "Method.Upissue.Help", "Upissue the link",
-              nullptr, 0)
+              &M::CBUpissue, 0)
           ->SetSensitivity(upGood && techno != 0 && techno != 2 && far != nullptr && far->IsLatest() && !Flagged());
       break;
     }
     case Accept:
-      AddItem(menu_, "ItemAccept", "Method.Accept.Title", "Accept", "Method.Accept.Help", "Accept the link", nullptr, 0)
+      AddItem(menu_, "ItemAccept", "Method.Accept.Title", "Accept", "Method.Accept.Help", "Accept the link",
+              &M::CBAccept, 0)
           ->SetSensitivity(!Flagged() && upGood && techno != 0 && techno != 2);
       break;
     case Linktype: {
@@ -286,14 +282,15 @@ void KelLnkMethod::BuildLinkEntry() {
       linktypes_ = PastableLinktypes();
       for (size_t k = 0; k < linktypes_.size(); ++k) {
         const KelUnicodeString name = KelLnkTools::LinktypeToLinkname(linktypes_[k]);
-        AddItem(sub, "ItemLinktype", name, sub->GetHelp() + " " + name, nullptr, static_cast<int>(k))
+        AddItem(sub, "ItemLinktype", name, sub->GetHelp() + " " + name, &M::CBLinktype, static_cast<int>(k))
             ->SetSensitivity(linktypes_[k] != type);
       }
       if (tovra) sub->SetSensitivity(false);
       break;
     }
     case Delete:
-      AddItem(menu_, "ItemDelete", "Method.Delete.Title", "Delete", "Method.Delete.Help", "Delete the link", nullptr, 0)
+      AddItem(menu_, "ItemDelete", "Method.Delete.Title", "Delete", "Method.Delete.Help", "Delete the link",
+              &M::CBDelete, 0)
           ->SetSensitivity(!null_ && !tovra);
       break;
     case InformationLink:
@@ -319,6 +316,67 @@ void KelLnkMethod::CBForceExpand(KelCommand*, KelNotification, void*) {
   KelLnkObject::Clean();
   static_cast<KelLnkObject*>(node_)->ForceExpand(display_);
   window_->ShowGraph();
+}
+
+// The operations below may refresh the window, which releases the nodes it
+// no longer draws: each holds the node for the length of the call.
+
+void KelLnkMethod::CBOpenObject(KelCommand*, KelNotification, void* data) {
+  const KelBaseUnknown_var hold = node_->weak_from_this().lock();
+  const int what = Data(data);
+  if (what == 0) return window_->Open();
+  static_cast<KelLnkObject*>(node_)->Open(what == 2 ? 1 : 0);
+}
+
+void KelLnkMethod::CBSynchroniseObject(KelCommand*, KelNotification, void* data) {
+  const KelBaseUnknown_var hold = node_->weak_from_this().lock();
+  auto& object = *static_cast<KelLnkObject*>(node_);
+  switch (Data(data)) {
+    case 0:
+      KelLnkSynchronise::Synchronise(object, 1);
+      break;
+    case 1:
+      if (window_->GetOrder() == 1) {
+        KelLnkSynchronise::GetOrder(object);
+      } else {
+        KelLnkSynchronise::FullSynchronise(object, 0);
+      }
+      break;
+    default:
+      KelLnkSynchronise::FullSynchronise(object, 1);
+      break;
+  }
+}
+
+void KelLnkMethod::CBSynchroniseLink(KelCommand*, KelNotification, void*) {
+  const KelBaseUnknown_var hold = node_->weak_from_this().lock();
+  KelLnkSynchronise::SynchroniseLink(*static_cast<KelLnkLink*>(node_));
+}
+
+void KelLnkMethod::CBSetSynchronisedLink(KelCommand*, KelNotification, void*) {
+  const KelBaseUnknown_var hold = node_->weak_from_this().lock();
+  static_cast<KelLnkLink*>(node_)->SetSynchronised();
+}
+
+void KelLnkMethod::CBUpissue(KelCommand*, KelNotification, void*) {
+  const KelBaseUnknown_var hold = node_->weak_from_this().lock();
+  static_cast<KelLnkLink*>(node_)->Upissue();
+}
+
+void KelLnkMethod::CBAccept(KelCommand*, KelNotification, void*) {
+  const KelBaseUnknown_var hold = node_->weak_from_this().lock();
+  static_cast<KelLnkLink*>(node_)->Accept();
+}
+
+void KelLnkMethod::CBLinktype(KelCommand*, KelNotification, void* data) {
+  const KelBaseUnknown_var hold = node_->weak_from_this().lock();
+  const int k = Data(data);
+  if (k >= 0 && k < static_cast<int>(linktypes_.size())) static_cast<KelLnkLink*>(node_)->Linktype(linktypes_[k]);
+}
+
+void KelLnkMethod::CBDelete(KelCommand*, KelNotification, void*) {
+  const KelBaseUnknown_var hold = node_->weak_from_this().lock();
+  static_cast<KelLnkLink*>(node_)->Delete();
 }
 
 void KelLnkMethod::CBCopy(KelCommand*, KelNotification, void*) { static_cast<KelLnkObject*>(node_)->Copy(); }

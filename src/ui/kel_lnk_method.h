@@ -14,9 +14,6 @@
 // titled and helped from the window's resources with English defaults, sets
 // their sensitivity from the node's condition and flags, and runs the chosen
 // operation. A method's destructor detaches the callbacks of its items.
-//
-// Entries whose operations this version does not have (open in a viewer,
-// synchronisation, link maintenance) are offered but insensitive.
 #pragma once
 
 #include <memory>
@@ -64,12 +61,22 @@ class KelLnkMethod : public KelCommand {
   // being rebuilt): its items do nothing from then on.
   void Detach();
   const std::vector<KelDlgObject*>& GetItems() const { return items_; }
-  // Whether this version can run the entry's operation.
-  static bool IsAvailable(Method method);
 
   // Callbacks: `data` points to the item's integer.
   void CBExpandCollapse(KelCommand* sender, KelNotification notification, void* data);
   void CBForceExpand(KelCommand* sender, KelNotification notification, void* data);
+  // Data 0 opens the highlighted objects, 1 this object, 2 its latest version.
+  void CBOpenObject(KelCommand* sender, KelNotification notification, void* data);
+  // Data 0 "This level", 1 "Full" (in an "impacts on" window "Get order"),
+  // 2 "Full, show reverse".
+  void CBSynchroniseObject(KelCommand* sender, KelNotification notification, void* data);
+  void CBSynchroniseLink(KelCommand* sender, KelNotification notification, void* data);
+  void CBSetSynchronisedLink(KelCommand* sender, KelNotification notification, void* data);
+  void CBUpissue(KelCommand* sender, KelNotification notification, void* data);
+  void CBAccept(KelCommand* sender, KelNotification notification, void* data);
+  // Data: the index of the new type in the method's list of link types.
+  void CBLinktype(KelCommand* sender, KelNotification notification, void* data);
+  void CBDelete(KelCommand* sender, KelNotification notification, void* data);
   void CBCopy(KelCommand* sender, KelNotification notification, void* data);
   void CBPaste(KelCommand* sender, KelNotification notification, void* data);
   void CBCreateAction(KelCommand* sender, KelNotification notification, void* data);

@@ -473,6 +473,15 @@ void KelLnkWindowView::ShowGraph() {
 
 void KelLnkWindowView::HideGraph() { frame_->SetVisibility(false); }
 
+std::vector<KelLnkObject*> KelLnkWindowView::GetHighlightedObjects() const {
+  std::vector<KelLnkObject*> objects;
+  for (KelNavigInstance* instance : navigator_->GetHSO().GetList()) {
+    auto* node = dynamic_cast<KelLnkNode*>(instance->GetReference().get());
+    if (node != nullptr && node->GetNodetype() == 0) objects.push_back(static_cast<KelLnkObject*>(node));
+  }
+  return objects;
+}
+
 void KelLnkWindowView::Select(KelLnkObject* object, int select, SelectType type) {
   KelHSO& hso = navigator_->GetHSO();
   KelNavigInstance* rootInstance = navigator_->GetRootInstance();

@@ -83,6 +83,8 @@ class KelLnkWindowView : public KelDlgDocument, public KelLnkMainWindow {
   int HighlightObjects(const KelListValKelDMInstance& instances, bool emptyFirst) override;
   // Shows `text` in the modal message box.
   void ShowMessage(const KelUnicodeString& text) override;
+  // The objects of the navigator's highlighted set.
+  std::vector<KelLnkObject*> GetHighlightedObjects() const override;
 
   // ---- UUIDs ----
   // Finds the multi-contained UUIDs among the cached entities, highlights

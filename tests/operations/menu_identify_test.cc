@@ -58,31 +58,6 @@ class MenuTest : public WindowFixture {
     KelDMContext::SetOptions("", "");
     WindowFixture::TearDown();
   }
-  KelLnkWindowView* Open(const KelDMInstance& root, int order) {
-    KelLnkWindowView* window = new KelLnkWindowView(nullptr, &root, order, nullptr, nullptr, nullptr);
-    window->SetExpand(KelLnkMainWindow::All);
-    window->Refresh(1);
-    return window;
-  }
-  // Right-clicks the first drawn node `pick` accepts; returns the menu.
-  static KelDlgObject* RightClick(KelLnkWindowView* window, const std::function<bool(KelLnkNode*)>& pick) {
-    KelNavigInstance* found = nullptr;
-    window->GetNavigatorController()->GetRootInstance()->Walk([&](KelNavigInstance* i) {
-      auto* node = dynamic_cast<KelLnkNode*>(i->GetReference().get());
-      if (found == nullptr && node != nullptr && i->IsDrawn() && pick(node)) found = i;
-    });
-    if (found == nullptr) return nullptr;
-    window->GetViewer()->UserMethod(found->GetGraphNode());
-    return window->GetContextMenu();
-  }
-  static std::function<bool(KelLnkNode*)> Object(const std::string& coid) {
-    return [coid](KelLnkNode* n) { return n->GetNodetype() == 0 && n->GetInstance().GetXCoid() == coid; };
-  }
-  static std::function<bool(KelLnkNode*)> LinkTo(const std::string& coid) {
-    return [coid](KelLnkNode* n) {
-      return n->GetNodetype() == 1 && static_cast<KelLnkLink*>(n)->GetChild()->GetInstance().GetXCoid() == coid;
-    };
-  }
   static std::set<std::string> Ids(KelDlgObject* menu) {
     std::set<std::string> ids;
     for (KelDlgObject* child : menu->GetChildren()) ids.insert(child->GetIdentifier());

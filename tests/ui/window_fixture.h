@@ -5,16 +5,19 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <functional>
 #include <memory>
 #include <string>
 
 #include "base/mml_constants.h"
 #include "foundation/kel_lnk_tools.h"
+#include "graph/kel_lnk_link.h"
 #include "graph/kel_lnk_object.h"
 #include "host/dlg/kel_command.h"
 #include "host/dlg/kel_setting_repository.h"
 #include "linkdb/kel_lnk_data_manager.h"
 #include "support/product.h"
+#include "ui/kel_lnk_window_view.h"
 
 class WindowFixture : public ::testing::Test {
  protected:
@@ -43,6 +46,34 @@ class WindowFixture : public ::testing::Test {
   static std::string Compid(int n) { return CompidHex(n); }
   // A link of type "KELMMxyz" from model `father` to model `child`.
   void Link(int father, int child) { Product(*db_).Link(father, child); }
+
+  // A window on `root` in direction `order`, every level open.
+  static KelLnkWindowView* Open(const KelDMInstance& root, int order) {
+    KelLnkWindowView* window = new KelLnkWindowView(nullptr, &root, order, nullptr, nullptr, nullptr);
+    window->SetExpand(KelLnkMainWindow::All);
+    window->Refresh(1);
+    return window;
+  }
+  // Right-clicks the first drawn node `pick` accepts; returns the menu.
+  static KelDlgObject* RightClick(KelLnkWindowView* window, const std::function<bool(KelLnkNode*)>& pick) {
+    KelNavigInstance* found = nullptr;
+    window->GetNavigatorController()->GetRootInstance()->Walk([&](KelNavigInstance* i) {
+      auto* node = dynamic_cast<KelLnkNode*>(i->GetReference().get());
+      if (found == nullptr && node != nullptr && i->IsDrawn() && pick(node)) found = i;
+    });
+    if (found == nullptr) return nullptr;
+    window->GetViewer()->UserMethod(found->GetGraphNode());
+    return window->GetContextMenu();
+  }
+  static std::function<bool(KelLnkNode*)> Object(const std::string& coid) {
+    return [coid](KelLnkNode* n) { return n->GetNodetype() == 0 && n->GetInstance().GetXCoid() == coid; };
+  }
+
+  static std::function<bool(KelLnkNode*)> LinkTo(const std::string& coid) {
+    return [coid](KelLnkNode* n) {
+      return n->GetNodetype() == 1 && static_cast<KelLnkLink*>(n)->GetChild()->GetInstance().GetXCoid() == coid;
+    };
+  }
 
   std::unique_ptr<TestDatabase> db_;
   TempDir config_;
