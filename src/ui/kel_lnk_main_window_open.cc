@@ -71,16 +71,21 @@ void KelLnkMainWindow::Open() {
   for (const KelDMInstance& instance : instances) {
     const KelUnicodeString table = RightTrimBlanks(instance.GetTable());
     if (table == "PART_LIST") continue;
-    KelViewerToolBag* viewer = KelViewerToolBag::GetToolBag(table);
-    std::vector<KelViewerToolBag*> kept;
+    const std::vector<KelViewerToolBag*> viewers = KelViewerToolBag::GetToolBags(table);
     if (first) {
-      if (viewer != nullptr) kept.push_back(viewer);
-    } else {
-      for (KelViewerToolBag* candidate : common)
-        if (viewer != nullptr && candidate->GetCommand() == viewer->GetCommand()) kept.push_back(candidate);
+      common = viewers;
+      first = false;
+      continue;
+    }
+    std::vector<KelViewerToolBag*> kept;
+    for (KelViewerToolBag* candidate : common) {
+      for (KelViewerToolBag* viewer : viewers)
+        if (candidate->GetCommand() == viewer->GetCommand() && candidate->GetName() == viewer->GetName()) {
+          kept.push_back(candidate);
+          break;
+        }
     }
     common = std::move(kept);
-    first = false;
   }
   if (common.empty()) return KelLnkObject::ShowNoViewer(this);
   int chosen = 1;

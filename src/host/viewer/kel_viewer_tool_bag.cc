@@ -45,6 +45,19 @@ KelViewerToolBag* KelViewerToolBag::GetToolBag(const std::string& table) {
   return kept.get();
 }
 
+std::vector<KelViewerToolBag*> KelViewerToolBag::GetToolBags(const std::string& table) {
+  std::string trimmed = table;
+  while (!trimmed.empty() && trimmed.back() == ' ') trimmed.pop_back();
+  std::vector<KelViewerToolBag*> bags;
+  if (KelViewerToolBag* first = GetToolBag(trimmed)) bags.push_back(first);
+  for (int k = 2;; ++k) {
+    KelViewerToolBag* next = GetToolBag(trimmed + "." + std::to_string(k));
+    if (next == nullptr) break;
+    bags.push_back(next);
+  }
+  return bags;
+}
+
 std::string KelViewerToolBag::GetOption(int index) const {
   return index >= 1 && index <= GetNbOptions() ? options_[index - 1] : std::string();
 }

@@ -7,7 +7,9 @@
 //   KELZUMO.VIEWER.<TABLE>.OPTION.<n> = <option text>       n = 1, 2, ...
 //   KELZUMO.VIEWER.<TABLE>.CURRENT_OPTION = <n>              default 1
 // Options are numbered from 1 without gaps: the first missing number ends
-// the list.
+// the list. Further viewers of a table take the same keys under
+// KELZUMO.VIEWER.<TABLE>.<k>. for k = 2, 3, ... (the first missing COMMAND
+// ends the list).
 //
 // Open starts the command as a process of its own (host process services,
 // completion event "END_OF_VIEWER"), without a shell, with the arguments
@@ -32,6 +34,9 @@ class KelViewerToolBag {
   // table for the process (its current option is kept between calls), read
   // again when another profile becomes current.
   static KelViewerToolBag* GetToolBag(const std::string& table);
+
+  // Every viewer registered for `table`: the one above, then viewers 2, 3, ...
+  static std::vector<KelViewerToolBag*> GetToolBags(const std::string& table);
 
   const std::string& GetName() const { return name_; }
   const std::string& GetCommand() const { return command_; }
