@@ -388,12 +388,11 @@ void KelLnkObjectBatch::DoBatchMigr(const std::vector<SynchroniseUnit>& units) {
                                    3);
     return;
   }
-  std::string copyError;
   if (namesOpen && namesFile.Close()) {
     run.debugFiles = true;
-    KelLnkSiteFiles::Copy(namesPath, KelLnkSiteFiles::Path(kNamesCopy), &copyError);
+    KelLnkSiteFiles::KeepCopy(namesPath, KelLnkSiteFiles::Path(kNamesCopy));
   }
-  KelLnkSiteFiles::Copy(commandPath, KelLnkSiteFiles::Path(kCommandCopy), &copyError);
+  KelLnkSiteFiles::KeepCopy(commandPath, KelLnkSiteFiles::Path(kCommandCopy));
 
   {
     const std::string line =

@@ -8,6 +8,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <iostream>
 #include <string>
 
 namespace {
@@ -160,6 +161,11 @@ void KelLnkSiteFiles::Unlock() {
   flock(state.dirFd, LOCK_UN);
   close(state.dirFd);
   state.dirFd = -1;
+}
+
+void KelLnkSiteFiles::KeepCopy(const std::string& from, const std::string& to) {
+  std::string error;
+  if (!Copy(from, to, &error)) std::cerr << "Warning: the copy " << to << " was not kept: " << error << std::endl;
 }
 
 bool KelLnkSiteFiles::IsLocked() { return TheLock().holders > 0; }

@@ -42,6 +42,10 @@ class KelLnkSiteFiles {
   // Copies `from` to `to` with the writer below; no shell is involved.
   // Returns true on success; *error names the file that failed.
   static bool Copy(const std::string& from, const std::string& to, std::string* error);
+  // Keeps a copy of a file the script reads, for the site's diagnosis. The
+  // run does not depend on it, so a failure is only a warning on standard
+  // error naming the file and the system's reason.
+  static void KeepCopy(const std::string& from, const std::string& to);
   // Removes the file (a symbolic link at the name is removed, not its
   // target). A missing file is not an error. Returns true on success.
   static bool Remove(const std::string& path);

@@ -250,9 +250,8 @@ bool RunGroup(KelLnkGraphWindow* window, const Plan& units, size_t begin, size_t
     ReleaseFiles(false);
     return false;
   }
-  std::string copyError;
-  KelLnkSiteFiles::Copy(KelLnkSiteFiles::Path(kCommandFile), KelLnkSiteFiles::Path(kCommandCopy), &copyError);
-  KelLnkSiteFiles::Copy(KelLnkSiteFiles::Path(kNamesFile), KelLnkSiteFiles::Path(kNamesCopy), &copyError);
+  KelLnkSiteFiles::KeepCopy(KelLnkSiteFiles::Path(kCommandFile), KelLnkSiteFiles::Path(kCommandCopy));
+  KelLnkSiteFiles::KeepCopy(KelLnkSiteFiles::Path(kNamesFile), KelLnkSiteFiles::Path(kNamesCopy));
 
   KelLnkUserServices::Current().ShowProgress(window);
   KelLnkObject::SetMainWindowForSync(window);

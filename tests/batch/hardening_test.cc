@@ -102,6 +102,15 @@ TEST_P(MigrationHardeningTest, TheSiteFilesAreCheckedBeforeTheScriptStarts) {
   EXPECT_FALSE(FileExists(files_.File("MMLMigr")));
   rmdir(files_.File("MMLMigr_err").c_str());
 
+  // The kept copy cannot be written: the run still succeeds, and says so.
+  ASSERT_EQ(0, mkdir(files_.File("CopyofMigr").c_str(), 0755));
+  run = Mml({"migrate", input_});
+  EXPECT_EQ(0, run.exitCode) << run.err;
+  EXPECT_NE(std::string::npos, run.err.find("Warning: the copy " + files_.File("CopyofMigr") + " was not kept"))
+      << run.err;
+  rmdir(files_.File("CopyofMigr").c_str());
+  unlink(work_.File("ran").c_str());
+
   // The lock file removed while a run holds the lock: a second run is still
   // refused, and the holder notices that its file is gone.
   std::string error;
