@@ -3,10 +3,10 @@
 #include <iostream>
 
 #include "apps/mml/mml_app.h"
-#include "batch/kel_lnk_site_files.h"
 #include "host/db/host_sql.h"
 #include "host/generator/kel_dm_generator.h"
 #include "host/kel_dm_session.h"
+#include "operations/kel_lnk_site_files.h"
 
 namespace {
 

@@ -17,7 +17,6 @@
 
 #include "base/kel_id.h"
 #include "batch/kel_lnk_object_batch.h"
-#include "batch/kel_lnk_site_files.h"
 #include "foundation/kel_lnk_tools.h"
 #include "graph/kel_lnk_object.h"
 #include "host/db/kel_dm_ier_message.h"
@@ -26,6 +25,7 @@
 #include "host/process/kel_xco_process.h"
 #include "linkdb/kel_lnk_data_manager.h"
 #include "linkdb/kel_lnk_hybrid_manager.h"
+#include "operations/kel_lnk_site_files.h"
 
 namespace {
 

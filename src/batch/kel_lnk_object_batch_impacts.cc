@@ -7,13 +7,13 @@
 
 #include "batch/kel_lnk_batch_progress.h"
 #include "batch/kel_lnk_object_batch.h"
-#include "batch/kel_lnk_site_files.h"
 #include "foundation/kel_lnk_tools.h"
 #include "graph/kel_lnk_link.h"
 #include "graph/kel_lnk_object.h"
 #include "host/db/host_sql.h"
 #include "host/db/kel_db_connection.h"
 #include "host/kel_psn_trace.h"
+#include "operations/kel_lnk_site_files.h"
 #include "operations/kel_lnk_synchro_unit.h"
 
 namespace {

@@ -18,7 +18,6 @@
 #include "base/mml_constants.h"
 #include "batch/kel_lnk_batch.h"
 #include "batch/kel_lnk_object_batch.h"
-#include "batch/kel_lnk_site_files.h"
 #include "foundation/kel_lnk_tools.h"
 #include "graph/kel_lnk_link.h"
 #include "graph/kel_lnk_object.h"
@@ -28,6 +27,7 @@
 #include "host/kel_psn_trace.h"
 #include "host/process/kel_xco_process.h"
 #include "linkdb/kel_lnk_data_manager.h"
+#include "operations/kel_lnk_site_files.h"
 #include "operations/kel_lnk_synchro_unit.h"
 
 namespace {

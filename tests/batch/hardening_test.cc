@@ -24,9 +24,9 @@
 
 #include <fmt/format.h>
 
-#include "batch/kel_lnk_site_files.h"
 #include "batch_fixture.h"
 #include "host/db/kel_db_connection.h"
+#include "operations/kel_lnk_site_files.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // The fixed-name files shared with site scripts: where they live, how they
 // are written without following planted links, and the lock that keeps a
 // second run from overwriting the first one's files.
-#include "batch/kel_lnk_site_files.h"
+#include "operations/kel_lnk_site_files.h"
 
 #include <dirent.h>
 #include <fcntl.h>

@@ -6,11 +6,11 @@
 #include <string>
 
 #include "batch/kel_lnk_batch.h"
-#include "batch/kel_lnk_site_files.h"
 #include "host/db/host_sql.h"
 #include "host/db/kel_db_connection.h"
 #include "host/kel_lnk_resources.h"
 #include "host/profile/kel_dm_profile.h"
+#include "operations/kel_lnk_site_files.h"
 
 namespace {
 
