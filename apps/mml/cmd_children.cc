@@ -6,6 +6,7 @@
 
 #include "apps/mml/mml_app.h"
 #include "apps/mml/mml_json.h"
+#include "apps/mml/mml_object_args.h"
 #include "base/kel_id.h"
 #include "foundation/kel_lnk_tools.h"
 #include "linkdb/kel_lnk_hybrid_manager.h"
@@ -24,11 +25,7 @@ const char kChildrenHelp[] =
     "technology, link_uuids and uuids (arrays), in the same order.\n"
     "Settings come from the profile (--profile or MML_PROFILE). Needs --db (or MML_DB).";
 
-struct ChildrenArgs {
-  std::string env;
-  std::string table;
-  std::string coid;
-  std::string compid;
+struct ChildrenArgs : MmlObjectArgs {
   bool parents = false;
   bool json = false;
 };
@@ -96,10 +93,7 @@ MmlCommand reg("children", [](CLI::App& app, MmlGlobals& globals) {
   auto args = std::make_shared<ChildrenArgs>();
   CLI::App* cmd = app.add_subcommand("children", "The links of one object, as the link database answers them");
   cmd->footer(kChildrenHelp);
-  cmd->add_option("ENV", args->env, "Environment")->required();
-  cmd->add_option("TABLE", args->table, "Table (TOVRA_MODEL, PART_LIST, DOCUMENT, ...)")->required();
-  cmd->add_option("COID", args->coid, "Object identifier, sixteen hexadecimal digits")->required();
-  cmd->add_option("COMPID", args->compid, "Component identifier, sixteen hexadecimal digits")->required();
+  args->AddTo(cmd);
   cmd->add_flag("--parents", args->parents, "The objects that point to it instead of those it points to");
   cmd->add_flag("--json", args->json, "Print one JSON array instead of text lines");
   cmd->callback([args, &globals]() { RunChildren(*args, globals); });

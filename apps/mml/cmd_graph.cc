@@ -6,6 +6,7 @@
 
 #include "apps/mml/mml_app.h"
 #include "apps/mml/mml_json.h"
+#include "apps/mml/mml_object_args.h"
 #include "base/kel_id.h"
 #include "base/mml_constants.h"
 #include "foundation/kel_lnk_tools.h"
@@ -42,11 +43,7 @@ const char kGraphHelp[] =
     "(object: identificators, state, open, class; link: type, class; class null\n"
     "for none) and the nodes drawn below it in \"children\".";
 
-struct GraphArgs {
-  std::string env;
-  std::string table;
-  std::string coid;
-  std::string compid;
+struct GraphArgs : MmlObjectArgs {
   bool impactsOn = false;
   std::string depth = "one";
   bool json = false;
@@ -167,10 +164,7 @@ MmlCommand reg("graph", [](CLI::App& app, MmlGlobals& globals) {
   auto args = std::make_shared<GraphArgs>();
   CLI::App* graph = app.add_subcommand("graph", "Print the graph of an object as the graph window draws it");
   graph->footer(kGraphHelp);
-  graph->add_option("ENV", args->env, "Environment")->required();
-  graph->add_option("TABLE", args->table, "Table (TOVRA_MODEL, PART_LIST, DOCUMENT, ...)")->required();
-  graph->add_option("COID", args->coid, "Object identifier, sixteen hexadecimal digits")->required();
-  graph->add_option("COMPID", args->compid, "Component identifier, sixteen hexadecimal digits")->required();
+  args->AddTo(graph);
   graph->add_flag("--impacts-on", args->impactsOn, "Show the objects that point to the object (impacts on)");
   graph->add_option("--depth", args->depth, "Expand depth: one, two, three or all (default one)");
   graph->add_flag("--json", args->json, "Print the tree as one JSON document instead of text lines");

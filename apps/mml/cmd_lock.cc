@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "apps/mml/mml_app.h"
+#include "apps/mml/mml_object_args.h"
 #include "base/kel_id.h"
 #include "host/db/kel_dm_ier_message.h"
 #include "host/dm/kel_dm_action.h"
@@ -33,11 +34,7 @@ const char kCheckOutHelp[] =
     "process QOR BOM CheckOut, or another user holds a lock of type \"D\".\n"
     "Prints \"CheckOut: OK\" on success. Needs --db (or MML_DB).";
 
-struct LockArgs {
-  std::string env;
-  std::string table;
-  std::string coid;
-  std::string compid;
+struct LockArgs : MmlObjectArgs {
   std::vector<std::string> attributes;
 };
 
@@ -87,12 +84,7 @@ void RunCheckOut(const LockArgs& args, const MmlGlobals& globals) {
   Finish("CheckOut", KelLnkApplyCheckOut(instance, names, values));
 }
 
-void AddObjectArguments(CLI::App* cmd, LockArgs& args) {
-  cmd->add_option("ENV", args.env, "Environment")->required();
-  cmd->add_option("TABLE", args.table, "Table (TOVRA_MODEL, PART_LIST, DOCUMENT, ...)")->required();
-  cmd->add_option("COID", args.coid, "Object identifier, sixteen hexadecimal digits")->required();
-  cmd->add_option("COMPID", args.compid, "Component identifier, sixteen hexadecimal digits")->required();
-}
+void AddObjectArguments(CLI::App* cmd, LockArgs& args) { args.AddTo(cmd); }
 
 MmlCommand reg("lock", [](CLI::App& app, MmlGlobals& globals) {
   CLI::App* lock = app.add_subcommand("lock", "Check objects in and out");

@@ -6,6 +6,7 @@
 
 #include "apps/mml/mml_app.h"
 #include "apps/mml/mml_json.h"
+#include "apps/mml/mml_object_args.h"
 #include "base/kel_id.h"
 #include "linkdb/kel_lnk_data_manager.h"
 
@@ -28,11 +29,7 @@ const char kInfoHelp[] =
     "(an array of lines), identificators (an array), latest, latest_instance (env,\n"
     "table, coid, compid) and latest_timestamp; YES and NO become true and false.";
 
-struct InfoArgs {
-  std::string env;
-  std::string table;
-  std::string coid;
-  std::string compid;
+struct InfoArgs : MmlObjectArgs {
   bool json = false;
 };
 
@@ -87,10 +84,7 @@ MmlCommand reg("object", [](CLI::App& app, MmlGlobals& globals) {
   auto args = std::make_shared<InfoArgs>();
   CLI::App* info = object->add_subcommand("info", "What the object data manager knows about an object");
   info->footer(kInfoHelp);
-  info->add_option("ENV", args->env, "Environment")->required();
-  info->add_option("TABLE", args->table, "Table (TOVRA_MODEL, PART_LIST, DOCUMENT, ...)")->required();
-  info->add_option("COID", args->coid, "Object identifier, sixteen hexadecimal digits")->required();
-  info->add_option("COMPID", args->compid, "Component identifier, sixteen hexadecimal digits")->required();
+  args->AddTo(info);
   info->add_flag("--json", args->json, "Print one JSON object instead of text lines");
   info->callback([args, &globals]() { RunInfo(*args, globals); });
 });

@@ -8,6 +8,7 @@
 
 #include "apps/mml/mml_app.h"
 #include "apps/mml/mml_json.h"
+#include "apps/mml/mml_object_args.h"
 #include "base/kel_id.h"
 #include "foundation/kel_lnk_tools.h"
 #include "linkdb/kel_lnk_hybrid_manager.h"
@@ -27,11 +28,7 @@ const char kCheckHelp[] =
     "objects (an array of env, table, coid, compid).\n"
     "Settings come from the profile (--profile or MML_PROFILE). Needs --db (or MML_DB).";
 
-struct CheckArgs {
-  std::string env;
-  std::string table;
-  std::string coid;
-  std::string compid;
+struct CheckArgs : MmlObjectArgs {
   bool impactsOn = false;
   bool json = false;
 };
@@ -101,10 +98,7 @@ MmlCommand reg("uuid", [](CLI::App& app, MmlGlobals& globals) {
   auto args = std::make_shared<CheckArgs>();
   CLI::App* check = uuid->add_subcommand("check", "The multi-contained UUIDs of an object's whole graph");
   check->footer(kCheckHelp);
-  check->add_option("ENV", args->env, "Environment")->required();
-  check->add_option("TABLE", args->table, "Table (TOVRA_MODEL, PART_LIST, DOCUMENT, ...)")->required();
-  check->add_option("COID", args->coid, "Object identifier, sixteen hexadecimal digits")->required();
-  check->add_option("COMPID", args->compid, "Component identifier, sixteen hexadecimal digits")->required();
+  args->AddTo(check);
   check->add_flag("--impacts-on", args->impactsOn, "Follow the objects that point to it instead");
   check->add_flag("--json", args->json, "Print one JSON array instead of text lines");
   check->callback([args, &globals]() { RunCheck(*args, globals); });

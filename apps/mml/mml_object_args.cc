@@ -11,7 +11,7 @@
 void MmlObjectArgs::AddTo(CLI::App* app, const std::string& prefix, const std::string& what) {
   const std::string of = what.empty() ? "" : " of the " + what;
   app->add_option(prefix + "ENV", env, "Environment" + of)->required();
-  app->add_option(prefix + "TABLE", table, "Table" + of + " (TOVRA_MODEL, PART_LIST, ...)")->required();
+  app->add_option(prefix + "TABLE", table, "Table" + of + " (TOVRA_MODEL, PART_LIST, DOCUMENT, ...)")->required();
   app->add_option(prefix + "COID", coid, "Object identifier" + of + ", sixteen hexadecimal digits")->required();
   app->add_option(prefix + "COMPID", compid, "Component identifier" + of + ", sixteen hexadecimal digits")->required();
 }
