@@ -24,6 +24,7 @@
 #include "graph/kel_lnk_node.h"
 #include "host/kel_dm_instance.h"
 #include "host/kel_qor_error.h"
+#include "host/viewer/kel_viewer_tool_bag.h"
 
 class KelLnkLink;
 class KelLnkGraphWindow;
@@ -33,7 +34,6 @@ class KelPSNNode;
 class KelPSNGraph;
 struct KelPSNError;
 class KelLnkCustomNode;
-class KelViewerToolBag;
 
 class KelLnkObject;
 using KelListPtrKelLnkObject = std::vector<KelLnkObject*>;
@@ -162,7 +162,7 @@ class KelLnkObject : public KelLnkNode {
   void ForceExpand(const class KelLnkCustomNode* node);
   // Finds or creates the product-structure node of the object; 0 on success.
   static int SetNode(class KelZumoInstance*& zumo, class KelPSNGraph* graph, class KelPSNNode*& node,
-              struct KelPSNError* error);
+                     struct KelPSNError* error);
   // Fills the data manager's structure list from this object; 1 when
   // `level` is greater than `depth`, else 0.
   int LoadStructure(const int level, const int depth);
@@ -200,10 +200,16 @@ class KelLnkObject : public KelLnkNode {
   // Opens the object (`latest` 0) or its latest revision (1) in the viewer of
   // its table; without one, the window shows "Object.NoViewer.Message".
   void Open(const int latest);
-  // Starts `viewer` on `objects`; the window (when not null) shows a failure
+  // What a viewer is given to open this object: its product instance when
+  // it has a product-structure node that the window's product structure
+  // still holds and is placed below the top part (an instance), else the
+  // object alone (a reference).
+  KelViewerToolBag::Item ViewerItem() const;
+  // Starts `viewer` on `items`; the window (when not null) shows a failure
   // in its error box and the outcome in its status bar. Returns 0 or the
   // viewer's code.
-  static int OpenInViewer(KelLnkGraphWindow* window, KelViewerToolBag& viewer, const KelListValKelDMInstance& objects);
+  static int OpenInViewer(KelLnkGraphWindow* window, KelViewerToolBag& viewer,
+                          const std::vector<KelViewerToolBag::Item>& items);
   // Shows the no-viewer message in the window's error box.
   static void ShowNoViewer(KelLnkGraphWindow* window);
 

@@ -5,7 +5,9 @@
 #include "graph/kel_lnk_graph_window.h"
 #include "graph/kel_lnk_object.h"
 #include "host/db/kel_dm_ier_message.h"
+#include "host/kel_psn_node.h"
 #include "host/kel_psn_trace.h"
+#include "host/kel_zumo_instance.h"
 #include "host/viewer/kel_viewer_tool_bag.h"
 #include "linkdb/kel_lnk_data_manager.h"
 
@@ -20,9 +22,18 @@ void KelLnkObject::ShowNoViewer(KelLnkGraphWindow* window) {
     window->ShowError(Text(window, "Object.NoViewer.Message", "No viewer exists for this object."));
 }
 
+KelViewerToolBag::Item KelLnkObject::ViewerItem() const {
+  KelViewerToolBag::Item item{instance_, std::nullopt};
+  KelPSNGraph* graph = window_ != nullptr ? window_->GetPSNGraph() : nullptr;
+  if (graph != nullptr && psnNode_ != nullptr && zumo_ != nullptr && !zumo_->GetPath().empty() &&
+      graph->IsValidNode(psnNode_))
+    item.placed = *zumo_;
+  return item;
+}
+
 int KelLnkObject::OpenInViewer(KelLnkGraphWindow* window, KelViewerToolBag& viewer,
-                               const KelListValKelDMInstance& objects) {
-  const int rc = viewer.Open(objects);
+                               const std::vector<KelViewerToolBag::Item>& items) {
+  const int rc = viewer.OpenItems(items);
   if (window == nullptr) return rc;
   if (rc != 0) {
     window->ShowError(KelDMIerMessage(rc).GetDisplayMessage(1));
@@ -39,9 +50,11 @@ void KelLnkObject::Open(const int latest) {
   const KelUnicodeString table = RightTrimBlanks(instance_.GetTable());
   KelViewerToolBag* viewer = KelViewerToolBag::GetToolBag(table);
   if (viewer == nullptr) return ShowNoViewer(window_);
-  const KelDMInstance target = latest != 0
-                                   ? KelLnkDataManager::GetObjectLatestInstance(instance_.GetEnvironment(), table,
-                                                                                instance_.Coid(), instance_.Compid())
-                                   : instance_;
+  // The latest revision is not placed in the product: it opens by itself.
+  const KelViewerToolBag::Item target =
+      latest != 0 ? KelViewerToolBag::Item{KelLnkDataManager::GetObjectLatestInstance(
+                                               instance_.GetEnvironment(), table, instance_.Coid(), instance_.Compid()),
+                                           std::nullopt}
+                  : ViewerItem();
   OpenInViewer(window_, *viewer, {target});
 }

@@ -123,11 +123,17 @@ class KelLnkMainWindow : public KelLnkGraphWindow {
   // ---- Opening in viewers (kel_lnk_main_window_open.cc) ----
 
   // Opens the highlighted objects, each once. With
-  // "KELZUMO.QOR.INTEROP.TOVRAV5_NEW_OPEN_MODE" FALSE, object by object
-  // (KelLnkObject::Open). Otherwise one object opens by itself, and several
+  // "KELZUMO.QOR.INTEROP.TOVRAV5_NEW_OPEN_MODE" FALSE: one object by itself
+  // (KelLnkObject::Open); several through the product-structure navigator's
+  // viewer, after a confirmation when its current option is 1, in passes
+  // (one level of Tovra V5 documents per pass with the ordered open, the
+  // objects the others depend on first), those without a product-structure
+  // node by themselves. Otherwise one object opens by itself (in a
+  // product-structure window, in the navigator's viewer), and several
   // together in one call of the viewer every selected table has (parts take
-  // no part in the choice; the user picks one when several remain); without
-  // one, the no-viewer message. The status bar tells the outcome.
+  // no part in the choice; the user picks one when several remain). Objects
+  // placed in the product structure open as instances. Without a viewer,
+  // the no-viewer message; the status bar tells the outcome.
   void Open();
   // The objects of the highlighted set, in set order (the window on screen
   // has one; the model alone has none).

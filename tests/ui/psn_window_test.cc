@@ -1,7 +1,10 @@
 // Graph windows opened from the product-structure navigator, without a
 // screen: the filter, the PSN menu and its filter dialog, the selection
 // mirrored into the product structure, the checks when nodes left it, the
-// navigator closing first, and a cyclic structure refused.
+// navigator closing first, a cyclic structure refused, and the opening of
+// the selection in the navigator's viewer.
+#include <unistd.h>
+
 #include <algorithm>
 
 #include "host/db/kel_dm_ier_message.h"
@@ -14,45 +17,14 @@
 
 namespace {
 
-// Part P uses part Q (instance I1, represented by M1) and part R (instance
-// I2, represented by M2). M1 points to M2 and M4; M4 is not in the product.
-class PSNWindowTest : public WindowFixture {
+// The product of ProductStructureFixture, every node open, in its navigator.
+class PSNWindowTest : public ProductStructureFixture {
  protected:
   void SetUp() override {
-    WindowFixture::SetUp();
-    db_->Init({"E1:psn"});
-    for (const char* part : {"5", "6", "7"})
-      db_->Exec(std::string("INSERT INTO $VS_E1.PART_LIST ($COID, $COMPID, C_ID) VALUES (X'B00000000000000") + part +
-                "', X'B10000000000000" + part + "', 'P" + part + "');");
-    Use("1", "6");
-    Use("2", "7");
-    Rep("6", 1);
-    Rep("7", 2);
-    std::string error;
-    tree_ =
-        KelPSNTree::Load(KelDMInstance(kMmlKelcon, "E1", "PART_LIST", "B000000000000005", "B100000000000005"), &error);
-    ASSERT_TRUE(tree_) << error;
+    ProductStructureFixture::SetUp();
+    ASSERT_FALSE(HasFatalFailure());
     tree_->OpenAll();
-    panel_ = std::make_unique<KelDMDlgZUMOResult>();
     psn_ = new KelPSNWindow(panel_.get(), tree_);
-  }
-  void TearDown() override {
-    tree_.reset();
-    WindowFixture::TearDown();
-  }
-  void Use(const std::string& oid, const std::string& part) {
-    db_->Exec(
-        "INSERT INTO $VS_E1.PSN_INSTANCE ($OID, $COID_FATHER, $COMPID_FATHER, $COMPNAME_CHILD, $COID_CHILD, "
-        "$COMPID_CHILD) VALUES (X'A00000000000000" +
-        oid + "', X'B000000000000005', X'B100000000000005', 'E1.PART_LIST', X'B00000000000000" + part +
-        "', X'B10000000000000" + part + "');");
-  }
-  void Rep(const std::string& part, int model) {
-    db_->Exec(
-        "INSERT INTO $VS_E1.PSN_REP ($COID_PART, $COMPID_PART, $COMPNAME_REP, $COID_REP, $COMPID_REP) VALUES "
-        "(X'B00000000000000" +
-        part + "', X'B10000000000000" + part + "', 'E1.TOVRA_MODEL', X'" + Coid(model) + "', X'" + Compid(model) +
-        "');");
   }
   // Opens the "impacted by" window of the node showing model n.
   KelLnkWindowView* OpenOn(int n) {
@@ -73,8 +45,6 @@ class PSNWindowTest : public WindowFixture {
     return names;
   }
 
-  std::shared_ptr<KelPSNTree> tree_;
-  std::unique_ptr<KelDMDlgZUMOResult> panel_;
   KelPSNWindow* psn_ = nullptr;
 };
 
@@ -147,6 +117,60 @@ TEST_F(PSNWindowTest, PartUsedInsideItselfIsRefused) {
             std::string::npos)
       << error;
   EXPECT_EQ(tree_->Size(), 5);  // unchanged
+}
+
+// Answers the confirmation with `button` and counts the questions.
+struct Confirm : KelDlgBinding {
+  explicit Confirm(const char* b) : button(b) {}
+  void RunModal(KelDlgNotify* box) override { ++asked, box->Find(button)->Activate(); }
+  const char* button;
+  int asked = 0;
+};
+
+TEST_F(PSNWindowTest, SelectionOpensInTheNavigatorsViewerLevelByLevel) {
+  TempDir log;
+  setenv("MML_VIEWER_LOG", log.File("v").c_str(), 1);
+  auto placed = [](int n) {
+    return "option 1 new: E1 TOVRA_MODEL " + Coid(n) + " " + Compid(n) +
+           " in E1 PART_LIST B000000000000005 B100000000000005 at A00000000000000" + std::to_string(n);
+  };
+  const std::string ordered = placed(2) + "\n" + placed(1) + "\n";  // M1 depends on M2
+  // Ordered in both directions; refused; one object, unasked; in one request.
+  const struct {
+    const char *mode, *answer;
+    int root, order, asked;
+    std::vector<int> selected;
+    std::string expected;
+  } cases[] = {{"FALSE", "ConfirmYes", 1, 0, 1, {1, 2}, ordered},
+               {"FALSE", "ConfirmYes", 2, 1, 1, {1, 2}, ordered},
+               {"FALSE", "ConfirmNo", 1, 0, 1, {1, 2}, ""},
+               {"FALSE", "ConfirmNo", 1, 0, 0, {2}, placed(2) + "\n"},
+               {"TRUE", "ConfirmNo", 1, 0, 0, {1, 2}, placed(1) + "; " + placed(2).substr(14) + "\n"}};
+  for (const auto& c : cases) {
+    unlink(log.File("v").c_str());
+    module_.Configure("LINKTYPE E1 KELMMxyz MML_xyz\nKELZUMO.VIEWER.TOVRA_MODEL.COMMAND = " MML_SOURCE_DIR
+                      "/scripts/site/mml-viewer.sh\nKELZUMO.VIEWER.TOVRA_MODEL.OPTION.1 = new\n"
+                      "KELZUMO.QOR.INTEROP.TOVRAV5_NEW_OPEN_MODE = " +
+                      std::string(c.mode) + "\n");
+    KelLnkTools::StateForTesting().isV5Order = 1;
+    tree_->Select({tree_->FindTree(Model(c.root), nullptr, false)});
+    KelLnkWindowView* window = KelLnkWindowView::FromModel(psn_->OpenLinks(c.order));
+    for (KelLnkObject* object : Drawn(window))
+      for (int n : c.selected)
+        if (object->Instance() == Model(n)) window->Select(object, 1, KelLnkMainWindow::SelectRepresentations);
+    Confirm confirm(c.answer);
+    KelApplication::Get().SetBinding(&confirm);
+    window->Open();
+    KelApplication::Get().SetBinding(nullptr);
+    // The viewer runs on its own: wait for its lines, and a little more.
+    for (int k = 0; k < 100 && ReadFileText(log.File("v")).size() < c.expected.size(); ++k) usleep(50000);
+    usleep(200000);
+    EXPECT_EQ(ReadFileText(log.File("v")), c.expected) << c.mode << " " << c.answer << " M" << c.root;
+    EXPECT_EQ(confirm.asked, c.asked) << c.mode << " M" << c.root;
+    EXPECT_EQ(window->GetStatusText(), c.expected.empty() ? "Open cancelled." : "Objects sent to the viewer.");
+    delete window;
+  }
+  unsetenv("MML_VIEWER_LOG");
 }
 
 }  // namespace

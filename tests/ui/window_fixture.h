@@ -1,5 +1,6 @@
 // A small linked database and a profile for the graph window's tests:
-// models M1 -> M2 -> M3 and M1 -> M4, links of type "KELMMxyz".
+// models M1 -> M2 -> M3 and M1 -> M4, links of type "KELMMxyz"; and a
+// product structure over them for the navigator's tests.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -15,8 +16,10 @@
 #include "graph/kel_lnk_object.h"
 #include "host/dlg/kel_command.h"
 #include "host/dlg/kel_setting_repository.h"
+#include "host/psn/kel_psn_tree.h"
 #include "linkdb/kel_lnk_data_manager.h"
 #include "support/product.h"
+#include "ui/kel_dm_dlg_zumo_result.h"
 #include "ui/kel_lnk_window_view.h"
 
 class WindowFixture : public ::testing::Test {
@@ -78,4 +81,50 @@ class WindowFixture : public ::testing::Test {
   std::unique_ptr<TestDatabase> db_;
   TempDir config_;
   ModuleStateGuard module_;
+};
+
+// Part P uses part Q (instance I1, represented by M1) and part R (instance
+// I2, represented by M2); M4 is not in the product. The tree is read with
+// only the top part open.
+class ProductStructureFixture : public WindowFixture {
+ protected:
+  void SetUp() override {
+    WindowFixture::SetUp();
+    db_->Init({"E1:psn"});
+    for (const char* part : {"5", "6", "7"})
+      db_->Exec(std::string("INSERT INTO $VS_E1.PART_LIST ($COID, $COMPID, C_ID) VALUES (X'B00000000000000") + part +
+                "', X'B10000000000000" + part + "', 'P" + part + "');");
+    Use("1", "6");
+    Use("2", "7");
+    Rep("6", 1);
+    Rep("7", 2);
+    std::string error;
+    tree_ =
+        KelPSNTree::Load(KelDMInstance(kMmlKelcon, "E1", "PART_LIST", "B000000000000005", "B100000000000005"), &error);
+    ASSERT_TRUE(tree_) << error;
+    panel_ = std::make_unique<KelDMDlgZUMOResult>();
+  }
+  void TearDown() override {
+    tree_.reset();
+    WindowFixture::TearDown();
+  }
+  // Instance `oid` (one digit) of part `part` inside P.
+  void Use(const std::string& oid, const std::string& part) {
+    db_->Exec(
+        "INSERT INTO $VS_E1.PSN_INSTANCE ($OID, $COID_FATHER, $COMPID_FATHER, $COMPNAME_CHILD, $COID_CHILD, "
+        "$COMPID_CHILD) VALUES (X'A00000000000000" +
+        oid + "', X'B000000000000005', X'B100000000000005', 'E1.PART_LIST', X'B00000000000000" + part +
+        "', X'B10000000000000" + part + "');");
+  }
+  // Model `model` represents part `part`.
+  void Rep(const std::string& part, int model) {
+    db_->Exec(
+        "INSERT INTO $VS_E1.PSN_REP ($COID_PART, $COMPID_PART, $COMPNAME_REP, $COID_REP, $COMPID_REP) VALUES "
+        "(X'B00000000000000" +
+        part + "', X'B10000000000000" + part + "', 'E1.TOVRA_MODEL', X'" + Coid(model) + "', X'" + Compid(model) +
+        "');");
+  }
+
+  std::shared_ptr<KelPSNTree> tree_;
+  std::unique_ptr<KelDMDlgZUMOResult> panel_;
 };

@@ -37,6 +37,7 @@ const Entry kCatalogue[] = {
     {kel_ier::kNotLockedByUser, "Not locked", "The object %1 holds no lock of the user %2"},
     {kel_ier::kViewerBadOption, "Bad viewer option", "The viewer has no option of that number"},
     {kel_ier::kViewerNothingToOpen, "Nothing to open", "No object was given to the viewer"},
+    {kel_ier::kViewerNoEnd, "Viewer busy", "The viewer did not take the objects in time"},
 };
 
 const Entry* Find(int code) {

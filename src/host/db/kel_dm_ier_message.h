@@ -40,6 +40,7 @@ constexpr int kNotLockedByUser = 20517;  // the object holds no lock of the user
 // Viewers
 constexpr int kViewerBadOption = 5001;      // the viewer has no option of that number
 constexpr int kViewerNothingToOpen = 5002;  // no object was given to open
+constexpr int kViewerNoEnd = 5003;          // the viewer's command did not end in time
 }  // namespace kel_ier
 
 class KelDMIerMessage {

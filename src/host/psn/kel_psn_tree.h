@@ -31,6 +31,8 @@
 #include "host/kel_psn_node.h"
 #include "host/kel_zumo_instance.h"
 
+class KelViewerToolBag;
+
 // The selected set of a product-structure graph.
 class KelPSNNodeMngr {
  public:
@@ -108,6 +110,11 @@ class KelPSNTree : public KelPSNGraph {
   int GetZumoInstance(const KelPSNNode* node, KelZumoInstance& zumo) const override;
   // A readable text of a node: "<number> <name> <object>".
   KelUnicodeString GetText(const KelPSNNode* node) const;
+
+  // The viewer the navigator opens its nodes with (kel_psn_viewer.cc): the
+  // first one the profile registers for TOVRA_MODEL, whose options the graph
+  // window's option panel sets; null when there is none.
+  KelViewerToolBag* GetCurrentTool() const;
 
   // ---- Selection and centring ----
   KelPSNNodeMngr& GetNodeMngr() { return selection_; }

@@ -19,8 +19,13 @@
 
 #include <string>
 
+#include <vector>
+
 #include "base/kel_types.h"
 #include "host/kel_dm_instance.h"
+#include "host/viewer/kel_viewer_tool_bag.h"
+
+struct KelPSNError;
 
 // An error of the exchange: 0 or a kel_ier code, with its text.
 struct KelV4Error {
@@ -38,6 +43,20 @@ class KelPSNCom {
   static void SelectElement(const KelDMInstance& instance, KelV4Error& error);
   // Forgets the connection of the last request.
   static void Disconnect();
+
+  // ---- The product-structure navigator's viewer (host/psn/kel_psn_viewer.cc) ----
+  // Makes `viewer` ready to take objects. A viewer's command runs once per
+  // request here, so this checks that the command can be started. 0, or
+  // kel_ier::kProcessStartFailed with the reason in `error`.
+  static int StartViewer(KelViewerToolBag& viewer, KelPSNError& error);
+  // Hands `items` to `viewer` in one request, with its current option. With
+  // `waitForEnd`, returns once the commands of this request and of the
+  // earlier ones have ended (at most kOpenRepWaitMs), so that a following
+  // request comes after them. 0, or the code with `error` filled
+  // (kel_ier::kViewerNoEnd when they did not end in time).
+  static int OpenRep(KelViewerToolBag& viewer, const std::vector<KelViewerToolBag::Item>& items, bool waitForEnd,
+                     KelPSNError& error);
+  static constexpr int kOpenRepWaitMs = 30000;
 };
 
 // The host event loop while a V4 answer is awaited: waits at most `timeMs`

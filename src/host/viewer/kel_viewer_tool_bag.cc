@@ -68,23 +68,52 @@ int KelViewerToolBag::SetCurrentOption(int index) {
   return 0;
 }
 
+namespace {
+std::vector<KelViewerToolBag::Item> References(const KelListValKelDMInstance& objects) {
+  std::vector<KelViewerToolBag::Item> items;
+  for (const KelDMInstance& o : objects) items.push_back({o, std::nullopt});
+  return items;
+}
+
+void AddWords(std::vector<std::string>& args, const KelDMInstance& o) {
+  std::string table = o.GetTable();
+  while (!table.empty() && table.back() == ' ') table.pop_back();
+  args.insert(args.end(), {o.GetEnvironment(), table, o.GetXCoid(), o.GetXCompid()});
+}
+}  // namespace
+
 std::vector<std::string> KelViewerToolBag::Arguments(const KelListValKelDMInstance& objects) const {
+  return Arguments(References(objects));
+}
+
+std::vector<std::string> KelViewerToolBag::Arguments(const std::vector<Item>& items) const {
   std::vector<std::string> args = {command_, std::to_string(current_), GetOption(current_)};
-  for (const KelDMInstance& o : objects) {
-    std::string table = o.GetTable();
-    while (!table.empty() && table.back() == ' ') table.pop_back();
-    args.insert(args.end(), {o.GetEnvironment(), table, o.GetXCoid(), o.GetXCompid()});
+  for (const Item& item : items) {
+    if (!item.placed) {
+      AddWords(args, item.object);
+      continue;
+    }
+    args.push_back("@instance");
+    AddWords(args, item.object);
+    AddWords(args, item.placed->GetBase());
+    std::string path;
+    for (const KelId& id : item.placed->GetPath()) {
+      if (!path.empty()) path += '/';
+      path += id.Hex();
+    }
+    args.push_back(path.empty() ? "-" : path);
   }
   return args;
 }
 
-int KelViewerToolBag::Open(const KelListValKelDMInstance& objects) {
-  if (objects.empty()) return kel_ier::kViewerNothingToOpen;
+int KelViewerToolBag::Open(const KelListValKelDMInstance& objects) { return OpenItems(References(objects)); }
+
+int KelViewerToolBag::OpenItems(const std::vector<Item>& items, const char* event, KelXcoCallback onEnd) {
+  if (items.empty()) return kel_ier::kViewerNothingToOpen;
   int status = 0;
-  xcoopr(kEndEvent, nullptr, &status);
+  xcoopr(event, onEnd, &status);
   if (status != 0) return status;
-  const std::vector<std::string> args = Arguments(objects);
-  xcoexe("$LOCAL", command_, KelListValKelUnicodeString(args.begin(), args.end()), -1, -1, "        ", kEndEvent,
-         &status);
+  const std::vector<std::string> args = Arguments(items);
+  xcoexe("$LOCAL", command_, KelListValKelUnicodeString(args.begin(), args.end()), -1, -1, "        ", event, &status);
   return status;
 }

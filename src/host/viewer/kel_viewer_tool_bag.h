@@ -13,16 +13,25 @@
 //
 // Open starts the command as a process of its own (host process services,
 // completion event "END_OF_VIEWER"), without a shell, with the arguments
-//   <option number> <option text> ENV TABLE COID COMPID [ENV TABLE COID COMPID ...]
-// (the current option; an empty text when the viewer has no options; coid
-// and compid as sixteen hexadecimal digits).
+//   <option number> <option text> OBJECT [OBJECT ...]
+// (the current option; an empty text when the viewer has no options). An
+// object opened by itself (a reference) is four words, one placed in a
+// product (an instance) ten:
+//   ENV TABLE COID COMPID
+//   @instance ENV TABLE COID COMPID TOP_ENV TOP_TABLE TOP_COID TOP_COMPID PATH
+// with coid and compid as sixteen hexadecimal digits, TOP_ the product's top
+// part and PATH the instance identifiers from the top part down, joined by
+// "/".
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "host/kel_dm_instance.h"
+#include "host/kel_zumo_instance.h"
+#include "host/process/kel_xco_process.h"
 
 class KelViewerToolBag {
  public:
@@ -47,12 +56,23 @@ class KelViewerToolBag {
   // 0, or kel_ier::kViewerBadOption (the current option unchanged) when
   // `index` is outside 1..GetNbOptions().
   int SetCurrentOption(int index);
+  // One object to open: by itself, or placed in a product when `placed`
+  // holds its product instance (whose path is not empty).
+  struct Item {
+    KelDMInstance object;
+    std::optional<KelZumoInstance> placed;
+  };
+
   // Starts the viewer on `objects` with the current option. Returns 0, or the
   // process service's code when it cannot be started; an empty list opens
   // nothing and gives kel_ier::kViewerNothingToOpen.
   int Open(const KelListValKelDMInstance& objects);
+  // The same for references and instances; the process's end raises `event`,
+  // which runs `onEnd` (host process services) when not null.
+  int OpenItems(const std::vector<Item>& items, const char* event = kEndEvent, KelXcoCallback onEnd = nullptr);
   // The argument vector Open passes (argv[0] first).
   std::vector<std::string> Arguments(const KelListValKelDMInstance& objects) const;
+  std::vector<std::string> Arguments(const std::vector<Item>& items) const;
 
  private:
   std::string name_;
