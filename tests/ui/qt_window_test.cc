@@ -1,12 +1,14 @@
-// The graph window on Qt's offscreen platform: widgets named after the
-// toolkit's identifiers, menu actions reaching the window, the drawing, and
-// the pictures written by capture, album and screenshot.
+// The graph window and the product-structure navigator on Qt's offscreen
+// platform: widgets named after the toolkit's identifiers, menu actions and
+// mouse clicks reaching the window, the drawing, and the pictures written by
+// capture, album and screenshot.
 #include <gtest/gtest.h>
 #include <QAction>
 #include <QApplication>
 #include <QFile>
 #include <QMainWindow>
 #include <QMenu>
+#include <QMouseEvent>
 
 #include <fstream>
 
@@ -14,12 +16,14 @@
 #include <unistd.h>
 
 #include "host/profile/kel_dm_profile.h"
+#include "host/qt/kel_qt_graph_view.h"
 #include "host/qt/kel_qt_toolkit.h"
 #include "operations/kel_lnk_synchronise.h"
 #include "tests/ui/window_fixture.h"
 #include "ui/kel_lnk_print.h"
 #include "ui/kel_lnk_synchronise_dialog.h"
 #include "ui/kel_lnk_window_view.h"
+#include "ui/kel_psn_window.h"
 
 namespace {
 
@@ -29,7 +33,9 @@ int Count(const std::string& text, const std::string& what) {
   return n;
 }
 
-class QtWindowTest : public WindowFixture {
+// A fixture of window_fixture.h with the Qt toolkit.
+template <class Fixture>
+class QtFixture : public Fixture {
  protected:
   static void SetUpTestSuite() {
     static int argc = 1;
@@ -44,7 +50,10 @@ class QtWindowTest : public WindowFixture {
   static KelQtToolkit* toolkit_;
   TempDir out_;
 };
-KelQtToolkit* QtWindowTest::toolkit_ = nullptr;
+template <class Fixture>
+KelQtToolkit* QtFixture<Fixture>::toolkit_ = nullptr;
+using QtWindowTest = QtFixture<WindowFixture>;
+using QtPSNWindowTest = QtFixture<ProductStructureFixture>;
 
 TEST_F(QtWindowTest, MenuActionsReachTheWindowAndTheDrawingHasEveryNode) {
   KelSettingRepository::GetRepository("KelLnkSetting").WriteSetting("Filter", 0);
@@ -156,6 +165,39 @@ TEST_F(QtWindowTest, CapturesAndTheAlbumWriteTheirFiles) {
   EXPECT_EQ(2, Count(pdf, "/Type /Page") - Count(pdf, "/Type /Pages")) << album->GetStatus();
   delete album;
   delete window;
+  toolkit_->ProcessEvents();
+}
+
+TEST_F(QtPSNWindowTest, TheNavigatorsWidgetOpensAndSelectsNodesAndOpensFilteredGraphWindows) {
+  auto* psn = new KelPSNWindow(panel_.get(), tree_);
+  toolkit_->ProcessEvents();
+  auto* view = dynamic_cast<KelQtGraphView*>(toolkit_->WidgetOf(psn->GetViewer()));
+  ASSERT_NE(nullptr, view);
+  // The left button on `node`; returns the nodes drawn afterwards.
+  auto click = [&](KelPSNNode* node, QEvent::Type type, Qt::KeyboardModifiers modifiers = {}) {
+    toolkit_->LayoutNow(psn->GetViewer());
+    const QPointF at = view->ViewportPositionOf(psn->GraphNodeOf(node));
+    QMouseEvent event(type, at, view->viewport()->mapToGlobal(at), Qt::LeftButton, Qt::LeftButton, modifiers);
+    QApplication::sendEvent(view->viewport(), &event);
+    toolkit_->ProcessEvents();
+    toolkit_->LayoutNow(psn->GetViewer());
+    return view->DrawnNodeCount();
+  };
+  const std::vector<KelPSNNode*> parts = tree_->Find(tree_->GetRootNode())->children;  // Q, R
+  EXPECT_EQ(4, click(parts.at(0), QEvent::MouseButtonDblClick));  // P, Q, R and Q's representation M1
+  KelPSNNode* m1 = tree_->Find(parts[0])->children.at(0);
+  click(m1, QEvent::MouseButtonPress);
+  click(parts.at(1), QEvent::MouseButtonPress, Qt::ControlModifier);
+  EXPECT_EQ(tree_->GetNodeMngr().GetSelected(), (std::vector<KelPSNNode*>{m1, parts[1]}));
+  auto* main = qobject_cast<QMainWindow*>(toolkit_->WidgetOf(psn));
+  main->findChild<QAction*>("ItemPSNLinksFrom")->trigger();
+  toolkit_->ProcessEvents();
+  int filtered = 0;
+  for (QWidget* top : QApplication::topLevelWidgets())
+    filtered += top->isVisible() && top->windowTitle() == "M1 ** 1 impacted by (with PSN filter)";
+  EXPECT_EQ(1, filtered);
+  EXPECT_EQ(3, click(parts[0], QEvent::MouseButtonDblClick));
+  main->findChild<QAction*>("ItemPSNClose")->trigger();
   toolkit_->ProcessEvents();
 }
 

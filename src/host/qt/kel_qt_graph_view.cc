@@ -336,6 +336,12 @@ void KelQtGraphView::RenderGraph(QPainter* painter, const QRectF& target) {
   scene()->render(painter, target, GraphRect(), Qt::KeepAspectRatio);
 }
 
+QPoint KelQtGraphView::ViewportPositionOf(const KelIGraphNode* node) const {
+  for (const KelQtNodeItem* item : items_)
+    if (item->Node() == node) return mapFromScene(item->mapToScene(item->boundingRect().center()));
+  return QPoint(-1, -1);
+}
+
 KelIGraphNode* KelQtGraphView::NodeAt(const QPoint& pos) const {
   for (QGraphicsItem* item : items(pos)) {
     if (auto* node = dynamic_cast<KelQtNodeItem*>(item); node != nullptr && node->Node() != nullptr)

@@ -44,6 +44,9 @@ class KelQtGraphView : public QGraphicsView {
   // Lays out and paints now.
   void LayoutNow();
   int DrawnNodeCount() const { return static_cast<int>(items_.size()); }
+  // The centre of `node` in the viewport's coordinates (where a click
+  // reaches it); (-1, -1) when it is not drawn.
+  QPoint ViewportPositionOf(const KelIGraphNode* node) const;
   // Paints the whole graph into `painter`'s device, fitted to `target`.
   void RenderGraph(QPainter* painter, const QRectF& target);
   QRectF GraphRect() const { return scene()->itemsBoundingRect().adjusted(-10, -10, 10, 10); }
