@@ -94,10 +94,19 @@ class ProductStructureFixture : public WindowFixture {
     for (const char* part : {"5", "6", "7"})
       db_->Exec(std::string("INSERT INTO $VS_E1.PART_LIST ($COID, $COMPID, C_ID) VALUES (X'B00000000000000") + part +
                 "', X'B10000000000000" + part + "', 'P" + part + "');");
-    Use("1", "6");
-    Use("2", "7");
-    Rep("6", 1);
-    Rep("7", 2);
+    // Instance I<n> of part <part> inside P, represented by model n.
+    for (const auto& [n, part] : {std::pair{1, "6"}, std::pair{2, "7"}}) {
+      db_->Exec(
+          "INSERT INTO $VS_E1.PSN_INSTANCE ($OID, $COID_FATHER, $COMPID_FATHER, $COMPNAME_CHILD, $COID_CHILD, "
+          "$COMPID_CHILD) VALUES (X'A00000000000000" +
+          std::to_string(n) + "', X'B000000000000005', X'B100000000000005', 'E1.PART_LIST', X'B00000000000000" + part +
+          "', X'B10000000000000" + part + "');");
+      db_->Exec(
+          "INSERT INTO $VS_E1.PSN_REP ($COID_PART, $COMPID_PART, $COMPNAME_REP, $COID_REP, $COMPID_REP) VALUES "
+          "(X'B00000000000000" +
+          std::string(part) + "', X'B10000000000000" + part + "', 'E1.TOVRA_MODEL', X'" + Coid(n) + "', X'" +
+          Compid(n) + "');");
+    }
     std::string error;
     tree_ =
         KelPSNTree::Load(KelDMInstance(kMmlKelcon, "E1", "PART_LIST", "B000000000000005", "B100000000000005"), &error);
@@ -107,22 +116,6 @@ class ProductStructureFixture : public WindowFixture {
   void TearDown() override {
     tree_.reset();
     WindowFixture::TearDown();
-  }
-  // Instance `oid` (one digit) of part `part` inside P.
-  void Use(const std::string& oid, const std::string& part) {
-    db_->Exec(
-        "INSERT INTO $VS_E1.PSN_INSTANCE ($OID, $COID_FATHER, $COMPID_FATHER, $COMPNAME_CHILD, $COID_CHILD, "
-        "$COMPID_CHILD) VALUES (X'A00000000000000" +
-        oid + "', X'B000000000000005', X'B100000000000005', 'E1.PART_LIST', X'B00000000000000" + part +
-        "', X'B10000000000000" + part + "');");
-  }
-  // Model `model` represents part `part`.
-  void Rep(const std::string& part, int model) {
-    db_->Exec(
-        "INSERT INTO $VS_E1.PSN_REP ($COID_PART, $COMPID_PART, $COMPNAME_REP, $COID_REP, $COMPID_REP) VALUES "
-        "(X'B00000000000000" +
-        part + "', X'B10000000000000" + part + "', 'E1.TOVRA_MODEL', X'" + Coid(model) + "', X'" + Compid(model) +
-        "');");
   }
 
   std::shared_ptr<KelPSNTree> tree_;
