@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cctype>
 #include <map>
+#include <memory>
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
@@ -25,35 +26,49 @@ const char kIdentificationProfile[] = "$MML_GRAPH_NAVIG";
 // Separator of the display name.
 const char kNameSeparator[] = " ** ";
 
-// One object of the cache (sObjectC).
-struct ObjectEntry {
-  ObjectKey key;
-  int existenceKnown = 0;
-  int exists = 0;
-  int nameKnown = 0;
-  KelUnicodeString name;
-  int timestampKnown = 0;
-  KelUnicodeString timestamp;
-  int lockKnown = 0;
+// The facts few objects are asked for (locks, identification values, latest
+// revision) and the free attributes: kept apart, so that the entry of every
+// object reached by a walk stays small.
+struct RareFacts {
+  uint8_t lockKnown = 0;
+  uint8_t identificatorsKnown = 0;
+  uint8_t latestKnown = 0;
+  uint8_t isLatest = 0;
   KelListValKelUnicodeString lock;
-  int identificatorsKnown = 0;
   KelListValKelUnicodeString identificators;  // stripped, not cut
-  int latestKnown = 0;
-  int isLatest = 0;
   KelUnicodeString latestEnvironment;
   KelUnicodeString latestTable;
   KelId latestCoid;
   KelId latestCompid;
   KelListValKelUnicodeString attributeNames;
   KelListValKelUnicodeString attributeValues;
+};
 
-  // Forgets every fact read from the database.
+// One object of the cache (sObjectC).
+struct ObjectEntry {
+  ObjectKey key;
+  uint8_t existenceKnown = 0;
+  uint8_t exists = 0;
+  uint8_t nameKnown = 0;
+  uint8_t timestampKnown = 0;
+  KelUnicodeString name;
+  KelUnicodeString timestamp;
+  std::unique_ptr<RareFacts> rare;  // null until one of its facts is asked for
+
+  RareFacts& Rare() {
+    if (!rare) rare = std::make_unique<RareFacts>();
+    return *rare;
+  }
+  // Forgets every fact read from the database; the attributes stay.
   void ForgetFacts() {
-    ObjectEntry fresh;
-    fresh.key = std::move(key);
-    fresh.attributeNames = std::move(attributeNames);
-    fresh.attributeValues = std::move(attributeValues);
-    *this = std::move(fresh);
+    existenceKnown = exists = nameKnown = timestampKnown = 0;
+    name.clear();
+    timestamp.clear();
+    if (!rare) return;
+    auto kept = std::make_unique<RareFacts>();
+    kept->attributeNames = std::move(rare->attributeNames);
+    kept->attributeValues = std::move(rare->attributeValues);
+    rare = std::move(kept);
   }
 };
 
@@ -71,12 +86,31 @@ struct TableKeyHash {
 };
 
 std::vector<ObjectEntry> spObject;
-std::unordered_map<ObjectKey, int, ObjectKeyHash> sObjectIndex;
+// Positions in spObject, hashed and compared by the entry's key (no second
+// copy of the key), found by an ObjectKey.
+struct EntryHash {
+  using is_transparent = void;
+  size_t operator()(const ObjectKey& k) const { return ObjectKeyHash()(k); }
+  size_t operator()(int index) const;
+};
+struct EntryEqual {
+  using is_transparent = void;
+  const ObjectKey& KeyOf(const ObjectKey& k) const { return k; }
+  const ObjectKey& KeyOf(int index) const;
+  template <typename A, typename B>
+  bool operator()(const A& a, const B& b) const {
+    return KeyOf(a) == KeyOf(b);
+  }
+};
+std::unordered_set<int, EntryHash, EntryEqual> sObjectIndex;
 std::vector<TableEntry> spTable;
 std::unordered_map<std::pair<KelUnicodeString, KelUnicodeString>, int, TableKeyHash> sTableIndex;
 
 KelListValKelDMInstance _sStructure;
 std::unordered_set<std::string> sStructureKeys;
+
+size_t EntryHash::operator()(int index) const { return ObjectKeyHash()(spObject[static_cast<size_t>(index)].key); }
+const ObjectKey& EntryEqual::KeyOf(int index) const { return spObject[static_cast<size_t>(index)].key; }
 
 std::string WithoutBlanks(const std::string& s) {
   std::string out;
@@ -172,7 +206,7 @@ void CacheName(int index) {
 }
 
 void CacheLock(int index) {
-  if (At(index).lockKnown) return;
+  if (At(index).rare && At(index).rare->lockKnown) return;
   KelPSNTrace trace("KelLnkDataManager::GetObjectLockS", 17, 0);
   const ObjectKey key = At(index).key;
   KelDMInstance instance(kMmlKelcon, key.environment, key.table, key.coid, key.compid);
@@ -185,13 +219,13 @@ void CacheLock(int index) {
     trace.Write("locks cannot be read, error " + std::to_string(rc));
   }
   if (lines.empty()) lines.push_back("NO LOCK");
-  ObjectEntry& entry = At(index);
+  RareFacts& entry = At(index).Rare();
   entry.lock = std::move(lines);
   entry.lockKnown = 1;
 }
 
 void CacheIdentificators(int index) {
-  if (At(index).identificatorsKnown) return;
+  if (At(index).rare && At(index).rare->identificatorsKnown) return;
   KelPSNTrace trace("KelLnkDataManager::GetObjectIdentificators", 17, 0);
   const ObjectKey key = At(index).key;
   KelListValKelUnicodeString fields = KelLnkDataManager::GetIdentificatorFields(key.environment, key.table);
@@ -217,14 +251,14 @@ void CacheIdentificators(int index) {
     trace.Write("no identification values");
   }
   if (values.empty()) values.push_back(kMmlUnknownName);
-  ObjectEntry& entry = At(index);
+  RareFacts& entry = At(index).Rare();
   entry.identificators = std::move(values);
   entry.identificatorsKnown = 1;
 }
 
 // CacheLatest.
 void CacheLatest(int index) {
-  if (At(index).latestKnown) return;
+  if (At(index).rare && At(index).rare->latestKnown) return;
   KelPSNTrace trace("KelLnkDataManager::CacheLatest", 17, 0);
   CacheExistence(index);
   const ObjectKey key = At(index).key;
@@ -239,7 +273,7 @@ void CacheLatest(int index) {
       isLatest = 0;
     }
   }
-  ObjectEntry& entry = At(index);
+  RareFacts& entry = At(index).Rare();
   entry.latestKnown = 1;
   entry.isLatest = isLatest;
   if (isLatest) {
@@ -268,13 +302,13 @@ int KelLnkDataManager::LocateObject(const KelUnicodeString& environment, const K
                                     const KelId& coid, const KelId& compid, int create) {
   ObjectKey key{environment, table, coid, compid};
   auto it = sObjectIndex.find(key);
-  if (it != sObjectIndex.end()) return it->second;
+  if (it != sObjectIndex.end()) return *it;
   if (create == 0) return -1;
   int index = static_cast<int>(spObject.size());
   ObjectEntry entry;
-  entry.key = key;
+  entry.key = std::move(key);
   spObject.push_back(std::move(entry));
-  sObjectIndex.emplace(std::move(key), index);
+  sObjectIndex.insert(index);
   return index;
 }
 
@@ -395,7 +429,7 @@ KelListValKelUnicodeString KelLnkDataManager::GetObjectLockS(const KelUnicodeStr
                                                              const KelId& compid) {
   int index = Entry(environment, table, coid, compid);
   CacheLock(index);
-  return At(index).lock;
+  return At(index).rare->lock;
 }
 
 KelListValKelUnicodeString KelLnkDataManager::GetObjectLockS(const KelUnicodeString& environment,
@@ -433,7 +467,7 @@ KelListValKelUnicodeString KelLnkDataManager::GetObjectIdentificators(const KelU
                                                                       const KelId& compid, int maxLength) {
   int index = Entry(environment, table, coid, compid);
   CacheIdentificators(index);
-  KelListValKelUnicodeString values = At(index).identificators;
+  KelListValKelUnicodeString values = At(index).rare->identificators;
   if (maxLength >= 0) {
     for (auto& value : values) {
       if (value.size() > static_cast<size_t>(maxLength)) value.resize(static_cast<size_t>(maxLength));
@@ -452,7 +486,7 @@ int KelLnkDataManager::IsObjectLatest(const KelUnicodeString& environment, const
                                       const KelId& coid, const KelId& compid) {
   int index = Entry(environment, table, coid, compid);
   CacheLatest(index);
-  return At(index).isLatest;
+  return At(index).rare->isLatest;
 }
 
 int KelLnkDataManager::IsObjectLatest(const KelUnicodeString& environment, const KelUnicodeString& table, double coid,
@@ -465,7 +499,7 @@ KelDMInstance KelLnkDataManager::GetObjectLatestInstance(const KelUnicodeString&
                                                          const KelId& compid) {
   int index = Entry(environment, table, coid, compid);
   CacheLatest(index);
-  const ObjectEntry& entry = At(index);
+  const RareFacts& entry = *At(index).rare;
   return KelDMInstance(kMmlKelcon, entry.latestEnvironment, entry.latestTable, entry.latestCoid, entry.latestCompid);
 }
 
@@ -492,7 +526,7 @@ KelUnicodeString KelLnkDataManager::GetObjectLatestTimestamp(const KelUnicodeStr
 void KelLnkDataManager::SetObjectAttribute(const KelUnicodeString& environment, const KelUnicodeString& table,
                                            const KelId& coid, const KelId& compid, const KelUnicodeString& name,
                                            const KelUnicodeString& value) {
-  ObjectEntry& entry = At(Entry(environment, table, coid, compid));
+  RareFacts& entry = At(Entry(environment, table, coid, compid)).Rare();
   for (size_t i = 0; i < entry.attributeNames.size(); ++i) {
     if (entry.attributeNames[i] == name) {
       entry.attributeValues[i] = value;
@@ -513,8 +547,8 @@ KelUnicodeString KelLnkDataManager::GetObjectAttribute(const KelUnicodeString& e
                                                        const KelUnicodeString& table, const KelId& coid,
                                                        const KelId& compid, const KelUnicodeString& name) {
   int index = LocateObject(environment, table, coid, compid, 0);
-  if (index < 0) return KelUnicodeString();
-  const ObjectEntry& entry = At(index);
+  if (index < 0 || !At(index).rare) return KelUnicodeString();
+  const RareFacts& entry = *At(index).rare;
   for (size_t i = 0; i < entry.attributeNames.size(); ++i) {
     if (entry.attributeNames[i] == name) return entry.attributeValues[i];
   }
