@@ -1,5 +1,6 @@
 // Batch impacts: the windowless walk below a root that lists, once each,
 // every object the root impacts or is impacted by, and the output file.
+#include <cstdint>
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
@@ -18,17 +19,46 @@
 
 namespace {
 
-// A key equal for two instances exactly when they name the same object.
-std::string InstanceKeyText(const KelDMInstance& instance) {
-  return instance.GetEnvironment() + '\x1f' + KelLnkTools::RightTrim(instance.GetTable()) + '\x1f' +
-         instance.GetXCoid() + instance.GetXCompid();
-}
+// A key equal for two instances exactly when they name the same object: the
+// (environment, table) pair as a small number, and the identifiers' bytes.
+struct InstanceKey {
+  uint32_t table;
+  KelId coid;
+  KelId compid;
+  friend bool operator==(const InstanceKey&, const InstanceKey&) = default;
+};
+struct InstanceKeyHash {
+  size_t operator()(const InstanceKey& k) const {
+    return (KelIdHash()(k.coid) * 1000003u ^ KelIdHash()(k.compid)) * 31u + k.table;
+  }
+};
+
+// Numbers the (environment, table) pairs met by one walk.
+class InstanceKeys {
+ public:
+  InstanceKey Of(const KelDMInstance& instance) {
+    auto it = tables_
+                  .try_emplace(TableName{instance.GetEnvironment(), KelLnkTools::RightTrim(instance.GetTable())},
+                               static_cast<uint32_t>(tables_.size()))
+                  .first;
+    return InstanceKey{it->second, instance.Coid(), instance.Compid()};
+  }
+
+ private:
+  using TableName = std::pair<std::string, std::string>;
+  struct TableNameHash {
+    size_t operator()(const TableName& t) const {
+      return std::hash<std::string>()(t.first) * 1000003u ^ std::hash<std::string>()(t.second);
+    }
+  };
+  std::unordered_map<TableName, uint32_t, TableNameHash> tables_;
+};
 
 // The records of a walk, merged per (object, child) as AddToList does, but
 // found through an index instead of a scan of the whole list.
 class RecordIndex {
  public:
-  explicit RecordIndex(KelListPtrKelLnkSynchroUnit& units) : units_(units) {
+  RecordIndex(KelListPtrKelLnkSynchroUnit& units, InstanceKeys& keys) : units_(units), keys_(keys) {
     for (KelLnkSynchroUnit* unit : units) byPair_.emplace(Key(unit->GetParent(), unit->GetChild()), unit);
   }
   void Add(const KelDMInstance& parent, const KelDMInstance& child, const KelUnicodeString& type) {
@@ -42,11 +72,16 @@ class RecordIndex {
   }
 
  private:
-  static std::string Key(const KelDMInstance& parent, const KelDMInstance& child) {
-    return InstanceKeyText(parent) + '\x1e' + InstanceKeyText(child);
-  }
+  using PairKey = std::pair<InstanceKey, InstanceKey>;
+  struct PairKeyHash {
+    size_t operator()(const PairKey& k) const {
+      return InstanceKeyHash()(k.first) * 1000003u ^ InstanceKeyHash()(k.second);
+    }
+  };
+  PairKey Key(const KelDMInstance& parent, const KelDMInstance& child) { return {keys_.Of(parent), keys_.Of(child)}; }
   KelListPtrKelLnkSynchroUnit& units_;
-  std::unordered_map<std::string, KelLnkSynchroUnit*> byPair_;
+  InstanceKeys& keys_;
+  std::unordered_map<PairKey, KelLnkSynchroUnit*, PairKeyHash> byPair_;
 };
 
 // One object being walked: its child links (the handles keep the child
@@ -99,15 +134,17 @@ void KelLnkObjectBatch::BatchStartImpacts(KelLnkObject& root, const KelUnicodeSt
 void KelLnkObjectBatch::GetImpactStructure(KelLnkObject* object, KelListPtrKelLnkSynchroUnit& units,
                                            KelListValKelDMInstance* visited) {
   MML_TRACE("KelLnkObject::GetStructure");
-  KelListValKelDMInstance ownVisited;
-  if (!visited) visited = &ownVisited;
-  std::unordered_set<std::string> seen;
-  for (const KelDMInstance& instance : *visited) seen.insert(InstanceKeyText(instance));
+  // The caller's list of visited objects grows with the walk; without one,
+  // the walk keeps only their keys.
+  InstanceKeys keys;
+  std::unordered_set<InstanceKey, InstanceKeyHash> seen;
+  if (visited)
+    for (const KelDMInstance& instance : *visited) seen.insert(keys.Of(instance));
 
-  if (!object || !seen.insert(InstanceKeyText(object->Instance())).second) return;
-  visited->push_back(object->Instance());
+  if (!object || !seen.insert(keys.Of(object->Instance())).second) return;
+  if (visited) visited->push_back(object->Instance());
 
-  RecordIndex records(units);
+  RecordIndex records(units, keys);
   std::vector<WalkFrame> stack;
   stack.push_back(WalkFrame{object, object->GetChildren()});
   while (!stack.empty()) {
@@ -121,8 +158,8 @@ void KelLnkObjectBatch::GetImpactStructure(KelLnkObject* object, KelListPtrKelLn
     KelLnkObject* child = link->GetChild();
     if (!child) continue;
     const KelDMInstance& childInstance = child->Instance();
-    if (!seen.insert(InstanceKeyText(childInstance)).second) continue;
-    visited->push_back(childInstance);
+    if (!seen.insert(keys.Of(childInstance)).second) continue;
+    if (visited) visited->push_back(childInstance);
     KelLnkBatchProgress::ObjectReached();
     records.Add(frame.object->Instance(), childInstance, link->GetLinktype());
     KelListValKelBaseUnknown_var childLinks = child->GetChildren();
