@@ -17,12 +17,22 @@ struct ObjectKey {
   friend bool operator==(const ObjectKey&, const ObjectKey&) = default;
 };
 
+// Hashes the identifiers and only the lengths and last characters of the
+// names: objects that share both identifiers are few, and hashing the two
+// names on every lookup of a walk costs more than comparing them within a
+// bucket.
 struct ObjectKeyHash {
-  size_t operator()(const ObjectKey& k) const {
-    size_t h = std::hash<std::string>()(k.environment);
-    h = h * 1000003u ^ std::hash<std::string>()(k.table);
-    h = h * 1000003u ^ KelIdHash()(k.coid);
-    h = h * 1000003u ^ KelIdHash()(k.compid);
-    return h;
+  size_t operator()(const ObjectKey& k) const { return Of(k.environment, k.table, k.coid, k.compid); }
+  // The same hash from the four parts, for indexes that keep them elsewhere.
+  static size_t Of(const KelUnicodeString& environment, const KelUnicodeString& table, const KelId& coid,
+                   const KelId& compid) {
+    size_t h = KelIdHash()(coid);
+    h = h * 1000003u ^ KelIdHash()(compid);
+    return h * 1000003u ^ (NameMark(environment) << 16 | NameMark(table));
+  }
+
+ private:
+  static size_t NameMark(const KelUnicodeString& name) {
+    return name.empty() ? 0 : (name.size() << 8 | static_cast<unsigned char>(name.back()));
   }
 };
