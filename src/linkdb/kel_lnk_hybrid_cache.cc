@@ -2,8 +2,10 @@
 // connections and the V5 step report of the link database.
 #include <cinttypes>
 #include <cstdio>
+#include <deque>
 #include <functional>
 #include <string_view>
+#include <unordered_set>
 
 #include "base/kel_object_key.h"
 #include "foundation/kel_lnk_tools.h"
@@ -18,20 +20,18 @@ namespace {
 
 size_t Mix(size_t seed, size_t value) { return seed ^ (value + 0x9e3779b97f4a7c15ULL + (seed << 6) + (seed >> 2)); }
 
-// An entity is indexed by its object (ObjectKey: everything SameObject
-// compares except the Zumo instance, which is compared within the bucket).
-
+// A link is indexed by its father, its child and the number of its type.
 struct LinkKey {
   int father;
   int child;
-  KelUnicodeString type;
+  int type;
   friend bool operator==(const LinkKey&, const LinkKey&) = default;
 };
 struct LinkKeyHash {
   size_t operator()(const LinkKey& k) const {
     size_t h = std::hash<int>()(k.father);
     h = Mix(h, std::hash<int>()(k.child));
-    return Mix(h, std::hash<std::string>()(k.type));
+    return Mix(h, std::hash<int>()(k.type));
   }
 };
 
@@ -39,18 +39,39 @@ struct IdPairHash {
   size_t operator()(const std::pair<KelId, KelId>& p) const { return Mix(KelIdHash()(p.first), KelIdHash()(p.second)); }
 };
 
-// The cached entities that share one key, in increasing index order: the
-// first one inline (most keys have one entity), the others (other product
-// instances of the same object) after it.
-struct EntityBucket {
-  int first = -1;
-  bool firstHasZumo = false;
-  std::vector<int> more;
+// An entity is indexed by its object (everything SameObject compares except
+// the Zumo instance, which is compared among the entities of one object).
+// The index holds the position of the object's first entity and finds it by
+// the entity itself: no second copy of the names.
+struct EntityProbe {
+  const KelLnkHybridManager::Entity* entity;
+};
+struct EntityIndexHash {
+  using is_transparent = void;
+  size_t operator()(EntityProbe p) const {
+    return ObjectKeyHash::Of(p.entity->caenv, p.entity->kelab, p.entity->coid, p.entity->compid);
+  }
+  size_t operator()(int index) const;
+};
+struct EntityIndexEqual {
+  using is_transparent = void;
+  static const KelLnkHybridManager::Entity& Of(EntityProbe p) { return *p.entity; }
+  static const KelLnkHybridManager::Entity& Of(int index);
+  template <typename A, typename B>
+  bool operator()(const A& a, const B& b) const {
+    const KelLnkHybridManager::Entity& x = Of(a);
+    const KelLnkHybridManager::Entity& y = Of(b);
+    return x.coid == y.coid && x.compid == y.compid && x.caenv == y.caenv && x.kelab == y.kelab;
+  }
 };
 
 struct Caches {
-  std::vector<std::unique_ptr<KelLnkHybridManager::Entity>> entities;
-  std::unordered_map<ObjectKey, EntityBucket, ObjectKeyHash> entityIndex;
+  // Records live in deques: their addresses stay while the caches grow.
+  std::deque<KelLnkHybridManager::Entity> entities;
+  std::unordered_set<int, EntityIndexHash, EntityIndexEqual> entityIndex;
+  // The other entities of an object (other product instances), by the index
+  // of its first one, in increasing index order.
+  std::unordered_map<int, std::vector<int>> moreEntities;
   // Per entity: indices of the links it holds (father) / that point to it (child).
   std::vector<std::vector<int>> fatherLinks;
   std::vector<std::vector<int>> childLinks;
@@ -58,7 +79,8 @@ struct Caches {
   std::vector<uint8_t> childrenRead;
   std::vector<uint8_t> parentsRead;
 
-  std::vector<std::unique_ptr<KelLnkHybridManager::Link>> links;
+  std::deque<KelLnkHybridManager::Link> links;
+  std::unordered_map<KelUnicodeString, int> linkTypes;  // link type -> its number in LinkKey
   std::unordered_map<LinkKey, int, LinkKeyHash> linkIndex;
 
   // Model-filter verdicts in order of computation, and (coid, compid) ->
@@ -82,6 +104,9 @@ LinkDbState& St() {
 }
 
 Caches& TheCaches() { return St().caches; }
+
+size_t EntityIndexHash::operator()(int index) const { return (*this)(EntityProbe{&TheCaches().entities[index]}); }
+const KelLnkHybridManager::Entity& EntityIndexEqual::Of(int index) { return TheCaches().entities[index]; }
 
 int Flag(int value) { return St().settingsTaken && value ? 1 : 0; }
 
@@ -218,14 +243,14 @@ int KelLnkHybridManager::GetNbLinks() { return static_cast<int>(TheCaches().link
 
 void KelLnkHybridManager::GetStoredEntities(Entity*** entities) {
   MML_TRACE("KelLnkHybridManager::GetStoredEntities");
-  const auto& cached = TheCaches().entities;
+  auto& cached = TheCaches().entities;
   *entities = new Entity*[cached.size()];
-  for (size_t k = 0; k < cached.size(); ++k) (*entities)[k] = cached[k].get();
+  for (size_t k = 0; k < cached.size(); ++k) (*entities)[k] = &cached[k];
 }
 
-KelLnkHybridManager::Entity* KelLnkHybridManager::GetEntity(int index) { return TheCaches().entities[index].get(); }
+KelLnkHybridManager::Entity* KelLnkHybridManager::GetEntity(int index) { return &TheCaches().entities[index]; }
 
-KelLnkHybridManager::Link* KelLnkHybridManager::GetLink(int index) { return TheCaches().links[index].get(); }
+KelLnkHybridManager::Link* KelLnkHybridManager::GetLink(int index) { return &TheCaches().links[index]; }
 
 int KelLnkHybridManager::LocateEntity(const Entity& e, int create) {
   Caches& caches = TheCaches();
@@ -234,38 +259,35 @@ int KelLnkHybridManager::LocateEntity(const Entity& e, int create) {
     PrintEntityLines(e);
     std::printf("   -> recherche sur %u entite(s)\n", static_cast<unsigned>(caches.entities.size()));
   }
-  ObjectKey key{e.caenv, e.kelab, e.coid, e.compid};
-  auto it = caches.entityIndex.find(key);
-  if (it != caches.entityIndex.end()) {
-    const EntityBucket& bucket = it->second;
-    // Same key and neither has a product instance: equal without a look at
-    // the record.
-    if (!DbgExpand() && !e.ZumoInstance && !bucket.firstHasZumo) return bucket.first;
+  auto it = caches.entityIndex.find(EntityProbe{&e});
+  const int first = it == caches.entityIndex.end() ? -1 : *it;
+  if (first >= 0) {
+    // Same object and neither has a product instance: equal without a look
+    // at the record.
+    if (!DbgExpand() && !e.ZumoInstance && !caches.entities[first].ZumoInstance) return first;
     auto matches = [&](int index) {
-      const Entity& cached = *caches.entities[index];
+      const Entity& cached = caches.entities[index];
       if (DbgExpand()) {
         std::printf("      entite numero %u\n", static_cast<unsigned>(index));
         PrintEntityLines(cached);
       }
       return cached.SameObject(e);
     };
-    if (matches(bucket.first)) return bucket.first;
-    for (int index : bucket.more)
-      if (matches(index)) return index;
+    if (matches(first)) return first;
+    auto more = caches.moreEntities.find(first);
+    if (more != caches.moreEntities.end())
+      for (int index : more->second)
+        if (matches(index)) return index;
   }
   if (DbgExpand()) std::printf("   >> pas trouve <<\n");
   if (create == 0) return -1;
 
   int index = static_cast<int>(caches.entities.size());
-  caches.entities.push_back(
-      std::make_unique<Entity>(e.caenv, e.kelab, e.coid, e.compid, e.ZumoInstance.get(), e.Node, e.iPres));
-  EntityBucket& bucket = caches.entityIndex[std::move(key)];
-  if (bucket.first < 0) {
-    bucket.first = index;
-    bucket.firstHasZumo = e.ZumoInstance != nullptr;
-  } else {
-    bucket.more.push_back(index);
-  }
+  caches.entities.emplace_back(e.caenv, e.kelab, e.coid, e.compid, e.ZumoInstance.get(), e.Node, e.iPres);
+  if (first < 0)
+    caches.entityIndex.insert(index);
+  else
+    caches.moreEntities[first].push_back(index);
   caches.fatherLinks.emplace_back();
   caches.childLinks.emplace_back();
   caches.childrenRead.push_back(0);
@@ -275,15 +297,15 @@ int KelLnkHybridManager::LocateEntity(const Entity& e, int create) {
 }
 
 void KelLnkHybridManager::SetEntityUuid(const KelUnicodeString& uuid, int index) {
-  TheCaches().entities[index]->Uuids.push_back(uuid);
+  TheCaches().entities[index].Uuids.push_back(uuid);
 }
 
 void KelLnkHybridManager::SetLinkUuid(const KelUnicodeString& uuid, int index) {
-  TheCaches().links[index]->Uuids.push_back(uuid);
+  TheCaches().links[index].Uuids.push_back(uuid);
 }
 
 KelUnicodeString KelLnkHybridManager::GetEntityTS(int index) {
-  const Entity& e = *TheCaches().entities[index];
+  const Entity& e = TheCaches().entities[index];
   return KelLnkDataManager::GetObjectTimestamp(e.caenv, e.kelab, e.coid, e.compid);
 }
 
@@ -299,16 +321,19 @@ const std::vector<int>& KelLnkHybridManager::LinksOf(int index, bool asFather) {
 }
 
 int KelLnkHybridManager::FindLink(int fatherIndex, int childIndex, const KelUnicodeString& type) {
-  const auto& index = TheCaches().linkIndex;
-  auto it = index.find(LinkKey{fatherIndex, childIndex, type});
-  return it == index.end() ? -1 : it->second;
+  const Caches& caches = TheCaches();
+  auto number = caches.linkTypes.find(type);
+  if (number == caches.linkTypes.end()) return -1;
+  auto it = caches.linkIndex.find(LinkKey{fatherIndex, childIndex, number->second});
+  return it == caches.linkIndex.end() ? -1 : it->second;
 }
 
 int KelLnkHybridManager::AppendLink(const Link& link) {
   Caches& caches = TheCaches();
   int index = static_cast<int>(caches.links.size());
-  caches.links.push_back(std::make_unique<Link>(link));
-  caches.linkIndex.emplace(LinkKey{link.FatherIndex, link.ChildIndex, link.Type}, index);
+  caches.links.push_back(link);
+  const int type = caches.linkTypes.try_emplace(link.Type, static_cast<int>(caches.linkTypes.size())).first->second;
+  caches.linkIndex.emplace(LinkKey{link.FatherIndex, link.ChildIndex, type}, index);
   caches.fatherLinks[link.FatherIndex].push_back(index);
   caches.childLinks[link.ChildIndex].push_back(index);
   return index;
