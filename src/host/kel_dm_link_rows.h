@@ -37,6 +37,8 @@ struct KelDMEntityIds {
   KelDbBinary id1;  // ENTITY_ID_1
   KelDbBinary id2;  // ENTITY_ID_2
   KelDbBinary key;  // ENTITY_KEY
+
+  friend bool operator==(const KelDMEntityIds&, const KelDMEntityIds&) = default;
 };
 
 // Which table an entity row comes from.

@@ -355,11 +355,18 @@ void KelLnkDataManager::ReadFacts(const std::vector<ObjectRef>& objects) {
   if (connection == nullptr) return;
   // The entries still missing a fact, per table.
   std::map<std::pair<KelUnicodeString, KelUnicodeString>, std::vector<int>> byTable;
+  // Objects come in runs of one table: its group is looked up once a run.
+  const ObjectRef* run = nullptr;
+  std::vector<int>* group = nullptr;
   for (const ObjectRef& key : objects) {
-    if (IsEntityTable(key.table)) continue;
+    if (!run || key.environment != run->environment || key.table != run->table) {
+      run = &key;
+      group = IsEntityTable(key.table) ? nullptr : &byTable[{key.environment, RightTrimBlanks(key.table)}];
+    }
+    if (!group) continue;
     const int index = Entry(key.environment, key.table, key.coid, key.compid);
     if (At(index).timestampKnown && At(index).nameKnown) continue;
-    byTable[{key.environment, RightTrimBlanks(key.table)}].push_back(index);
+    group->push_back(index);
   }
   for (auto& [table, indices] : byTable) {
     std::sort(indices.begin(), indices.end());

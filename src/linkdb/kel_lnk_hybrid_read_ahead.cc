@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <map>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -22,18 +23,37 @@ std::string IdBytes(const KelId& id) { return std::string(reinterpret_cast<const
 
 ObjectKey KeyOf(const Entity& e) { return ObjectKey{e.caenv, e.kelab, e.coid, e.compid}; }
 
-// The key of an entity's owners or users in one environment.
-std::string HoldersKey(KelDMEntitySide side, const KelUnicodeString& environment, const KelDMEntityIds& ids) {
-  std::string k = side == KelDMEntitySide::kUsed ? "U" : "O";
-  k += environment;
-  for (const KelDbBinary* b : {&ids.id1, &ids.id2, &ids.key}) {
-    k += '\x1f';
-    k += std::to_string(b->Size());
-    k += ':';
-    k += b->Raw();
+// The key of an entity's owners or users in one environment, and the probe
+// that finds it without a copy of the names and identifiers.
+struct HoldersKey {
+  KelDMEntitySide side;
+  KelUnicodeString environment;
+  KelDMEntityIds ids;
+};
+struct HoldersProbe {
+  KelDMEntitySide side;
+  const KelUnicodeString& environment;
+  const KelDMEntityIds& ids;
+};
+struct HoldersHash {
+  using is_transparent = void;
+  size_t operator()(const HoldersKey& k) const { return Of(k.side, k.environment, k.ids); }
+  size_t operator()(const HoldersProbe& k) const { return Of(k.side, k.environment, k.ids); }
+  static size_t Of(KelDMEntitySide side, const KelUnicodeString& environment, const KelDMEntityIds& ids) {
+    std::hash<std::string_view> hash;
+    size_t h = hash(ids.id1.Raw()) * 1000003u ^ hash(ids.id2.Raw());
+    h = h * 1000003u ^ hash(ids.key.Raw());
+    return h * 1000003u ^ (environment.size() << 1 | (side == KelDMEntitySide::kUsed ? 1u : 0u));
   }
-  return k;
-}
+};
+struct HoldersEqual {
+  using is_transparent = void;
+  template <typename A, typename B>
+  bool operator()(const A& a, const B& b) const {
+    return a.side == b.side && a.ids == b.ids && a.environment == b.environment;
+  }
+};
+using HoldersMap = std::unordered_map<HoldersKey, std::vector<KelDMEntityRow>, HoldersHash, HoldersEqual>;
 
 // What one direction keeps. Rows are kept by object, not by cache index: the
 // objects a set leads to have no entity yet when their own rows are read.
@@ -46,8 +66,8 @@ struct Lane {
 struct Store {
   KelDbConnection* connection = nullptr;
   KelUnicodeString typeCondition;
-  Lane lanes[2];                                                         // children, parents
-  std::unordered_map<std::string, std::vector<KelDMEntityRow>> holders;  // by HoldersKey
+  Lane lanes[2];  // children, parents
+  HoldersMap holders;
 };
 
 Store& TheStore() {
@@ -67,14 +87,15 @@ void ReadHolders(KelDMEntitySide side, KelDbConnection* connection, const KelUni
                  const std::vector<const KelDMEntityIds*>& ids) {
   Store& store = TheStore();
   std::vector<KelDbBinary> values;
-  std::unordered_set<std::string> firstIds;
+  std::unordered_set<std::string_view> firstIds;
   for (const KelDMEntityIds* e : ids) {
-    auto [it, inserted] = store.holders.emplace(HoldersKey(side, environment, *e), std::vector<KelDMEntityRow>());
-    if (inserted && firstIds.insert(e->id1.Raw()).second) values.push_back(e->id1);
+    if (store.holders.find(HoldersProbe{side, environment, *e}) != store.holders.end()) continue;
+    store.holders.emplace(HoldersKey{side, environment, *e}, std::vector<KelDMEntityRow>());
+    if (firstIds.insert(e->id1.Raw()).second) values.push_back(e->id1);
   }
   if (values.empty()) return;
   KelDMLinkRows::HoldersSet(connection, environment, side, values, [&](KelDMEntityRow&& row) {
-    auto it = store.holders.find(HoldersKey(side, environment, row.ids));
+    auto it = store.holders.find(HoldersProbe{side, environment, row.ids});
     if (it != store.holders.end()) it->second.push_back(std::move(row));
   });
 }
@@ -179,7 +200,7 @@ void ReadSet(KelLnkDirection d, std::vector<ObjectKey> level, bool expand, bool 
       for (const KelUnicodeString& environment : entityEnvironments) {
         ReadHolders(FarSide(d), connection, environment, levelIds);
         for (const KelDMEntityIds* ids : levelIds)
-          for (const KelDMEntityRow& h : store.holders[HoldersKey(FarSide(d), environment, *ids)])
+          for (const KelDMEntityRow& h : store.holders.find(HoldersProbe{FarSide(d), environment, *ids})->second)
             reach(leadsTo, ObjectKey{environment, h.table, h.coid, h.compid});
       }
     }
@@ -241,11 +262,10 @@ const std::vector<KelDMEntityRow>& KelLnkHybridReadAhead::Holders(KelDMEntitySid
                                                                   const KelUnicodeString& environment,
                                                                   const KelDMEntityIds& ids) {
   Store& store = TheStore();
-  const std::string key = HoldersKey(side, environment, ids);
-  auto it = store.holders.find(key);
+  auto it = store.holders.find(HoldersProbe{side, environment, ids});
   if (it != store.holders.end()) return it->second;
   ReadHolders(side, connection, environment, {&ids});
-  return store.holders[key];
+  return store.holders.find(HoldersProbe{side, environment, ids})->second;
 }
 
 void KelLnkHybridReadAhead::Waiting(KelLnkDirection d, int index) {
