@@ -28,11 +28,16 @@ struct ImpactsArgs {
   int request = 0;
 };
 
-void RunImpacts(const ImpactsArgs& args, const MmlGlobals& globals) {
+void RunImpacts(const ImpactsArgs& args, MmlGlobals& globals) {
   MmlRefuseEmptyInput(args.input);
   MmlOpenSession(globals, false);
   MmlLoadProfile(globals, false);
   KelLnkBatch batch(args.input);
+#ifndef __SANITIZE_ADDRESS__
+  // The leak check of a sanitizer build wants every cache freed.
+  batch.SetProcessEndsAfterRun(true);
+  globals.endWithoutTeardown = true;
+#endif
   KelQorError error;
   batch.GetImpacts(error, args.request);
   std::cout << std::flush;

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <iostream>
 #include <vector>
 
@@ -85,5 +86,9 @@ int main(int argc, char** argv) {
     code = 1;
   }
   KelDMSession::Close();
+  if (globals.endWithoutTeardown) {
+    std::fflush(nullptr);
+    std::_Exit(code);
+  }
   return code;
 }

@@ -19,6 +19,9 @@ struct MmlGlobals {
   std::string profile;  // --profile: host profile file (else MML_PROFILE)
   std::string env;      // --env: current environment (else MML_ENV, else profile)
   std::string user;     // --user: current user (else MML_USER, else login name)
+  // Set by a command that left its caches for the process exit to drop: main
+  // ends with std::_Exit, without freeing them one by one.
+  bool endWithoutTeardown = false;
 };
 
 using MmlSetup = std::function<void(CLI::App& app, MmlGlobals& globals)>;

@@ -12,6 +12,7 @@
 #include <cstring>
 #include <filesystem>
 #include <iostream>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -322,7 +323,8 @@ void KelLnkBatch::GetImpacts(KelQorError& error, int request) {
   for (size_t first = 0; first < lines.size(); first += 4) {
     const size_t number = first / 4 + 1;
     KelDMInstance instance = RootInstance(mmlFunctionTrace, lines, first);
-    KelLnkObject root(instance);
+    auto held = std::make_unique<KelLnkObject>(instance);
+    KelLnkObject& root = *held;
     // Both passes of a root read one consistent state of the database.
     KelDbReadSnapshot snapshot(KelDMSession::Main());
 
@@ -348,6 +350,12 @@ void KelLnkBatch::GetImpacts(KelQorError& error, int request) {
       if (error.Ier() == 0) files.KeepRootAnswer(1, number, fetched.Ier() == 0, error);
     }
 
+    if (processEndsAfterRun_ && error.Ier() == 0 && first + 4 >= lines.size()) {
+      // The last root: what it built goes with the process.
+      static_cast<void>(held.release());
+      progress.RootDone();
+      return;
+    }
     mmlFunctionTrace.Write(" Uncache final step ");
     MmlModule::ClearCaches();
     if (error.Ier() != 0) {

@@ -62,6 +62,13 @@ class KelLnkBatch {
 
   const KelUnicodeString& InputFile() const { return inputFile_; }
 
+  // The process ends right after this run (a batch program): the objects and
+  // caches of the last root of a successful GetImpacts are left for the
+  // process exit to drop instead of being freed one by one. Off by default
+  // (a host that goes on, tests); a program that sets it ends with
+  // std::_Exit once its output is flushed.
+  void SetProcessEndsAfterRun(bool ends) { processEndsAfterRun_ = ends; }
+
   // Checks the text of an input file and splits it into `lines` (newlines
   // removed). False, with `error` set as for a malformed file, when it
   // breaks a rule above. An empty text holds no root and is accepted.
@@ -75,6 +82,7 @@ class KelLnkBatch {
   void InitialiseRun();
 
   const KelUnicodeString inputFile_;
+  bool processEndsAfterRun_ = false;
 };
 
 // The outcome of a run on one line, for programs that report it:
