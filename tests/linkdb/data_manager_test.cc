@@ -49,6 +49,10 @@ TEST_F(DataManagerCacheTest, IndicesStayStableUntilUncache) {
   }
   KelDMInstance instance(kMmlKelcon, "E1", "PART_LIST", CoidOf(7), CoidOf(7));
   EXPECT_EQ(indices[7], DM::LocateObject(instance, 0));
+  // Names of the same length and last character (one hash) stay apart.
+  const int other = DM::LocateObject("E1", "PART_XIST", CoidOf(7), CoidOf(7), 1);
+  EXPECT_NE(indices[7], other);
+  EXPECT_NE(other, DM::LocateObject("F1", "PART_XIST", CoidOf(7), CoidOf(7), 1));
   DM::Uncache();
   EXPECT_EQ(0, DM::ObjectCount());
   EXPECT_EQ(-1, DM::LocateObject(instance, 0));

@@ -59,6 +59,12 @@ TEST_F(HybridCacheTest, LocateEntityCreatesOnceAndFindsTheFirstEqualRecordExactl
   // Environment and table are compared exactly.
   EXPECT_EQ(HM::LocateEntity(HM::Entity("E1 ", "TOVRA_MODEL", Id(1), Id(0x101)), 0), -1);
   EXPECT_EQ(HM::LocateEntity(HM::Entity("E1", "PART_LIST", Id(1), Id(0x101)), 0), -1);
+  // Names of the same length and last character (one hash) stay apart.
+  const int a = HM::LocateEntity(HM::Entity("E1", "TABLEA", Id(1), Id(0x101)), 1);
+  const int b = HM::LocateEntity(HM::Entity("E1", "TABLXA", Id(1), Id(0x101)), 1);
+  const int c = HM::LocateEntity(HM::Entity("F1", "TABLEA", Id(1), Id(0x101)), 1);
+  EXPECT_TRUE(a != b && b != c && a != c);
+  EXPECT_EQ(HM::LocateEntity(HM::Entity("E1", "TABLXA", Id(1), Id(0x101)), 0), b);
   // Identifiers by bytes: +0.0 and -0.0 are two objects.
   HM::Entity plus("E1", "T", 0.0, 0.0);
   HM::Entity minus("E1", "T", -0.0, 0.0);
