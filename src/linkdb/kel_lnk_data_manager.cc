@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <deque>
 #include <map>
 #include <memory>
 #include <string>
@@ -85,7 +86,8 @@ struct TableKeyHash {
   }
 };
 
-std::vector<ObjectEntry> spObject;
+// A deque: the cache grows without moving its entries.
+std::deque<ObjectEntry> spObject;
 // Positions in spObject, hashed and compared by the entry's key (no second
 // copy of the key), found by an ObjectKey.
 struct EntryHash {
