@@ -291,6 +291,14 @@ void CacheLatest(int index) {
   }
 }
 
+// The entry of the object, with the fact that `cache` reads made known.
+ObjectEntry& Known(const KelUnicodeString& environment, const KelUnicodeString& table, const KelId& coid,
+                   const KelId& compid, void (*cache)(int)) {
+  const int index = Entry(environment, table, coid, compid);
+  cache(index);
+  return At(index);
+}
+
 std::string StructureKey(const KelDMInstance& instance) {
   return instance.GetEnvironment() + '\n' + RightTrimBlanks(instance.GetTable()) + '\n' + instance.GetXCoid() +
          instance.GetXCompid();
@@ -329,9 +337,7 @@ int KelLnkDataManager::ObjectCount() { return static_cast<int>(spObject.size());
 
 int KelLnkDataManager::DoesObjectExist(const KelUnicodeString& environment, const KelUnicodeString& table,
                                        const KelId& coid, const KelId& compid) {
-  int index = Entry(environment, table, coid, compid);
-  CacheExistence(index);
-  return At(index).exists;
+  return Known(environment, table, coid, compid, CacheExistence).exists;
 }
 
 int KelLnkDataManager::DoesObjectExist(const KelUnicodeString& environment, const KelUnicodeString& table, double coid,
@@ -342,9 +348,7 @@ int KelLnkDataManager::DoesObjectExist(const KelUnicodeString& environment, cons
 KelUnicodeString KelLnkDataManager::GetObjectTimestamp(const KelUnicodeString& environment,
                                                        const KelUnicodeString& table, const KelId& coid,
                                                        const KelId& compid) {
-  int index = Entry(environment, table, coid, compid);
-  CacheTimestamp(index);
-  return At(index).timestamp;
+  return Known(environment, table, coid, compid, CacheTimestamp).timestamp;
 }
 
 KelUnicodeString KelLnkDataManager::GetObjectTimestamp(const KelUnicodeString& environment,
@@ -419,9 +423,7 @@ void KelLnkDataManager::ReadFacts(const std::vector<ObjectRef>& objects) {
 
 KelUnicodeString KelLnkDataManager::GetObjectName(const KelUnicodeString& environment, const KelUnicodeString& table,
                                                   const KelId& coid, const KelId& compid) {
-  int index = Entry(environment, table, coid, compid);
-  CacheName(index);
-  return At(index).name;
+  return Known(environment, table, coid, compid, CacheName).name;
 }
 
 KelUnicodeString KelLnkDataManager::GetObjectName(const KelUnicodeString& environment, const KelUnicodeString& table,
@@ -436,9 +438,7 @@ KelUnicodeString KelLnkDataManager::GetInstanceName(const KelDMInstance& instanc
 KelListValKelUnicodeString KelLnkDataManager::GetObjectLockS(const KelUnicodeString& environment,
                                                              const KelUnicodeString& table, const KelId& coid,
                                                              const KelId& compid) {
-  int index = Entry(environment, table, coid, compid);
-  CacheLock(index);
-  return At(index).rare->lock;
+  return Known(environment, table, coid, compid, CacheLock).rare->lock;
 }
 
 KelListValKelUnicodeString KelLnkDataManager::GetObjectLockS(const KelUnicodeString& environment,
@@ -474,9 +474,7 @@ KelListValKelUnicodeString KelLnkDataManager::GetIdentificatorFields(const KelUn
 KelListValKelUnicodeString KelLnkDataManager::GetObjectIdentificators(const KelUnicodeString& environment,
                                                                       const KelUnicodeString& table, const KelId& coid,
                                                                       const KelId& compid, int maxLength) {
-  int index = Entry(environment, table, coid, compid);
-  CacheIdentificators(index);
-  KelListValKelUnicodeString values = At(index).rare->identificators;
+  KelListValKelUnicodeString values = Known(environment, table, coid, compid, CacheIdentificators).rare->identificators;
   if (maxLength >= 0) {
     for (auto& value : values) {
       if (value.size() > static_cast<size_t>(maxLength)) value.resize(static_cast<size_t>(maxLength));
@@ -493,9 +491,7 @@ KelListValKelUnicodeString KelLnkDataManager::GetObjectIdentificators(const KelU
 
 int KelLnkDataManager::IsObjectLatest(const KelUnicodeString& environment, const KelUnicodeString& table,
                                       const KelId& coid, const KelId& compid) {
-  int index = Entry(environment, table, coid, compid);
-  CacheLatest(index);
-  return At(index).rare->isLatest;
+  return Known(environment, table, coid, compid, CacheLatest).rare->isLatest;
 }
 
 int KelLnkDataManager::IsObjectLatest(const KelUnicodeString& environment, const KelUnicodeString& table, double coid,
@@ -506,9 +502,7 @@ int KelLnkDataManager::IsObjectLatest(const KelUnicodeString& environment, const
 KelDMInstance KelLnkDataManager::GetObjectLatestInstance(const KelUnicodeString& environment,
                                                          const KelUnicodeString& table, const KelId& coid,
                                                          const KelId& compid) {
-  int index = Entry(environment, table, coid, compid);
-  CacheLatest(index);
-  const RareFacts& entry = *At(index).rare;
+  const RareFacts& entry = *Known(environment, table, coid, compid, CacheLatest).rare;
   return KelDMInstance(kMmlKelcon, entry.latestEnvironment, entry.latestTable, entry.latestCoid, entry.latestCompid);
 }
 
