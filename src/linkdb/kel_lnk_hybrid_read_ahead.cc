@@ -1,6 +1,7 @@
 #include "linkdb/kel_lnk_hybrid_read_ahead.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <map>
 #include <string>
 #include <string_view>
@@ -57,14 +58,49 @@ using HoldersMap = std::unordered_map<HoldersKey, std::vector<KelDMEntityRow>, H
 
 // What one direction keeps. Rows are kept by object, not by cache index: the
 // objects a set leads to have no entity yet when their own rows are read.
+// An object as the set of fetched objects keeps it: its (environment, table)
+// pair as a number of the store, and its identifiers.
+struct PackedKey {
+  uint32_t table;
+  KelId coid;
+  KelId compid;
+  friend bool operator==(const PackedKey&, const PackedKey&) = default;
+};
+struct PackedKeyHash {
+  size_t operator()(const PackedKey& k) const {
+    return (KelIdHash()(k.coid) * 1000003u ^ KelIdHash()(k.compid)) * 31u + k.table;
+  }
+};
+
+// Numbers the (environment, table) pairs of a store.
+class TableNumbers {
+ public:
+  PackedKey Pack(const ObjectKey& o) {
+    if (last_ == nullptr || last_->first.first != o.environment || last_->first.second != o.table)
+      last_ = &*numbers_.try_emplace({o.environment, o.table}, static_cast<uint32_t>(numbers_.size())).first;
+    return PackedKey{last_->second, o.coid, o.compid};
+  }
+
+ private:
+  using Name = std::pair<KelUnicodeString, KelUnicodeString>;
+  struct NameHash {
+    size_t operator()(const Name& n) const {
+      return std::hash<std::string>()(n.first) * 1000003u ^ std::hash<std::string>()(n.second);
+    }
+  };
+  std::unordered_map<Name, uint32_t, NameHash> numbers_;
+  const std::pair<const Name, uint32_t>* last_ = nullptr;  // the pair met last
+};
+
 struct Lane {
-  std::unordered_set<ObjectKey, ObjectKeyHash> fetched;  // objects whose rows were read, taken or not
+  std::unordered_set<PackedKey, PackedKeyHash> fetched;  // objects whose rows were read, taken or not
   std::unordered_map<ObjectKey, KelLnkNearRows, ObjectKeyHash> near;
   std::vector<ObjectKey> waiting;
 };
 
 struct Store {
   KelDbConnection* connection = nullptr;
+  TableNumbers tables;
   KelUnicodeString typeCondition;
   Lane lanes[2];  // children, parents
   HoldersMap holders;
@@ -207,12 +243,13 @@ void ReadSet(KelLnkDirection d, std::vector<ObjectKey> level, bool expand, bool 
     if (!expand) break;
     std::vector<ObjectKey> next;
     for (ObjectKey& o : leadsTo) {
-      if (lane.fetched.count(o)) continue;
+      const PackedKey packed = store.tables.Pack(o);
+      if (lane.fetched.count(packed)) continue;
       if (total + next.size() >= kMaxObjectsPerSet) {
         lane.waiting.push_back(std::move(o));
         continue;
       }
-      lane.fetched.insert(o);
+      lane.fetched.insert(packed);
       next.push_back(std::move(o));
     }
     level = std::move(next);
@@ -236,14 +273,14 @@ void KelLnkHybridReadAhead::TakeRows(KelLnkDirection d, const Entity& e, bool re
   }
   Lane& lane = LaneOf(d);
   const ObjectKey key = KeyOf(e);
-  if (lane.fetched.insert(key).second) {
+  if (lane.fetched.insert(store.tables.Pack(key)).second) {
     // The object asked for, the most recently reached waiting objects (a
     // depth-first walk asks for those next), and what they lead to.
     std::vector<ObjectKey> level{key};
     while (!lane.waiting.empty() && level.size() < kMaxObjectsPerSet / 2) {
       ObjectKey o = std::move(lane.waiting.back());
       lane.waiting.pop_back();
-      if (lane.fetched.insert(o).second) level.push_back(std::move(o));
+      if (lane.fetched.insert(store.tables.Pack(o)).second) level.push_back(std::move(o));
     }
     ReadSet(d, std::move(level), true, readEntities, connection, relationEnvironments, entityEnvironments);
   } else if (!lane.near.count(key)) {
@@ -271,7 +308,7 @@ const std::vector<KelDMEntityRow>& KelLnkHybridReadAhead::Holders(KelDMEntitySid
 void KelLnkHybridReadAhead::Waiting(KelLnkDirection d, int index) {
   Lane& lane = LaneOf(d);
   ObjectKey key = KeyOf(*KelLnkHybridManager::GetEntity(index));
-  if (!lane.fetched.count(key)) lane.waiting.push_back(std::move(key));
+  if (!lane.fetched.count(TheStore().tables.Pack(key))) lane.waiting.push_back(std::move(key));
 }
 
 void KelLnkHybridReadAhead::Forget() {
