@@ -148,9 +148,9 @@ void RunGraph(const GraphArgs& args, const MmlGlobals& globals) {
       size_t next = 0;
       if (!nodes.empty()) MmlEmitJson(Nest(nodes, &next));
     } else {
-      std::string out;
-      navigator.GetRootInstance()->Walk([&out](KelNavigInstance* instance) { out += Line(instance) + "\n"; });
-      std::cout << out << std::flush;
+      // Line by line: a whole-depth graph would otherwise hold its text twice.
+      navigator.GetRootInstance()->Walk([](KelNavigInstance* instance) { std::cout << Line(instance) << '\n'; });
+      std::cout << std::flush;
     }
 
     // The window names the navigator's nodes: forget them before they go.
