@@ -8,8 +8,8 @@
 
 #include "foundation/kel_lnk_tools.h"
 #include "foundation/zor_trace.h"
-#include "host/db/kel_db_cursor.h"
 #include "host/kel_dm_tovra.h"
+#include "host/kel_dm_v5_rows.h"
 #include "host/kel_psn_node.h"
 #include "host/kel_psn_trace.h"
 #include "host/v5/kel_mml_v5.h"
@@ -17,8 +17,6 @@
 #include "linkdb/kel_lnk_query_context.h"
 
 namespace {
-
-const char* const kProductEnv = "PRODUCT";
 
 bool HasContext(KelLnkQueryContext* window) { return window && window->HasPSNContext(); }
 
@@ -48,12 +46,15 @@ KelUnicodeString BindList(const KelUnicodeString& head, size_t n) {
   return text + ")";
 }
 
-struct QorElement {
-  KelUnicodeString env;
-  KelUnicodeString table;
-  KelId coid;
-  KelId compid;
-};
+// "<env>.<table>" of e, as the V5 tables name objects.
+KelUnicodeString Compname(const KelLnkHybridManager::Entity& e) {
+  return StripBlanks(e.caenv) + "." + StripBlanks(e.kelab);
+}
+
+// The element's current timestamp into `stamp`, when it has one.
+void SetStamp(const KelDMV5Rows::StampsByUid& stamps, const KelUnicodeString& uid, KelUnicodeString* stamp) {
+  if (auto it = stamps.find(uid); it != stamps.end()) *stamp = it->second;
+}
 
 // The rows of an older V5 query as links of the expanded object e (index i):
 // the other object is named by the columns `compnameColumn` ("env.table"),
@@ -201,54 +202,35 @@ void KelLnkHybridManager::OLD_GetChildrenMML_V5(const Entity& e, int i, KelLnkQu
   if (!ProductConnection()) return;
 
   // The V5 links that e holds.
-  KelUnicodeString where = "$COID = ? AND $COMPID_FATHER = ?";
-  PrintWhere(where);
-  KelDbCursor rows(ProductConnection(), kProductEnv, "QOR_LINK");
-  rows.SetWhereClause(where + " AND UBIT IS NULL ORDER BY $COMPID");
-  rows.SetWhereColumn("$COID", KelDbBinary(e.coid));
-  rows.SetWhereColumn("$COMPID_FATHER", KelDbBinary(e.compid));
-  const char* const outputs[] = {"$TYPE", "$OID_PTD", "$UID_PTD", "$TIMESTAMP_PTD", "$COMPNAME_FATHER"};
-  for (const char* column : outputs)
-    rows.SetOutputColumn(column, column[1] == 'T' && column[2] == 'I' ? KelDbType::kTimestamp : KelDbType::kText);
+  PrintWhere("$COID = ? AND $COMPID_FATHER = ?");
+  std::vector<KelDMV5Link> links;
+  KelDMV5Rows::LinksFrom(ProductConnection(), Compname(e), KelDbBinary(e.coid), KelDbBinary(e.compid), &links);
   KelDMListResultLine step;
-  if (rows.Open(10) == 0) {
-    while (rows.Fetch()) {
-      if (rows.GetText(5) != StripBlanks(e.caenv) + "." + StripBlanks(e.kelab)) continue;
-      step.Column(1).push_back(rows.GetText(1));
-      step.Column(2).push_back(StripBlanks(rows.GetText(2)));
-      step.Column(12).push_back(rows.GetText(3));
-      step.Column(13).push_back(ZeroTimestampFraction(rows.GetText(4)));
-    }
+  for (const KelDMV5Link& link : links) {
+    step.Column(1).push_back(link.type);
+    step.Column(2).push_back(link.oidPath);
+    step.Column(12).push_back(link.uidPtd);
+    step.Column(13).push_back(link.timestampPtd);
   }
-  rows.Close();
   const size_t n = step.Column(1).size();
   for (int c = 1; c <= 17; ++c) step.Column(c).resize(n);
   if (DbgMMLV5()) PrintMMLTrace(1, &step);
   if (n == 0) return;
 
   // Where the pointed elements live now, and their current timestamps.
+  KelDMV5Rows::ElementsByUid owners;
+  KelDMV5Rows::StampsByUid stamps;
+  KelDMV5Rows::ElementsWithUids(ProductConnection(), step.Column(12), &owners);
+  KelDMV5Rows::Stamps(ProductConnection(), step.Column(12), &stamps);
   for (size_t k = 0; k < n; ++k) {
-    const KelUnicodeString uid = step.Column(12)[k];
-    KelUnicodeString uidWhere = BindList("$UID_PTD IN (?", 1);
-    PrintWhere(uidWhere);
-    KelDbCursor owner(ProductConnection(), kProductEnv, "QOR_ENTITY");
-    owner.SetWhereClause("UBIT IS NULL AND $UID = ?");
-    owner.SetWhereColumn("$UID", uid);
-    owner.SetOutputColumn("$COMPNAME");
-    owner.SetOutputColumn("$COID", KelDbType::kBinary);
-    owner.SetOutputColumn("$COMPID", KelDbType::kBinary);
-    if (owner.Open(1) == 0 && owner.Fetch()) {
-      step.Column(9)[k] = owner.GetText(1);
-      step.Column(10)[k] = owner.GetHexaValue(2);
-      step.Column(11)[k] = owner.GetHexaValue(3);
+    PrintWhere(BindList("$UID_PTD IN (?", 1));
+    const KelUnicodeString& uid = step.Column(12)[k];
+    if (auto owner = owners.find(uid); owner != owners.end()) {
+      step.Column(9)[k] = owner->second.compname;
+      step.Column(10)[k] = owner->second.coid.Hex();
+      step.Column(11)[k] = owner->second.compid.Hex();
     }
-    owner.Close();
-    KelDbCursor stamp(ProductConnection(), kProductEnv, "QOR_TS");
-    stamp.SetWhereClause(uidWhere);
-    stamp.SetWhereColumn("$UID_PTD", uid);
-    stamp.SetOutputColumn("$TIMESTAMP_PTD", KelDbType::kTimestamp);
-    if (stamp.Open(1) == 0 && stamp.Fetch()) step.Column(15)[k] = ZeroTimestampFraction(stamp.GetText(1));
-    stamp.Close();
+    SetStamp(stamps, uid, &step.Column(15)[k]);
   }
   if (DbgMMLV5()) PrintMMLTrace(2, &step);
 
@@ -261,71 +243,36 @@ void KelLnkHybridManager::OLD_GetParentsMML_V5(const Entity& e, int i, KelLnkQue
   if (!ProductConnection()) return;
 
   // The object-level elements of e, then every element they own.
+  std::vector<KelDMV5Element> elements;
+  KelDMV5Rows::ElementsOf(ProductConnection(), Compname(e), KelDbBinary(e.coid), KelDbBinary(e.compid), &elements);
   KelListValKelUnicodeString owners;
-  {
-    KelDbCursor cursor(ProductConnection(), kProductEnv, "QOR_ENTITY");
-    cursor.SetWhereClause("UBIT IS NULL AND $COMPNAME = ? AND $COID = ? AND $COMPID = ?");
-    cursor.SetWhereColumn("$COMPNAME", StripBlanks(e.caenv) + "." + StripBlanks(e.kelab));
-    cursor.SetWhereColumn("$COID", KelDbBinary(e.coid));
-    cursor.SetWhereColumn("$COMPID", KelDbBinary(e.compid));
-    cursor.SetOutputColumn("$OWNER_UID");
-    if (cursor.Open(10) == 0)
-      while (cursor.Fetch())
-        if (std::find(owners.begin(), owners.end(), cursor.GetText(1)) == owners.end())
-          owners.push_back(cursor.GetText(1));
-    cursor.Close();
-  }
+  for (const KelDMV5Element& element : elements)
+    if (std::find(owners.begin(), owners.end(), element.ownerUid) == owners.end()) owners.push_back(element.ownerUid);
   if (owners.empty()) return;
+  PrintWhere(BindList("$OWNER_UID IN (?", owners.size()));
+  KelDMV5Rows::ElementsOwnedBy(ProductConnection(), owners, &elements);
   KelListValKelUnicodeString uids;
-  KelListValKelUnicodeString stamps;
-  {
-    KelUnicodeString where = BindList("$OWNER_UID IN (?", owners.size());
-    PrintWhere(where);
-    KelDbCursor cursor(ProductConnection(), kProductEnv, "QOR_ENTITY");
-    cursor.SetWhereClause("UBIT IS NULL AND " + where + " ORDER BY $UID");
-    for (const auto& owner : owners) cursor.SetWhereColumn("$OWNER_UID", owner);
-    cursor.SetOutputColumn("$UID");
-    if (cursor.Open(10) == 0)
-      while (cursor.Fetch()) uids.push_back(cursor.GetText(1));
-    cursor.Close();
-  }
+  for (const KelDMV5Element& element : elements) uids.push_back(element.uid);
   if (uids.empty()) return;
 
-  KelUnicodeString where = BindList("$UID_PTD IN (?", uids.size());
-  PrintWhere(where);
-  KelDbCursor rows(ProductConnection(), kProductEnv, "QOR_LINK");
-  rows.SetWhereClause("UBIT IS NULL AND " + where + " ORDER BY $COMPID");
-  for (const auto& uid : uids) rows.SetWhereColumn("$UID_PTD", uid);
-  rows.SetOutputColumn("$TYPE");
-  rows.SetOutputColumn("$OID_PTD");
-  rows.SetOutputColumn("$UID_PTD");
-  rows.SetOutputColumn("$TIMESTAMP_PTD", KelDbType::kTimestamp);
-  rows.SetOutputColumn("$COMPNAME_FATHER");
-  rows.SetOutputColumn("$COID", KelDbType::kBinary);
-  rows.SetOutputColumn("$COMPID_FATHER", KelDbType::kBinary);
+  PrintWhere(BindList("$UID_PTD IN (?", uids.size()));
+  std::vector<KelDMV5Link> links;
+  KelDMV5Rows::LinksTo(ProductConnection(), uids, &links);
   KelDMListResultLine step;
-  if (rows.Open(10) == 0) {
-    while (rows.Fetch()) {
-      step.Column(1).push_back(rows.GetText(1));
-      step.Column(2).push_back(StripBlanks(rows.GetText(2)));
-      step.Column(5).push_back(rows.GetText(5));
-      step.Column(6).push_back(rows.GetHexaValue(6));
-      step.Column(4).push_back(rows.GetHexaValue(7));
-      step.Column(12).push_back(rows.GetText(3));
-      step.Column(13).push_back(ZeroTimestampFraction(rows.GetText(4)));
-    }
+  for (const KelDMV5Link& link : links) {
+    step.Column(1).push_back(link.type);
+    step.Column(2).push_back(link.oidPath);
+    step.Column(5).push_back(link.compnameFather);
+    step.Column(6).push_back(link.coid.Hex());
+    step.Column(4).push_back(link.compidFather.Hex());
+    step.Column(12).push_back(link.uidPtd);
+    step.Column(13).push_back(link.timestampPtd);
   }
-  rows.Close();
   const size_t n = step.Column(1).size();
   for (int c = 1; c <= 17; ++c) step.Column(c).resize(n);
-  for (size_t k = 0; k < n; ++k) {
-    KelDbCursor stamp(ProductConnection(), kProductEnv, "QOR_TS");
-    stamp.SetWhereClause("$UID_PTD IN (?)");
-    stamp.SetWhereColumn("$UID_PTD", step.Column(12)[k]);
-    stamp.SetOutputColumn("$TIMESTAMP_PTD", KelDbType::kTimestamp);
-    if (stamp.Open(1) == 0 && stamp.Fetch()) step.Column(15)[k] = ZeroTimestampFraction(stamp.GetText(1));
-    stamp.Close();
-  }
+  KelDMV5Rows::StampsByUid stamps;
+  KelDMV5Rows::Stamps(ProductConnection(), step.Column(12), &stamps);
+  for (size_t k = 0; k < n; ++k) SetStamp(stamps, step.Column(12)[k], &step.Column(15)[k]);
   if (DbgMMLV5()) PrintMMLTrace(1, &step);
 
   MergeOldV5Rows(step, n, e, i, window, 5, 6, 4, false);

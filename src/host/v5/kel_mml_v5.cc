@@ -2,15 +2,12 @@
 #include "base/kel_text.h"
 
 #include <algorithm>
-#include <iterator>
 #include <unordered_map>
 
-#include "host/db/kel_db_cursor.h"
 #include "host/db/kel_dm_ier_message.h"
+#include "host/kel_dm_v5_rows.h"
 
 namespace {
-
-const char* const kProductEnv = "PRODUCT";
 
 KelUnicodeString Compname(const KelDMInstance& instance) {
   return StripBlanks(instance.GetEnvironment()) + "." + StripBlanks(instance.GetTable());
@@ -28,28 +25,11 @@ void SplitCompname(const KelUnicodeString& text, KelUnicodeString* environment, 
   *table = StripBlanks(text.substr(dot + 1));
 }
 
-// The current timestamp of an element, from QOR_TS; empty when unknown.
-class StampReader {
- public:
-  explicit StampReader(KelDbConnection* connection) : connection_(connection) {}
-  KelUnicodeString Get(const KelUnicodeString& uid) {
-    auto it = known_.find(uid);
-    if (it != known_.end()) return it->second;
-    KelUnicodeString stamp;
-    KelDbCursor cursor(connection_, kProductEnv, "QOR_TS");
-    cursor.SetWhereClause("$UID_PTD=?");
-    cursor.SetWhereColumn("$UID_PTD", uid);
-    cursor.SetOutputColumn("$TIMESTAMP_PTD", KelDbType::kTimestamp);
-    if (cursor.Open(1) == 0 && cursor.Fetch()) stamp = ZeroTimestampFraction(cursor.GetText(1));
-    cursor.Close();
-    known_.emplace(uid, stamp);
-    return stamp;
-  }
-
- private:
-  KelDbConnection* connection_;
-  std::unordered_map<KelUnicodeString, KelUnicodeString> known_;
-};
+// The current timestamp of an element; empty when unknown.
+KelUnicodeString StampOf(const KelDMV5Rows::StampsByUid& stamps, const KelUnicodeString& uid) {
+  auto it = stamps.find(uid);
+  return it == stamps.end() ? KelUnicodeString() : it->second;
+}
 
 constexpr int kColumns = 17;
 
@@ -86,21 +66,20 @@ int KelMMLV5::GetObjects(KelListValKelDMInstance& objects, KelListValKelDMInstan
   compnames.clear();
   if (!connection_) return kel_ier::kDbNoConnection;
 
-  KelDbCursor cursor(connection_, kProductEnv, "QOR_ENTITY");
-  cursor.SetWhereClause("UBIT IS NULL AND $COMPNAME=? AND $COID=? AND $COMPID=?");
-  cursor.SetWhereColumn("$COMPNAME", Compname(instance));
-  cursor.SetWhereColumn("$COID", KelDbBinary(instance.Coid()));
-  cursor.SetWhereColumn("$COMPID", KelDbBinary(instance.Compid()));
-  cursor.SetOutputColumn("$UID");
-  cursor.SetOutputColumn("$OWNER_UID");
-  int rc = cursor.Open(10);
+  std::vector<KelDMV5Element> elements;
+  const int rc = KelDMV5Rows::ElementsOf(connection_, Compname(instance), KelDbBinary(instance.Coid()),
+                                         KelDbBinary(instance.Compid()), &elements);
   if (rc != 0) return rc;
   std::vector<std::pair<KelUnicodeString, KelUnicodeString>> rows;
-  while (cursor.Fetch()) rows.emplace_back(cursor.GetText(1), cursor.GetText(2));
-  cursor.Close();
+  std::vector<KelUnicodeString> published;
+  for (const KelDMV5Element& element : elements) {
+    rows.emplace_back(element.uid, element.ownerUid);
+    published.push_back(element.uid);
+  }
   std::sort(rows.begin(), rows.end());
+  KelDMV5Rows::StampsByUid current;
+  KelDMV5Rows::Stamps(connection_, published, &current);  // an element without a date has none
 
-  StampReader stampReader(connection_);
   objects.push_back(instance);
   if (zumo) {
     if (!zumo->GetBase().IsEmpty()) products.push_back(zumo->GetBase());
@@ -109,7 +88,7 @@ int KelMMLV5::GetObjects(KelListValKelDMInstance& objects, KelListValKelDMInstan
   for (const auto& [uid, owner] : rows) {
     uids.push_back(uid);
     ownerUids.push_back(owner);
-    stamps.push_back(stampReader.Get(uid));
+    stamps.push_back(StampOf(current, uid));
   }
   compnames.push_back(Compname(instance));
   return kel_ier::kOk;
@@ -135,98 +114,91 @@ int KelMMLV5::GetImpacts(int impactType, int, const KelListValKelDMInstance&, co
   for (int c = 1; c <= kColumns; ++c) result.Column(c);
   if (!connection_) return kel_ier::kDbNoConnection;
 
-  // One query for the children; one per element for the parents.
-  std::vector<KelUnicodeString> pointedUids;
-  if (impactType == kImpactParents) {
-    for (size_t k = 0; k < uids.size(); ++k) {
-      if (k < flags.size() && flags[k] == 0) continue;
-      pointedUids.push_back(uids[k]);
-    }
-  }
-  StampReader stampReader(connection_);
-  size_t queries = impactType == kImpactChildren ? 1 : pointedUids.size();
-  for (size_t q = 0; q < queries; ++q) {
-    KelDbCursor cursor(connection_, kProductEnv, "QOR_LINK");
-    if (impactType == kImpactChildren) {
-      cursor.SetWhereClause("UBIT IS NULL AND $COMPNAME_FATHER=? AND $COID=? AND $COMPID_FATHER=? ORDER BY $COMPID");
-      cursor.SetWhereColumn("$COMPNAME_FATHER", Compname(instance));
-      cursor.SetWhereColumn("$COID", KelDbBinary(instance.Coid()));
-      cursor.SetWhereColumn("$COMPID_FATHER", KelDbBinary(instance.Compid()));
-    } else {
-      cursor.SetWhereClause("UBIT IS NULL AND $UID_PTD=? ORDER BY $COMPID");
-      cursor.SetWhereColumn("$UID_PTD", pointedUids[q]);
-    }
-    const char* const outputs[] = {"$TYPE",
-                                   "$OID_PTD",
-                                   "$COMPID",
-                                   "$COMPID_FATHER",
-                                   "$COID",
-                                   "$COMPNAME_PTD_REF",
-                                   "$COID_PTD_REF",
-                                   "$COMPID_PTD_REF",
-                                   "$UID_PTD",
-                                   "$TIMESTAMP_PTD",
-                                   "$COMPNAME_FATHER",
-                                   "C_MML_TS",
-                                   "$COMPNAME_PTD_ROOT",
-                                   "$COID_PTD_ROOT"};
-    const KelDbType types[] = {KelDbType::kText,   KelDbType::kText,      KelDbType::kBinary, KelDbType::kBinary,
-                               KelDbType::kBinary, KelDbType::kText,      KelDbType::kBinary, KelDbType::kBinary,
-                               KelDbType::kText,   KelDbType::kTimestamp, KelDbType::kText,   KelDbType::kTimestamp,
-                               KelDbType::kText,   KelDbType::kBinary};
-    for (size_t i = 0; i < std::size(outputs); ++i) cursor.SetOutputColumn(outputs[i], types[i]);
-    int rc = cursor.Open(10);
+  // The candidates: the links the object holds, or those that point to one
+  // of its elements (element by element, each element's links in $COMPID
+  // order).
+  std::vector<KelDMV5Link> read;
+  std::vector<const KelDMV5Link*> candidates;
+  if (impactType == kImpactChildren) {
+    const int rc = KelDMV5Rows::LinksFrom(connection_, Compname(instance), KelDbBinary(instance.Coid()),
+                                          KelDbBinary(instance.Compid()), &read);
     if (rc != 0) {
       result.Clear();
       return rc;
     }
-    while (cursor.Fetch()) {
-      KelUnicodeString oidPath = StripBlanks(cursor.GetText(2));
-      if (!oidPath.empty() && !products.empty()) {
-        KelUnicodeString rootEnv, rootTable;
-        SplitCompname(cursor.GetText(13), &rootEnv, &rootTable);
-        KelId rootCoid = cursor.GetBinary(14).AsId();
-        bool inProduct = false;
-        for (const KelDMInstance& product : products) {
-          if (StripBlanks(product.GetEnvironment()) == rootEnv && StripBlanks(product.GetTable()) == rootTable &&
-              product.Coid() == rootCoid) {
-            inProduct = true;
-            break;
-          }
-        }
-        if (!inProduct) continue;
-      }
-      KelUnicodeString otherEnv, otherTable, otherCoid, otherCompid;
-      if (impactType == kImpactChildren) {
-        SplitCompname(cursor.GetText(6), &otherEnv, &otherTable);
-        otherCoid = cursor.GetHexaValue(7);
-        otherCompid = cursor.GetHexaValue(8);
-      } else {
-        SplitCompname(cursor.GetText(11), &otherEnv, &otherTable);
-        otherCoid = cursor.GetHexaValue(5);
-        otherCompid = cursor.GetHexaValue(4);
-      }
-      KelUnicodeString uid = cursor.GetText(9);
-      const KelUnicodeString row[kColumns] = {cursor.GetText(1),
-                                              impactType == kImpactChildren ? oidPath : KelUnicodeString(),
-                                              cursor.GetHexaValue(3),
-                                              cursor.GetHexaValue(4),
-                                              FormatObjectName(otherEnv, otherTable),
-                                              otherCoid,
-                                              otherCompid,
-                                              cursor.GetText(6),
-                                              KelUnicodeString(),
-                                              cursor.GetHexaValue(7),
-                                              cursor.GetHexaValue(8),
-                                              uid,
-                                              ZeroTimestampFraction(cursor.GetText(10)),
-                                              impactType == kImpactChildren ? "1" : "0",
-                                              cursor.GetText(11),
-                                              ZeroTimestampFraction(cursor.GetText(12)),
-                                              stampReader.Get(uid)};
-      for (int c = 1; c <= kColumns; ++c) result.Column(c).push_back(row[c - 1]);
+    for (const KelDMV5Link& link : read) candidates.push_back(&link);
+  } else {
+    std::vector<KelUnicodeString> pointedUids;
+    for (size_t k = 0; k < uids.size(); ++k) {
+      if (k < flags.size() && flags[k] == 0) continue;
+      pointedUids.push_back(uids[k]);
     }
-    cursor.Close();
+    const int rc = KelDMV5Rows::LinksTo(connection_, pointedUids, &read);
+    if (rc != 0) {
+      result.Clear();
+      return rc;
+    }
+    std::unordered_map<KelUnicodeString, std::vector<const KelDMV5Link*>> byElement;
+    for (const KelDMV5Link& link : read) byElement[link.uidPtd].push_back(&link);
+    for (const KelUnicodeString& uid : pointedUids) {
+      auto it = byElement.find(uid);
+      if (it != byElement.end()) candidates.insert(candidates.end(), it->second.begin(), it->second.end());
+    }
+  }
+
+  // Instance rows keep to the products asked for.
+  std::vector<const KelDMV5Link*> kept;
+  std::vector<KelUnicodeString> pointed;
+  for (const KelDMV5Link* link : candidates) {
+    if (!link->oidPath.empty() && !products.empty()) {
+      KelUnicodeString rootEnv, rootTable;
+      SplitCompname(link->compnamePtdRoot, &rootEnv, &rootTable);
+      const KelId rootCoid = link->coidPtdRoot.AsId();
+      bool inProduct = false;
+      for (const KelDMInstance& product : products) {
+        if (StripBlanks(product.GetEnvironment()) == rootEnv && StripBlanks(product.GetTable()) == rootTable &&
+            product.Coid() == rootCoid) {
+          inProduct = true;
+          break;
+        }
+      }
+      if (!inProduct) continue;
+    }
+    kept.push_back(link);
+    pointed.push_back(link->uidPtd);
+  }
+  KelDMV5Rows::StampsByUid current;
+  KelDMV5Rows::Stamps(connection_, pointed, &current);  // an element without a date has none
+
+  for (const KelDMV5Link* link : kept) {
+    KelUnicodeString otherEnv, otherTable, otherCoid, otherCompid;
+    if (impactType == kImpactChildren) {
+      SplitCompname(link->compnamePtdRef, &otherEnv, &otherTable);
+      otherCoid = link->coidPtdRef.Hex();
+      otherCompid = link->compidPtdRef.Hex();
+    } else {
+      SplitCompname(link->compnameFather, &otherEnv, &otherTable);
+      otherCoid = link->coid.Hex();
+      otherCompid = link->compidFather.Hex();
+    }
+    const KelUnicodeString row[kColumns] = {link->type,
+                                            impactType == kImpactChildren ? link->oidPath : KelUnicodeString(),
+                                            link->compid.Hex(),
+                                            link->compidFather.Hex(),
+                                            FormatObjectName(otherEnv, otherTable),
+                                            otherCoid,
+                                            otherCompid,
+                                            link->compnamePtdRef,
+                                            KelUnicodeString(),
+                                            link->coidPtdRef.Hex(),
+                                            link->compidPtdRef.Hex(),
+                                            link->uidPtd,
+                                            link->timestampPtd,
+                                            impactType == kImpactChildren ? "1" : "0",
+                                            link->compnameFather,
+                                            link->linkTimestamp,
+                                            StampOf(current, link->uidPtd)};
+    for (int c = 1; c <= kColumns; ++c) result.Column(c).push_back(row[c - 1]);
   }
   return kel_ier::kOk;
 }
@@ -234,29 +206,26 @@ int KelMMLV5::GetImpacts(int impactType, int, const KelListValKelDMInstance&, co
 int KelMMLV5::ValidateImpacts(int, KelDMListResultLine& result, TmpId_* ids, const KelQorNode*, const KelQorNode*,
                               KelSdaiModel*, void*, void*, void*) {
   if (!connection_) return kel_ier::kDbNoConnection;
-  int rows = result.GetRowCount();
+  const int rows = result.GetRowCount();
+  std::vector<KelUnicodeString> pointed;
+  for (int r = 0; r < rows; ++r) pointed.push_back(result.Column(12)[r]);
+  KelDMV5Rows::ElementsByUid current;
+  const int rc = KelDMV5Rows::ElementsWithUids(connection_, pointed, &current);
+  if (rc != 0) return rc;
   for (int r = 0; r < rows; ++r) {
     TmpId_& id = ids[r];
     id = TmpId_();
     id.uid = result.Column(12)[r];
     id.path = result.Column(2)[r];
 
-    KelDbCursor cursor(connection_, kProductEnv, "QOR_ENTITY");
-    cursor.SetWhereClause("UBIT IS NULL AND $UID=?");
-    cursor.SetWhereColumn("$UID", id.uid);
-    cursor.SetOutputColumn("$COMPNAME");
-    cursor.SetOutputColumn("$COID", KelDbType::kBinary);
-    cursor.SetOutputColumn("$COMPID", KelDbType::kBinary);
-    int rc = cursor.Open(1);
-    if (rc != 0) return rc;
-    bool found = cursor.Fetch() == 1;
+    const auto owner = current.find(id.uid);
+    const bool found = owner != current.end();
     KelUnicodeString ownerEnv, ownerTable, ownerCoid, ownerCompid;
     if (found) {
-      SplitCompname(cursor.GetText(1), &ownerEnv, &ownerTable);
-      ownerCoid = cursor.GetHexaValue(2);
-      ownerCompid = cursor.GetHexaValue(3);
+      SplitCompname(owner->second.compname, &ownerEnv, &ownerTable);
+      ownerCoid = owner->second.coid.Hex();
+      ownerCompid = owner->second.compid.Hex();
     }
-    cursor.Close();
 
     if (!found) {
       result.Column(5)[r] = "KO";
