@@ -32,7 +32,7 @@ HM::Entity Object(uint64_t n) { return HM::Entity("E1", "TOVRA_MODEL", Id(n), Id
 // they already hold exactly that.
 void Fill(int size) {
   if (HM::GetNbEntities() == size && HM::GetNbLinks() == size) return;
-  HM::ResetForTest();
+  HM::ResetState();
   HM::SetDeclarationsForTest(HM::Declarations());
   for (int n = 0; n < size; ++n) HM::LocateEntity(Object(n), 1);
   for (int n = 0; n < size; ++n) {

@@ -97,9 +97,9 @@ void OpenDatabase(int objects, bool shared) {
       "KELZUMO.QOR.MML.SHOW_EXTRA_COLOURS = TRUE\n",
       "bench.profile", &profileError);
   KelDMProfile::SetCurrent(std::move(profile));
-  KelLnkTools::ResetForTesting();
+  KelLnkTools::ResetState();
   KelLnkTools::Initialise();
-  KelLnkHybridManager::ResetForTest();
+  KelLnkHybridManager::ResetState();
   KelLnkHybridManager::CacheDeclarations();
 }
 

@@ -9,8 +9,8 @@ void MmlModule::Reset() {
   KelLnkObject::Clean();
   KelLnkObject::ResetState();
   KelLnkDataManager::Uncache();
-  KelLnkHybridManager::ResetForTest();
-  KelLnkTools::ResetForTesting();
+  KelLnkHybridManager::ResetState();
+  KelLnkTools::ResetState();
 }
 
 void MmlModule::ClearCaches() {

@@ -401,7 +401,7 @@ KelLnkTools::State& KelLnkTools::St() {
 
 KelLnkTools::State& KelLnkTools::StateForTesting() { return St(); }
 
-void KelLnkTools::ResetForTesting() {
+void KelLnkTools::ResetState() {
   St() = State();
   BusyHook() = nullptr;
   PanelProvider() = nullptr;

@@ -137,17 +137,16 @@ class KelLnkTools {
   // `text` without its trailing blanks.
   static KelUnicodeString RightTrim(const KelUnicodeString& text);
 
-  // ---- Tests only ----
+  // ---- Reset ----
 
-  // Puts every member back to its initial value and removes the hooks, so
-  // that each test starts from an uninitialised state.
-  static void ResetForTesting();
+  // Puts every member back to its initial value and removes the hooks: the
+  // settings of a fresh process, not yet read (MmlModule::Reset).
+  static void ResetState();
 
   // ---- State ----
 
   // The settings as read. One instance, inside kel_lnk_tools.cc, read through
-  // the accessors above; ResetForTesting (and MmlModule::Reset) returns it to
-  // these initial values.
+  // the accessors above; ResetState returns it to these initial values.
   struct State {
     int initialised = 0;
     int checkEnv = 0;

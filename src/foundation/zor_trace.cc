@@ -121,7 +121,7 @@ void ZorTrace::SetOutputForTesting(std::ostream* out, bool active) {
   St().active = active ? 1 : 0;
 }
 
-void ZorTrace::ResetForTesting() {
+void ZorTrace::ResetState() {
   TraceState& st = St();
   st.index.clear();
   st.classes.clear();

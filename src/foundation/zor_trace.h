@@ -80,8 +80,8 @@ class ZorTrace {
 
   // Tests: send the trace to `out` (standard error when null) and switch it.
   static void SetOutputForTesting(std::ostream* out, bool active);
-  // Tests: forget every class and reset the depth.
-  static void ResetForTesting();
+  // Forgets every class and resets the depth (a fresh process's trace).
+  static void ResetState();
   // Tests: set the call depth.
   static void SetIndentForTesting(int indent);
 

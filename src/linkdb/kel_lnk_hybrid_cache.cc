@@ -372,7 +372,7 @@ void KelLnkHybridManager::SetDeclarationsForTest(const Declarations& d) {
   St().settingsTaken = 1;
 }
 
-void KelLnkHybridManager::ResetForTest() {
+void KelLnkHybridManager::ResetState() {
   UncacheDatabase();
   St() = LinkDbState();
 }

@@ -219,7 +219,7 @@ class KelLnkHybridManager {
   static void SetDeclarationsForTest(const Declarations& declarations);
   // Back to the state at load time: caches empty, settings not taken, no
   // connection, no owner name.
-  static void ResetForTest();
+  static void ResetState();
 
   // ---- Settings and state, read only ----
 

@@ -30,7 +30,7 @@ class SettingsState {
  private:
   static void Clean() {
     for (const char* variable : kDebugVariables) unsetenv(variable);
-    KelLnkTools::ResetForTesting();
+    KelLnkTools::ResetState();
     KelDMProfile::SetCurrent(nullptr);
     KelDMContext::SetOptions("", "");
   }
@@ -148,7 +148,7 @@ const char kDeclaredLinkTypes[] =
 
 TEST_F(LnkToolsTest, DeclaredPairsBecomeLinkTypesByTheirPrefixesAndV5OnesUnderTheV5Switch) {
   for (bool v5 : {false, true}) {
-    KelLnkTools::ResetForTesting();
+    KelLnkTools::ResetState();
     KelDMContext::SetOptions("ENV1", "");
     UseProfile(std::string(kDeclaredLinkTypes) + (v5 ? "KELZUMO.QOR.MML.TOVRA_V5 = TRUE\n" : ""));
     KelLnkTools::Initialise();
@@ -193,7 +193,7 @@ TEST_F(LnkToolsTest, ScriptsAreExpandedAndEmptiedWhenUnreadable) {
   EXPECT_EQ(KelLnkTools::GetSynchroniseScript(), dir.File("sync.sh"));
   EXPECT_EQ(KelLnkTools::GetMigrationScript(), "") << "a missing file gives no script";
 
-  KelLnkTools::ResetForTesting();
+  KelLnkTools::ResetState();
   KelDMContext::SetOptions("ENV1", "");
   UseProfile("KELZUMO.QOR.MML.MIGRATE.SCRIPT = $MML_TEST_SITE_DIR\n");
   KelLnkTools::Initialise();

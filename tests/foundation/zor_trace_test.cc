@@ -12,11 +12,11 @@ namespace {
 class ZorTraceTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ZorTrace::ResetForTesting();
+    ZorTrace::ResetState();
     ZorTrace::SetOutputForTesting(&out_, true);
   }
   void TearDown() override {
-    ZorTrace::ResetForTesting();
+    ZorTrace::ResetState();
     ZorTrace::SetOutputForTesting(nullptr, false);
   }
   std::ostringstream out_;

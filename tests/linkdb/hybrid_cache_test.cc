@@ -142,7 +142,7 @@ TEST_F(HybridCacheTest, StoredEntitiesAndUncache) {
 }
 
 TEST_F(HybridCacheTest, SettingsAreReadOnceTakenAndV5SwitchesNeedTheV5Setting) {
-  KelLnkTools::ResetForTesting();
+  KelLnkTools::ResetState();
   KelLnkTools::State& tools = KelLnkTools::StateForTesting();
   tools.isV5NewCode = 1;
   tools.filterMaturityMin = 4;  // counts only with the maturity filter on
@@ -159,9 +159,9 @@ TEST_F(HybridCacheTest, SettingsAreReadOnceTakenAndV5SwitchesNeedTheV5Setting) {
   EXPECT_EQ(HM::MMLV5(), 1);
   EXPECT_EQ(HM::NewMMLV5(), 1);
   EXPECT_EQ(HM::FilterMaturityMin(), 4);
-  HM::ResetForTest();
+  HM::ResetState();
   EXPECT_EQ(HM::MMLV5(), 0) << "not taken after a reset";
-  KelLnkTools::ResetForTesting();
+  KelLnkTools::ResetState();
 }
 
 // ---- Link location and merge ----
@@ -181,7 +181,7 @@ TEST_F(HybridCacheTest, NewLinkTechnologyAndUpToDateByTable) {
 
 TEST_F(HybridCacheTest, SameLinkFromBothTablesEndsBothInEitherOrder) {
   for (int techno : {0, 1}) {
-    HM::ResetForTest();
+    HM::ResetState();
     Snapshot(techno);
     Entities(1, 3);
     int a = HM::LocateAndUpdateLink(Reading(0, 1, "$EXT", "T"), "T", -1, "");
@@ -201,7 +201,7 @@ TEST_F(HybridCacheTest, SameLinkFromBothTablesEndsBothInEitherOrder) {
 // entity reading decides.
 TEST_F(HybridCacheTest, AStaleReadingWinsUnlessTheEntityReadingDecides) {
   for (int techno : {0, 1}) {
-    HM::ResetForTest();
+    HM::ResetState();
     Snapshot(techno);
     Entities(1, 3);
     // "$EXT" stale, then the entity reading in step.
@@ -248,7 +248,7 @@ TEST_F(HybridCacheTest, V5LinksFollowTheServiceStatusOrTheValidity) {
 
   // Old code with release validity: reference links compare dates; instance
   // links accept a missing date, refuse "0" and refuse an invalid instance.
-  HM::ResetForTest();
+  HM::ResetState();
   Snapshot(0, 0, /*releaseValidity=*/1);
   Entities(0, 5);
   EXPECT_EQ(HM::GetLink(HM::LocateAndUpdateLink(Reading(0, 1, "QOR_LINK", ""), "T", -1, ""))->UpToDate, 0);

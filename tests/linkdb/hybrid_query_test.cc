@@ -170,7 +170,7 @@ TEST_P(HybridQueryTest, AnswersAreSortedByNameWithTiesInCacheOrder) {
   EXPECT_EQ(sorted.endCoids(), (std::vector<int>{4, 3, 2}));
   EXPECT_EQ(HM::GetLink(0)->Timestamp, "");  // an empty date stays empty
 
-  HM::ResetForTest();
+  HM::ResetState();
   Snapshot(0, 0, /*noSort=*/1);
   EXPECT_EQ(Ask(true, Model("E1", 1)).endCoids(), (std::vector<int>{2, 4, 3}));
 }
@@ -246,15 +246,15 @@ TEST_P(HybridQueryTest, LinkTypePatternComesFromTheWindowOnlyWhenAsked) {
   // The window's type applies only under LINK.TYPE, in both directions.
   Snapshot(0, 0, 0, /*linkType=*/1);
   EXPECT_EQ(Ask(true, Model("E1", 1), &window).links.size(), 1u);
-  HM::ResetForTest();
+  HM::ResetState();
   Snapshot(0, 0, 0, 1);
   EXPECT_EQ(Ask(true, Model("E1", 1)).links.size(), 2u);
-  HM::ResetForTest();
+  HM::ResetState();
   Snapshot(0);
   EXPECT_EQ(Ask(true, Model("E1", 1), &window).links.size(), 2u);
 
   // A quote in the window's type cannot break out of the pattern.
-  HM::ResetForTest();
+  HM::ResetState();
   Snapshot(0, 0, 0, 1);
   window.SetLinktype("S'OL");
   EXPECT_EQ(Ask(true, Model("E1", 1), &window).links.size(), 0u);
@@ -308,7 +308,7 @@ TEST_P(HybridQueryTest, ModelFilterVerdictsAreCachedPerObject) {
   d.filterMaturity = 1;
   d.filterMaturityMin = 3;
   d.filterMaturityNullOK = 1;
-  HM::ResetForTest();
+  HM::ResetState();
   HM::SetDeclarationsForTest(d);
   EXPECT_EQ(HM::ComputeFilterModel(inst(1)), 1);
   EXPECT_EQ(HM::ComputeFilterModel(inst(2)), 0);

@@ -105,7 +105,7 @@ TEST_F(QtWindowTest, TheEndOfASynchronisationScriptArrivesInTheEventLoop) {
       "KELZUMO.QOR.MML.SYNCHRONISE.SCRIPT = " +
           script + "\n",
       "w.profile", &error));
-  KelLnkTools::ResetForTesting();
+  KelLnkTools::ResetState();
   KelLnkTools::Initialise();
   KelLnkWindowServices::InstallForWindows();
   const KelDMInstance root = Model(1);
