@@ -1,5 +1,5 @@
-// mml-ui: the program that shows the navigator's windows. `mml gui` and
-// `mml window` run it with their own arguments, so that mml itself never
+// mml-ui: the program that shows the navigator's windows. `mml gui`,
+// `mml window` and `mml psn` run it with their own arguments, so that mml itself never
 // loads the desktop libraries.
 #include <QMenu>
 #include <QWidget>
@@ -8,6 +8,7 @@
 #include <iostream>
 
 #include "apps/mml/mml_app.h"
+#include "apps/mml/mml_window_options.h"
 #include "base/kel_id.h"
 #include "base/mml_constants.h"
 #include "foundation/kel_lnk_tools.h"
@@ -36,24 +37,6 @@ void QuietOffscreenNotices(QtMsgType type, const QMessageLogContext& context, co
   if (gDefaultQtHandler != nullptr) gDefaultQtHandler(type, context, message);
 }
 
-struct WindowArgs {
-  std::string env, table, coid, compid;
-  bool impactsOn = false;
-  std::string depth;
-  std::string linktype;
-  std::string screenshot;
-  std::string menu;
-};
-
-const char kWindowHelp[] =
-    "Opens the graph window on one object: the objects it is impacted by (those it\n"
-    "points to), or with --impacts-on the objects it impacts (those that point to\n"
-    "it). --depth sets the window's expand depth (one, two, three, all; default:\n"
-    "the last one chosen), --linktype shows one link type only. With --screenshot\n"
-    "FILE.png the window is drawn without a screen, written to FILE.png, and the\n"
-    "program prints the number of nodes drawn and exits. Display settings are kept\n"
-    "in $MML_CONFIG_DIR (default ~/.config/mml). Needs --db (or MML_DB).";
-
 void Prepare(const MmlGlobals& globals) {
   MmlOpenSession(globals, false);
   MmlLoadProfile(globals, false);
@@ -75,7 +58,7 @@ bool WriteScreenshot(KelQtToolkit& toolkit, KelDlgObject* top, const std::string
   return true;
 }
 
-void RunWindow(const WindowArgs& args, const MmlGlobals& globals, int& argc, char** argv) {
+void RunWindow(const MmlWindowOptions& args, const MmlGlobals& globals, int& argc, char** argv) {
   if (args.env.empty() || args.table.empty()) MmlFail("the environment and the table must not be empty");
   const KelId coid = MmlParseIdentifier("COID", args.coid);
   const KelId compid = MmlParseIdentifier("COMPID", args.compid);
@@ -137,13 +120,7 @@ void RunWindow(const WindowArgs& args, const MmlGlobals& globals, int& argc, cha
   }
 }
 
-struct PsnArgs {
-  std::string env, table, coid, compid, screenshot, linksScreenshot;
-  int links = 0;
-  bool openAll = false, impactsOn = false;
-};
-
-void RunPsn(const PsnArgs& args, const MmlGlobals& globals, int& argc, char** argv) {
+void RunPsn(const MmlPsnOptions& args, const MmlGlobals& globals, int& argc, char** argv) {
   if (args.env.empty() || args.table.empty()) MmlFail("the environment and the table must not be empty");
   const KelId coid = MmlParseIdentifier("COID", args.coid);
   const KelId compid = MmlParseIdentifier("COMPID", args.compid);
@@ -227,46 +204,21 @@ int main(int argc, char** argv) {
   app.add_option("--env", globals.env, "Current environment (default: $MML_ENV, else the profile)");
   app.add_option("--user", globals.user, "Current user (default: $MML_USER, else the login name)");
 
-  std::string guiShot;
-  CLI::App* gui = app.add_subcommand("gui", "Open the result panel: find objects and open graph windows on them");
-  gui->add_option("--screenshot", guiShot, "Write a picture of the panel to FILE.png and exit");
-
-  WindowArgs args;
-  CLI::App* window = app.add_subcommand("window", "Open the graph window on one object");
-  window->footer(kWindowHelp);
-  window->add_option("ENV", args.env, "Environment")->required();
-  window->add_option("TABLE", args.table, "Table (TOVRA_MODEL, PART_LIST, DOCUMENT, ...)")->required();
-  window->add_option("COID", args.coid, "Object identifier, sixteen hexadecimal digits")->required();
-  window->add_option("COMPID", args.compid, "Component identifier, sixteen hexadecimal digits")->required();
-  window->add_flag("--impacts-on", args.impactsOn, "Show the objects that point to the object (impacts on)");
-  window->add_option("--depth", args.depth, "Expand depth: one, two, three or all");
-  window->add_option("--linktype", args.linktype, "Show the links of this type only");
-  window->add_option("--screenshot", args.screenshot, "Write a picture of the window to FILE.png and exit");
-  window->add_option("--menu", args.menu, "With --screenshot: the picture of this menu (MenuGraph, MenuLink, ...)");
-
-  PsnArgs psnArgs;
-  CLI::App* psn = app.add_subcommand("psn", "Open the product-structure navigator on a product");
-  psn->add_option("ENV", psnArgs.env, "Environment")->required();
-  psn->add_option("TABLE", psnArgs.table, "Table of the top part (PART_LIST)")->required();
-  psn->add_option("COID", psnArgs.coid, "Object identifier, sixteen hexadecimal digits")->required();
-  psn->add_option("COMPID", psnArgs.compid, "Component identifier, sixteen hexadecimal digits")->required();
-  psn->add_flag("--open-all", psnArgs.openAll, "Open every node of the tree");
-  psn->add_option("--screenshot", psnArgs.screenshot, "Write a picture of the navigator to FILE.png and exit");
-  psn->add_option("--links", psnArgs.links, "With --links-screenshot: the node whose graph window to draw");
-  psn->add_option("--links-screenshot", psnArgs.linksScreenshot, "Write a picture of that graph window to FILE.png");
-  psn->add_flag("--impacts-on", psnArgs.impactsOn, "The graph window of --links in the impacts-on direction");
+  MmlGuiOptions guiArgs;
+  CLI::App* gui = MmlAddGuiCommand(app, guiArgs);
+  MmlWindowOptions args;
+  CLI::App* window = MmlAddWindowCommand(app, args);
+  MmlPsnOptions psnArgs;
+  CLI::App* psn = MmlAddPsnCommand(app, psnArgs);
 
   int code = 0;
   try {
     app.parse(argc, argv);
-    if (gui->parsed()) RunGui(globals, guiShot, argc, argv);
+    if (gui->parsed()) RunGui(globals, guiArgs.screenshot, argc, argv);
     if (window->parsed()) RunWindow(args, globals, argc, argv);
     if (psn->parsed()) RunPsn(psnArgs, globals, argc, argv);
   } catch (const CLI::ParseError& e) {
-    if (e.get_exit_code() == 0) return app.exit(e);
-    std::cerr << "mml: " << e.what() << "\n"
-              << "Run with --help for more information." << std::endl;
-    return 2;
+    return MmlParseErrorExit(app, e);
   } catch (const MmlExit& e) {
     code = e.code;
   }

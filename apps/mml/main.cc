@@ -69,10 +69,7 @@ int main(int argc, char** argv) {
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
-    if (e.get_exit_code() == 0) return app.exit(e);
-    std::cerr << "mml: " << e.what() << "\n"
-              << "Run with --help for more information." << std::endl;
-    return 2;
+    return MmlParseErrorExit(app, e);
   } catch (const MmlExit& e) {
     code = e.code;
   }

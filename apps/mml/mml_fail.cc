@@ -1,4 +1,4 @@
-// The error exit, the identifiers of the command line, the session opening and the environment of site scripts
+// The error exits, the identifiers of the command line, the session opening and the environment of site scripts
 // shared by mml and mml-ui.
 #include <limits.h>
 #include <stdlib.h>
@@ -15,6 +15,13 @@ void MmlFail(const std::string& message, int code) {
   std::fflush(stdout);
   std::cerr << "mml: " << message << std::endl;
   throw MmlExit{code};
+}
+
+int MmlParseErrorExit(const CLI::App& app, const CLI::ParseError& error) {
+  if (error.get_exit_code() == 0) return app.exit(error);
+  std::cerr << "mml: " << error.what() << "\n"
+            << "Run with --help for more information." << std::endl;
+  return 2;
 }
 
 KelId MmlParseIdentifier(const std::string& what, const std::string& text) {
