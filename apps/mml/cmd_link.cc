@@ -112,22 +112,22 @@ MmlCommand reg("link", [](CLI::App& app, MmlGlobals& globals) {
     const char* name;
     const char* description;
   };
-  for (const Sub& sub : {Sub{"accept", "Accept the link: its status becomes TOK"},
-                         Sub{"upissue", "Point the link at the latest revision of the referenced object (status UPD)"},
-                         Sub{"set-synchronised", "Mark the holder in step: its C_LASTMOD becomes the referenced date"},
-                         Sub{"delete", "Delete the link"},
-                         Sub{"synchronise", "Synchronise the link alone, through the site script or the viewer"},
-                         Sub{"retype", "Change the type of the link to NEWTYPE"}}) {
-    auto args = std::make_shared<LinkArgs>();
-    CLI::App* cmd = link->add_subcommand(sub.name, sub.description);
-    cmd->footer(kLinkHelp);
-    args->holder.AddTo(cmd, "H", "holder");
-    args->referenced.AddTo(cmd, "R", "referenced object");
-    cmd->add_option("TYPE", args->type, "Link type")->required();
-    const std::string action = sub.name;
-    if (action == "retype") cmd->add_option("NEWTYPE", args->newType, "New link type")->required();
-    cmd->callback([action, args, &globals]() { Run(action, *args, globals); });
-  }
+  MmlAddSubcommands<LinkArgs>(
+      link,
+      {Sub{"accept", "Accept the link: its status becomes TOK"},
+       Sub{"upissue", "Point the link at the latest revision of the referenced object (status UPD)"},
+       Sub{"set-synchronised", "Mark the holder in step: its C_LASTMOD becomes the referenced date"},
+       Sub{"delete", "Delete the link"},
+       Sub{"synchronise", "Synchronise the link alone, through the site script or the viewer"},
+       Sub{"retype", "Change the type of the link to NEWTYPE"}},
+      [](CLI::App* cmd, LinkArgs& args, const Sub& sub) {
+        cmd->footer(kLinkHelp);
+        args.holder.AddTo(cmd, "H", "holder");
+        args.referenced.AddTo(cmd, "R", "referenced object");
+        cmd->add_option("TYPE", args.type, "Link type")->required();
+        if (std::string(sub.name) == "retype") cmd->add_option("NEWTYPE", args.newType, "New link type")->required();
+      },
+      [&globals](const LinkArgs& args, const Sub& sub) { Run(sub.name, args, globals); });
 });
 
 }  // namespace

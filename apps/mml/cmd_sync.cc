@@ -180,23 +180,22 @@ MmlCommand reg("sync", [](CLI::App& app, MmlGlobals& globals) {
     void (*run)(const SyncArgs&, const MmlGlobals&);
     bool full;
   };
-  for (const Sub& sub :
-       {Sub{"plan", "Print the synchronisation plan of an object", kPlanHelp, RunPlan, true},
-        Sub{"order", "Print the order in which the objects below must be synchronised", kOrderHelp, RunOrder, false},
-        Sub{"run", "Carry the synchronisation of an object out through the site script", kRunHelp, RunRun, true}}) {
-    auto args = std::make_shared<SyncArgs>();
-    CLI::App* cmd = sync->add_subcommand(sub.name, sub.description);
-    cmd->footer(std::string(sub.help) + kDirectionHelp);
-    args->object.AddTo(cmd);
-    if (sub.full) cmd->add_flag("--full", args->full, "Everything below the object, deepest first");
-    if (sub.run == RunPlan) {
-      cmd->add_flag("--reverse", args->reverse, "With --full, also look for reverse links");
-      cmd->add_flag("--json", args->json, "Print one JSON document instead of text lines");
-    }
-    cmd->add_flag("--impacts-on", args->impactsOn, "Act as an \"impacts on\" window");
-    auto run = sub.run;
-    cmd->callback([args, run, &globals]() { run(*args, globals); });
-  }
+  MmlAddSubcommands<SyncArgs>(
+      sync,
+      {Sub{"plan", "Print the synchronisation plan of an object", kPlanHelp, RunPlan, true},
+       Sub{"order", "Print the order in which the objects below must be synchronised", kOrderHelp, RunOrder, false},
+       Sub{"run", "Carry the synchronisation of an object out through the site script", kRunHelp, RunRun, true}},
+      [](CLI::App* cmd, SyncArgs& args, const Sub& sub) {
+        cmd->footer(std::string(sub.help) + kDirectionHelp);
+        args.object.AddTo(cmd);
+        if (sub.full) cmd->add_flag("--full", args.full, "Everything below the object, deepest first");
+        if (sub.run == RunPlan) {
+          cmd->add_flag("--reverse", args.reverse, "With --full, also look for reverse links");
+          cmd->add_flag("--json", args.json, "Print one JSON document instead of text lines");
+        }
+        cmd->add_flag("--impacts-on", args.impactsOn, "Act as an \"impacts on\" window");
+      },
+      [&globals](const SyncArgs& args, const Sub& sub) { sub.run(args, globals); });
 });
 
 }  // namespace

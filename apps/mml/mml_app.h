@@ -9,6 +9,8 @@
 #include <CLI/CLI.hpp>
 
 #include <functional>
+#include <initializer_list>
+#include <memory>
 #include <string>
 
 #include "base/kel_id.h"
@@ -30,6 +32,19 @@ struct MmlCommand {
   MmlCommand(const std::string& name, MmlSetup setup);
 };
 
+// Adds to `parent` one subcommand per entry of `subs` (each with a `name`
+// and a `description`), each with arguments of its own: `declare(cmd, args,
+// sub)` adds its options, and its callback is `run(args, sub)`.
+template <typename Args, typename Sub, typename Declare, typename Run>
+void MmlAddSubcommands(CLI::App* parent, std::initializer_list<Sub> subs, Declare declare, Run run) {
+  for (const Sub& sub : subs) {
+    auto args = std::make_shared<Args>();
+    CLI::App* cmd = parent->add_subcommand(sub.name, sub.description);
+    declare(cmd, *args, sub);
+    cmd->callback([args, sub, run]() { run(*args, sub); });
+  }
+}
+
 // Thrown by a subcommand callback to end the program with `code`; main
 // prints nothing more. Use MmlFail for errors.
 struct MmlExit {
@@ -38,6 +53,11 @@ struct MmlExit {
 
 // Writes "mml: <message>" on standard error and ends the program with `code`.
 [[noreturn]] void MmlFail(const std::string& message, int code = 1);
+
+// What mml and mml-ui do with an error of their command line: --help and the
+// like print and exit 0; anything else is "mml: <what>" and a hint on
+// standard error, exit status 2. Returns the exit status.
+int MmlParseErrorExit(const CLI::App& app, const CLI::ParseError& error);
 
 // Runs the window program mml-ui, beside mml, with the arguments mml was
 // given (mml itself never loads the desktop libraries); returns only on
