@@ -78,6 +78,26 @@ KelLnkLink* AsLink(const KelBaseUnknown_var& handle) { return dynamic_cast<KelLn
 
 const KelDMInstance& InstanceOf(const KelLnkObject* object) { return object->Instance(); }
 
+// One object of a depth-first walk over the links, with the links still to
+// follow.
+struct WalkFrame {
+  KelLnkObject* object;
+  std::string key;  // InstanceKeyText of the object
+  KelListValKelBaseUnknown_var links;
+  size_t next = 0;
+};
+
+// The next link of the frame that leads to an object without a null
+// identifier, and that object; null when the frame's links are done.
+KelLnkObject* NextChild(WalkFrame& frame, KelLnkLink** link) {
+  while (frame.next < frame.links.size()) {
+    *link = AsLink(frame.links[frame.next++]);
+    KelLnkObject* child = *link ? (*link)->GetChild() : nullptr;
+    if (child && !HasNullIdentifier(InstanceOf(child))) return child;
+  }
+  return nullptr;
+}
+
 bool IsMigrated(const KelLnkObject* object) {
   const KelDMInstance& i = InstanceOf(object);
   return KelLnkDataManager::GetObjectAttribute(i.GetEnvironment(), KelLnkTools::RightTrim(i.GetTable()), i.Coid(),
@@ -185,35 +205,28 @@ int KelLnkObjectBatch::GetBatchTree(KelLnkObject* object, KelListPtrKelLnkSynchr
   for (KelLnkSynchroUnit* unit : units)
     edges.emplace(InstanceKeyText(unit->GetParent()) + '\x1e' + InstanceKeyText(unit->GetChild()), unit);
 
-  struct Frame {
-    KelLnkObject* object;
-    std::string key;
-    KelListValKelBaseUnknown_var links;
-    size_t next = 0;
-  };
-  std::vector<Frame> stack;
+  std::vector<WalkFrame> stack;
   auto enter = [&](KelLnkObject* o, std::string key) {
     path->push_back(InstanceOf(o));
     onPath.insert(key);
     KelListValKelBaseUnknown_var links = o->GetChildren();
-    stack.push_back(Frame{o, std::move(key), std::move(links)});
+    stack.push_back(WalkFrame{o, std::move(key), std::move(links)});
   };
 
   std::string rootKey = InstanceKeyText(InstanceOf(object));
   if (onPath.count(rootKey)) return 1;
   enter(object, rootKey);
   while (!stack.empty()) {
-    Frame& frame = stack.back();
-    if (frame.next >= frame.links.size()) {
+    WalkFrame& frame = stack.back();
+    KelLnkLink* link = nullptr;
+    KelLnkObject* child = NextChild(frame, &link);
+    if (!child) {
       onPath.erase(frame.key);
       checked.insert(frame.key);
       path->pop_back();
       stack.pop_back();
       continue;
     }
-    KelLnkLink* link = AsLink(frame.links[frame.next++]);
-    KelLnkObject* child = link ? link->GetChild() : nullptr;
-    if (!child || HasNullIdentifier(InstanceOf(child))) continue;
     std::string key = InstanceKeyText(InstanceOf(child));
     auto [edge, inserted] = edges.emplace(frame.key + '\x1e' + key, nullptr);
     if (inserted) {
@@ -238,13 +251,7 @@ int KelLnkObjectBatch::GetBatchTree(KelLnkObject* object, KelListPtrKelLnkSynchr
 // its mark.
 void KelLnkObjectBatch::BatchFullStructure(KelLnkObject& root, std::vector<SynchroniseUnit>& units) {
   MML_TRACE("KelLnkObject::BatchFullStructure");
-  struct Frame {
-    KelLnkObject* object;
-    std::string key;
-    KelListValKelBaseUnknown_var links;
-    size_t next = 0;
-  };
-  std::vector<Frame> stack;
+  std::vector<WalkFrame> stack;
   // Objects being walked: a loop (which the check before excludes) could not
   // make the walk run forever.
   std::unordered_set<std::string> inProgress;
@@ -252,18 +259,16 @@ void KelLnkObjectBatch::BatchFullStructure(KelLnkObject& root, std::vector<Synch
     std::string key = InstanceKeyText(InstanceOf(o));
     inProgress.insert(key);
     KelListValKelBaseUnknown_var links = o->GetLnkChildren(KelLnkObject::BatchOrder());
-    stack.push_back(Frame{o, std::move(key), std::move(links)});
+    stack.push_back(WalkFrame{o, std::move(key), std::move(links)});
   };
 
   enter(&root);
   while (!stack.empty()) {
-    Frame& frame = stack.back();
+    WalkFrame& frame = stack.back();
+    KelLnkLink* link = nullptr;
     if (frame.links.empty()) {
       units.push_back(Unit{std::make_unique<KelLnkObject>(*frame.object), {}, {}, "LEAVE"});
-    } else if (frame.next < frame.links.size()) {
-      KelLnkLink* link = AsLink(frame.links[frame.next++]);
-      KelLnkObject* child = link ? link->GetChild() : nullptr;
-      if (!child || HasNullIdentifier(InstanceOf(child))) continue;
+    } else if (KelLnkObject* child = NextChild(frame, &link)) {
       if (!IsMigrated(child) && !inProgress.count(InstanceKeyText(InstanceOf(child)))) enter(child);
       continue;
     } else {
