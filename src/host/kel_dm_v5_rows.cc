@@ -82,6 +82,21 @@ int ReadSet(KelDbConnection* connection, const std::string& head, const std::vec
   return 0;
 }
 
+// The live rows of `table` whose `column` is one of `keys`, in `order`, in
+// one statement.
+template <typename Decoded>
+int ReadOrdered(KelDbConnection* connection, const char* columns, const char* table, const char* column,
+                const char* order, const std::vector<KelUnicodeString>& keys, size_t width,
+                Decoded (*decode)(const Row&), std::vector<Decoded>* rows) {
+  rows->clear();
+  if (keys.empty()) return 0;
+  return Read(connection,
+              Select(columns, table,
+                     std::string("UBIT IS NULL AND ") + column + " IN " + HostSqlMarkerList(keys.size()) +
+                         " ORDER BY " + order),
+              Texts(keys), width, [&](const Row& row) { rows->push_back(decode(row)); });
+}
+
 }  // namespace
 
 int KelDMV5Rows::ElementsOf(KelDbConnection* connection, const KelUnicodeString& compname, const KelDbBinary& coid,
@@ -108,12 +123,8 @@ int KelDMV5Rows::ElementsWithUids(KelDbConnection* connection, const std::vector
 
 int KelDMV5Rows::ElementsOwnedBy(KelDbConnection* connection, const std::vector<KelUnicodeString>& owners,
                                  std::vector<KelDMV5Element>* rows) {
-  rows->clear();
-  if (owners.empty()) return 0;
-  return Read(connection,
-              Select(kElementColumns, "QOR_ENTITY",
-                     "UBIT IS NULL AND $OWNER_UID IN " + HostSqlMarkerList(owners.size()) + " ORDER BY $UID"),
-              Texts(owners), kElementWidth, [&](const Row& row) { rows->push_back(DecodeElement(row)); });
+  return ReadOrdered(connection, kElementColumns, "QOR_ENTITY", "$OWNER_UID", "$UID", owners, kElementWidth,
+                     DecodeElement, rows);
 }
 
 int KelDMV5Rows::Stamps(KelDbConnection* connection, const std::vector<KelUnicodeString>& uids, StampsByUid* stamps) {
@@ -136,10 +147,5 @@ int KelDMV5Rows::LinksFrom(KelDbConnection* connection, const KelUnicodeString& 
 
 int KelDMV5Rows::LinksTo(KelDbConnection* connection, const std::vector<KelUnicodeString>& uids,
                          std::vector<KelDMV5Link>* rows) {
-  rows->clear();
-  if (uids.empty()) return 0;
-  return Read(connection,
-              Select(kLinkColumns, "QOR_LINK",
-                     "UBIT IS NULL AND $UID_PTD IN " + HostSqlMarkerList(uids.size()) + " ORDER BY $COMPID"),
-              Texts(uids), kLinkWidth, [&](const Row& row) { rows->push_back(DecodeLink(row)); });
+  return ReadOrdered(connection, kLinkColumns, "QOR_LINK", "$UID_PTD", "$COMPID", uids, kLinkWidth, DecodeLink, rows);
 }

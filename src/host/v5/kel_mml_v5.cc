@@ -207,8 +207,7 @@ int KelMMLV5::ValidateImpacts(int, KelDMListResultLine& result, TmpId_* ids, con
                               KelSdaiModel*, void*, void*, void*) {
   if (!connection_) return kel_ier::kDbNoConnection;
   const int rows = result.GetRowCount();
-  std::vector<KelUnicodeString> pointed;
-  for (int r = 0; r < rows; ++r) pointed.push_back(result.Column(12)[r]);
+  const std::vector<KelUnicodeString> pointed(result.Column(12).begin(), result.Column(12).begin() + rows);
   KelDMV5Rows::ElementsByUid current;
   const int rc = KelDMV5Rows::ElementsWithUids(connection_, pointed, &current);
   if (rc != 0) return rc;
