@@ -191,9 +191,7 @@ void RunGui(const MmlGlobals& globals, const std::string& screenshot, int& argc,
   if (code != 0) throw MmlExit{code};
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int RunWindows(int argc, char** argv) {
   gDefaultQtHandler = qInstallMessageHandler(QuietOffscreenNotices);
   CLI::App app{"mml-ui: the windows of the multi-model link navigator (run through mml gui and mml window)"};
   app.require_subcommand(1);
@@ -226,3 +224,7 @@ int main(int argc, char** argv) {
   KelDMSession::Close();
   return code;
 }
+
+}  // namespace
+
+int main(int argc, char** argv) { return MmlRunGuarded(RunWindows, argc, argv); }

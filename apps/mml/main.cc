@@ -28,7 +28,9 @@ void MmlRefuseEmptyInput(const std::string& input) {
     MmlFail(input + ": the file is empty: it names no root");
 }
 
-int main(int argc, char** argv) {
+namespace {
+
+int RunMml(int argc, char** argv) {
   CLI::App app{"mml: the multi-model link navigator of the product database", "mml"};
   app.require_subcommand(1);
   app.fallthrough();
@@ -89,3 +91,7 @@ int main(int argc, char** argv) {
   }
   return code;
 }
+
+}  // namespace
+
+int main(int argc, char** argv) { return MmlRunGuarded(RunMml, argc, argv); }

@@ -54,6 +54,10 @@ struct MmlExit {
 // Writes "mml: <message>" on standard error and ends the program with `code`.
 [[noreturn]] void MmlFail(const std::string& message, int code = 1);
 
+// Runs `program` (the body of main) and turns an exception that escapes it
+// into "mml: <what>" on standard error and exit status 1.
+int MmlRunGuarded(int (*program)(int, char**), int argc, char** argv) noexcept;
+
 // What mml and mml-ui do with an error of their command line: --help and the
 // like print and exit 0; anything else is "mml: <what>" and a hint on
 // standard error, exit status 2. Returns the exit status.

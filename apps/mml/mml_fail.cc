@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <exception>
 #include <iostream>
 
 #include "apps/mml/mml_app.h"
@@ -15,6 +16,17 @@ void MmlFail(const std::string& message, int code) {
   std::fflush(stdout);
   std::cerr << "mml: " << message << std::endl;
   throw MmlExit{code};
+}
+
+int MmlRunGuarded(int (*program)(int, char**), int argc, char** argv) noexcept {
+  try {
+    return program(argc, argv);
+  } catch (const std::exception& e) {
+    std::cerr << "mml: " << e.what() << std::endl;
+  } catch (...) {
+    std::cerr << "mml: unexpected failure" << std::endl;
+  }
+  return 1;
 }
 
 int MmlParseErrorExit(const CLI::App& app, const CLI::ParseError& error) {

@@ -18,7 +18,7 @@ bool IsHexIdentifier(std::string_view text) {
 
 bool KelId::FromHex(std::string_view hex, KelId* out) {
   if (!IsHexIdentifier(hex)) return false;
-  for (int i = 0; i < 8; ++i)
+  for (size_t i = 0; i < 8; ++i)
     out->bytes_[i] = static_cast<uint8_t>(HexDigit(hex[2 * i]) * 16 + HexDigit(hex[2 * i + 1]));
   return true;
 }
@@ -26,7 +26,7 @@ bool KelId::FromHex(std::string_view hex, KelId* out) {
 std::string KelId::Hex() const {
   static const char kDigits[] = "0123456789ABCDEF";
   std::string s(16, '0');
-  for (int i = 0; i < 8; ++i) {
+  for (size_t i = 0; i < 8; ++i) {
     s[2 * i] = kDigits[bytes_[i] >> 4];
     s[2 * i + 1] = kDigits[bytes_[i] & 0xF];
   }

@@ -16,7 +16,7 @@ std::string MmlDataDirectory() {
   if (fromEnvironment && *fromEnvironment) return fromEnvironment;
   const std::string program = MmlProgramDirectory();
   if (program.empty()) return "";
-  const std::string installed = (std::filesystem::path(program) / "../share/mml").lexically_normal().string();
+  std::string installed = (std::filesystem::path(program) / "../share/mml").lexically_normal().string();
   for (const std::string& candidate : {installed, program + "/share/mml"}) {
     std::error_code ec;
     if (std::filesystem::is_regular_file(candidate + "/KelLnkResource", ec)) return candidate;

@@ -312,7 +312,9 @@ std::vector<std::string> KelLnkSynchronise::ReverseRow(const KelLnkObject::Rever
           link.instance ? KelLnkDataManager::GetInstanceName(*link.instance) : KelUnicodeString()};
 }
 
-void KelLnkSynchronise::Confirm(KelLnkGraphWindow* window, Plan units, ReverseLinks reverseLinks) {
+// The dialog hands its plan and reverse links over: taken by value.
+void KelLnkSynchronise::Confirm(KelLnkGraphWindow* window, Plan units,
+                                ReverseLinks reverseLinks) {  // NOLINT(performance-unnecessary-value-param)
   KelLnkTools::Busy();
   DoSynchronise(window, std::move(units));
   std::unordered_set<std::string> opened;

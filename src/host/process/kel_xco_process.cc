@@ -163,6 +163,7 @@ int xcoexe(const KelUnicodeString& host, const KelUnicodeString& command, const 
     std::vector<std::string> args = arguments;
     if (args.empty()) args.push_back(command);
     std::vector<char*> argv;
+    argv.reserve(args.size() + 1);
     for (std::string& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);
 
