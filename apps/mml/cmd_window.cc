@@ -44,6 +44,7 @@ std::string SiblingProgram(const std::string& name) {
   if (args.empty()) args.push_back(program);
   args[0] = program;
   std::vector<char*> argv;
+  argv.reserve(args.size() + 1);
   for (std::string& arg : args) argv.push_back(arg.data());
   argv.push_back(nullptr);
   std::fflush(stdout);
