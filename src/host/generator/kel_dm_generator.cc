@@ -44,7 +44,7 @@ std::string Timestamp(int64_t secondsFromBase) {
   int64_t s = secondsFromBase;
   int64_t day = s / 86400;
   int64_t rest = s % 86400;
-  constexpr int64_t kDaysPerYear = 12 * 28;
+  constexpr int64_t kDaysPerYear = int64_t{12} * 28;
   int64_t year = 2024 + day / kDaysPerYear;
   int64_t month = 1 + (day / 28) % 12;
   int64_t dom = 1 + day % 28;
