@@ -26,6 +26,22 @@ std::string DoubleQuoted(std::string_view name) {
   return out;
 }
 
+// The offset of the quote that closes the text literal or quoted name opening
+// at `open` (a doubled quote inside stands for one), or npos when the text
+// ends first.
+size_t ClosingQuote(std::string_view text, size_t open) {
+  const char quote = text[open];
+  for (size_t j = open + 1; j < text.size(); ++j) {
+    if (text[j] != quote) continue;
+    if (j + 1 < text.size() && text[j + 1] == quote) {
+      ++j;
+      continue;
+    }
+    return j;
+  }
+  return std::string_view::npos;
+}
+
 }  // namespace
 
 std::string EscapeSqlText(std::string_view text) {
@@ -76,38 +92,11 @@ HostSqlTranslation TranslateHostSql(std::string_view in, KelDbEngine engine) {
   };
   while (i < n) {
     char c = in[i];
-    // Text literal, copied as it is.
-    if (c == '\'') {
-      size_t j = i + 1;
-      while (true) {
-        if (j >= n) return fail("a text literal is not closed");
-        if (in[j] == '\'') {
-          if (j + 1 < n && in[j + 1] == '\'') {
-            j += 2;
-            continue;
-          }
-          break;
-        }
-        ++j;
-      }
-      out.append(in.substr(i, j + 1 - i));
-      i = j + 1;
-      continue;
-    }
-    // Quoted name, copied as it is.
-    if (c == '"') {
-      size_t j = i + 1;
-      while (true) {
-        if (j >= n) return fail("a quoted name is not closed");
-        if (in[j] == '"') {
-          if (j + 1 < n && in[j + 1] == '"') {
-            j += 2;
-            continue;
-          }
-          break;
-        }
-        ++j;
-      }
+    // Text literal or quoted name, copied as it is.
+    if (c == '\'' || c == '"') {
+      const size_t j = ClosingQuote(in, i);
+      if (j == std::string_view::npos)
+        return fail(c == '"' ? "a quoted name is not closed" : "a text literal is not closed");
       out.append(in.substr(i, j + 1 - i));
       i = j + 1;
       continue;
@@ -224,18 +213,8 @@ std::vector<std::string> SplitHostScript(std::string_view script) {
   while (i < n) {
     char c = script[i];
     if (c == '\'' || c == '"') {
-      size_t j = i + 1;
-      while (j < n) {
-        if (script[j] == c) {
-          if (j + 1 < n && script[j + 1] == c) {
-            j += 2;
-            continue;
-          }
-          break;
-        }
-        ++j;
-      }
-      size_t end = j < n ? j + 1 : n;
+      const size_t j = ClosingQuote(script, i);
+      const size_t end = j == std::string_view::npos ? n : j + 1;
       current.append(script.substr(i, end - i));
       i = end;
       continue;

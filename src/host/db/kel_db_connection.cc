@@ -74,8 +74,7 @@ int KelDbConnection::TryOpen() {
   return OpenImpl();
 }
 
-int KelDbConnection::Execute(std::string_view hostSql, const std::vector<KelDbValue>& binds, KelDbResult* result) {
-  if (result) *result = KelDbResult();
+int KelDbConnection::StartStatement(std::string_view sql) {
   if (!IsOpenImpl()) {
     int rc = OpenImpl();
     if (rc != 0) {
@@ -83,12 +82,18 @@ int KelDbConnection::Execute(std::string_view hostSql, const std::vector<KelDbVa
       return rc;
     }
   }
-  if (FindNulByte(hostSql) != std::string_view::npos) {
-    SetLastError("the statement holds a NUL byte: " + AbbreviateForMessage(hostSql.substr(0, FindNulByte(hostSql))));
+  if (FindNulByte(sql) != std::string_view::npos) {
+    SetLastError("the statement holds a NUL byte: " + AbbreviateForMessage(sql.substr(0, FindNulByte(sql))));
     return kel_ier::kDbBadStatement;
   }
   ++statementCount_;
-  if (observer_) observer_(hostSql);
+  if (observer_) observer_(sql);
+  return 0;
+}
+
+int KelDbConnection::Execute(std::string_view hostSql, const std::vector<KelDbValue>& binds, KelDbResult* result) {
+  if (result) *result = KelDbResult();
+  if (int rc = StartStatement(hostSql); rc != 0) return rc;
   // Statements that differ only by their literals translate to the same
   // engine statement; keep their translations only while the cache is small.
   auto it = translations_.find(hostSql);
@@ -137,19 +142,7 @@ int KelDbConnection::Execute(std::string_view hostSql, const std::vector<KelDbVa
 
 int KelDbConnection::ExecuteNative(const std::string& sql, KelDbResult* result) {
   if (result) *result = KelDbResult();
-  if (!IsOpenImpl()) {
-    int rc = OpenImpl();
-    if (rc != 0) {
-      NoteEngineFault();
-      return rc;
-    }
-  }
-  if (FindNulByte(sql) != std::string::npos) {
-    SetLastError("the statement holds a NUL byte: " + AbbreviateForMessage(sql.substr(0, FindNulByte(sql))));
-    return kel_ier::kDbBadStatement;
-  }
-  ++statementCount_;
-  if (observer_) observer_(sql);
+  if (int rc = StartStatement(sql); rc != 0) return rc;
   if (ChangesCatalogue(sql)) TouchCatalogue();
   return RunNative(sql, result);
 }

@@ -105,6 +105,12 @@ class KelDbConnection {
  private:
   friend class KelDbSessionConnection;
 
+  // What every statement goes through before it runs: the connection opened
+  // when it is not (a failure is an engine fault), a statement with a NUL byte
+  // refused, the statement counted and shown to the observer. 0 or the code
+  // that ends the execution.
+  int StartStatement(std::string_view sql);
+
   std::string name_;
   std::string url_;
   std::string lastError_;
