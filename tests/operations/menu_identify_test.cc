@@ -192,7 +192,8 @@ TEST_F(MenuTest, IdentifyHighlightsTheParentsPointingToThePeersAnswer) {
   } cases[] = {
       // M3, drawn as the root and again below M2 (M2 points back to it).
       {{"aaaa0000-0000-0001-bbbb-000000000001"}, 2, "", "2 model(s) point to"},
-      {{"0000"}, 0, "", "no model of this graph points to 0000"},
+      {{"FFFFFFFF000000000000000000000000"}, 0, "", "no model of this graph points to FFFF"},
+      {{"0000"}, 0, "QOR-4203", ""},  // not a UUID
       {{}, 0, "QOR-4201", ""},
       {{"x", "--silent"}, 0, "QOR-4202", ""},
       {{"x", "--garbage"}, 0, "QOR-4203", ""},

@@ -5,11 +5,14 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
+#include <charconv>
 #include <cstdlib>
 #include <cstring>
-#include <sstream>
+#include <vector>
 
+#include "host/db/host_sql.h"
 #include "host/db/kel_dm_ier_message.h"
 
 namespace {
@@ -48,6 +51,33 @@ bool ReadAvailable() {
     if (p.received.size() > 4096) p.closed = true;  // no answer is that long
   }
   return p.received.find('\n') != std::string::npos;
+}
+
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
+
+// A whole number of the int range, nothing around it.
+bool ReadInt(std::string_view text, int& value) {
+  const char* end = text.data() + text.size();
+  const auto [stop, why] = std::from_chars(text.data(), end, value);
+  return why == std::errc() && stop == end;
+}
+
+// 32 hexadecimal digits, unbroken or as 8-4-4-4-12.
+bool IsUuid(std::string_view text) {
+  const bool grouped = text.size() == 36;
+  if (!grouped && text.size() != 32) return false;
+  for (size_t k = 0; k < text.size(); ++k) {
+    const bool dash = grouped && (k == 8 || k == 13 || k == 18 || k == 23);
+    if (dash ? text[k] != '-' : !std::isxdigit(static_cast<unsigned char>(text[k]))) return false;
+  }
+  return true;
+}
+
+// `text` with its control characters (and DEL) as '?', to quote in a message.
+std::string Printable(std::string text) {
+  for (char& c : text)
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = '?';
+  return text;
 }
 
 }  // namespace
@@ -130,16 +160,29 @@ void KelPSNRcvMsg::SelectedElement(int& jele, KelUnicodeString& uuid, KelV4Error
   const bool closed = p.closed;
   KelPSNCom::Disconnect();
   if (!complete) return Fail(error, closed ? kel_ier::kV4BadAnswer : kel_ier::kV4Timeout);
-  std::istringstream line(received.substr(0, received.find('\n')));
-  long ier = 0;
-  long element = 0;
-  std::string id, extra;
-  if (!(line >> ier >> element >> id) || (line >> extra)) return Fail(error, kel_ier::kV4BadAnswer, received);
+  ReadAnswer(std::string_view(received).substr(0, received.find('\n')), jele, uuid, error);
+}
+
+void KelPSNRcvMsg::ReadAnswer(std::string_view line, int& jele, KelUnicodeString& uuid, KelV4Error& error) {
+  error = KelV4Error();
+  std::vector<std::string_view> fields;
+  size_t i = 0;
+  while (i < line.size() && fields.size() <= 3) {
+    while (i < line.size() && IsBlank(line[i])) ++i;
+    const size_t start = i;
+    while (i < line.size() && !IsBlank(line[i])) ++i;
+    if (i > start) fields.push_back(line.substr(start, i - start));
+  }
+  int ier = 0;
+  int element = 0;
+  if (fields.size() != 3 || !ReadInt(fields[0], ier) || !ReadInt(fields[1], element) ||
+      (ier == 0 && !IsUuid(fields[2])))
+    return Fail(error, kel_ier::kV4BadAnswer, Printable(AbbreviateForMessage(line, 80)));
   if (ier != 0) {
-    error.code = static_cast<int>(ier);
+    error.code = ier;
     error.text = "Tovra V4: return code " + std::to_string(ier);
     return;
   }
-  jele = static_cast<int>(element);
-  uuid = id;
+  jele = element;
+  uuid = std::string(fields[2]);
 }

@@ -18,6 +18,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include <vector>
 
@@ -75,4 +76,13 @@ class KelPSNRcvMsg {
   // kel_ier::kV4Timeout; an answer that does not read so: kel_ier::kV4BadAnswer.
   // The connection is closed afterwards.
   static void SelectedElement(int& jele, KelUnicodeString& uuid, KelV4Error& error);
+
+  // The reading of one answer line (without its line end), as SelectedElement
+  // does it: three fields separated by blanks, ier and jele whole numbers of
+  // the int range, and a uuid of 32 hexadecimal digits, in any case, either
+  // unbroken or in the groups 8-4-4-4-12. A non-zero ier is the error, with
+  // the text "Tovra V4: return code <ier>"; any other fault is
+  // kel_ier::kV4BadAnswer, whose text quotes the line cut short and with its
+  // control characters replaced. `jele` and `uuid` are set only on success.
+  static void ReadAnswer(std::string_view line, int& jele, KelUnicodeString& uuid, KelV4Error& error);
 };
