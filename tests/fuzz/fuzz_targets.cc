@@ -1,8 +1,11 @@
 #include "fuzz/fuzz_targets.h"
 
+#include <algorithm>
 #include <cctype>
+#include <climits>
 #include <cstdlib>
 #include <memory>
+#include <set>
 #include <string>
 
 #include "batch/kel_lnk_batch.h"
@@ -10,6 +13,8 @@
 #include "host/db/kel_db_connection.h"
 #include "host/kel_lnk_resources.h"
 #include "host/profile/kel_dm_profile.h"
+#include "host/v4/kel_psn_com.h"
+#include "host/viewer/kel_viewer_tool_bag.h"
 #include "operations/kel_lnk_site_files.h"
 
 namespace {
@@ -115,12 +120,99 @@ int Resources(const uint8_t* data, size_t size) {
   return 0;
 }
 
+// The V4 application's answer, as the identify reads it: the text up to the
+// first line end.
+int V4Answer(const uint8_t* data, size_t size) {
+  const std::string text = Text(data, size);
+  int jele = INT_MIN;
+  KelUnicodeString uuid = "unset";
+  KelV4Error error;
+  KelPSNRcvMsg::ReadAnswer(std::string_view(text).substr(0, text.find('\n')), jele, uuid, error);
+  if (error.code == 0) {
+    // What the identify compares with the link database: 32 hex digits.
+    const auto digits = std::count_if(uuid.begin(), uuid.end(), [](char c) { return std::isxdigit(c & 0xff); });
+    Require(digits == 32 && uuid.size() - digits == static_cast<size_t>(std::count(uuid.begin(), uuid.end(), '-')));
+  } else {
+    // Nothing half-read reaches the caller; the message is one short line.
+    Require(jele == INT_MIN && uuid == "unset" && !error.text.empty() && error.text.size() < 512);
+    for (char c : error.text) Require(static_cast<unsigned char>(c) >= 0x20);
+  }
+  return 0;
+}
+
+// The viewer keys of `text`: the <TABLE> parts of its KELZUMO.VIEWER.<TABLE>.COMMAND keys.
+std::vector<std::string> ViewerTables(const std::string& text) {
+  std::vector<std::string> tables = {"TOVRA_MODEL"};
+  const std::string prefix = "KELZUMO.VIEWER.", suffix = ".COMMAND";
+  for (size_t at = text.find(prefix); at != std::string::npos && tables.size() < 5; at = text.find(prefix, at + 1)) {
+    const size_t end = text.find(suffix, at + prefix.size());
+    if (end == std::string::npos) break;
+    std::string table = text.substr(at + prefix.size(), end - at - prefix.size());
+    if (table.find_first_of(" \t\n=") == std::string::npos &&
+        std::find(tables.begin(), tables.end(), table) == tables.end())
+      tables.push_back(table);
+  }
+  return tables;
+}
+
+// The bytes as the profile; then the viewers of a few tables, used as the
+// open commands and the options menu use them.
+int ViewerOptions(const uint8_t* data, size_t size) {
+  const std::string text = Text(data, size);
+  std::string error;
+  std::unique_ptr<KelDMProfile> parsed = KelDMProfile::Parse(text, "fuzz.profile", &error);
+  if (!parsed) return 0;
+  KelDMProfile::SetCurrent(std::move(parsed));
+  const KelDMProfile& profile = *KelDMProfile::Current();
+  const std::vector<std::string> tables = ViewerTables(text);
+  const KelListValKelDMInstance objects = {
+      KelDMInstance("FUZZ", "E1", "TOVRA_MODEL  ", "D10000000000A002", "D10000000000C002"),
+      KelDMInstance("FUZZ", "E1", "PART_LIST", "0000000000000001", "3030303030303030")};
+  std::set<std::string> asked;  // every table key asked, to forget at the end
+  for (const std::string& table : tables) {
+    const std::vector<KelViewerToolBag*> bags = KelViewerToolBag::GetToolBags(table);
+    Require(bags == KelViewerToolBag::GetToolBags(table + "  "));  // the same viewers, kept
+    for (size_t k = 0; k < bags.size(); ++k) {
+      KelViewerToolBag& bag = *bags[k];
+      const std::string tableKey = k == 0 ? table : table + "." + std::to_string(k + 1);
+      const bool fresh = asked.insert(tableKey).second;  // not yet moved by the calls below
+      const std::string key = "KELZUMO.VIEWER." + tableKey + ".";
+      const std::string* command = profile.Find(key + "COMMAND");
+      Require(command != nullptr && !command->empty() && bag.GetCommand() == *command && !bag.GetName().empty());
+      const int n = bag.GetNbOptions();
+      for (int i = 1; i <= n; ++i) Require(profile.Find(key + "OPTION." + std::to_string(i)) != nullptr);
+      Require(profile.Find(key + "OPTION." + std::to_string(n + 1)) == nullptr);
+      // The current option is the profile's when that names an option, else 1.
+      const std::string* current = profile.Find(key + "CURRENT_OPTION");
+      const bool named = current != nullptr && !current->empty() && current->size() < 10 &&
+                         current->find_first_not_of("0123456789") == std::string::npos && std::stoi(*current) >= 1 &&
+                         std::stoi(*current) <= n;
+      Require(!fresh || bag.GetCurrentOption() == (named ? std::stoi(*current) : 1));
+      for (int index : {INT_MIN, -1, 0, 1, n, n + 1, INT_MAX}) {
+        const int before = bag.GetCurrentOption();
+        const bool valid = index >= 1 && index <= n;
+        Require(bag.GetOption(index).empty() || valid);
+        Require((bag.SetCurrentOption(index) == 0) == valid);
+        Require(bag.GetCurrentOption() == (valid ? index : before));
+        const std::vector<std::string> args = bag.Arguments(objects);
+        Require(args.size() == 3 + 4 * objects.size() && args[0] == *command &&
+                args[1] == std::to_string(bag.GetCurrentOption()) && args[2] == bag.GetOption(bag.GetCurrentOption()));
+        Require(args[4] == "TOVRA_MODEL");
+      }
+    }
+  }
+  // Forget the viewers, so that the next input starts afresh.
+  KelDMProfile::SetCurrent(nullptr);
+  for (const std::string& key : asked) Require(KelViewerToolBag::GetToolBag(key) == nullptr);
+  return 0;
+}
+
 }  // namespace
 
 const std::vector<MmlFuzzTargetEntry>& MmlFuzzTargets() {
   static const std::vector<MmlFuzzTargetEntry> targets = {
-      {"batch_input", BatchInput}, {"profile", Profile},      {"host_sql", HostSql},
-      {"db_script", DbScript},     {"error_file", ErrorFile}, {"resources", Resources},
+      {"batch_input", BatchInput}, {"profile", Profile},     {"host_sql", HostSql},   {"db_script", DbScript},
+      {"error_file", ErrorFile},   {"resources", Resources}, {"v4_answer", V4Answer}, {"viewer_options", ViewerOptions},
   };
   return targets;
 }

@@ -17,5 +17,5 @@ struct MmlFuzzTargetEntry {
 };
 
 // Every target, by name: batch_input, profile, host_sql, db_script,
-// error_file, resources.
+// error_file, resources, v4_answer, viewer_options.
 const std::vector<MmlFuzzTargetEntry>& MmlFuzzTargets();

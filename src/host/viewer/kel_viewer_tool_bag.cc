@@ -1,5 +1,6 @@
 #include "host/viewer/kel_viewer_tool_bag.h"
 
+#include <charconv>
 #include <map>
 
 #include "host/db/kel_dm_ier_message.h"
@@ -27,7 +28,7 @@ KelViewerToolBag* KelViewerToolBag::GetToolBag(const std::string& table) {
   auto bag = std::make_unique<KelViewerToolBag>();
   bag->command_ = *command;
   const std::string* name = profile->Find(Key(table, "NAME"));
-  bag->name_ = name ? *name : *command;
+  bag->name_ = name && !name->empty() ? *name : *command;
   for (int n = 1;; ++n) {
     const std::string* option = profile->Find(Key(table, "OPTION." + std::to_string(n)));
     if (!option) break;
@@ -35,11 +36,12 @@ KelViewerToolBag* KelViewerToolBag::GetToolBag(const std::string& table) {
   }
   if (kept && kept->command_ == bag->command_ && kept->name_ == bag->name_ && kept->options_ == bag->options_)
     return kept.get();
+  // A value that is not a plain option number leaves the default.
   if (const std::string* current = profile->Find(Key(table, "CURRENT_OPTION"))) {
-    try {
-      bag->SetCurrentOption(std::stoi(*current));
-    } catch (...) {
-    }
+    int index = 0;
+    const char* end = current->data() + current->size();
+    const auto [stop, why] = std::from_chars(current->data(), end, index);
+    if (why == std::errc() && stop == end) bag->SetCurrentOption(index);
   }
   kept = std::move(bag);
   return kept.get();
@@ -48,8 +50,11 @@ KelViewerToolBag* KelViewerToolBag::GetToolBag(const std::string& table) {
 std::vector<KelViewerToolBag*> KelViewerToolBag::GetToolBags(const std::string& table) {
   std::string trimmed = table;
   while (!trimmed.empty() && trimmed.back() == ' ') trimmed.pop_back();
-  std::vector<KelViewerToolBag*> bags;
-  if (KelViewerToolBag* first = GetToolBag(trimmed)) bags.push_back(first);
+  // Without the first viewer the table has none: the numbered ones are not
+  // looked at (as GetToolBag, which the single opens use, finds none).
+  KelViewerToolBag* first = GetToolBag(trimmed);
+  if (first == nullptr) return {};
+  std::vector<KelViewerToolBag*> bags = {first};
   for (int k = 2;; ++k) {
     KelViewerToolBag* next = GetToolBag(trimmed + "." + std::to_string(k));
     if (next == nullptr) break;

@@ -6,6 +6,7 @@
 //   KELZUMO.VIEWER.<TABLE>.COMMAND = <program path>
 //   KELZUMO.VIEWER.<TABLE>.OPTION.<n> = <option text>       n = 1, 2, ...
 //   KELZUMO.VIEWER.<TABLE>.CURRENT_OPTION = <n>              default 1
+// (a CURRENT_OPTION that is not the number of an option leaves the default)
 // Options are numbered from 1 without gaps: the first missing number ends
 // the list. Further viewers of a table take the same keys under
 // KELZUMO.VIEWER.<TABLE>.<k>. for k = 2, 3, ... (the first missing COMMAND
@@ -45,8 +46,10 @@ class KelViewerToolBag {
   static KelViewerToolBag* GetToolBag(const std::string& table);
 
   // Every viewer registered for `table`: the one above, then viewers 2, 3, ...
+  // (none when the one above is missing).
   static std::vector<KelViewerToolBag*> GetToolBags(const std::string& table);
 
+  // The NAME, or the command when the profile gives no name (or an empty one).
   const std::string& GetName() const { return name_; }
   const std::string& GetCommand() const { return command_; }
   int GetNbOptions() const { return static_cast<int>(options_.size()); }
