@@ -69,7 +69,7 @@ void RunChildren(const ChildrenArgs& args, const MmlGlobals& globals) {
       nlohmann::ordered_json row = MmlJsonObject(far.caenv, far.kelab, far.coid.Hex(), far.compid.Hex());
       row["link_type"] = link.Type;
       row["link_table"] = link.Table;
-      row["link_timestamp"] = link.Timestamp;
+      row["link_timestamp"] = link.Timestamp.str();
       row["status"] = link.Status;
       row["up_to_date"] = link.UpToDate != 0;
       row["technology"] = link.Techno;
@@ -79,7 +79,7 @@ void RunChildren(const ChildrenArgs& args, const MmlGlobals& globals) {
       continue;
     }
     out += far.caenv + "\t" + far.kelab + "\t" + far.coid.Hex() + "\t" + far.compid.Hex() + "\t" + link.Type + "\t" +
-           link.Table + "\t" + link.Timestamp + "\t" + link.Status + "\t" + std::to_string(link.UpToDate) + "\t" +
+           link.Table + "\t" + link.Timestamp.str() + "\t" + link.Status + "\t" + std::to_string(link.UpToDate) + "\t" +
            std::to_string(link.Techno) + "\t" + Joined(link.Uuids) + "\t" + Joined(far.Uuids) + "\n";
   }
   if (args.json) {

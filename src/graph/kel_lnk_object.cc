@@ -352,7 +352,7 @@ KelListValKelBaseUnknown_var KelLnkObject::ComputeLinks(int direction, bool draw
     KelDMInstance linkInstance(kMmlKelcon, link->Env, link->Table, link->Coid, link->Compid);
     const KelUnicodeString linktype = KelLnkTools::LinklabelToLinktype(link->Type);
     KelBaseUnknown_var node =
-        KelLnkLinkBindInterface(window_, linkInstance, this, linktype, link->Timestamp, link->Status, link->UpToDate,
+        KelLnkLinkBindInterface(window_, linkInstance, this, linktype, link->Timestamp.str(), link->Status, link->UpToDate,
                                 link->Techno, link->Uuids, child, "KelINavigateObject");
     // A connection is never walked back to the object it came from.
     if (!connexion.empty() && linktype == connexion && grandParent &&

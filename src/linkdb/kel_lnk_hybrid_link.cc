@@ -42,11 +42,11 @@ int KelLnkHybridManager::LocateAndUpdateLink(const Link& link, const KelUnicodeS
   if (tracing) {
     mmlFunctionTrace.Write(" Child TMS : " + childTs);
     mmlFunctionTrace.Write(" Validite  : " + std::to_string(validity));
-    mmlFunctionTrace.Write(" Link TMS  : " + link.Timestamp);
+    mmlFunctionTrace.Write(" Link TMS  : " + link.Timestamp.str());
   }
 
   const bool qorLink = link.Table == "QOR_LINK";
-  const KelUnicodeString& linkTs = link.Timestamp;
+  const std::string_view linkTs = link.Timestamp.view();
   int j = FindLink(link.FatherIndex, link.ChildIndex, link.Type);
 
   if (j < 0) {

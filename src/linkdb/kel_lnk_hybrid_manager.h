@@ -34,6 +34,7 @@
 #include <vector>
 
 #include "base/kel_id.h"
+#include "base/kel_short_text.h"
 #include "base/kel_types.h"
 #include "host/db/kel_db_connection.h"
 #include "host/kel_dm_instance.h"
@@ -110,7 +111,7 @@ class KelLnkHybridManager {
     KelId Coid;                  // the link row holder's coid
     KelId Compid;                // the link row holder's compid
     KelUnicodeString Type;       // link type
-    KelUnicodeString Timestamp;  // normalised link timestamp
+    KelShortText Timestamp;      // normalised link timestamp
     KelUnicodeString Status;     // link status
     int UpToDate = 0;            // 1 when in step with the child
     int Techno = MML_LINK_UNKNOWN;
