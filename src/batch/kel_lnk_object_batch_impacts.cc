@@ -92,51 +92,19 @@ struct WalkFrame {
   size_t next = 0;
 };
 
-}  // namespace
-
-void KelLnkObjectBatch::BatchOrder(int order) { KelLnkObject::SetBatchOrder(order); }
-
-void KelLnkObjectBatch::GetBatchError(KelQorError& error) {
-  error.Set(KelLnkObject::BatchError().Ier(), KelLnkObject::BatchError().ShortMsg(),
-            KelLnkObject::BatchError().LongMsg(), KelLnkObject::BatchError().Severity());
-}
-
-void KelLnkObjectBatch::BatchStartImpacts(KelLnkObject& root, const KelUnicodeString& name, int order) {
-  MML_TRACE("KelLnkObject::BatchStartImpacts");
-  BatchOrder(order);
-  KelLnkObject::BatchError().Ok();
-  KelListPtrKelLnkSynchroUnit units;
-  GetImpactStructure(&root, units, nullptr);
-  // Queries that failed were skipped on the way; when the engine itself
-  // failed, the walk is incomplete and no file is written.
-  if (KelDbEngineFaultCount() > 0) {
-    for (KelLnkSynchroUnit* unit : units) delete unit;
-    KelLnkObject::BatchError().Set(
-        1, "Database failure",
-        "The database failed during the walk, no file was written: " + AbbreviateForMessage(KelDbFirstEngineFault()),
-        3);
-    return;
-  }
-  if (units.empty()) {
-    KelLnkObject::BatchError().Set(-1, "No Impacts", "The root model has no impacts", -1);
-    return;
-  }
-  DoBatchImpacts(units, name);
-}
-
 // Depth first from `object`, in the batch order's direction: every object
 // reached for the first time gets one record (the object it was reached from,
 // itself, the link's type) and is walked before the next link. An object
 // already visited is not recorded again, and the walk goes on with the
 // remaining links of the object it was met from, so that objects reachable
 // only through those links are still listed. Every link is followed,
-// whatever its condition; loops end at the repeated object.
-void KelLnkObjectBatch::GetImpactStructure(KelLnkObject* object, KelListPtrKelLnkSynchroUnit& units,
-                                           KelListValKelDMInstance* visited) {
-  MML_TRACE("KelLnkObject::GetStructure");
-  // The caller's list of visited objects grows with the walk; without one,
-  // the walk keeps only their keys.
-  InstanceKeys keys;
+// whatever its condition; loops end at the repeated object. `reached` gets
+// (the object it was reached from, the object, the link) for each record.
+//
+// The caller's list of visited objects, when given, grows with the walk;
+// without one, the walk keeps only their keys.
+template <class Reached>
+void WalkImpacts(KelLnkObject* object, KelListValKelDMInstance* visited, InstanceKeys& keys, Reached&& reached) {
   std::unordered_set<InstanceKey, InstanceKeyHash> seen;
   if (visited)
     for (const KelDMInstance& instance : *visited) seen.insert(keys.Of(instance));
@@ -144,7 +112,6 @@ void KelLnkObjectBatch::GetImpactStructure(KelLnkObject* object, KelListPtrKelLn
   if (!object || !seen.insert(keys.Of(object->Instance())).second) return;
   if (visited) visited->push_back(object->Instance());
 
-  RecordIndex records(units, keys);
   std::vector<WalkFrame> stack;
   stack.push_back(WalkFrame{object, object->GetChildren()});
   while (!stack.empty()) {
@@ -161,25 +128,21 @@ void KelLnkObjectBatch::GetImpactStructure(KelLnkObject* object, KelListPtrKelLn
     if (!seen.insert(keys.Of(childInstance)).second) continue;
     if (visited) visited->push_back(childInstance);
     KelLnkBatchProgress::ObjectReached();
-    records.Add(frame.object->Instance(), childInstance, link->GetLinktype());
+    reached(frame.object->Instance(), childInstance, *link);
     KelListValKelBaseUnknown_var childLinks = child->GetChildren();
     stack.push_back(WalkFrame{child, std::move(childLinks)});
   }
 }
 
-void KelLnkObjectBatch::DoBatchImpacts(KelListPtrKelLnkSynchroUnit& units, const KelUnicodeString& name) {
-  MML_TRACE("KelLnkObject::DoBatchImpacts");
-  std::string text;
-  int count = 0;
-  for (KelLnkSynchroUnit* unit : units) {
-    const KelDMInstance& child = unit->GetChild();
-    text += child.GetEnvironment() + "\n" + KelLnkTools::RightTrim(child.GetTable()) + "\n" + child.GetXCoid() + "\n" +
-            child.GetXCompid() + "\n";
-    ++count;
-    delete unit;
-  }
-  units.clear();
+// The four lines of an object in an impact file.
+void AppendImpactLines(std::string& text, const KelDMInstance& object) {
+  text += object.GetEnvironment() + "\n" + KelLnkTools::RightTrim(object.GetTable()) + "\n" + object.GetXCoid() + "\n" +
+          object.GetXCompid() + "\n";
+}
 
+// Writes the impact file of the walk named `name` (the count, then the
+// objects' lines); a failure is left in the batch error.
+void WriteImpactFile(const KelUnicodeString& name, int count, const std::string& text) {
   const std::string fileName = name + (KelLnkObject::BatchOrder() ? ".ImpactsOn" : ".ImpactedBy");
   // The file replaces the previous one whole, and only once fully written.
   KelLnkSiteFileWriter file;
@@ -194,4 +157,71 @@ void KelLnkObjectBatch::DoBatchImpacts(KelListPtrKelLnkSynchroUnit& units, const
   }
   if (!file.Close())
     KelLnkObject::BatchError().Set(1, "Error in Batch Impacts", "Impossible to close the file: " + fileName, 3);
+}
+
+}  // namespace
+
+void KelLnkObjectBatch::BatchOrder(int order) { KelLnkObject::SetBatchOrder(order); }
+
+void KelLnkObjectBatch::GetBatchError(KelQorError& error) {
+  error.Set(KelLnkObject::BatchError().Ier(), KelLnkObject::BatchError().ShortMsg(),
+            KelLnkObject::BatchError().LongMsg(), KelLnkObject::BatchError().Severity());
+}
+
+void KelLnkObjectBatch::BatchStartImpacts(KelLnkObject& root, const KelUnicodeString& name, int order) {
+  MML_TRACE("KelLnkObject::BatchStartImpacts");
+  BatchOrder(order);
+  KelLnkObject::BatchError().Ok();
+  // Each object is reached once: its lines go straight to the file's text,
+  // without a record per edge.
+  std::string text;
+  int count = 0;
+  {
+    MML_TRACE("KelLnkObject::GetStructure");
+    InstanceKeys keys;
+    WalkImpacts(&root, nullptr, keys, [&](const KelDMInstance&, const KelDMInstance& child, KelLnkLink&) {
+      AppendImpactLines(text, child);
+      ++count;
+    });
+  }
+  // Queries that failed were skipped on the way; when the engine itself
+  // failed, the walk is incomplete and no file is written.
+  if (KelDbEngineFaultCount() > 0) {
+    KelLnkObject::BatchError().Set(
+        1, "Database failure",
+        "The database failed during the walk, no file was written: " + AbbreviateForMessage(KelDbFirstEngineFault()),
+        3);
+    return;
+  }
+  if (count == 0) {
+    KelLnkObject::BatchError().Set(-1, "No Impacts", "The root model has no impacts", -1);
+    return;
+  }
+  {
+    MML_TRACE("KelLnkObject::DoBatchImpacts");
+    WriteImpactFile(name, count, text);
+  }
+}
+
+void KelLnkObjectBatch::GetImpactStructure(KelLnkObject* object, KelListPtrKelLnkSynchroUnit& units,
+                                           KelListValKelDMInstance* visited) {
+  MML_TRACE("KelLnkObject::GetStructure");
+  InstanceKeys keys;
+  RecordIndex records(units, keys);
+  WalkImpacts(object, visited, keys, [&](const KelDMInstance& parent, const KelDMInstance& child, KelLnkLink& link) {
+    records.Add(parent, child, link.GetLinktype());
+  });
+}
+
+void KelLnkObjectBatch::DoBatchImpacts(KelListPtrKelLnkSynchroUnit& units, const KelUnicodeString& name) {
+  MML_TRACE("KelLnkObject::DoBatchImpacts");
+  std::string text;
+  int count = 0;
+  for (KelLnkSynchroUnit* unit : units) {
+    AppendImpactLines(text, unit->GetChild());
+    ++count;
+    delete unit;
+  }
+  units.clear();
+  WriteImpactFile(name, count, text);
 }
