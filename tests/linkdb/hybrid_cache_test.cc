@@ -228,6 +228,12 @@ TEST_F(HybridCacheTest, TheLaterTimestampStaysAndTypesMakeDistinctLinks) {
   EXPECT_EQ(HM::GetLink(a)->Timestamp, "B");
   HM::LocateAndUpdateLink(Reading(0, 1, "$EXT", "A"), "A", -1, "");
   EXPECT_EQ(HM::GetLink(a)->Timestamp, "B");
+  // A date past the inline size is kept whole, and a later short one replaces it.
+  const std::string longDate(40, 'C');
+  HM::LocateAndUpdateLink(Reading(0, 1, "$EXT", longDate), "A", -1, "");
+  EXPECT_EQ(HM::GetLink(a)->Timestamp, longDate);
+  HM::LocateAndUpdateLink(Reading(0, 1, "$EXT", "D"), "A", -1, "");
+  EXPECT_EQ(HM::GetLink(a)->Timestamp, "D");
   int other = HM::LocateAndUpdateLink(Reading(0, 1, "$EXT", "A", "KELMMDRW"), "A", -1, "");
   EXPECT_NE(other, a);
   // The reverse direction is another link too.
