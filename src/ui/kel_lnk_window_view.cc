@@ -651,14 +651,14 @@ int KelLnkWindowView::ChangeUUID() {
 
 // ---- Check-in and check-out ----
 
-void KelLnkWindowView::CheckIn(KelDMInstance instance) {
+void KelLnkWindowView::CheckIn(const KelDMInstance& instance) {
   MML_TRACE("KelLnkWindowView::CheckIn");
   if (KelLnkCheckIn(instance, true) != 0) new KelDMDlgMessage(5, KelDMAction::Last().code, KelDMAction::Last().message);
   KelLnkDataManager::UncacheInstance(instance);
   RefreshDisplay();
 }
 
-void KelLnkWindowView::CheckOut(KelDMInstance instance) {
+void KelLnkWindowView::CheckOut(const KelDMInstance& instance) {
   MML_TRACE("KelLnkWindowView::CheckOut");
   if (checkOutPanel_ != nullptr) return;
   const int rc = instance.CanCheckOut(1, 1);

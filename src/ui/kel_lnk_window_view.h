@@ -98,9 +98,9 @@ class KelLnkWindowView : public KelDlgDocument, public KelLnkMainWindow {
 
   // ---- Check-in and check-out ----
   // Check-in with the maturity step; then uncaches the object and redraws.
-  void CheckIn(KelDMInstance instance);
+  void CheckIn(const KelDMInstance& instance);
   // Opens the lock panel (ignored while one is open).
-  void CheckOut(KelDMInstance instance);
+  void CheckOut(const KelDMInstance& instance);
   void CBCheckOutApply(KelCommand* sender, KelNotification notification, void* data);
   void CBCheckOutClose(KelCommand* sender, KelNotification notification, void* data);
   KelDMInsertPanel* GetCheckOutPanel() const { return checkOutPanel_; }

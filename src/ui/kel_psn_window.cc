@@ -71,6 +71,7 @@ void KelPSNWindow::Item(KelDlgObject* menu, const char* id, const char* title,
   AddAnalyseNotificationCB(
       item, KelNotification::Activate,
       [this, callback](KelCommand* s, KelNotification n, void* d) { (this->*callback)(s, n, d); },
+      // NOLINTNEXTLINE(performance-no-int-to-ptr): the dialog layer's client data is a void*
       reinterpret_cast<void*>(data), this);
 }
 

@@ -35,6 +35,7 @@
   X(PQfreemem)
 
 struct PgLibrary {
+// NOLINTNEXTLINE(bugprone-macro-parentheses): a name, not an expression
 #define MML_PG_MEMBER(name) decltype(&::name) name = nullptr;
   MML_PG_FUNCTIONS(MML_PG_MEMBER)
 #undef MML_PG_MEMBER

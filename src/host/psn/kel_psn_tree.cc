@@ -94,7 +94,7 @@ int KelPSNTree::Build(Built* built, std::string* error) const {
     const int index = frame.item;
     const KelDMInstance part = built->items[index].entry.object;
     onPath.push_back(ObjectKey(part));
-    const std::string env = part.GetEnvironment();
+    const auto& env = part.GetEnvironment();
 
     // Representations first, then the parts used.
     KelDbResult reps;
