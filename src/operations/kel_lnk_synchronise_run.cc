@@ -277,11 +277,11 @@ void OpenInViewer(KelLnkGraphWindow* window, const KelDMInstance& self, const Ke
   KelViewerToolBag* viewer = KelViewerToolBag::GetToolBag("TOVRA_MODEL");
   int failed = viewer ? 0 : 1;
   if (viewer) {
+    // A viewer without the option would open with whatever option is
+    // current: that open is skipped and counted as failed.
     const int previous = viewer->GetCurrentOption();
-    viewer->SetCurrentOption(5);
-    failed += viewer->Open(objects) != 0;
-    viewer->SetCurrentOption(3);
-    failed += viewer->Open({self}) != 0;
+    failed += viewer->SetCurrentOption(5) != 0 || viewer->Open(objects) != 0;
+    failed += viewer->SetCurrentOption(3) != 0 || viewer->Open({self}) != 0;
     viewer->SetCurrentOption(previous);
   }
   if (failed) ErrorBox(window, "Object.OpenModelError.Message", "Some models could not be loaded.");

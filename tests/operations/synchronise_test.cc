@@ -163,6 +163,21 @@ TEST_P(SynchroniseTest, RunsGroupsOfBatchUnitsAroundTheViewer) {
   EXPECT_TRUE(run.out.substr(0, run.out.find('\n')).ends_with("class=good}")) << run.out;
 }
 
+TEST_P(SynchroniseTest, AViewerWithoutTheReferenceOptionSaysTheModelsCouldNotBeLoaded) {
+  AddModel(1, "A", kOld);
+  AddModel(2, "B", kNew);
+  Link(1, 2, "TOV");
+  UseProfile(
+      "LINKTYPE E1 KELMMTOV MML_TOV\nKELZUMO.QOR.MML.SYNCHRONISE.TYPE.TOV = TOVRA\n"
+      "KELZUMO.VIEWER.TOVRA_MODEL.COMMAND = " +
+      std::string(MML_SOURCE_DIR) +
+      "/scripts/site/mml-viewer.sh\n"
+      "KELZUMO.VIEWER.TOVRA_MODEL.OPTION.1 = one\nKELZUMO.VIEWER.TOVRA_MODEL.OPTION.3 = open\n"
+      "ACCESS * QOR BOM * ALLOW\n");
+  MmlRun run = Mml(Args({"sync", "run"}, 1, {"--full"}));
+  EXPECT_NE(run.err.find("Some models could not be loaded."), std::string::npos) << run.err;
+}
+
 TEST_P(SynchroniseTest, TheScriptsAnswerAndTheRefusalsDecideTheOutcome) {
   AddModel(1, "A", kOld);
   AddModel(2, "B", kNew);
