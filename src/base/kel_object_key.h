@@ -2,8 +2,11 @@
 // coid and compid, identifiers compared byte for byte.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <string>
+#include <unordered_map>
+#include <utility>
 
 #include "base/kel_id.h"
 #include "base/kel_types.h"
@@ -35,4 +38,42 @@ struct ObjectKeyHash {
   static size_t NameMark(const KelUnicodeString& name) {
     return name.empty() ? 0 : (name.size() << 8 | static_cast<unsigned char>(name.back()));
   }
+};
+
+// An object as a small key for sets that see many objects of few tables: the
+// (environment, table) pair as a number given by a KelTableNumbers, and the
+// identifiers.
+struct PackedObjectKey {
+  uint32_t table;
+  KelId coid;
+  KelId compid;
+  friend bool operator==(const PackedObjectKey&, const PackedObjectKey&) = default;
+};
+struct PackedObjectKeyHash {
+  size_t operator()(const PackedObjectKey& k) const {
+    return (KelIdHash()(k.coid) * 1000003u ^ KelIdHash()(k.compid)) * 31u + k.table;
+  }
+};
+
+// Numbers the (environment, table) pairs met, from 0; remembers the pair met
+// last, since runs of objects of one table are the rule.
+class KelTableNumbers {
+ public:
+  PackedObjectKey Pack(const KelUnicodeString& environment, const KelUnicodeString& table, const KelId& coid,
+                       const KelId& compid) {
+    if (last_ == nullptr || last_->first.first != environment || last_->first.second != table)
+      last_ = &*numbers_.try_emplace({environment, table}, static_cast<uint32_t>(numbers_.size())).first;
+    return PackedObjectKey{last_->second, coid, compid};
+  }
+  PackedObjectKey Pack(const ObjectKey& o) { return Pack(o.environment, o.table, o.coid, o.compid); }
+
+ private:
+  using Name = std::pair<KelUnicodeString, KelUnicodeString>;
+  struct NameHash {
+    size_t operator()(const Name& n) const {
+      return std::hash<std::string>()(n.first) * 1000003u ^ std::hash<std::string>()(n.second);
+    }
+  };
+  std::unordered_map<Name, uint32_t, NameHash> numbers_;
+  const std::pair<const Name, uint32_t>* last_ = nullptr;  // the pair met last
 };

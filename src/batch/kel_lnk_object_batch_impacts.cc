@@ -6,6 +6,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "base/kel_object_key.h"
 #include "batch/kel_lnk_batch_progress.h"
 #include "batch/kel_lnk_object_batch.h"
 #include "foundation/kel_lnk_tools.h"
@@ -19,39 +20,16 @@
 
 namespace {
 
-// A key equal for two instances exactly when they name the same object: the
-// (environment, table) pair as a small number, and the identifiers' bytes.
-struct InstanceKey {
-  uint32_t table;
-  KelId coid;
-  KelId compid;
-  friend bool operator==(const InstanceKey&, const InstanceKey&) = default;
-};
-struct InstanceKeyHash {
-  size_t operator()(const InstanceKey& k) const {
-    return (KelIdHash()(k.coid) * 1000003u ^ KelIdHash()(k.compid)) * 31u + k.table;
-  }
-};
-
 // Numbers the (environment, table) pairs met by one walk.
 class InstanceKeys {
  public:
-  InstanceKey Of(const KelDMInstance& instance) {
-    auto it = tables_
-                  .try_emplace(TableName{instance.GetEnvironment(), KelLnkTools::RightTrim(instance.GetTable())},
-                               static_cast<uint32_t>(tables_.size()))
-                  .first;
-    return InstanceKey{it->second, instance.Coid(), instance.Compid()};
+  PackedObjectKey Of(const KelDMInstance& instance) {
+    return numbers_.Pack(instance.GetEnvironment(), KelLnkTools::RightTrim(instance.GetTable()), instance.Coid(),
+                         instance.Compid());
   }
 
  private:
-  using TableName = std::pair<std::string, std::string>;
-  struct TableNameHash {
-    size_t operator()(const TableName& t) const {
-      return std::hash<std::string>()(t.first) * 1000003u ^ std::hash<std::string>()(t.second);
-    }
-  };
-  std::unordered_map<TableName, uint32_t, TableNameHash> tables_;
+  KelTableNumbers numbers_;
 };
 
 // The records of a walk, merged per (object, child) as AddToList does, but
@@ -72,10 +50,10 @@ class RecordIndex {
   }
 
  private:
-  using PairKey = std::pair<InstanceKey, InstanceKey>;
+  using PairKey = std::pair<PackedObjectKey, PackedObjectKey>;
   struct PairKeyHash {
     size_t operator()(const PairKey& k) const {
-      return InstanceKeyHash()(k.first) * 1000003u ^ InstanceKeyHash()(k.second);
+      return PackedObjectKeyHash()(k.first) * 1000003u ^ PackedObjectKeyHash()(k.second);
     }
   };
   PairKey Key(const KelDMInstance& parent, const KelDMInstance& child) { return {keys_.Of(parent), keys_.Of(child)}; }
@@ -105,7 +83,7 @@ struct WalkFrame {
 // without one, the walk keeps only their keys.
 template <class Reached>
 void WalkImpacts(KelLnkObject* object, KelListValKelDMInstance* visited, InstanceKeys& keys, Reached&& reached) {
-  std::unordered_set<InstanceKey, InstanceKeyHash> seen;
+  std::unordered_set<PackedObjectKey, PackedObjectKeyHash> seen;
   if (visited)
     for (const KelDMInstance& instance : *visited) seen.insert(keys.Of(instance));
 

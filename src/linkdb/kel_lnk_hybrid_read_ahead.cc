@@ -60,47 +60,15 @@ using HoldersMap = std::unordered_map<HoldersKey, std::vector<KelDMEntityRow>, H
 // objects a set leads to have no entity yet when their own rows are read.
 // An object as the set of fetched objects keeps it: its (environment, table)
 // pair as a number of the store, and its identifiers.
-struct PackedKey {
-  uint32_t table;
-  KelId coid;
-  KelId compid;
-  friend bool operator==(const PackedKey&, const PackedKey&) = default;
-};
-struct PackedKeyHash {
-  size_t operator()(const PackedKey& k) const {
-    return (KelIdHash()(k.coid) * 1000003u ^ KelIdHash()(k.compid)) * 31u + k.table;
-  }
-};
-
-// Numbers the (environment, table) pairs of a store.
-class TableNumbers {
- public:
-  PackedKey Pack(const ObjectKey& o) {
-    if (last_ == nullptr || last_->first.first != o.environment || last_->first.second != o.table)
-      last_ = &*numbers_.try_emplace({o.environment, o.table}, static_cast<uint32_t>(numbers_.size())).first;
-    return PackedKey{last_->second, o.coid, o.compid};
-  }
-
- private:
-  using Name = std::pair<KelUnicodeString, KelUnicodeString>;
-  struct NameHash {
-    size_t operator()(const Name& n) const {
-      return std::hash<std::string>()(n.first) * 1000003u ^ std::hash<std::string>()(n.second);
-    }
-  };
-  std::unordered_map<Name, uint32_t, NameHash> numbers_;
-  const std::pair<const Name, uint32_t>* last_ = nullptr;  // the pair met last
-};
-
 struct Lane {
-  std::unordered_set<PackedKey, PackedKeyHash> fetched;  // objects whose rows were read, taken or not
+  std::unordered_set<PackedObjectKey, PackedObjectKeyHash> fetched;  // objects whose rows were read, taken or not
   std::unordered_map<ObjectKey, KelLnkNearRows, ObjectKeyHash> near;
   std::vector<ObjectKey> waiting;
 };
 
 struct Store {
   KelDbConnection* connection = nullptr;
-  TableNumbers tables;
+  KelTableNumbers tables;
   KelUnicodeString typeCondition;
   Lane lanes[2];  // children, parents
   HoldersMap holders;
@@ -243,7 +211,7 @@ void ReadSet(KelLnkDirection d, std::vector<ObjectKey> level, bool expand, bool 
     if (!expand) break;
     std::vector<ObjectKey> next;
     for (ObjectKey& o : leadsTo) {
-      const PackedKey packed = store.tables.Pack(o);
+      const PackedObjectKey packed = store.tables.Pack(o);
       if (lane.fetched.count(packed)) continue;
       if (total + next.size() >= kMaxObjectsPerSet) {
         lane.waiting.push_back(std::move(o));
