@@ -51,21 +51,9 @@ class KelMemGraphNode : public KelIGraphNode {
   std::vector<KelIGraphLink*> out_;
 };
 
-class KelMemGraphLink : public KelIGraphLink {
+class KelMemGraphLink : public KelGraphArc {
  public:
-  KelMemGraphLink(KelIGraphNode* from, KelIGraphNode* to) : from_(from), to_(to) {}
-  KelIGraphNode* GetFrom() const override { return from_; }
-  KelIGraphNode* GetTo() const override { return to_; }
-  void SetColor(int color) override { color_ = color; }
-  int GetColor() const override { return color_; }
-  void SetAttribute(int value) override { attribute_ = value; }
-  int GetAttribute() const override { return attribute_; }
-
- private:
-  KelIGraphNode* from_;
-  KelIGraphNode* to_;
-  int color_ = -1;
-  int attribute_ = 0;
+  using KelGraphArc::KelGraphArc;
 };
 
 // Owns its nodes and arcs.

@@ -59,21 +59,9 @@ class KelNavigGraphNode : public KelIGraphNode {
 };
 
 // A drawn arc, from a father instance to one of its children.
-class KelNavigGraphArc : public KelIGraphLink {
+class KelNavigGraphArc : public KelGraphArc {
  public:
-  KelNavigGraphArc(KelIGraphNode* from, KelIGraphNode* to) : from_(from), to_(to) {}
-  KelIGraphNode* GetFrom() const override { return from_; }
-  KelIGraphNode* GetTo() const override { return to_; }
-  void SetColor(int color) override { color_ = color; }
-  int GetColor() const override { return color_; }
-  void SetAttribute(int value) override { attribute_ = value; }
-  int GetAttribute() const override { return attribute_; }
-
- private:
-  KelIGraphNode* from_;
-  KelIGraphNode* to_;
-  int color_ = -1;
-  int attribute_ = 0;
+  using KelGraphArc::KelGraphArc;
 };
 
 class KelNavigInstance : public KelINavigNodeCtrl {
