@@ -5,6 +5,7 @@
 
 #include "base/mml_constants.h"
 #include "foundation/kel_lnk_tools.h"
+#include "graph/kel_lnk_graph_texts.h"
 #include "graph/kel_lnk_graph_window.h"
 #include "graph/kel_lnk_object.h"
 #include "host/kel_lnk_resources.h"
@@ -16,18 +17,6 @@ KelLnkGraphWindow* KelLnkLink::spMainWindowForSync = nullptr;
 int KelLnkLink::_ierxco = 0;
 
 namespace {
-
-KelUnicodeString Resource(KelLnkGraphWindow* window, const KelString& key, const KelUnicodeString& defaultText) {
-  if (window) return window->GetResource(key, defaultText);
-  KelUnicodeString text;
-  return KelLnkResourceCatalogue::GetResourceValueFromKey(key, text) ? text : defaultText;
-}
-
-int ColourNumber(const KelUnicodeString& text) {
-  int value = 0;
-  if (std::sscanf(text.c_str(), "%d", &value) != 1) return 0;
-  return value;
-}
 
 const char* TechnoName(int techno) {
   switch (techno) {
@@ -275,7 +264,7 @@ void KelLnkLink::CustomGraphNode(KelIGraphNode_var node) {
   if (node == nullptr) return;
   if (KelLnkTools::IsComputeLinkTechno() && (techno_ == 1 || techno_ == 2)) {
     const KelString key = techno_ == 1 ? "Link.No.Colours.Model" : "Link.No.Colours.Entity";
-    const int colour = ColourNumber(Resource(window_, key, "0"));
+    const int colour = KelLnkColourNumber(KelLnkResourceText(window_, key, "0"));
     node->SetColor(colour);
     std::vector<KelIGraphLink*> arcs = node->GetInArcs();
     if (!arcs.empty()) arcs.front()->SetColor(colour);

@@ -6,6 +6,7 @@
 
 #include "base/mml_constants.h"
 #include "foundation/kel_lnk_tools.h"
+#include "graph/kel_lnk_graph_texts.h"
 #include "graph/kel_lnk_graph_window.h"
 #include "graph/kel_lnk_link.h"
 #include "graph/kel_lnk_object.h"
@@ -14,24 +15,18 @@
 #include "linkdb/kel_lnk_api.h"
 #include "linkdb/kel_lnk_data_manager.h"
 
-namespace {
-
-// A resource text: through the window's cache, or from the catalogue for a
-// windowless object.
-KelUnicodeString Resource(KelLnkGraphWindow* window, const KelString& key, const KelUnicodeString& defaultText) {
+KelUnicodeString KelLnkResourceText(KelLnkGraphWindow* window, const KelString& key,
+                                    const KelUnicodeString& defaultText) {
   if (window) return window->GetResource(key, defaultText);
   KelUnicodeString text;
   return KelLnkResourceCatalogue::GetResourceValueFromKey(key, text) ? text : defaultText;
 }
 
-// A colour number: the text read with "%d", 0 when it is not a number.
-int ColourNumber(const KelUnicodeString& text) {
+int KelLnkColourNumber(const KelUnicodeString& text) {
   int value = 0;
   if (std::sscanf(text.c_str(), "%d", &value) != 1) return 0;
   return value;
 }
-
-}  // namespace
 
 KelListValKelUnicodeString KelLnkObject::GetIdentificators() {
   MML_TRACE("KelLnkObject::GetIdentificators");
@@ -195,7 +190,7 @@ void KelLnkObject::CustomGraphNode(KelIGraphNode_var node) {
       break;
     }
   }
-  const int colour = ColourNumber(Resource(window_, key, "0"));
+  const int colour = KelLnkColourNumber(KelLnkResourceText(window_, key, "0"));
   if (!KelLnkTools::IsComputeLinkTechno()) {
     node->SetColor(colour);
     return;
@@ -203,7 +198,7 @@ void KelLnkObject::CustomGraphNode(KelIGraphNode_var node) {
   const int techno = GetParentTechno();
   if (techno == 1 || techno == 2) {
     const KelString linkKey = techno == 1 ? "Link.Colours.Model" : "Link.Colours.Entity";
-    node->SetFirstSubElementColor(ColourNumber(Resource(window_, linkKey, "0")));
+    node->SetFirstSubElementColor(KelLnkColourNumber(KelLnkResourceText(window_, linkKey, "0")));
     node->SetDecorationVisibility(0, false);
     node->SetDecorationVisibility(1, false);
     return;
