@@ -1,6 +1,7 @@
 #include "linkdb/kel_lnk_hybrid_read_ahead.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <map>
 #include <string>
@@ -70,7 +71,7 @@ struct Store {
   KelDbConnection* connection = nullptr;
   KelTableNumbers tables;
   KelUnicodeString typeCondition;
-  Lane lanes[2];  // children, parents
+  std::array<Lane, 2> lanes;  // children, parents
   HoldersMap holders;
 };
 
