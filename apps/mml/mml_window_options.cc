@@ -1,5 +1,7 @@
 #include "apps/mml/mml_window_options.h"
 
+#include <string>
+
 namespace {
 
 const char kWindowHelp[] =
@@ -22,6 +24,15 @@ const char kPsnHelp[] =
     "--links-screenshot FILE.png also opens the graph window of node N (with\n"
     "--impacts-on in that direction) and writes its picture. Needs --db (or MML_DB).";
 
+// The four words that name the object: ENV TABLE COID COMPID.
+template <typename Options>
+void AddObjectWords(CLI::App* cmd, Options& options, const std::string& tableHelp) {
+  cmd->add_option("ENV", options.env, "Environment")->required();
+  cmd->add_option("TABLE", options.table, tableHelp)->required();
+  cmd->add_option("COID", options.coid, "Object identifier, sixteen hexadecimal digits")->required();
+  cmd->add_option("COMPID", options.compid, "Component identifier, sixteen hexadecimal digits")->required();
+}
+
 }  // namespace
 
 CLI::App* MmlAddGuiCommand(CLI::App& app, MmlGuiOptions& options) {
@@ -33,10 +44,7 @@ CLI::App* MmlAddGuiCommand(CLI::App& app, MmlGuiOptions& options) {
 CLI::App* MmlAddWindowCommand(CLI::App& app, MmlWindowOptions& options) {
   CLI::App* cmd = app.add_subcommand("window", "Open the graph window on one object");
   cmd->footer(kWindowHelp);
-  cmd->add_option("ENV", options.env, "Environment")->required();
-  cmd->add_option("TABLE", options.table, "Table (TOVRA_MODEL, PART_LIST, DOCUMENT, ...)")->required();
-  cmd->add_option("COID", options.coid, "Object identifier, sixteen hexadecimal digits")->required();
-  cmd->add_option("COMPID", options.compid, "Component identifier, sixteen hexadecimal digits")->required();
+  AddObjectWords(cmd, options, "Table (TOVRA_MODEL, PART_LIST, DOCUMENT, ...)");
   cmd->add_flag("--impacts-on", options.impactsOn, "Show the objects that point to the object (impacts on)");
   cmd->add_option("--depth", options.depth, "Expand depth: one, two, three or all");
   cmd->add_option("--linktype", options.linktype, "Show the links of this type only");
@@ -48,10 +56,7 @@ CLI::App* MmlAddWindowCommand(CLI::App& app, MmlWindowOptions& options) {
 CLI::App* MmlAddPsnCommand(CLI::App& app, MmlPsnOptions& options) {
   CLI::App* cmd = app.add_subcommand("psn", "Open the product-structure navigator on a product");
   cmd->footer(kPsnHelp);
-  cmd->add_option("ENV", options.env, "Environment")->required();
-  cmd->add_option("TABLE", options.table, "Table of the top part (PART_LIST)")->required();
-  cmd->add_option("COID", options.coid, "Object identifier, sixteen hexadecimal digits")->required();
-  cmd->add_option("COMPID", options.compid, "Component identifier, sixteen hexadecimal digits")->required();
+  AddObjectWords(cmd, options, "Table of the top part (PART_LIST)");
   cmd->add_flag("--open-all", options.openAll, "Open every node of the tree");
   cmd->add_option("--screenshot", options.screenshot, "Write a picture of the navigator to FILE.png and exit");
   cmd->add_option("--links", options.links, "With --links-screenshot: the node whose graph window to draw");
