@@ -52,7 +52,7 @@ int KelPSNCom::OpenRep(KelViewerToolBag& viewer, const std::vector<KelViewerTool
   error.Clear();
   const int rc = viewer.OpenItems(items, kEndEvent, RequestEnded);
   if (rc != 0) {
-    const std::string reason = KelXcoLastStartError();
+    const std::string& reason = KelXcoLastStartError();
     return Fail(error, rc, reason.empty() ? KelDMIerMessage(rc).GetDisplayMessage(0) : reason);
   }
   ++Outstanding();
