@@ -1,9 +1,9 @@
 #include "ui/kel_lnk_boxes.h"
 
 #include <algorithm>
-#include <vector>
 
 #include "ui/kel_lnk_main_window.h"
+#include "ui/kel_lnk_window_view.h"
 
 namespace {
 
@@ -11,16 +11,11 @@ std::string Text(KelLnkMainWindow* window, const char* key, const char* defaultT
   return window != nullptr ? window->GetResource(key, defaultText) : std::string(defaultText);
 }
 
-std::vector<KelLnkErrorBox*>& ErrorBoxes() {
-  static std::vector<KelLnkErrorBox*> boxes;
-  return boxes;
-}
-
 }  // namespace
 
 KelLnkErrorBox::KelLnkErrorBox(KelLnkMainWindow* window, const std::string& text, unsigned long style)
-    : KelDlgNotify(nullptr, "Error", style), window_(window) {
-  ErrorBoxes().push_back(this);
+    : KelDlgNotify(nullptr, "Error", style) {
+  SetOwner(KelLnkWindowView::FromModel(window));
   SetTitle(Text(window, "ErrorBox.Title", "Error"));
   SetOKTitle(Text(window, "ErrorBox.OK", "OK"));
   SetText(text);
@@ -29,11 +24,7 @@ KelLnkErrorBox::KelLnkErrorBox(KelLnkMainWindow* window, const std::string& text
   SetVisibility(true);
 }
 
-KelLnkErrorBox::~KelLnkErrorBox() {
-  SetVisibility(false);
-  auto& boxes = ErrorBoxes();
-  boxes.erase(std::remove(boxes.begin(), boxes.end(), this), boxes.end());
-}
+KelLnkErrorBox::~KelLnkErrorBox() { SetVisibility(false); }
 
 void KelLnkErrorBox::CBOK(KelCommand*, KelNotification, void*) {
   SetVisibility(false);
@@ -41,40 +32,28 @@ void KelLnkErrorBox::CBOK(KelCommand*, KelNotification, void*) {
   okId_ = 0;
 }
 
-void KelLnkErrorBox::DeleteBoxesOf(const KelLnkMainWindow* window) {
-  std::vector<KelLnkErrorBox*> doomed;
-  for (KelLnkErrorBox* box : ErrorBoxes()) {
-    if (box->window_ == window) doomed.push_back(box);
+int KelLnkErrorBox::Count() {
+  const auto& objects = KelDlgObject::TopLevels();
+  return static_cast<int>(std::count_if(objects.begin(), objects.end(),
+                                        [](KelDlgObject* o) { return dynamic_cast<KelLnkErrorBox*>(o) != nullptr; }));
+}
+
+KelLnkInformationBox::KelLnkInformationBox(KelLnkMainWindow* window, const std::string& text)
+    : KelDlgNotify(nullptr, "Information", kStyle) {
+  SetOwner(KelLnkWindowView::FromModel(window));
+  SetTitle(Text(window, "InformationBox.Title", "Information"));
+  SetText(text);
+  for (KelNotification n : {KelNotification::OK, KelNotification::Close}) {
+    AddAnalyseNotificationCB(
+        this, n, [this](KelCommand* s, KelNotification what, void* d) { CBClose(s, what, d); }, nullptr, this);
   }
-  for (KelLnkErrorBox* box : doomed) delete box;
+  SetVisibility(true);
 }
 
-int KelLnkErrorBox::Count() { return static_cast<int>(ErrorBoxes().size()); }
-
-KelLnkInformationBox::KelLnkInformationBox(KelLnkMainWindow* window, const std::string& text) {
-  notify_ = new KelDlgNotify(nullptr, "Information", kStyle);
-  notify_->SetTitle(Text(window, "InformationBox.Title", "Information"));
-  notify_->SetText(text);
-  notify_->SetFather(this);
-  closeId_ = AddAnalyseNotificationCB(
-      notify_, KelNotification::Close, [this](KelCommand* s, KelNotification n, void* d) { CBClose(s, n, d); }, nullptr,
-      this);
-  okId_ = AddAnalyseNotificationCB(
-      notify_, KelNotification::OK, [this](KelCommand* s, KelNotification n, void* d) { CBOK(s, n, d); }, nullptr,
-      this);
-  notify_->SetVisibility(true);
+void KelLnkInformationBox::CBClose(KelCommand*, KelNotification, void*) {
+  SetVisibility(false);
+  RequestDelayedDestruction();
 }
-
-KelLnkInformationBox::~KelLnkInformationBox() {
-  notify_->SetVisibility(false);
-  RemoveAnalyseNotificationCB(okId_);
-  RemoveAnalyseNotificationCB(closeId_);
-  notify_->SetFather(nullptr);
-  notify_->RequestDelayedDestruction();
-}
-
-void KelLnkInformationBox::CBOK(KelCommand*, KelNotification, void*) { RequestDelayedDestruction(); }
-void KelLnkInformationBox::CBClose(KelCommand*, KelNotification, void*) { RequestDelayedDestruction(); }
 
 KelLnkMessageBox::KelLnkMessageBox(KelLnkMainWindow* window, const std::string& text) {
   auto* notify = new KelDlgNotify(nullptr, "Message", kStyle);

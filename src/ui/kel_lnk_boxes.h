@@ -3,11 +3,14 @@
 // without a window the default is used.
 //
 //   KelLnkErrorBox     "Error", not modal; OK only hides it: the box stays
-//                      allocated (the window deletes its boxes when it goes).
+//                      allocated.
 //   KelLnkInformationBox  "Information", not modal; OK or close destroys it
 //                      at the next idle time.
 //   KelLnkMessageBox   "Message", modal: the constructor returns once the
 //                      user closed the box, which is then destroyed.
+//
+// The first two belong to the graph window on screen that opened them (their
+// owner), which deletes those still alive when it goes.
 #pragma once
 
 #include "host/dlg/kel_dlg_objects.h"
@@ -20,29 +23,18 @@ class KelLnkErrorBox : public KelDlgNotify {
   KelLnkErrorBox(KelLnkMainWindow* window, const std::string& text, unsigned long style);
   ~KelLnkErrorBox() override;
   void CBOK(KelCommand* sender, KelNotification notification, void* data);
-  // Deletes the error boxes opened for `window`.
-  static void DeleteBoxesOf(const KelLnkMainWindow* window);
   // Error boxes alive.
   static int Count();
 
  private:
-  KelLnkMainWindow* window_;
   int okId_ = 0;
 };
 
-class KelLnkInformationBox : public KelCommand {
+class KelLnkInformationBox : public KelDlgNotify {
  public:
   static constexpr unsigned long kStyle = 67371008;
   KelLnkInformationBox(KelLnkMainWindow* window, const std::string& text);
-  ~KelLnkInformationBox() override;
-  void CBOK(KelCommand* sender, KelNotification notification, void* data);
   void CBClose(KelCommand* sender, KelNotification notification, void* data);
-  KelDlgNotify* GetNotify() const { return notify_; }
-
- private:
-  KelDlgNotify* notify_;
-  int okId_ = 0;
-  int closeId_ = 0;
 };
 
 class KelLnkMessageBox {

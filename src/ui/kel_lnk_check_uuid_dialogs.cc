@@ -14,6 +14,7 @@ KelLnkCheckUuidDialog_Result::KelLnkCheckUuidDialog_Result(KelLnkWindowView* win
                                                            KelLnkHybridManager::Entity* const* entities, int count,
                                                            int nodeCount)
     : KelDlgDialog(nullptr, "CheckUuidInfo", 0), window_(window), nodeCount_(nodeCount) {
+  SetOwner(window);
   SetTitle(window->GetResource("CheckUuid.Result.Title", "Check Uuid Result"));
   SetOKTitle(window->GetResource("CheckUuid.Result.OK.Label", "End"));
   list_ = new KelDlgMultiList(this, "ListeUuidModel", 0);
@@ -57,6 +58,7 @@ void KelLnkCheckUuidDialog_Result::CBCheckSelect(KelCommand*, KelNotification, v
 
 KelLnkCheckUuidDialog_Info::KelLnkCheckUuidDialog_Info(KelLnkWindowView* window, int noDuplicate, unsigned long style)
     : KelDlgNotify(nullptr, "CheckUuidInfo", style) {
+  SetOwner(window);
   if (noDuplicate != 0) {
     SetTitle(window->GetResource("CheckUuidInfo.Title", "Check Uuid Info"));
     SetText(

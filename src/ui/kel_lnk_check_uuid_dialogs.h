@@ -10,6 +10,9 @@
 // KelLnkCheckUuidDialog_Info: the notify box "CheckUuidInfo": "no
 // multi-contained UUID" (noDuplicate 1) or the check's error text (0). OK
 // destroys it.
+//
+// Both belong to the window that opened them, which deletes them when it
+// goes.
 #pragma once
 
 #include <vector>

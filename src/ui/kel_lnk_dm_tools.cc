@@ -82,6 +82,7 @@ KelLnkDMTools::KelLnkDMTools(KelDlgDocument* document) : document_(document) {}
 
 KelLnkDMTools::~KelLnkDMTools() {
   if (panel_ != nullptr) CBCheckOutClose(nullptr, KelNotification::Close, nullptr);
+  KelDlgObject::DeleteOwnedBy(this);
 }
 
 int KelLnkDMTools::CheckIn(const KelDMInstance& instance) { return KelLnkCheckIn(instance, false); }
@@ -90,7 +91,7 @@ int KelLnkDMTools::CheckOut(const KelDMInstance& instance, void (*whenClosed)())
   if (panel_ != nullptr) return 0;
   int rc = instance.CanCheckOut(1, 1);
   if (rc != 0) {
-    new KelDMDlgMessage(5, rc);
+    (new KelDMDlgMessage(5, rc))->SetOwner(this);
     return rc;
   }
   whenClosed_ = whenClosed;

@@ -31,7 +31,7 @@ KelDMInsertPanel* KelLnkNewCheckOutPanel(const KelDMInstance& instance);
 class KelLnkDMTools : public KelCommand {
  public:
   explicit KelLnkDMTools(KelDlgDocument* document);
-  // Closes an open panel.
+  // Closes an open panel and the message panels these tools opened.
   ~KelLnkDMTools() override;
 
   // Check-in without maturity step, uncaching or redrawing.

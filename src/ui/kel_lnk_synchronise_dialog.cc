@@ -43,6 +43,7 @@ KelLnkSynchroniseDialog::KelLnkSynchroniseDialog(KelLnkMainWindow* window, KelLn
       units_(std::move(units)),
       reverse_(std::move(reverse)) {
   ++DialogCount();
+  SetOwner(KelLnkWindowView::FromModel(window));
   SetTitle(Text(window, "SynchroniseDialog.Title", "Full Synchronise"));
   (new KelDlgLabel(this, "LabelActions", 0))->SetTitle("These synchronisations will be done:");
   KelDlgMultiList* actions = List(this, window, "MlistActions", "List of the synchronisations that will be done",
@@ -96,6 +97,7 @@ void KelLnkSynchroniseDialog::CBCancel(KelCommand*, KelNotification, void*) {
 KelLnkGetOrderDialog::KelLnkGetOrderDialog(KelLnkMainWindow* window, const KelListValKelDMInstance& objects,
                                            const KelRawCollint& levels)
     : KelDlgDialog(nullptr, "GetOrderDialog", 0) {
+  SetOwner(KelLnkWindowView::FromModel(window));
   SetTitle(Text(window, "GetOrderDialog.Title", "Get Order"));
   SetOKTitle(Text(window, "GetOrderDialog.Close.Label", "Close"));
   (new KelDlgLabel(this, "LabelActions", 0))

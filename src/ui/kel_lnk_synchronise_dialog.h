@@ -12,6 +12,8 @@
 //                            level, Object); Close destroys it.
 //   KelLnkModalDialogForSync "ModalDialogForSync": "Synchronisation in
 //                            progress..." while a script runs.
+// The first two belong to the graph window on screen that opened them, which
+// deletes them if they are still open when it goes.
 //   KelLnkWindowServices     KelLnkUserServices for the graph windows: boxes
 //                            of ui/kel_lnk_boxes.h, the window's Refresh, the
 //                            dialogs above, new windows through

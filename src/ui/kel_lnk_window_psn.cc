@@ -66,7 +66,9 @@ void KelLnkWindowView::HoldPSNGraph(std::shared_ptr<KelPSNGraph> graph) {
 
 void KelLnkWindowView::CBPSNObjects(KelCommand*, KelNotification, void*) {
   KelApplication::Get().SetBusyCursor(true);
+  delete filterDialog_;  // one dialog a window: a new one replaces it
   filterDialog_ = new KelLnkFilterDialog(this);
+  filterDialog_->SetOwner(this);
   // The window forgets the dialog when the dialog goes first.
   AddAnalyseNotificationCB(
       filterDialog_, KelNotification::Cancel, [this](KelCommand*, KelNotification, void*) { filterDialog_ = nullptr; },

@@ -125,7 +125,6 @@ KelLnkWindowView::KelLnkWindowView(KelDMDlgZUMOResult* panel, const KelDMInstanc
 KelLnkWindowView::~KelLnkWindowView() {
   MML_TRACE("KelLnkWindowView::~KelLnkWindowView");
   Windows().erase(this);
-  if (filterDialog_ != nullptr) filterDialog_->RequestDelayedDestruction();
   HoldPSNGraph(nullptr);
   // Nothing reaches the window from here on: menu items, buttons, viewer,
   // idle time, the host's window list.
@@ -143,7 +142,7 @@ KelLnkWindowView::~KelLnkWindowView() {
   if (checkOutPanel_ != nullptr) checkOutPanel_->RequestDelayedDestruction();
   captures_.clear();
   prints_.clear();
-  KelLnkErrorBox::DeleteBoxesOf(this);
+  KelDlgObject::DeleteOwnedBy(this);  // the boxes it opened and are still open
   SetRootController(nullptr);
   SetRootCustomNode(nullptr);
   navigator_.reset();
@@ -548,6 +547,10 @@ void KelLnkWindowView::ShowError(const KelUnicodeString& text) {
   new KelLnkErrorBox(this, text, KelLnkErrorBox::kStyle);
 }
 
+void KelLnkWindowView::ShowDMMessage(int code, const std::string& text) {
+  (new KelDMDlgMessage(5, code, text))->SetOwner(this);
+}
+
 void KelLnkWindowView::ShowMessage(const KelUnicodeString& text) { KelLnkMessageBox(this, text); }
 
 void KelLnkWindowView::ShowStatus(const KelUnicodeString& text) {
@@ -623,7 +626,7 @@ int KelLnkWindowView::ChangeUUID() {
     return 1;
   }
   if (access != 0) {
-    new KelDMDlgMessage(5, access);
+    ShowDMMessage(access);
     return access;
   }
   if (models.empty()) {
@@ -643,7 +646,7 @@ int KelLnkWindowView::ChangeUUID() {
     rc = KelDMZUMO::Commit(1, 1);
   }
   action.End(rc);
-  if (rc != 0) new KelDMDlgMessage(5, rc, action.Last().message);
+  if (rc != 0) ShowDMMessage(rc, action.Last().message);
   progress->SetVisibility(false);
   progress->RequestDelayedDestruction();
   return rc;
@@ -653,7 +656,7 @@ int KelLnkWindowView::ChangeUUID() {
 
 void KelLnkWindowView::CheckIn(const KelDMInstance& instance) {
   MML_TRACE("KelLnkWindowView::CheckIn");
-  if (KelLnkCheckIn(instance, true) != 0) new KelDMDlgMessage(5, KelDMAction::Last().code, KelDMAction::Last().message);
+  if (KelLnkCheckIn(instance, true) != 0) ShowDMMessage(KelDMAction::Last().code, KelDMAction::Last().message);
   KelLnkDataManager::UncacheInstance(instance);
   RefreshDisplay();
 }
@@ -663,7 +666,7 @@ void KelLnkWindowView::CheckOut(const KelDMInstance& instance) {
   if (checkOutPanel_ != nullptr) return;
   const int rc = instance.CanCheckOut(1, 1);
   if (rc != 0) {
-    new KelDMDlgMessage(5, rc);
+    ShowDMMessage(rc);
     return;
   }
   checkOutPanel_ = KelLnkNewCheckOutPanel(instance);
@@ -681,7 +684,7 @@ void KelLnkWindowView::CBCheckOutApply(KelCommand*, KelNotification, void* data)
   checkOutPanel_->GetQueryBuffer(names, values);
   const KelDMInstance instance = checkOutInstance_;
   if (KelLnkApplyCheckOut(instance, names, values) != 0) {
-    new KelDMDlgMessage(5, KelDMAction::Last().code, KelDMAction::Last().message);
+    ShowDMMessage(KelDMAction::Last().code, KelDMAction::Last().message);
   }
   if (Data(data) == 1) CBCheckOutClose(nullptr, KelNotification::Close, nullptr);
   KelLnkDataManager::UncacheInstance(instance);

@@ -153,8 +153,10 @@ class KelLnkWindowView : public KelDlgDocument, public KelLnkMainWindow {
   int IsAValidObjectInGraph(KelLnkObject* object);
   void CBPSNObjects(KelCommand* sender, KelNotification notification, void* data);
   void CBPSNBringUp(KelCommand* sender, KelNotification notification, void* data);
-  // The filter dialog opened last (null when none).
-  class KelLnkFilterDialog* GetFilterDialog() const { return filterDialog_; }
+  // The open filter dialog (null when none); opening it again replaces it.
+  class KelLnkFilterDialog* GetFilterDialog() const {
+    return filterDialog_;
+  }
   // Tells every graph window that the product-structure window of `graph`
   // went away (CBRemoveWindow with the graph).
   static void PSNWindowRemoved(KelPSNGraph* graph);
@@ -179,6 +181,9 @@ class KelLnkWindowView : public KelDlgDocument, public KelLnkMainWindow {
   void UpdateStatus();
   void OnViewerEvent(KelNotification notification);
   void WriteSetting(const char* name, int value);
+  // The host's message panel for the error `code` (`text` replaces its
+  // catalogue text), owned by the window.
+  void ShowDMMessage(int code, const std::string& text = "");
   template <typename Tool>
   void OpenTool(std::vector<std::unique_ptr<Tool>>& tools, int mode);
 

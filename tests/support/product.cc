@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 
@@ -10,11 +11,14 @@
 #include "foundation/kel_lnk_tools.h"
 #include "graph/kel_lnk_object.h"
 #include "host/db/host_sql.h"
+#include "host/dlg/kel_command.h"
 #include "host/kel_lnk_resources.h"
 #include "host/profile/kel_dm_profile.h"
 #include "linkdb/kel_lnk_data_manager.h"
 #include "linkdb/kel_lnk_hybrid_manager.h"
 #include "ui/kel_lnk_main_window.h"
+#include "ui/kel_lnk_window_view.h"
+#include "ui/kel_psn_window.h"
 
 namespace {
 
@@ -22,6 +26,17 @@ std::string Hex(const char* prefix, int n) {
   char buf[17];
   std::snprintf(buf, sizeof buf, "%s%014X", prefix, static_cast<unsigned>(n));
   return buf;
+}
+
+// Deletes the open windows of class Window, the last opened first.
+template <class Window>
+void CloseEvery() {
+  for (;;) {
+    const auto& open = KelDlgObject::TopLevels();
+    auto last = std::find_if(open.rbegin(), open.rend(), [](KelDlgObject* o) { return dynamic_cast<Window*>(o); });
+    if (last == open.rend()) return;
+    delete *last;
+  }
 }
 
 // Link rows are numbered across the whole run, so that any Product of a
@@ -150,6 +165,7 @@ std::string QorTs(const std::string& uid, const std::string& stamp) {
 ModuleStateGuard::ModuleStateGuard() { Refresh(); }
 
 ModuleStateGuard::~ModuleStateGuard() {
+  CloseWindows();
   MmlModule::Reset();
   KelDMProfile::SetCurrent(nullptr);
   KelLnkMainWindow::ResetSettings();
@@ -179,6 +195,14 @@ void ModuleStateGuard::ConfigureProfile(const std::string& text) {
 void ModuleStateGuard::Refresh() {
   KelLnkObject::Clean();
   MmlModule::ClearCaches();
+}
+
+void ModuleStateGuard::CloseWindows() {
+  // Graph windows first: a navigator that goes tells the graph windows opened
+  // from it.
+  CloseEvery<KelLnkWindowView>();
+  CloseEvery<KelPSNWindow>();
+  for (int k = 0; k < 8 && KelApplication::Get().PendingDestructions() > 0; ++k) KelApplication::Get().RunIdle();
 }
 
 void ModuleStateGuard::UseResources(const std::string& catalogue) {

@@ -1,7 +1,7 @@
 // Small products for tests, written into a TestDatabase the way an
 // administrator would, and the module's state around a test.
 //
-//   ModuleStateGuard module;                // everything reset at the end
+//   ModuleStateGuard module;                // windows closed, everything reset at the end
 //   Product p(db());                        // environment E1
 //   p.Model(1, "A", "2024-02-01 00:00:00.000000").Model(2, "B").Link(1, 2);
 //   module.Configure("KELZUMO.QOR.MML.ENTITY_TO_ENTITY = TRUE\n");
@@ -82,8 +82,9 @@ std::string QorEntity(const std::string& uid, const std::string& owner, int obje
 std::string QorTs(const std::string& uid, const std::string& stamp);
 }  // namespace product_rows
 
-// Loads profiles into the module and, when it goes, empties every cache and
-// forgets every setting, profile, window setting and resource directory.
+// Loads profiles into the module and, when it goes, closes the windows left
+// open, empties every cache and forgets every setting, profile, window setting
+// and resource directory.
 class ModuleStateGuard {
  public:
   ModuleStateGuard();
@@ -102,6 +103,9 @@ class ModuleStateGuard {
   static void Refresh();
   // Points the resource catalogue at a directory holding `catalogue`.
   void UseResources(const std::string& catalogue);
+  // Closes every graph window and product-structure navigator still open
+  // (with the boxes they own) and deletes what waits for the idle time.
+  static void CloseWindows();
 
  private:
   TempDir resources_;

@@ -1,5 +1,5 @@
-// The graph window driven without a screen: its menus, settings, selection,
-// boxes, print and capture tools, entry points and deletion.
+// The graph window driven without a screen: its settings, selection, boxes,
+// print and capture tools, entry points and deletion.
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -29,37 +29,13 @@ class GraphWindowTest : public WindowFixture {
   }
 };
 
-TEST_F(GraphWindowTest, MenuItemsCarryTheirTitlesAndHelps) {
-  Window* window = Open();
-  struct Text {
-    const char* id;
-    const char* title;
-    const char* help;
-  };
-  for (const Text& t :
-       {Text{"ItemGraphRefresh", "Rafraichir", "Refresh the display"},  // from the catalogue
-        Text{"ItemGraphExpandAll", "All", "Set the expand depth to ALL"},
-        Text{"ItemGraphShowLocks", "Show Locks", "Show/hide locks on MML objects"},
-        Text{"ItemLinkAll", "ALL", "Display multi-model links of type ALL"},
-        Text{"ItemRepresentationWidthStandard", "As defined width", "Set the text width as defined width"},
-        Text{"ItemCaptureAlbum", "Capture album", "Capture album dialog"}}) {
-    KelDlgObject* item = window->Find(t.id);
-    ASSERT_NE(nullptr, item) << t.id;
-    EXPECT_EQ(t.title, item->GetTitle()) << t.id;
-    EXPECT_EQ(t.help, item->GetHelp()) << t.id;
-  }
-  EXPECT_EQ("M1 ** 1 impacted by", window->KelDlgDocument::GetTitle());
-  EXPECT_TRUE(window->GetVisibility());
-  EXPECT_NE(nullptr, window->Find("TovraOptionBtn"));
-  delete window;
-}
-
 TEST_F(GraphWindowTest, SettingsComeFromTheRepositoryAndGoBackToIt) {
   KelSettingRepository& repo = KelSettingRepository::GetRepository("KelLnkSetting");
   repo.WriteSetting("Expand", 9);  // out of range: the default
   repo.WriteSetting("Link", 0);
   repo.WriteSetting("Type", 1);
   Window* first = Open();
+  EXPECT_EQ("Rafraichir", first->Find("ItemGraphRefresh")->GetTitle());  // from the catalogue
   EXPECT_EQ(KelLnkMainWindow::One, first->GetExpand());
   EXPECT_EQ(1, first->Find("ItemGraphExpandOne")->GetState());
   EXPECT_EQ(1, first->Find("ItemGraphRepLnkStrait")->GetState());
@@ -93,7 +69,6 @@ TEST_F(GraphWindowTest, ExpandAllDrawsTheWholeGraphAndClicksChangeTheHighlighted
   KelSettingRepository::GetRepository("KelLnkSetting").WriteSetting("Expand", 3);
   Window* window = Open();
   // M1, its two links, M2 and M4, M2's link and M3.
-  EXPECT_EQ(7, window->GetNavigatorController()->GetDrawnCount());
   EXPECT_EQ(7u, window->GetViewer()->CollectNodes().size());
   const int refreshes = window->GetRefreshCount();
   window->Find("ItemLinkAll")->Activate();  // already the current type
@@ -154,9 +129,9 @@ TEST_F(GraphWindowTest, BoxesKeepTheirLifetimes) {
   EXPECT_FALSE(error->GetVisibility());
 
   auto* info = new KelLnkInformationBox(window, "Some facts");
-  EXPECT_EQ("Information", info->GetNotify()->GetIdentifier());
-  info->GetNotify()->PressButton(KelNotification::OK);
-  EXPECT_EQ(2, KelApplication::Get().RunIdle()) << "the box and its window";
+  EXPECT_EQ("Information", info->GetIdentifier());
+  info->PressButton(KelNotification::OK);
+  EXPECT_EQ(1, KelApplication::Get().RunIdle());
 
   ModalRecorder recorder;
   KelApplication::Get().SetBinding(&recorder);

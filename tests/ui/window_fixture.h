@@ -37,7 +37,7 @@ class WindowFixture : public ::testing::Test {
   }
 
   void TearDown() override {
-    KelApplication::Get().RunIdle();
+    ModuleStateGuard::CloseWindows();
     KelSettingRepository::ForgetAll();
     unsetenv("MML_CONFIG_DIR");
   }

@@ -25,6 +25,20 @@ void SetStretchIn(std::vector<std::pair<int, int>>& table, int index, int stretc
   table.emplace_back(index, stretch);
 }
 
+// The top-level objects alive. An ordinary static, so that what is still
+// open when the process ends is not kept reachable from it (a leak checker
+// sees it); an object deleted after it (by another static) finds it gone.
+bool topLevelsGone = false;
+struct TopLevelList {
+  std::vector<KelDlgObject*> objects;
+  ~TopLevelList() { topLevelsGone = true; }
+};
+
+std::vector<KelDlgObject*>* TopLevelObjects() {
+  static TopLevelList list;
+  return topLevelsGone ? nullptr : &list.objects;
+}
+
 }  // namespace
 
 KelDlgObject::KelDlgObject(KelDlgObject* parent, std::string identifier, unsigned long style, Kind kind)
@@ -32,15 +46,33 @@ KelDlgObject::KelDlgObject(KelDlgObject* parent, std::string identifier, unsigne
   if (parent_ != nullptr) {
     parent_->children_.push_back(this);
     parent_->Changed();
+  } else if (auto* tops = TopLevelObjects()) {
+    tops->push_back(this);
   }
 }
 
 KelDlgObject::~KelDlgObject() {
   KelApplication::Get().Binding().Destroyed(this);
   while (!children_.empty()) delete children_.back();  // each child unlinks itself
-  if (parent_ != nullptr) {
-    auto& siblings = parent_->children_;
-    siblings.erase(std::remove(siblings.begin(), siblings.end(), this), siblings.end());
+  auto* siblings = parent_ != nullptr ? &parent_->children_ : TopLevelObjects();
+  if (siblings != nullptr) siblings->erase(std::remove(siblings->begin(), siblings->end(), this), siblings->end());
+}
+
+const std::vector<KelDlgObject*>& KelDlgObject::TopLevels() {
+  static const auto* none = new std::vector<KelDlgObject*>();  // once the list is gone
+  auto* tops = TopLevelObjects();
+  return tops != nullptr ? *tops : *none;
+}
+
+void KelDlgObject::DeleteOwnedBy(const KelCommand* owner) {
+  if (owner == nullptr) return;
+  // A box's destructor may close others: look again after each deletion.
+  for (;;) {
+    const auto& objects = TopLevels();
+    auto owned =
+        std::find_if(objects.rbegin(), objects.rend(), [owner](KelDlgObject* o) { return o->owner_ == owner; });
+    if (owned == objects.rend()) return;
+    delete *owned;
   }
 }
 

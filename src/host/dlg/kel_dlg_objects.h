@@ -58,6 +58,17 @@ class KelDlgObject : public KelCommand {
   KelDlgObject* Find(const std::string& identifier);
   bool IsTopLevel() const { return parent_ == nullptr; }
 
+  // The top-level objects alive, in the order they were built.
+  static const std::vector<KelDlgObject*>& TopLevels();
+  // The window that opened this top-level box and answers for it, or null
+  // (the box then frees itself when the user closes it). A window deletes the
+  // boxes it owns when it goes (DeleteOwnedBy).
+  void SetOwner(const KelCommand* owner) { owner_ = owner; }
+  const KelCommand* GetOwner() const { return owner_; }
+  // Deletes the top-level objects `owner` owns that are still alive, the
+  // last opened first.
+  static void DeleteOwnedBy(const KelCommand* owner);
+
   void SetTitle(const std::string& title);
   const std::string& GetTitle() const { return title_; }
   void SetHelp(const std::string& help);
@@ -107,6 +118,7 @@ class KelDlgObject : public KelCommand {
   std::string identifier_;
   unsigned long style_;
   Kind kind_;
+  const KelCommand* owner_ = nullptr;
   std::vector<KelDlgObject*> children_;
   std::string title_;
   std::string help_;
