@@ -1,6 +1,6 @@
 // The module's settings: reading the profile keys, the link-type table and
-// its translations, the scripts and synchronise types, the debug switches,
-// the declarative report and the re-check of the relation environments.
+// its translations, the scripts and synchronise types, the debug switches and
+// the re-check of the relation environments.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -81,14 +81,6 @@ TEST_F(LnkToolsTest, DependentKeysAreReadOnlyUnderTheirSwitch) {
   EXPECT_EQ(KelLnkTools::SolveV5InGraph(), 0);
 }
 
-TEST_F(LnkToolsTest, TheTechnologySwitchRaisesEntityMode) {
-  UseProfile("KELZUMO.QOR.MML.LINK.TECHNO = TRUE\n");
-  KelLnkTools::Initialise();
-  EXPECT_EQ(KelLnkTools::IsComputeLinkTechno(), 1);
-  EXPECT_EQ(KelLnkTools::IsEntityMode(), 1);
-  EXPECT_EQ(KelLnkTools::IsExtraColours(), 0);
-}
-
 TEST_F(LnkToolsTest, FlagsAndSwitchesSurviveAReinitialisationForAnotherEnvironment) {
   UseProfile(
       "KELZUMO.QOR.MML.FORCE_RECACHE = TRUE\n"
@@ -97,7 +89,7 @@ TEST_F(LnkToolsTest, FlagsAndSwitchesSurviveAReinitialisationForAnotherEnvironme
       "KELZUMO.QOR.MML.IMPACTED_ON_SYNC = TRUE\n"
       "LINKTYPE ENV1 KELMMSOL MML_SOL\n"
       "LINKTYPE ENV2 KELMMDRW MML_DRW\n");
-  setenv("MML_DEBUG_CUSTOM", "1", 1);
+  setenv("MML_DEBUG_CUSTOM", "0", 1);  // set at all: on
   KelLnkTools::Initialise();
   ASSERT_EQ(KelLnkTools::IsForceRecache(), 1);
   ASSERT_EQ(KelLnkTools::DbgCustom(), 1);
@@ -118,16 +110,6 @@ TEST_F(LnkToolsTest, FlagsAndSwitchesSurviveAReinitialisationForAnotherEnvironme
   EXPECT_EQ(KelLnkTools::DbgCustom(), 1);
   EXPECT_EQ(KelLnkTools::IsImpactsOnSupported(), 0) << "taken as read";
   EXPECT_EQ(KelLnkTools::GetLinktypes(), (KelListValKelUnicodeString{"DRW"})) << "the table is rebuilt";
-}
-
-TEST_F(LnkToolsTest, DebugSwitchesFollowTheExistenceOfTheirVariables) {
-  setenv("MML_DEBUG_EXPAND", "", 1);
-  setenv("MML_DEBUG_MMLV5", "0", 1);
-  setenv("MML_PERFO", "anything", 1);
-  KelLnkTools::Initialise();
-  EXPECT_EQ((std::vector<int>{KelLnkTools::DbgCustom(), KelLnkTools::DbgExpand(), KelLnkTools::DbgSelect(),
-                              KelLnkTools::DbgMMLV5(), KelLnkTools::DbgPerfo()}),
-            (std::vector<int>{0, 1, 0, 1, 1}));
 }
 
 // ---- Link-type table ----
@@ -218,23 +200,6 @@ TEST_F(LnkToolsTest, SynchroniseTypesFollowTheLinkTypes) {
   testing::internal::CaptureStdout();
   EXPECT_EQ(KelLnkTools::GetSynchroniseType("FEM"), "TOVRA");
   EXPECT_EQ(testing::internal::GetCapturedStdout(), "WARNING : MML type FEM not declared in the profile.\n");
-}
-
-// ---- Report ----
-
-TEST_F(LnkToolsTest, ReportShowsTheMaturitySubKeysUnderTheirSwitchAndObsoleteKeysForced) {
-  UseProfile(
-      "KELZUMO.QOR.MML.FILTER.MATURITY = TRUE\n"
-      "KELZUMO.QOR.MML.FILTER.MATURITY.MIN_INDEX = -3\n"
-      "KELZUMO.QOR.MML.CACHE.INCREMENTAL = FALSE\n");
-  KelLnkTools::Initialise();
-  const std::string report = KelLnkTools::DeclarativeReport();
-  for (const char* line : {"  \"KELZUMO.QOR.MML.FILTER.MATURITY\"             = \"TRUE\"\n"
-                           "    \"KELZUMO.QOR.MML.FILTER.MATURITY.MIN_INDEX\"   = -3\n",
-                           "Obsolete information - forced to TRUE:\n"
-                           "  \"KELZUMO.QOR.MML.CACHE.INCREMENTAL\"           = \"TRUE\"\n"}) {
-    EXPECT_NE(report.find(line), std::string::npos) << report;
-  }
 }
 
 // ---- Relation environments ----

@@ -2,8 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <utility>
-#include <vector>
 
 #include "base/kel_id.h"
 #include "base/mml_constants.h"
@@ -29,22 +27,6 @@ TEST(ValueHelpersTest, HexadecimalTextFollowsTheIdentifierBytes) {
   EXPECT_EQ(KelLnkTools::StringToXString("ABCDEFGHIJ"), "4142434445464748") << "only the first 8 bytes count";
   const char withNul[8] = {'\0', 'A', '\0', '\xff', 'z', '\0', '\x01', '\x80'};
   EXPECT_EQ(KelLnkTools::StringToXString(withNul), "004100FF7A000180");
-}
-
-TEST(ValueHelpersTest, SqlStringRebuildsTheBytesFirstByteFirst) {
-  // Order of the hexadecimal text, whatever the machine's byte order.
-  EXPECT_EQ(KelLnkTools::DoubleToSQLString(Id("0102030405060708").AsDouble()),
-            "CHR(1)||CHR(2)||CHR(3)||CHR(4)||CHR(5)||CHR(6)||CHR(7)||CHR(8)");
-  // High bytes are unsigned.
-  EXPECT_EQ(KelLnkTools::DoubleToSQLString(Id("FF80007F0AFE0164").AsDouble()),
-            "CHR(255)||CHR(128)||CHR(0)||CHR(127)||CHR(10)||CHR(254)||CHR(1)||CHR(100)");
-}
-
-TEST(ValueHelpersTest, RightTrimRemovesOnlyTrailingBlanks) {
-  for (const auto& [in, out] : std::vector<std::pair<const char*, const char*>>{
-           {"    ", ""}, {"TOVRA_MODEL   ", "TOVRA_MODEL"}, {"  a b  c ", "  a b  c"}, {"x\t", "x\t"}}) {
-    EXPECT_EQ(KelLnkTools::RightTrim(in), out) << '"' << in << '"';
-  }
 }
 
 // Built while the program starts, like the static tables of other files: the

@@ -161,15 +161,6 @@ TEST_P(NavigatorExpandTest, DepthOneOpensOneLevelAndToggleOpensOneMore) {
   }
 }
 
-TEST_P(NavigatorExpandTest, DepthTwoOpensEachGrandchildOneLevelFurther) {
-  SharedChildGraph();
-  auto drawing = Open(1, Window::Two);
-  // Model 4 is drawn twice, neither copy open: both in state 3; model 5 is
-  // not reached.
-  EXPECT_EQ((std::vector<std::string>{"1 s1+", "  2 s1+", "    4 s3", "  3 s1+", "    4 s3"}), drawing->Objects());
-  EXPECT_EQ(16, drawing->At({2, 4})->GetDrawnNode()->GetColor());
-}
-
 TEST_P(NavigatorExpandTest, WithoutExtraColoursTheDepthOpensDirectlyAndTwinsAreNotMarked) {
   SharedChildGraph();
   Configure("");
@@ -256,37 +247,6 @@ TEST_P(NavigatorExpandTest, TheSolvedStateIsNeverRecomputed) {
   EXPECT_EQ(kExpandSameInOtherBranch, drawing->At({3, 4})->GetExpandable());
 }
 
-TEST_P(NavigatorExpandTest, RegistryTakesTheRootFirstAndTheOldestEntryWins) {
-  SharedChildGraph();
-  auto drawing = Open(1, Window::Two);
-  Window& window = *drawing->window;
-  window.EmptyLists();
-
-  KelListPtrKelLnkCustomNode twins;
-  drawing->Root()->FindThisInGraph(&twins);
-  EXPECT_TRUE(twins.empty());
-  ASSERT_EQ(1, window.GetListSize()) << "the root is registered first, once";
-  EXPECT_EQ(drawing->Root(), window.GetNodeList(0));
-  EXPECT_EQ(Model(1), window.GetReferenceList(0));
-
-  Node* first = drawing->At({2, 4});
-  Node* second = drawing->At({3, 4});
-  first->FindThisInGraph(&twins);
-  EXPECT_TRUE(twins.empty());
-  second->FindThisInGraph(&twins);
-  EXPECT_EQ((KelListPtrKelLnkCustomNode{first}), twins);
-  ASSERT_EQ(3, window.GetListSize());
-  EXPECT_EQ((KelListPtrKelLnkCustomNode{first, second}), window.GetListOfNodes(1));
-
-  // Emptied, the registry starts again from the root.
-  window.EmptyLists();
-  twins.clear();
-  second->FindThisInGraph(&twins);
-  EXPECT_TRUE(twins.empty());
-  EXPECT_EQ(2, window.GetListSize());
-  EXPECT_EQ(second, window.GetNodeList(1));
-}
-
 TEST_P(NavigatorExpandTest, NodesOfARebuiltBranchAreNoTwins) {
   SharedChildGraph();
   auto drawing = Open(1, Window::One);
@@ -314,17 +274,6 @@ TEST_P(NavigatorExpandTest, LinkNodesIgnoreTogglesAndMethodsGoToTheMenuBuilder) 
   Node::SetMethodMenuBuilder(nullptr);
   drawing->navigator->UserMethod(drawing->At({3})->GetNavigInstance());
   EXPECT_EQ((std::vector<Node*>{drawing->At({3})}), asked);
-}
-
-TEST_P(NavigatorExpandTest, NodeWithoutModelNodeIsLeftAlone) {
-  Node orphan;
-  EXPECT_EQ(kExpandNotComputed, orphan.GetExpandable());
-  orphan.SetExpandable(nullptr);
-  orphan.UpdateAsTwin(4);
-  EXPECT_EQ(kExpandNotComputed, orphan.GetExpandable());
-  KelListPtrKelLnkCustomNode twins;
-  orphan.FindThisInGraph(&twins);
-  EXPECT_TRUE(twins.empty());
 }
 
 // ---- Arcs ----

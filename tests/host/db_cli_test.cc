@@ -1,7 +1,5 @@
 // The administrator's commands mml db init, exec and demo, run as the
 // program itself on both engines.
-#include <unistd.h>
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -10,9 +8,6 @@
 #include <string>
 #include <vector>
 
-#include "batch/kel_lnk_batch.h"
-#include "host/db/host_sql.h"
-#include "host/profile/kel_dm_profile.h"
 #include "support/test_database.h"
 
 namespace {
@@ -135,47 +130,6 @@ TEST_P(DbCliTest, DemoBuildsTheDemoProductOnceAndRefusesASecondTime) {
   EXPECT_EQ(1, CountLines(run.err)) << run.err;
   EXPECT_EQ(models, Count("$VS_DESIGN.TOVRA_MODEL"));
   EXPECT_EQ("1", Count("$VS_DESIGN.$LOCK"));
-}
-
-TEST_P(DbCliTest, TheDemoRootsAndProfileFitTheDemoDatabase) {
-  ASSERT_EQ(0, Mml({"db", "demo"}).exitCode);
-  const std::string dir = std::string(MML_RESOURCE_DIR) + "/demo";
-
-  // The batch input file is one the batch driver accepts.
-  KelQorError inputError;
-  KelListValKelUnicodeString lines;
-  ASSERT_TRUE(KelLnkBatch::ParseInputText(ReadFileText(dir + "/demo.roots"), inputError, lines))
-      << inputError.LongMsg();
-  for (size_t i = 0; i < lines.size(); i += 4) {
-    auto rows = db().Rows("SELECT C_ID FROM " + QuoteHostTableName(lines[i], lines[i + 1]) + " WHERE $COID = X'" +
-                          lines[i + 2] + "' AND $COMPID = X'" + lines[i + 3] + "'");
-    EXPECT_EQ(1u, rows.size()) << "root at line " << i + 1;
-  }
-
-  // The profile reads, makes DESIGN current and declares every link type the
-  // demo's link tables use.
-  std::string error;
-  auto profile = KelDMProfile::Load(dir + "/demo.profile", &error);
-  ASSERT_NE(nullptr, profile) << error;
-  ASSERT_NE(nullptr, profile->Find("ENVIRONMENT"));
-  EXPECT_EQ("DESIGN", *profile->Find("ENVIRONMENT"));
-  for (const char* env : {"DESIGN", "STANDARD"}) {
-    std::set<std::string> declared;
-    for (const auto& lt : profile->LinkTypes(env)) declared.insert(lt.type);
-    for (const auto& row : db().Rows(std::string("SELECT DISTINCT $TYPE FROM $VS_") + env + ".$EXT")) {
-      EXPECT_EQ(1u, declared.count(row[0])) << env << " " << row[0];
-    }
-    EXPECT_FALSE(profile->IdentificationTables(env).empty()) << env;
-  }
-  // The site scripts it names are those of the source tree (paths relative to
-  // its top, where scripts/demo runs the program).
-  const std::string top = std::filesystem::path(MML_RESOURCE_DIR).parent_path().string();
-  for (const char* key : {"KELZUMO.QOR.MML.SYNCHRONISE.SCRIPT", "KELZUMO.QOR.MML.MIGRATE.SCRIPT"}) {
-    ASSERT_NE(nullptr, profile->Find(key)) << key;
-    const std::string script = top + "/" + *profile->Find(key);
-    EXPECT_TRUE(std::filesystem::exists(script)) << script;
-    EXPECT_EQ(0, access(script.c_str(), X_OK)) << script;
-  }
 }
 
 MML_INSTANTIATE_ENGINES(DbCliTest);

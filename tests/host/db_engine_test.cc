@@ -16,24 +16,6 @@ const char* kB = "0000000000000B01";
 
 class DbEngineTest : public EngineTest {};
 
-TEST_P(DbEngineTest, IdentifiersTimestampsAndNullsReadTheSameOnEveryEngine) {
-  db().Init({"E1:objects"});
-  db().Exec(
-      "INSERT INTO $VS_E1.TOVRA_MODEL ($COID, $COMPID, C_ID, C_REVISION, C_LASTMOD, C_MATURITY) VALUES "
-      "(X'0000000000000A01', X'ffffffffffffff00', 'A''s model', 'B', '2024-05-06 07:08:09', NULL);"
-      "INSERT INTO $VS_E1.TOVRA_MODEL ($COID, $COMPID, C_ID, C_LASTMOD) VALUES "
-      "(X'0000000000000A02', X'0000000000000001', 'B', '2024-05-06 07:08:09.123456');");
-  auto rows = db().Rows(
-      "SELECT $COID, $COMPID, C_ID, C_REVISION, C_LASTMOD, C_MATURITY, C_FAMILY FROM $VS_E1.TOVRA_MODEL ORDER BY "
-      "$COID");
-  ASSERT_EQ(2u, rows.size());
-  EXPECT_EQ((std::vector<std::string>{"0000000000000A01", "FFFFFFFFFFFFFF00", "A's model", "B",
-                                      "2024-05-06 07:08:09.000000", "", ""}),
-            rows[0]);
-  EXPECT_EQ("2024-05-06 07:08:09.123456", rows[1][4]);
-  EXPECT_EQ("", rows[1][3]);
-}
-
 TEST_P(DbEngineTest, LikeIsCaseSensitiveOnEveryEngine) {
   db().Init({"E1:links"});
   db().Exec(

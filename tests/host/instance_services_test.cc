@@ -86,21 +86,6 @@ TEST_P(InstanceServicesTest, LastRevisionIsTheHighestRankInTheSameEnvironment) {
   EXPECT_EQ(e2, last);
 }
 
-TEST_P(InstanceServicesTest, AnObjectTiedForTheHighestRankIsItsOwnLastRevision) {
-  db().Exec(
-      "INSERT INTO $VS_E1.DOCUMENT ($COID, $COMPID, C_ID, C_FAMILY, C_REVISION_RANK) "
-      "VALUES (X'0000000000000001', X'0000000000000001', 'D', X'00000000000000EE', 5);"
-      "INSERT INTO $VS_E1.DOCUMENT ($COID, $COMPID, C_ID, C_FAMILY, C_REVISION_RANK) "
-      "VALUES (X'0000000000000001', X'0000000000000002', 'D', X'00000000000000EE', 5);");
-  KelDMInstance last;
-  KelDMInstance first = Object("DOCUMENT", "0000000000000001", "0000000000000001");
-  KelDMInstance second = Object("DOCUMENT", "0000000000000001", "0000000000000002");
-  ASSERT_EQ(0, first.GetLastRevision(last));
-  EXPECT_EQ(first, last);
-  ASSERT_EQ(0, second.GetLastRevision(last));
-  EXPECT_EQ(second, last);
-}
-
 TEST_P(InstanceServicesTest, AllRevisionsComeInRankOrder) {
   std::vector<KelDMInstance> all;
   ASSERT_EQ(0, Object("TOVRA_MODEL", "00000000000000C1", "00000000000000A2").GetAllRevision(all));
@@ -111,19 +96,6 @@ TEST_P(InstanceServicesTest, AllRevisionsComeInRankOrder) {
   EXPECT_EQ(kel_ier::kInstanceNotFound,
             Object("TOVRA_MODEL", "0000000000000001", "0000000000000001").GetAllRevision(all));
   EXPECT_TRUE(all.empty());
-}
-
-TEST_P(InstanceServicesTest, MaturityReadsNullAsZero) {
-  int index = -7;
-  std::string name = "x";
-  ASSERT_EQ(0, Object("TOVRA_MODEL", "00000000000000C1", "00000000000000A1").GetMaturity(index, name));
-  EXPECT_EQ(2, index);
-  EXPECT_EQ("2", name);
-  ASSERT_EQ(0, Object("TOVRA_MODEL", "00000000000000C1", "00000000000000A2").GetMaturity(index, name));
-  EXPECT_EQ(0, index);
-  EXPECT_EQ("", name);
-  EXPECT_EQ(kel_ier::kInstanceNotFound,
-            Object("TOVRA_MODEL", "0000000000000001", "0000000000000001").GetMaturity(index, name));
 }
 
 TEST_P(InstanceServicesTest, LocksAreListedInTypeOrder) {

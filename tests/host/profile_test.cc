@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <fstream>
 #include <memory>
 #include <optional>
 #include <string>
@@ -174,24 +173,18 @@ TEST_F(ProfileTest, LinkTypesAndIdentificationTablesKeepDeclarationOrderPerEnvir
   EXPECT_TRUE(KelPSNProfile::GetTables("ENV9", "$MML_GRAPH_NAVIG").empty());
 }
 
-TEST_F(ProfileTest, CurrentEnvironmentComesFromOptionThenVariableThenProfile) {
-  ScopedEnv env("MML_ENV", nullptr);
+TEST_F(ProfileTest, EnvironmentAndUserComeFromOptionThenVariableThenProfileOrLogin) {
+  ScopedEnv env("MML_ENV", nullptr), user("MML_USER", nullptr);
   EXPECT_EQ(KelDMTovra::GetCurrentEnv(), "");
+  EXPECT_FALSE(KelDMContext::CurrentUser().empty());  // the login name
   Use("ENVIRONMENT = FROM_PROFILE\n");
   EXPECT_EQ(KelDMTovra::GetCurrentEnv(), "FROM_PROFILE");
   setenv("MML_ENV", "FROM_VARIABLE", 1);
-  EXPECT_EQ(KelDMTovra::GetCurrentEnv(), "FROM_VARIABLE");
-  KelDMContext::SetOptions("FROM_OPTION", "");
-  EXPECT_EQ(KelDMTovra::GetCurrentEnv(), "FROM_OPTION");
-}
-
-TEST_F(ProfileTest, CurrentUserComesFromOptionThenVariableThenLogin) {
-  ScopedEnv user("MML_USER", nullptr);
-  std::string login = KelDMContext::CurrentUser();
-  EXPECT_FALSE(login.empty());
   setenv("MML_USER", "alice", 1);
+  EXPECT_EQ(KelDMTovra::GetCurrentEnv(), "FROM_VARIABLE");
   EXPECT_EQ(KelDMContext::CurrentUser(), "alice");
-  KelDMContext::SetOptions("", "bob");
+  KelDMContext::SetOptions("FROM_OPTION", "bob");
+  EXPECT_EQ(KelDMTovra::GetCurrentEnv(), "FROM_OPTION");
   EXPECT_EQ(KelDMContext::CurrentUser(), "bob");
 }
 
@@ -238,23 +231,6 @@ TEST_F(ProfileTest, TheFirstMatchingAccessRuleDecides) {
 }
 
 // ---- The mml program ----
-
-TEST(ProfileCommandTest, AFaultyProfileStopsTheCommandWithFileAndLine) {
-  TempDir dir;
-  const std::string profile = dir.File("site.profile");
-  WriteFileText(profile, "ENVIRONMENT = ENV1\n\nKELZUMO.QOR.MML.FILTER.MATURITY.MIN_INDEX = high\n");
-  const std::string db = dir.File("never.db");
-  MmlRun run = RunMml({"profile", "report", "--profile", profile, "--db", db});
-  EXPECT_NE(run.exitCode, 0);
-  EXPECT_EQ(run.out, "");
-  EXPECT_EQ(run.err,
-            "mml: " + profile + ":3: KELZUMO.QOR.MML.FILTER.MATURITY.MIN_INDEX must be an integer, not \"high\"\n");
-  EXPECT_FALSE(std::ifstream(db).good()) << "the database was touched";
-}
-
-}  // namespace
-
-namespace {
 
 class ProfileCommandEngineTest : public EngineTest {};
 

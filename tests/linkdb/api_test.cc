@@ -1,7 +1,7 @@
 // The impact query interface: parents and children through entities and
 // "$EXT" rows, each listed once; the links between two objects with their
-// up-to-date flags under every reduction; entity counts; the host forwarders;
-// and a connection that follows the host session.
+// up-to-date flags under every reduction; entity counts; and a connection that
+// follows the host session.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -12,7 +12,6 @@
 #include <vector>
 
 #include "base/kel_id.h"
-#include "foundation/kel_lnk_tools.h"
 #include "host/kel_dm_session.h"
 #include "linkdb/kel_lnk_api.h"
 #include "support/product.h"
@@ -75,13 +74,7 @@ Links Sorted(Links links) {
   return links;
 }
 
-class KelLnkApiTest : public EngineTest {
- protected:
-  void TearDown() override {
-    KelLnkTools::SetResultPanelProvider(nullptr);
-    EngineTest::TearDown();
-  }
-};
+class KelLnkApiTest : public EngineTest {};
 
 TEST_P(KelLnkApiTest, ImpactedByListsEntityUsersThenFathersEachOnce) {
   // E1 and E2 hold links and entities, E3 links only.
@@ -243,18 +236,6 @@ TEST_P(KelLnkApiTest, QuotesInTableNamesAndLinkTypesAreData) {
   // A table name made to end the statement early matches nothing.
   EXPECT_EQ(0, KelLnkAPI::GetEntityCount(Obj("E1", "X' OR '1'='1", kB)));
   EXPECT_TRUE(ImpactingOn(Obj("E2", "X' OR '1'='1", kA)).empty());
-}
-
-TEST_P(KelLnkApiTest, RelationEnvironmentsUnfilteredOrFilteredByTheResultPanel) {
-  db().Init({"E2:objects,links,entities", "E1:objects,links", "E3:objects"});
-  EXPECT_EQ((KelListValKelUnicodeString{"E1", "E2"}), KelLnkAPI::ComputeRelationEnvironments(1, 0));
-  EXPECT_EQ((KelListValKelUnicodeString{"E2"}), KelLnkAPI::ComputeRelationEnvironments(2, 0));
-  // No result panel: the filter lists nothing.
-  EXPECT_TRUE(KelLnkAPI::ComputeRelationEnvironments(1, 1).empty());
-  KelLnkTools::SetResultPanelProvider([] { return KelListValKelUnicodeString{" E2 ", "E3"}; });
-  EXPECT_EQ((KelListValKelUnicodeString{"E2"}), KelLnkAPI::ComputeRelationEnvironments(1, 1));
-  EXPECT_EQ((KelListValKelUnicodeString{"E2"}), KelLnkAPI::ComputeRelationEnvironments(2, 1));
-  EXPECT_EQ((KelListValKelUnicodeString{"E1", "E2"}), KelLnkAPI::ComputeRelationEnvironments(1, 0));
 }
 
 TEST_P(KelLnkApiTest, ConnectionFollowsTheSessionToANewDatabase) {

@@ -7,7 +7,6 @@
 #include <cstdio>
 #include <limits>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "base/kel_id.h"
@@ -74,15 +73,6 @@ TEST_F(DataManagerCacheTest, AttributesAreKeptPerObjectUntilUncache) {
   EXPECT_EQ("AGAIN", DM::GetObjectAttribute("E1", "TOVRA_MODEL", Id(kCoidA), Id(kCompidA), "MIGR"));
   DM::Uncache();
   EXPECT_EQ("", DM::GetObjectAttribute("E1", "TOVRA_MODEL", Id(kCoidA), Id(kCompidA), "MIGR"));
-}
-
-TEST_F(DataManagerCacheTest, TimestampsLoseTheirLastSixCharacters) {
-  // Texts shorter than six characters are kept whole instead of being cut
-  // before their start.
-  for (const auto& [in, out] : std::vector<std::pair<const char*, const char*>>{
-           {"2024-05-06 07:08:09.123456", "2024-05-06 07:08:09.000000"}, {"123456", "000000"}, {"12345", "12345"}}) {
-    EXPECT_EQ(out, DM::NormaliseTimestamp(in));
-  }
 }
 
 TEST_F(DataManagerCacheTest, StructureListAnswersMembershipIgnoringTrailingBlanksOfTables) {
@@ -161,18 +151,6 @@ TEST_P(DataManagerTest, EachFactIsReadOnceUntilTheCacheIsCleared) {
   EXPECT_EQ(firstRound, Statements() - before);
 }
 
-TEST_P(DataManagerTest, TimestampQueryAlsoSettlesExistence) {
-  db().Exec(
-      "INSERT INTO $VS_E1.TOVRA_MODEL ($COID, $COMPID, C_ID, C_LASTMOD) VALUES "
-      "(X'0102030405060708', X'1112131415161718', 'A', '2024-01-02 03:04:05.999999');");
-  uint64_t before = Statements();
-  EXPECT_EQ("2024-01-02 03:04:05.000000", DM::GetObjectTimestamp("E1", "TOVRA_MODEL", Id(kCoidA), Id(kCompidA)));
-  EXPECT_EQ(1, DM::DoesObjectExist("E1", "TOVRA_MODEL", Id(kCoidA), Id(kCompidA)));
-  EXPECT_EQ("", DM::GetObjectTimestamp("E1", "TOVRA_MODEL", Id(kCoidB), Id(kCompidA)));
-  EXPECT_EQ(0, DM::DoesObjectExist("E1", "TOVRA_MODEL", Id(kCoidB), Id(kCompidA)));
-  EXPECT_EQ(2u, Statements() - before);
-}
-
 TEST_P(DataManagerTest, EntitiesAreLookedUpThroughTheirObjectColumns) {
   db().Exec(
       "INSERT INTO $VS_E1.MML_ENTITY (OBJECT_KELAB, OBJECT_COID, OBJECT_COMPID, ENTITY_ID_1, ENTITY_ID_2, "
@@ -224,19 +202,6 @@ TEST_P(DataManagerTest, AFailingQueryIsAnsweredOnceAsNotExisting) {
   EXPECT_EQ("", DM::GetObjectTimestamp("E9", "TOVRA_MODEL", Id(kCoidA), Id(kCompidA)));
   EXPECT_EQ(std::vector<std::string>{"NO LOCK"}, DM::GetObjectLockS("E9", "TOVRA_MODEL", Id(kCoidA), Id(kCompidA)));
   EXPECT_LE(Statements() - before, 3u);
-}
-
-TEST_P(DataManagerTest, AQuoteInATableNameCannotChangeTheStatement) {
-  db().Exec(
-      "INSERT INTO $VS_E1.TOVRA_MODEL ($COID, $COMPID, C_ID, C_LASTMOD) VALUES "
-      "(X'0102030405060708', X'1112131415161718', 'A', '2024-01-01 00:00:00');");
-  // Were the name pasted into the text, this would read TOVRA_MODEL and match.
-  const std::string evil = "TOVRA_MODEL WHERE 1=1 OR '1'='1";
-  EXPECT_EQ(0, DM::DoesObjectExist("E1", evil, Id(kCoidA), Id(kCompidA)));
-  EXPECT_EQ("", DM::GetObjectTimestamp("E1", evil, Id(kCoidA), Id(kCompidA)));
-  EXPECT_EQ("(?)", DM::GetObjectName("E1", evil, Id(kCoidA), Id(kCompidA)));
-  // The real table is untouched and still answers.
-  EXPECT_EQ(1, DM::DoesObjectExist("E1", "TOVRA_MODEL", Id(kCoidA), Id(kCompidA)));
 }
 
 TEST_P(DataManagerTest, UncacheInstanceRereadsOneObjectAndKeepsItsIndex) {

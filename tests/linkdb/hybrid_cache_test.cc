@@ -1,6 +1,6 @@
 // The link database's records and caches without a database: entity lookup
-// and its index, the stable indices and per-entity link lists, the merge of
-// link readings (technology and up-to-date flag), the model filter switched off.
+// and its index, the stable indices, the merge of link readings (technology
+// and up-to-date flag), the model filter switched off.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -11,7 +11,6 @@
 #include "host/kel_zumo_instance.h"
 #include "linkdb/hybrid_answer.h"
 #include "linkdb/kel_lnk_hybrid_manager.h"
-#include "ui/kel_lnk_main_window.h"
 
 namespace {
 
@@ -96,23 +95,6 @@ TEST_F(HybridCacheTest, UuidsNodeAndTagTakeNoPartButTheProductInstanceDoes) {
   EXPECT_EQ(HM::LocateEntity(placed, 0), 1);
 }
 
-TEST_F(HybridCacheTest, AssignmentCopiesTheInstanceButKeepsTheTargetUuids) {
-  KelZumoInstance zumo(KelDMInstance("KELCON", "E1", "PART_LIST", Id(9), Id(9)), std::vector<KelId>{Id(5)});
-  HM::Entity source("E2", "DOCUMENT", Id(3), Id(4), &zumo, nullptr, 3);
-  source.Uuids = {"S"};
-  HM::Entity target = Model(1);
-  target.Uuids = {"T"};
-  target = source;
-  EXPECT_EQ(target.caenv, "E2");
-  EXPECT_EQ(target.compid, Id(4));
-  EXPECT_EQ(target.iPres, 3);
-  EXPECT_EQ(target.Uuids, KelListValKelUnicodeString{"T"});
-  ASSERT_TRUE(target.ZumoInstance);
-  EXPECT_NE(target.ZumoInstance.get(), source.ZumoInstance.get());
-  target = Model(2);
-  EXPECT_FALSE(target.ZumoInstance);
-}
-
 TEST_F(HybridCacheTest, StoredEntitiesAndUncache) {
   HM::Entity** none = reinterpret_cast<HM::Entity**>(1);
   HM::GetStoredEntities(&none);
@@ -121,15 +103,6 @@ TEST_F(HybridCacheTest, StoredEntitiesAndUncache) {
 
   Snapshot(0);
   Entities(1, 2);
-  HM::SetEntityUuid("U1", 1);
-  HM::SetEntityUuid("U1", 1);
-  EXPECT_EQ(HM::GetEntity(1)->Uuids.size(), 2u);  // no duplicate check
-  HM::Entity** all = nullptr;
-  HM::GetStoredEntities(&all);
-  EXPECT_EQ(all[0], HM::GetEntity(0));
-  EXPECT_EQ(all[1], HM::GetEntity(1));
-  delete[] all;
-
   HM::LocateAndUpdateLink(Reading(0, 1, "$EXT", "T"), "T", -1, "");
   HM::Uncache();
   EXPECT_EQ(HM::GetNbEntities(), 0);
@@ -228,12 +201,6 @@ TEST_F(HybridCacheTest, TheLaterTimestampStaysAndTypesMakeDistinctLinks) {
   EXPECT_EQ(HM::GetLink(a)->Timestamp, "B");
   HM::LocateAndUpdateLink(Reading(0, 1, "$EXT", "A"), "A", -1, "");
   EXPECT_EQ(HM::GetLink(a)->Timestamp, "B");
-  // A date past the inline size is kept whole, and a later short one replaces it.
-  const std::string longDate(40, 'C');
-  HM::LocateAndUpdateLink(Reading(0, 1, "$EXT", longDate), "A", -1, "");
-  EXPECT_EQ(HM::GetLink(a)->Timestamp, longDate);
-  HM::LocateAndUpdateLink(Reading(0, 1, "$EXT", "D"), "A", -1, "");
-  EXPECT_EQ(HM::GetLink(a)->Timestamp, "D");
   int other = HM::LocateAndUpdateLink(Reading(0, 1, "$EXT", "A", "KELMMDRW"), "A", -1, "");
   EXPECT_NE(other, a);
   // The reverse direction is another link too.
@@ -262,73 +229,6 @@ TEST_F(HybridCacheTest, V5LinksFollowTheServiceStatusOrTheValidity) {
   EXPECT_EQ(HM::GetLink(HM::LocateAndUpdateLink(Reading(0, 3, "QOR_LINK", "0"), "T", 0, ""))->UpToDate, 0);
   EXPECT_EQ(HM::GetLink(HM::LocateAndUpdateLink(Reading(0, 4, "QOR_LINK", "T"), "T", 0, ""))->UpToDate, 1);
   EXPECT_EQ(HM::GetLink(HM::LocateAndUpdateLink(Reading(0, 5, "QOR_LINK", "T"), "T", 1, ""))->UpToDate, 0);
-}
-
-TEST_F(HybridCacheTest, LinksAreListedPerEntityInCacheOrder) {
-  Snapshot(0);
-  Entities(0, 3);
-  HM::LocateAndUpdateLink(Reading(0, 2, "$EXT", "T"), "T", -1, "");
-  HM::LocateAndUpdateLink(Reading(1, 2, "$EXT", "T"), "T", -1, "");
-  HM::LocateAndUpdateLink(Reading(0, 1, "$EXT", "T"), "T", -1, "");
-  HM::LocateAndUpdateLink(Reading(0, 2, "$EXT", "T"), "T", -1, "");  // the same link again
-  HM::LocateAndUpdateLink(Reading(3, 2, "$EXT", "T"), "T", -1, "");
-  EXPECT_EQ(HM::GetNbLinks(), 4);
-  EXPECT_EQ(HM::GetLink(0)->ChildIndex, 2);
-  EXPECT_EQ(HM::GetLink(2)->ChildIndex, 1);
-  EXPECT_EQ(HM::GetLink(3)->FatherIndex, 3);
-}
-
-// ---- Validity of instance links ----
-
-// A product-structure graph whose answers the test chooses.
-class ScriptedGraph : public KelPSNGraph {
- public:
-  KelPSNNode root{1, KelDMInstance("KELCON", "E1", "PART_LIST", Id(1), Id(1))};
-  KelPSNNode found{2, KelDMInstance("KELCON", "E1", "PART_LIST", Id(2), Id(2)), &root};
-  bool findNode = true;
-  int isValidResult = 0;
-  int hostStatus = 0;
-  KelUnicodeString modeAsked;
-
-  KelPSNNode* GetRootNode() override { return &root; }
-  KelPSNNode* GetNode(const KelRawColldouble&, KelPSNError& error, const KelUnicodeString& mode, KelPSNNode*) override {
-    modeAsked = mode;
-    if (findNode) return &found;
-    error.code = 12;
-    return nullptr;
-  }
-  int IsValid(int& status, KelRawColldouble&, int, const KelQorNode*, void*) override {
-    status = hostStatus;
-    return isValidResult;
-  }
-  KelSdaiModel* GetSdaiModel() override { return nullptr; }
-};
-
-TEST_F(HybridCacheTest, ValidityMapsTheHostStatusOrLeavesItAlone) {
-  ScriptedGraph graph;
-  KelLnkMainWindow window(nullptr, nullptr, 0, nullptr, nullptr, nullptr);
-  KelRawColldouble path{Id(7).AsDouble()};
-  KelRawColldouble validity;
-  auto ask = [&](int start) {
-    int status = start;
-    HM::GetValidityOnLink(path, validity, status, &window);
-    return status;
-  };
-  EXPECT_EQ(ask(42), 42);  // no graph
-  window.SetPSNGraph(&graph, &graph.root);
-  const int expected[][2] = {{0, 0}, {100, 0}, {200, 0}, {1, 1}, {101, 1}, {201, 1}, {300, 2}, {2, 2}};
-  for (const auto& [host, mapped] : expected) {
-    graph.hostStatus = host;
-    EXPECT_EQ(ask(42), mapped) << "host status " << host;
-  }
-  EXPECT_EQ(graph.modeAsked, "ref");
-  graph.isValidResult = 5;
-  EXPECT_EQ(ask(42), -1);
-  graph.findNode = false;
-  EXPECT_EQ(ask(42), 42);
-  int untouched = 7;
-  HM::GetValidityOnLink(path, validity, untouched, nullptr);
-  EXPECT_EQ(untouched, 7);
 }
 
 }  // namespace

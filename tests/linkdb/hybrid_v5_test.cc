@@ -133,23 +133,6 @@ TEST_P(HybridV5Test, ChildrenInsideAProductKeepOnlyDefinableProductInstances) {
   EXPECT_EQ(dropped.size(), 3u);  // the two reference links and the undefinable instance
 }
 
-TEST_P(HybridV5Test, NoCandidateAddsNothingAndValidatesNothing) {
-  Snapshot(1);
-  std::vector<std::string> seen;
-  db().Main()->SetStatementObserver([&](std::string_view sql) { seen.emplace_back(sql); });
-  Answer a = Ask(true, Object(3));
-  db().Main()->SetStatementObserver(nullptr);
-  EXPECT_TRUE(a.links.empty());
-  EXPECT_EQ(HM::GetNbLinks(), 0);
-  bool askedLinks = false;
-  for (const auto& sql : seen) {
-    askedLinks = askedLinks || sql.find("QOR_LINK") != std::string::npos;
-    // Validation reads the elements by UID: it must not run for no row.
-    EXPECT_EQ(sql.find("$UID IN"), std::string::npos) << sql;
-  }
-  EXPECT_TRUE(askedLinks);
-}
-
 TEST_P(HybridV5Test, OlderQueriesFindTheSameLinksWithoutTheService) {
   Snapshot(0);
   testing::internal::CaptureStdout();

@@ -50,11 +50,9 @@ std::string TextOrNull(const std::string& text) { return text.empty() ? "NULL" :
 std::string CoidHex(int n) { return Hex("C0", n); }
 std::string CompidHex(int n) { return Hex("D0", n); }
 KelId CoidOf(int n) { return KelId::FromHexOrZero(CoidHex(n)); }
-KelId CompidOf(int n) { return KelId::FromHexOrZero(CompidHex(n)); }
 KelDMInstance Model(int n, const std::string& env) {
   return KelDMInstance("KELCON", env, "TOVRA_MODEL", CoidHex(n), CompidHex(n));
 }
-std::string EntityUuid(int e) { return Hex("A0", e) + "B000000000000001"; }
 
 Product& Product::Model(int n, const std::string& name, const std::string& date, const std::string& revision,
                         const std::string& family, int rank) {

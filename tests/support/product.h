@@ -18,11 +18,8 @@
 std::string CoidHex(int n);
 std::string CompidHex(int n);
 KelId CoidOf(int n);
-KelId CompidOf(int n);
 // Model n of TOVRA_MODEL in `env`.
 KelDMInstance Model(int n, const std::string& env = "E1");
-// The UUID text of entity e.
-std::string EntityUuid(int e);
 
 inline constexpr char kDefaultDate[] = "2024-01-01 00:00:00.000000";
 inline constexpr char kNullHex[] = "3030303030303030";

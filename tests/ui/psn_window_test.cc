@@ -51,7 +51,6 @@ class PSNWindowTest : public ProductStructureFixture {
 TEST_F(PSNWindowTest, WindowShowsOnlyTheProductAndItsFilterDialogAddsNoDuplicates) {
   KelLnkWindowView* window = OpenOn(1);
   ASSERT_NE(window, nullptr);
-  EXPECT_EQ(window->GetGraphSource(), 1);
   EXPECT_EQ(Names(window).size(), 2u);  // M1 and M2: M4 is outside the product
   ASSERT_NE(window->Find("MenuPSN"), nullptr);
 
