@@ -142,20 +142,20 @@ KelListValKelBaseUnknown_var KelLnkLink::GetLnkChildren(int) { return GetChildre
 
 KelUnicodeString KelLnkLink::GetLinktype() const {
   MML_TRACE("KelLnkLink::GetLinktype");
-  mmlFunctionTrace.Write("_Linktype = " + linktype_);
-  return linktype_;
+  mmlFunctionTrace.Write("_Linktype = " + linktype_.str());
+  return linktype_.str();
 }
 
 KelUnicodeString KelLnkLink::GetDate() const {
   MML_TRACE("KelLnkLink::GetDate");
-  mmlFunctionTrace.Write("_Date = " + date_);
-  return date_;
+  mmlFunctionTrace.Write("_Date = " + date_.str());
+  return date_.str();
 }
 
 KelUnicodeString KelLnkLink::GetStatus() const {
   MML_TRACE("KelLnkLink::GetStatus");
-  mmlFunctionTrace.Write("_Status = " + status_);
-  return status_;
+  mmlFunctionTrace.Write("_Status = " + status_.str());
+  return status_.str();
 }
 
 int KelLnkLink::GetTechno() const {
@@ -229,7 +229,7 @@ int KelLnkLink::GetCondition(int reverse) {
     condition = null ? UNKNOWN : BROKEN;
   } else {
     bool inStep;
-    if (!KelLnkTools::IsTOVRALinktype(linktype_)) {
+    if (!KelLnkTools::IsTOVRALinktype(linktype_.str())) {
       inStep = referencing->GetDate() >= referenced->GetDate();
     } else {
       inStep = upToDate_ != 0;
@@ -240,7 +240,7 @@ int KelLnkLink::GetCondition(int reverse) {
     } else if (latest) {
       condition = GOOD;
     } else {
-      condition = status_ == "TOK" ? GOODOLD : UP_GOOD;
+      condition = status_.str() == "TOK" ? GOODOLD : UP_GOOD;
     }
   }
   mmlFunctionTrace.Write("Condition : " + ConditionName(condition));
@@ -251,7 +251,7 @@ int KelLnkLink::GetCondition(int reverse) {
 
 KelListValKelUnicodeString KelLnkLink::GetIdentificators() {
   MML_TRACE("KelLnkLink::GetIdentificators");
-  return {KelLnkTools::LinktypeToLinkname(linktype_)};
+  return {KelLnkTools::LinktypeToLinkname(linktype_.str())};
 }
 
 void KelLnkLink::UpdateTextElem(KelIGraphNode_var node) {
@@ -278,14 +278,14 @@ void KelLnkLink::CustomGraphNode(KelIGraphNode_var node) {
 KelUnicodeString KelLnkLink::InformationText() {
   MML_TRACE("KelLnkLink::Information");
   KelUnicodeString text;
-  const bool v5Type = KelLnkTools::IsTOVRAV5Linktype(linktype_) != 0;
-  if (!v5Type) text += "Date: " + date_ + "\n";
+  const bool v5Type = KelLnkTools::IsTOVRAV5Linktype(linktype_.str()) != 0;
+  if (!v5Type) text += "Date: " + date_.str() + "\n";
   const int order = window_ ? window_->GetOrder() : 0;
   KelLnkObject* child = GetChild();
   KelLnkObject* impacted = order == 0 ? parent_ : child;
   KelLnkObject* impacting = order == 0 ? child : parent_;
   text += "\n";
-  text += "Link type        : " + KelLnkTools::LinktypeToLinkname(linktype_) + "\n";
+  text += "Link type        : " + KelLnkTools::LinktypeToLinkname(linktype_.str()) + "\n";
   text += "Impacted Object  : " + DisplayName(impacted) + "\n";
   if (order == 0 && child && child->IsNull()) {
     text += "Impacting Object : ";
@@ -309,7 +309,7 @@ KelUnicodeString KelLnkLink::InformationText() {
   }
   int models = 0, modelsInStep = 0, entities = 0, entitiesInStep = 0;
   for (size_t k = 0; k < types.size() && k < flags.size(); ++k) {
-    if (KelLnkTools::LinklabelToLinktype(types[k]) != linktype_) continue;
+    if (KelLnkTools::LinklabelToLinktype(types[k]) != linktype_.str()) continue;
     const bool inStep = (flags[k] & 1) != 0;
     if (flags[k] & 2) {
       ++entities;
@@ -333,8 +333,8 @@ KelUnicodeString KelLnkLink::InformationText() {
   text += "Table: " + instance_.GetTable() + "\n";
   text += "COID: " + instance_.GetXCoid() + "\n";
   text += "COMPID: " + instance_.GetXCompid() + "\n";
-  text += "Type: " + linktype_ + "\n";
-  text += "Status: " + status_ + "\n";
+  text += "Type: " + linktype_.str() + "\n";
+  text += "Status: " + status_.str() + "\n";
   return text;
 }
 

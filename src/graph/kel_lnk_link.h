@@ -9,6 +9,7 @@
 // 2 entity to entity, 3 both, 4 V5.
 #pragma once
 
+#include "base/kel_text_pool.h"
 #include "base/kel_types.h"
 #include "graph/kel_lnk_node.h"
 #include "host/kel_dm_instance.h"
@@ -120,9 +121,11 @@ class KelLnkLink : public KelLnkNode {
   // Keeps the parent alive while the link lives, when the parent is held by
   // handles (interactive objects); empty for a parent made without one.
   KelBaseUnknown_var parentHold_;
-  KelUnicodeString linktype_;
-  KelUnicodeString date_;
-  KelUnicodeString status_;
+  // Pooled: a graph draws every link row many times over, and the rows
+  // repeat their types, dates and statuses.
+  KelPooledString linktype_;
+  KelPooledString date_;
+  KelPooledString status_;
   KelBaseUnknown_var child_;
   int upToDate_ = 0;
   int techno_ = 0;

@@ -86,7 +86,7 @@ int KelLnkLink::SetLinktype(const KelUnicodeString& newType) {
   KelPSNTrace trace("KelLnkLink::SetLinktype", 17, 0);
   KelLnkTools::Busy();
   const KelUnicodeString where = KeyClause(instance_, GetReferenced()) + " AND $TYPE='" +
-                                 EscapeSqlText(KelLnkTools::LinktypeToLinklabel(linktype_)) + "'";
+                                 EscapeSqlText(KelLnkTools::LinktypeToLinklabel(linktype_.str())) + "'";
   int rc = RunUpdate(trace, window_, instance_.GetEnvironment(), "$EXT", where,
                      {{"$TYPE", KelLnkTools::LinktypeToLinklabel(newType)}}, 0);
   if (rc == 0) linktype_ = newType;
@@ -166,8 +166,8 @@ int KelLnkLink::Delete() {
   KelLnkObject* referencing = GetReferencing();
   KelLnkObject* referenced = GetReferenced();
   if (!referencing || !referenced) return kel_ier::kInstanceNotFound;
-  int rc = referencing->Instance().DeleteChild(referenced->Instance(), KelLnkTools::LinktypeToLinklabel(linktype_), "",
-                                               "", 1, 0);
+  int rc = referencing->Instance().DeleteChild(referenced->Instance(),
+                                               KelLnkTools::LinktypeToLinklabel(linktype_.str()), "", "", 1, 0);
   if (rc == 0) rc = KelDMZUMO::Commit(1, 1);
   if (rc != 0) {
     KelDMZUMO::RollBack(1);

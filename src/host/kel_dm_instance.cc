@@ -11,7 +11,7 @@ std::string_view TrimRight(const std::string& s) {
 KelDMInstance::KelDMInstance(const KelUnicodeString& connection, const KelUnicodeString& environment,
                              const KelUnicodeString& table, const KelUnicodeString& coidHex,
                              const KelUnicodeString& compidHex)
-    : connection_(connection), environment_(environment), table_(table) {
+    : connection_(KelPooledText(connection)), environment_(KelPooledText(environment)), table_(KelPooledText(table)) {
   bool a = KelId::FromHex(coidHex, &coid_);
   bool b = KelId::FromHex(compidHex, &compid_);
   wellFormed_ = a && b;
@@ -19,9 +19,13 @@ KelDMInstance::KelDMInstance(const KelUnicodeString& connection, const KelUnicod
 
 KelDMInstance::KelDMInstance(const KelUnicodeString& connection, const KelUnicodeString& environment,
                              const KelUnicodeString& table, const KelId& coid, const KelId& compid)
-    : connection_(connection), environment_(environment), table_(table), coid_(coid), compid_(compid) {}
+    : connection_(KelPooledText(connection)),
+      environment_(KelPooledText(environment)),
+      table_(KelPooledText(table)),
+      coid_(coid),
+      compid_(compid) {}
 
 bool operator==(const KelDMInstance& a, const KelDMInstance& b) {
   return a.coid_ == b.coid_ && a.compid_ == b.compid_ && a.environment_ == b.environment_ &&
-         TrimRight(a.table_) == TrimRight(b.table_);
+         (a.table_ == b.table_ || TrimRight(*a.table_) == TrimRight(*b.table_));
 }

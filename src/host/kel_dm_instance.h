@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "base/kel_id.h"
+#include "base/kel_text_pool.h"
 #include "base/kel_types.h"
 
 // The host's identification record of an object (what GetObjID answers).
@@ -34,9 +35,9 @@ class KelDMInstance {
   KelDMInstance(const KelUnicodeString& connection, const KelUnicodeString& environment, const KelUnicodeString& table,
                 const KelId& coid, const KelId& compid);
 
-  const KelUnicodeString& GetConnectionName() const { return connection_; }
-  const KelUnicodeString& GetEnvironment() const { return environment_; }
-  const KelUnicodeString& GetTable() const { return table_; }
+  const KelUnicodeString& GetConnectionName() const { return *connection_; }
+  const KelUnicodeString& GetEnvironment() const { return *environment_; }
+  const KelUnicodeString& GetTable() const { return *table_; }
   KelUnicodeString GetXCoid() const { return coid_.Hex(); }
   KelUnicodeString GetXCompid() const { return compid_.Hex(); }
   double GetCoid() const { return coid_.AsDouble(); }
@@ -44,8 +45,8 @@ class KelDMInstance {
   const KelId& Coid() const { return coid_; }
   const KelId& Compid() const { return compid_; }
   bool IsWellFormed() const { return wellFormed_; }
-  bool IsEmpty() const { return environment_.empty() && table_.empty() && coid_.IsZero() && compid_.IsZero(); }
-  ObjID GetObjID() const { return ObjID{coid_, compid_, environment_, table_}; }
+  bool IsEmpty() const { return environment_->empty() && table_->empty() && coid_.IsZero() && compid_.IsZero(); }
+  ObjID GetObjID() const { return ObjID{coid_, compid_, *environment_, *table_}; }
 
   // Same object: environment, table (trailing blanks ignored), coid and compid
   // equal. The connection name takes no part.
@@ -121,9 +122,12 @@ class KelDMInstance {
   int CanCheckOut(int option1, int option2) const;
 
  private:
-  KelUnicodeString connection_;
-  KelUnicodeString environment_;
-  KelUnicodeString table_;
+  // The names are pooled (a graph holds hundreds of thousands of instances
+  // over a handful of connections, environments and tables): an instance is
+  // a few words.
+  const KelUnicodeString* connection_ = KelPooledText({});
+  const KelUnicodeString* environment_ = connection_;
+  const KelUnicodeString* table_ = connection_;
   KelId coid_;
   KelId compid_;
   bool wellFormed_ = true;

@@ -10,7 +10,7 @@ int KelDMInstance::DeleteChild(const KelDMInstance& child, const KelUnicodeStrin
                                int /*option1*/, int /*option2*/) const {
   KelDbConnection* conn = KelDMSession::Main();
   if (!conn) return kel_ier::kDbNoConnection;
-  const std::string sql = "DELETE FROM " + QuoteHostTableName(environment_, "$EXT") +
+  const std::string sql = "DELETE FROM " + QuoteHostTableName(GetEnvironment(), "$EXT") +
                           " WHERE $COID = ? AND $COMPID_FATHER = ? AND $COID_REF = ? AND $COMPID_REF = ? AND $TYPE = ?";
   const std::vector<KelDbValue> binds = {KelDbValue::Id(coid_), KelDbValue::Id(compid_), KelDbValue::Id(child.coid_),
                                          KelDbValue::Id(child.compid_), KelDbValue::Text(linkLabel)};

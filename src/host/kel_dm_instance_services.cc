@@ -100,7 +100,7 @@ KelUnicodeString KelDMInstance::GetNameInstance(int /*mode*/, int /*flag*/, cons
                                                 const KelUnicodeString& /*profile*/) const {
   MML_TRACE("KelDMInstance::GetNameInstance");
   KelDbResult result;
-  int rc = Run("SELECT C_ID,C_REVISION FROM " + TableOf(environment_, table_) + " WHERE " + IdentityWhere(),
+  int rc = Run("SELECT C_ID,C_REVISION FROM " + TableOf(GetEnvironment(), GetTable()) + " WHERE " + IdentityWhere(),
                {KelDbValue::Id(coid_), KelDbValue::Id(compid_)}, &result, mmlFunctionTrace);
   if (rc != 0 || result.rows.empty() || result.rows[0].size() < 2 || result.rows[0][0].IsNull()) {
     return kMmlUnknownName;
@@ -123,7 +123,7 @@ int KelDMInstance::GetLastRevision(KelDMInstance& last) const {
       return 0;
     }
   }
-  last = KelDMInstance(connection_, environment_, table_, top.coid, top.compid);
+  last = KelDMInstance(GetConnectionName(), GetEnvironment(), GetTable(), top.coid, top.compid);
   return 0;
 }
 
@@ -133,14 +133,15 @@ int KelDMInstance::GetAllRevision(std::vector<KelDMInstance>& revisions) const {
   std::vector<Revision> members;
   int rc = ReadFamily(*this, members, mmlFunctionTrace);
   if (rc != 0) return rc;
-  for (const Revision& r : members) revisions.emplace_back(connection_, environment_, table_, r.coid, r.compid);
+  for (const Revision& r : members)
+    revisions.emplace_back(GetConnectionName(), GetEnvironment(), GetTable(), r.coid, r.compid);
   return 0;
 }
 
 int KelDMInstance::GetMaturity(int& index, KelUnicodeString& name) const {
   MML_TRACE("KelDMInstance::GetMaturity");
   KelDbResult result;
-  int rc = Run("SELECT C_MATURITY FROM " + TableOf(environment_, table_) + " WHERE " + IdentityWhere(),
+  int rc = Run("SELECT C_MATURITY FROM " + TableOf(GetEnvironment(), GetTable()) + " WHERE " + IdentityWhere(),
                {KelDbValue::Id(coid_), KelDbValue::Id(compid_)}, &result, mmlFunctionTrace);
   if (rc != 0) return rc;
   if (result.rows.empty()) return kel_ier::kInstanceNotFound;
@@ -153,7 +154,7 @@ int KelDMInstance::GetMaturity(int& index, KelUnicodeString& name) const {
 int KelDMInstance::CheckExists() const {
   MML_TRACE("KelDMInstance::CheckExists");
   KelDbResult result;
-  int rc = Run("SELECT 1 FROM " + TableOf(environment_, table_) + " WHERE " + IdentityWhere(),
+  int rc = Run("SELECT 1 FROM " + TableOf(GetEnvironment(), GetTable()) + " WHERE " + IdentityWhere(),
                {KelDbValue::Id(coid_), KelDbValue::Id(compid_)}, &result, mmlFunctionTrace);
   if (rc == kel_ier::kDbBadStatement) return kel_ier::kInstanceNotFound;
   if (rc != 0) return rc;
@@ -165,7 +166,7 @@ int KelDMInstance::GetLocks(std::vector<KelDMLock>& locks) const {
   locks.clear();
   KelDbResult result;
   int rc = Run("SELECT " + kMmlColLocktype + "," + kMmlColResponsible + " FROM " +
-                   QuoteHostTableName(environment_, "$LOCK") + " WHERE " + IdentityWhere() + " ORDER BY " +
+                   QuoteHostTableName(GetEnvironment(), "$LOCK") + " WHERE " + IdentityWhere() + " ORDER BY " +
                    kMmlColLocktype + "," + kMmlColResponsible,
                {KelDbValue::Id(coid_), KelDbValue::Id(compid_)}, &result, mmlFunctionTrace);
   if (rc != 0) return rc;
@@ -176,7 +177,7 @@ int KelDMInstance::GetLocks(std::vector<KelDMLock>& locks) const {
 }
 
 int KelDMInstance::GetType() const {
-  const std::string table = TrimmedRight(table_);
+  const std::string table = TrimmedRight(GetTable());
   if (table == kMmlPartList) return 1;
   if (table == kMmlTovraModel) return 2;
   if (table == kMmlDocument) return 3;
@@ -187,7 +188,7 @@ int KelDMInstance::GetPart(KelDMInstance& part) const {
   MML_TRACE("KelDMInstance::GetPart");
   KelDbResult result;
   int rc = Run("SELECT " + kMmlColCoid + "," + kMmlColCompid + ",C_REVISION_RANK FROM " +
-                   QuoteHostTableName(environment_, kMmlPartList) + " WHERE " + kMmlColCoid + "=?",
+                   QuoteHostTableName(GetEnvironment(), kMmlPartList) + " WHERE " + kMmlColCoid + "=?",
                {KelDbValue::Id(coid_)}, &result, mmlFunctionTrace);
   if (rc != 0) return rc;
   if (result.rows.empty()) return kel_ier::kInstanceNotFound;
@@ -202,7 +203,7 @@ int KelDMInstance::GetPart(KelDMInstance& part) const {
     rows.push_back(r);
   }
   const Revision& best = *std::max_element(rows.begin(), rows.end(), RankBefore);
-  part =
-      KelDMInstance(connection_.empty() ? kMmlKelcon : connection_, environment_, kMmlPartList, best.coid, best.compid);
+  part = KelDMInstance(GetConnectionName().empty() ? kMmlKelcon : GetConnectionName(), GetEnvironment(), kMmlPartList,
+                       best.coid, best.compid);
   return 0;
 }

@@ -40,9 +40,9 @@ int KelDMInstance::GetUuid(KelUnicodeString& uuid) const {
   KelDbConnection* connection = KelDMSession::Main();
   if (connection == nullptr) return kel_ier::kDbNoConnection;
   KelDbResult result;
-  int rc = connection->Execute(
-      "SELECT C_UUID FROM " + QuoteHostTableName(environment_, TrimmedRight(table_)) + " WHERE $COID=? AND $COMPID=?",
-      {KelDbValue::Id(coid_), KelDbValue::Id(compid_)}, &result);
+  int rc = connection->Execute("SELECT C_UUID FROM " + QuoteHostTableName(GetEnvironment(), TrimmedRight(GetTable())) +
+                                   " WHERE $COID=? AND $COMPID=?",
+                               {KelDbValue::Id(coid_), KelDbValue::Id(compid_)}, &result);
   if (rc != 0) return rc;
   if (result.rows.empty()) return kel_ier::kInstanceNotFound;
   uuid = result.rows[0][0].IsNull() ? KelUnicodeString() : TrimmedRight(result.rows[0][0].AsText());
@@ -53,10 +53,10 @@ int KelDMInstance::CreateLink(const KelDMInstance& child, const KelUnicodeString
                               const KelUnicodeString&, int) const {
   MML_TRACE("KelDMInstance::CreateLink");
   return RunInTransaction(
-      "INSERT INTO " + QuoteHostTableName(environment_, kMmlExt) +
+      "INSERT INTO " + QuoteHostTableName(GetEnvironment(), kMmlExt) +
           " ($COID, $COMPID, $COMPNAME_FATHER, $COMPID_FATHER, $COMPNAME, $COID_REF, $COMPID_REF, $TYPE) "
           "VALUES (?, ?, ?, ?, ?, ?, ?, ?)",
-      {KelDbValue::Id(coid_), KelDbValue::Id(KelDMNewIdentifier()), KelDbValue::Text(TrimmedRight(table_)),
+      {KelDbValue::Id(coid_), KelDbValue::Id(KelDMNewIdentifier()), KelDbValue::Text(TrimmedRight(GetTable())),
        KelDbValue::Id(compid_), KelDbValue::Text(child.GetEnvironment() + "." + TrimmedRight(child.GetTable())),
        KelDbValue::Id(child.Coid()), KelDbValue::Id(child.Compid()), KelDbValue::Text(label)},
       nullptr);
@@ -82,7 +82,7 @@ int KelDMInstance::RemoveLocks(const KelUnicodeString& type, int ownOnly, int) c
     where += " AND C_RESPONSIBLE=?";
     binds.push_back(KelDbValue::Text(KelDMContext::CurrentUser()));
   }
-  return RunInTransaction("DELETE FROM " + QuoteHostTableName(environment_, kMmlColLock) + " WHERE " + where, binds,
+  return RunInTransaction("DELETE FROM " + QuoteHostTableName(GetEnvironment(), kMmlColLock) + " WHERE " + where, binds,
                           nullptr);
 }
 
@@ -98,9 +98,9 @@ int KelDMInstance::InsertLock(const KelListValKelUnicodeString& names, const Kel
     markers += ", ?";
     binds.push_back(KelDbValue::Text(values[k]));
   }
-  return RunInTransaction(
-      "INSERT INTO " + QuoteHostTableName(environment_, kMmlColLock) + " (" + columns + ") VALUES (" + markers + ")",
-      binds, nullptr);
+  return RunInTransaction("INSERT INTO " + QuoteHostTableName(GetEnvironment(), kMmlColLock) + " (" + columns +
+                              ") VALUES (" + markers + ")",
+                          binds, nullptr);
 }
 
 int KelDMInstance::CanCheckOut(int, int) const {
