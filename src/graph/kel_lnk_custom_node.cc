@@ -153,7 +153,8 @@ void KelLnkCustomNode::Resolve(KelNavigInstance* instance) {
 void KelLnkCustomNode::UpdateTextElem(KelNavigInstance* instance) {
   MML_TRACE("KelLnkCustomNode::UpdateTextElem");
   Resolve(instance);
-  if (node_) node_->UpdateTextElem(GetDrawnNode());
+  // The navigator's node asks the model node for its texts when they are
+  // read: a whole-depth graph would otherwise hold a copy per drawn node.
 }
 
 void KelLnkCustomNode::UpdateElem(KelNavigInstance* instance) {

@@ -37,9 +37,9 @@ class KelLnkCustomNode : public KelNodeExtension {
 
   // Both store the instance and resolve the model node. The first node of a
   // window whose container holds exactly its instance becomes the window's
-  // root display node and its controller the root controller. Then the
-  // model node writes the text (UpdateTextElem) or the colours (UpdateElem)
-  // of the instance's graph node.
+  // root display node and its controller the root controller. UpdateElem
+  // then has the model node write the colours of the instance's graph node;
+  // the texts are not written, the graph node asks for them when read.
   void UpdateTextElem(KelNavigInstance* instance) override;
   void UpdateElem(KelNavigInstance* instance) override;
   // The user toggles the node: an object node expands or collapses

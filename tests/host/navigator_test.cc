@@ -62,6 +62,12 @@ class RecordingNode : public KelNodeExtension {
   }
 };
 
+// Writes colours only, as the graph's display node does.
+class ColourOnlyNode : public KelNodeExtension {
+ public:
+  void UpdateTextElem(KelNavigInstance*) override {}
+};
+
 class RecordingArc : public KelLinkExtension {
  public:
   void UpdateElem(KelNavigInstance* to) override {
@@ -165,6 +171,23 @@ TEST_F(NavigatorTest, NodesWithoutExtensionAreDrawnByTheirModelNode) {
   EXPECT_EQ(0, b->GetGraphNode()->GetInArcs()[0]->GetAttribute());
   navigator.UserExpand(navigator.GetRootInstance());  // toggles closed without a display node
   EXPECT_FALSE(navigator.GetRootInstance()->IsExpanded());
+}
+
+TEST_F(NavigatorTest, TextsNotWrittenAreAskedOfTheModelNodeAndDroppedNodesLoseTheirArc) {
+  table_ = {{"A", {"l1"}}, {"l1", {"B"}}};
+  KelNavigExtensionRegistry::RegisterNodeType("QUIET_node", [] { return std::make_unique<ColourOnlyNode>(); });
+  KelNavigController navigator(Node("A"), "QUIET_node", "TEST_arc");
+  navigator.GetContainer()->Refresh();
+  KelNavigInstance* l1 = navigator.GetRootInstance()->GetChild(0);
+  KelIGraphNode* b = l1->GetChild(0)->GetGraphNode();
+  EXPECT_EQ((std::vector<std::string>{"B"}), b->GetText());
+  b->SetText({"set"});
+  EXPECT_EQ((std::vector<std::string>{"set"}), b->GetText()) << "a text set on the node is kept";
+  EXPECT_EQ(l1->GetGraphNode(), b->GetInArcs().at(0)->GetFrom());
+  EXPECT_EQ(7, navigator.GetRootInstance()->GetGraphNode()->GetOutArcs().at(0)->GetAttribute());
+  navigator.GetRootInstance()->Collapse();
+  EXPECT_TRUE(l1->GetGraphNode()->GetInArcs().empty()) << "a dropped node is no longer reached from its father";
+  EXPECT_TRUE(navigator.GetRootInstance()->GetGraphNode()->GetOutArcs().empty());
 }
 
 }  // namespace

@@ -96,8 +96,7 @@ int KelNavigController::GetDrawnCount() {
   return count;
 }
 
-void KelNavigController::Drop(std::unique_ptr<KelNavigInstance> instance, std::unique_ptr<KelNavigGraphArc> arc,
-                              std::unique_ptr<KelLinkExtension> arcExtension) {
+void KelNavigController::Drop(std::unique_ptr<KelNavigInstance> instance) {
   // A dropped node is no longer drawn nor selectable.
   const bool selected = hso_.GetCount() > 0 || pso_.GetCount() > 0;
   instance->Walk([this, selected](KelNavigInstance* gone) {
@@ -108,12 +107,6 @@ void KelNavigController::Drop(std::unique_ptr<KelNavigInstance> instance, std::u
     }
   });
   dropped_.push_back(std::move(instance));
-  droppedArcs_.push_back(std::move(arc));
-  if (arcExtension) droppedArcExtensions_.push_back(std::move(arcExtension));
 }
 
-void KelNavigController::ReleaseDropped() {
-  dropped_.clear();
-  droppedArcs_.clear();
-  droppedArcExtensions_.clear();
-}
+void KelNavigController::ReleaseDropped() { dropped_.clear(); }

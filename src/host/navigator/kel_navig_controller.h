@@ -110,8 +110,7 @@ class KelNavigController {
   friend class KelNavigContainer;
 
   // Takes instances that are no longer drawn.
-  void Drop(std::unique_ptr<KelNavigInstance> instance, std::unique_ptr<KelNavigGraphArc> arc,
-            std::unique_ptr<KelLinkExtension> arcExtension);
+  void Drop(std::unique_ptr<KelNavigInstance> instance);
 
   std::string nodeType_;
   std::string arcType_;
@@ -124,6 +123,4 @@ class KelNavigController {
   KelHSO hso_;
   KelPSO pso_;
   std::vector<std::unique_ptr<KelNavigInstance>> dropped_;
-  std::vector<std::unique_ptr<KelNavigGraphArc>> droppedArcs_;
-  std::vector<std::unique_ptr<KelLinkExtension>> droppedArcExtensions_;
 };

@@ -1,5 +1,6 @@
 #include "host/navigator/kel_navig_instance.h"
 
+#include "host/graph/kel_mem_graph.h"
 #include "host/navigator/kel_navig_controller.h"
 
 // ---- Drawn node ----
@@ -12,6 +13,15 @@ void KelNavigGraphNode::SetDecorationVisibility(int decoration, bool visible) {
 bool KelNavigGraphNode::GetDecorationVisibility(int decoration) const {
   if (decoration < 0 || decoration >= kDecorationCount) return true;
   return decorations_[decoration];
+}
+
+KelListValKelUnicodeString KelNavigGraphNode::GetText() const {
+  if (text_) return *text_;
+  if (!owner_->reference_) return {};
+  // The model node writes its text on a scratch node, as it would on this one.
+  KelMemGraphNode scratch;
+  owner_->reference_->UpdateTextElem(&scratch);
+  return scratch.GetText();
 }
 
 bool KelNavigGraphNode::IsExpanded() const { return owner_->IsExpanded(); }
@@ -28,14 +38,14 @@ void KelNavigGraphNode::SetExpanded(bool expanded) {
 bool KelNavigGraphNode::IsPSNViewerNode() const { return false; }
 
 std::vector<KelIGraphLink*> KelNavigGraphNode::GetInArcs() const {
-  if (owner_->inArc_ == nullptr) return {};
-  return {owner_->inArc_};
+  if (!owner_->hasInArc_) return {};
+  return {&owner_->inArc_};
 }
 
 std::vector<KelIGraphLink*> KelNavigGraphNode::GetOutArcs() const {
   std::vector<KelIGraphLink*> arcs;
   arcs.reserve(owner_->children_.size());
-  for (const auto& child : owner_->children_) arcs.push_back(child.arc.get());
+  for (const auto& child : owner_->children_) arcs.push_back(&child->inArc_);
   return arcs;
 }
 
@@ -43,10 +53,18 @@ std::vector<KelIGraphLink*> KelNavigGraphNode::GetOutArcs() const {
 
 KelNavigInstance::KelNavigInstance(KelNavigController* controller, KelNavigInstance* father,
                                    KelINavigModelNode_var reference)
-    : controller_(controller), father_(father), reference_(std::move(reference)) {
+    : controller_(controller),
+      father_(father),
+      reference_(std::move(reference)),
+      hasInArc_(father != nullptr),
+      inArc_(father ? &father->graphNode_ : nullptr, &graphNode_) {
   level_ = father == nullptr ? 0 : father->level_ + 1;
   extension_ = KelNavigExtensionRegistry::CreateNode(controller->GetNodeType());
   if (extension_) extension_->attached_ = this;
+  if (father != nullptr) {
+    arcExtension_ = KelNavigExtensionRegistry::CreateLink(controller->GetArcType());
+    if (arcExtension_) arcExtension_->arc_ = &inArc_;
+  }
 }
 
 KelNavigInstance::~KelNavigInstance() {
@@ -58,7 +76,7 @@ KelNavigInstance::~KelNavigInstance() {
 std::vector<KelNavigInstance*> KelNavigInstance::GetChildren() const {
   std::vector<KelNavigInstance*> children;
   children.reserve(children_.size());
-  for (const auto& child : children_) children.push_back(child.child.get());
+  for (const auto& child : children_) children.push_back(child.get());
   return children;
 }
 
@@ -68,11 +86,11 @@ KelNavigInstance* KelNavigInstance::FromGraphNode(const KelIGraphNode* node) {
 }
 
 void KelNavigInstance::DropChildren() {
-  std::vector<Child> children;
+  std::vector<std::unique_ptr<KelNavigInstance>> children;
   children.swap(children_);
-  for (Child& child : children) {
-    child.child->inArc_ = nullptr;
-    controller_->Drop(std::move(child.child), std::move(child.arc), std::move(child.arcExtension));
+  for (std::unique_ptr<KelNavigInstance>& child : children) {
+    child->hasInArc_ = false;
+    controller_->Drop(std::move(child));
   }
 }
 
@@ -90,18 +108,12 @@ int KelNavigInstance::Build(int levels) {
   int drawn = 0;
   for (KelINavigModelNode_var& node : below) {
     if (!node) continue;
-    Child entry;
-    entry.child = std::make_unique<KelNavigInstance>(controller_, this, std::move(node));
-    entry.arc = std::make_unique<KelNavigGraphArc>(&graphNode_, entry.child->GetGraphNode());
-    entry.arcExtension = KelNavigExtensionRegistry::CreateLink(controller_->GetArcType());
-    if (entry.arcExtension) entry.arcExtension->arc_ = entry.arc.get();
-    entry.child->inArc_ = entry.arc.get();
-    children_.push_back(std::move(entry));
+    children_.push_back(std::make_unique<KelNavigInstance>(controller_, this, std::move(node)));
   }
   // Draw the new level first, then open the levels below it.
   for (size_t i = 0; i < children_.size(); ++i) {
-    KelNavigInstance* child = children_[i].child.get();
-    if (children_[i].arcExtension) children_[i].arcExtension->UpdateElem(child);
+    KelNavigInstance* child = children_[i].get();
+    if (child->arcExtension_) child->arcExtension_->UpdateElem(child);
     child->UpdateSelf();
     ++drawn;
   }
@@ -110,8 +122,8 @@ int KelNavigInstance::Build(int levels) {
       // An object already on the path from the root is drawn (its display
       // node marks the loop) but not opened again below itself: a loop in
       // the links would otherwise be unrolled level after level.
-      if (children_[i].child->RepeatsAnAncestor()) continue;
-      drawn += children_[i].child->Build(levels - 1);
+      if (children_[i]->RepeatsAnAncestor()) continue;
+      drawn += children_[i]->Build(levels - 1);
     }
   }
   return drawn;

@@ -1,8 +1,8 @@
 // KelNavigInstance: one node drawn by the navigator.
 //
 // An instance decorates one model node (its reference), owns the instances
-// drawn below it in drawing order, the arcs that lead to them and its
-// display-node extension. It is also the node's controller (open, close) and
+// drawn below it in drawing order, the arc that leads to it from its father
+// (with that arc's extension) and its display-node extension. It is also the node's controller (open, close) and
 // carries the drawn graph node that the model nodes colour: the graph node's
 // incoming arc comes from the father instance, its outgoing arcs lead to the
 // children in drawing order, and it is expanded while the instance shows its
@@ -13,6 +13,7 @@
 #include <memory>
 #include <vector>
 
+#include "base/kel_text_pool.h"
 #include "host/graph/kel_i_graph_node.h"
 #include "host/navigator/kel_i_navig_model_node.h"
 #include "host/navigator/kel_i_navig_node_ctrl.h"
@@ -21,19 +22,23 @@
 class KelNavigController;
 class KelNavigInstance;
 
-// The drawn node of an instance.
+// The drawn node of an instance. Its texts are asked of the model node when
+// they are read, unless they were set on the node itself; its colour class
+// is pooled (a handful of names over the whole graph).
 class KelNavigGraphNode : public KelIGraphNode {
  public:
   static constexpr int kDecorationCount = 4;
 
   explicit KelNavigGraphNode(KelNavigInstance* owner) : owner_(owner) {}
 
-  void SetText(const KelListValKelUnicodeString& lines) override { text_ = lines; }
-  KelListValKelUnicodeString GetText() const override { return text_; }
+  void SetText(const KelListValKelUnicodeString& lines) override {
+    text_ = std::make_unique<KelListValKelUnicodeString>(lines);
+  }
+  KelListValKelUnicodeString GetText() const override;
   void SetColor(int color) override { color_ = color; }
   int GetColor() const override { return color_; }
   void SetColorClass(const KelUnicodeString& colorClass) override { colorClass_ = colorClass; }
-  KelUnicodeString GetColorClass() const override { return colorClass_; }
+  KelUnicodeString GetColorClass() const override { return colorClass_.str(); }
   // Decorations outside 0..kDecorationCount-1 are ignored (and read visible).
   void SetDecorationVisibility(int decoration, bool visible) override;
   bool GetDecorationVisibility(int decoration) const override;
@@ -51,11 +56,11 @@ class KelNavigGraphNode : public KelIGraphNode {
 
  private:
   KelNavigInstance* owner_;
-  KelListValKelUnicodeString text_;
+  std::unique_ptr<KelListValKelUnicodeString> text_;  // null: asked of the model node
+  KelPooledString colorClass_;
   int color_ = -1;  // -1 until set
-  KelUnicodeString colorClass_;
-  std::array<bool, kDecorationCount> decorations_{true, true, true, true};
   int subColor_ = -1;
+  std::array<bool, kDecorationCount> decorations_{true, true, true, true};
 };
 
 // A drawn arc, from a father instance to one of its children.
@@ -79,14 +84,14 @@ class KelNavigInstance : public KelINavigNodeCtrl {
   // drawing order.
   KelNavigInstance* GetFather() const { return father_; }
   int GetChildCount() const { return static_cast<int>(children_.size()); }
-  KelNavigInstance* GetChild(int i) const { return children_.at(i).child.get(); }
+  KelNavigInstance* GetChild(int i) const { return children_.at(i).get(); }
   std::vector<KelNavigInstance*> GetChildren() const;
   // Navigator level: 0 for a top instance.
   int GetLevel() const { return level_; }
   // False once the instance was dropped (its father closed or rebuilt).
   bool IsDrawn() const { return drawn_; }
   KelIGraphNode* GetGraphNode() { return &graphNode_; }
-  KelLinkExtension* GetArcExtension(int i) const { return children_.at(i).arcExtension.get(); }
+  KelLinkExtension* GetArcExtension(int i) const { return children_.at(i)->arcExtension_.get(); }
   // The instance whose graph node is `node`; null for a node the navigator
   // did not draw.
   static KelNavigInstance* FromGraphNode(const KelIGraphNode* node);
@@ -109,19 +114,13 @@ class KelNavigInstance : public KelINavigNodeCtrl {
       KelNavigInstance* inst = stack.back();
       stack.pop_back();
       visit(inst);
-      for (auto it = inst->children_.rbegin(); it != inst->children_.rend(); ++it) stack.push_back(it->child.get());
+      for (auto it = inst->children_.rbegin(); it != inst->children_.rend(); ++it) stack.push_back(it->get());
     }
   }
 
  private:
   friend class KelNavigController;
   friend class KelNavigGraphNode;
-
-  struct Child {
-    std::unique_ptr<KelNavigInstance> child;
-    std::unique_ptr<KelNavigGraphArc> arc;
-    std::unique_ptr<KelLinkExtension> arcExtension;
-  };
 
   // Hands the children to the controller, which keeps them until it is
   // safe to release them (display nodes may still be named elsewhere).
@@ -134,12 +133,16 @@ class KelNavigInstance : public KelINavigNodeCtrl {
 
   KelNavigController* controller_;
   KelNavigInstance* father_;
-  KelNavigGraphArc* inArc_ = nullptr;  // owned by the father's Child entry
   KelINavigModelNode_var reference_;
   int level_ = 0;
   bool expanded_ = false;
   bool drawn_ = true;
+  // Whether the arc from the father still leads here (not once the father
+  // dropped this instance).
+  bool hasInArc_ = false;
   KelNavigGraphNode graphNode_{this};
+  KelNavigGraphArc inArc_;
+  std::unique_ptr<KelLinkExtension> arcExtension_;
   std::unique_ptr<KelNodeExtension> extension_;
-  std::vector<Child> children_;
+  std::vector<std::unique_ptr<KelNavigInstance>> children_;
 };
