@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
+#include <set>
+#include <string>
 #include <vector>
 
 #include "apps/mml/mml_app.h"
@@ -43,11 +45,11 @@ int RunMml(int argc, char** argv) {
 
   auto& registry = Registry();
   std::sort(registry.begin(), registry.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
-  for (auto& [name, setup] : registry) setup(app, globals);
 
   // The first word that is not an option (nor the value of one of the options
   // above) names the command: an unknown one is named in the error instead of
   // CLI11's "A subcommand is required".
+  std::string command;
   for (int i = 1; i < argc; ++i) {
     std::string word = argv[i];
     if (word == "--") break;
@@ -58,13 +60,27 @@ int RunMml(int argc, char** argv) {
     if (word.empty() || word[0] == '-') continue;
     bool known = false;
     for (const auto& [name, setup] : registry) known = known || name == word || name.rfind(word + ".", 0) == 0;
-    if (known) break;
+    if (known) {
+      command = word;
+      break;
+    }
     std::string names;
     for (const auto& [name, setup] : registry)
       if (name.find('.') == std::string::npos) names += (names.empty() ? "" : ", ") + name;
     std::cerr << "mml: unknown command \"" << word << "\"; the commands are: " << names << "\n"
               << "Run with --help for more information." << std::endl;
     return 2;
+  }
+
+  // Only the commands whose names appear among the words are declared (with
+  // the commands below them): a short call such as a query pays for its own
+  // options alone, and the parse sees every command it could meet. Without
+  // a command, or with a help or version flag, every command is declared.
+  std::set<std::string> words(argv + 1, argv + argc);
+  const bool all = command.empty() || words.count("-h") || words.count("--help") || words.count("--help-all") ||
+                   words.count("--version");
+  for (auto& [name, setup] : registry) {
+    if (all || words.count(name.substr(0, name.find('.')))) setup(app, globals);
   }
 
   int code = 0;
