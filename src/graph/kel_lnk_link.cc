@@ -55,7 +55,7 @@ KelLnkLink::KelLnkLink(KelLnkGraphWindow* window, const KelDMInstance& instance,
       techno_(techno),
       uuids_(uuids) {
   MML_TRACE("KelLnkLink::KelLnkLink");
-  instance_ = instance;
+  SetInstance(instance);
   expandable_ = kExpandOnce;
   if (KelLnkObject* object = GetChild()) object->SetParent(this);
 }
@@ -329,10 +329,10 @@ KelUnicodeString KelLnkLink::InformationText() {
     text += IntToString(entitiesInStep);
     text += " synchronized)\n";
   }
-  text += "Environment: " + instance_.GetEnvironment() + "\n";
-  text += "Table: " + instance_.GetTable() + "\n";
-  text += "COID: " + instance_.GetXCoid() + "\n";
-  text += "COMPID: " + instance_.GetXCompid() + "\n";
+  text += "Environment: " + instance_->GetEnvironment() + "\n";
+  text += "Table: " + instance_->GetTable() + "\n";
+  text += "COID: " + instance_->GetXCoid() + "\n";
+  text += "COMPID: " + instance_->GetXCompid() + "\n";
   text += "Type: " + linktype_.str() + "\n";
   text += "Status: " + status_.str() + "\n";
   return text;

@@ -9,6 +9,8 @@
 // 2 entity to entity, 3 both, 4 V5.
 #pragma once
 
+#include <cstdint>
+
 #include "base/kel_text_pool.h"
 #include "base/kel_types.h"
 #include "graph/kel_lnk_node.h"
@@ -129,10 +131,10 @@ class KelLnkLink : public KelLnkNode {
   KelBaseUnknown_var child_;
   int upToDate_ = 0;
   int techno_ = 0;
-  int impactsOn_ = 0;
-  int impactsOnKnown_ = 0;
-  int conditionKnown_ = 0;
-  int condition_ = GOOD;
+  int8_t impactsOn_ = 0;
+  bool impactsOnKnown_ = false;
+  bool conditionKnown_ = false;
+  int8_t condition_ = GOOD;
   KelListValKelUnicodeString uuids_;
 };
 

@@ -85,9 +85,9 @@ KelUnicodeString KeyClause(const KelDMInstance& linkInstance, const KelLnkObject
 int KelLnkLink::SetLinktype(const KelUnicodeString& newType) {
   KelPSNTrace trace("KelLnkLink::SetLinktype", 17, 0);
   KelLnkTools::Busy();
-  const KelUnicodeString where = KeyClause(instance_, GetReferenced()) + " AND $TYPE='" +
+  const KelUnicodeString where = KeyClause(*instance_, GetReferenced()) + " AND $TYPE='" +
                                  EscapeSqlText(KelLnkTools::LinktypeToLinklabel(linktype_.str())) + "'";
-  int rc = RunUpdate(trace, window_, instance_.GetEnvironment(), "$EXT", where,
+  int rc = RunUpdate(trace, window_, instance_->GetEnvironment(), "$EXT", where,
                      {{"$TYPE", KelLnkTools::LinktypeToLinklabel(newType)}}, 0);
   if (rc == 0) linktype_ = newType;
   return rc;
@@ -96,7 +96,7 @@ int KelLnkLink::SetLinktype(const KelUnicodeString& newType) {
 int KelLnkLink::SetStatus(const KelUnicodeString& newStatus) {
   KelPSNTrace trace("KelLnkLink::SetStatus", 17, 0);
   KelLnkTools::Busy();
-  int rc = RunUpdate(trace, window_, instance_.GetEnvironment(), "$EXT", KeyClause(instance_, GetReferenced()),
+  int rc = RunUpdate(trace, window_, instance_->GetEnvironment(), "$EXT", KeyClause(*instance_, GetReferenced()),
                      {{"KELMML_STATUS", newStatus}}, 0);
   if (rc == 0) status_ = newStatus;
   return rc;
@@ -133,7 +133,7 @@ int KelLnkLink::Upissue() {
       {"$COMPID_REF", last.GetXCompid(), SetColumn::Identifier},
       {"C_MML_TS", referenced->GetLatestDate(), SetColumn::Timestamp},
       {"KELMML_STATUS", "UPD"}};
-  rc = RunUpdate(trace, window_, instance_.GetEnvironment(), "$EXT", KeyClause(instance_, referenced), set, 0);
+  rc = RunUpdate(trace, window_, instance_->GetEnvironment(), "$EXT", KeyClause(*instance_, referenced), set, 0);
   if (rc == 0) {
     status_ = "UPD";
     KelLnkUserServices::Current().Refresh(window_, 1);

@@ -28,6 +28,10 @@ class KelLnkNode;
 using KelBaseUnknown_var = std::shared_ptr<KelLnkNode>;
 using KelListValKelBaseUnknown_var = std::vector<KelBaseUnknown_var>;
 
+// The one copy of `instance` shared by the model nodes: never freed, so the
+// address stays valid for the life of the process.
+const KelDMInstance* KelLnkPooledInstance(const KelDMInstance& instance);
+
 // The expand state of a node.
 enum ConditionIsExpandable : int {
   kExpandNotComputed = 0,                // not computed
@@ -45,8 +49,8 @@ class KelLnkNode : public KelINavigModelNode, public std::enable_shared_from_thi
   ~KelLnkNode() override = default;
 
   // A copy of the database instance.
-  KelDMInstance GetInstance() const { return instance_; }
-  const KelDMInstance& Instance() const { return instance_; }
+  KelDMInstance GetInstance() const { return *instance_; }
+  const KelDMInstance& Instance() const { return *instance_; }
 
   // The product instance (null unless the graph comes from the
   // product-structure navigator; owned by the derived class) and the
@@ -68,8 +72,8 @@ class KelLnkNode : public KelINavigModelNode, public std::enable_shared_from_thi
   // names no database object and repeats nothing.
   bool ShowsSameObjectAs(const KelINavigModelNode& other) const final {
     const auto* node = dynamic_cast<const KelLnkNode*>(&other);
-    return node != nullptr && GetNodetype() == 0 && node->GetNodetype() == 0 && !instance_.IsEmpty() &&
-           node->instance_ == instance_;
+    return node != nullptr && GetNodetype() == 0 && node->GetNodetype() == 0 && !instance_->IsEmpty() &&
+           *node->instance_ == *instance_;
   }
   std::vector<KelINavigModelNode_var> GetNavigChildren() final {
     KelListValKelBaseUnknown_var children = GetChildren();
@@ -103,7 +107,11 @@ class KelLnkNode : public KelINavigModelNode, public std::enable_shared_from_thi
     return *this;
   }
 
-  KelDMInstance instance_;
+  void SetInstance(const KelDMInstance& instance) { instance_ = KelLnkPooledInstance(instance); }
+
+  // Pooled: an object drawn under many parents, and a link row drawn many
+  // times over, keep one copy of their instance.
+  const KelDMInstance* instance_ = KelLnkPooledInstance(KelDMInstance());
   KelZumoInstance* zumo_ = nullptr;
   KelPSNNode* psnNode_ = nullptr;
   ConditionIsExpandable expandable_ = kExpandNotComputed;

@@ -3,9 +3,14 @@
 // and drawing in kel_lnk_object_texts.cc.
 #include "graph/kel_lnk_object.h"
 
+#include <cstdint>
 #include <cstdlib>
+#include <cstring>
+#include <functional>
 #include <iostream>
 #include <memory>
+#include <mutex>
+#include <unordered_set>
 #include <utility>
 
 #include "base/mml_constants.h"
@@ -144,17 +149,51 @@ int AttachToProductStructure(KelLnkGraphWindow* window, KelLnkHybridManager::Ent
 
 }  // namespace
 
+namespace {
+
+// Instances equal in every field. The names are pooled (KelDMInstance keeps
+// one copy of each): the same text is the same address.
+struct SameInstance {
+  bool operator()(const KelDMInstance& a, const KelDMInstance& b) const {
+    return &a.GetConnectionName() == &b.GetConnectionName() && &a.GetEnvironment() == &b.GetEnvironment() &&
+           &a.GetTable() == &b.GetTable() && a.Coid() == b.Coid() && a.Compid() == b.Compid() &&
+           a.IsWellFormed() == b.IsWellFormed();
+  }
+};
+
+struct InstanceHash {
+  size_t operator()(const KelDMInstance& instance) const {
+    uint64_t coid = 0;
+    uint64_t compid = 0;
+    std::memcpy(&coid, instance.Coid().Bytes().data(), sizeof coid);
+    std::memcpy(&compid, instance.Compid().Bytes().data(), sizeof compid);
+    size_t h = std::hash<uint64_t>()(coid) ^ (std::hash<uint64_t>()(compid) * 0x9e3779b97f4a7c15ULL);
+    h ^= std::hash<const void*>()(&instance.GetTable()) + (h << 6) + (h >> 2);
+    return h ^ (std::hash<const void*>()(&instance.GetEnvironment()) + (h << 6) + (h >> 2));
+  }
+};
+
+}  // namespace
+
+const KelDMInstance* KelLnkPooledInstance(const KelDMInstance& instance) {
+  // Elements of an unordered set keep their address when it grows.
+  static std::mutex mutex;
+  static std::unordered_set<KelDMInstance, InstanceHash, SameInstance> pool;
+  const std::lock_guard<std::mutex> lock(mutex);
+  return &*pool.insert(instance).first;
+}
+
 // ---- Construction ----
 
 KelLnkObject::KelLnkObject(KelLnkGraphWindow* window, const KelDMInstance& instance, KelZumoInstance* zumo,
                            KelPSNNode* psn, const int& solved)
     : window_(window), serial_(NextSerial()) {
   MML_TRACE("KelLnkObject::KelLnkObject");
-  instance_ = instance;
+  SetInstance(instance);
   if (zumo) {
     zumo_ = new KelZumoInstance(*zumo);
-    if (KelLnkTools::RightTrim(instance_.GetTable()) != kMmlPartList) {
-      zumo_->SetRep(instance_.GetTable(), instance_.Compid());
+    if (KelLnkTools::RightTrim(instance_->GetTable()) != kMmlPartList) {
+      zumo_->SetRep(instance_->GetTable(), instance_->Compid());
     }
   }
   psnNode_ = psn;
@@ -163,7 +202,7 @@ KelLnkObject::KelLnkObject(KelLnkGraphWindow* window, const KelDMInstance& insta
 
 KelLnkObject::KelLnkObject(const KelDMInstance& instance) : serial_(NextSerial()) {
   MML_TRACE("KelLnkObject::KelLnkObject");
-  instance_ = instance;
+  SetInstance(instance);
   expandable_ = kExpandOnce;
 }
 
@@ -220,7 +259,7 @@ KelLnkObject::~KelLnkObject() {
 bool KelLnkObject::operator==(const KelLnkObject* other) const {
   MML_TRACE("KelLnkObject::operator==");
   if (other == nullptr) return false;
-  if (!(instance_ == other->instance_)) return false;
+  if (!(*instance_ == *other->instance_)) return false;
   if (psnNode_ != other->psnNode_) return false;
   if (zumo_ == nullptr && other->zumo_ == nullptr) return true;
   if (zumo_ == nullptr || other->zumo_ == nullptr) return false;
@@ -251,37 +290,39 @@ int KelLnkObject::GetParentTechno() const {
 
 int KelLnkObject::Exists() const {
   MML_TRACE("KelLnkObject::Exists");
-  return KelLnkDataManager::DoesObjectExist(instance_.GetEnvironment(), KelLnkTools::RightTrim(instance_.GetTable()),
-                                            instance_.Coid(), instance_.Compid());
+  return KelLnkDataManager::DoesObjectExist(instance_->GetEnvironment(), KelLnkTools::RightTrim(instance_->GetTable()),
+                                            instance_->Coid(), instance_->Compid());
 }
 
 int KelLnkObject::IsLatest() const {
   MML_TRACE("KelLnkObject::IsLatest");
-  return KelLnkDataManager::IsObjectLatest(instance_.GetEnvironment(), KelLnkTools::RightTrim(instance_.GetTable()),
-                                           instance_.Coid(), instance_.Compid());
+  return KelLnkDataManager::IsObjectLatest(instance_->GetEnvironment(), KelLnkTools::RightTrim(instance_->GetTable()),
+                                           instance_->Coid(), instance_->Compid());
 }
 
 KelUnicodeString KelLnkObject::GetName() const {
   MML_TRACE("KelLnkObject::GetName");
-  return KelLnkDataManager::GetObjectName(instance_.GetEnvironment(), KelLnkTools::RightTrim(instance_.GetTable()),
-                                          instance_.Coid(), instance_.Compid());
+  return KelLnkDataManager::GetObjectName(instance_->GetEnvironment(), KelLnkTools::RightTrim(instance_->GetTable()),
+                                          instance_->Coid(), instance_->Compid());
 }
 
 KelUnicodeString KelLnkObject::GetDate() const {
   MML_TRACE("KelLnkObject::GetDate");
-  return KelLnkDataManager::GetObjectTimestamp(instance_.GetEnvironment(), KelLnkTools::RightTrim(instance_.GetTable()),
-                                               instance_.Coid(), instance_.Compid());
+  return KelLnkDataManager::GetObjectTimestamp(instance_->GetEnvironment(),
+                                               KelLnkTools::RightTrim(instance_->GetTable()), instance_->Coid(),
+                                               instance_->Compid());
 }
 
 KelUnicodeString KelLnkObject::GetLatestDate() const {
   MML_TRACE("KelLnkObject::GetLatestDate");
-  return KelLnkDataManager::GetObjectLatestTimestamp(
-      instance_.GetEnvironment(), KelLnkTools::RightTrim(instance_.GetTable()), instance_.Coid(), instance_.Compid());
+  return KelLnkDataManager::GetObjectLatestTimestamp(instance_->GetEnvironment(),
+                                                     KelLnkTools::RightTrim(instance_->GetTable()), instance_->Coid(),
+                                                     instance_->Compid());
 }
 
 bool KelLnkObject::IsNull() const {
-  const KelId& coid = instance_.Coid();
-  const KelId& compid = instance_.Compid();
+  const KelId& coid = instance_->Coid();
+  const KelId& compid = instance_->Compid();
   return (coid.IsZero() && compid.IsZero()) || (coid.IsNullId() && compid.IsNullId());
 }
 
@@ -310,14 +351,14 @@ KelListValKelBaseUnknown_var KelLnkObject::ComputeLinks(int direction, bool draw
   // (a child reached through links that only the cache still held).
   const KelBaseUnknown_var self = weak_from_this().lock();
   ChildLinkCache& cache = Cache();
-  if (cache.valid && cache.owner == serial_ && cache.direction == direction && cache.instance == instance_ &&
+  if (cache.valid && cache.owner == serial_ && cache.direction == direction && cache.instance == *instance_ &&
       cache.zumo == zumo_) {
     if (DbgExpand()) std::cout << "\tQuick Search \n" << std::flush;
     return drawn ? cache.drawn : cache.all;
   }
 
-  KelLnkHybridManager::Entity entity(instance_.GetEnvironment(), KelLnkTools::RightTrim(instance_.GetTable()),
-                                     instance_.Coid(), instance_.Compid(), zumo_, psnNode_, 0);
+  KelLnkHybridManager::Entity entity(instance_->GetEnvironment(), KelLnkTools::RightTrim(instance_->GetTable()),
+                                     instance_->Coid(), instance_->Compid(), zumo_, psnNode_, 0);
   int count = 0;
   KelLnkHybridManager::Link** links = nullptr;
   KelLnkHybridManager::Entity** entities = nullptr;
@@ -352,8 +393,8 @@ KelListValKelBaseUnknown_var KelLnkObject::ComputeLinks(int direction, bool draw
     KelDMInstance linkInstance(kMmlKelcon, link->Env, link->Table, link->Coid, link->Compid);
     const KelUnicodeString linktype = KelLnkTools::LinklabelToLinktype(link->Type);
     KelBaseUnknown_var node =
-        KelLnkLinkBindInterface(window_, linkInstance, this, linktype, link->Timestamp.str(), link->Status, link->UpToDate,
-                                link->Techno, link->Uuids, child, "KelINavigateObject");
+        KelLnkLinkBindInterface(window_, linkInstance, this, linktype, link->Timestamp.str(), link->Status,
+                                link->UpToDate, link->Techno, link->Uuids, child, "KelINavigateObject");
     // A connection is never walked back to the object it came from.
     if (!connexion.empty() && linktype == connexion && grandParent &&
         *static_cast<KelLnkObject*>(child.get()) == grandParent) {
@@ -369,7 +410,7 @@ KelListValKelBaseUnknown_var KelLnkObject::ComputeLinks(int direction, bool draw
   cache.valid = 1;
   cache.owner = serial_;
   cache.direction = direction;
-  cache.instance = instance_;
+  cache.instance = *instance_;
   cache.zumo = zumo_;
   cache.all = all;
   cache.drawn = shown;
@@ -380,7 +421,7 @@ int KelLnkObject::FindNodeInBranch(KelLnkNode& node, int& counter) {
   MML_TRACE("KelLnkObject::FindNodeInBranch");
   --counter;
   if (counter <= 0) return 0;
-  if (node.GetNodetype() == 0 && node.Instance() == instance_) return 1;
+  if (node.GetNodetype() == 0 && node.Instance() == *instance_) return 1;
   for (const KelBaseUnknown_var& handle : GetLnkChildren(0)) {
     if (handle->FindNodeInBranch(node, counter)) return 1;
   }

@@ -16,6 +16,7 @@
 // follows the class-wide batch order.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <ostream>
 #include <vector>
@@ -248,10 +249,10 @@ class KelLnkObject : public KelLnkNode {
 
   KelLnkGraphWindow* window_ = nullptr;
   KelLnkLink* parentLink_ = nullptr;
-  int conditionCached_ = 0;
-  int impactOnConditionCached_ = 0;
-  int condition_ = GOOD;
-  int impactOnCondition_ = GOOD;
+  bool conditionCached_ = false;
+  bool impactOnConditionCached_ = false;
+  int8_t condition_ = GOOD;
+  int8_t impactOnCondition_ = GOOD;
   int level_ = -1;
   // Distinguishes objects for the cache of child links, whose links name
   // their parent object: a number, never reused, unlike an address.

@@ -105,9 +105,9 @@ void KelLnkObject::Uncache(const int recursive) {
 void KelLnkObject::UncacheWithoutLoop(KelListValKelDMInstance& path) {
   MML_TRACE("KelLnkObject::UncacheWithoutLoop");
   for (const KelDMInstance& seen : path) {
-    if (seen == instance_) return;
+    if (seen == *instance_) return;
   }
-  path.push_back(instance_);
+  path.push_back(*instance_);
   for (const KelBaseUnknown_var& handle : GetLnkChildren(0)) AsLink(handle)->UncacheWithoutLoop(path);
   path.pop_back();
   conditionCached_ = 0;

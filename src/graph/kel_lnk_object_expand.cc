@@ -176,7 +176,7 @@ int KelLnkObject::LoadStructure(const int level, const int depth) {
   MML_TRACE("KelLnkObject::LoadStructure");
   if (level > depth) return 1;
   KelLnkDataManager::ClearStructure();
-  KelLnkDataManager::AddToStructure(instance_);
+  KelLnkDataManager::AddToStructure(*instance_);
   if (depth < 1) {
     LoadStructureBelow(0, 0);
   } else {

@@ -23,7 +23,7 @@ void KelLnkObject::ShowNoViewer(KelLnkGraphWindow* window) {
 }
 
 KelViewerToolBag::Item KelLnkObject::ViewerItem() const {
-  KelViewerToolBag::Item item{instance_, std::nullopt};
+  KelViewerToolBag::Item item{*instance_, std::nullopt};
   KelPSNGraph* graph = window_ != nullptr ? window_->GetPSNGraph() : nullptr;
   if (graph != nullptr && psnNode_ != nullptr && zumo_ != nullptr && !zumo_->GetPath().empty() &&
       graph->IsValidNode(psnNode_))
@@ -47,14 +47,15 @@ int KelLnkObject::OpenInViewer(KelLnkGraphWindow* window, KelViewerToolBag& view
 void KelLnkObject::Open(const int latest) {
   MML_TRACE("KelLnkObject::Open");
   KelLnkTools::Busy();
-  const KelUnicodeString table = RightTrimBlanks(instance_.GetTable());
+  const KelUnicodeString table = RightTrimBlanks(instance_->GetTable());
   KelViewerToolBag* viewer = KelViewerToolBag::GetToolBag(table);
   if (viewer == nullptr) return ShowNoViewer(window_);
   // The latest revision is not placed in the product: it opens by itself.
   const KelViewerToolBag::Item target =
-      latest != 0 ? KelViewerToolBag::Item{KelLnkDataManager::GetObjectLatestInstance(
-                                               instance_.GetEnvironment(), table, instance_.Coid(), instance_.Compid()),
-                                           std::nullopt}
-                  : ViewerItem();
+      latest != 0
+          ? KelViewerToolBag::Item{KelLnkDataManager::GetObjectLatestInstance(instance_->GetEnvironment(), table,
+                                                                              instance_->Coid(), instance_->Compid()),
+                                   std::nullopt}
+          : ViewerItem();
   OpenInViewer(window_, *viewer, {target});
 }

@@ -30,12 +30,12 @@ int KelLnkColourNumber(const KelUnicodeString& text) {
 
 KelListValKelUnicodeString KelLnkObject::GetIdentificators() {
   MML_TRACE("KelLnkObject::GetIdentificators");
-  const KelUnicodeString table = KelLnkTools::RightTrim(instance_.GetTable());
+  const KelUnicodeString table = KelLnkTools::RightTrim(instance_->GetTable());
   KelListValKelUnicodeString texts = KelLnkDataManager::GetObjectIdentificators(
-      instance_.GetEnvironment(), table, instance_.Coid(), instance_.Compid(), -1);
+      instance_->GetEnvironment(), table, instance_->Coid(), instance_->Compid(), -1);
   if (window_ && window_->GetShowLocks()) {
-    for (const KelUnicodeString& line :
-         KelLnkDataManager::GetObjectLockS(instance_.GetEnvironment(), table, instance_.Coid(), instance_.Compid())) {
+    for (const KelUnicodeString& line : KelLnkDataManager::GetObjectLockS(instance_->GetEnvironment(), table,
+                                                                          instance_->Coid(), instance_->Compid())) {
       texts.push_back(line);
     }
   }
@@ -67,7 +67,7 @@ KelListValKelUnicodeString KelLnkObject::GetCycleInformation() const {
   const KelLnkObject* current = this;
   while (true) {
     const KelLnkObject* next = current->parentLink_ ? current->parentLink_->GetParent() : nullptr;
-    if (next == nullptr || next->instance_ == instance_) break;
+    if (next == nullptr || *next->instance_ == *instance_) break;
     lines.push_back(lineOf(next));
     current = next;
   }
@@ -85,7 +85,7 @@ KelUnicodeString KelLnkObject::InformationText() {
     text += "\n";
   }
   const bool exists = Exists() != 0;
-  const int type = instance_.GetType();
+  const int type = instance_->GetType();
   if (!exists) {
     if (IsNull()) {
       text += "The Object which contained the UUID referenced by the link is unknown\n";
@@ -93,7 +93,7 @@ KelUnicodeString KelLnkObject::InformationText() {
       text += "Object no longer exists.";
       text += "\n";
       KelDMInstance part;
-      if (type != 0 && type != 1 && instance_.GetPart(part) == 0) {
+      if (type != 0 && type != 1 && instance_->GetPart(part) == 0) {
         KelListValKelUnicodeString partTexts = KelLnkDataManager::GetObjectIdentificators(
             part.GetEnvironment(), KelLnkTools::RightTrim(part.GetTable()), part.Coid(), part.Compid(), -1);
         if (!partTexts.empty()) {
@@ -105,22 +105,22 @@ KelUnicodeString KelLnkObject::InformationText() {
       }
     }
   } else {
-    text += "Object          : " + instance_.GetNameInstance(3, 1, " ", "$BOM_NAVIG") + "\n\n";
+    text += "Object          : " + instance_->GetNameInstance(3, 1, " ", "$BOM_NAVIG") + "\n\n";
     KelDMInstance part;
     if (type != 0 && type != 1) {
       KelUnicodeString partName =
-          instance_.GetPart(part) == 0 ? part.GetNameInstance(3, 1, " ", "$BOM_NAVIG") : kMmlUnknownName;
+          instance_->GetPart(part) == 0 ? part.GetNameInstance(3, 1, " ", "$BOM_NAVIG") : kMmlUnknownName;
       text += "Associated Part : " + partName + "\n\n";
     }
     text += "Date            : " + GetDate() + "\n";
-    text += "MML Entities    : " + IntToString(KelLnkAPI::GetEntityCount(instance_.GetObjID())) + "\n";
+    text += "MML Entities    : " + IntToString(KelLnkAPI::GetEntityCount(instance_->GetObjID())) + "\n";
   }
   if (mmlFunctionTrace.LevelIsActive()) {
     text += "\n";
-    text += "Environment: \"" + instance_.GetEnvironment() + "\"\n";
-    text += "Table: \"" + instance_.GetTable() + "\"\n";
-    text += "COID: " + instance_.GetXCoid() + "\n";
-    text += "COMPID: " + instance_.GetXCompid() + "\n";
+    text += "Environment: \"" + instance_->GetEnvironment() + "\"\n";
+    text += "Table: \"" + instance_->GetTable() + "\"\n";
+    text += "COID: " + instance_->GetXCoid() + "\n";
+    text += "COMPID: " + instance_->GetXCompid() + "\n";
     text += KelUnicodeString("Exists: ") + (exists ? "YES" : "NO") + "\n";
     text += KelUnicodeString("Is latest: ") + (IsLatest() ? "YES" : "NO") + "\n";
     text += "Latest date: " + GetLatestDate() + "\n";
