@@ -11,7 +11,6 @@
 #include <vector>
 
 #include "foundation/kel_lnk_tools.h"
-#include "graph/kel_lnk_custom_arc.h"
 #include "graph/kel_lnk_object.h"
 #include "host/kel_psn_trace.h"
 #include "host/kel_zumo_instance.h"
@@ -104,7 +103,6 @@ KelUnicodeString InstanceText(const KelDMInstance& instance) {
 
 void KelLnkCustomNode::RegisterNodeTypes() {
   KelNavigExtensionRegistry::RegisterNodeType(kNodeType, [] { return std::make_unique<KelLnkCustomNode>(); });
-  KelNavigExtensionRegistry::RegisterLinkType(kArcType, [] { return std::make_unique<KelLnkCustomArc>(); });
 }
 
 void KelLnkCustomNode::SetMethodMenuBuilder(MethodMenuBuilder builder) { MenuBuilder() = std::move(builder); }
@@ -161,6 +159,12 @@ void KelLnkCustomNode::UpdateElem(KelNavigInstance* instance) {
   MML_TRACE("KelLnkCustomNode::UpdateElem");
   Resolve(instance);
   if (node_) node_->CustomGraphNode(GetDrawnNode());
+  // The arc that reaches the node takes the drawing attribute 20 unless link
+  // technologies are computed. The node sets it: an arc extension each would
+  // cost a whole-depth graph an allocation per drawn node.
+  if (instance != nullptr && !KelLnkTools::IsComputeLinkTechno()) {
+    for (KelIGraphLink* arc : instance->GetGraphNode()->GetInArcs()) arc->SetAttribute(20);
+  }
 }
 
 void KelLnkCustomNode::ProcessAfterExpand() {

@@ -13,7 +13,8 @@
 //   4  a twin is expanded elsewhere;
 //   5  solved: never changed here.
 //
-// KelLnkCustomArc (kel_lnk_custom_arc.h) decorates the arcs (node type "MML_arc").
+// The arcs (type "MML_arc") have no display extension: a display node gives
+// the arc that reaches it its drawing attribute when it is drawn.
 #pragma once
 
 #include <functional>
@@ -29,8 +30,7 @@ class KelLnkCustomNode : public KelNodeExtension {
   // Node type names of the display nodes and arcs.
   static constexpr const char* kNodeType = "MML_node";
   static constexpr const char* kArcType = "MML_arc";
-  // Makes the navigator create a KelLnkCustomNode for every "MML_node" and a
-  // KelLnkCustomArc for every "MML_arc".
+  // Makes the navigator create a KelLnkCustomNode for every "MML_node".
   static void RegisterNodeTypes();
 
   KelLnkCustomNode() = default;
@@ -38,8 +38,10 @@ class KelLnkCustomNode : public KelNodeExtension {
   // Both store the instance and resolve the model node. The first node of a
   // window whose container holds exactly its instance becomes the window's
   // root display node and its controller the root controller. UpdateElem
-  // then has the model node write the colours of the instance's graph node;
-  // the texts are not written, the graph node asks for them when read.
+  // then has the model node write the colours of the instance's graph node
+  // and gives the arc that reaches it the drawing attribute 20 unless link
+  // technologies are computed; the texts are not written, the graph node
+  // asks for them when read.
   void UpdateTextElem(KelNavigInstance* instance) override;
   void UpdateElem(KelNavigInstance* instance) override;
   // The user toggles the node: an object node expands or collapses
