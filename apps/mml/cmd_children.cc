@@ -66,21 +66,22 @@ void RunChildren(const ChildrenArgs& args, const MmlGlobals& globals) {
     const KelLnkHybridManager::Link& link = *links[k];
     const KelLnkHybridManager::Entity& far = *entities[k];
     if (args.json) {
-      nlohmann::ordered_json row = MmlJsonObject(far.caenv, far.kelab, far.coid.Hex(), far.compid.Hex());
-      row["link_type"] = link.Type;
-      row["link_table"] = link.Table;
+      nlohmann::ordered_json row = MmlJsonObject(far.caenv(), far.kelab(), far.coid.Hex(), far.compid.Hex());
+      row["link_type"] = link.Type();
+      row["link_table"] = link.Table();
       row["link_timestamp"] = link.Timestamp.str();
-      row["status"] = link.Status;
+      row["status"] = link.Status();
       row["up_to_date"] = link.UpToDate != 0;
       row["technology"] = link.Techno;
-      row["link_uuids"] = std::vector<std::string>(link.Uuids.begin(), link.Uuids.end());
-      row["uuids"] = std::vector<std::string>(far.Uuids.begin(), far.Uuids.end());
+      row["link_uuids"] = std::vector<std::string>(link.Uuids().begin(), link.Uuids().end());
+      row["uuids"] = std::vector<std::string>(far.Uuids().begin(), far.Uuids().end());
       rows.push_back(std::move(row));
       continue;
     }
-    out += far.caenv + "\t" + far.kelab + "\t" + far.coid.Hex() + "\t" + far.compid.Hex() + "\t" + link.Type + "\t" +
-           link.Table + "\t" + link.Timestamp.str() + "\t" + link.Status + "\t" + std::to_string(link.UpToDate) + "\t" +
-           std::to_string(link.Techno) + "\t" + Joined(link.Uuids) + "\t" + Joined(far.Uuids) + "\n";
+    out += far.caenv() + "\t" + far.kelab() + "\t" + far.coid.Hex() + "\t" + far.compid.Hex() + "\t" + link.Type() +
+           "\t" + link.Table() + "\t" + link.Timestamp.str() + "\t" + link.Status() + "\t" +
+           std::to_string(link.UpToDate) + "\t" + std::to_string(link.Techno) + "\t" + Joined(link.Uuids()) + "\t" +
+           Joined(far.Uuids()) + "\n";
   }
   if (args.json) {
     MmlEmitJson(rows);

@@ -81,7 +81,7 @@ void RunCheck(const CheckArgs& args, const MmlGlobals& globals) {
     nlohmann::ordered_json objects = nlohmann::ordered_json::array();
     for (int index : check.groups[r]) {
       const KelLnkHybridManager::Entity& e = *entities[index];
-      objects.push_back(MmlJsonObject(e.caenv, e.kelab, e.coid.Hex(), e.compid.Hex()));
+      objects.push_back(MmlJsonObject(e.caenv(), e.kelab(), e.coid.Hex(), e.compid.Hex()));
     }
     rows.push_back({{"uuid", check.duplicated[r]}, {"identificators", identificators}, {"objects", objects}});
   }

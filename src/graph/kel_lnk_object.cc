@@ -122,7 +122,7 @@ int AttachToProductStructure(KelLnkGraphWindow* window, KelLnkHybridManager::Ent
     mmlFunctionTrace.Write(" Pas de root : etrange => pas glop");
     return 0;
   }
-  const KelDMInstance wanted(kMmlKelcon, entity->caenv, KelLnkTools::RightTrim(entity->kelab), entity->coid,
+  const KelDMInstance wanted(kMmlKelcon, entity->caenv(), KelLnkTools::RightTrim(entity->kelab()), entity->coid,
                              entity->compid);
   KelPSNNode* found = graph->FindTree(wanted, root, true);
   if (found == nullptr) {
@@ -142,8 +142,8 @@ int AttachToProductStructure(KelLnkGraphWindow* window, KelLnkHybridManager::Ent
     return 0;
   }
   // A representation hangs below the node of its part.
-  entity->Node = placed.HasRep() ? found : node;
-  entity->ZumoInstance = std::make_unique<KelZumoInstance>(placed);
+  entity->SetNode(placed.HasRep() ? found : node);
+  entity->SetZumoInstance(&placed);
   return 1;
 }
 
@@ -378,23 +378,23 @@ KelListValKelBaseUnknown_var KelLnkObject::ComputeLinks(int direction, bool draw
     KelLnkHybridManager::Link* link = links[k];
     KelLnkHybridManager::Entity* far = entities[k];
     if (window_ && window_->HasPSNContext() && AttachToProductStructure(window_, far) == 0) continue;
-    if (window_ && !MatchesWindowLinktype(link->Type, window_->GetLinktype())) continue;
-    const bool v5 = link->Techno == MML_LINK_KELV5 || StartsWith(link->Type, kMmlV5Prefix);
+    if (window_ && !MatchesWindowLinktype(link->Type(), window_->GetLinktype())) continue;
+    const bool v5 = link->Techno == MML_LINK_KELV5 || StartsWith(link->Type(), kMmlV5Prefix);
     if (window_ && KelLnkTools::IsComputeLinkTechno() && !v5 && link->Techno != MML_LINK_BOTH) {
       if (window_->GetFilter() == KelLnkGraphWindow::FilterRestricted) continue;
       if (window_->GetFilter() == KelLnkGraphWindow::FilterRestrictedWithLate &&
-          !KelLnkDataManager::IsObjectLatest(far->caenv, far->kelab, far->coid, far->compid)) {
+          !KelLnkDataManager::IsObjectLatest(far->caenv(), far->kelab(), far->coid, far->compid)) {
         continue;
       }
     }
-    KelDMInstance childInstance(kMmlKelcon, far->caenv, far->kelab, far->coid, far->compid);
-    KelBaseUnknown_var child = KelLnkObjectBindInterface(window_, childInstance, far->ZumoInstance.get(), far->Node,
-                                                         far->iPres, "KelINavigateObject");
-    KelDMInstance linkInstance(kMmlKelcon, link->Env, link->Table, link->Coid, link->Compid);
-    const KelUnicodeString linktype = KelLnkTools::LinklabelToLinktype(link->Type);
+    KelDMInstance childInstance(kMmlKelcon, far->caenv(), far->kelab(), far->coid, far->compid);
+    KelBaseUnknown_var child = KelLnkObjectBindInterface(window_, childInstance, far->ZumoInstance(), far->Node(),
+                                                         far->iPres(), "KelINavigateObject");
+    KelDMInstance linkInstance(kMmlKelcon, link->Env(), link->Table(), link->Coid, link->Compid);
+    const KelUnicodeString linktype = KelLnkTools::LinklabelToLinktype(link->Type());
     KelBaseUnknown_var node =
-        KelLnkLinkBindInterface(window_, linkInstance, this, linktype, link->Timestamp.str(), link->Status,
-                                link->UpToDate, link->Techno, link->Uuids, child, "KelINavigateObject");
+        KelLnkLinkBindInterface(window_, linkInstance, this, linktype, link->Timestamp.str(), link->Status(),
+                                link->UpToDate, link->Techno, link->Uuids(), child, "KelINavigateObject");
     // A connection is never walked back to the object it came from.
     if (!connexion.empty() && linktype == connexion && grandParent &&
         *static_cast<KelLnkObject*>(child.get()) == grandParent) {

@@ -70,9 +70,9 @@ int KelLnkObject::Identify(KelIGraphNode_var node) {
   KelListValKelDMInstance found;
   for (int k = 0; k < count; ++k) {
     const KelLnkHybridManager::Entity& parent = *parents[k];
-    for (const KelUnicodeString& pointed : parent.Uuids) {
+    for (const KelUnicodeString& pointed : parent.Uuids()) {
       if (Normalised(pointed) != Normalised(uuid)) continue;
-      found.emplace_back(instance.GetConnectionName(), parent.caenv, parent.kelab, parent.coid, parent.compid);
+      found.emplace_back(instance.GetConnectionName(), parent.caenv(), parent.kelab(), parent.coid, parent.compid);
       break;
     }
   }

@@ -24,14 +24,14 @@ size_t Mix(size_t seed, size_t value) { return seed ^ (value + 0x9e3779b97f4a7c1
 struct LinkKey {
   int father;
   int child;
-  int type;
+  uint32_t type;
   friend bool operator==(const LinkKey&, const LinkKey&) = default;
 };
 struct LinkKeyHash {
   size_t operator()(const LinkKey& k) const {
     size_t h = std::hash<int>()(k.father);
     h = Mix(h, std::hash<int>()(k.child));
-    return Mix(h, std::hash<int>()(k.type));
+    return Mix(h, std::hash<uint32_t>()(k.type));
   }
 };
 
@@ -49,7 +49,9 @@ struct EntityProbe {
 struct EntityIndexHash {
   using is_transparent = void;
   size_t operator()(EntityProbe p) const {
-    return ObjectKeyHash::Of(p.entity->caenv, p.entity->kelab, p.entity->coid, p.entity->compid);
+    const KelLnkHybridManager::Entity& e = *p.entity;
+    size_t h = Mix(KelIdHash()(e.coid), KelIdHash()(e.compid));
+    return Mix(h, static_cast<size_t>(e.CaenvNumber()) << 32 | e.KelabNumber());
   }
   size_t operator()(int index) const;
 };
@@ -59,9 +61,7 @@ struct EntityIndexEqual {
   static const KelLnkHybridManager::Entity& Of(int index);
   template <typename A, typename B>
   bool operator()(const A& a, const B& b) const {
-    const KelLnkHybridManager::Entity& x = Of(a);
-    const KelLnkHybridManager::Entity& y = Of(b);
-    return x.coid == y.coid && x.compid == y.compid && x.caenv == y.caenv && x.kelab == y.kelab;
+    return Of(a).SameIdentity(Of(b));
   }
 };
 
@@ -80,7 +80,6 @@ struct Caches {
   std::vector<uint8_t> parentsRead;
 
   std::deque<KelLnkHybridManager::Link> links;
-  std::unordered_map<KelUnicodeString, int> linkTypes;  // link type -> its number in LinkKey
   std::unordered_map<LinkKey, int, LinkKeyHash> linkIndex;
 
   // Model-filter verdicts in order of computation, and (coid, compid) ->
@@ -96,6 +95,10 @@ struct LinkDbState {
   KelDbConnection* linkConnection = nullptr;
   KelDbConnection* productConnection = nullptr;
   KelUnicodeString v5Owner;
+  // The texts of KelLnkHybridManager::Names, and the number of each (keys
+  // view the texts, whose addresses the deque keeps).
+  std::deque<KelUnicodeString> names;
+  std::unordered_map<std::string_view, uint32_t> nameNumbers;
 };
 
 LinkDbState& St() {
@@ -113,72 +116,123 @@ int Flag(int value) { return St().settingsTaken && value ? 1 : 0; }
 void PrintEntityLines(const KelLnkHybridManager::Entity& e) {
   std::printf("   coid   = %s \n", e.coid.Hex().c_str());
   std::printf("   compid = %s \n", e.compid.Hex().c_str());
-  std::printf("   caenv  = %s \n", e.caenv.c_str());
-  std::printf("   kelab  = %s \n", e.kelab.c_str());
-  std::printf("   iPres  = %u \n", static_cast<unsigned>(e.iPres));
-  std::printf("   @Zumo  = %u \n", static_cast<unsigned>(reinterpret_cast<uintptr_t>(e.ZumoInstance.get())));
-  std::printf("   p.Node = %u \n", static_cast<unsigned>(reinterpret_cast<uintptr_t>(e.Node)));
+  std::printf("   caenv  = %s \n", e.caenv().c_str());
+  std::printf("   kelab  = %s \n", e.kelab().c_str());
+  std::printf("   iPres  = %u \n", static_cast<unsigned>(e.iPres()));
+  std::printf("   @Zumo  = %u \n", static_cast<unsigned>(reinterpret_cast<uintptr_t>(e.ZumoInstance())));
+  std::printf("   p.Node = %u \n", static_cast<unsigned>(reinterpret_cast<uintptr_t>(e.Node())));
 }
 
 }  // namespace
 
 // ---- Records ----
 
-KelLnkHybridManager::Entity::Entity(const KelUnicodeString& caenv_, const KelUnicodeString& kelab_, const KelId& coid_,
-                                    const KelId& compid_, const KelZumoInstance* zumo, KelPSNNode* node, int iPres_)
-    : caenv(caenv_),
-      kelab(kelab_),
-      coid(coid_),
-      compid(compid_),
-      ZumoInstance(zumo ? std::make_unique<KelZumoInstance>(*zumo) : nullptr),
-      Node(node),
-      iPres(iPres_) {}
+uint32_t KelLnkHybridManager::Names::Number(std::string_view text) {
+  LinkDbState& state = St();
+  auto it = state.nameNumbers.find(text);
+  if (it != state.nameNumbers.end()) return it->second;
+  const auto number = static_cast<uint32_t>(state.names.size());
+  state.names.emplace_back(text);
+  state.nameNumbers.emplace(state.names.back(), number);
+  return number;
+}
 
-KelLnkHybridManager::Entity::Entity(const KelUnicodeString& caenv_, const KelUnicodeString& kelab_, double coid_,
-                                    double compid_, const KelZumoInstance* zumo, KelPSNNode* node, int iPres_)
-    : Entity(caenv_, kelab_, KelId::FromDouble(coid_), KelId::FromDouble(compid_), zumo, node, iPres_) {}
+const KelUnicodeString& KelLnkHybridManager::Names::Text(uint32_t number) { return St().names[number]; }
 
-KelLnkHybridManager::Entity::Entity(const Entity& other)
-    : caenv(other.caenv),
-      kelab(other.kelab),
-      coid(other.coid),
-      compid(other.compid),
-      Uuids(other.Uuids),
-      ZumoInstance(other.ZumoInstance ? std::make_unique<KelZumoInstance>(*other.ZumoInstance) : nullptr),
-      Node(other.Node),
-      iPres(other.iPres) {}
-
-KelLnkHybridManager::Entity& KelLnkHybridManager::Entity::operator=(const Entity& other) {
-  if (this == &other) return *this;
-  caenv = other.caenv;
-  kelab = other.kelab;
-  coid = other.coid;
-  compid = other.compid;
-  ZumoInstance = other.ZumoInstance ? std::make_unique<KelZumoInstance>(*other.ZumoInstance) : nullptr;
-  Node = other.Node;
-  iPres = other.iPres;
+KelLnkHybridManager::UuidList& KelLnkHybridManager::UuidList::operator=(const UuidList& other) {
+  if (this != &other) Assign(other.List());
   return *this;
 }
 
-bool KelLnkHybridManager::Entity::SameObject(const Entity& other) const {
-  if (compid != other.compid || coid != other.coid || caenv != other.caenv || kelab != other.kelab) return false;
-  if (!ZumoInstance || !other.ZumoInstance) return !ZumoInstance && !other.ZumoInstance;
-  return *ZumoInstance == *other.ZumoInstance;
+const KelListValKelUnicodeString& KelLnkHybridManager::UuidList::List() const {
+  static const KelListValKelUnicodeString empty;
+  return list_ ? *list_ : empty;
 }
 
-KelLnkHybridManager::Link::Link(int fatherIndex, int childIndex, const KelUnicodeString& env,
-                                const KelUnicodeString& table, const KelId& coid, const KelId& compid,
-                                const KelUnicodeString& type, const KelUnicodeString& timestamp,
-                                const KelUnicodeString& status)
+void KelLnkHybridManager::UuidList::Assign(const KelListValKelUnicodeString& list) {
+  if (list.empty())
+    list_.reset();
+  else
+    list_ = std::make_unique<KelListValKelUnicodeString>(list);
+}
+
+void KelLnkHybridManager::UuidList::Append(const KelUnicodeString& uuid) {
+  if (!list_) list_ = std::make_unique<KelListValKelUnicodeString>();
+  list_->push_back(uuid);
+}
+
+KelLnkHybridManager::Entity::Entity(std::string_view caenv_, std::string_view kelab_, const KelId& coid_,
+                                    const KelId& compid_, const KelZumoInstance* zumo, KelPSNNode* node, int iPres_)
+    : coid(coid_), compid(compid_), caenv_(Names::Number(caenv_)), kelab_(Names::Number(kelab_)) {
+  SetZumoInstance(zumo);
+  SetNode(node);
+  SetIPres(iPres_);
+}
+
+KelLnkHybridManager::Entity::Entity(std::string_view caenv_, std::string_view kelab_, double coid_, double compid_,
+                                    const KelZumoInstance* zumo, KelPSNNode* node, int iPres_)
+    : Entity(caenv_, kelab_, KelId::FromDouble(coid_), KelId::FromDouble(compid_), zumo, node, iPres_) {}
+
+KelLnkHybridManager::Entity::Entity(const Entity& other)
+    : coid(other.coid), compid(other.compid), caenv_(other.caenv_), kelab_(other.kelab_), uuids_(other.uuids_) {
+  SetZumoInstance(other.ZumoInstance());
+  SetNode(other.Node());
+  SetIPres(other.iPres());
+}
+
+KelLnkHybridManager::Entity& KelLnkHybridManager::Entity::operator=(const Entity& other) {
+  if (this == &other) return *this;
+  caenv_ = other.caenv_;
+  kelab_ = other.kelab_;
+  coid = other.coid;
+  compid = other.compid;
+  rare_.reset();
+  SetZumoInstance(other.ZumoInstance());
+  SetNode(other.Node());
+  SetIPres(other.iPres());
+  return *this;
+}
+
+KelLnkHybridManager::Entity::Rare& KelLnkHybridManager::Entity::RareData() {
+  if (!rare_) rare_ = std::make_unique<Rare>();
+  return *rare_;
+}
+
+void KelLnkHybridManager::Entity::SetZumoInstance(const KelZumoInstance* zumo) {
+  if (zumo)
+    RareData().zumo = std::make_unique<KelZumoInstance>(*zumo);
+  else if (rare_)
+    rare_->zumo.reset();
+}
+
+void KelLnkHybridManager::Entity::SetNode(KelPSNNode* node) {
+  if (node || rare_) RareData().node = node;
+}
+
+void KelLnkHybridManager::Entity::SetIPres(int iPres_) {
+  if (iPres_ != 0 || rare_) RareData().iPres = iPres_;
+}
+
+bool KelLnkHybridManager::Entity::SameObject(const Entity& other) const {
+  if (!SameIdentity(other)) return false;
+  const KelZumoInstance* mine = ZumoInstance();
+  const KelZumoInstance* theirs = other.ZumoInstance();
+  if (!mine || !theirs) return !mine && !theirs;
+  return *mine == *theirs;
+}
+
+KelLnkHybridManager::Link::Link(int fatherIndex, int childIndex, std::string_view env, std::string_view table,
+                                const KelId& coid, const KelId& compid, std::string_view type,
+                                std::string_view timestamp, std::string_view status)
     : FatherIndex(fatherIndex),
       ChildIndex(childIndex),
-      Env(env),
-      Table(table),
       Coid(coid),
       Compid(compid),
-      Type(type),
       Timestamp(timestamp),
-      Status(status) {}
+      env_(Names::Number(env)),
+      table_(Names::Number(table)),
+      type_(Names::Number(type)),
+      status_(Names::Number(status)) {}
 
 // ---- Settings snapshot and connections ----
 
@@ -264,7 +318,7 @@ int KelLnkHybridManager::LocateEntity(const Entity& e, int create) {
   if (first >= 0) {
     // Same object and neither has a product instance: equal without a look
     // at the record.
-    if (!DbgExpand() && !e.ZumoInstance && !caches.entities[first].ZumoInstance) return first;
+    if (!DbgExpand() && !e.ZumoInstance() && !caches.entities[first].ZumoInstance()) return first;
     auto matches = [&](int index) {
       const Entity& cached = caches.entities[index];
       if (DbgExpand()) {
@@ -283,7 +337,8 @@ int KelLnkHybridManager::LocateEntity(const Entity& e, int create) {
   if (create == 0) return -1;
 
   int index = static_cast<int>(caches.entities.size());
-  caches.entities.emplace_back(e.caenv, e.kelab, e.coid, e.compid, e.ZumoInstance.get(), e.Node, e.iPres);
+  caches.entities.emplace_back(e);
+  caches.entities.back().SetUuids({});
   if (first < 0)
     caches.entityIndex.insert(index);
   else
@@ -297,16 +352,16 @@ int KelLnkHybridManager::LocateEntity(const Entity& e, int create) {
 }
 
 void KelLnkHybridManager::SetEntityUuid(const KelUnicodeString& uuid, int index) {
-  TheCaches().entities[index].Uuids.push_back(uuid);
+  TheCaches().entities[index].AddUuid(uuid);
 }
 
 void KelLnkHybridManager::SetLinkUuid(const KelUnicodeString& uuid, int index) {
-  TheCaches().links[index].Uuids.push_back(uuid);
+  TheCaches().links[index].AddUuid(uuid);
 }
 
 KelUnicodeString KelLnkHybridManager::GetEntityTS(int index) {
   const Entity& e = TheCaches().entities[index];
-  return KelLnkDataManager::GetObjectTimestamp(e.caenv, e.kelab, e.coid, e.compid);
+  return KelLnkDataManager::GetObjectTimestamp(e.caenv(), e.kelab(), e.coid, e.compid);
 }
 
 bool KelLnkHybridManager::MarkRead(int index, bool children) {
@@ -320,11 +375,9 @@ const std::vector<int>& KelLnkHybridManager::LinksOf(int index, bool asFather) {
   return asFather ? TheCaches().fatherLinks[index] : TheCaches().childLinks[index];
 }
 
-int KelLnkHybridManager::FindLink(int fatherIndex, int childIndex, const KelUnicodeString& type) {
+int KelLnkHybridManager::FindLink(int fatherIndex, int childIndex, uint32_t type) {
   const Caches& caches = TheCaches();
-  auto number = caches.linkTypes.find(type);
-  if (number == caches.linkTypes.end()) return -1;
-  auto it = caches.linkIndex.find(LinkKey{fatherIndex, childIndex, number->second});
+  auto it = caches.linkIndex.find(LinkKey{fatherIndex, childIndex, type});
   return it == caches.linkIndex.end() ? -1 : it->second;
 }
 
@@ -332,8 +385,7 @@ int KelLnkHybridManager::AppendLink(const Link& link) {
   Caches& caches = TheCaches();
   int index = static_cast<int>(caches.links.size());
   caches.links.push_back(link);
-  const int type = caches.linkTypes.try_emplace(link.Type, static_cast<int>(caches.linkTypes.size())).first->second;
-  caches.linkIndex.emplace(LinkKey{link.FatherIndex, link.ChildIndex, type}, index);
+  caches.linkIndex.emplace(LinkKey{link.FatherIndex, link.ChildIndex, link.TypeNumber()}, index);
   caches.fatherLinks[link.FatherIndex].push_back(index);
   caches.childLinks[link.ChildIndex].push_back(index);
   return index;

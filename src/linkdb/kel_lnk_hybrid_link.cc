@@ -45,15 +45,15 @@ int KelLnkHybridManager::LocateAndUpdateLink(const Link& link, const KelUnicodeS
     mmlFunctionTrace.Write(" Link TMS  : " + link.Timestamp.str());
   }
 
-  const bool qorLink = link.Table == "QOR_LINK";
+  const bool qorLink = link.Table() == "QOR_LINK";
   const std::string_view linkTs = link.Timestamp.view();
-  int j = FindLink(link.FatherIndex, link.ChildIndex, link.Type);
+  int j = FindLink(link.FatherIndex, link.ChildIndex, link.TypeNumber());
 
   if (j < 0) {
     mmlFunctionTrace.Write(" -> Link CREATION <- ");
     Link created = link;
     created.UpToDate = 0;
-    created.Uuids.clear();
+    created.ClearUuids();
     if (!qorLink) {
       created.UpToDate = linkTs == childTs ? 1 : 0;
     } else if (NewMMLV5() == 1) {
@@ -76,15 +76,16 @@ int KelLnkHybridManager::LocateAndUpdateLink(const Link& link, const KelUnicodeS
         created.UpToDate = 0;
       }
     }
-    if (link.Table == "$EXT")
+    if (link.Table() == "$EXT")
       created.Techno = MML_LINK_EXT;
-    else if (link.Table == "MML_LINK")
+    else if (link.Table() == "MML_LINK")
       created.Techno = MML_LINK_ENTITY;
     else if (qorLink)
       created.Techno = MML_LINK_KELV5;
     else
       created.Techno = MML_LINK_UNKNOWN;
-    if (tracing) mmlFunctionTrace.Write(KelUnicodeString("\n\t    ") + TechnoText(created.Techno) + " :: " + link.Type);
+    if (tracing)
+      mmlFunctionTrace.Write(KelUnicodeString("\n\t    ") + TechnoText(created.Techno) + " :: " + link.Type());
     return AppendLink(created);
   }
 
@@ -115,23 +116,23 @@ int KelLnkHybridManager::LocateAndUpdateLink(const Link& link, const KelUnicodeS
     if (c.Timestamp < linkTs) c.Timestamp = linkTs;
   } else {
     // The entity reading decides.
-    if (c.Techno == MML_LINK_EXT && link.Table == "MML_LINK") {
+    if (c.Techno == MML_LINK_EXT && link.Table() == "MML_LINK") {
       c.UpToDate = linkTs == childTs ? 1 : 0;
-    } else if ((c.Techno == MML_LINK_EXT && link.Table == "$EXT") ||
-               (link.Table == "MML_LINK" && (c.Techno == MML_LINK_ENTITY || c.Techno == MML_LINK_BOTH))) {
+    } else if ((c.Techno == MML_LINK_EXT && link.Table() == "$EXT") ||
+               (link.Table() == "MML_LINK" && (c.Techno == MML_LINK_ENTITY || c.Techno == MML_LINK_BOTH))) {
       if (linkTs != childTs) c.UpToDate = 0;
       if (c.Timestamp < linkTs) c.Timestamp = linkTs;
     }
   }
-  if (c.Techno == MML_LINK_EXT && link.Table == "MML_LINK") {
+  if (c.Techno == MML_LINK_EXT && link.Table() == "MML_LINK") {
     c.Techno = MML_LINK_BOTH;
-  } else if (c.Techno == MML_LINK_ENTITY && link.Table == "$EXT") {
+  } else if (c.Techno == MML_LINK_ENTITY && link.Table() == "$EXT") {
     c.Techno = MML_LINK_BOTH;
-    c.Table = "$EXT";
+    c.SetTable("$EXT");
   }
   if (tracing) {
     mmlFunctionTrace.Write(KelUnicodeString("\n\t    ") + TechnoText(before) + " >>> ");
-    mmlFunctionTrace.Write(KelUnicodeString(" ") + TechnoText(c.Techno) + " :: " + link.Type);
+    mmlFunctionTrace.Write(KelUnicodeString(" ") + TechnoText(c.Techno) + " :: " + link.Type());
   }
   return j;
 }

@@ -29,7 +29,9 @@
 // batch main line).
 #pragma once
 
+#include <cstdint>
 #include <memory>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -61,15 +63,44 @@ class KelLnkHybridManager {
  public:
   // ---- Records ----
 
+  // The environment, table, link-type and status texts of the records, each
+  // kept once: a record holds their numbers. The table lives until
+  // ResetState; numbers and the references Text hands out stay valid until
+  // then (UncacheDatabase keeps them).
+  class Names {
+   public:
+    // The number of `text`, given on first use.
+    static uint32_t Number(std::string_view text);
+    static const KelUnicodeString& Text(uint32_t number);
+  };
+
+  // A list of UUID texts that costs one pointer while empty, as most are.
+  class UuidList {
+   public:
+    UuidList() = default;
+    UuidList(const UuidList& other) { *this = other; }
+    UuidList& operator=(const UuidList& other);
+    UuidList(UuidList&&) noexcept = default;
+    UuidList& operator=(UuidList&&) noexcept = default;
+    ~UuidList() = default;
+
+    const KelListValKelUnicodeString& List() const;
+    void Assign(const KelListValKelUnicodeString& list);
+    void Append(const KelUnicodeString& uuid);
+
+   private:
+    std::unique_ptr<KelListValKelUnicodeString> list_;  // null while empty
+  };
+
   // A database object that appeared at one end of a link.
   class Entity {
    public:
     // Copies every argument (the Zumo instance into a private copy; null
     // stays null) and starts with no UUID.
-    Entity(const KelUnicodeString& caenv, const KelUnicodeString& kelab, const KelId& coid, const KelId& compid,
+    Entity(std::string_view caenv, std::string_view kelab, const KelId& coid, const KelId& compid,
            const KelZumoInstance* zumo = nullptr, KelPSNNode* node = nullptr, int iPres = 0);
     // Same, identifiers carried in doubles.
-    Entity(const KelUnicodeString& caenv, const KelUnicodeString& kelab, double coid, double compid,
+    Entity(std::string_view caenv, std::string_view kelab, double coid, double compid,
            const KelZumoInstance* zumo = nullptr, KelPSNNode* node = nullptr, int iPres = 0);
     // A full copy, UUIDs included.
     Entity(const Entity& other);
@@ -81,41 +112,83 @@ class KelLnkHybridManager {
     // Same object: caenv, kelab, coid and compid equal, and both without Zumo
     // instance or both with equal ones. Uuids, Node and iPres take no part.
     bool SameObject(const Entity& other) const;
+    // Same caenv, kelab, coid and compid.
+    bool SameIdentity(const Entity& other) const {
+      return coid == other.coid && compid == other.compid && caenv_ == other.caenv_ && kelab_ == other.kelab_;
+    }
 
-    KelUnicodeString caenv;  // environment
-    KelUnicodeString kelab;  // table
-    KelId coid;
-    KelId compid;
+    const KelUnicodeString& caenv() const { return Names::Text(caenv_); }  // environment
+    const KelUnicodeString& kelab() const { return Names::Text(kelab_); }  // table
+    uint32_t CaenvNumber() const { return caenv_; }                        // in Names
+    uint32_t KelabNumber() const { return kelab_; }
     // UUIDs of the entities through which the object was reached (the
     // hexadecimal texts of ENTITY_ID_1 and ENTITY_ID_2 joined). Filled only on
     // cached records.
-    KelListValKelUnicodeString Uuids;
+    const KelListValKelUnicodeString& Uuids() const { return uuids_.List(); }
+    void SetUuids(const KelListValKelUnicodeString& uuids) { uuids_.Assign(uuids); }
+    void AddUuid(const KelUnicodeString& uuid) { uuids_.Append(uuid); }
     // The record's own copy of the product instance, or null.
-    std::unique_ptr<KelZumoInstance> ZumoInstance;
-    KelPSNNode* Node = nullptr;  // not owned
-    int iPres = 0;               // carried along; callers pass 0
+    const KelZumoInstance* ZumoInstance() const { return rare_ ? rare_->zumo.get() : nullptr; }
+    KelZumoInstance* ZumoInstance() { return rare_ ? rare_->zumo.get() : nullptr; }
+    // Gives the record its own copy of `zumo` (null: none).
+    void SetZumoInstance(const KelZumoInstance* zumo);
+    KelPSNNode* Node() const { return rare_ ? rare_->node : nullptr; }  // not owned
+    void SetNode(KelPSNNode* node);
+    int iPres() const { return rare_ ? rare_->iPres : 0; }  // carried along; callers pass 0
+    void SetIPres(int iPres);
+
+    KelId coid;
+    KelId compid;
+
+   private:
+    // What only product-structure readings carry.
+    struct Rare {
+      std::unique_ptr<KelZumoInstance> zumo;
+      KelPSNNode* node = nullptr;
+      int iPres = 0;
+    };
+    Rare& RareData();
+
+    uint32_t caenv_;
+    uint32_t kelab_;
+    UuidList uuids_;
+    std::unique_ptr<Rare> rare_;  // null while all of it is empty
   };
 
   // A link from a father (the pointing object) to a child (the pointed one),
   // both given by their entity-cache indices.
   class Link {
    public:
-    Link(int fatherIndex, int childIndex, const KelUnicodeString& env, const KelUnicodeString& table, const KelId& coid,
-         const KelId& compid, const KelUnicodeString& type, const KelUnicodeString& timestamp,
-         const KelUnicodeString& status);
+    Link(int fatherIndex, int childIndex, std::string_view env, std::string_view table, const KelId& coid,
+         const KelId& compid, std::string_view type, std::string_view timestamp, std::string_view status);
+
+    // Environment recorded with the link (the link row's).
+    const KelUnicodeString& Env() const { return Names::Text(env_); }
+    // "$EXT", "MML_LINK" or "QOR_LINK".
+    const KelUnicodeString& Table() const { return Names::Text(table_); }
+    void SetTable(std::string_view table) { table_ = Names::Number(table); }
+    const KelUnicodeString& Type() const { return Names::Text(type_); }      // link type
+    uint32_t TypeNumber() const { return type_; }                            // in Names
+    const KelUnicodeString& Status() const { return Names::Text(status_); }  // link status
+    // Entity UUIDs of a link to a placeholder child.
+    const KelListValKelUnicodeString& Uuids() const { return uuids_.List(); }
+    void AddUuid(const KelUnicodeString& uuid) { uuids_.Append(uuid); }
+    void ClearUuids() { uuids_ = UuidList(); }
 
     int FatherIndex;
     int ChildIndex;
-    KelUnicodeString Env;        // environment recorded with the link (the link row's)
-    KelUnicodeString Table;      // "$EXT", "MML_LINK" or "QOR_LINK"
-    KelId Coid;                  // the link row holder's coid
-    KelId Compid;                // the link row holder's compid
-    KelUnicodeString Type;       // link type
-    KelShortText Timestamp;      // normalised link timestamp
-    KelUnicodeString Status;     // link status
-    int UpToDate = 0;            // 1 when in step with the child
+    KelId Coid;              // the link row holder's coid
+    KelId Compid;            // the link row holder's compid
+    KelShortText Timestamp;  // normalised link timestamp
+    int UpToDate = 0;        // 1 when in step with the child
     int Techno = MML_LINK_UNKNOWN;
-    KelListValKelUnicodeString Uuids;  // entity UUIDs of a link to a placeholder child
+
+   private:
+    uint32_t env_;
+    uint32_t table_;
+    uint32_t type_;
+    uint32_t status_;
+    UuidList uuids_;
   };
 
   // ---- Settings snapshot and connections ----
@@ -263,7 +336,7 @@ class KelLnkHybridManager {
   // Indices of the links whose father (or child) is entity `index`, increasing.
   static const std::vector<int>& LinksOf(int index, bool asFather);
   // Index of the cached link with this identity, -1 when none.
-  static int FindLink(int fatherIndex, int childIndex, const KelUnicodeString& type);
+  static int FindLink(int fatherIndex, int childIndex, uint32_t type);
   // Appends a copy of `link` to the link cache and returns its index.
   static int AppendLink(const Link& link);
   // The cached verdict of (coid, compid), -1 when none.

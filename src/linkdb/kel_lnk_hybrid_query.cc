@@ -53,7 +53,7 @@ void KelLnkHybridManager::Walk(const Entity& e, bool children, int& count, Link*
                                KelLnkQueryContext* window) {
   const KelLnkDirection direction = children ? KelLnkDirection::kChildren : KelLnkDirection::kParents;
   const KelListValKelUnicodeString relation = StrippedList(KelLnkAPI::ComputeRelationEnvironments(1, 0));
-  const bool isRelation = std::find(relation.begin(), relation.end(), e.caenv) != relation.end();
+  const bool isRelation = std::find(relation.begin(), relation.end(), e.caenv()) != relation.end();
   Connection();
   const int i = LocateEntity(e, 1);
 
@@ -131,7 +131,7 @@ void KelLnkHybridManager::Walk(const Entity& e, bool children, int& count, Link*
             found = true;
             const KelDMEntityRow& use = children ? nearRow : farRow;
             const KelDMEntityRow& entity = children ? farRow : nearRow;
-            Link link(children ? i : n, children ? n : i, children ? e.caenv : env, kMmlMmlLink,
+            Link link(children ? i : n, children ? n : i, children ? e.caenv() : env, kMmlMmlLink,
                       children ? e.coid : use.coid, children ? e.compid : use.compid, use.type,
                       ZeroTimestampFraction(use.timestamp), use.status);
             LocateAndUpdateLink(link, ZeroTimestampFraction(entity.timestamp), -1, KelUnicodeString());
@@ -141,8 +141,8 @@ void KelLnkHybridManager::Walk(const Entity& e, bool children, int& count, Link*
         if (children && !found) {
           // No accepted owner: the link still shows, to a placeholder child
           // that carries the entity's UUID.
-          const int c = LocateEntity(Entity(e.caenv, e.kelab, KelId::Null(), KelId::Null()), 1);
-          Link link(i, c, e.caenv, kMmlMmlLink, e.coid, e.compid, nearRow.type,
+          const int c = LocateEntity(Entity(e.caenv(), e.kelab(), KelId::Null(), KelId::Null()), 1);
+          Link link(i, c, e.caenv(), kMmlMmlLink, e.coid, e.compid, nearRow.type,
                     ZeroTimestampFraction(nearRow.timestamp), nearRow.status);
           const int k = LocateAndUpdateLink(link, KelUnicodeString(), -1, KelUnicodeString());
           SetLinkUuid(uuid, k);
@@ -189,14 +189,14 @@ void KelLnkHybridManager::Collect(int index, bool children, int& count, Link*** 
     farEnds.reserve(n);
     for (int k = 0; k < n; ++k) {
       const Entity& far = *GetEntity(farEnd(k));
-      farEnds.push_back(KelLnkDataManager::ObjectRef{far.caenv, far.kelab, far.coid, far.compid});
+      farEnds.push_back(KelLnkDataManager::ObjectRef{far.caenv(), far.kelab(), far.coid, far.compid});
     }
     KelLnkDataManager::ReadFacts(farEnds);
     std::vector<KelUnicodeString> names;
     names.reserve(n);
     for (int k = 0; k < n; ++k) {
       const Entity& far = *GetEntity(farEnd(k));
-      names.push_back(KelLnkDataManager::GetObjectName(far.caenv, far.kelab, far.coid, far.compid));
+      names.push_back(KelLnkDataManager::GetObjectName(far.caenv(), far.kelab(), far.coid, far.compid));
     }
     ZorTrace::Output("   name size : " + std::to_string(names.size()), 0);
     std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return names[a] < names[b]; });

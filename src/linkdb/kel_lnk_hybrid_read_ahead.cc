@@ -23,7 +23,7 @@ constexpr size_t kMaxObjectsPerSet = 4000;
 
 std::string IdBytes(const KelId& id) { return std::string(reinterpret_cast<const char*>(id.Bytes().data()), 8); }
 
-ObjectKey KeyOf(const Entity& e) { return ObjectKey{e.caenv, e.kelab, e.coid, e.compid}; }
+ObjectKey KeyOf(const Entity& e) { return ObjectKey{e.caenv(), e.kelab(), e.coid, e.compid}; }
 
 // The key of an entity's owners or users in one environment, and the probe
 // that finds it without a copy of the names and identifiers.

@@ -48,7 +48,7 @@ KelUnicodeString BindList(const KelUnicodeString& head, size_t n) {
 
 // "<env>.<table>" of e, as the V5 tables name objects.
 KelUnicodeString Compname(const KelLnkHybridManager::Entity& e) {
-  return StripBlanks(e.caenv) + "." + StripBlanks(e.kelab);
+  return StripBlanks(e.caenv()) + "." + StripBlanks(e.kelab());
 }
 
 // The element's current timestamp into `stamp`, when it has one.
@@ -109,23 +109,23 @@ void KelLnkHybridManager::MML_V5Objects(int impactType, const Entity& e, int i, 
   MML_TRACE("KelLnkHybridManager::MML_V5Objects");
   KelMMLV5 service(ProductConnection());
   const bool context = HasContext(window);
-  const KelZumoInstance* zumo = e.ZumoInstance.get();
+  const KelZumoInstance* zumo = e.ZumoInstance();
 
   KelListValKelDMInstance objects, products;
   KelListValKelUnicodeString uids, ownerUids, stamps, compnames;
   KelRawColldouble path;
   KelRawCollint flags;
-  KelDMInstance instance("", e.caenv, e.kelab, e.coid, e.compid);
+  KelDMInstance instance("", e.caenv(), e.kelab(), e.coid, e.compid);
   service.GetObjects(objects, products, uids, path, ownerUids, stamps, compnames, instance, zumo);
 
   // An object inside a product: narrow to the product of its node (the
   // node's father when the node shows a representation).
   const KelQorNode* purgeNode = nullptr;
-  if (zumo && e.Node) {
-    const KelQorNode* node = e.Node->GetQorNode(0);
+  if (zumo && e.Node()) {
+    const KelQorNode* node = e.Node()->GetQorNode(0);
     KelDMInstance nodeInstance;
     if (KelPSNSdai::Convert(node, nodeInstance) == 0 && nodeInstance.GetTable() != "PART_LIST") {
-      KelPSNNode* father = e.Node->GetFather();
+      KelPSNNode* father = e.Node()->GetFather();
       node = father ? father->GetQorNode(0) : nullptr;
     }
     if (node && service.PurgeList(node, objects, products, uids, flags) == 0) purgeNode = node;

@@ -17,7 +17,7 @@ KelLnkUuidCheck KelLnkFindMultiContainedUuids(KelLnkHybridManager::Entity* const
   std::unordered_map<KelUnicodeString, size_t> groupOf;
   int lists = 0;
   for (int i = 0; i < count; ++i) {
-    const KelListValKelUnicodeString& uuids = entities[i]->Uuids;
+    const KelListValKelUnicodeString& uuids = entities[i]->Uuids();
     if (uuids.empty()) continue;
     ++lists;
     if (trace) std::cout << " Liste uid " << lists << " : entite " << i << "\n";
@@ -69,7 +69,7 @@ KelUnicodeString KelLnkUuidGroupIdentificators(KelLnkHybridManager::Entity* cons
     if (index < 0 || index >= count) continue;
     const KelLnkHybridManager::Entity& entity = *entities[index];
     for (const KelUnicodeString& value :
-         KelLnkDataManager::GetObjectIdentificators(entity.caenv, entity.kelab, entity.coid, entity.compid, -1)) {
+         KelLnkDataManager::GetObjectIdentificators(entity.caenv(), entity.kelab(), entity.coid, entity.compid, -1)) {
       if (!text.empty()) text += " ";
       text += value;
     }

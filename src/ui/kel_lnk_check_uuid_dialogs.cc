@@ -7,7 +7,7 @@
 #include "ui/kel_lnk_window_view.h"
 
 KelDMInstance KelLnkEntityInstance(const KelLnkHybridManager::Entity& entity) {
-  return KelDMInstance(kMmlKelcon, entity.caenv, entity.kelab, entity.coid, entity.compid);
+  return KelDMInstance(kMmlKelcon, entity.caenv(), entity.kelab(), entity.coid, entity.compid);
 }
 
 KelLnkCheckUuidDialog_Result::KelLnkCheckUuidDialog_Result(KelLnkWindowView* window, const KelLnkUuidCheck& check,

@@ -73,21 +73,21 @@ TEST_F(HybridCacheTest, LocateEntityCreatesOnceAndFindsTheFirstEqualRecordExactl
 TEST_F(HybridCacheTest, UuidsNodeAndTagTakeNoPartButTheProductInstanceDoes) {
   HM::Entity plain = Model(1);
   HM::Entity other = Model(1);
-  other.Uuids = {"AAAA"};
-  other.iPres = 7;
-  other.Node = reinterpret_cast<KelPSNNode*>(&other);
+  other.SetUuids({"AAAA"});
+  other.SetIPres(7);
+  other.SetNode(reinterpret_cast<KelPSNNode*>(&other));
   ASSERT_EQ(HM::LocateEntity(plain, 1), 0);
   EXPECT_EQ(HM::LocateEntity(other, 1), 0);
   // The cached copy starts without the searched record's UUIDs.
-  EXPECT_TRUE(HM::GetEntity(0)->Uuids.empty());
+  EXPECT_TRUE(HM::GetEntity(0)->Uuids().empty());
 
   KelZumoInstance zumo(KelDMInstance("KELCON", "E1", "PART_LIST", Id(9), Id(9)), std::vector<KelId>{Id(5)});
   HM::Entity placed("E1", "TOVRA_MODEL", Id(1), Id(0x101), &zumo);
   const int p = HM::LocateEntity(placed, 1);
   EXPECT_EQ(p, 1);
   // The cache owns its own copy of the instance.
-  EXPECT_NE(HM::GetEntity(p)->ZumoInstance.get(), &zumo);
-  EXPECT_EQ(*HM::GetEntity(p)->ZumoInstance, zumo);
+  EXPECT_NE(HM::GetEntity(p)->ZumoInstance(), &zumo);
+  EXPECT_EQ(*HM::GetEntity(p)->ZumoInstance(), zumo);
   // Same path, other representation: another product instance.
   KelZumoInstance rep = zumo;
   rep.SetRep("TOVRA_MODEL", Id(0x101));
@@ -160,12 +160,12 @@ TEST_F(HybridCacheTest, SameLinkFromBothTablesEndsBothInEitherOrder) {
     int a = HM::LocateAndUpdateLink(Reading(0, 1, "$EXT", "T"), "T", -1, "");
     EXPECT_EQ(HM::LocateAndUpdateLink(Reading(0, 1, "MML_LINK", "T"), "T", -1, ""), a);
     EXPECT_EQ(HM::GetLink(a)->Techno, MML_LINK_BOTH);
-    EXPECT_EQ(HM::GetLink(a)->Table, "$EXT");
+    EXPECT_EQ(HM::GetLink(a)->Table(), "$EXT");
 
     int b = HM::LocateAndUpdateLink(Reading(0, 2, "MML_LINK", "T"), "T", -1, "");
     HM::LocateAndUpdateLink(Reading(0, 2, "$EXT", "T"), "T", -1, "");
     EXPECT_EQ(HM::GetLink(b)->Techno, MML_LINK_BOTH) << "LINK.TECHNO " << techno;
-    EXPECT_EQ(HM::GetLink(b)->Table, "$EXT") << "the entity-first link now reads $EXT";
+    EXPECT_EQ(HM::GetLink(b)->Table(), "$EXT") << "the entity-first link now reads $EXT";
     EXPECT_EQ(HM::GetNbLinks(), 2);
   }
 }

@@ -88,14 +88,14 @@ TEST_P(HybridQueryTest, OneLinkFromBothTablesWithTheEntityUuidOnTheOwner) {
   ASSERT_EQ(a.links.size(), 1u);
   const HM::Link& link = *a.links[0];
   EXPECT_EQ(link.Techno, MML_LINK_BOTH);
-  EXPECT_EQ(link.Table, "$EXT");
+  EXPECT_EQ(link.Table(), "$EXT");
   EXPECT_EQ(link.UpToDate, 1);
   EXPECT_EQ(link.Timestamp, "2024-02-01 08:00:00.000000");
-  EXPECT_EQ(link.Env, "E1");
+  EXPECT_EQ(link.Env(), "E1");
   EXPECT_EQ(link.Coid, Id(1));
-  EXPECT_EQ(link.Status, "TOK");
-  EXPECT_EQ(a.ends[0]->kelab, "TOVRA_MODEL");  // "$COMPNAME" table right-trimmed
-  EXPECT_EQ(a.ends[0]->Uuids, KelListValKelUnicodeString{Uuid(1)});
+  EXPECT_EQ(link.Status(), "TOK");
+  EXPECT_EQ(a.ends[0]->kelab(), "TOVRA_MODEL");  // "$COMPNAME" table right-trimmed
+  EXPECT_EQ(a.ends[0]->Uuids(), KelListValKelUnicodeString{Uuid(1)});
 
   // The same link from the child's side is the same cached link.
   Answer p = Ask(false, Model("E1", 2));
@@ -121,14 +121,14 @@ TEST_P(HybridQueryTest, EntityWithoutAcceptedOwnerGivesAPlaceholderChildCarrying
   for (auto* end : a.ends) {
     EXPECT_EQ(end->coid.Hex(), "3030303030303030");
     EXPECT_EQ(end->compid.Hex(), "3030303030303030");
-    EXPECT_EQ(end->caenv, "E1");
-    EXPECT_EQ(end->kelab, "TOVRA_MODEL");
+    EXPECT_EQ(end->caenv(), "E1");
+    EXPECT_EQ(end->kelab(), "TOVRA_MODEL");
   }
   EXPECT_EQ(a.ends[0], a.ends[1]);
-  const HM::Link* pic = a.links[0]->Type == "KELMMPIC" ? a.links[0] : a.links[1];
-  const HM::Link* kin = a.links[0]->Type == "KELMMKIN" ? a.links[0] : a.links[1];
-  EXPECT_EQ(pic->Uuids, (KelListValKelUnicodeString{Uuid(7), Uuid(8)}));
-  EXPECT_EQ(kin->Uuids, KelListValKelUnicodeString{Uuid(9)});
+  const HM::Link* pic = a.links[0]->Type() == "KELMMPIC" ? a.links[0] : a.links[1];
+  const HM::Link* kin = a.links[0]->Type() == "KELMMKIN" ? a.links[0] : a.links[1];
+  EXPECT_EQ(pic->Uuids(), (KelListValKelUnicodeString{Uuid(7), Uuid(8)}));
+  EXPECT_EQ(kin->Uuids(), KelListValKelUnicodeString{Uuid(9)});
   EXPECT_EQ(pic->Techno, MML_LINK_ENTITY);
   EXPECT_EQ(pic->UpToDate, 0);  // no child date to compare with
 }
@@ -141,9 +141,9 @@ TEST_P(HybridQueryTest, ParentsThroughEntitiesRecordTheUsersLinkRow) {
   Answer p = Ask(false, Model("E1", 1));
   ASSERT_EQ(p.links.size(), 1u);
   const HM::Link& link = *p.links[0];
-  EXPECT_EQ(p.ends[0]->caenv, "E2");
-  EXPECT_EQ(p.ends[0]->Uuids, KelListValKelUnicodeString{Uuid(1)});
-  EXPECT_EQ(link.Env, "E2");
+  EXPECT_EQ(p.ends[0]->caenv(), "E2");
+  EXPECT_EQ(p.ends[0]->Uuids(), KelListValKelUnicodeString{Uuid(1)});
+  EXPECT_EQ(link.Env(), "E2");
   EXPECT_EQ(link.Coid, Id(3));
   EXPECT_EQ(link.Compid, Id(0x103));
   EXPECT_EQ(link.UpToDate, 0);
@@ -190,7 +190,7 @@ TEST_P(HybridQueryTest, EachObjectIsReadOncePerDirection) {
     Answer again = Ask(true, Model("E1", 1));
     EXPECT_EQ(again.links.size(), 2u);
     EXPECT_EQ(again.links[0], first.links[0]);  // "X" before "Y"
-    EXPECT_EQ(again.links[1]->Type, "KELMMDRW");
+    EXPECT_EQ(again.links[1]->Type(), "KELMMDRW");
   });
   // At most the new object's name is read; no link table is queried again.
   for (const auto& sql : seen) {
@@ -219,7 +219,7 @@ TEST_P(HybridQueryTest, AWalkReadsTheObjectsItReachedTogetherAndForgetsThemAtUnc
   std::vector<std::string> seen = Statements([&] {
     Answer a = Ask(true, Model("E1", 3));
     ASSERT_EQ(a.endCoids(), (std::vector<int>{5}));
-    EXPECT_EQ(a.ends[0]->caenv, "E2");
+    EXPECT_EQ(a.ends[0]->caenv(), "E2");
     EXPECT_EQ(a.links[0]->UpToDate, 1);
   });
   EXPECT_TRUE(seen.empty()) << seen.front();
@@ -270,7 +270,7 @@ TEST_P(HybridQueryTest, AnEnvironmentWithoutLinkTablesStillGetsTheEntityQuery) {
   std::vector<std::string> seen = Statements([&] {
     Answer a = Ask(true, Model("E3", 1));
     ASSERT_EQ(a.links.size(), 1u);
-    EXPECT_EQ(a.links[0]->Table, "MML_LINK");
+    EXPECT_EQ(a.links[0]->Table(), "MML_LINK");
     EXPECT_EQ(a.links[0]->UpToDate, 1);
   });
   // E3 has no link table to read; the owner in E1 may be read ahead.

@@ -59,16 +59,16 @@ TEST_P(HybridV5Test, ChildrenPointFromTheExpandedObjectWithTheServiceVerdict) {
   ASSERT_EQ(a.links.size(), 2u);  // the vanished element is left out
   for (size_t k = 0; k < 2; ++k) {
     const HM::Link& link = *a.links[k];
-    EXPECT_EQ(link.Table, "QOR_LINK");
-    EXPECT_EQ(link.Env, "QORADM");
+    EXPECT_EQ(link.Table(), "QOR_LINK");
+    EXPECT_EQ(link.Env(), "QORADM");
     EXPECT_EQ(link.Techno, MML_LINK_KELV5);
     EXPECT_EQ(link.FatherIndex, HM::LocateEntity(Object(1), 0));
     EXPECT_EQ(link.ChildIndex, HM::LocateEntity(Object(2), 0));
     EXPECT_EQ(link.Timestamp, "2024-05-05 05:05:05.000000");
     EXPECT_EQ(a.ends[k]->compid, Id(0x102));
   }
-  const HM::Link* part = a.links[0]->Type == "V5_KELPart" ? a.links[0] : a.links[1];
-  const HM::Link* drawing = a.links[0]->Type == "V5_KELDrawing" ? a.links[0] : a.links[1];
+  const HM::Link* part = a.links[0]->Type() == "V5_KELPart" ? a.links[0] : a.links[1];
+  const HM::Link* drawing = a.links[0]->Type() == "V5_KELDrawing" ? a.links[0] : a.links[1];
   EXPECT_EQ(part->UpToDate, 1);
   EXPECT_EQ(drawing->UpToDate, 0);
 }
@@ -122,8 +122,8 @@ TEST_P(HybridV5Test, ChildrenInsideAProductKeepOnlyDefinableProductInstances) {
   Answer a = Ask(true, HM::Entity("E1", "TOVRA_MODEL", Id(1), Id(0x101), &placed));
   std::vector<std::string> kept, dropped;
   for (size_t k = 0; k < a.links.size(); ++k) {
-    const KelZumoInstance* zumo = a.ends[k]->ZumoInstance.get();
-    (zumo ? kept : dropped).push_back(a.links[k]->Type);
+    const KelZumoInstance* zumo = a.ends[k]->ZumoInstance();
+    (zumo ? kept : dropped).push_back(a.links[k]->Type());
     if (zumo) {
       EXPECT_EQ(zumo->GetPath(), std::vector<KelId>{Id(0xA1)});
       EXPECT_EQ(zumo->GetRepCompid(), Id(0x102));
@@ -146,7 +146,7 @@ TEST_P(HybridV5Test, OlderQueriesFindTheSameLinksWithoutTheService) {
   // Old code: the element date recorded with the link against the current one.
   for (auto* link : a.links) {
     EXPECT_EQ(link->Techno, MML_LINK_KELV5);
-    EXPECT_EQ(link->UpToDate, link->Type == "V5_KELPart" ? 1 : 0) << link->Type;
+    EXPECT_EQ(link->UpToDate, link->Type() == "V5_KELPart" ? 1 : 0) << link->Type();
   }
 }
 

@@ -17,7 +17,7 @@ KelLnkUuidCheck Check(const std::vector<KelListValKelUnicodeString>& lists) {
   std::vector<Entity*> entities;
   for (size_t k = 0; k < lists.size(); ++k) {
     owned.push_back(std::make_unique<Entity>("E1", "TOVRA_MODEL", KelId(), KelId()));
-    owned.back()->Uuids = lists[k];
+    owned.back()->SetUuids(lists[k]);
     entities.push_back(owned.back().get());
   }
   return KelLnkFindMultiContainedUuids(entities.data(), static_cast<int>(entities.size()), false);
