@@ -100,6 +100,10 @@ int RunMml(int argc, char** argv) {
               << std::endl;
     code = 1;
   }
+  // MML_STATEMENT_COUNT=1: how many statements the command sent to the
+  // database, for the benchmarks.
+  if (const char* count = std::getenv("MML_STATEMENT_COUNT"); count != nullptr && std::string(count) == "1")
+    std::cerr << "mml: statements run: " << KelDbStatementsRun() << std::endl;
   KelDMSession::Close();
   if (globals.endWithoutTeardown) {
     std::fflush(nullptr);

@@ -16,27 +16,41 @@ const char kUsedColumns[] = "OBJECT_KELAB,OBJECT_COID,OBJECT_COMPID,ENTITY_ID_1,
 
 // An identifier column: the 8 bytes of a binary value, the zero identifier
 // for anything else.
-KelId IdOf(const KelDbValue& value) {
-  const KelDbBinary b = value.AsBinary();
+KelId IdOf(const KelDbRow& row, int c) {
+  const std::string_view bytes = row.Bytes(c);
+  const KelDbBinary b(bytes.data(), bytes.size());
   return b.Size() == 8 ? b.AsId() : KelId::FromHexOrZero(b.Hex());
 }
 
-KelDMExtRow DecodeExt(const KelUnicodeString& environment, const std::vector<KelDbValue>& row) {
-  return KelDMExtRow{environment,  row[0].AsText(), IdOf(row[1]),    IdOf(row[2]),    row[3].AsText(),
-                     IdOf(row[4]), IdOf(row[5]),    row[6].AsText(), row[7].AsText(), row[8].AsText()};
+KelDMExtRow DecodeExt(const KelUnicodeString& environment, const KelDbRow& row) {
+  return KelDMExtRow{environment,
+                     std::string(row.Text(0)),
+                     IdOf(row, 1),
+                     IdOf(row, 2),
+                     std::string(row.Text(3)),
+                     IdOf(row, 4),
+                     IdOf(row, 5),
+                     std::string(row.Text(6)),
+                     std::string(row.Text(7)),
+                     std::string(row.Text(8))};
 }
 
-KelDMEntityRow DecodeEntity(KelDMEntitySide side, const std::vector<KelDbValue>& row) {
-  KelDMEntityRow out{row[0].AsText(),
-                     IdOf(row[1]),
-                     IdOf(row[2]),
-                     {row[3].AsBinary(), row[4].AsBinary(), row[5].AsBinary()},
-                     row[6].AsText(),
+KelDbBinary BinaryOf(const KelDbRow& row, int c) {
+  const std::string_view bytes = row.Bytes(c);
+  return KelDbBinary(bytes.data(), bytes.size());
+}
+
+KelDMEntityRow DecodeEntity(KelDMEntitySide side, const KelDbRow& row) {
+  KelDMEntityRow out{std::string(row.Text(0)),
+                     IdOf(row, 1),
+                     IdOf(row, 2),
+                     {BinaryOf(row, 3), BinaryOf(row, 4), BinaryOf(row, 5)},
+                     std::string(row.Text(6)),
                      {},
                      {}};
   if (side == KelDMEntitySide::kUsed) {
-    out.type = row[7].AsText();
-    out.status = row[8].AsText();
+    out.type = row.Text(7);
+    out.status = row.Text(8);
   }
   return out;
 }
@@ -56,19 +70,17 @@ KelUnicodeString WithCondition(const KelUnicodeString& condition, const KelUnico
 }
 
 // Runs `head` + " IN (...)" for the values, in chunks, and hands each row to
-// `take`. A chunk whose statement fails gives no row, as the object-wise
-// read of a table that cannot be read gives none.
-template <typename Take>
-void SetRead(KelDbConnection* connection, const std::string& head, const std::vector<KelDbValue>& values, Take take) {
+// `take` as it is read. A chunk whose statement fails gives no row, as the
+// object-wise read of a table that cannot be read gives none.
+void SetRead(KelDbConnection* connection, const std::string& head, const std::vector<KelDbValue>& values,
+             const KelDbRowSink& take) {
   for (size_t first = 0; first < values.size(); first += kHostSqlSetReadMax) {
     const size_t n = std::min(kHostSqlSetReadMax, values.size() - first);
     std::vector<KelDbValue> binds(values.begin() + static_cast<long>(first),
                                   values.begin() + static_cast<long>(first + n));
     const KelDbValue last = binds.back();
     binds.resize(HostSqlSetReadLength(n), last);
-    KelDbResult result;
-    if (connection->Execute(head + HostSqlMarkerList(binds.size()), binds, &result) != 0) continue;
-    for (const auto& row : result.rows) take(row);
+    connection->ExecuteRows(head + HostSqlMarkerList(binds.size()), binds, take);
   }
 }
 
@@ -85,25 +97,23 @@ int ReadRows(KelDbConnection* connection, const std::string& sql, const std::vec
              Decode decode, std::vector<Row>* rows) {
   rows->clear();
   if (!connection) return -1;
-  KelDbResult result;
-  const int rc = connection->Execute(sql, binds, &result);
-  if (rc != 0) return rc;
-  for (const auto& row : result.rows)
-    if (row.size() >= width) rows->push_back(decode(row));
-  return 0;
+  const int rc = connection->ExecuteRows(sql, binds, [&](const KelDbRow& row) {
+    if (row.Size() >= static_cast<int>(width)) rows->push_back(decode(row));
+  });
+  if (rc != 0) rows->clear();
+  return rc;
 }
 
 int ReadExt(KelDbConnection* connection, const KelUnicodeString& environment, const std::string& sql,
             const std::vector<KelDbValue>& binds, std::vector<KelDMExtRow>* rows) {
   return ReadRows(
-      connection, sql, binds, 9, [&](const std::vector<KelDbValue>& row) { return DecodeExt(environment, row); }, rows);
+      connection, sql, binds, 9, [&](const KelDbRow& row) { return DecodeExt(environment, row); }, rows);
 }
 
 int ReadEntities(KelDbConnection* connection, KelDMEntitySide side, const std::string& sql,
                  const std::vector<KelDbValue>& binds, std::vector<KelDMEntityRow>* rows) {
   return ReadRows(
-      connection, sql, binds, EntityWidth(side),
-      [&](const std::vector<KelDbValue>& row) { return DecodeEntity(side, row); }, rows);
+      connection, sql, binds, EntityWidth(side), [&](const KelDbRow& row) { return DecodeEntity(side, row); }, rows);
 }
 
 }  // namespace
@@ -152,24 +162,24 @@ void KelDMLinkRows::ExtFromSet(KelDbConnection* connection, const KelUnicodeStri
                                const KelUnicodeString& condition, const std::vector<KelId>& coids,
                                const ExtSink& take) {
   SetRead(connection, Select(kExtColumns, environment, kMmlExt, WithCondition(condition, "$COID IN ")), IdValues(coids),
-          [&](const std::vector<KelDbValue>& row) {
-            if (row.size() >= 9) take(DecodeExt(environment, row));
+          [&](const KelDbRow& row) {
+            if (row.Size() >= 9) take(DecodeExt(environment, row));
           });
 }
 
 void KelDMLinkRows::ExtToSet(KelDbConnection* connection, const KelUnicodeString& environment,
                              const KelUnicodeString& condition, const std::vector<KelId>& coids, const ExtSink& take) {
   SetRead(connection, Select(kExtColumns, environment, kMmlExt, WithCondition(condition, "$COID_REF IN ")),
-          IdValues(coids), [&](const std::vector<KelDbValue>& row) {
-            if (row.size() >= 9) take(DecodeExt(environment, row));
+          IdValues(coids), [&](const KelDbRow& row) {
+            if (row.Size() >= 9) take(DecodeExt(environment, row));
           });
 }
 
 void KelDMLinkRows::EntitiesOfSet(KelDbConnection* connection, const KelUnicodeString& environment,
                                   KelDMEntitySide side, const std::vector<KelId>& coids, const EntitySink& take) {
   SetRead(connection, Select(EntityColumns(side), environment, TableOf(side), "UBIT IS NULL AND OBJECT_COID IN "),
-          IdValues(coids), [&](const std::vector<KelDbValue>& row) {
-            if (row.size() >= EntityWidth(side)) take(DecodeEntity(side, row));
+          IdValues(coids), [&](const KelDbRow& row) {
+            if (row.Size() >= static_cast<int>(EntityWidth(side))) take(DecodeEntity(side, row));
           });
 }
 
@@ -179,7 +189,7 @@ void KelDMLinkRows::HoldersSet(KelDbConnection* connection, const KelUnicodeStri
   values.reserve(ids.size());
   for (const KelDbBinary& id : ids) values.push_back(KelDbValue::Binary(id));
   SetRead(connection, Select(EntityColumns(side), environment, TableOf(side), "UBIT IS NULL AND ENTITY_ID_1 IN "),
-          values, [&](const std::vector<KelDbValue>& row) {
-            if (row.size() >= EntityWidth(side)) take(DecodeEntity(side, row));
+          values, [&](const KelDbRow& row) {
+            if (row.Size() >= static_cast<int>(EntityWidth(side))) take(DecodeEntity(side, row));
           });
 }

@@ -36,8 +36,9 @@ class KelDbSessionConnection : public KelDbConnection {
     return rc;
   }
   bool IsOpenImpl() const override { return inner_ && inner_->IsOpen(); }
-  int RunPrepared(const std::string& sql, const std::vector<KelDbValue>& binds, KelDbResult* result) override {
-    int rc = inner_->RunPrepared(sql, binds, result);
+  int RunPrepared(const std::string& sql, const std::vector<KelDbValue>& binds, KelDbResult* result,
+                  const KelDbRowSink* sink) override {
+    int rc = inner_->RunPrepared(sql, binds, result, sink);
     if (rc) SetLastError(inner_->LastError());
     return rc;
   }

@@ -16,6 +16,45 @@ const char* kB = "0000000000000B01";
 
 class DbEngineTest : public EngineTest {};
 
+// Rows read in place give what the value path gives, column by column:
+// NULLs, numbers, a long text, identifiers of odd lengths and bytes, and
+// timestamps brought to their full form.
+TEST_P(DbEngineTest, RowsReadInPlaceMatchTheValuePath) {
+  db().Init({"E1:objects"});
+  const std::string longText(5000, 'x');
+  db().Exec(
+      "INSERT INTO $VS_E1.TOVRA_MODEL ($COID, $COMPID, C_ID, C_FAMILY, C_REVISION_RANK, C_LASTMOD, C_MATURITY) "
+      "VALUES (X'0000000000000A01', X'00FF', '" +
+      longText +
+      "', X'0000000000000000', -7, '2024-05-06 07:08:09', NULL);"
+      "INSERT INTO $VS_E1.TOVRA_MODEL ($COID, $COMPID, C_ID, C_FAMILY, C_LASTMOD) VALUES "
+      "(X'0000000000000A02', X'27223B0A5C000001', 'it''s', NULL, '2024-05-06 07:08:09.1234567');");
+  const std::string sql =
+      "SELECT $COID, $COMPID, C_ID, C_FAMILY, C_REVISION_RANK, C_LASTMOD, C_MATURITY, C_UUID "
+      "FROM $VS_E1.TOVRA_MODEL ORDER BY $COID";
+  KelDbConnection* connection = KelDMSession::Main();
+  KelDbResult values;
+  ASSERT_EQ(0, connection->Execute(sql, {}, &values));
+  ASSERT_EQ(2u, values.rows.size());
+  size_t r = 0;
+  ASSERT_EQ(0, connection->ExecuteRows(sql, {}, [&](const KelDbRow& row) {
+    ASSERT_LT(r, values.rows.size());
+    const auto& expected = values.rows[r++];
+    ASSERT_EQ(static_cast<int>(expected.size()), row.Size());
+    for (int c = 0; c < row.Size(); ++c) {
+      EXPECT_EQ(expected[c].Type(), row.Type(c)) << "row " << r << " column " << c;
+      EXPECT_EQ(expected[c].AsText(), row.Text(c)) << "row " << r << " column " << c;
+      EXPECT_EQ(expected[c].AsBinary().Raw(), row.Bytes(c)) << "row " << r << " column " << c;
+    }
+  }));
+  EXPECT_EQ(2u, r);
+  EXPECT_EQ(longText, values.rows[0][2].AsText());
+  EXPECT_EQ("27223B0A5C000001", values.rows[1][1].AsText());
+  // A statement that fails hands over no row.
+  EXPECT_NE(0, connection->ExecuteRows("SELECT C_ID FROM $VS_E1.NO_SUCH_TABLE", {},
+                                       [&](const KelDbRow&) { ADD_FAILURE() << "a row of a failed statement"; }));
+}
+
 TEST_P(DbEngineTest, LikeIsCaseSensitiveOnEveryEngine) {
   db().Init({"E1:links"});
   db().Exec(

@@ -27,6 +27,11 @@ EngineFaults& Faults() {
   static EngineFaults faults;
   return faults;
 }
+
+uint64_t& ProcessStatementCount() {
+  static uint64_t count = 0;
+  return count;
+}
 }  // namespace
 
 void KelDbConnection::NoteEngineFault() {
@@ -35,6 +40,7 @@ void KelDbConnection::NoteEngineFault() {
 }
 
 int KelDbEngineFaultCount() { return Faults().count; }
+uint64_t KelDbStatementsRun() { return ProcessStatementCount(); }
 const std::string& KelDbFirstEngineFault() { return Faults().first; }
 void KelDbClearEngineFaults() { Faults() = EngineFaults(); }
 
@@ -87,11 +93,22 @@ int KelDbConnection::StartStatement(std::string_view sql) {
     return kel_ier::kDbBadStatement;
   }
   ++statementCount_;
+  ++ProcessStatementCount();
   if (observer_) observer_(sql);
   return 0;
 }
 
 int KelDbConnection::Execute(std::string_view hostSql, const std::vector<KelDbValue>& binds, KelDbResult* result) {
+  return Run(hostSql, binds, result, nullptr);
+}
+
+int KelDbConnection::ExecuteRows(std::string_view hostSql, const std::vector<KelDbValue>& binds,
+                                 const KelDbRowSink& take) {
+  return Run(hostSql, binds, nullptr, &take);
+}
+
+int KelDbConnection::Run(std::string_view hostSql, const std::vector<KelDbValue>& binds, KelDbResult* result,
+                         const KelDbRowSink* sink) {
   if (result) *result = KelDbResult();
   if (int rc = StartStatement(hostSql); rc != 0) return rc;
   // Statements that differ only by their literals translate to the same
@@ -126,7 +143,7 @@ int KelDbConnection::Execute(std::string_view hostSql, const std::vector<KelDbVa
     }
     return RunNative(t->sql, result);
   }
-  if (t->literals.empty()) return RunPrepared(t->sql, binds, result);
+  if (t->literals.empty()) return RunPrepared(t->sql, binds, result, sink);
   std::vector<KelDbValue> all;
   all.reserve(t->slots.size());
   for (int slot : t->slots) {
@@ -137,7 +154,7 @@ int KelDbConnection::Execute(std::string_view hostSql, const std::vector<KelDbVa
       all.push_back(KelDbValue::Binary(KelDbBinary(bytes.data(), bytes.size())));
     }
   }
-  return RunPrepared(t->sql, all, result);
+  return RunPrepared(t->sql, all, result, sink);
 }
 
 int KelDbConnection::ExecuteNative(const std::string& sql, KelDbResult* result) {

@@ -113,7 +113,8 @@ class PostgresConnection : public KelDbConnection {
 
   bool IsOpenImpl() const override { return conn_ != nullptr && pq_->PQstatus(conn_) == CONNECTION_OK; }
 
-  int RunPrepared(const std::string& sql, const std::vector<KelDbValue>& binds, KelDbResult* result) override {
+  int RunPrepared(const std::string& sql, const std::vector<KelDbValue>& binds, KelDbResult* result,
+                  const KelDbRowSink* sink) override {
     auto it = prepared_.find(sql);
     if (it == prepared_.end()) {
       if (prepared_.size() >= kPreparedCacheSize) {
@@ -152,12 +153,12 @@ class PostgresConnection : public KelDbConnection {
     }
     PGresult* r = pq_->PQexecPrepared(conn_, it->second.c_str(), static_cast<int>(binds.size()), values.data(),
                                       lengths.data(), formats.data(), 0);
-    return Collect(r, sql, result);
+    return Collect(r, sql, result, sink);
   }
 
   int RunNative(const std::string& sql, KelDbResult* result) override {
     PGresult* r = pq_->PQexec(conn_, sql.c_str());
-    return Collect(r, sql, result);
+    return Collect(r, sql, result, nullptr);
   }
 
  private:
@@ -178,61 +179,79 @@ class PostgresConnection : public KelDbConnection {
     return code;
   }
 
-  int Collect(PGresult* r, const std::string& sql, KelDbResult* result) {
+  // Hands each row of the answer to `sink` when given, else to `result`
+  // (may be null), and frees the answer.
+  int Collect(PGresult* r, const std::string& sql, KelDbResult* result, const KelDbRowSink* sink) {
     ExecStatusType status = pq_->PQresultStatus(r);
     if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) return Fail(r, sql);
-    if (result) {
+    if (result || sink) {
       int columns = pq_->PQnfields(r);
       int rows = pq_->PQntuples(r);
-      result->columns.clear();
-      result->types.clear();
       std::vector<Oid> oids(columns);
-      for (int c = 0; c < columns; ++c) {
-        result->columns.push_back(pq_->PQfname(r, c));
-        oids[c] = pq_->PQftype(r, c);
-        result->types.push_back(KelDbType::kNull);
-      }
-      result->rows.reserve(rows);
-      for (int i = 0; i < rows; ++i) {
-        std::vector<KelDbValue> row;
-        row.reserve(columns);
+      for (int c = 0; c < columns; ++c) oids[c] = pq_->PQftype(r, c);
+      if (result) {
+        result->columns.clear();
+        result->types.clear();
         for (int c = 0; c < columns; ++c) {
-          KelDbValue v;
-          if (!pq_->PQgetisnull(r, i, c)) {
-            const char* text = pq_->PQgetvalue(r, i, c);
-            int length = pq_->PQgetlength(r, i, c);
-            switch (oids[c]) {
-              case kByteaOid:
-                v = KelDbValue::Binary(DecodeBytea(pq_, text, length));
-                break;
-              case kInt2Oid:
-              case kInt4Oid:
-              case kInt8Oid:
-                v = KelDbValue::Integer(std::strtoll(text, nullptr, 10));
-                break;
-              case kFloat4Oid:
-              case kFloat8Oid:
-              case kNumericOid:
-                v = KelDbValue::Real(std::strtod(text, nullptr));
-                break;
-              case kBoolOid:
-                v = KelDbValue::Integer(text[0] == 't' ? 1 : 0);
-                break;
-              case kTimestampOid:
-              case kTimestampTzOid:
-                v = KelDbValue::Text(NormaliseTimestampText(std::string(text, length)), KelDbType::kTimestamp);
-                break;
-              default:
-                v = KelDbValue::Text(std::string(text, length));
-            }
-          }
-          if (result->types[c] == KelDbType::kNull) result->types[c] = v.Type();
-          row.push_back(std::move(v));
+          result->columns.push_back(pq_->PQfname(r, c));
+          result->types.push_back(KelDbType::kNull);
         }
-        result->rows.push_back(std::move(row));
+        result->rows.reserve(rows);
       }
-      const char* tuples = pq_->PQcmdTuples(r);
-      result->changes = (tuples && *tuples) ? std::strtoll(tuples, nullptr, 10) : 0;
+      KelDbRow row;
+      for (int i = 0; i < rows; ++i) {
+        row.Start(columns);
+        for (int c = 0; c < columns; ++c) {
+          if (pq_->PQgetisnull(r, i, c)) continue;
+          const char* text = pq_->PQgetvalue(r, i, c);
+          int length = pq_->PQgetlength(r, i, c);
+          switch (oids[c]) {
+            case kByteaOid: {
+              std::string& bytes = row.Scratch(c);
+              bytes = DecodeBytea(pq_, text, length).Raw();
+              row.SetBytes(c, KelDbType::kBinary, bytes);
+              break;
+            }
+            case kInt2Oid:
+            case kInt4Oid:
+            case kInt8Oid:
+              row.SetInteger(c, std::strtoll(text, nullptr, 10));
+              break;
+            case kFloat4Oid:
+            case kFloat8Oid:
+            case kNumericOid:
+              row.SetReal(c, std::strtod(text, nullptr));
+              break;
+            case kBoolOid:
+              row.SetInteger(c, text[0] == 't' ? 1 : 0);
+              break;
+            case kTimestampOid:
+            case kTimestampTzOid: {
+              std::string& full = row.Scratch(c);
+              full = NormaliseTimestampText(std::string(text, length));
+              row.SetBytes(c, KelDbType::kTimestamp, full);
+              break;
+            }
+            default:
+              row.SetBytes(c, KelDbType::kText, std::string_view(text, static_cast<size_t>(length)));
+          }
+        }
+        if (sink) {
+          (*sink)(row);
+          continue;
+        }
+        std::vector<KelDbValue> values;
+        values.reserve(columns);
+        for (int c = 0; c < columns; ++c) {
+          values.push_back(row.Value(c));
+          if (result->types[c] == KelDbType::kNull) result->types[c] = values.back().Type();
+        }
+        result->rows.push_back(std::move(values));
+      }
+      if (result) {
+        const char* tuples = pq_->PQcmdTuples(r);
+        result->changes = (tuples && *tuples) ? std::strtoll(tuples, nullptr, 10) : 0;
+      }
     }
     pq_->PQclear(r);
     return 0;

@@ -97,7 +97,8 @@ class SqliteConnection : public KelDbConnection {
 
   bool IsOpenImpl() const override { return db_ != nullptr; }
 
-  int RunPrepared(const std::string& sql, const std::vector<KelDbValue>& binds, KelDbResult* result) override {
+  int RunPrepared(const std::string& sql, const std::vector<KelDbValue>& binds, KelDbResult* result,
+                  const KelDbRowSink* sink) override {
     sqlite3_stmt* stmt = nullptr;
     auto it = cache_.find(sql);
     if (it != cache_.end()) {
@@ -155,7 +156,7 @@ class SqliteConnection : public KelDbConnection {
         }
       }
     }
-    int rc = Step(stmt, result);
+    int rc = Step(stmt, result, sink);
     sqlite3_reset(stmt);
     sqlite3_clear_bindings(stmt);
     return rc;
@@ -175,7 +176,7 @@ class SqliteConnection : public KelDbConnection {
         return (rc & 0xFF) == SQLITE_ERROR ? kel_ier::kDbBadStatement : CodeOf(rc);
       }
       if (!stmt) break;  // only blanks or comments remain
-      int stepped = Step(stmt, result);
+      int stepped = Step(stmt, result, nullptr);
       sqlite3_finalize(stmt);
       if (stepped != 0) return stepped;
       tail = next;
@@ -184,7 +185,9 @@ class SqliteConnection : public KelDbConnection {
   }
 
  private:
-  int Step(sqlite3_stmt* stmt, KelDbResult* result) {
+  // Runs the statement to its end; each row goes to `sink` when given,
+  // else to `result` (may be null).
+  int Step(sqlite3_stmt* stmt, KelDbResult* result, const KelDbRowSink* sink) {
     int columns = sqlite3_column_count(stmt);
     if (result && columns > 0 && result->columns.empty()) {
       for (int c = 0; c < columns; ++c) {
@@ -192,6 +195,7 @@ class SqliteConnection : public KelDbConnection {
         result->types.push_back(KelDbType::kNull);
       }
     }
+    KelDbRow row;
     while (true) {
       int rc = sqlite3_step(stmt);
       if (rc == SQLITE_DONE) break;
@@ -200,41 +204,49 @@ class SqliteConnection : public KelDbConnection {
         if (IsEngineFault(rc)) NoteEngineFault();
         return CodeOf(rc);
       }
-      if (!result) continue;
-      std::vector<KelDbValue> row;
-      row.reserve(columns);
+      if (!result && !sink) continue;
+      row.Start(columns);
       for (int c = 0; c < columns; ++c) {
-        KelDbValue v;
         switch (sqlite3_column_type(stmt, c)) {
           case SQLITE_NULL:
             break;
           case SQLITE_INTEGER:
-            v = KelDbValue::Integer(sqlite3_column_int64(stmt, c));
+            row.SetInteger(c, sqlite3_column_int64(stmt, c));
             break;
           case SQLITE_FLOAT:
-            v = KelDbValue::Real(sqlite3_column_double(stmt, c));
+            row.SetReal(c, sqlite3_column_double(stmt, c));
             break;
           case SQLITE_BLOB: {
-            const void* p = sqlite3_column_blob(stmt, c);
-            int size = sqlite3_column_bytes(stmt, c);
-            v = KelDbValue::Binary(p, static_cast<size_t>(size));
+            const char* p = static_cast<const char*>(sqlite3_column_blob(stmt, c));
+            const auto size = static_cast<size_t>(sqlite3_column_bytes(stmt, c));
+            row.SetBytes(c, KelDbType::kBinary, p ? std::string_view(p, size) : std::string_view());
             break;
           }
           default: {
             const char* p = reinterpret_cast<const char*>(sqlite3_column_text(stmt, c));
-            std::string text(p ? p : "", static_cast<size_t>(sqlite3_column_bytes(stmt, c)));
+            const std::string_view text(p ? p : "", static_cast<size_t>(sqlite3_column_bytes(stmt, c)));
             const char* decl = sqlite3_column_decltype(stmt, c);
             if (decl && sqlite3_stricmp(decl, "TIMESTAMP") == 0) {
-              v = KelDbValue::Text(NormaliseTimestampText(text), KelDbType::kTimestamp);
+              std::string& full = row.Scratch(c);
+              full = NormaliseTimestampText(std::string(text));
+              row.SetBytes(c, KelDbType::kTimestamp, full);
             } else {
-              v = KelDbValue::Text(std::move(text));
+              row.SetBytes(c, KelDbType::kText, text);
             }
           }
         }
-        if (result->types[c] == KelDbType::kNull) result->types[c] = v.Type();
-        row.push_back(std::move(v));
       }
-      result->rows.push_back(std::move(row));
+      if (sink) {
+        (*sink)(row);
+        continue;
+      }
+      std::vector<KelDbValue> values;
+      values.reserve(columns);
+      for (int c = 0; c < columns; ++c) {
+        values.push_back(row.Value(c));
+        if (result->types[c] == KelDbType::kNull) result->types[c] = values.back().Type();
+      }
+      result->rows.push_back(std::move(values));
     }
     if (result) result->changes = sqlite3_changes(db_);
     return 0;
