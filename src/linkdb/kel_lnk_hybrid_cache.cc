@@ -1,5 +1,6 @@
 // The records, the caches and their indexes, the settings snapshot, the
 // connections and the V5 step report of the link database.
+#include <array>
 #include <cinttypes>
 #include <cstdio>
 #include <deque>
@@ -72,9 +73,16 @@ struct Caches {
   // The other entities of an object (other product instances), by the index
   // of its first one, in increasing index order.
   std::unordered_map<int, std::vector<int>> moreEntities;
-  // Per entity: indices of the links it holds (father) / that point to it (child).
-  std::vector<std::vector<int>> fatherLinks;
-  std::vector<std::vector<int>> childLinks;
+  // The links of an entity as chains through the link cache, in increasing
+  // index order: per entity the first and last link it holds (as father,
+  // lane 0) and that point to it (as child, lane 1); per link the next one
+  // of the same father and of the same child (-1 ends a chain).
+  struct Chain {
+    int first = -1;
+    int last = -1;
+  };
+  std::vector<std::array<Chain, 2>> chains;
+  std::vector<std::array<int, 2>> nextLink;
   // Per entity: 1 once its children / parents were read from the database.
   std::vector<uint8_t> childrenRead;
   std::vector<uint8_t> parentsRead;
@@ -343,8 +351,7 @@ int KelLnkHybridManager::LocateEntity(const Entity& e, int create) {
     caches.entityIndex.insert(index);
   else
     caches.moreEntities[first].push_back(index);
-  caches.fatherLinks.emplace_back();
-  caches.childLinks.emplace_back();
+  caches.chains.emplace_back();
   caches.childrenRead.push_back(0);
   caches.parentsRead.push_back(0);
   if (DbgExpand()) std::printf("   >> Creation <<\n");
@@ -371,8 +378,12 @@ bool KelLnkHybridManager::MarkRead(int index, bool children) {
   return true;
 }
 
-const std::vector<int>& KelLnkHybridManager::LinksOf(int index, bool asFather) {
-  return asFather ? TheCaches().fatherLinks[index] : TheCaches().childLinks[index];
+std::vector<int> KelLnkHybridManager::LinksOf(int index, bool asFather) {
+  const Caches& caches = TheCaches();
+  const int lane = asFather ? 0 : 1;
+  std::vector<int> out;
+  for (int k = caches.chains[index][lane].first; k >= 0; k = caches.nextLink[k][lane]) out.push_back(k);
+  return out;
 }
 
 int KelLnkHybridManager::FindLink(int fatherIndex, int childIndex, uint32_t type) {
@@ -386,8 +397,15 @@ int KelLnkHybridManager::AppendLink(const Link& link) {
   int index = static_cast<int>(caches.links.size());
   caches.links.push_back(link);
   caches.linkIndex.emplace(LinkKey{link.FatherIndex, link.ChildIndex, link.TypeNumber()}, index);
-  caches.fatherLinks[link.FatherIndex].push_back(index);
-  caches.childLinks[link.ChildIndex].push_back(index);
+  caches.nextLink.push_back({-1, -1});
+  for (int lane : {0, 1}) {
+    Caches::Chain& chain = caches.chains[lane == 0 ? link.FatherIndex : link.ChildIndex][lane];
+    if (chain.last >= 0)
+      caches.nextLink[chain.last][lane] = index;
+    else
+      chain.first = index;
+    chain.last = index;
+  }
   return index;
 }
 

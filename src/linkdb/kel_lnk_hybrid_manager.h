@@ -12,9 +12,10 @@
 // link; its technology (Link::Techno) says which sources know it.
 //
 // Caches. Entities and links are kept in arrays whose indices are stable until
-// Uncache(). Lookups go through hash indexes; each entity keeps the indices of
-// the links it holds (as father) and of the links that point to it (as child),
-// in increasing order, so that no operation walks a whole cache:
+// Uncache(). Lookups go through hash indexes; each entity heads two chains
+// through the link cache, the links it holds (as father) and the links that
+// point to it (as child), in increasing order, so that no operation walks a
+// whole cache:
 //   - LocateEntity answers the first (lowest) index of an equal entity;
 //   - a children answer lists the entity's father links in cache order, a
 //     parents answer its child links, then sorts them by far-end name with a
@@ -334,7 +335,7 @@ class KelLnkHybridManager {
   // were already.
   static bool MarkRead(int index, bool children);
   // Indices of the links whose father (or child) is entity `index`, increasing.
-  static const std::vector<int>& LinksOf(int index, bool asFather);
+  static std::vector<int> LinksOf(int index, bool asFather);
   // Index of the cached link with this identity, -1 when none.
   static int FindLink(int fatherIndex, int childIndex, uint32_t type);
   // Appends a copy of `link` to the link cache and returns its index.

@@ -168,7 +168,7 @@ void KelLnkHybridManager::Collect(int index, bool children, int& count, Link*** 
   *links = nullptr;
   *entities = nullptr;
   if (index < 0) return;
-  const std::vector<int>& kept = LinksOf(index, children);
+  const std::vector<int> kept = LinksOf(index, children);
   const int n = static_cast<int>(kept.size());
   std::vector<int> order(n);
   std::iota(order.begin(), order.end(), 0);

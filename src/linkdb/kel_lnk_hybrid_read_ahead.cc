@@ -10,6 +10,7 @@
 #include <unordered_set>
 
 #include "base/kel_object_key.h"
+#include "base/kel_short_text.h"
 #include "foundation/kel_lnk_tools.h"
 #include "linkdb/kel_lnk_data_manager.h"
 
@@ -55,7 +56,75 @@ struct HoldersEqual {
     return a.side == b.side && a.ids == b.ids && a.environment == b.environment;
   }
 };
-using HoldersMap = std::unordered_map<HoldersKey, std::vector<KelDMEntityRow>, HoldersHash, HoldersEqual>;
+
+// A "$EXT" row as the store keeps it until its object is taken: the names
+// as numbers of KelLnkHybridManager::Names, the timestamp inline.
+struct StoredExtRow {
+  using Names = KelLnkHybridManager::Names;
+  explicit StoredExtRow(const KelDMExtRow& row)
+      : environment(Names::Number(row.environment)),
+        fatherTable(Names::Number(row.fatherTable)),
+        compname(Names::Number(row.compname)),
+        type(Names::Number(row.type)),
+        status(Names::Number(row.status)),
+        coid(row.coid),
+        compidFather(row.compidFather),
+        coidRef(row.coidRef),
+        compidRef(row.compidRef),
+        timestamp(row.timestamp) {}
+  KelDMExtRow Row() const {
+    return KelDMExtRow{Names::Text(environment),
+                       Names::Text(fatherTable),
+                       coid,
+                       compidFather,
+                       Names::Text(compname),
+                       coidRef,
+                       compidRef,
+                       timestamp.str(),
+                       Names::Text(type),
+                       Names::Text(status)};
+  }
+  uint32_t environment, fatherTable, compname, type, status;
+  KelId coid, compidFather, coidRef, compidRef;
+  KelShortText timestamp;
+};
+
+// An entity row as the store keeps it, the same way.
+struct StoredEntityRow {
+  using Names = KelLnkHybridManager::Names;
+  explicit StoredEntityRow(const KelDMEntityRow& row)
+      : table(Names::Number(row.table)),
+        type(Names::Number(row.type)),
+        status(Names::Number(row.status)),
+        coid(row.coid),
+        compid(row.compid),
+        ids(row.ids),
+        timestamp(row.timestamp) {}
+  KelDMEntityRow Row() const {
+    return KelDMEntityRow{Names::Text(table), coid, compid, ids, timestamp.str(), Names::Text(type),
+                          Names::Text(status)};
+  }
+  uint32_t table, type, status;
+  KelId coid, compid;
+  KelDMEntityIds ids;
+  KelShortText timestamp;
+};
+
+template <typename Stored>
+auto RowsOf(const std::vector<Stored>& stored) {
+  std::vector<decltype(stored.front().Row())> rows;
+  rows.reserve(stored.size());
+  for (const Stored& row : stored) rows.push_back(row.Row());
+  return rows;
+}
+
+// The rows of one object in one direction, as the store keeps them.
+struct StoredRows {
+  std::vector<StoredExtRow> ext;
+  std::vector<StoredEntityRow> entities;
+};
+
+using HoldersMap = std::unordered_map<HoldersKey, std::vector<StoredEntityRow>, HoldersHash, HoldersEqual>;
 
 // What one direction keeps. Rows are kept by object, not by cache index: the
 // objects a set leads to have no entity yet when their own rows are read.
@@ -63,7 +132,7 @@ using HoldersMap = std::unordered_map<HoldersKey, std::vector<KelDMEntityRow>, H
 // pair as a number of the store, and its identifiers.
 struct Lane {
   std::unordered_set<PackedObjectKey, PackedObjectKeyHash> fetched;  // objects whose rows were read, taken or not
-  std::unordered_map<ObjectKey, KelLnkNearRows, ObjectKeyHash> near;
+  std::unordered_map<ObjectKey, StoredRows, ObjectKeyHash> near;
   std::vector<ObjectKey> waiting;
 };
 
@@ -95,13 +164,13 @@ void ReadHolders(KelDMEntitySide side, KelDbConnection* connection, const KelUni
   std::unordered_set<std::string_view> firstIds;
   for (const KelDMEntityIds* e : ids) {
     if (store.holders.find(HoldersProbe{side, environment, *e}) != store.holders.end()) continue;
-    store.holders.emplace(HoldersKey{side, environment, *e}, std::vector<KelDMEntityRow>());
+    store.holders.emplace(HoldersKey{side, environment, *e}, std::vector<StoredEntityRow>());
     if (firstIds.insert(e->id1.Raw()).second) values.push_back(e->id1);
   }
   if (values.empty()) return;
   KelDMLinkRows::HoldersSet(connection, environment, side, values, [&](KelDMEntityRow&& row) {
     auto it = store.holders.find(HoldersProbe{side, environment, row.ids});
-    if (it != store.holders.end()) it->second.push_back(std::move(row));
+    if (it != store.holders.end()) it->second.emplace_back(row);
   });
 }
 
@@ -166,7 +235,7 @@ void ReadSet(KelLnkDirection d, std::vector<ObjectKey> level, bool expand, bool 
           if (dot != KelUnicodeString::npos)
             reach(leadsTo, ObjectKey{row.compname.substr(0, dot), KelLnkTools::RightTrim(row.compname.substr(dot + 1)),
                                      row.coidRef, row.compidRef});
-          for (const ObjectKey* o : *holders) lane.near[*o].ext.push_back(row);
+          for (const ObjectKey* o : *holders) lane.near[*o].ext.emplace_back(row);
         });
       }
     } else {
@@ -180,7 +249,7 @@ void ReadSet(KelLnkDirection d, std::vector<ObjectKey> level, bool expand, bool 
             const auto* pointed = members.Find(IdsIdentity(row.coidRef, row.compidRef));
             if (!pointed) return;
             reach(leadsTo, ObjectKey{environment, row.fatherTable, row.coid, row.compidFather});
-            for (const ObjectKey* o : *pointed) lane.near[*o].ext.push_back(row);
+            for (const ObjectKey* o : *pointed) lane.near[*o].ext.emplace_back(row);
           });
         }
       }
@@ -196,17 +265,17 @@ void ReadSet(KelLnkDirection d, std::vector<ObjectKey> level, bool expand, bool 
         KelDMLinkRows::EntitiesOfSet(connection, environment, NearSide(d), members.coids, [&](KelDMEntityRow&& row) {
           const auto* owners = members.Find(FullIdentity(row.table, row.coid, row.compid));
           if (!owners) return;
-          for (const ObjectKey* o : *owners) lane.near[*o].entities.push_back(row);
+          for (const ObjectKey* o : *owners) lane.near[*o].entities.emplace_back(row);
         });
       }
       std::vector<const KelDMEntityIds*> levelIds;
       for (const ObjectKey& o : level)
-        for (const KelDMEntityRow& row : lane.near[o].entities) levelIds.push_back(&row.ids);
+        for (const StoredEntityRow& row : lane.near[o].entities) levelIds.push_back(&row.ids);
       for (const KelUnicodeString& environment : entityEnvironments) {
         ReadHolders(FarSide(d), connection, environment, levelIds);
         for (const KelDMEntityIds* ids : levelIds)
-          for (const KelDMEntityRow& h : store.holders.find(HoldersProbe{FarSide(d), environment, *ids})->second)
-            reach(leadsTo, ObjectKey{environment, h.table, h.coid, h.compid});
+          for (const StoredEntityRow& h : store.holders.find(HoldersProbe{FarSide(d), environment, *ids})->second)
+            reach(leadsTo, ObjectKey{environment, KelLnkHybridManager::Names::Text(h.table), h.coid, h.compid});
       }
     }
     if (!expand) break;
@@ -259,19 +328,19 @@ void KelLnkHybridReadAhead::TakeRows(KelLnkDirection d, const Entity& e, bool re
   }
   auto it = lane.near.find(key);
   if (it == lane.near.end()) return;
-  if (readExt) rows->ext = std::move(it->second.ext);
-  if (readEntities) rows->entities = std::move(it->second.entities);
+  if (readExt) rows->ext = RowsOf(it->second.ext);
+  if (readEntities) rows->entities = RowsOf(it->second.entities);
   lane.near.erase(it);
 }
 
-const std::vector<KelDMEntityRow>& KelLnkHybridReadAhead::Holders(KelDMEntitySide side, KelDbConnection* connection,
-                                                                  const KelUnicodeString& environment,
-                                                                  const KelDMEntityIds& ids) {
+std::vector<KelDMEntityRow> KelLnkHybridReadAhead::Holders(KelDMEntitySide side, KelDbConnection* connection,
+                                                           const KelUnicodeString& environment,
+                                                           const KelDMEntityIds& ids) {
   Store& store = TheStore();
   auto it = store.holders.find(HoldersProbe{side, environment, ids});
-  if (it != store.holders.end()) return it->second;
+  if (it != store.holders.end()) return RowsOf(it->second);
   ReadHolders(side, connection, environment, {&ids});
-  return store.holders.find(HoldersProbe{side, environment, ids})->second;
+  return RowsOf(store.holders.find(HoldersProbe{side, environment, ids})->second);
 }
 
 void KelLnkHybridReadAhead::Waiting(KelLnkDirection d, int index) {

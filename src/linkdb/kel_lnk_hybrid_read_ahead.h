@@ -63,8 +63,8 @@ class KelLnkHybridReadAhead {
                        const KelListValKelUnicodeString& entityEnvironments, KelLnkNearRows* rows);
   // The rows of the side's table in `environment` that carry the entity (its
   // owners or users); read with the set when they came from one.
-  static const std::vector<KelDMEntityRow>& Holders(KelDMEntitySide side, KelDbConnection* connection,
-                                                    const KelUnicodeString& environment, const KelDMEntityIds& ids);
+  static std::vector<KelDMEntityRow> Holders(KelDMEntitySide side, KelDbConnection* connection,
+                                             const KelUnicodeString& environment, const KelDMEntityIds& ids);
   // The object of entity `index` was reached in direction `d`: read its rows
   // with the next set.
   static void Waiting(KelLnkDirection d, int index);
