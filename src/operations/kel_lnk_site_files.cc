@@ -176,8 +176,11 @@ bool KelLnkSiteFiles::Copy(const std::string& from, const std::string& to, std::
     if (error) *error = "Cannot read " + from + ": " + std::strerror(errno);
     return false;
   }
-  std::string text;
-  char buffer[8192];
+  // Copied a buffer at a time: a large impact file is never held whole.
+  KelLnkSiteFileWriter writer;
+  bool written = writer.Open(to);
+  std::string chunk;
+  char buffer[65536];
   for (;;) {
     ssize_t n = read(in, buffer, sizeof buffer);
     if (n < 0 && errno == EINTR) continue;
@@ -187,11 +190,11 @@ bool KelLnkSiteFiles::Copy(const std::string& from, const std::string& to, std::
       return false;
     }
     if (n == 0) break;
-    text.append(buffer, static_cast<size_t>(n));
+    chunk.assign(buffer, static_cast<size_t>(n));
+    written = written && writer.Write(chunk);
   }
   close(in);
-  KelLnkSiteFileWriter writer;
-  if (!writer.Open(to) || !writer.Write(text) || !writer.Close()) {
+  if (!written || !writer.Close()) {
     if (error) *error = "Cannot write " + to + ": " + std::strerror(writer.LastErrno());
     return false;
   }
