@@ -157,6 +157,16 @@ int KelDbConnection::Run(std::string_view hostSql, const std::vector<KelDbValue>
   return RunPrepared(t->sql, all, result, sink);
 }
 
+void KelDbConnection::AppendRow(const KelDbRow& row, KelDbResult* result) {
+  std::vector<KelDbValue> values;
+  values.reserve(static_cast<size_t>(row.Size()));
+  for (int c = 0; c < row.Size(); ++c) {
+    values.push_back(row.Value(c));
+    if (result->types[c] == KelDbType::kNull) result->types[c] = values.back().Type();
+  }
+  result->rows.push_back(std::move(values));
+}
+
 int KelDbConnection::ExecuteNative(const std::string& sql, KelDbResult* result) {
   if (result) *result = KelDbResult();
   if (int rc = StartStatement(sql); rc != 0) return rc;

@@ -96,6 +96,9 @@ class KelDbConnection {
   virtual int RunNative(const std::string& sql, KelDbResult* result) = 0;
 
   void SetLastError(std::string text) { lastError_ = std::move(text); }
+  // Appends the row to `result` as values, and notes the type of each column
+  // from its first row that is not NULL.
+  static void AppendRow(const KelDbRow& row, KelDbResult* result);
   // Records LastError() as a fault of the engine itself (see
   // KelDbEngineFaultCount): the engine calls it when its code says so.
   void NoteEngineFault();

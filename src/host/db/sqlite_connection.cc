@@ -236,17 +236,10 @@ class SqliteConnection : public KelDbConnection {
           }
         }
       }
-      if (sink) {
+      if (sink)
         (*sink)(row);
-        continue;
-      }
-      std::vector<KelDbValue> values;
-      values.reserve(columns);
-      for (int c = 0; c < columns; ++c) {
-        values.push_back(row.Value(c));
-        if (result->types[c] == KelDbType::kNull) result->types[c] = values.back().Type();
-      }
-      result->rows.push_back(std::move(values));
+      else
+        AppendRow(row, result);
     }
     if (result) result->changes = sqlite3_changes(db_);
     return 0;
