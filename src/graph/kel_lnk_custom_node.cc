@@ -102,14 +102,19 @@ KelUnicodeString InstanceText(const KelDMInstance& instance) {
 }  // namespace
 
 void KelLnkCustomNode::RegisterNodeTypes() {
-  KelNavigExtensionRegistry::RegisterNodeType(kNodeType, [] { return std::make_unique<KelLnkCustomNode>(); });
+  KelNavigExtensionRegistry::RegisterInPlaceNodeType<KelLnkCustomNode>(kNodeType);
 }
 
 void KelLnkCustomNode::SetMethodMenuBuilder(MethodMenuBuilder builder) { MenuBuilder() = std::move(builder); }
 
-KelLnkGraphWindow* KelLnkCustomNode::Window() const { return node_ ? node_->GetMainWindow() : nullptr; }
+KelLnkNode* KelLnkCustomNode::Node() const {
+  KelNavigInstance* instance = Attached();
+  return resolved_ && instance != nullptr ? static_cast<KelLnkNode*>(instance->GetReferenceNode()) : nullptr;
+}
 
-KelIGraphNode* KelLnkCustomNode::GetDrawnNode() const { return instance_ ? instance_->GetGraphNode() : GetGraphNode(); }
+KelLnkGraphWindow* KelLnkCustomNode::Window() const { return Node() ? Node()->GetMainWindow() : nullptr; }
+
+KelIGraphNode* KelLnkCustomNode::GetDrawnNode() const { return GetGraphNode(); }
 
 KelLnkCustomNode* KelLnkCustomNode::FromGraphNode(const KelIGraphNode* node) {
   KelNavigInstance* instance = KelNavigInstance::FromGraphNode(node);
@@ -137,12 +142,12 @@ KelListPtrKelLnkCustomNode KelLnkCustomNode::GetChildNodes() const {
 // ---- Drawing ----
 
 void KelLnkCustomNode::Resolve(KelNavigInstance* instance) {
-  instance_ = instance;
-  node_ = instance && instance->GetReference() ? static_cast<KelLnkNode*>(instance->GetReference().get()) : nullptr;
+  Attach(instance);
+  resolved_ = true;
   KelLnkGraphWindow* window = Window();
   if (window == nullptr || window->GetRootController() != nullptr || instance == nullptr) return;
   const std::vector<KelNavigInstance*>& tops = instance->GetNavigController()->GetContainer()->GetInstancesList();
-  if (tops.size() == 1 && tops.front()->GetReference().get() == node_) {
+  if (tops.size() == 1 && tops.front()->GetReferenceNode() == instance->GetReferenceNode()) {
     window->SetRootController(instance);
     window->SetRootCustomNode(this);
   }
@@ -158,7 +163,7 @@ void KelLnkCustomNode::UpdateTextElem(KelNavigInstance* instance) {
 void KelLnkCustomNode::UpdateElem(KelNavigInstance* instance) {
   MML_TRACE("KelLnkCustomNode::UpdateElem");
   Resolve(instance);
-  if (node_) node_->CustomGraphNode(GetDrawnNode());
+  if (Node()) Node()->CustomGraphNode(GetDrawnNode());
   // The arc that reaches the node takes the drawing attribute 20 unless link
   // technologies are computed. The node sets it: an arc extension each would
   // cost a whole-depth graph an allocation per drawn node.
@@ -169,11 +174,11 @@ void KelLnkCustomNode::UpdateElem(KelNavigInstance* instance) {
 
 void KelLnkCustomNode::ProcessAfterExpand() {
   MML_TRACE("KelLnkCustomNode::ProcessAfterExpand");
-  if (node_ == nullptr || node_->GetNodetype() != 0) return;
+  if (Node() == nullptr || Node()->GetNodetype() != 0) return;
   KelIGraphNode* drawn = GetDrawnNode();
-  if (drawn == nullptr || instance_ == nullptr) return;
-  auto* object = static_cast<KelLnkObject*>(node_);
-  KelNavigController* navigator = instance_->GetNavigController();
+  if (drawn == nullptr || Attached() == nullptr) return;
+  auto* object = static_cast<KelLnkObject*>(Node());
+  KelNavigController* navigator = Attached()->GetNavigController();
   object->ExpandCollapse(drawn->IsExpanded() ? 0 : 1, this, 0);
   KelLnkObject::Clean();
   // Shown again: every drawn node takes its texts and colours anew.
@@ -188,14 +193,14 @@ void KelLnkCustomNode::ProcessAfterMethod() {
 // ---- Twins ----
 
 ConditionIsExpandable KelLnkCustomNode::GetExpandable() const {
-  return node_ ? node_->IsExpandable() : kExpandNotComputed;
+  return Node() ? Node()->IsExpandable() : kExpandNotComputed;
 }
 
 void KelLnkCustomNode::UpdateAsTwin(int state) const {
   MML_TRACE("KelLnkCustomNode::UpdateAsTwin");
-  if (node_ == nullptr) return;
-  node_->SetExpandable(static_cast<ConditionIsExpandable>(state));
-  node_->CustomGraphNode(GetDrawnNode());
+  if (Node() == nullptr) return;
+  Node()->SetExpandable(static_cast<ConditionIsExpandable>(state));
+  Node()->CustomGraphNode(GetDrawnNode());
 }
 
 void KelLnkCustomNode::FindThisInGraph(KelListPtrKelLnkCustomNode* twins) const {
@@ -210,33 +215,33 @@ void KelLnkCustomNode::NewFindList(const KelLnkCustomNode* node, KelLnkCustomNod
                                    KelListPtrKelLnkCustomNode* twins) const {
   MML_TRACE("KelLnkCustomNode::NewFindList");
   KelLnkGraphWindow* window = Window();
-  if (window == nullptr || node == nullptr || root == nullptr || node->node_ == nullptr) return;
+  if (window == nullptr || node == nullptr || root == nullptr || node->Node() == nullptr) return;
   RegistryIndex& index = IndexOf(window);
   index.Follow(*window);
 
   auto* self = const_cast<KelLnkCustomNode*>(node);
   auto registerNew = [&](KelZumoInstance* zumo) {
     if (!index.registered.insert(self).second) return;  // registered once only
-    window->FillLists(self, node->node_->Instance(), zumo);
+    window->FillLists(self, node->Node()->Instance(), zumo);
     index.Follow(*window);
   };
   auto takeTwins = [&](int k) {
     for (KelLnkCustomNode* twin : window->GetListOfNodes(k)) {
       // Nodes of a closed branch are no copies on screen.
-      if (twin != node && twins && twin->instance_ && twin->instance_->IsDrawn()) twins->push_back(twin);
+      if (twin != node && twins && twin->Attached() && twin->Attached()->IsDrawn()) twins->push_back(twin);
     }
     KelListPtrKelLnkCustomNode& list = window->GetListOfNodes(k);
     if (std::find(list.begin(), list.end(), node) == list.end()) window->AddNodeInList(k, self);
   };
 
   if (window->GetListSize() == 0) {
-    if (root->node_ == nullptr) return;
-    window->FillLists(root, root->node_->Instance(), root->node_->GetZumoInstance());
+    if (root->Node() == nullptr) return;
+    window->FillLists(root, root->Node()->Instance(), root->Node()->GetZumoInstance());
     index.Follow(*window);
   }
   if (node == root) return;
 
-  const KelDMInstance& instance = node->node_->Instance();
+  const KelDMInstance& instance = node->Node()->Instance();
   if (!KelLnkTools::IsTOVRAV5True() || !window->HasPSNContext()) {
     auto it = index.entries.find(InstanceKey(instance));
     if (it != index.entries.end() && !it->second.empty()) takeTwins(it->second.front());
@@ -244,7 +249,7 @@ void KelLnkCustomNode::NewFindList(const KelLnkCustomNode* node, KelLnkCustomNod
     return;
   }
 
-  KelZumoInstance* zumo = node->node_->GetZumoInstance();
+  KelZumoInstance* zumo = node->Node()->GetZumoInstance();
   int match = -1;
   if (zumo) {
     if (!zumo->IsFullyDefined()) zumo->FullyDefine();
@@ -274,7 +279,7 @@ void KelLnkCustomNode::GetAllGraph(KelLnkCustomNode* from, KelListPtrKelLnkCusto
   while (!stack.empty()) {
     KelLnkCustomNode* current = stack.back();
     stack.pop_back();
-    if (current->node_ && current->node_->GetNodetype() == 0) all->push_back(current);
+    if (current->Node() && current->Node()->GetNodetype() == 0) all->push_back(current);
     KelIGraphNode* drawn = current->GetDrawnNode();
     if (drawn == nullptr || !drawn->IsExpanded()) continue;
     KelListPtrKelLnkCustomNode children = current->GetChildNodes();
@@ -298,10 +303,10 @@ void KelLnkCustomNode::FoundAllInGraph(KelListPtrKelLnkCustomNode* all) {
 
 void KelLnkCustomNode::SetExpandable(const KelLnkCustomNode* collapsed) const {
   MML_TRACE("KelLnkCustomNode::SetExpandable");
-  if (node_ == nullptr) return;
+  if (Node() == nullptr) return;
   const bool debug = KelLnkTools::DbgCustom() != 0;
-  if (debug) std::printf(" SetExpandable pour Instance :\n\t %s\n", InstanceText(node_->Instance()).c_str());
-  if (node_->IsExpandable() == kExpandSolved) {
+  if (debug) std::printf(" SetExpandable pour Instance :\n\t %s\n", InstanceText(Node()->Instance()).c_str());
+  if (Node()->IsExpandable() == kExpandSolved) {
     if (debug) std::printf(" SetExpandable <In fine> : %u \n", static_cast<unsigned>(kExpandSolved));
     return;
   }
@@ -356,6 +361,6 @@ void KelLnkCustomNode::SetExpandable(const KelLnkCustomNode* collapsed) const {
 
   if (debug) std::printf(" SetExpandable <In fine> : %u \n", static_cast<unsigned>(result));
   std::fflush(stdout);
-  node_->SetExpandable(result);
-  node_->CustomGraphNode(GetDrawnNode());
+  Node()->SetExpandable(result);
+  Node()->CustomGraphNode(GetDrawnNode());
 }

@@ -74,8 +74,8 @@ class KelLnkCustomNode : public KelNodeExtension {
   // registered before under the same object (the oldest entry wins).
   void NewFindList(const KelLnkCustomNode* node, KelLnkCustomNode* root, KelListPtrKelLnkCustomNode* twins) const;
 
-  KelLnkNode* GetLnkNode() const { return node_; }
-  KelNavigInstance* GetNavigInstance() const { return instance_; }
+  KelLnkNode* GetLnkNode() const { return Node(); }
+  KelNavigInstance* GetNavigInstance() const { return Attached(); }
   // The graph node drawn for this display node (null before the first update).
   KelIGraphNode* GetDrawnNode() const;
   // The display node above (the object above a link, the link above an
@@ -88,8 +88,11 @@ class KelLnkCustomNode : public KelNodeExtension {
 
  private:
   void Resolve(KelNavigInstance* instance);
+  // The model node of the instance; null until the node was first drawn.
+  KelLnkNode* Node() const;
   KelLnkGraphWindow* Window() const;
 
-  KelNavigInstance* instance_ = nullptr;
-  KelLnkNode* node_ = nullptr;
+  // Set once the node was drawn: its instance and model node are then known.
+  // Small enough to be built inside the navigator's instance.
+  bool resolved_ = false;
 };

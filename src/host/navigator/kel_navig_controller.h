@@ -18,6 +18,7 @@
 
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -108,12 +109,19 @@ class KelNavigController {
  private:
   friend class KelNavigInstance;
   friend class KelNavigContainer;
+  friend class KelNavigGraphNode;
 
   // Takes instances that are no longer drawn.
   void Drop(std::unique_ptr<KelNavigInstance> instance);
 
   std::string nodeType_;
   std::string arcType_;
+  // The arc extensions by the instance the arc reaches; kept here, as few
+  // arc types have one, and released before the instances.
+  std::unordered_map<const KelNavigInstance*, std::unique_ptr<KelLinkExtension>> arcExtensions_;
+  // The texts set on drawn nodes, by instance (most nodes ask theirs of the
+  // model node).
+  std::unordered_map<const KelNavigInstance*, KelListValKelUnicodeString> texts_;
   int depth_ = 2;
   bool activatorsVisible_ = true;
   std::unique_ptr<KelNavigInstance> root_;

@@ -7,8 +7,14 @@
 
 namespace {
 
-std::map<std::string, KelNavigExtensionRegistry::NodeFactory>& NodeFactories() {
-  static std::map<std::string, KelNavigExtensionRegistry::NodeFactory> factories;
+// A node type's factory: in place when `inPlace` is set, else `allocated`.
+struct NodeFactoryEntry {
+  KelNavigExtensionRegistry::NodeFactory allocated;
+  KelNavigExtensionRegistry::InPlaceNodeFactory inPlace = nullptr;
+};
+
+std::map<std::string, NodeFactoryEntry>& NodeFactories() {
+  static std::map<std::string, NodeFactoryEntry> factories;
   return factories;
 }
 
@@ -76,17 +82,26 @@ KelIGraphNode* KelNodeExtension::GetGraphNode() const {
 }
 
 void KelNavigExtensionRegistry::RegisterNodeType(const std::string& type, NodeFactory factory) {
-  NodeFactories()[type] = std::move(factory);
+  NodeFactories()[type] = {std::move(factory), nullptr};
+}
+
+void KelNavigExtensionRegistry::RegisterInPlace(const std::string& type, InPlaceNodeFactory factory) {
+  NodeFactories()[type] = {nullptr, factory};
 }
 
 void KelNavigExtensionRegistry::RegisterLinkType(const std::string& type, LinkFactory factory) {
   LinkFactories()[type] = std::move(factory);
 }
 
-std::unique_ptr<KelNodeExtension> KelNavigExtensionRegistry::CreateNode(const std::string& type) {
+KelNodeExtension* KelNavigExtensionRegistry::CreateNode(const std::string& type, void* space, bool* inPlace) {
+  *inPlace = false;
   auto it = NodeFactories().find(type);
-  if (it == NodeFactories().end() || !it->second) return nullptr;
-  return it->second();
+  if (it == NodeFactories().end()) return nullptr;
+  if (it->second.inPlace != nullptr) {
+    *inPlace = true;
+    return it->second.inPlace(space);
+  }
+  return it->second.allocated ? it->second.allocated().release() : nullptr;
 }
 
 std::unique_ptr<KelLinkExtension> KelNavigExtensionRegistry::CreateLink(const std::string& type) {

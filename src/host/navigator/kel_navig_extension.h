@@ -16,8 +16,10 @@
 // The base implementations give the plain navigator behaviour.
 #pragma once
 
+#include <cstddef>
 #include <functional>
 #include <memory>
+#include <new>
 #include <string>
 
 #include "host/graph/kel_i_graph_node.h"
@@ -63,6 +65,10 @@ class KelNodeExtension {
   // The graph node of the decorated instance (null before attachment).
   KelIGraphNode* GetGraphNode() const;
 
+ protected:
+  KelNavigInstance* Attached() const { return attached_; }
+  void Attach(KelNavigInstance* instance) { attached_ = instance; }
+
  private:
   friend class KelNavigInstance;
   KelNavigInstance* attached_ = nullptr;  // set by the navigator at creation
@@ -93,9 +99,26 @@ class KelNavigExtensionRegistry {
  public:
   using NodeFactory = std::function<std::unique_ptr<KelNodeExtension>()>;
   using LinkFactory = std::function<std::unique_ptr<KelLinkExtension>()>;
+  // Builds a display node in the space it is given.
+  using InPlaceNodeFactory = KelNodeExtension* (*)(void* space);
+  // The room every instance keeps for a display node built in place.
+  static constexpr std::size_t kInPlaceNodeBytes = 24;
 
   static void RegisterNodeType(const std::string& type, NodeFactory factory);
+  // Display nodes of type T are built inside the navigator's instance: a
+  // whole-depth graph saves an allocation per drawn node.
+  template <typename T>
+  static void RegisterInPlaceNodeType(const std::string& type) {
+    static_assert(sizeof(T) <= kInPlaceNodeBytes && alignof(T) <= alignof(void*), "too large to be built in place");
+    RegisterInPlace(type, [](void* space) -> KelNodeExtension* { return new (space) T(); });
+  }
   static void RegisterLinkType(const std::string& type, LinkFactory factory);
-  static std::unique_ptr<KelNodeExtension> CreateNode(const std::string& type);
+  // A display node of `type`: built in `space` (kInPlaceNodeBytes bytes,
+  // aligned for a pointer) when the type was registered in place, and
+  // `inPlace` tells so; else allocated. Null for a type without factory.
+  static KelNodeExtension* CreateNode(const std::string& type, void* space, bool* inPlace);
   static std::unique_ptr<KelLinkExtension> CreateLink(const std::string& type);
+
+ private:
+  static void RegisterInPlace(const std::string& type, InPlaceNodeFactory factory);
 };

@@ -15,8 +15,13 @@ bool KelNavigGraphNode::GetDecorationVisibility(int decoration) const {
   return decorations_[decoration];
 }
 
+void KelNavigGraphNode::SetText(const KelListValKelUnicodeString& lines) {
+  owner_->controller_->texts_[owner_] = lines;
+  hasText_ = true;
+}
+
 KelListValKelUnicodeString KelNavigGraphNode::GetText() const {
-  if (text_) return *text_;
+  if (hasText_) return owner_->controller_->texts_.at(owner_);
   if (!owner_->reference_) return {};
   // The model node writes its text on a scratch node, as it would on this one.
   KelMemGraphNode scratch;
@@ -49,28 +54,49 @@ std::vector<KelIGraphLink*> KelNavigGraphNode::GetOutArcs() const {
   return arcs;
 }
 
+// ---- Drawn arc ----
+
+KelIGraphNode* KelNavigGraphArc::GetFrom() const {
+  return owner_->father_ != nullptr ? &owner_->father_->graphNode_ : nullptr;
+}
+
+KelIGraphNode* KelNavigGraphArc::GetTo() const { return &owner_->graphNode_; }
+
 // ---- Instance ----
 
 KelNavigInstance::KelNavigInstance(KelNavigController* controller, KelNavigInstance* father,
                                    KelINavigModelNode_var reference)
-    : controller_(controller),
-      father_(father),
-      reference_(std::move(reference)),
-      hasInArc_(father != nullptr),
-      inArc_(father ? &father->graphNode_ : nullptr, &graphNode_) {
+    : controller_(controller), father_(father), reference_(std::move(reference)), hasInArc_(father != nullptr) {
   level_ = father == nullptr ? 0 : father->level_ + 1;
-  extension_ = KelNavigExtensionRegistry::CreateNode(controller->GetNodeType());
+  bool inPlace = false;
+  extension_ = KelNavigExtensionRegistry::CreateNode(controller->GetNodeType(), extensionSpace_, &inPlace);
+  extensionInPlace_ = inPlace;
   if (extension_) extension_->attached_ = this;
   if (father != nullptr) {
-    arcExtension_ = KelNavigExtensionRegistry::CreateLink(controller->GetArcType());
-    if (arcExtension_) arcExtension_->arc_ = &inArc_;
+    if (std::unique_ptr<KelLinkExtension> arc = KelNavigExtensionRegistry::CreateLink(controller->GetArcType())) {
+      arc->arc_ = &inArc_;
+      controller->arcExtensions_[this] = std::move(arc);
+      hasArcExtension_ = true;
+    }
   }
 }
 
 KelNavigInstance::~KelNavigInstance() {
   // Children first, so that no display node outlives the node above it.
   children_.clear();
-  extension_.reset();
+  if (hasArcExtension_) controller_->arcExtensions_.erase(this);
+  if (graphNode_.hasText_) controller_->texts_.erase(this);
+  if (extensionInPlace_) {
+    extension_->~KelNodeExtension();
+  } else {
+    delete extension_;
+  }
+}
+
+KelLinkExtension* KelNavigInstance::GetArcExtension(int i) const {
+  const KelNavigInstance* child = children_.at(i).get();
+  if (!child->hasArcExtension_) return nullptr;
+  return controller_->arcExtensions_.at(child).get();
 }
 
 std::vector<KelNavigInstance*> KelNavigInstance::GetChildren() const {
@@ -113,7 +139,7 @@ int KelNavigInstance::Build(int levels) {
   // Draw the new level first, then open the levels below it.
   for (size_t i = 0; i < children_.size(); ++i) {
     KelNavigInstance* child = children_[i].get();
-    if (child->arcExtension_) child->arcExtension_->UpdateElem(child);
+    if (KelLinkExtension* arc = GetArcExtension(static_cast<int>(i))) arc->UpdateElem(child);
     child->UpdateSelf();
     ++drawn;
   }

@@ -2,7 +2,8 @@
 //
 // An instance decorates one model node (its reference), owns the instances
 // drawn below it in drawing order, the arc that leads to it from its father
-// (with that arc's extension) and its display-node extension. It is also the node's controller (open, close) and
+// (whose extension, if any, the controller keeps) and its display-node extension, built inside
+// the instance when its type allows. It is also the node's controller (open, close) and
 // carries the drawn graph node that the model nodes colour: the graph node's
 // incoming arc comes from the father instance, its outgoing arcs lead to the
 // children in drawing order, and it is expanded while the instance shows its
@@ -10,6 +11,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <memory>
 #include <vector>
 
@@ -31,9 +33,7 @@ class KelNavigGraphNode : public KelIGraphNode {
 
   explicit KelNavigGraphNode(KelNavigInstance* owner) : owner_(owner) {}
 
-  void SetText(const KelListValKelUnicodeString& lines) override {
-    text_ = std::make_unique<KelListValKelUnicodeString>(lines);
-  }
+  void SetText(const KelListValKelUnicodeString& lines) override;
   KelListValKelUnicodeString GetText() const override;
   void SetColor(int color) override { color_ = color; }
   int GetColor() const override { return color_; }
@@ -55,18 +55,36 @@ class KelNavigGraphNode : public KelIGraphNode {
   KelNavigInstance* GetOwner() const { return owner_; }
 
  private:
+  friend class KelNavigInstance;
+
   KelNavigInstance* owner_;
-  std::unique_ptr<KelListValKelUnicodeString> text_;  // null: asked of the model node
   KelPooledString colorClass_;
   int color_ = -1;  // -1 until set
   int subColor_ = -1;
   std::array<bool, kDecorationCount> decorations_{true, true, true, true};
+  // Whether texts were set on the node: the controller keeps them (few nodes
+  // have any), else they are asked of the model node.
+  bool hasText_ = false;
 };
 
-// A drawn arc, from a father instance to one of its children.
-class KelNavigGraphArc : public KelGraphArc {
+// A drawn arc, from a father instance to one of its children. It lives in
+// the child and finds both ends through it.
+class KelNavigGraphArc : public KelIGraphLink {
  public:
-  using KelGraphArc::KelGraphArc;
+  explicit KelNavigGraphArc(KelNavigInstance* owner) : owner_(owner) {}
+
+  // The father's graph node (null for a top instance) and the child's.
+  KelIGraphNode* GetFrom() const override;
+  KelIGraphNode* GetTo() const override;
+  void SetColor(int color) override { color_ = color; }
+  int GetColor() const override { return color_; }
+  void SetAttribute(int value) override { attribute_ = value; }
+  int GetAttribute() const override { return attribute_; }
+
+ private:
+  KelNavigInstance* owner_;
+  int color_ = -1;
+  int attribute_ = 0;
 };
 
 class KelNavigInstance : public KelINavigNodeCtrl {
@@ -79,6 +97,7 @@ class KelNavigInstance : public KelINavigNodeCtrl {
 
   // The model node drawn.
   KelINavigModelNode_var GetReference() const { return reference_; }
+  KelINavigModelNode* GetReferenceNode() const { return reference_.get(); }
   KelNavigController* GetNavigController() const { return controller_; }
   // The instance above (null for a top instance) and the instances below, in
   // drawing order.
@@ -91,7 +110,8 @@ class KelNavigInstance : public KelINavigNodeCtrl {
   // False once the instance was dropped (its father closed or rebuilt).
   bool IsDrawn() const { return drawn_; }
   KelIGraphNode* GetGraphNode() { return &graphNode_; }
-  KelLinkExtension* GetArcExtension(int i) const { return children_.at(i)->arcExtension_.get(); }
+  // The extension of the arc to the i-th child; null without one.
+  KelLinkExtension* GetArcExtension(int i) const;
   // The instance whose graph node is `node`; null for a node the navigator
   // did not draw.
   static KelNavigInstance* FromGraphNode(const KelIGraphNode* node);
@@ -101,7 +121,7 @@ class KelNavigInstance : public KelINavigNodeCtrl {
   void Collapse() override;
   bool IsExpanded() const override { return expanded_; }
   KelNavigInstance* GetInstance() override { return this; }
-  KelNodeExtension* GetImplementation() const override { return extension_.get(); }
+  KelNodeExtension* GetImplementation() const override { return extension_; }
 
   // Redraws this instance (texts, then colours) and the arcs below it.
   void UpdateSelf();
@@ -121,6 +141,7 @@ class KelNavigInstance : public KelINavigNodeCtrl {
  private:
   friend class KelNavigController;
   friend class KelNavigGraphNode;
+  friend class KelNavigGraphArc;
 
   // Hands the children to the controller, which keeps them until it is
   // safe to release them (display nodes may still be named elsewhere).
@@ -135,14 +156,18 @@ class KelNavigInstance : public KelINavigNodeCtrl {
   KelNavigInstance* father_;
   KelINavigModelNode_var reference_;
   int level_ = 0;
-  bool expanded_ = false;
-  bool drawn_ = true;
+  bool expanded_ : 1 = false;
+  bool drawn_ : 1 = true;
   // Whether the arc from the father still leads here (not once the father
   // dropped this instance).
-  bool hasInArc_ = false;
+  bool hasInArc_ : 1 = false;
+  bool extensionInPlace_ : 1 = false;  // see extension_
+  // Whether the controller keeps an extension of the arc from the father.
+  bool hasArcExtension_ : 1 = false;
   KelNavigGraphNode graphNode_{this};
-  KelNavigGraphArc inArc_;
-  std::unique_ptr<KelLinkExtension> arcExtension_;
-  std::unique_ptr<KelNodeExtension> extension_;
+  KelNavigGraphArc inArc_{this};
+  // Owned: built in extensionSpace_ when extensionInPlace_, else allocated.
+  KelNodeExtension* extension_ = nullptr;
+  alignas(void*) std::byte extensionSpace_[KelNavigExtensionRegistry::kInPlaceNodeBytes];
   std::vector<std::unique_ptr<KelNavigInstance>> children_;
 };
