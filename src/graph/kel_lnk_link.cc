@@ -2,6 +2,8 @@
 
 #include <cstdio>
 #include <iostream>
+#include <mutex>
+#include <set>
 
 #include "base/mml_constants.h"
 #include "foundation/kel_lnk_tools.h"
@@ -39,6 +41,17 @@ KelUnicodeString DisplayName(const KelLnkObject* object) {
   return object ? object->Instance().GetNameInstance(3, 1, " ", "$BOM_NAVIG") : kMmlUnknownName;
 }
 
+// The one copy of a link row's uuid list: a graph draws every row many times
+// over. Never freed, so the address stays valid for the life of the process.
+const KelListValKelUnicodeString* PooledUuids(const KelListValKelUnicodeString& uuids) {
+  static const KelListValKelUnicodeString empty;
+  if (uuids.empty()) return &empty;
+  static std::mutex mutex;
+  static std::set<KelListValKelUnicodeString> pool;
+  const std::lock_guard<std::mutex> lock(mutex);
+  return &*pool.insert(uuids).first;
+}
+
 }  // namespace
 
 KelLnkLink::KelLnkLink(KelLnkGraphWindow* window, const KelDMInstance& instance, KelLnkObject* parent,
@@ -53,7 +66,7 @@ KelLnkLink::KelLnkLink(KelLnkGraphWindow* window, const KelDMInstance& instance,
       child_(std::move(child)),
       upToDate_(upToDate),
       techno_(techno),
-      uuids_(uuids) {
+      uuids_(PooledUuids(uuids)) {
   MML_TRACE("KelLnkLink::KelLnkLink");
   SetInstance(instance);
   expandable_ = kExpandOnce;
@@ -62,6 +75,10 @@ KelLnkLink::KelLnkLink(KelLnkGraphWindow* window, const KelDMInstance& instance,
 
 KelLnkLink::KelLnkLink(const KelLnkLink& other)
     : KelLnkNode(other),
+      impactsOn_(other.impactsOn_),
+      impactsOnKnown_(other.impactsOnKnown_),
+      conditionKnown_(other.conditionKnown_),
+      condition_(other.condition_),
       window_(other.window_),
       parent_(other.parent_),
       parentHold_(other.parentHold_),
@@ -71,10 +88,6 @@ KelLnkLink::KelLnkLink(const KelLnkLink& other)
       child_(other.child_),
       upToDate_(other.upToDate_),
       techno_(other.techno_),
-      impactsOn_(other.impactsOn_),
-      impactsOnKnown_(other.impactsOnKnown_),
-      conditionKnown_(other.conditionKnown_),
-      condition_(other.condition_),
       uuids_(other.uuids_) {
   instance_ = other.instance_;
   zumo_ = other.zumo_;

@@ -51,7 +51,7 @@ class KelLnkLink : public KelLnkNode {
   KelUnicodeString GetLinktype() const;
   KelUnicodeString GetDate() const;
   KelUnicodeString GetStatus() const;
-  KelListValKelUnicodeString GetUuid() const { return uuids_; }
+  KelListValKelUnicodeString GetUuid() const { return *uuids_; }
   // Up-to-date verdict of the link database (used for product link types).
   int GetUpToDate() const { return upToDate_; }
   // The technology code, returned unchanged even outside 0..4.
@@ -118,6 +118,11 @@ class KelLnkLink : public KelLnkNode {
   static int _ierxco;
 
  private:
+  // First, so that they fill the end of the model node's fields.
+  int8_t impactsOn_ = 0;
+  bool impactsOnKnown_ = false;
+  bool conditionKnown_ = false;
+  int8_t condition_ = GOOD;
   KelLnkGraphWindow* window_ = nullptr;
   KelLnkObject* parent_ = nullptr;
   // Keeps the parent alive while the link lives, when the parent is held by
@@ -131,11 +136,8 @@ class KelLnkLink : public KelLnkNode {
   KelBaseUnknown_var child_;
   int upToDate_ = 0;
   int techno_ = 0;
-  int8_t impactsOn_ = 0;
-  bool impactsOnKnown_ = false;
-  bool conditionKnown_ = false;
-  int8_t condition_ = GOOD;
-  KelListValKelUnicodeString uuids_;
+  // Pooled, as the texts above.
+  const KelListValKelUnicodeString* uuids_;
 };
 
 // Builds a link and returns its handle (see KelLnkObjectBindInterface).
