@@ -174,6 +174,15 @@ int KelDbConnection::ExecuteNative(const std::string& sql, KelDbResult* result) 
   return RunNative(sql, result);
 }
 
+int KelDbConnection::ListFirstColumn(const std::string& sql, std::vector<std::string>* names) {
+  KelDbResult r;
+  int rc = ExecuteNative(sql, &r);
+  if (rc != 0) return rc;
+  names->clear();
+  for (auto& row : r.rows) names->push_back(row[0].AsText());
+  return 0;
+}
+
 int KelDbConnection::Begin() {
   if (inTransaction_) return 0;
   int rc = ExecuteNative("BEGIN");

@@ -96,6 +96,9 @@ class KelDbConnection {
   virtual int RunNative(const std::string& sql, KelDbResult* result) = 0;
 
   void SetLastError(std::string text) { lastError_ = std::move(text); }
+  // Runs a native catalogue statement and puts the first column of its rows
+  // in `names` (ListTables of each engine).
+  int ListFirstColumn(const std::string& sql, std::vector<std::string>* names);
   // Appends the row to `result` as values, and notes the type of each column
   // from its first row that is not NULL.
   static void AppendRow(const KelDbRow& row, KelDbResult* result);

@@ -72,13 +72,8 @@ class PostgresConnection : public KelDbConnection {
   KelDbEngine Engine() const override { return KelDbEngine::kPostgres; }
 
   int ListTables(std::vector<std::string>* names) override {
-    KelDbResult r;
-    int rc = ExecuteNative(
-        "SELECT tablename FROM pg_catalog.pg_tables WHERE schemaname = current_schema() ORDER BY tablename", &r);
-    if (rc != 0) return rc;
-    names->clear();
-    for (auto& row : r.rows) names->push_back(row[0].AsText());
-    return 0;
+    return ListFirstColumn(
+        "SELECT tablename FROM pg_catalog.pg_tables WHERE schemaname = current_schema() ORDER BY tablename", names);
   }
 
  protected:

@@ -58,12 +58,7 @@ class SqliteConnection : public KelDbConnection {
   KelDbEngine Engine() const override { return KelDbEngine::kSqlite; }
 
   int ListTables(std::vector<std::string>* names) override {
-    KelDbResult r;
-    int rc = ExecuteNative("SELECT name FROM sqlite_master WHERE type='table' ORDER BY name", &r);
-    if (rc != 0) return rc;
-    names->clear();
-    for (auto& row : r.rows) names->push_back(row[0].AsText());
-    return 0;
+    return ListFirstColumn("SELECT name FROM sqlite_master WHERE type='table' ORDER BY name", names);
   }
 
  protected:
