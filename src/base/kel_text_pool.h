@@ -4,7 +4,21 @@
 // stays valid for the life of the process; equal texts have one address.
 #pragma once
 
+#include <mutex>
+
 #include "base/kel_types.h"
+
+// The one copy of `value` in the process-wide pool of type Set (a set whose
+// elements keep their address as it grows: std::set, std::unordered_set).
+// Nothing is ever taken out, so the address stays valid for the life of the
+// process. Each Set type is a pool of its own.
+template <typename Set>
+const typename Set::value_type* KelPooledValue(const typename Set::value_type& value) {
+  static std::mutex mutex;
+  static Set pool;
+  const std::lock_guard<std::mutex> lock(mutex);
+  return &*pool.insert(value).first;
+}
 
 // The pooled copy of `text`.
 const KelUnicodeString* KelPooledText(const KelUnicodeString& text);

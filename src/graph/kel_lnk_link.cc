@@ -2,9 +2,9 @@
 
 #include <cstdio>
 #include <iostream>
-#include <mutex>
 #include <set>
 
+#include "base/kel_text_pool.h"
 #include "base/mml_constants.h"
 #include "foundation/kel_lnk_tools.h"
 #include "graph/kel_lnk_graph_texts.h"
@@ -46,10 +46,7 @@ KelUnicodeString DisplayName(const KelLnkObject* object) {
 const KelListValKelUnicodeString* PooledUuids(const KelListValKelUnicodeString& uuids) {
   static const KelListValKelUnicodeString empty;
   if (uuids.empty()) return &empty;
-  static std::mutex mutex;
-  static std::set<KelListValKelUnicodeString> pool;
-  const std::lock_guard<std::mutex> lock(mutex);
-  return &*pool.insert(uuids).first;
+  return KelPooledValue<std::set<KelListValKelUnicodeString>>(uuids);
 }
 
 }  // namespace

@@ -9,10 +9,10 @@
 #include <functional>
 #include <iostream>
 #include <memory>
-#include <mutex>
 #include <unordered_set>
 #include <utility>
 
+#include "base/kel_text_pool.h"
 #include "base/mml_constants.h"
 #include "foundation/kel_lnk_tools.h"
 #include "graph/kel_lnk_graph_window.h"
@@ -176,11 +176,7 @@ struct InstanceHash {
 }  // namespace
 
 const KelDMInstance* KelLnkPooledInstance(const KelDMInstance& instance) {
-  // Elements of an unordered set keep their address when it grows.
-  static std::mutex mutex;
-  static std::unordered_set<KelDMInstance, InstanceHash, SameInstance> pool;
-  const std::lock_guard<std::mutex> lock(mutex);
-  return &*pool.insert(instance).first;
+  return KelPooledValue<std::unordered_set<KelDMInstance, InstanceHash, SameInstance>>(instance);
 }
 
 // ---- Construction ----

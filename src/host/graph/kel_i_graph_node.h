@@ -86,21 +86,28 @@ class KelIGraphLink {
 
 using KelIGraphLink_var = KelIGraphLink*;
 
-// An arc that only holds its two ends, colour and attribute: what the
-// in-memory graph and the navigator draw.
-class KelGraphArc : public KelIGraphLink {
+// An arc's colour and attribute, held plainly; how it finds its two ends is
+// the subclass's.
+class KelGraphArcStyle : public KelIGraphLink {
  public:
-  KelGraphArc(KelIGraphNode* from, KelIGraphNode* to) : from_(from), to_(to) {}
-  KelIGraphNode* GetFrom() const override { return from_; }
-  KelIGraphNode* GetTo() const override { return to_; }
   void SetColor(int color) override { color_ = color; }
   int GetColor() const override { return color_; }
   void SetAttribute(int value) override { attribute_ = value; }
   int GetAttribute() const override { return attribute_; }
 
  private:
-  KelIGraphNode* from_;
-  KelIGraphNode* to_;
   int color_ = -1;
   int attribute_ = 0;
+};
+
+// An arc that holds its two ends: what the in-memory graph draws.
+class KelGraphArc : public KelGraphArcStyle {
+ public:
+  KelGraphArc(KelIGraphNode* from, KelIGraphNode* to) : from_(from), to_(to) {}
+  KelIGraphNode* GetFrom() const override { return from_; }
+  KelIGraphNode* GetTo() const override { return to_; }
+
+ private:
+  KelIGraphNode* from_;
+  KelIGraphNode* to_;
 };

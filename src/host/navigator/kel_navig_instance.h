@@ -69,22 +69,16 @@ class KelNavigGraphNode : public KelIGraphNode {
 
 // A drawn arc, from a father instance to one of its children. It lives in
 // the child and finds both ends through it.
-class KelNavigGraphArc : public KelIGraphLink {
+class KelNavigGraphArc : public KelGraphArcStyle {
  public:
   explicit KelNavigGraphArc(KelNavigInstance* owner) : owner_(owner) {}
 
   // The father's graph node (null for a top instance) and the child's.
   KelIGraphNode* GetFrom() const override;
   KelIGraphNode* GetTo() const override;
-  void SetColor(int color) override { color_ = color; }
-  int GetColor() const override { return color_; }
-  void SetAttribute(int value) override { attribute_ = value; }
-  int GetAttribute() const override { return attribute_; }
 
  private:
   KelNavigInstance* owner_;
-  int color_ = -1;
-  int attribute_ = 0;
 };
 
 class KelNavigInstance : public KelINavigNodeCtrl {
