@@ -223,7 +223,7 @@ int KelLnkLink::GetCondition(int reverse) {
   MML_TRACE("KelLnkLink::GetCondition");
   if (!impactsOnKnown_) {
     impactsOn_ = KelLnkTools::IsImpactsOnSupported();
-    impactsOnKnown_ = 1;
+    impactsOnKnown_ = true;
   }
   if (conditionKnown_) return condition_;
 
@@ -255,7 +255,7 @@ int KelLnkLink::GetCondition(int reverse) {
   }
   mmlFunctionTrace.Write("Condition : " + ConditionName(condition));
   condition_ = condition;
-  conditionKnown_ = 1;
+  conditionKnown_ = true;
   return condition;
 }
 

@@ -245,8 +245,8 @@ KelLnkObject& KelLnkObject::operator=(const KelLnkObject& other) {
 
 KelLnkObject::~KelLnkObject() {
   MML_TRACE("KelLnkObject::~KelLnkObject");
-  conditionCached_ = 0;
-  impactOnConditionCached_ = 0;
+  conditionCached_ = false;
+  impactOnConditionCached_ = false;
   if (Cache().owner == serial_) ReleaseCache();
   delete zumo_;
   zumo_ = nullptr;

@@ -37,7 +37,7 @@ int KelLnkObject::GetCondition(int reverse) {
   if (DbgExpand()) std::cout << " GetCondition Object ? \n";
   auto answer = [this](int condition) {
     condition_ = condition;
-    conditionCached_ = 1;
+    conditionCached_ = true;
     if (DbgExpand()) std::cout << ConditionTrace(condition) << std::flush;
     return condition;
   };
@@ -87,15 +87,15 @@ int KelLnkObject::GetImpactOnCondition() {
     }
   }
   impactOnCondition_ = condition;
-  impactOnConditionCached_ = 1;
+  impactOnConditionCached_ = true;
   return condition;
 }
 
 void KelLnkObject::Uncache(const int recursive) {
   MML_TRACE("KelLnkObject::Uncache");
   if (!recursive) {
-    conditionCached_ = 0;
-    impactOnConditionCached_ = 0;
+    conditionCached_ = false;
+    impactOnConditionCached_ = false;
     return;
   }
   KelListValKelDMInstance path;
@@ -110,6 +110,6 @@ void KelLnkObject::UncacheWithoutLoop(KelListValKelDMInstance& path) {
   path.push_back(*instance_);
   for (const KelBaseUnknown_var& handle : GetLnkChildren(0)) AsLink(handle)->UncacheWithoutLoop(path);
   path.pop_back();
-  conditionCached_ = 0;
-  impactOnConditionCached_ = 0;
+  conditionCached_ = false;
+  impactOnConditionCached_ = false;
 }

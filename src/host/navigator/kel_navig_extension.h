@@ -109,7 +109,7 @@ class KelNavigExtensionRegistry {
   // whole-depth graph saves an allocation per drawn node.
   template <typename T>
   static void RegisterInPlaceNodeType(const std::string& type) {
-    static_assert(sizeof(T) <= kInPlaceNodeBytes && alignof(T) <= alignof(void*), "too large to be built in place");
+    static_assert(sizeof(T) <= kInPlaceNodeBytes && alignof(void*) % alignof(T) == 0, "too large to be built in place");
     RegisterInPlace(type, [](void* space) -> KelNodeExtension* { return new (space) T(); });
   }
   static void RegisterLinkType(const std::string& type, LinkFactory factory);
