@@ -35,8 +35,8 @@ void KelNavigContainer::Refresh() {
   }
   root->Walk([](KelNavigInstance* instance) {
     instance->UpdateSelf();
-    for (int i = 0; i < instance->GetChildCount(); ++i) {
-      if (KelLinkExtension* arc = instance->GetArcExtension(i)) arc->UpdateElem(instance->GetChild(i));
+    for (KelNavigInstance* child : instance->children_) {
+      if (KelLinkExtension* arc = child->InArcExtension()) arc->UpdateElem(child);
     }
   });
 }

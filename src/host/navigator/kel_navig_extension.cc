@@ -7,7 +7,7 @@
 
 namespace {
 
-// A node type's factory: in place when `inPlace` is set, else `allocated`.
+// A node type's factories: in place when `inPlace` is set and can, else `allocated`.
 struct NodeFactoryEntry {
   KelNavigExtensionRegistry::NodeFactory allocated;
   KelNavigExtensionRegistry::InPlaceNodeFactory inPlace = nullptr;
@@ -85,8 +85,9 @@ void KelNavigExtensionRegistry::RegisterNodeType(const std::string& type, NodeFa
   NodeFactories()[type] = {std::move(factory), nullptr};
 }
 
-void KelNavigExtensionRegistry::RegisterInPlace(const std::string& type, InPlaceNodeFactory factory) {
-  NodeFactories()[type] = {nullptr, factory};
+void KelNavigExtensionRegistry::RegisterInPlace(const std::string& type, InPlaceNodeFactory factory,
+                                                NodeFactory allocated) {
+  NodeFactories()[type] = {std::move(allocated), factory};
 }
 
 void KelNavigExtensionRegistry::RegisterLinkType(const std::string& type, LinkFactory factory) {
@@ -98,8 +99,10 @@ KelNodeExtension* KelNavigExtensionRegistry::CreateNode(const std::string& type,
   auto it = NodeFactories().find(type);
   if (it == NodeFactories().end()) return nullptr;
   if (it->second.inPlace != nullptr) {
-    *inPlace = true;
-    return it->second.inPlace(space);
+    if (KelNodeExtension* node = it->second.inPlace(space)) {
+      *inPlace = true;
+      return node;
+    }
   }
   return it->second.allocated ? it->second.allocated().release() : nullptr;
 }

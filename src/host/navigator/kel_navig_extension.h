@@ -99,7 +99,9 @@ class KelNavigExtensionRegistry {
  public:
   using NodeFactory = std::function<std::unique_ptr<KelNodeExtension>()>;
   using LinkFactory = std::function<std::unique_ptr<KelLinkExtension>()>;
-  // Builds a display node in the space it is given.
+  // Builds a display node in the space it is given, its KelNodeExtension part
+  // at the start; null (nothing built, the node is then allocated) when that part lies
+  // elsewhere.
   using InPlaceNodeFactory = KelNodeExtension* (*)(void* space);
   // The room every instance keeps for a display node built in place.
   static constexpr std::size_t kInPlaceNodeBytes = 24;
@@ -110,15 +112,26 @@ class KelNavigExtensionRegistry {
   template <typename T>
   static void RegisterInPlaceNodeType(const std::string& type) {
     static_assert(sizeof(T) <= kInPlaceNodeBytes && alignof(void*) % alignof(T) == 0, "too large to be built in place");
-    RegisterInPlace(type, [](void* space) -> KelNodeExtension* { return new (space) T(); });
+    RegisterInPlace(
+        type,
+        [](void* space) -> KelNodeExtension* {
+          T* node = new (space) T();
+          // The instance finds a node built in place at the start of its room.
+          if (static_cast<void*>(static_cast<KelNodeExtension*>(node)) == space) return node;
+          node->~T();
+          return nullptr;
+        },
+        [] { return std::make_unique<T>(); });
   }
   static void RegisterLinkType(const std::string& type, LinkFactory factory);
   // A display node of `type`: built in `space` (kInPlaceNodeBytes bytes,
-  // aligned for a pointer) when the type was registered in place, and
-  // `inPlace` tells so; else allocated. Null for a type without factory.
+  // aligned for a pointer, its KelNodeExtension part at the start) when the
+  // type was registered in place, and `inPlace` tells so; else allocated.
+  // Null for a type without factory.
   static KelNodeExtension* CreateNode(const std::string& type, void* space, bool* inPlace);
   static std::unique_ptr<KelLinkExtension> CreateLink(const std::string& type);
 
  private:
-  static void RegisterInPlace(const std::string& type, InPlaceNodeFactory factory);
+  // `factory` builds in place, `allocated` where that cannot be.
+  static void RegisterInPlace(const std::string& type, InPlaceNodeFactory factory, NodeFactory allocated);
 };

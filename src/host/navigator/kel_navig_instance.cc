@@ -1,5 +1,7 @@
 #include "host/navigator/kel_navig_instance.h"
 
+#include <new>
+
 #include "host/graph/kel_mem_graph.h"
 #include "host/navigator/kel_navig_controller.h"
 
@@ -15,66 +17,112 @@ bool KelNavigGraphNode::GetDecorationVisibility(int decoration) const {
   return decorations_[decoration];
 }
 
+KelNavigInstance* KelNavigGraphNode::GetOwner() const {
+  return static_cast<KelNavigInstance*>(const_cast<KelNavigGraphNode*>(this));
+}
+
 void KelNavigGraphNode::SetText(const KelListValKelUnicodeString& lines) {
-  owner_->controller_->texts_[owner_] = lines;
+  GetOwner()->GetNavigController()->texts_[GetOwner()] = lines;
   hasText_ = true;
 }
 
 KelListValKelUnicodeString KelNavigGraphNode::GetText() const {
-  if (hasText_) return owner_->controller_->texts_.at(owner_);
-  if (!owner_->reference_) return {};
+  const KelNavigInstance* owner = GetOwner();
+  if (hasText_) return owner->GetNavigController()->texts_.at(owner);
+  if (!owner->reference_) return {};
   // The model node writes its text on a scratch node, as it would on this one.
   KelMemGraphNode scratch;
-  owner_->reference_->UpdateTextElem(&scratch);
+  owner->reference_->UpdateTextElem(&scratch);
   return scratch.GetText();
 }
 
-bool KelNavigGraphNode::IsExpanded() const { return owner_->IsExpanded(); }
+bool KelNavigGraphNode::IsExpanded() const { return GetOwner()->IsExpanded(); }
 
 void KelNavigGraphNode::SetExpanded(bool expanded) {
-  if (expanded == owner_->IsExpanded()) return;
+  KelNavigInstance* owner = GetOwner();
+  if (expanded == owner->IsExpanded()) return;
   if (expanded) {
-    owner_->Expand(1);
+    owner->Expand(1);
   } else {
-    owner_->Collapse();
+    owner->Collapse();
   }
 }
 
 bool KelNavigGraphNode::IsPSNViewerNode() const { return false; }
 
 std::vector<KelIGraphLink*> KelNavigGraphNode::GetInArcs() const {
-  if (!owner_->hasInArc_) return {};
-  return {&owner_->inArc_};
+  KelNavigInstance* owner = GetOwner();
+  if (!owner->hasInArc_) return {};
+  return {static_cast<KelNavigGraphArc*>(owner)};
 }
 
 std::vector<KelIGraphLink*> KelNavigGraphNode::GetOutArcs() const {
+  const KelNavigChildren& children = GetOwner()->children_;
   std::vector<KelIGraphLink*> arcs;
-  arcs.reserve(owner_->children_.size());
-  for (const auto& child : owner_->children_) arcs.push_back(&child->inArc_);
+  arcs.reserve(children.size());
+  for (KelNavigInstance* child : children) arcs.push_back(static_cast<KelNavigGraphArc*>(child));
   return arcs;
 }
 
 // ---- Drawn arc ----
 
 KelIGraphNode* KelNavigGraphArc::GetFrom() const {
-  return owner_->father_ != nullptr ? &owner_->father_->graphNode_ : nullptr;
+  KelNavigInstance* father = static_cast<const KelNavigInstance*>(this)->GetFather();
+  return father != nullptr ? father->GetGraphNode() : nullptr;
 }
 
-KelIGraphNode* KelNavigGraphArc::GetTo() const { return &owner_->graphNode_; }
+KelIGraphNode* KelNavigGraphArc::GetTo() const {
+  return const_cast<KelNavigInstance*>(static_cast<const KelNavigInstance*>(this))->GetGraphNode();
+}
+
+// ---- Children ----
+
+void KelNavigChildren::Assign(std::vector<std::unique_ptr<KelNavigInstance>> children) {
+  Clear();
+  if (children.size() == 1) {
+    one_ = children.front().release();
+  } else if (!children.empty()) {
+    many_ = new KelNavigInstance*[children.size()];
+    for (std::size_t i = 0; i < children.size(); ++i) many_[i] = children[i].release();
+  }
+  size_ = static_cast<std::uint32_t>(children.size());
+}
+
+std::vector<std::unique_ptr<KelNavigInstance>> KelNavigChildren::Release() {
+  std::vector<std::unique_ptr<KelNavigInstance>> children;
+  children.reserve(size_);
+  for (KelNavigInstance* child : *this) children.emplace_back(child);
+  if (size_ > 1) delete[] many_;
+  many_ = nullptr;
+  size_ = 0;
+  return children;
+}
+
+void KelNavigChildren::Clear() { Release(); }
 
 // ---- Instance ----
 
 KelNavigInstance::KelNavigInstance(KelNavigController* controller, KelNavigInstance* father,
                                    KelINavigModelNode_var reference)
-    : controller_(controller), father_(father), reference_(std::move(reference)), hasInArc_(father != nullptr) {
-  level_ = father == nullptr ? 0 : father->level_ + 1;
+    : hasInArc_(father != nullptr), upIsController_(father == nullptr), reference_(std::move(reference)) {
+  if (father == nullptr) {
+    controller_ = controller;
+  } else {
+    father_ = father;
+    level_ = father->level_ + 1;
+  }
   bool inPlace = false;
-  extension_ = KelNavigExtensionRegistry::CreateNode(controller->GetNodeType(), extensionSpace_, &inPlace);
-  extensionInPlace_ = inPlace;
-  if (extension_) extension_->attached_ = this;
+  KelNodeExtension* extension =
+      KelNavigExtensionRegistry::CreateNode(controller->GetNodeType(), extensionSpace_, &inPlace);
+  if (extension != nullptr) {
+    hasExtension_ = true;
+    extensionInPlace_ = inPlace;
+    if (!inPlace) extensionAllocated_ = extension;
+    extension->attached_ = this;
+  }
   if (father != nullptr) {
     if (std::unique_ptr<KelLinkExtension> arc = KelNavigExtensionRegistry::CreateLink(controller->GetArcType())) {
-      arc->arc_ = &inArc_;
+      arc->arc_ = static_cast<KelNavigGraphArc*>(this);
       controller->arcExtensions_[this] = std::move(arc);
       hasArcExtension_ = true;
     }
@@ -83,27 +131,46 @@ KelNavigInstance::KelNavigInstance(KelNavigController* controller, KelNavigInsta
 
 KelNavigInstance::~KelNavigInstance() {
   // Children first, so that no display node outlives the node above it.
-  children_.clear();
-  if (hasArcExtension_) controller_->arcExtensions_.erase(this);
-  if (graphNode_.hasText_) controller_->texts_.erase(this);
+  children_.Clear();
+  if (hasArcExtension_ || hasText_) {
+    KelNavigController* controller = GetNavigController();
+    if (hasArcExtension_) controller->arcExtensions_.erase(this);
+    if (hasText_) controller->texts_.erase(this);
+  }
+  if (!hasExtension_) return;
   if (extensionInPlace_) {
-    extension_->~KelNodeExtension();
+    GetImplementation()->~KelNodeExtension();
   } else {
-    delete extension_;
+    delete extensionAllocated_;
   }
 }
 
-KelLinkExtension* KelNavigInstance::GetArcExtension(int i) const {
-  const KelNavigInstance* child = children_.at(i).get();
-  if (!child->hasArcExtension_) return nullptr;
-  return controller_->arcExtensions_.at(child).get();
+KelNavigController* KelNavigInstance::GetNavigController() const {
+  const KelNavigInstance* top = this;
+  while (!top->upIsController_) top = top->father_;
+  return top->controller_;
 }
 
-std::vector<KelNavigInstance*> KelNavigInstance::GetChildren() const {
-  std::vector<KelNavigInstance*> children;
-  children.reserve(children_.size());
-  for (const auto& child : children_) children.push_back(child.get());
-  return children;
+KelNodeExtension* KelNavigInstance::GetImplementation() const {
+  if (!hasExtension_) return nullptr;
+  if (!extensionInPlace_) return extensionAllocated_;
+  // Built at the start of the room (KelNavigExtensionRegistry::CreateNode).
+  return std::launder(reinterpret_cast<KelNodeExtension*>(const_cast<std::byte*>(extensionSpace_)));
+}
+
+KelNavigInstance* KelNavigInstance::GetChild(int i) const {
+  if (i < 0 || static_cast<std::size_t>(i) >= children_.size()) return nullptr;
+  return children_[static_cast<std::size_t>(i)];
+}
+
+KelLinkExtension* KelNavigInstance::InArcExtension() const {
+  if (!hasArcExtension_) return nullptr;
+  return GetNavigController()->arcExtensions_.at(this).get();
+}
+
+KelLinkExtension* KelNavigInstance::GetArcExtension(int i) const {
+  const KelNavigInstance* child = GetChild(i);
+  return child != nullptr ? child->InArcExtension() : nullptr;
 }
 
 KelNavigInstance* KelNavigInstance::FromGraphNode(const KelIGraphNode* node) {
@@ -112,11 +179,14 @@ KelNavigInstance* KelNavigInstance::FromGraphNode(const KelIGraphNode* node) {
 }
 
 void KelNavigInstance::DropChildren() {
-  std::vector<std::unique_ptr<KelNavigInstance>> children;
-  children.swap(children_);
-  for (std::unique_ptr<KelNavigInstance>& child : children) {
+  if (children_.empty()) return;
+  KelNavigController* controller = GetNavigController();
+  for (std::unique_ptr<KelNavigInstance>& child : children_.Release()) {
     child->hasInArc_ = false;
-    controller_->Drop(std::move(child));
+    // No longer below this instance: it keeps the controller itself.
+    child->controller_ = controller;
+    child->upIsController_ = true;
+    controller->Drop(std::move(child));
   }
 }
 
@@ -130,26 +200,30 @@ int KelNavigInstance::Build(int levels) {
   expanded_ = true;
   if (!reference_) return 0;
   std::vector<KelINavigModelNode_var> below = reference_->GetNavigChildren();
-  children_.reserve(below.size());
-  int drawn = 0;
-  for (KelINavigModelNode_var& node : below) {
-    if (!node) continue;
-    children_.push_back(std::make_unique<KelNavigInstance>(controller_, this, std::move(node)));
+  KelNavigController* controller = GetNavigController();
+  {
+    std::vector<std::unique_ptr<KelNavigInstance>> children;
+    children.reserve(below.size());
+    for (KelINavigModelNode_var& node : below) {
+      if (node) children.push_back(std::make_unique<KelNavigInstance>(controller, this, std::move(node)));
+    }
+    below.clear();
+    children_.Assign(std::move(children));
   }
+  int drawn = 0;
   // Draw the new level first, then open the levels below it.
-  for (size_t i = 0; i < children_.size(); ++i) {
-    KelNavigInstance* child = children_[i].get();
-    if (KelLinkExtension* arc = GetArcExtension(static_cast<int>(i))) arc->UpdateElem(child);
+  for (KelNavigInstance* child : children_) {
+    if (KelLinkExtension* arc = child->InArcExtension()) arc->UpdateElem(child);
     child->UpdateSelf();
     ++drawn;
   }
   if (levels > 1) {
-    for (size_t i = 0; i < children_.size(); ++i) {
+    for (KelNavigInstance* child : children_) {
       // An object already on the path from the root is drawn (its display
       // node marks the loop) but not opened again below itself: a loop in
       // the links would otherwise be unrolled level after level.
-      if (children_[i]->RepeatsAnAncestor()) continue;
-      drawn += children_[i]->Build(levels - 1);
+      if (child->RepeatsAnAncestor()) continue;
+      drawn += child->Build(levels - 1);
     }
   }
   return drawn;
@@ -157,7 +231,7 @@ int KelNavigInstance::Build(int levels) {
 
 bool KelNavigInstance::RepeatsAnAncestor() const {
   if (!reference_) return false;
-  for (const KelNavigInstance* above = father_; above != nullptr; above = above->father_) {
+  for (const KelNavigInstance* above = GetFather(); above != nullptr; above = above->GetFather()) {
     if (above->reference_ && reference_->ShowsSameObjectAs(*above->reference_)) return true;
   }
   return false;
@@ -169,11 +243,11 @@ void KelNavigInstance::Collapse() {
 }
 
 void KelNavigInstance::UpdateSelf() {
-  if (extension_) {
-    extension_->UpdateTextElem(this);
-    extension_->UpdateElem(this);
+  if (KelNodeExtension* extension = GetImplementation()) {
+    extension->UpdateTextElem(this);
+    extension->UpdateElem(this);
   } else if (reference_) {
-    reference_->UpdateTextElem(&graphNode_);
-    reference_->CustomGraphNode(&graphNode_);
+    reference_->UpdateTextElem(GetGraphNode());
+    reference_->CustomGraphNode(GetGraphNode());
   }
 }

@@ -2,16 +2,17 @@
 //
 // An instance decorates one model node (its reference), owns the instances
 // drawn below it in drawing order, the arc that leads to it from its father
-// (whose extension, if any, the controller keeps) and its display-node extension, built inside
-// the instance when its type allows. It is also the node's controller (open, close) and
-// carries the drawn graph node that the model nodes colour: the graph node's
-// incoming arc comes from the father instance, its outgoing arcs lead to the
-// children in drawing order, and it is expanded while the instance shows its
-// children.
+// (whose extension, if any, the controller keeps) and its display-node
+// extension, built inside the instance when its type allows. It is also the
+// node's controller (open, close) and the drawn graph node that the model
+// nodes colour: the graph node's incoming arc comes from the father instance,
+// its outgoing arcs lead to the children in drawing order, and it is expanded
+// while the instance shows its children.
 #pragma once
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <vector>
 
@@ -24,14 +25,13 @@
 class KelNavigController;
 class KelNavigInstance;
 
-// The drawn node of an instance. Its texts are asked of the model node when
-// they are read, unless they were set on the node itself; its colour class
-// is pooled (a handful of names over the whole graph).
+// The drawn node of an instance, which is one of its bases: the instance is
+// found from the node's own address. Its texts are asked of the model node
+// when they are read, unless they were set on the node itself; its colour
+// class is pooled (a handful of names over the whole graph).
 class KelNavigGraphNode : public KelIGraphNode {
  public:
   static constexpr int kDecorationCount = 4;
-
-  explicit KelNavigGraphNode(KelNavigInstance* owner) : owner_(owner) {}
 
   void SetText(const KelListValKelUnicodeString& lines) override;
   KelListValKelUnicodeString GetText() const override;
@@ -52,12 +52,12 @@ class KelNavigGraphNode : public KelIGraphNode {
   std::vector<KelIGraphLink*> GetInArcs() const override;
   std::vector<KelIGraphLink*> GetOutArcs() const override;
 
-  KelNavigInstance* GetOwner() const { return owner_; }
+  KelNavigInstance* GetOwner() const;
 
  private:
   friend class KelNavigInstance;
+  KelNavigGraphNode() = default;
 
-  KelNavigInstance* owner_;
   KelPooledString colorClass_;
   int color_ = -1;  // -1 until set
   int subColor_ = -1;
@@ -67,21 +67,55 @@ class KelNavigGraphNode : public KelIGraphNode {
   bool hasText_ = false;
 };
 
-// A drawn arc, from a father instance to one of its children. It lives in
-// the child and finds both ends through it.
+// A drawn arc, from a father instance to one of its children. It is a base
+// of the child, and finds both ends through it.
 class KelNavigGraphArc : public KelGraphArcStyle {
  public:
-  explicit KelNavigGraphArc(KelNavigInstance* owner) : owner_(owner) {}
-
-  // The father's graph node (null for a top instance) and the child's.
+  // The father's graph node (null for a top instance, and once the father
+  // dropped the child) and the child's.
   KelIGraphNode* GetFrom() const override;
   KelIGraphNode* GetTo() const override;
 
  private:
-  KelNavigInstance* owner_;
+  friend class KelNavigInstance;
+  KelNavigGraphArc() = default;
 };
 
-class KelNavigInstance : public KelINavigNodeCtrl {
+// The instances drawn below one instance, owned, in drawing order. A single
+// child (every link node of the link graph has exactly one) is held in the
+// list itself; more in one array sized once.
+class KelNavigChildren {
+ public:
+  KelNavigChildren() = default;
+  ~KelNavigChildren() { Clear(); }
+  KelNavigChildren(const KelNavigChildren&) = delete;
+  KelNavigChildren& operator=(const KelNavigChildren&) = delete;
+
+  // Takes `children` in place of the present ones, which are released.
+  void Assign(std::vector<std::unique_ptr<KelNavigInstance>> children);
+  // Hands the children over and leaves the list empty.
+  std::vector<std::unique_ptr<KelNavigInstance>> Release();
+  // Releases the children, first to last.
+  void Clear();
+
+  std::size_t size() const { return size_; }
+  bool empty() const { return size_ == 0; }
+  KelNavigInstance* const* begin() const { return size_ == 1 ? &one_ : many_; }
+  KelNavigInstance* const* end() const { return begin() + size_; }
+  KelNavigInstance* operator[](std::size_t i) const { return begin()[i]; }
+
+ private:
+  union {
+    KelNavigInstance* one_;              // size_ 1
+    KelNavigInstance** many_ = nullptr;  // size_ above 1, else null
+  };
+  std::uint32_t size_ = 0;
+};
+
+// The instance is its drawn node and the arc from its father (private bases,
+// reached through GetGraphNode and the node's arcs), so that neither keeps a
+// pointer back to it; a whole-depth graph holds one per drawn line.
+class KelNavigInstance : public KelINavigNodeCtrl, private KelNavigGraphArc, private KelNavigGraphNode {
  public:
   // Made by the navigator only. `father` is null for a top instance.
   KelNavigInstance(KelNavigController* controller, KelNavigInstance* father, KelINavigModelNode_var reference);
@@ -92,18 +126,21 @@ class KelNavigInstance : public KelINavigNodeCtrl {
   // The model node drawn.
   KelINavigModelNode_var GetReference() const { return reference_; }
   KelINavigModelNode* GetReferenceNode() const { return reference_.get(); }
-  KelNavigController* GetNavigController() const { return controller_; }
-  // The instance above (null for a top instance) and the instances below, in
-  // drawing order.
-  KelNavigInstance* GetFather() const { return father_; }
+  // Kept by the top instance (and by an instance no longer drawn): found
+  // through the instances above.
+  KelNavigController* GetNavigController() const;
+  // The instance above (null for a top instance, and once the father dropped
+  // this instance) and the instances below, in drawing order.
+  KelNavigInstance* GetFather() const { return upIsController_ ? nullptr : father_; }
   int GetChildCount() const { return static_cast<int>(children_.size()); }
-  KelNavigInstance* GetChild(int i) const { return children_.at(i).get(); }
-  std::vector<KelNavigInstance*> GetChildren() const;
+  // Null outside 0..GetChildCount()-1.
+  KelNavigInstance* GetChild(int i) const;
+  std::vector<KelNavigInstance*> GetChildren() const { return {children_.begin(), children_.end()}; }
   // Navigator level: 0 for a top instance.
   int GetLevel() const { return level_; }
   // False once the instance was dropped (its father closed or rebuilt).
   bool IsDrawn() const { return drawn_; }
-  KelIGraphNode* GetGraphNode() { return &graphNode_; }
+  KelIGraphNode* GetGraphNode() { return static_cast<KelNavigGraphNode*>(this); }
   // The extension of the arc to the i-th child; null without one.
   KelLinkExtension* GetArcExtension(int i) const;
   // The instance whose graph node is `node`; null for a node the navigator
@@ -113,9 +150,10 @@ class KelNavigInstance : public KelINavigNodeCtrl {
   // ---- KelINavigNodeCtrl ----
   int Expand(int levels) override;
   void Collapse() override;
+  // Also the drawn node's expanded state.
   bool IsExpanded() const override { return expanded_; }
   KelNavigInstance* GetInstance() override { return this; }
-  KelNodeExtension* GetImplementation() const override { return extension_; }
+  KelNodeExtension* GetImplementation() const override;
 
   // Redraws this instance (texts, then colours) and the arcs below it.
   void UpdateSelf();
@@ -128,12 +166,13 @@ class KelNavigInstance : public KelINavigNodeCtrl {
       KelNavigInstance* inst = stack.back();
       stack.pop_back();
       visit(inst);
-      for (auto it = inst->children_.rbegin(); it != inst->children_.rend(); ++it) stack.push_back(it->get());
+      for (std::size_t i = inst->children_.size(); i > 0; --i) stack.push_back(inst->children_[i - 1]);
     }
   }
 
  private:
   friend class KelNavigController;
+  friend class KelNavigContainer;
   friend class KelNavigGraphNode;
   friend class KelNavigGraphArc;
 
@@ -145,23 +184,33 @@ class KelNavigInstance : public KelINavigNodeCtrl {
   int Build(int levels);
   // Whether this node shows an object that a node above it shows too.
   bool RepeatsAnAncestor() const;
+  // The extension of the arc that reaches this instance; null without one.
+  KelLinkExtension* InArcExtension() const;
 
-  KelNavigController* controller_;
-  KelNavigInstance* father_;
-  KelINavigModelNode_var reference_;
-  int level_ = 0;
   bool expanded_ : 1 = false;
   bool drawn_ : 1 = true;
   // Whether the arc from the father still leads here (not once the father
   // dropped this instance).
   bool hasInArc_ : 1 = false;
+  // Whether up_ holds the controller (a top instance, or one dropped) rather
+  // than the father.
+  bool upIsController_ : 1 = false;
+  bool hasExtension_ : 1 = false;
   bool extensionInPlace_ : 1 = false;  // see extension_
   // Whether the controller keeps an extension of the arc from the father.
   bool hasArcExtension_ : 1 = false;
-  KelNavigGraphNode graphNode_{this};
-  KelNavigGraphArc inArc_{this};
-  // Owned: built in extensionSpace_ when extensionInPlace_, else allocated.
-  KelNodeExtension* extension_ = nullptr;
-  alignas(void*) std::byte extensionSpace_[KelNavigExtensionRegistry::kInPlaceNodeBytes];
-  std::vector<std::unique_ptr<KelNavigInstance>> children_;
+  // level_ fills the list's tail.
+  [[no_unique_address]] KelNavigChildren children_;
+  int level_ = 0;
+  union {
+    KelNavigInstance* father_;
+    KelNavigController* controller_;
+  };
+  KelINavigModelNode_var reference_;
+  // The display node, when hasExtension_: built here when extensionInPlace_,
+  // else allocated and owned.
+  union {
+    KelNodeExtension* extensionAllocated_;
+    alignas(void*) std::byte extensionSpace_[KelNavigExtensionRegistry::kInPlaceNodeBytes];
+  };
 };
