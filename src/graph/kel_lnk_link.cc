@@ -49,14 +49,20 @@ const KelListValKelUnicodeString* PooledUuids(const KelListValKelUnicodeString& 
   return KelPooledValue<std::set<KelListValKelUnicodeString>>(uuids);
 }
 
+// A handle on `parent` that keeps it alive when handles hold it, and merely
+// names it otherwise (an empty handle that still points at it).
+std::shared_ptr<KelLnkObject> HoldParent(KelLnkObject* parent) {
+  if (parent == nullptr) return nullptr;
+  return {parent->weak_from_this().lock(), parent};
+}
+
 }  // namespace
 
 KelLnkLink::KelLnkLink(KelLnkGraphWindow* window, const KelDMInstance& instance, KelLnkObject* parent,
                        const KelUnicodeString& linktype, const KelUnicodeString& date, const KelUnicodeString& status,
                        int upToDate, int techno, const KelListValKelUnicodeString& uuids, KelBaseUnknown_var child)
     : window_(window),
-      parent_(parent),
-      parentHold_(parent ? parent->weak_from_this().lock() : nullptr),
+      parent_(HoldParent(parent)),
       linktype_(linktype),
       date_(date),
       status_(status),
@@ -78,7 +84,6 @@ KelLnkLink::KelLnkLink(const KelLnkLink& other)
       condition_(other.condition_),
       window_(other.window_),
       parent_(other.parent_),
-      parentHold_(other.parentHold_),
       linktype_(other.linktype_),
       date_(other.date_),
       status_(other.status_),
@@ -103,7 +108,6 @@ KelLnkLink& KelLnkLink::operator=(const KelLnkLink& other) {
   if (oldChild && oldChild->GetParentLink() == this) oldChild->SetParent(nullptr);
   window_ = other.window_;
   parent_ = other.parent_;
-  parentHold_ = other.parentHold_;
   linktype_ = other.linktype_;
   date_ = other.date_;
   status_ = other.status_;
@@ -230,8 +234,8 @@ int KelLnkLink::GetCondition(int reverse) {
   int order = window_ ? window_->GetOrder() : 0;
   if (reverse) order = order ? 0 : 1;
   KelLnkObject* child = GetChild();
-  KelLnkObject* referenced = order == 0 ? child : parent_;
-  KelLnkObject* referencing = order == 0 ? parent_ : child;
+  KelLnkObject* referenced = order == 0 ? child : parent_.get();
+  KelLnkObject* referencing = order == 0 ? parent_.get() : child;
 
   int condition;
   if (referenced == nullptr || referencing == nullptr || !referenced->Exists() || !referencing->Exists()) {
@@ -292,8 +296,8 @@ KelUnicodeString KelLnkLink::InformationText() {
   if (!v5Type) text += "Date: " + date_.str() + "\n";
   const int order = window_ ? window_->GetOrder() : 0;
   KelLnkObject* child = GetChild();
-  KelLnkObject* impacted = order == 0 ? parent_ : child;
-  KelLnkObject* impacting = order == 0 ? child : parent_;
+  KelLnkObject* impacted = order == 0 ? parent_.get() : child;
+  KelLnkObject* impacting = order == 0 ? child : parent_.get();
   text += "\n";
   text += "Link type        : " + KelLnkTools::LinktypeToLinkname(linktype_.str()) + "\n";
   text += "Impacted Object  : " + DisplayName(impacted) + "\n";

@@ -38,7 +38,7 @@ class KelLnkLink : public KelLnkNode {
   // Unregisters itself from the child object if it is still its parent link.
   ~KelLnkLink() override;
 
-  KelLnkObject* GetParent() const { return parent_; }
+  KelLnkObject* GetParent() const { return parent_.get(); }
   // The object behind the child node.
   KelLnkObject* GetChild() const;
   KelBaseUnknown_var GetChildNode() const { return child_; }
@@ -124,10 +124,10 @@ class KelLnkLink : public KelLnkNode {
   bool conditionKnown_ = false;
   int8_t condition_ = GOOD;
   KelLnkGraphWindow* window_ = nullptr;
-  KelLnkObject* parent_ = nullptr;
-  // Keeps the parent alive while the link lives, when the parent is held by
-  // handles (interactive objects); empty for a parent made without one.
-  KelBaseUnknown_var parentHold_;
+  // The parent. The handle keeps it alive while the link lives when the
+  // parent is held by handles (interactive objects); for a parent made
+  // without one it owns nothing and only points at it.
+  std::shared_ptr<KelLnkObject> parent_;
   // Pooled: a graph draws every link row many times over, and the rows
   // repeat their types, dates and statuses.
   KelPooledString linktype_;

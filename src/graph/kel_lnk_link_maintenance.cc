@@ -68,11 +68,11 @@ int RunUpdate(KelPSNTrace& trace, KelLnkGraphWindow* window, const KelUnicodeStr
 }  // namespace
 
 KelLnkObject* KelLnkLink::GetReferenced() const {
-  return (window_ ? window_->GetOrder() : 0) == 0 ? GetChild() : parent_;
+  return (window_ ? window_->GetOrder() : 0) == 0 ? GetChild() : parent_.get();
 }
 
 KelLnkObject* KelLnkLink::GetReferencing() const {
-  return (window_ ? window_->GetOrder() : 0) == 0 ? parent_ : GetChild();
+  return (window_ ? window_->GetOrder() : 0) == 0 ? parent_.get() : GetChild();
 }
 
 namespace {
