@@ -161,15 +161,27 @@ struct SameInstance {
   }
 };
 
+// Spreads every bit of `x` over the whole word (the finaliser of MurmurHash3).
+uint64_t Mix(uint64_t x) {
+  x ^= x >> 33;
+  x *= 0xff51afd7ed558ccdULL;
+  x ^= x >> 33;
+  x *= 0xc4ceb9fe1a85ec53ULL;
+  return x ^ (x >> 33);
+}
+
+// Identifiers differ mostly in their last bytes, which a plain read puts in
+// the high bits of the word: every part is mixed, or the set's buckets
+// (taken from the low bits) would hold long chains.
 struct InstanceHash {
   size_t operator()(const KelDMInstance& instance) const {
     uint64_t coid = 0;
     uint64_t compid = 0;
     std::memcpy(&coid, instance.Coid().Bytes().data(), sizeof coid);
     std::memcpy(&compid, instance.Compid().Bytes().data(), sizeof compid);
-    size_t h = std::hash<uint64_t>()(coid) ^ (std::hash<uint64_t>()(compid) * 0x9e3779b97f4a7c15ULL);
-    h ^= std::hash<const void*>()(&instance.GetTable()) + (h << 6) + (h >> 2);
-    return h ^ (std::hash<const void*>()(&instance.GetEnvironment()) + (h << 6) + (h >> 2));
+    const auto names = reinterpret_cast<uintptr_t>(&instance.GetTable()) ^
+                       (reinterpret_cast<uintptr_t>(&instance.GetEnvironment()) << 1);
+    return Mix(coid ^ Mix(compid ^ Mix(names)));
   }
 };
 
