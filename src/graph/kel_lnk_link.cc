@@ -61,14 +61,14 @@ std::shared_ptr<KelLnkObject> HoldParent(KelLnkObject* parent) {
 KelLnkLink::KelLnkLink(KelLnkGraphWindow* window, const KelDMInstance& instance, KelLnkObject* parent,
                        const KelUnicodeString& linktype, const KelUnicodeString& date, const KelUnicodeString& status,
                        int upToDate, int techno, const KelListValKelUnicodeString& uuids, KelBaseUnknown_var child)
-    : window_(window),
+    : upToDate_(upToDate),
+      techno_(techno),
+      window_(window),
       parent_(HoldParent(parent)),
       linktype_(linktype),
       date_(date),
       status_(status),
       child_(std::move(child)),
-      upToDate_(upToDate),
-      techno_(techno),
       uuids_(PooledUuids(uuids)) {
   MML_TRACE("KelLnkLink::KelLnkLink");
   SetInstance(instance);
@@ -82,18 +82,18 @@ KelLnkLink::KelLnkLink(const KelLnkLink& other)
       impactsOnKnown_(other.impactsOnKnown_),
       conditionKnown_(other.conditionKnown_),
       condition_(other.condition_),
+      upToDate_(other.upToDate_),
+      techno_(other.techno_),
       window_(other.window_),
       parent_(other.parent_),
       linktype_(other.linktype_),
       date_(other.date_),
       status_(other.status_),
       child_(other.child_),
-      upToDate_(other.upToDate_),
-      techno_(other.techno_),
       uuids_(other.uuids_) {
   instance_ = other.instance_;
-  zumo_ = other.zumo_;
-  psnNode_ = other.psnNode_;
+  SetZumoInstance(other.GetZumoInstance());
+  SetPSNNode(other.GetPSNNode());
   expandable_ = other.expandable_;
 }
 
@@ -101,8 +101,8 @@ KelLnkLink& KelLnkLink::operator=(const KelLnkLink& other) {
   if (this == &other) return *this;
   KelLnkNode::operator=(other);
   instance_ = other.instance_;
-  zumo_ = other.zumo_;
-  psnNode_ = other.psnNode_;
+  SetZumoInstance(other.GetZumoInstance());
+  SetPSNNode(other.GetPSNNode());
   expandable_ = other.expandable_;
   KelLnkObject* oldChild = GetChild();
   if (oldChild && oldChild->GetParentLink() == this) oldChild->SetParent(nullptr);

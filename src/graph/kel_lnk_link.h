@@ -123,6 +123,8 @@ class KelLnkLink : public KelLnkNode {
   bool impactsOnKnown_ = false;
   bool conditionKnown_ = false;
   int8_t condition_ = GOOD;
+  int upToDate_ = 0;
+  int techno_ = 0;
   KelLnkGraphWindow* window_ = nullptr;
   // The parent. The handle keeps it alive while the link lives when the
   // parent is held by handles (interactive objects); for a parent made
@@ -134,8 +136,6 @@ class KelLnkLink : public KelLnkNode {
   KelPooledString date_;
   KelPooledString status_;
   KelBaseUnknown_var child_;
-  int upToDate_ = 0;
-  int techno_ = 0;
   // Pooled, as the texts above.
   const KelListValKelUnicodeString* uuids_;
 };

@@ -46,7 +46,8 @@ class KelLnkNode : public KelINavigModelNode, public std::enable_shared_from_thi
  public:
   // An empty instance, no handles, state 0; the derived constructors set them.
   KelLnkNode() = default;
-  ~KelLnkNode() override = default;
+  // Forgets the handles kept aside (without releasing them).
+  ~KelLnkNode() override;
 
   // A copy of the database instance.
   KelDMInstance GetInstance() const { return *instance_; }
@@ -54,12 +55,13 @@ class KelLnkNode : public KelINavigModelNode, public std::enable_shared_from_thi
 
   // The product instance (null unless the graph comes from the
   // product-structure navigator; owned by the derived class) and the
-  // product-structure node (not owned).
-  KelZumoInstance* GetZumoInstance() const { return zumo_; }
-  KelPSNNode* GetPSNNode() const { return psnNode_; }
+  // product-structure node (not owned). Kept aside, by node: most graphs
+  // have none, and a whole-depth graph holds a node per drawn line.
+  KelZumoInstance* GetZumoInstance() const;
+  KelPSNNode* GetPSNNode() const;
   // Replace a handle; the old one is not released here.
-  void SetZumoInstance(KelZumoInstance* zumo) { zumo_ = zumo; }
-  void SetPSNNode(KelPSNNode* node) { psnNode_ = node; }
+  void SetZumoInstance(KelZumoInstance* zumo);
+  void SetPSNNode(KelPSNNode* node);
 
   // ---- Operations of every model node ----
 
@@ -112,7 +114,8 @@ class KelLnkNode : public KelINavigModelNode, public std::enable_shared_from_thi
   // Pooled: an object drawn under many parents, and a link row drawn many
   // times over, keep one copy of their instance.
   const KelDMInstance* instance_ = KelLnkPooledInstance(KelDMInstance());
-  KelZumoInstance* zumo_ = nullptr;
-  KelPSNNode* psnNode_ = nullptr;
-  ConditionIsExpandable expandable_ = kExpandNotComputed;
+  // One byte each, so that the derived fields fill the rest of the word.
+  ConditionIsExpandable expandable_ : 8 = kExpandNotComputed;
+  // Whether handles are kept aside for this node.
+  bool hasHandles_ : 1 = false;
 };

@@ -199,12 +199,13 @@ KelLnkObject::KelLnkObject(KelLnkGraphWindow* window, const KelDMInstance& insta
   MML_TRACE("KelLnkObject::KelLnkObject");
   SetInstance(instance);
   if (zumo) {
-    zumo_ = new KelZumoInstance(*zumo);
+    auto* own = new KelZumoInstance(*zumo);
     if (KelLnkTools::RightTrim(instance_->GetTable()) != kMmlPartList) {
-      zumo_->SetRep(instance_->GetTable(), instance_->Compid());
+      own->SetRep(instance_->GetTable(), instance_->Compid());
     }
+    SetZumoInstance(own);
   }
-  psnNode_ = psn;
+  SetPSNNode(psn);
   expandable_ = solved ? kExpandSolved : kExpandOnce;
 }
 
@@ -216,18 +217,18 @@ KelLnkObject::KelLnkObject(const KelDMInstance& instance) : serial_(NextSerial()
 
 KelLnkObject::KelLnkObject(const KelLnkObject& other)
     : KelLnkNode(other),
-      window_(other.window_),
-      parentLink_(other.parentLink_),
       conditionCached_(other.conditionCached_),
       impactOnConditionCached_(other.impactOnConditionCached_),
       condition_(other.condition_),
       impactOnCondition_(other.impactOnCondition_),
       level_(other.level_),
+      window_(other.window_),
+      parentLink_(other.parentLink_),
       serial_(NextSerial()) {
   MML_TRACE("KelLnkObject::KelLnkObject");
   instance_ = other.instance_;
-  zumo_ = other.zumo_ ? new KelZumoInstance(*other.zumo_) : nullptr;
-  psnNode_ = other.psnNode_;
+  SetZumoInstance(other.GetZumoInstance() ? new KelZumoInstance(*other.GetZumoInstance()) : nullptr);
+  SetPSNNode(other.GetPSNNode());
   expandable_ = other.expandable_;
 }
 
@@ -238,10 +239,10 @@ KelLnkObject& KelLnkObject::operator=(const KelLnkObject& other) {
   instance_ = other.instance_;
   // Each object owns one product instance: sharing the other's pointer would
   // have both destructors delete it.
-  KelZumoInstance* zumo = other.zumo_ ? new KelZumoInstance(*other.zumo_) : nullptr;
-  delete zumo_;
-  zumo_ = zumo;
-  psnNode_ = other.psnNode_;
+  KelZumoInstance* zumo = other.GetZumoInstance() ? new KelZumoInstance(*other.GetZumoInstance()) : nullptr;
+  delete GetZumoInstance();
+  SetZumoInstance(zumo);
+  SetPSNNode(other.GetPSNNode());
   expandable_ = other.expandable_;
   window_ = other.window_;
   parentLink_ = other.parentLink_;
@@ -260,18 +261,20 @@ KelLnkObject::~KelLnkObject() {
   conditionCached_ = false;
   impactOnConditionCached_ = false;
   if (Cache().owner == serial_) ReleaseCache();
-  delete zumo_;
-  zumo_ = nullptr;
+  delete GetZumoInstance();
+  SetZumoInstance(nullptr);
 }
 
 bool KelLnkObject::operator==(const KelLnkObject* other) const {
   MML_TRACE("KelLnkObject::operator==");
   if (other == nullptr) return false;
   if (!(*instance_ == *other->instance_)) return false;
-  if (psnNode_ != other->psnNode_) return false;
-  if (zumo_ == nullptr && other->zumo_ == nullptr) return true;
-  if (zumo_ == nullptr || other->zumo_ == nullptr) return false;
-  return *zumo_ == *other->zumo_;
+  if (GetPSNNode() != other->GetPSNNode()) return false;
+  KelZumoInstance* zumo = GetZumoInstance();
+  KelZumoInstance* otherZumo = other->GetZumoInstance();
+  if (zumo == nullptr && otherZumo == nullptr) return true;
+  if (zumo == nullptr || otherZumo == nullptr) return false;
+  return *zumo == *otherZumo;
 }
 
 KelBaseUnknown_var KelLnkObjectBindInterface(KelLnkGraphWindow* window, const KelDMInstance& instance,
@@ -360,13 +363,13 @@ KelListValKelBaseUnknown_var KelLnkObject::ComputeLinks(int direction, bool draw
   const KelBaseUnknown_var self = weak_from_this().lock();
   ChildLinkCache& cache = Cache();
   if (cache.valid && cache.owner == serial_ && cache.direction == direction && cache.instance == *instance_ &&
-      cache.zumo == zumo_) {
+      cache.zumo == GetZumoInstance()) {
     if (DbgExpand()) std::cout << "\tQuick Search \n" << std::flush;
     return drawn ? cache.drawn : cache.all;
   }
 
   KelLnkHybridManager::Entity entity(instance_->GetEnvironment(), KelLnkTools::RightTrim(instance_->GetTable()),
-                                     instance_->Coid(), instance_->Compid(), zumo_, psnNode_, 0);
+                                     instance_->Coid(), instance_->Compid(), GetZumoInstance(), GetPSNNode(), 0);
   int count = 0;
   KelLnkHybridManager::Link** links = nullptr;
   KelLnkHybridManager::Entity** entities = nullptr;
@@ -419,7 +422,7 @@ KelListValKelBaseUnknown_var KelLnkObject::ComputeLinks(int direction, bool draw
   cache.owner = serial_;
   cache.direction = direction;
   cache.instance = *instance_;
-  cache.zumo = zumo_;
+  cache.zumo = GetZumoInstance();
   cache.all = all;
   cache.drawn = shown;
   return drawn ? shown : all;

@@ -247,13 +247,14 @@ class KelLnkObject : public KelLnkNode {
   KelListValKelBaseUnknown_var ComputeLinks(int direction, bool drawn);
   KelListValKelUnicodeString CycleLine() const;
 
-  KelLnkGraphWindow* window_ = nullptr;
-  KelLnkLink* parentLink_ = nullptr;
+  // First, so that they fill the end of the model node's fields.
   bool conditionCached_ = false;
   bool impactOnConditionCached_ = false;
   int8_t condition_ = GOOD;
   int8_t impactOnCondition_ = GOOD;
   int level_ = -1;
+  KelLnkGraphWindow* window_ = nullptr;
+  KelLnkLink* parentLink_ = nullptr;
   // Distinguishes objects for the cache of child links, whose links name
   // their parent object: a number, never reused, unlike an address.
   unsigned long serial_ = 0;

@@ -25,9 +25,11 @@ void KelLnkObject::ShowNoViewer(KelLnkGraphWindow* window) {
 KelViewerToolBag::Item KelLnkObject::ViewerItem() const {
   KelViewerToolBag::Item item{*instance_, std::nullopt};
   KelPSNGraph* graph = window_ != nullptr ? window_->GetPSNGraph() : nullptr;
-  if (graph != nullptr && psnNode_ != nullptr && zumo_ != nullptr && !zumo_->GetPath().empty() &&
-      graph->IsValidNode(psnNode_))
-    item.placed = *zumo_;
+  KelZumoInstance* zumo = GetZumoInstance();
+  KelPSNNode* psnNode = GetPSNNode();
+  if (graph != nullptr && psnNode != nullptr && zumo != nullptr && !zumo->GetPath().empty() &&
+      graph->IsValidNode(psnNode))
+    item.placed = *zumo;
   return item;
 }
 

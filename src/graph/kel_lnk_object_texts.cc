@@ -164,7 +164,7 @@ void KelLnkObject::CustomGraphNode(KelIGraphNode_var node) {
       // navigator: then root (no product instance) or intermediate classes.
       const bool psnClasses =
           KelLnkTools::IsTOVRAV5True() && window_ && window_->HasPSNContext() && node->IsPSNViewerNode();
-      const int variant = psnClasses ? (zumo_ ? 2 : 1) : 0;
+      const int variant = psnClasses ? (GetZumoInstance() ? 2 : 1) : 0;
       auto pick = [variant](const KelUnicodeString& plain, const KelUnicodeString& root,
                             const KelUnicodeString& intermediate) {
         return variant == 0 ? plain : (variant == 1 ? root : intermediate);
