@@ -26,18 +26,16 @@ KelZumoInstance* KelLnkNode::GetZumoInstance() const { return hasHandles_ ? Hand
 
 KelPSNNode* KelLnkNode::GetPSNNode() const { return hasHandles_ ? HandlesByNode().at(this).psnNode : nullptr; }
 
-void KelLnkNode::SetZumoInstance(KelZumoInstance* zumo) {
-  if (!hasHandles_ && zumo == nullptr) return;
-  Handles& handles = HandlesByNode()[this];
-  handles.zumo = zumo;
-  hasHandles_ = handles.zumo != nullptr || handles.psnNode != nullptr;
-  if (!hasHandles_) HandlesByNode().erase(this);
-}
+void KelLnkNode::SetZumoInstance(KelZumoInstance* zumo) { SetHandles(zumo, GetPSNNode()); }
 
-void KelLnkNode::SetPSNNode(KelPSNNode* node) {
-  if (!hasHandles_ && node == nullptr) return;
-  Handles& handles = HandlesByNode()[this];
-  handles.psnNode = node;
-  hasHandles_ = handles.zumo != nullptr || handles.psnNode != nullptr;
-  if (!hasHandles_) HandlesByNode().erase(this);
+void KelLnkNode::SetPSNNode(KelPSNNode* node) { SetHandles(GetZumoInstance(), node); }
+
+void KelLnkNode::SetHandles(KelZumoInstance* zumo, KelPSNNode* node) {
+  if (zumo == nullptr && node == nullptr) {
+    if (hasHandles_) HandlesByNode().erase(this);
+    hasHandles_ = false;
+    return;
+  }
+  HandlesByNode()[this] = {zumo, node};
+  hasHandles_ = true;
 }

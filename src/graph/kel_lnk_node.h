@@ -118,4 +118,8 @@ class KelLnkNode : public KelINavigModelNode, public std::enable_shared_from_thi
   ConditionIsExpandable expandable_ : 8 = kExpandNotComputed;
   // Whether handles are kept aside for this node.
   bool hasHandles_ : 1 = false;
+
+ private:
+  // Keeps both handles aside, or forgets them when both are null.
+  void SetHandles(KelZumoInstance* zumo, KelPSNNode* node);
 };
