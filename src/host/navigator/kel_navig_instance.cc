@@ -178,9 +178,8 @@ KelNavigInstance* KelNavigInstance::FromGraphNode(const KelIGraphNode* node) {
   return drawn == nullptr ? nullptr : drawn->GetOwner();
 }
 
-void KelNavigInstance::DropChildren() {
+void KelNavigInstance::DropChildren(KelNavigController* controller) {
   if (children_.empty()) return;
-  KelNavigController* controller = GetNavigController();
   for (std::unique_ptr<KelNavigInstance>& child : children_.Release()) {
     child->hasInArc_ = false;
     // No longer below this instance: it keeps the controller itself.
@@ -192,15 +191,14 @@ void KelNavigInstance::DropChildren() {
 
 int KelNavigInstance::Expand(int levels) {
   if (levels <= 0) return 0;
-  return Build(levels);
+  return Build(levels, GetNavigController());
 }
 
-int KelNavigInstance::Build(int levels) {
-  DropChildren();
+int KelNavigInstance::Build(int levels, KelNavigController* controller) {
+  DropChildren(controller);
   expanded_ = true;
   if (!reference_) return 0;
   std::vector<KelINavigModelNode_var> below = reference_->GetNavigChildren();
-  KelNavigController* controller = GetNavigController();
   {
     std::vector<std::unique_ptr<KelNavigInstance>> children;
     children.reserve(below.size());
@@ -223,7 +221,7 @@ int KelNavigInstance::Build(int levels) {
       // node marks the loop) but not opened again below itself: a loop in
       // the links would otherwise be unrolled level after level.
       if (child->RepeatsAnAncestor()) continue;
-      drawn += child->Build(levels - 1);
+      drawn += child->Build(levels - 1, controller);
     }
   }
   return drawn;
@@ -238,7 +236,7 @@ bool KelNavigInstance::RepeatsAnAncestor() const {
 }
 
 void KelNavigInstance::Collapse() {
-  DropChildren();
+  DropChildren(GetNavigController());
   expanded_ = false;
 }
 

@@ -178,10 +178,11 @@ class KelNavigInstance : public KelINavigNodeCtrl, private KelNavigGraphArc, pri
 
   // Hands the children to the controller, which keeps them until it is
   // safe to release them (display nodes may still be named elsewhere).
-  void DropChildren();
+  // `controller` is this instance's, handed down so that it is looked up once.
+  void DropChildren(KelNavigController* controller);
   // Draws the children and opens them `levels` - 1 levels further, except
   // those that repeat an object above them.
-  int Build(int levels);
+  int Build(int levels, KelNavigController* controller);
   // Whether this node shows an object that a node above it shows too.
   bool RepeatsAnAncestor() const;
   // The extension of the arc that reaches this instance; null without one.
