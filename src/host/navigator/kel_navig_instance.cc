@@ -1,5 +1,6 @@
 #include "host/navigator/kel_navig_instance.h"
 
+#include <algorithm>
 #include <new>
 
 #include "host/graph/kel_mem_graph.h"
@@ -77,17 +78,6 @@ KelIGraphNode* KelNavigGraphArc::GetTo() const {
 
 // ---- Children ----
 
-void KelNavigChildren::Assign(std::vector<std::unique_ptr<KelNavigInstance>> children) {
-  Clear();
-  if (children.size() == 1) {
-    one_ = children.front().release();
-  } else if (!children.empty()) {
-    many_ = new KelNavigInstance*[children.size()];
-    for (std::size_t i = 0; i < children.size(); ++i) many_[i] = children[i].release();
-  }
-  size_ = static_cast<std::uint32_t>(children.size());
-}
-
 std::vector<std::unique_ptr<KelNavigInstance>> KelNavigChildren::Release() {
   std::vector<std::unique_ptr<KelNavigInstance>> children;
   children.reserve(size_);
@@ -98,7 +88,12 @@ std::vector<std::unique_ptr<KelNavigInstance>> KelNavigChildren::Release() {
   return children;
 }
 
-void KelNavigChildren::Clear() { Release(); }
+void KelNavigChildren::Clear() {
+  for (KelNavigInstance* child : *this) delete child;
+  if (size_ > 1) delete[] many_;
+  many_ = nullptr;
+  size_ = 0;
+}
 
 // ---- Instance ----
 
@@ -199,15 +194,11 @@ int KelNavigInstance::Build(int levels, KelNavigController* controller) {
   expanded_ = true;
   if (!reference_) return 0;
   std::vector<KelINavigModelNode_var> below = reference_->GetNavigChildren();
-  {
-    std::vector<std::unique_ptr<KelNavigInstance>> children;
-    children.reserve(below.size());
-    for (KelINavigModelNode_var& node : below) {
-      if (node) children.push_back(std::make_unique<KelNavigInstance>(controller, this, std::move(node)));
-    }
-    below.clear();
-    children_.Assign(std::move(children));
-  }
+  below.erase(std::remove(below.begin(), below.end(), nullptr), below.end());
+  children_.Build(below.size(), [&](std::size_t i) {
+    return std::make_unique<KelNavigInstance>(controller, this, std::move(below[i])).release();
+  });
+  below.clear();
   int drawn = 0;
   // Draw the new level first, then open the levels below it.
   for (KelNavigInstance* child : children_) {

@@ -91,8 +91,20 @@ class KelNavigChildren {
   KelNavigChildren(const KelNavigChildren&) = delete;
   KelNavigChildren& operator=(const KelNavigChildren&) = delete;
 
-  // Takes `children` in place of the present ones, which are released.
-  void Assign(std::vector<std::unique_ptr<KelNavigInstance>> children);
+  // Releases the present children and takes the `count` instances that
+  // `make(i)` builds, i from 0 (each an owning pointer), in that order.
+  template <typename Make>
+  void Build(std::size_t count, Make&& make) {
+    Clear();
+    if (count == 1) {
+      one_ = make(0);
+    } else if (count > 1) {
+      auto** children = new KelNavigInstance*[count];
+      for (std::size_t i = 0; i < count; ++i) children[i] = make(i);
+      many_ = children;
+    }
+    size_ = static_cast<std::uint32_t>(count);
+  }
   // Hands the children over and leaves the list empty.
   std::vector<std::unique_ptr<KelNavigInstance>> Release();
   // Releases the children, first to last.
