@@ -1,6 +1,7 @@
 #include "host/kel_dm_link_rows.h"
 
 #include <algorithm>
+#include <cstdlib>
 
 #include "base/mml_constants.h"
 #include "host/db/host_sql.h"
@@ -62,7 +63,8 @@ size_t EntityWidth(KelDMEntitySide side) { return side == KelDMEntitySide::kUsed
 
 std::string Select(const char* columns, const KelUnicodeString& environment, const KelUnicodeString& table,
                    const KelUnicodeString& where) {
-  return std::string("SELECT ") + columns + " FROM " + QuoteHostTableName(environment, table) + " WHERE " + where;
+  return std::string("SELECT ") + columns + " FROM " + QuoteHostTableName(environment, table) +
+         (where.empty() ? "" : " WHERE " + where);
 }
 
 KelUnicodeString WithCondition(const KelUnicodeString& condition, const KelUnicodeString& where) {
@@ -192,4 +194,39 @@ void KelDMLinkRows::HoldersSet(KelDbConnection* connection, const KelUnicodeStri
           values, [&](const KelDbRow& row) {
             if (row.Size() >= static_cast<int>(EntityWidth(side))) take(DecodeEntity(side, row));
           });
+}
+
+int KelDMLinkRows::ExtAll(KelDbConnection* connection, const KelUnicodeString& environment,
+                          const KelUnicodeString& condition, const ExtViewSink& take) {
+  if (!connection) return -1;
+  return connection->ExecuteRows(Select(kExtColumns, environment, kMmlExt, condition), {}, [&](const KelDbRow& row) {
+    if (row.Size() < 9) return;
+    take(KelDMExtRowView{row.Text(0), IdOf(row, 1), IdOf(row, 2), row.Text(3), IdOf(row, 4), IdOf(row, 5), row.Text(6),
+                         row.Text(7), row.Text(8)});
+  });
+}
+
+int KelDMLinkRows::EntitiesAll(KelDbConnection* connection, const KelUnicodeString& environment, KelDMEntitySide side,
+                               const EntityViewSink& take) {
+  if (!connection) return -1;
+  const bool used = side == KelDMEntitySide::kUsed;
+  return connection->ExecuteRows(
+      Select(EntityColumns(side), environment, TableOf(side), "UBIT IS NULL"), {}, [&](const KelDbRow& row) {
+        if (row.Size() < static_cast<int>(EntityWidth(side))) return;
+        take(KelDMEntityRowView{row.Text(0), IdOf(row, 1), IdOf(row, 2), row.Bytes(3), row.Bytes(4), row.Bytes(5),
+                                row.Text(6), used ? row.Text(7) : std::string_view(),
+                                used ? row.Text(8) : std::string_view()});
+      });
+}
+
+int64_t KelDMLinkRows::RowCount(KelDbConnection* connection, const KelUnicodeString& environment,
+                                const KelUnicodeString& table) {
+  if (!connection) return -1;
+  int64_t count = -1;
+  const int rc = connection->ExecuteRows("SELECT COUNT(*) FROM " + QuoteHostTableName(environment, table), {},
+                                         [&](const KelDbRow& row) {
+                                           if (row.Size() >= 1)
+                                             count = std::strtoll(std::string(row.Text(0)).c_str(), nullptr, 10);
+                                         });
+  return rc == 0 ? count : -1;
 }

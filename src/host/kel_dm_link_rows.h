@@ -10,7 +10,9 @@
 // no row and its code.
 #pragma once
 
+#include <cstdint>
 #include <functional>
+#include <string_view>
 #include <vector>
 
 #include "base/kel_id.h"
@@ -58,10 +60,35 @@ struct KelDMEntityRow {
   KelUnicodeString status;     // STATUS ("MML_LINK" rows; empty otherwise)
 };
 
+// The same rows read in place, for a whole-table pass: the texts are views
+// into the engine's row, valid only during the sink's call.
+struct KelDMExtRowView {
+  std::string_view fatherTable;
+  KelId coid;
+  KelId compidFather;
+  std::string_view compname;
+  KelId coidRef;
+  KelId compidRef;
+  std::string_view timestamp;
+  std::string_view type;
+  std::string_view status;
+};
+struct KelDMEntityRowView {
+  std::string_view table;
+  KelId coid;
+  KelId compid;
+  std::string_view id1, id2, key;  // the binary values' bytes
+  std::string_view timestamp;
+  std::string_view type;    // "MML_LINK" rows; empty otherwise
+  std::string_view status;  // "MML_LINK" rows; empty otherwise
+};
+
 class KelDMLinkRows {
  public:
   using ExtSink = std::function<void(KelDMExtRow&&)>;
   using EntitySink = std::function<void(KelDMEntityRow&&)>;
+  using ExtViewSink = std::function<void(const KelDMExtRowView&)>;
+  using EntityViewSink = std::function<void(const KelDMEntityRowView&)>;
 
   // The where conditions naming an object: as the holder of "$EXT" rows, as
   // the object of "MML_ENTITY" / "MML_LINK" rows (markers: table, coid, compid).
@@ -108,4 +135,21 @@ class KelDMLinkRows {
   // The live rows of the side's table whose ENTITY_ID_1 is one of `ids`.
   static void HoldersSet(KelDbConnection* connection, const KelUnicodeString& environment, KelDMEntitySide side,
                          const std::vector<KelDbBinary>& ids, const EntitySink& take);
+
+  // ---- Whole tables (one sequential pass, rows in the table's own order) ----
+  //
+  // Within one object (or one entity) the engine returns a table's rows in the
+  // same order whether it scans the table or probes an index for that object:
+  // the order in which the rows are stored. Each returns 0 or the failing
+  // statement's code; rows handed over before a failure are to be dropped.
+
+  // Every "$EXT" row of `environment` (that meets `condition` when not empty).
+  static int ExtAll(KelDbConnection* connection, const KelUnicodeString& environment, const KelUnicodeString& condition,
+                    const ExtViewSink& take);
+  // Every live row of the side's table in `environment`.
+  static int EntitiesAll(KelDbConnection* connection, const KelUnicodeString& environment, KelDMEntitySide side,
+                         const EntityViewSink& take);
+  // The number of rows of `environment`.`table`; -1 when it cannot be read.
+  static int64_t RowCount(KelDbConnection* connection, const KelUnicodeString& environment,
+                          const KelUnicodeString& table);
 };

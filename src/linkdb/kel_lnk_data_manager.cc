@@ -15,10 +15,12 @@
 #include "base/mml_constants.h"
 #include "foundation/mml_sql.h"
 #include "host/db/host_sql.h"
+#include "host/kel_dm_link_rows.h"
 #include "host/kel_dm_select.h"
 #include "host/kel_dm_session.h"
 #include "host/kel_psn_trace.h"
 #include "host/profile/kel_psn_profile.h"
+#include "linkdb/kel_lnk_whole_table.h"
 
 namespace {
 
@@ -107,6 +109,26 @@ struct EntryEqual {
 std::unordered_set<int, EntryHash, EntryEqual> sObjectIndex;
 std::vector<TableEntry> spTable;
 std::unordered_map<std::pair<KelUnicodeString, KelUnicodeString>, int, TableKeyHash> sTableIndex;
+
+// The facts of the objects of one table read in one pass, once a walk has
+// asked for a large share of the table (kel_lnk_whole_table.h). Each object's
+// are handed to its entry once and forgotten; any forgetting of facts
+// forgets the passes, so that nothing older than the entries is handed out.
+struct PassFacts {
+  KelUnicodeString timestamp;  // normalised
+  KelUnicodeString name;       // as GetObjectName answers
+};
+struct IdPairHash {
+  size_t operator()(const std::pair<KelId, KelId>& k) const {
+    return KelIdHash()(k.first) * 1000003u ^ KelIdHash()(k.second);
+  }
+};
+struct FactsPass {
+  KelLnkTableDemand demand;
+  bool loaded = false;
+  std::unordered_map<std::pair<KelId, KelId>, PassFacts, IdPairHash> objects;
+};
+std::map<std::pair<KelUnicodeString, KelUnicodeString>, FactsPass> sFactsPass;
 
 KelListValKelDMInstance _sStructure;
 std::unordered_set<std::string> sStructureKeys;
@@ -374,13 +396,61 @@ void KelLnkDataManager::ReadFacts(const std::vector<ObjectRef>& objects) {
     if (At(index).timestampKnown && At(index).nameKnown) continue;
     group->push_back(index);
   }
+  // Sets the facts an entry is missing from its row (null when the table has none).
+  auto fill = [](ObjectEntry& entry, const KelUnicodeString* timestamp, KelUnicodeString name) {
+    if (!entry.timestampKnown) {
+      entry.timestamp = timestamp ? *timestamp : KelUnicodeString();
+      entry.timestampKnown = 1;
+      entry.existenceKnown = 1;
+      entry.exists = timestamp ? 1 : 0;
+    }
+    if (!entry.nameKnown) {
+      entry.name = std::move(name);
+      entry.nameKnown = 1;
+    }
+  };
+  // As the host names an instance: C_ID and C_REVISION, trailing blanks dropped.
+  auto nameOf = [](const KelDbRow& row) {
+    return !row.IsNull(3)
+               ? RightTrimBlanks(std::string(row.Text(3))) + kNameSeparator + RightTrimBlanks(std::string(row.Text(4)))
+               : KelUnicodeString(kMmlUnknownName);
+  };
   for (auto& [table, indices] : byTable) {
     std::sort(indices.begin(), indices.end());
     indices.erase(std::unique(indices.begin(), indices.end()), indices.end());
-    const KelUnicodeString head =
-        MmlSqlSelectFrom(kMmlColCoid + "," + kMmlColCompid + "," + kMmlColLastmod + ",C_ID,C_REVISION", table.first,
-                         table.second) +
-        kMmlSqlWhere + kMmlColCoid + " IN ";
+    const KelUnicodeString select = MmlSqlSelectFrom(
+        kMmlColCoid + "," + kMmlColCompid + "," + kMmlColLastmod + ",C_ID,C_REVISION", table.first, table.second);
+    FactsPass& pass = sFactsPass[table];
+    if (!pass.loaded && pass.demand.Ask(indices.size(), [&] {
+          return KelDMLinkRows::RowCount(connection, table.first, table.second);
+        })) {
+      const int rc = connection->ExecuteRows(select, {}, [&](const KelDbRow& row) {
+        if (row.Size() < 5 || row.Type(0) != KelDbType::kBinary || row.Type(1) != KelDbType::kBinary) return;
+        const std::string_view coid = row.Bytes(0), compid = row.Bytes(1);
+        pass.objects.try_emplace(
+            {KelDbBinary(coid.data(), coid.size()).AsId(), KelDbBinary(compid.data(), compid.size()).AsId()},
+            PassFacts{KelLnkDataManager::NormaliseTimestamp(std::string(row.Text(2))), nameOf(row)});
+      });
+      pass.loaded = rc == 0;
+      if (rc != 0) {
+        pass.demand.failed = true;
+        pass.objects.clear();
+      }
+    }
+    if (pass.loaded) {
+      for (int index : indices) {
+        ObjectEntry& entry = At(index);
+        auto it = pass.objects.find({entry.key.coid, entry.key.compid});
+        if (it == pass.objects.end()) {
+          fill(entry, nullptr, kMmlUnknownName);
+        } else {
+          fill(entry, &it->second.timestamp, std::move(it->second.name));
+          pass.objects.erase(it);
+        }
+      }
+      continue;
+    }
+    const KelUnicodeString head = select + kMmlSqlWhere + kMmlColCoid + " IN ";
     for (size_t first = 0; first < indices.size(); first += kHostSqlSetReadMax) {
       const size_t n = std::min(kHostSqlSetReadMax, indices.size() - first);
       std::vector<KelDbValue> binds;
@@ -401,21 +471,11 @@ void KelLnkDataManager::ReadFacts(const std::vector<ObjectRef>& objects) {
         ObjectEntry& entry = At(indices[first + k]);
         auto it = rows.find(ObjectKey{KelUnicodeString(), KelUnicodeString(), entry.key.coid, entry.key.compid});
         const std::vector<KelDbValue>* row = it == rows.end() ? nullptr : it->second;
-        if (!entry.timestampKnown) {
-          entry.timestamp = row ? KelLnkDataManager::NormaliseTimestamp((*row)[2].AsText()) : KelUnicodeString();
-          entry.timestampKnown = 1;
-          entry.existenceKnown = 1;
-          entry.exists = row ? 1 : 0;
-        }
-        if (!entry.nameKnown) {
-          // As the host names an instance: C_ID and C_REVISION, trailing blanks dropped.
-          if (row && !(*row)[3].IsNull()) {
-            entry.name = RightTrimBlanks((*row)[3].AsText()) + kNameSeparator + RightTrimBlanks((*row)[4].AsText());
-          } else {
-            entry.name = kMmlUnknownName;
-          }
-          entry.nameKnown = 1;
-        }
+        const KelUnicodeString timestamp = row ? KelLnkDataManager::NormaliseTimestamp((*row)[2].AsText()) : "";
+        fill(entry, row ? &timestamp : nullptr,
+             row && !(*row)[3].IsNull()
+                 ? RightTrimBlanks((*row)[3].AsText()) + kNameSeparator + RightTrimBlanks((*row)[4].AsText())
+                 : KelUnicodeString(kMmlUnknownName));
       }
     }
   }
@@ -582,12 +642,14 @@ void KelLnkDataManager::Uncache() {
   sObjectIndex.clear();
   spTable.clear();
   sTableIndex.clear();
+  sFactsPass.clear();
 }
 
 void KelLnkDataManager::UncacheInstance(const KelDMInstance& instance) {
   MML_TRACE("KelLnkDataManager::UncacheInstance");
   int index = LocateObject(instance, 0);
   if (index >= 0) At(index).ForgetFacts();
+  sFactsPass.clear();
 }
 
 KelUnicodeString KelLnkDataManager::NormaliseTimestamp(const KelUnicodeString& text) {

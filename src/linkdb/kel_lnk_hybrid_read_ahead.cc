@@ -4,25 +4,28 @@
 #include <array>
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <unordered_map>
 #include <unordered_set>
 
 #include "base/kel_object_key.h"
 #include "base/kel_short_text.h"
+#include "base/mml_constants.h"
 #include "foundation/kel_lnk_tools.h"
 #include "linkdb/kel_lnk_data_manager.h"
+#include "linkdb/kel_lnk_whole_table.h"
 
 namespace {
 
 using Entity = KelLnkHybridManager::Entity;
+using Names = KelLnkHybridManager::Names;
 
 // Objects read in one set, at most (the one asked for, those waiting and
 // those they lead to).
 constexpr size_t kMaxObjectsPerSet = 4000;
-
-std::string IdBytes(const KelId& id) { return std::string(reinterpret_cast<const char*>(id.Bytes().data()), 8); }
 
 ObjectKey KeyOf(const Entity& e) { return ObjectKey{e.caenv(), e.kelab(), e.coid, e.compid}; }
 
@@ -72,6 +75,17 @@ struct StoredExtRow {
         coidRef(row.coidRef),
         compidRef(row.compidRef),
         timestamp(row.timestamp) {}
+  StoredExtRow(uint32_t environment_, const KelDMExtRowView& row)
+      : environment(environment_),
+        fatherTable(Names::Number(row.fatherTable)),
+        compname(Names::Number(row.compname)),
+        type(Names::Number(row.type)),
+        status(Names::Number(row.status)),
+        coid(row.coid),
+        compidFather(row.compidFather),
+        coidRef(row.coidRef),
+        compidRef(row.compidRef),
+        timestamp(row.timestamp) {}
   KelDMExtRow Row() const {
     return KelDMExtRow{Names::Text(environment),
                        Names::Text(fatherTable),
@@ -100,6 +114,15 @@ struct StoredEntityRow {
         compid(row.compid),
         ids(row.ids),
         timestamp(row.timestamp) {}
+  explicit StoredEntityRow(const KelDMEntityRowView& row)
+      : table(Names::Number(row.table)),
+        type(Names::Number(row.type)),
+        status(Names::Number(row.status)),
+        coid(row.coid),
+        compid(row.compid),
+        ids{KelDbBinary(row.id1.data(), row.id1.size()), KelDbBinary(row.id2.data(), row.id2.size()),
+            KelDbBinary(row.key.data(), row.key.size())},
+        timestamp(row.timestamp) {}
   KelDMEntityRow Row() const {
     return KelDMEntityRow{Names::Text(table), coid, compid, ids, timestamp.str(), Names::Text(type),
                           Names::Text(status)};
@@ -126,6 +149,67 @@ struct StoredRows {
 
 using HoldersMap = std::unordered_map<HoldersKey, std::vector<StoredEntityRow>, HoldersHash, HoldersEqual>;
 
+std::string_view BytesOf(const KelId& id) { return {reinterpret_cast<const char*>(id.Bytes().data()), 8}; }
+
+// The rows of one table read in one sequential pass, found by one key column
+// (`Key` gives its bytes): sorted by key, the rows of a key in the order of
+// the pass.
+template <typename Stored, typename Key>
+class Image {
+ public:
+  void Add(Stored&& row) { rows_.push_back(std::move(row)); }
+  // Ends the pass: the rows become searchable.
+  void Seal() {
+    std::stable_sort(rows_.begin(), rows_.end(), [](const Stored& a, const Stored& b) { return Key()(a) < Key()(b); });
+    rows_.shrink_to_fit();
+  }
+  template <typename F>
+  void ForEach(std::string_view key, F&& f) const {
+    auto it = std::lower_bound(rows_.begin(), rows_.end(), key,
+                               [](const Stored& row, std::string_view k) { return Key()(row) < k; });
+    for (; it != rows_.end() && Key()(*it) == key; ++it) f(*it);
+  }
+
+ private:
+  std::vector<Stored> rows_;
+};
+
+struct ByHolder {
+  std::string_view operator()(const StoredExtRow& row) const { return BytesOf(row.coid); }
+};
+struct ByPointed {
+  std::string_view operator()(const StoredExtRow& row) const { return BytesOf(row.coidRef); }
+};
+struct ByObject {
+  std::string_view operator()(const StoredEntityRow& row) const { return BytesOf(row.coid); }
+};
+struct ByEntity {
+  std::string_view operator()(const StoredEntityRow& row) const { return row.ids.id1.Raw(); }
+};
+
+// The rows a set read looks for: the "$EXT" rows by holder ($COID) or by
+// object pointed to ($COID_REF); the entity rows of a side by object
+// (OBJECT_COID) or by entity (ENTITY_ID_1).
+enum class RowsBy { kExtHolder, kExtPointed, kOwnedObject, kUsedObject, kOwnedEntity, kUsedEntity };
+
+RowsBy ObjectRowsOf(KelDMEntitySide side) {
+  return side == KelDMEntitySide::kOwned ? RowsBy::kOwnedObject : RowsBy::kUsedObject;
+}
+RowsBy EntityRowsOf(KelDMEntitySide side) {
+  return side == KelDMEntitySide::kOwned ? RowsBy::kOwnedEntity : RowsBy::kUsedEntity;
+}
+
+// Set reads of one kind in one environment, and the whole-table pass that
+// replaces them once the walk has asked for a large share of the table.
+struct TablePass {
+  KelLnkTableDemand demand;
+  std::unique_ptr<Image<StoredExtRow, ByHolder>> extByHolder;
+  std::unique_ptr<Image<StoredExtRow, ByPointed>> extByPointed;
+  std::unique_ptr<Image<StoredEntityRow, ByObject>> byObject;
+  std::unique_ptr<Image<StoredEntityRow, ByEntity>> byEntity;
+  bool Loaded() const { return extByHolder || extByPointed || byObject || byEntity; }
+};
+
 // What one direction keeps. Rows are kept by object, not by cache index: the
 // objects a set leads to have no entity yet when their own rows are read.
 // An object as the set of fetched objects keeps it: its (environment, table)
@@ -142,6 +226,7 @@ struct Store {
   KelUnicodeString typeCondition;
   std::array<Lane, 2> lanes;  // children, parents
   HoldersMap holders;
+  std::map<std::pair<RowsBy, KelUnicodeString>, TablePass> passes;  // by kind and environment
 };
 
 Store& TheStore() {
@@ -153,6 +238,94 @@ Lane& LaneOf(KelLnkDirection d) { return TheStore().lanes[d == KelLnkDirection::
 
 bool Holds(const KelListValKelUnicodeString& list, const KelUnicodeString& name) {
   return std::find(list.begin(), list.end(), name) != list.end();
+}
+
+// Whether the set read of `keys` identifiers of `environment`.`table` is to
+// be answered from a whole-table pass.
+bool WantPass(TablePass& pass, size_t keys, KelDbConnection* connection, const KelUnicodeString& environment,
+              const KelUnicodeString& table) {
+  if (pass.Loaded()) return true;
+  return pass.demand.Ask(keys, [&] { return KelDMLinkRows::RowCount(connection, environment, table); });
+}
+
+// Reads a whole table into `image` through `read` (0 or a failing code);
+// on failure the walk goes on with set reads.
+template <typename ImageT, typename Read>
+void LoadPass(TablePass& pass, std::unique_ptr<ImageT>& image, Read&& read) {
+  auto loaded = std::make_unique<ImageT>();
+  if (read(*loaded) != 0) {
+    pass.demand.failed = true;
+    return;
+  }
+  loaded->Seal();
+  image = std::move(loaded);
+}
+
+template <typename ImageT, typename Keys, typename Take>
+void TakeFromImage(const ImageT& image, const Keys& keys, Take&& take) {
+  for (const auto& key : keys) {
+    if constexpr (std::is_same_v<std::decay_t<decltype(key)>, KelId>)
+      image.ForEach(BytesOf(key), take);
+    else
+      image.ForEach(key.Raw(), take);
+  }
+}
+
+// Hands `take` the "$EXT" rows of `environment` held by the objects of
+// `coids`, or pointing to them (`pointed`).
+template <typename Take>
+void ExtRows(bool pointed, KelDbConnection* connection, const KelUnicodeString& environment,
+             const std::vector<KelId>& coids, Take&& take) {
+  Store& store = TheStore();
+  TablePass& pass = store.passes[{pointed ? RowsBy::kExtPointed : RowsBy::kExtHolder, environment}];
+  if (WantPass(pass, coids.size(), connection, environment, kMmlExt) && !pass.Loaded()) {
+    const uint32_t number = Names::Number(environment);
+    auto read = [&](auto& image) {
+      return KelDMLinkRows::ExtAll(connection, environment, store.typeCondition,
+                                   [&](const KelDMExtRowView& row) { image.Add(StoredExtRow(number, row)); });
+    };
+    if (pointed)
+      LoadPass(pass, pass.extByPointed, read);
+    else
+      LoadPass(pass, pass.extByHolder, read);
+  }
+  if (pass.extByHolder) return TakeFromImage(*pass.extByHolder, coids, take);
+  if (pass.extByPointed) return TakeFromImage(*pass.extByPointed, coids, take);
+  auto stored = [&](KelDMExtRow&& row) { take(StoredExtRow(row)); };
+  if (pointed)
+    KelDMLinkRows::ExtToSet(connection, environment, store.typeCondition, coids, stored);
+  else
+    KelDMLinkRows::ExtFromSet(connection, environment, store.typeCondition, coids, stored);
+}
+
+// Hands `take` the live rows of the side's table in `environment` whose
+// OBJECT_COID (`byObject`) or ENTITY_ID_1 is one of `keys`.
+template <typename Take>
+void EntityRows(bool byObject, KelDMEntitySide side, KelDbConnection* connection, const KelUnicodeString& environment,
+                const std::vector<KelDbBinary>& keys, Take&& take) {
+  Store& store = TheStore();
+  TablePass& pass = store.passes[{byObject ? ObjectRowsOf(side) : EntityRowsOf(side), environment}];
+  if (WantPass(pass, keys.size(), connection, environment, KelDMLinkRows::TableOf(side)) && !pass.Loaded()) {
+    auto read = [&](auto& image) {
+      return KelDMLinkRows::EntitiesAll(connection, environment, side,
+                                        [&](const KelDMEntityRowView& row) { image.Add(StoredEntityRow(row)); });
+    };
+    if (byObject)
+      LoadPass(pass, pass.byObject, read);
+    else
+      LoadPass(pass, pass.byEntity, read);
+  }
+  if (pass.byObject) return TakeFromImage(*pass.byObject, keys, take);
+  if (pass.byEntity) return TakeFromImage(*pass.byEntity, keys, take);
+  auto stored = [&](KelDMEntityRow&& row) { take(StoredEntityRow(row)); };
+  if (byObject) {
+    std::vector<KelId> coids;
+    coids.reserve(keys.size());
+    for (const KelDbBinary& key : keys) coids.push_back(key.AsId());
+    KelDMLinkRows::EntitiesOfSet(connection, environment, side, coids, stored);
+  } else {
+    KelDMLinkRows::HoldersSet(connection, environment, side, keys, stored);
+  }
 }
 
 // Reads the owners or users, in `environment`, of the entities `ids`,
@@ -168,32 +341,31 @@ void ReadHolders(KelDMEntitySide side, KelDbConnection* connection, const KelUni
     if (firstIds.insert(e->id1.Raw()).second) values.push_back(e->id1);
   }
   if (values.empty()) return;
-  KelDMLinkRows::HoldersSet(connection, environment, side, values, [&](KelDMEntityRow&& row) {
+  EntityRows(false, side, connection, environment, values, [&](const StoredEntityRow& row) {
     auto it = store.holders.find(HoldersProbe{side, environment, row.ids});
-    if (it != store.holders.end()) it->second.emplace_back(row);
+    if (it != store.holders.end()) it->second.push_back(row);
   });
 }
 
-// The objects of a level by (table, coid, compid) within one environment, and
-// their distinct coids in order of first appearance.
+// The objects of a level by (table, coid, compid) within one environment
+// (the table as its number of KelLnkHybridManager::Names; kAnyTable when the
+// rows name no table), and their distinct coids in order of first appearance.
+constexpr uint32_t kAnyTable = UINT32_MAX;
+
 struct Members {
-  std::unordered_map<std::string, std::vector<const ObjectKey*>> byIdentity;
+  std::unordered_map<PackedObjectKey, std::vector<const ObjectKey*>, PackedObjectKeyHash> byIdentity;
+  std::unordered_set<KelId, KelIdHash> seen;
   std::vector<KelId> coids;
 
-  void Add(const ObjectKey* o, const std::string& identity, std::unordered_set<std::string>& seen) {
-    byIdentity[identity].push_back(o);
-    if (seen.insert(IdBytes(o->coid)).second) coids.push_back(o->coid);
+  void Add(const ObjectKey* o, uint32_t table) {
+    byIdentity[PackedObjectKey{table, o->coid, o->compid}].push_back(o);
+    if (seen.insert(o->coid).second) coids.push_back(o->coid);
   }
-  const std::vector<const ObjectKey*>* Find(const std::string& identity) const {
-    auto it = byIdentity.find(identity);
+  const std::vector<const ObjectKey*>* Find(uint32_t table, const KelId& coid, const KelId& compid) const {
+    auto it = byIdentity.find(PackedObjectKey{table, coid, compid});
     return it == byIdentity.end() ? nullptr : &it->second;
   }
 };
-
-std::string FullIdentity(const KelUnicodeString& table, const KelId& coid, const KelId& compid) {
-  return table + '\x1f' + IdBytes(coid) + IdBytes(compid);
-}
-std::string IdsIdentity(const KelId& coid, const KelId& compid) { return IdBytes(coid) + IdBytes(compid); }
 
 // Reads the rows of the objects of `level` in direction `d`, then, when
 // `expand`, those of the objects they lead to, level after level, up to
@@ -226,30 +398,29 @@ void ReadSet(KelLnkDirection d, std::vector<ObjectKey> level, bool expand, bool 
       for (const auto& [environment, objects] : byEnvironment) {
         if (!Holds(relation, environment)) continue;
         Members members;
-        std::unordered_set<std::string> seen;
-        for (const ObjectKey* o : objects) members.Add(o, FullIdentity(o->table, o->coid, o->compid), seen);
-        KelDMLinkRows::ExtFromSet(connection, environment, store.typeCondition, members.coids, [&](KelDMExtRow&& row) {
-          const auto* holders = members.Find(FullIdentity(row.fatherTable, row.coid, row.compidFather));
+        for (const ObjectKey* o : objects) members.Add(o, Names::Number(o->table));
+        ExtRows(false, connection, environment, members.coids, [&](const StoredExtRow& row) {
+          const auto* holders = members.Find(row.fatherTable, row.coid, row.compidFather);
           if (!holders) return;
-          const size_t dot = row.compname.find('.');
+          const KelUnicodeString& compname = Names::Text(row.compname);
+          const size_t dot = compname.find('.');
           if (dot != KelUnicodeString::npos)
-            reach(leadsTo, ObjectKey{row.compname.substr(0, dot), KelLnkTools::RightTrim(row.compname.substr(dot + 1)),
+            reach(leadsTo, ObjectKey{compname.substr(0, dot), KelLnkTools::RightTrim(compname.substr(dot + 1)),
                                      row.coidRef, row.compidRef});
-          for (const ObjectKey* o : *holders) lane.near[*o].ext.emplace_back(row);
+          for (const ObjectKey* o : *holders) lane.near[*o].ext.push_back(row);
         });
       }
     } else {
       Members members;
-      std::unordered_set<std::string> seen;
       for (const ObjectKey& o : level)
-        if (Holds(relation, o.environment)) members.Add(&o, IdsIdentity(o.coid, o.compid), seen);
+        if (Holds(relation, o.environment)) members.Add(&o, kAnyTable);
       if (!members.coids.empty()) {
         for (const KelUnicodeString& environment : relation) {
-          KelDMLinkRows::ExtToSet(connection, environment, store.typeCondition, members.coids, [&](KelDMExtRow&& row) {
-            const auto* pointed = members.Find(IdsIdentity(row.coidRef, row.compidRef));
+          ExtRows(true, connection, environment, members.coids, [&](const StoredExtRow& row) {
+            const auto* pointed = members.Find(kAnyTable, row.coidRef, row.compidRef);
             if (!pointed) return;
-            reach(leadsTo, ObjectKey{environment, row.fatherTable, row.coid, row.compidFather});
-            for (const ObjectKey* o : *pointed) lane.near[*o].ext.emplace_back(row);
+            reach(leadsTo, ObjectKey{environment, Names::Text(row.fatherTable), row.coid, row.compidFather});
+            for (const ObjectKey* o : *pointed) lane.near[*o].ext.push_back(row);
           });
         }
       }
@@ -260,12 +431,12 @@ void ReadSet(KelLnkDirection d, std::vector<ObjectKey> level, bool expand, bool 
     if (readEntities) {
       for (const auto& [environment, objects] : byEnvironment) {
         Members members;
-        std::unordered_set<std::string> seen;
-        for (const ObjectKey* o : objects) members.Add(o, FullIdentity(o->table, o->coid, o->compid), seen);
-        KelDMLinkRows::EntitiesOfSet(connection, environment, NearSide(d), members.coids, [&](KelDMEntityRow&& row) {
-          const auto* owners = members.Find(FullIdentity(row.table, row.coid, row.compid));
+        for (const ObjectKey* o : objects) members.Add(o, Names::Number(o->table));
+        std::vector<KelDbBinary> coids(members.coids.begin(), members.coids.end());
+        EntityRows(true, NearSide(d), connection, environment, coids, [&](const StoredEntityRow& row) {
+          const auto* owners = members.Find(row.table, row.coid, row.compid);
           if (!owners) return;
-          for (const ObjectKey* o : *owners) lane.near[*o].entities.emplace_back(row);
+          for (const ObjectKey* o : *owners) lane.near[*o].entities.push_back(row);
         });
       }
       std::vector<const KelDMEntityIds*> levelIds;
@@ -352,4 +523,8 @@ void KelLnkHybridReadAhead::Waiting(KelLnkDirection d, int index) {
 void KelLnkHybridReadAhead::Forget() {
   Store& store = TheStore();
   store = Store();
+}
+
+void KelLnkHybridReadAhead::SetWholeTableRule(size_t minKeys, int64_t share) {
+  KelLnkWholeTableRule::Current() = KelLnkWholeTableRule{minKeys, share};
 }
