@@ -27,7 +27,22 @@ using Names = KelLnkHybridManager::Names;
 // those they lead to).
 constexpr size_t kMaxObjectsPerSet = 4000;
 
-ObjectKey KeyOf(const Entity& e) { return ObjectKey{e.caenv(), e.kelab(), e.coid, e.compid}; }
+// An object as the read-ahead keeps it: its environment and table as numbers
+// of KelLnkHybridManager::Names, and its identifiers.
+struct Obj {
+  uint32_t environment;
+  uint32_t table;
+  KelId coid;
+  KelId compid;
+  friend bool operator==(const Obj&, const Obj&) = default;
+};
+struct ObjHash {
+  size_t operator()(const Obj& o) const {
+    return (KelIdHash()(o.coid) * 1000003u ^ KelIdHash()(o.compid)) * 31u + (size_t{o.environment} << 20 ^ o.table);
+  }
+};
+
+Obj KeyOf(const Entity& e) { return Obj{e.CaenvNumber(), e.KelabNumber(), e.coid, e.compid}; }
 
 // The key of an entity's owners or users in one environment, and the probe
 // that finds it without a copy of the names and identifiers.
@@ -215,14 +230,16 @@ struct TablePass {
 // An object as the set of fetched objects keeps it: its (environment, table)
 // pair as a number of the store, and its identifiers.
 struct Lane {
-  std::unordered_set<PackedObjectKey, PackedObjectKeyHash> fetched;  // objects whose rows were read, taken or not
-  std::unordered_map<ObjectKey, StoredRows, ObjectKeyHash> near;
-  std::vector<ObjectKey> waiting;
+  std::unordered_set<Obj, ObjHash> fetched;  // objects whose rows were read, taken or not
+  std::unordered_map<Obj, StoredRows, ObjHash> near;
+  std::vector<Obj> waiting;
 };
 
 struct Store {
   KelDbConnection* connection = nullptr;
-  KelTableNumbers tables;
+  // The environment and table numbers of each "<env>.<table>" name of a
+  // "$EXT" row ($COMPNAME); kNoObject when it names no object.
+  std::unordered_map<uint32_t, std::pair<uint32_t, uint32_t>> compnames;
   KelUnicodeString typeCondition;
   std::array<Lane, 2> lanes;  // children, parents
   HoldersMap holders;
@@ -328,11 +345,34 @@ void EntityRows(bool byObject, KelDMEntitySide side, KelDbConnection* connection
   }
 }
 
+// The owners or users in `environment` read whole, when the walk has read
+// that table whole; then the holders map keeps no copy of them.
+const Image<StoredEntityRow, ByEntity>* HoldersImage(KelDMEntitySide side, const KelUnicodeString& environment) {
+  const Store& store = TheStore();
+  auto it = store.passes.find({EntityRowsOf(side), environment});
+  return it == store.passes.end() ? nullptr : it->second.byEntity.get();
+}
+
+// Hands `take` the owners or users, in `environment`, of the entity `ids`,
+// once ReadHolders has read them.
+template <typename Take>
+void ForEachHolder(KelDMEntitySide side, const KelUnicodeString& environment, const KelDMEntityIds& ids, Take&& take) {
+  if (const auto* image = HoldersImage(side, environment)) {
+    image->ForEach(ids.id1.Raw(), [&](const StoredEntityRow& row) {
+      if (row.ids == ids) take(row);
+    });
+    return;
+  }
+  for (const StoredEntityRow& row : TheStore().holders.find(HoldersProbe{side, environment, ids})->second) take(row);
+}
+
 // Reads the owners or users, in `environment`, of the entities `ids`,
-// storing an entry (empty when none) for each.
+// storing an entry (empty when none) for each, unless that table was read
+// whole.
 void ReadHolders(KelDMEntitySide side, KelDbConnection* connection, const KelUnicodeString& environment,
                  const std::vector<const KelDMEntityIds*>& ids) {
   Store& store = TheStore();
+  if (HoldersImage(side, environment)) return;
   std::vector<KelDbBinary> values;
   std::unordered_set<std::string_view> firstIds;
   for (const KelDMEntityIds* e : ids) {
@@ -351,17 +391,32 @@ void ReadHolders(KelDMEntitySide side, KelDbConnection* connection, const KelUni
 // (the table as its number of KelLnkHybridManager::Names; kAnyTable when the
 // rows name no table), and their distinct coids in order of first appearance.
 constexpr uint32_t kAnyTable = UINT32_MAX;
+constexpr uint32_t kNoObject = UINT32_MAX;
+
+// The environment and table of the object a "$EXT" row points to, from its
+// $COMPNAME ("<env>.<table>", the table's trailing blanks dropped).
+const std::pair<uint32_t, uint32_t>& Pointed(uint32_t compname) {
+  auto [it, added] = TheStore().compnames.try_emplace(compname, kNoObject, kNoObject);
+  if (added) {
+    const KelUnicodeString& text = Names::Text(compname);
+    const size_t dot = text.find('.');
+    if (dot != KelUnicodeString::npos)
+      it->second = {Names::Number(std::string_view(text).substr(0, dot)),
+                    Names::Number(KelLnkTools::RightTrim(text.substr(dot + 1)))};
+  }
+  return it->second;
+}
 
 struct Members {
-  std::unordered_map<PackedObjectKey, std::vector<const ObjectKey*>, PackedObjectKeyHash> byIdentity;
+  std::unordered_map<PackedObjectKey, std::vector<const Obj*>, PackedObjectKeyHash> byIdentity;
   std::unordered_set<KelId, KelIdHash> seen;
   std::vector<KelId> coids;
 
-  void Add(const ObjectKey* o, uint32_t table) {
+  void Add(const Obj* o, uint32_t table) {
     byIdentity[PackedObjectKey{table, o->coid, o->compid}].push_back(o);
     if (seen.insert(o->coid).second) coids.push_back(o->coid);
   }
-  const std::vector<const ObjectKey*>* Find(uint32_t table, const KelId& coid, const KelId& compid) const {
+  const std::vector<const Obj*>* Find(uint32_t table, const KelId& coid, const KelId& compid) const {
     auto it = byIdentity.find(PackedObjectKey{table, coid, compid});
     return it == byIdentity.end() ? nullptr : &it->second;
   }
@@ -371,23 +426,21 @@ struct Members {
 // `expand`, those of the objects they lead to, level after level, up to
 // kMaxObjectsPerSet objects; the objects left over wait for the next set.
 // Then reads the facts of every object reached.
-void ReadSet(KelLnkDirection d, std::vector<ObjectKey> level, bool expand, bool readEntities,
-             KelDbConnection* connection, const KelListValKelUnicodeString& relation,
-             const KelListValKelUnicodeString& entityEnvironments) {
-  Store& store = TheStore();
+void ReadSet(KelLnkDirection d, std::vector<Obj> level, bool expand, bool readEntities, KelDbConnection* connection,
+             const KelListValKelUnicodeString& relation, const KelListValKelUnicodeString& entityEnvironments) {
   Lane& lane = LaneOf(d);
   const bool children = d == KelLnkDirection::kChildren;
   std::vector<KelLnkDataManager::ObjectRef> reached;
-  auto reach = [&](std::vector<ObjectKey>& leadsTo, ObjectKey o) {
-    reached.push_back(o);
-    leadsTo.push_back(std::move(o));
+  auto reach = [&](std::vector<Obj>& leadsTo, const Obj& o) {
+    reached.push_back(ObjectKey{Names::Text(o.environment), Names::Text(o.table), o.coid, o.compid});
+    leadsTo.push_back(o);
   };
   size_t total = 0;
   while (!level.empty()) {
     total += level.size();
-    std::vector<ObjectKey> leadsTo;
-    std::map<KelUnicodeString, std::vector<const ObjectKey*>> byEnvironment;
-    for (const ObjectKey& o : level) {
+    std::vector<Obj> leadsTo;
+    std::map<uint32_t, std::vector<const Obj*>> byEnvironment;
+    for (const Obj& o : level) {
       lane.near[o];
       byEnvironment[o.environment].push_back(&o);
     }
@@ -395,32 +448,31 @@ void ReadSet(KelLnkDirection d, std::vector<ObjectKey> level, bool expand, bool 
     // "$EXT": children from the rows their environment holds for them,
     // parents from the rows of every link environment that point to them.
     if (children) {
-      for (const auto& [environment, objects] : byEnvironment) {
+      for (const auto& [environmentNumber, objects] : byEnvironment) {
+        const KelUnicodeString& environment = Names::Text(environmentNumber);
         if (!Holds(relation, environment)) continue;
         Members members;
-        for (const ObjectKey* o : objects) members.Add(o, Names::Number(o->table));
+        for (const Obj* o : objects) members.Add(o, o->table);
         ExtRows(false, connection, environment, members.coids, [&](const StoredExtRow& row) {
           const auto* holders = members.Find(row.fatherTable, row.coid, row.compidFather);
           if (!holders) return;
-          const KelUnicodeString& compname = Names::Text(row.compname);
-          const size_t dot = compname.find('.');
-          if (dot != KelUnicodeString::npos)
-            reach(leadsTo, ObjectKey{compname.substr(0, dot), KelLnkTools::RightTrim(compname.substr(dot + 1)),
-                                     row.coidRef, row.compidRef});
-          for (const ObjectKey* o : *holders) lane.near[*o].ext.push_back(row);
+          const auto& [pointedEnvironment, pointedTable] = Pointed(row.compname);
+          if (pointedEnvironment != kNoObject)
+            reach(leadsTo, Obj{pointedEnvironment, pointedTable, row.coidRef, row.compidRef});
+          for (const Obj* o : *holders) lane.near[*o].ext.push_back(row);
         });
       }
     } else {
       Members members;
-      for (const ObjectKey& o : level)
-        if (Holds(relation, o.environment)) members.Add(&o, kAnyTable);
+      for (const Obj& o : level)
+        if (Holds(relation, Names::Text(o.environment))) members.Add(&o, kAnyTable);
       if (!members.coids.empty()) {
         for (const KelUnicodeString& environment : relation) {
           ExtRows(true, connection, environment, members.coids, [&](const StoredExtRow& row) {
             const auto* pointed = members.Find(kAnyTable, row.coidRef, row.compidRef);
             if (!pointed) return;
-            reach(leadsTo, ObjectKey{environment, Names::Text(row.fatherTable), row.coid, row.compidFather});
-            for (const ObjectKey* o : *pointed) lane.near[*o].ext.push_back(row);
+            reach(leadsTo, Obj{Names::Number(environment), row.fatherTable, row.coid, row.compidFather});
+            for (const Obj* o : *pointed) lane.near[*o].ext.push_back(row);
           });
         }
       }
@@ -429,37 +481,39 @@ void ReadSet(KelLnkDirection d, std::vector<ObjectKey> level, bool expand, bool 
     // The entity rows of the objects in their own environment, then the far
     // ends of those entities in every entity environment.
     if (readEntities) {
-      for (const auto& [environment, objects] : byEnvironment) {
+      for (const auto& [environmentNumber, objects] : byEnvironment) {
+        const KelUnicodeString& environment = Names::Text(environmentNumber);
         Members members;
-        for (const ObjectKey* o : objects) members.Add(o, Names::Number(o->table));
+        for (const Obj* o : objects) members.Add(o, o->table);
         std::vector<KelDbBinary> coids(members.coids.begin(), members.coids.end());
         EntityRows(true, NearSide(d), connection, environment, coids, [&](const StoredEntityRow& row) {
           const auto* owners = members.Find(row.table, row.coid, row.compid);
           if (!owners) return;
-          for (const ObjectKey* o : *owners) lane.near[*o].entities.push_back(row);
+          for (const Obj* o : *owners) lane.near[*o].entities.push_back(row);
         });
       }
       std::vector<const KelDMEntityIds*> levelIds;
-      for (const ObjectKey& o : level)
+      for (const Obj& o : level)
         for (const StoredEntityRow& row : lane.near[o].entities) levelIds.push_back(&row.ids);
       for (const KelUnicodeString& environment : entityEnvironments) {
+        const uint32_t environmentNumber = Names::Number(environment);
         ReadHolders(FarSide(d), connection, environment, levelIds);
         for (const KelDMEntityIds* ids : levelIds)
-          for (const StoredEntityRow& h : store.holders.find(HoldersProbe{FarSide(d), environment, *ids})->second)
-            reach(leadsTo, ObjectKey{environment, KelLnkHybridManager::Names::Text(h.table), h.coid, h.compid});
+          ForEachHolder(FarSide(d), environment, *ids, [&](const StoredEntityRow& h) {
+            reach(leadsTo, Obj{environmentNumber, h.table, h.coid, h.compid});
+          });
       }
     }
     if (!expand) break;
-    std::vector<ObjectKey> next;
-    for (ObjectKey& o : leadsTo) {
-      const PackedObjectKey packed = store.tables.Pack(o);
-      if (lane.fetched.count(packed)) continue;
+    std::vector<Obj> next;
+    for (const Obj& o : leadsTo) {
+      if (lane.fetched.count(o)) continue;
       if (total + next.size() >= kMaxObjectsPerSet) {
-        lane.waiting.push_back(std::move(o));
+        lane.waiting.push_back(o);
         continue;
       }
-      lane.fetched.insert(packed);
-      next.push_back(std::move(o));
+      lane.fetched.insert(o);
+      next.push_back(o);
     }
     level = std::move(next);
   }
@@ -481,15 +535,15 @@ void KelLnkHybridReadAhead::TakeRows(KelLnkDirection d, const Entity& e, bool re
     store.typeCondition = typeCondition;
   }
   Lane& lane = LaneOf(d);
-  const ObjectKey key = KeyOf(e);
-  if (lane.fetched.insert(store.tables.Pack(key)).second) {
+  const Obj key = KeyOf(e);
+  if (lane.fetched.insert(key).second) {
     // The object asked for, the most recently reached waiting objects (a
     // depth-first walk asks for those next), and what they lead to.
-    std::vector<ObjectKey> level{key};
+    std::vector<Obj> level{key};
     while (!lane.waiting.empty() && level.size() < kMaxObjectsPerSet / 2) {
-      ObjectKey o = std::move(lane.waiting.back());
+      const Obj o = lane.waiting.back();
       lane.waiting.pop_back();
-      if (lane.fetched.insert(store.tables.Pack(o)).second) level.push_back(std::move(o));
+      if (lane.fetched.insert(o).second) level.push_back(o);
     }
     ReadSet(d, std::move(level), true, readEntities, connection, relationEnvironments, entityEnvironments);
   } else if (!lane.near.count(key)) {
@@ -511,13 +565,15 @@ std::vector<KelDMEntityRow> KelLnkHybridReadAhead::Holders(KelDMEntitySide side,
   auto it = store.holders.find(HoldersProbe{side, environment, ids});
   if (it != store.holders.end()) return RowsOf(it->second);
   ReadHolders(side, connection, environment, {&ids});
-  return RowsOf(store.holders.find(HoldersProbe{side, environment, ids})->second);
+  std::vector<KelDMEntityRow> rows;
+  ForEachHolder(side, environment, ids, [&](const StoredEntityRow& row) { rows.push_back(row.Row()); });
+  return rows;
 }
 
 void KelLnkHybridReadAhead::Waiting(KelLnkDirection d, int index) {
   Lane& lane = LaneOf(d);
-  ObjectKey key = KeyOf(*KelLnkHybridManager::GetEntity(index));
-  if (!lane.fetched.count(TheStore().tables.Pack(key))) lane.waiting.push_back(std::move(key));
+  const Obj key = KeyOf(*KelLnkHybridManager::GetEntity(index));
+  if (!lane.fetched.count(key)) lane.waiting.push_back(key);
 }
 
 void KelLnkHybridReadAhead::Forget() {
