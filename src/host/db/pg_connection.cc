@@ -101,7 +101,13 @@ class PostgresConnection : public KelDbConnection {
     }
     pq_->PQsetNoticeProcessor(
         conn_, [](void*, const char*) {}, nullptr);
-    PGresult* r = pq_->PQexec(conn_, "SET client_min_messages TO warning; SET datestyle TO ISO;");
+    // A whole-table read starts at the table's first row: the rows of one
+    // object then come in the order an index probe gives them (the order in
+    // which they are stored), which sequential scans that join one already
+    // running elsewhere would not keep.
+    PGresult* r = pq_->PQexec(conn_,
+                              "SET client_min_messages TO warning; SET datestyle TO ISO; "
+                              "SET synchronize_seqscans TO off;");
     pq_->PQclear(r);
     return 0;
   }
