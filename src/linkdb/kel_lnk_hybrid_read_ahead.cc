@@ -229,9 +229,26 @@ struct TablePass {
 // objects a set leads to have no entity yet when their own rows are read.
 // An object as the set of fetched objects keeps it: its (environment, table)
 // pair as a number of the store, and its identifiers.
+// An object whose rows were read (or are being read): its rows until they
+// are taken.
+struct Slot {
+  std::unique_ptr<StoredRows> rows;  // null while it has none
+  bool taken = false;
+
+  StoredRows& Rows() {
+    if (!rows) rows = std::make_unique<StoredRows>();
+    return *rows;
+  }
+};
+
+// An object of a level being read, and its slot.
+struct Member {
+  Obj key;
+  Slot* slot;
+};
+
 struct Lane {
-  std::unordered_set<Obj, ObjHash> fetched;  // objects whose rows were read, taken or not
-  std::unordered_map<Obj, StoredRows, ObjHash> near;
+  std::unordered_map<Obj, Slot, ObjHash> fetched;  // objects whose rows were read, taken or not
   std::vector<Obj> waiting;
 };
 
@@ -408,15 +425,15 @@ const std::pair<uint32_t, uint32_t>& Pointed(uint32_t compname) {
 }
 
 struct Members {
-  std::unordered_map<PackedObjectKey, std::vector<const Obj*>, PackedObjectKeyHash> byIdentity;
+  std::unordered_map<PackedObjectKey, std::vector<Slot*>, PackedObjectKeyHash> byIdentity;
   std::unordered_set<KelId, KelIdHash> seen;
   std::vector<KelId> coids;
 
-  void Add(const Obj* o, uint32_t table) {
-    byIdentity[PackedObjectKey{table, o->coid, o->compid}].push_back(o);
-    if (seen.insert(o->coid).second) coids.push_back(o->coid);
+  void Add(const Member& m, uint32_t table) {
+    byIdentity[PackedObjectKey{table, m.key.coid, m.key.compid}].push_back(m.slot);
+    if (seen.insert(m.key.coid).second) coids.push_back(m.key.coid);
   }
-  const std::vector<const Obj*>* Find(uint32_t table, const KelId& coid, const KelId& compid) const {
+  const std::vector<Slot*>* Find(uint32_t table, const KelId& coid, const KelId& compid) const {
     auto it = byIdentity.find(PackedObjectKey{table, coid, compid});
     return it == byIdentity.end() ? nullptr : &it->second;
   }
@@ -426,7 +443,7 @@ struct Members {
 // `expand`, those of the objects they lead to, level after level, up to
 // kMaxObjectsPerSet objects; the objects left over wait for the next set.
 // Then reads the facts of every object reached.
-void ReadSet(KelLnkDirection d, std::vector<Obj> level, bool expand, bool readEntities, KelDbConnection* connection,
+void ReadSet(KelLnkDirection d, std::vector<Member> level, bool expand, bool readEntities, KelDbConnection* connection,
              const KelListValKelUnicodeString& relation, const KelListValKelUnicodeString& entityEnvironments) {
   Lane& lane = LaneOf(d);
   const bool children = d == KelLnkDirection::kChildren;
@@ -439,11 +456,8 @@ void ReadSet(KelLnkDirection d, std::vector<Obj> level, bool expand, bool readEn
   while (!level.empty()) {
     total += level.size();
     std::vector<Obj> leadsTo;
-    std::map<uint32_t, std::vector<const Obj*>> byEnvironment;
-    for (const Obj& o : level) {
-      lane.near[o];
-      byEnvironment[o.environment].push_back(&o);
-    }
+    std::map<uint32_t, std::vector<const Member*>> byEnvironment;
+    for (const Member& m : level) byEnvironment[m.key.environment].push_back(&m);
 
     // "$EXT": children from the rows their environment holds for them,
     // parents from the rows of every link environment that point to them.
@@ -452,27 +466,27 @@ void ReadSet(KelLnkDirection d, std::vector<Obj> level, bool expand, bool readEn
         const KelUnicodeString& environment = Names::Text(environmentNumber);
         if (!Holds(relation, environment)) continue;
         Members members;
-        for (const Obj* o : objects) members.Add(o, o->table);
+        for (const Member* m : objects) members.Add(*m, m->key.table);
         ExtRows(false, connection, environment, members.coids, [&](const StoredExtRow& row) {
           const auto* holders = members.Find(row.fatherTable, row.coid, row.compidFather);
           if (!holders) return;
           const auto& [pointedEnvironment, pointedTable] = Pointed(row.compname);
           if (pointedEnvironment != kNoObject)
             reach(leadsTo, Obj{pointedEnvironment, pointedTable, row.coidRef, row.compidRef});
-          for (const Obj* o : *holders) lane.near[*o].ext.push_back(row);
+          for (Slot* slot : *holders) slot->Rows().ext.push_back(row);
         });
       }
     } else {
       Members members;
-      for (const Obj& o : level)
-        if (Holds(relation, Names::Text(o.environment))) members.Add(&o, kAnyTable);
+      for (const Member& m : level)
+        if (Holds(relation, Names::Text(m.key.environment))) members.Add(m, kAnyTable);
       if (!members.coids.empty()) {
         for (const KelUnicodeString& environment : relation) {
           ExtRows(true, connection, environment, members.coids, [&](const StoredExtRow& row) {
             const auto* pointed = members.Find(kAnyTable, row.coidRef, row.compidRef);
             if (!pointed) return;
             reach(leadsTo, Obj{Names::Number(environment), row.fatherTable, row.coid, row.compidFather});
-            for (const Obj* o : *pointed) lane.near[*o].ext.push_back(row);
+            for (Slot* slot : *pointed) slot->Rows().ext.push_back(row);
           });
         }
       }
@@ -484,17 +498,18 @@ void ReadSet(KelLnkDirection d, std::vector<Obj> level, bool expand, bool readEn
       for (const auto& [environmentNumber, objects] : byEnvironment) {
         const KelUnicodeString& environment = Names::Text(environmentNumber);
         Members members;
-        for (const Obj* o : objects) members.Add(o, o->table);
+        for (const Member* m : objects) members.Add(*m, m->key.table);
         std::vector<KelDbBinary> coids(members.coids.begin(), members.coids.end());
         EntityRows(true, NearSide(d), connection, environment, coids, [&](const StoredEntityRow& row) {
           const auto* owners = members.Find(row.table, row.coid, row.compid);
           if (!owners) return;
-          for (const Obj* o : *owners) lane.near[*o].entities.push_back(row);
+          for (Slot* slot : *owners) slot->Rows().entities.push_back(row);
         });
       }
       std::vector<const KelDMEntityIds*> levelIds;
-      for (const Obj& o : level)
-        for (const StoredEntityRow& row : lane.near[o].entities) levelIds.push_back(&row.ids);
+      for (const Member& m : level)
+        if (m.slot->rows)
+          for (const StoredEntityRow& row : m.slot->rows->entities) levelIds.push_back(&row.ids);
       for (const KelUnicodeString& environment : entityEnvironments) {
         const uint32_t environmentNumber = Names::Number(environment);
         ReadHolders(FarSide(d), connection, environment, levelIds);
@@ -505,15 +520,14 @@ void ReadSet(KelLnkDirection d, std::vector<Obj> level, bool expand, bool readEn
       }
     }
     if (!expand) break;
-    std::vector<Obj> next;
+    std::vector<Member> next;
     for (const Obj& o : leadsTo) {
       if (lane.fetched.count(o)) continue;
       if (total + next.size() >= kMaxObjectsPerSet) {
         lane.waiting.push_back(o);
         continue;
       }
-      lane.fetched.insert(o);
-      next.push_back(o);
+      next.push_back(Member{o, &lane.fetched[o]});
     }
     level = std::move(next);
   }
@@ -536,26 +550,30 @@ void KelLnkHybridReadAhead::TakeRows(KelLnkDirection d, const Entity& e, bool re
   }
   Lane& lane = LaneOf(d);
   const Obj key = KeyOf(e);
-  if (lane.fetched.insert(key).second) {
+  auto [it, added] = lane.fetched.try_emplace(key);
+  Slot& slot = it->second;
+  if (added) {
     // The object asked for, the most recently reached waiting objects (a
     // depth-first walk asks for those next), and what they lead to.
-    std::vector<Obj> level{key};
+    std::vector<Member> level{Member{key, &slot}};
     while (!lane.waiting.empty() && level.size() < kMaxObjectsPerSet / 2) {
       const Obj o = lane.waiting.back();
       lane.waiting.pop_back();
-      if (lane.fetched.insert(o).second) level.push_back(o);
+      auto [waiting, fresh] = lane.fetched.try_emplace(o);
+      if (fresh) level.push_back(Member{o, &waiting->second});
     }
     ReadSet(d, std::move(level), true, readEntities, connection, relationEnvironments, entityEnvironments);
-  } else if (!lane.near.count(key)) {
+  } else if (slot.taken) {
     // Taken before: another entity of the same object (another product
     // instance) reads them again.
-    ReadSet(d, {key}, false, readEntities, connection, relationEnvironments, entityEnvironments);
+    slot.taken = false;
+    ReadSet(d, {Member{key, &slot}}, false, readEntities, connection, relationEnvironments, entityEnvironments);
   }
-  auto it = lane.near.find(key);
-  if (it == lane.near.end()) return;
-  if (readExt) rows->ext = RowsOf(it->second.ext);
-  if (readEntities) rows->entities = RowsOf(it->second.entities);
-  lane.near.erase(it);
+  slot.taken = true;
+  if (!slot.rows) return;
+  if (readExt) rows->ext = RowsOf(slot.rows->ext);
+  if (readEntities) rows->entities = RowsOf(slot.rows->entities);
+  slot.rows.reset();
 }
 
 std::vector<KelDMEntityRow> KelLnkHybridReadAhead::Holders(KelDMEntitySide side, KelDbConnection* connection,
