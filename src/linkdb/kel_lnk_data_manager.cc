@@ -1,5 +1,6 @@
 #include "linkdb/kel_lnk_data_manager.h"
 #include "base/kel_object_key.h"
+#include "base/kel_short_text.h"
 #include "base/kel_text.h"
 
 #include <algorithm>
@@ -55,7 +56,7 @@ struct ObjectEntry {
   uint8_t nameKnown = 0;
   uint8_t timestampKnown = 0;
   KelUnicodeString name;
-  KelUnicodeString timestamp;
+  KelShortText timestamp;           // normalised: inline, as every timestamp fits
   std::unique_ptr<RareFacts> rare;  // null until one of its facts is asked for
 
   RareFacts& Rare() {
@@ -66,7 +67,7 @@ struct ObjectEntry {
   void ForgetFacts() {
     existenceKnown = exists = nameKnown = timestampKnown = 0;
     name.clear();
-    timestamp.clear();
+    timestamp = std::string_view();
     if (!rare) return;
     auto kept = std::make_unique<RareFacts>();
     kept->attributeNames = std::move(rare->attributeNames);
@@ -115,8 +116,8 @@ std::unordered_map<std::pair<KelUnicodeString, KelUnicodeString>, int, TableKeyH
 // are handed to its entry once and forgotten; any forgetting of facts
 // forgets the passes, so that nothing older than the entries is handed out.
 struct PassFacts {
-  KelUnicodeString timestamp;  // normalised
-  KelUnicodeString name;       // as GetObjectName answers
+  KelShortText timestamp;  // normalised
+  KelUnicodeString name;   // as GetObjectName answers
 };
 struct IdPairHash {
   size_t operator()(const std::pair<KelId, KelId>& k) const {
@@ -208,14 +209,14 @@ void CacheTimestamp(int index) {
     select.GetSelectResult(line);
     entry.timestamp = KelLnkDataManager::NormaliseTimestamp(line.Value(1, 1));
   } else {
-    entry.timestamp.clear();
+    entry.timestamp = std::string_view();
   }
   entry.timestampKnown = 1;
   entry.existenceKnown = 1;
   entry.exists = found ? 1 : 0;
   if (trace.LevelIsActive()) {
     trace.Write("SQL: \"" + statement + "\"");
-    trace.Write("return \"" + entry.timestamp + "\"");
+    trace.Write("return \"" + entry.timestamp.str() + "\"");
   }
 }
 
@@ -370,7 +371,7 @@ int KelLnkDataManager::DoesObjectExist(const KelUnicodeString& environment, cons
 KelUnicodeString KelLnkDataManager::GetObjectTimestamp(const KelUnicodeString& environment,
                                                        const KelUnicodeString& table, const KelId& coid,
                                                        const KelId& compid) {
-  return Known(environment, table, coid, compid, CacheTimestamp).timestamp;
+  return Known(environment, table, coid, compid, CacheTimestamp).timestamp.str();
 }
 
 KelUnicodeString KelLnkDataManager::GetObjectTimestamp(const KelUnicodeString& environment,
@@ -397,9 +398,9 @@ void KelLnkDataManager::ReadFacts(const std::vector<ObjectRef>& objects) {
     group->push_back(index);
   }
   // Sets the facts an entry is missing from its row (null when the table has none).
-  auto fill = [](ObjectEntry& entry, const KelUnicodeString* timestamp, KelUnicodeString name) {
+  auto fill = [](ObjectEntry& entry, const std::string_view* timestamp, KelUnicodeString name) {
     if (!entry.timestampKnown) {
-      entry.timestamp = timestamp ? *timestamp : KelUnicodeString();
+      entry.timestamp = timestamp ? std::string_view(*timestamp) : std::string_view();
       entry.timestampKnown = 1;
       entry.existenceKnown = 1;
       entry.exists = timestamp ? 1 : 0;
@@ -429,7 +430,7 @@ void KelLnkDataManager::ReadFacts(const std::vector<ObjectRef>& objects) {
         const std::string_view coid = row.Bytes(0), compid = row.Bytes(1);
         pass.objects.try_emplace(
             {KelDbBinary(coid.data(), coid.size()).AsId(), KelDbBinary(compid.data(), compid.size()).AsId()},
-            PassFacts{KelLnkDataManager::NormaliseTimestamp(std::string(row.Text(2))), nameOf(row)});
+            PassFacts{KelShortText(KelLnkDataManager::NormaliseTimestamp(std::string(row.Text(2)))), nameOf(row)});
       });
       pass.loaded = rc == 0;
       if (rc != 0) {
@@ -444,7 +445,8 @@ void KelLnkDataManager::ReadFacts(const std::vector<ObjectRef>& objects) {
         if (it == pass.objects.end()) {
           fill(entry, nullptr, kMmlUnknownName);
         } else {
-          fill(entry, &it->second.timestamp, std::move(it->second.name));
+          const std::string_view timestamp = it->second.timestamp.view();
+          fill(entry, &timestamp, std::move(it->second.name));
           pass.objects.erase(it);
         }
       }
@@ -472,7 +474,8 @@ void KelLnkDataManager::ReadFacts(const std::vector<ObjectRef>& objects) {
         auto it = rows.find(ObjectKey{KelUnicodeString(), KelUnicodeString(), entry.key.coid, entry.key.compid});
         const std::vector<KelDbValue>* row = it == rows.end() ? nullptr : it->second;
         const KelUnicodeString timestamp = row ? KelLnkDataManager::NormaliseTimestamp((*row)[2].AsText()) : "";
-        fill(entry, row ? &timestamp : nullptr,
+        const std::string_view timestampView = timestamp;
+        fill(entry, row ? &timestampView : nullptr,
              row && !(*row)[3].IsNull()
                  ? RightTrimBlanks((*row)[3].AsText()) + kNameSeparator + RightTrimBlanks((*row)[4].AsText())
                  : KelUnicodeString(kMmlUnknownName));
