@@ -80,16 +80,9 @@ struct HoldersEqual {
 struct StoredExtRow {
   using Names = KelLnkHybridManager::Names;
   explicit StoredExtRow(const KelDMExtRow& row)
-      : environment(Names::Number(row.environment)),
-        fatherTable(Names::Number(row.fatherTable)),
-        compname(Names::Number(row.compname)),
-        type(Names::Number(row.type)),
-        status(Names::Number(row.status)),
-        coid(row.coid),
-        compidFather(row.compidFather),
-        coidRef(row.coidRef),
-        compidRef(row.compidRef),
-        timestamp(row.timestamp) {}
+      : StoredExtRow(Names::Number(row.environment),
+                     KelDMExtRowView{row.fatherTable, row.coid, row.compidFather, row.compname, row.coidRef,
+                                     row.compidRef, row.timestamp, row.type, row.status}) {}
   StoredExtRow(uint32_t environment_, const KelDMExtRowView& row)
       : environment(environment_),
         fatherTable(Names::Number(row.fatherTable)),
@@ -122,13 +115,8 @@ struct StoredExtRow {
 struct StoredEntityRow {
   using Names = KelLnkHybridManager::Names;
   explicit StoredEntityRow(const KelDMEntityRow& row)
-      : table(Names::Number(row.table)),
-        type(Names::Number(row.type)),
-        status(Names::Number(row.status)),
-        coid(row.coid),
-        compid(row.compid),
-        ids(row.ids),
-        timestamp(row.timestamp) {}
+      : StoredEntityRow(KelDMEntityRowView{row.table, row.coid, row.compid, row.ids.id1.Raw(), row.ids.id2.Raw(),
+                                           row.ids.key.Raw(), row.timestamp, row.type, row.status}) {}
   explicit StoredEntityRow(const KelDMEntityRowView& row)
       : table(Names::Number(row.table)),
         type(Names::Number(row.type)),
@@ -448,7 +436,10 @@ void ReadSet(KelLnkDirection d, std::vector<Member> level, bool expand, bool rea
   Lane& lane = LaneOf(d);
   const bool children = d == KelLnkDirection::kChildren;
   std::vector<KelLnkDataManager::ObjectRef> reached;
+  // An object read already in this direction was reached before, and its
+  // facts asked for then.
   auto reach = [&](std::vector<Obj>& leadsTo, const Obj& o) {
+    if (lane.fetched.count(o)) return;
     reached.push_back(ObjectKey{Names::Text(o.environment), Names::Text(o.table), o.coid, o.compid});
     leadsTo.push_back(o);
   };
