@@ -589,7 +589,3 @@ void KelLnkHybridReadAhead::Forget() {
   Store& store = TheStore();
   store = Store();
 }
-
-void KelLnkHybridReadAhead::SetWholeTableRule(size_t minKeys, int64_t share) {
-  KelLnkWholeTableRule::Current() = KelLnkWholeTableRule{minKeys, share};
-}

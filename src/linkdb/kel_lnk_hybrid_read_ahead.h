@@ -24,7 +24,7 @@
 //             read from "MML_LINK".
 //
 // Once a walk has asked a direction for a large share of a table (at least
-// 2,000 identifiers and one in eight of its rows), that table is read in one
+// 500 identifiers and one in sixteen of its rows), that table is read in one
 // sequential pass and the rest of the walk takes its rows from memory: the
 // engine keeps an object's rows in the same order either way. A small walk
 // never reads a whole table.
@@ -34,8 +34,6 @@
 // link-type condition.
 #pragma once
 
-#include <cstddef>
-#include <cstdint>
 #include <vector>
 
 #include "host/kel_dm_link_rows.h"
@@ -78,9 +76,4 @@ class KelLnkHybridReadAhead {
   static void Waiting(KelLnkDirection d, int index);
   // Forgets every row and every waiting object.
   static void Forget();
-  // The rule of the whole-table passes (kel_lnk_whole_table.h), of the link
-  // tables and of the object tables whose facts are read: a table is read
-  // whole once a walk has asked for `minKeys` of its identifiers and for one
-  // in `share` of its rows (500 and 8 unless changed; SIZE_MAX never).
-  static void SetWholeTableRule(size_t minKeys, int64_t share);
 };

@@ -10,9 +10,10 @@
 
 struct KelLnkWholeTableRule {
   size_t minKeys = 500;  // no pass before a walk has asked for this many identifiers of a table
-  int64_t share = 8;     // nor before it has asked for one in `share` of its rows
+  int64_t share = 16;    // nor before it has asked for one in `share` of its rows
 
-  // The rule in force (tests change it to force either way).
+  // The rule in force (tests change it to force either way; SIZE_MAX
+  // identifiers never reads a table whole).
   static KelLnkWholeTableRule& Current() {
     static KelLnkWholeTableRule rule;
     return rule;

@@ -13,7 +13,7 @@
 #include "host/generator/kel_dm_generator.h"
 #include "linkdb/hybrid_answer.h"
 #include "linkdb/kel_lnk_data_manager.h"
-#include "linkdb/kel_lnk_hybrid_read_ahead.h"
+#include "linkdb/kel_lnk_whole_table.h"
 #include "support/product.h"
 
 namespace {
@@ -23,7 +23,7 @@ using namespace hybrid_test;
 class WholeTableTest : public EngineTest {
  protected:
   void TearDown() override {
-    KelLnkHybridReadAhead::SetWholeTableRule(500, 8);
+    KelLnkWholeTableRule::Current() = KelLnkWholeTableRule();
     EngineTest::TearDown();
   }
   ModuleStateGuard module_;
@@ -84,12 +84,12 @@ TEST_P(WholeTableTest, AnswersDoNotDependOnWhenTablesAreReadWhole) {
   // Children from the root, then parents from every object it reaches.
   std::vector<HM::Entity> reached;
   auto walk = [&](const Rule& rule, bool children) {
-    KelLnkHybridReadAhead::SetWholeTableRule(rule.minKeys, rule.share);
+    KelLnkWholeTableRule::Current() = KelLnkWholeTableRule{rule.minKeys, rule.share};
     HM::UncacheDatabase();
     KelLnkDataManager::Uncache();
     return children ? Walk(true, {root}) : Walk(false, reached);
   };
-  KelLnkHybridReadAhead::SetWholeTableRule(probes.minKeys, probes.share);
+  KelLnkWholeTableRule::Current() = KelLnkWholeTableRule{probes.minKeys, probes.share};
   Walk(true, {root}, &reached);
   ASSERT_GT(reached.size(), 300u);
   for (bool children : {true, false}) {
