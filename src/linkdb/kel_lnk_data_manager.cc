@@ -48,9 +48,10 @@ struct RareFacts {
   KelListValKelUnicodeString attributeValues;
 };
 
-// One object of the cache (sObjectC).
+// One object of the cache (sObjectC): its (environment, table) pair as a
+// number of sTableNames, and its identifiers.
 struct ObjectEntry {
-  ObjectKey key;
+  PackedObjectKey key;
   uint8_t existenceKnown = 0;
   uint8_t exists = 0;
   uint8_t nameKnown = 0;
@@ -89,19 +90,46 @@ struct TableKeyHash {
   }
 };
 
+// The (environment, table) pairs of the cache's entries, numbered from 0.
+struct TableNames {
+  std::unordered_map<std::pair<KelUnicodeString, KelUnicodeString>, uint32_t, TableKeyHash> numbers;
+  std::vector<const std::pair<const std::pair<KelUnicodeString, KelUnicodeString>, uint32_t>*> byNumber;
+
+  static constexpr uint32_t kNone = UINT32_MAX;
+
+  // The pair's number; a new one when `add`, else kNone for a pair not met.
+  uint32_t Number(const KelUnicodeString& environment, const KelUnicodeString& table, bool add) {
+    // Runs of one table are the rule.
+    if (!byNumber.empty()) {
+      const auto& last = *byNumber[lastNumber];
+      if (last.first.first == environment && last.first.second == table) return lastNumber;
+    }
+    auto it = numbers.find({environment, table});
+    if (it == numbers.end()) {
+      if (!add) return kNone;
+      it = numbers.emplace(std::make_pair(environment, table), static_cast<uint32_t>(byNumber.size())).first;
+      byNumber.push_back(&*it);
+    }
+    return lastNumber = it->second;
+  }
+  const std::pair<KelUnicodeString, KelUnicodeString>& Names(uint32_t number) const { return byNumber[number]->first; }
+  uint32_t lastNumber = 0;
+};
+TableNames sTableNames;
+
 // A deque: the cache grows without moving its entries.
 std::deque<ObjectEntry> spObject;
 // Positions in spObject, hashed and compared by the entry's key (no second
-// copy of the key), found by an ObjectKey.
+// copy of the key), found by a PackedObjectKey.
 struct EntryHash {
   using is_transparent = void;
-  size_t operator()(const ObjectKey& k) const { return ObjectKeyHash()(k); }
+  size_t operator()(const PackedObjectKey& k) const { return PackedObjectKeyHash()(k); }
   size_t operator()(int index) const;
 };
 struct EntryEqual {
   using is_transparent = void;
-  const ObjectKey& KeyOf(const ObjectKey& k) const { return k; }
-  const ObjectKey& KeyOf(int index) const;
+  const PackedObjectKey& KeyOf(const PackedObjectKey& k) const { return k; }
+  const PackedObjectKey& KeyOf(int index) const;
   template <typename A, typename B>
   bool operator()(const A& a, const B& b) const {
     return KeyOf(a) == KeyOf(b);
@@ -134,8 +162,17 @@ std::map<std::pair<KelUnicodeString, KelUnicodeString>, FactsPass> sFactsPass;
 KelListValKelDMInstance _sStructure;
 std::unordered_set<std::string> sStructureKeys;
 
-size_t EntryHash::operator()(int index) const { return ObjectKeyHash()(spObject[static_cast<size_t>(index)].key); }
-const ObjectKey& EntryEqual::KeyOf(int index) const { return spObject[static_cast<size_t>(index)].key; }
+size_t EntryHash::operator()(int index) const {
+  return PackedObjectKeyHash()(spObject[static_cast<size_t>(index)].key);
+}
+const PackedObjectKey& EntryEqual::KeyOf(int index) const { return spObject[static_cast<size_t>(index)].key; }
+
+// The full key of entry `index`.
+ObjectKey KeyAt(int index) {
+  const PackedObjectKey& k = spObject[static_cast<size_t>(index)].key;
+  const auto& [environment, table] = sTableNames.Names(k.table);
+  return ObjectKey{environment, table, k.coid, k.compid};
+}
 
 std::string WithoutBlanks(const std::string& s) {
   std::string out;
@@ -180,7 +217,7 @@ ObjectEntry& At(int index) { return spObject[static_cast<size_t>(index)]; }
 void CacheExistence(int index) {
   if (At(index).existenceKnown) return;
   KelPSNTrace trace("KelLnkDataManager::DoesObjectExist", 17, 0);
-  const KelUnicodeString statement = ObjectStatement(kMmlSqlStar, At(index).key);
+  const KelUnicodeString statement = ObjectStatement(kMmlSqlStar, KeyAt(index));
   int rc = 0;
   KelDMSelect select(statement, rc);
   int exists = (rc == 0 && select.GetSelectCount() > 0) ? 1 : 0;
@@ -196,7 +233,7 @@ void CacheExistence(int index) {
 void CacheTimestamp(int index) {
   if (At(index).timestampKnown) return;
   KelPSNTrace trace("KelLnkDataManager::GetObjectTimestamp", 17, 0);
-  const ObjectKey& key = At(index).key;
+  const ObjectKey key = KeyAt(index);
   // Entities keep their date in "TS".
   const KelUnicodeString column = IsEntityTable(key.table) ? kMmlColTs : kMmlColLastmod;
   const KelUnicodeString statement = ObjectStatement(column, key);
@@ -222,7 +259,7 @@ void CacheTimestamp(int index) {
 
 void CacheName(int index) {
   if (At(index).nameKnown) return;
-  const ObjectKey key = At(index).key;
+  const ObjectKey key = KeyAt(index);
   KelDMInstance instance(kMmlKelcon, key.environment, key.table, key.coid, key.compid);
   KelUnicodeString name = instance.GetNameInstance(0, 1, kNameSeparator, "$BOM_NAVIG");
   ObjectEntry& entry = At(index);
@@ -233,7 +270,7 @@ void CacheName(int index) {
 void CacheLock(int index) {
   if (At(index).rare && At(index).rare->lockKnown) return;
   KelPSNTrace trace("KelLnkDataManager::GetObjectLockS", 17, 0);
-  const ObjectKey key = At(index).key;
+  const ObjectKey key = KeyAt(index);
   KelDMInstance instance(kMmlKelcon, key.environment, key.table, key.coid, key.compid);
   std::vector<KelDMLock> locks;
   int rc = instance.GetLocks(locks);
@@ -252,7 +289,7 @@ void CacheLock(int index) {
 void CacheIdentificators(int index) {
   if (At(index).rare && At(index).rare->identificatorsKnown) return;
   KelPSNTrace trace("KelLnkDataManager::GetObjectIdentificators", 17, 0);
-  const ObjectKey key = At(index).key;
+  const ObjectKey key = KeyAt(index);
   KelListValKelUnicodeString fields = KelLnkDataManager::GetIdentificatorFields(key.environment, key.table);
   KelListValKelUnicodeString values;
   bool usable = !fields.empty();
@@ -286,7 +323,7 @@ void CacheLatest(int index) {
   if (At(index).rare && At(index).rare->latestKnown) return;
   KelPSNTrace trace("KelLnkDataManager::CacheLatest", 17, 0);
   CacheExistence(index);
-  const ObjectKey key = At(index).key;
+  const ObjectKey key = KeyAt(index);
   int isLatest = 1;
   KelDMInstance latest;
   if (At(index).exists) {
@@ -333,13 +370,15 @@ std::string StructureKey(const KelDMInstance& instance) {
 
 int KelLnkDataManager::LocateObject(const KelUnicodeString& environment, const KelUnicodeString& table,
                                     const KelId& coid, const KelId& compid, int create) {
-  ObjectKey key{environment, table, coid, compid};
+  const uint32_t number = sTableNames.Number(environment, table, create != 0);
+  if (number == TableNames::kNone) return -1;
+  const PackedObjectKey key{number, coid, compid};
   auto it = sObjectIndex.find(key);
   if (it != sObjectIndex.end()) return *it;
   if (create == 0) return -1;
   int index = static_cast<int>(spObject.size());
   ObjectEntry entry;
-  entry.key = std::move(key);
+  entry.key = key;
   spObject.push_back(std::move(entry));
   sObjectIndex.insert(index);
   return index;
@@ -643,6 +682,7 @@ void KelLnkDataManager::Uncache() {
   MML_TRACE("KelLnkDataManager::Uncache");
   spObject.clear();
   sObjectIndex.clear();
+  sTableNames = TableNames();
   spTable.clear();
   sTableIndex.clear();
   sFactsPass.clear();
