@@ -75,14 +75,15 @@ class SqliteConnection : public KelDbConnection {
     sqlite3_busy_timeout(db_, 10000);
     sqlite3_create_function(db_, "CHR", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, ChrFunction, nullptr, nullptr);
     // LIKE is case-sensitive on the server engine: make it so here too.
-    // Pages are read into a bounded cache of 8 MB rather than mapped: a mapped
+    // Pages are read into a bounded cache of 2 MB rather than mapped: a mapped
     // file counts whole in the resident memory of a long walk, and the
-    // operating system caches the file either way.
+    // operating system caches the file either way (a cache of 8 MB saves no
+    // time on a walk over 50,000 objects).
     char* err = nullptr;
     if (sqlite3_exec(db_,
                      "PRAGMA case_sensitive_like=ON; PRAGMA foreign_keys=ON; PRAGMA journal_mode=WAL; PRAGMA "
                      "synchronous=NORMAL; "
-                     "PRAGMA mmap_size=0; PRAGMA cache_size=-8192;",
+                     "PRAGMA mmap_size=0; PRAGMA cache_size=-2048;",
                      nullptr, nullptr, &err) != SQLITE_OK) {
       // The file is not a database, or cannot be written.
       SetLastError("cannot use the database file " + Url() + ": " + (err ? err : "unknown error"));
