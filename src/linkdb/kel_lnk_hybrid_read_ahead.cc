@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <cstring>
 #include <map>
 #include <memory>
 #include <string>
@@ -111,6 +112,51 @@ struct StoredExtRow {
   KelShortText timestamp;
 };
 
+// The three identifiers of an entity as the store keeps them: inline when
+// each is 8 bytes long, as the schema's identifiers are; values of any other
+// length are kept as read, apart.
+class StoredEntityIds {
+ public:
+  StoredEntityIds(std::string_view id1, std::string_view id2, std::string_view key) {
+    if (id1.size() == kSize && id2.size() == kSize && key.size() == kSize) {
+      std::memcpy(bytes_.data(), id1.data(), kSize);
+      std::memcpy(bytes_.data() + kSize, id2.data(), kSize);
+      std::memcpy(bytes_.data() + 2 * kSize, key.data(), kSize);
+    } else {
+      odd_ = std::make_unique<KelDMEntityIds>(KelDMEntityIds{KelDbBinary(id1.data(), id1.size()),
+                                                             KelDbBinary(id2.data(), id2.size()),
+                                                             KelDbBinary(key.data(), key.size())});
+    }
+  }
+  StoredEntityIds(const StoredEntityIds& other)
+      : bytes_(other.bytes_), odd_(other.odd_ ? std::make_unique<KelDMEntityIds>(*other.odd_) : nullptr) {}
+  StoredEntityIds& operator=(const StoredEntityIds& other) {
+    if (this != &other) *this = StoredEntityIds(other);
+    return *this;
+  }
+  StoredEntityIds(StoredEntityIds&&) noexcept = default;
+  StoredEntityIds& operator=(StoredEntityIds&&) noexcept = default;
+  ~StoredEntityIds() = default;
+
+  // The bytes of ENTITY_ID_1.
+  std::string_view Id1() const { return odd_ ? std::string_view(odd_->id1.Raw()) : Part(0); }
+  KelDMEntityIds Ids() const {
+    if (odd_) return *odd_;
+    return KelDMEntityIds{KelDbBinary(Part(0).data(), kSize), KelDbBinary(Part(1).data(), kSize),
+                          KelDbBinary(Part(2).data(), kSize)};
+  }
+  bool operator==(const KelDMEntityIds& ids) const {
+    if (odd_) return *odd_ == ids;
+    return ids.id1.Raw() == Part(0) && ids.id2.Raw() == Part(1) && ids.key.Raw() == Part(2);
+  }
+
+ private:
+  static constexpr size_t kSize = 8;
+  std::string_view Part(size_t k) const { return {reinterpret_cast<const char*>(bytes_.data()) + k * kSize, kSize}; }
+  std::array<uint8_t, 3 * kSize> bytes_{};
+  std::unique_ptr<KelDMEntityIds> odd_;  // null when the three are inline
+};
+
 // An entity row as the store keeps it, the same way.
 struct StoredEntityRow {
   using Names = KelLnkHybridManager::Names;
@@ -123,16 +169,15 @@ struct StoredEntityRow {
         status(Names::Number(row.status)),
         coid(row.coid),
         compid(row.compid),
-        ids{KelDbBinary(row.id1.data(), row.id1.size()), KelDbBinary(row.id2.data(), row.id2.size()),
-            KelDbBinary(row.key.data(), row.key.size())},
+        ids(row.id1, row.id2, row.key),
         timestamp(row.timestamp) {}
   KelDMEntityRow Row() const {
-    return KelDMEntityRow{Names::Text(table), coid, compid, ids, timestamp.str(), Names::Text(type),
+    return KelDMEntityRow{Names::Text(table), coid, compid, ids.Ids(), timestamp.str(), Names::Text(type),
                           Names::Text(status)};
   }
   uint32_t table, type, status;
   KelId coid, compid;
-  KelDMEntityIds ids;
+  StoredEntityIds ids;
   KelShortText timestamp;
 };
 
@@ -187,7 +232,7 @@ struct ByObject {
   std::string_view operator()(const StoredEntityRow& row) const { return BytesOf(row.coid); }
 };
 struct ByEntity {
-  std::string_view operator()(const StoredEntityRow& row) const { return row.ids.id1.Raw(); }
+  std::string_view operator()(const StoredEntityRow& row) const { return row.ids.Id1(); }
 };
 
 // The rows a set read looks for: the "$EXT" rows by holder ($COID) or by
@@ -387,7 +432,7 @@ void ReadHolders(KelDMEntitySide side, KelDbConnection* connection, const KelUni
   }
   if (values.empty()) return;
   EntityRows(false, side, connection, environment, values, [&](const StoredEntityRow& row) {
-    auto it = store.holders.find(HoldersProbe{side, environment, row.ids});
+    auto it = store.holders.find(HoldersProbe{side, environment, row.ids.Ids()});
     if (it != store.holders.end()) it->second.push_back(row);
   });
 }
@@ -497,10 +542,13 @@ void ReadSet(KelLnkDirection d, std::vector<Member> level, bool expand, bool rea
           for (Slot* slot : *owners) slot->Rows().entities.push_back(row);
         });
       }
-      std::vector<const KelDMEntityIds*> levelIds;
+      std::vector<KelDMEntityIds> levelValues;
       for (const Member& m : level)
         if (m.slot->rows)
-          for (const StoredEntityRow& row : m.slot->rows->entities) levelIds.push_back(&row.ids);
+          for (const StoredEntityRow& row : m.slot->rows->entities) levelValues.push_back(row.ids.Ids());
+      std::vector<const KelDMEntityIds*> levelIds;
+      levelIds.reserve(levelValues.size());
+      for (const KelDMEntityIds& ids : levelValues) levelIds.push_back(&ids);
       for (const KelUnicodeString& environment : entityEnvironments) {
         const uint32_t environmentNumber = Names::Number(environment);
         ReadHolders(FarSide(d), connection, environment, levelIds);
