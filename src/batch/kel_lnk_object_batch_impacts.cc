@@ -128,7 +128,8 @@ void WriteImpactFile(const KelUnicodeString& name, int count, const std::string&
     KelLnkObject::BatchError().Set(1, "Error in Batch Impacts", "Unable to open the file: " + fileName, 3);
     return;
   }
-  if (!file.Write(std::to_string(count) + "\n" + text)) {
+  // Two writes: no second copy of a long list.
+  if (!file.Write(std::to_string(count) + "\n") || !file.Write(text)) {
     KelLnkObject::BatchError().Set(1, "Error in Batch Impacts",
                                    "An error occurred writing the output file: " + fileName, 3);
     return;  // the partial file is dropped; the previous file stays
