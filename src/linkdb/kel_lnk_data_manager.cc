@@ -56,7 +56,7 @@ struct ObjectEntry {
   uint8_t exists = 0;
   uint8_t nameKnown = 0;
   uint8_t timestampKnown = 0;
-  KelUnicodeString name;
+  KelShortText name;                // inline unless long, as few are
   KelShortText timestamp;           // normalised: inline, as every timestamp fits
   std::unique_ptr<RareFacts> rare;  // null until one of its facts is asked for
 
@@ -67,7 +67,7 @@ struct ObjectEntry {
   // Forgets every fact read from the database; the attributes stay.
   void ForgetFacts() {
     existenceKnown = exists = nameKnown = timestampKnown = 0;
-    name.clear();
+    name = std::string_view();
     timestamp = std::string_view();
     if (!rare) return;
     auto kept = std::make_unique<RareFacts>();
@@ -119,23 +119,54 @@ TableNames sTableNames;
 
 // A deque: the cache grows without moving its entries.
 std::deque<ObjectEntry> spObject;
-// Positions in spObject, hashed and compared by the entry's key (no second
-// copy of the key), found by a PackedObjectKey.
-struct EntryHash {
-  using is_transparent = void;
-  size_t operator()(const PackedObjectKey& k) const { return PackedObjectKeyHash()(k); }
-  size_t operator()(int index) const;
-};
-struct EntryEqual {
-  using is_transparent = void;
-  const PackedObjectKey& KeyOf(const PackedObjectKey& k) const { return k; }
-  const PackedObjectKey& KeyOf(int index) const;
-  template <typename A, typename B>
-  bool operator()(const A& a, const B& b) const {
-    return KeyOf(a) == KeyOf(b);
+// Positions in spObject found by key: open addressing over a power-of-two
+// table of positions (kFree where none), kept at most half full; the key
+// compared is the entry's own, so the index keeps 4 to 16 bytes per entry.
+class EntryIndex {
+ public:
+  // The position of the entry with this key, -1 when none.
+  int Find(const PackedObjectKey& key) const {
+    if (slots_.empty()) return -1;
+    for (size_t i = Home(key);; i = (i + 1) & (slots_.size() - 1)) {
+      const int32_t position = slots_[i];
+      if (position == kFree) return -1;
+      if (spObject[static_cast<size_t>(position)].key == key) return position;
+    }
   }
+  // Adds the entry at `position`, whose key is not in the index yet.
+  void Insert(int position) {
+    if (2 * (count_ + 1) > slots_.size()) Grow();
+    Place(position);
+    ++count_;
+  }
+  void Clear() {
+    slots_ = std::vector<int32_t>();
+    count_ = 0;
+  }
+
+ private:
+  static constexpr int32_t kFree = -1;
+  size_t Home(const PackedObjectKey& key) const {
+    // The multiplication spreads the hash over the high bits the mask keeps.
+    return (PackedObjectKeyHash()(key) * 0x9E3779B97F4A7C15ull) >> (64 - bits_);
+  }
+  void Place(int32_t position) {
+    size_t i = Home(spObject[static_cast<size_t>(position)].key);
+    while (slots_[i] != kFree) i = (i + 1) & (slots_.size() - 1);
+    slots_[i] = position;
+  }
+  void Grow() {
+    std::vector<int32_t> old = std::move(slots_);
+    bits_ = old.empty() ? 10 : bits_ + 1;
+    slots_.assign(size_t{1} << bits_, kFree);
+    for (int32_t position : old)
+      if (position != kFree) Place(position);
+  }
+  std::vector<int32_t> slots_;
+  size_t count_ = 0;
+  unsigned bits_ = 0;
 };
-std::unordered_set<int, EntryHash, EntryEqual> sObjectIndex;
+EntryIndex sObjectIndex;
 std::vector<TableEntry> spTable;
 std::unordered_map<std::pair<KelUnicodeString, KelUnicodeString>, int, TableKeyHash> sTableIndex;
 
@@ -145,7 +176,7 @@ std::unordered_map<std::pair<KelUnicodeString, KelUnicodeString>, int, TableKeyH
 // forgets the passes, so that nothing older than the entries is handed out.
 struct PassFacts {
   KelShortText timestamp;  // normalised
-  KelUnicodeString name;   // as GetObjectName answers
+  KelShortText name;       // as GetObjectName answers
 };
 struct IdPairHash {
   size_t operator()(const std::pair<KelId, KelId>& k) const {
@@ -161,11 +192,6 @@ std::map<std::pair<KelUnicodeString, KelUnicodeString>, FactsPass> sFactsPass;
 
 KelListValKelDMInstance _sStructure;
 std::unordered_set<std::string> sStructureKeys;
-
-size_t EntryHash::operator()(int index) const {
-  return PackedObjectKeyHash()(spObject[static_cast<size_t>(index)].key);
-}
-const PackedObjectKey& EntryEqual::KeyOf(int index) const { return spObject[static_cast<size_t>(index)].key; }
 
 // The full key of entry `index`.
 ObjectKey KeyAt(int index) {
@@ -263,7 +289,7 @@ void CacheName(int index) {
   KelDMInstance instance(kMmlKelcon, key.environment, key.table, key.coid, key.compid);
   KelUnicodeString name = instance.GetNameInstance(0, 1, kNameSeparator, "$BOM_NAVIG");
   ObjectEntry& entry = At(index);
-  entry.name = name.empty() ? kMmlUnknownName : name;
+  entry.name = name.empty() ? std::string_view(kMmlUnknownName) : std::string_view(name);
   entry.nameKnown = 1;
 }
 
@@ -373,14 +399,14 @@ int KelLnkDataManager::LocateObject(const KelUnicodeString& environment, const K
   const uint32_t number = sTableNames.Number(environment, table, create != 0);
   if (number == TableNames::kNone) return -1;
   const PackedObjectKey key{number, coid, compid};
-  auto it = sObjectIndex.find(key);
-  if (it != sObjectIndex.end()) return *it;
+  const int found = sObjectIndex.Find(key);
+  if (found >= 0) return found;
   if (create == 0) return -1;
   int index = static_cast<int>(spObject.size());
   ObjectEntry entry;
   entry.key = key;
   spObject.push_back(std::move(entry));
-  sObjectIndex.insert(index);
+  sObjectIndex.Insert(index);
   return index;
 }
 
@@ -437,7 +463,7 @@ void KelLnkDataManager::ReadFacts(const std::vector<ObjectRef>& objects) {
     group->push_back(index);
   }
   // Sets the facts an entry is missing from its row (null when the table has none).
-  auto fill = [](ObjectEntry& entry, const std::string_view* timestamp, KelUnicodeString name) {
+  auto fill = [](ObjectEntry& entry, const std::string_view* timestamp, std::string_view name) {
     if (!entry.timestampKnown) {
       entry.timestamp = timestamp ? std::string_view(*timestamp) : std::string_view();
       entry.timestampKnown = 1;
@@ -445,7 +471,7 @@ void KelLnkDataManager::ReadFacts(const std::vector<ObjectRef>& objects) {
       entry.exists = timestamp ? 1 : 0;
     }
     if (!entry.nameKnown) {
-      entry.name = std::move(name);
+      entry.name = name;
       entry.nameKnown = 1;
     }
   };
@@ -469,7 +495,8 @@ void KelLnkDataManager::ReadFacts(const std::vector<ObjectRef>& objects) {
         const std::string_view coid = row.Bytes(0), compid = row.Bytes(1);
         pass.objects.try_emplace(
             {KelDbBinary(coid.data(), coid.size()).AsId(), KelDbBinary(compid.data(), compid.size()).AsId()},
-            PassFacts{KelShortText(KelLnkDataManager::NormaliseTimestamp(std::string(row.Text(2)))), nameOf(row)});
+            PassFacts{KelShortText(KelLnkDataManager::NormaliseTimestamp(std::string(row.Text(2)))),
+                      KelShortText(nameOf(row))});
       });
       pass.loaded = rc == 0;
       if (rc != 0) {
@@ -485,7 +512,7 @@ void KelLnkDataManager::ReadFacts(const std::vector<ObjectRef>& objects) {
           fill(entry, nullptr, kMmlUnknownName);
         } else {
           const std::string_view timestamp = it->second.timestamp.view();
-          fill(entry, &timestamp, std::move(it->second.name));
+          fill(entry, &timestamp, it->second.name.view());
           pass.objects.erase(it);
         }
       }
@@ -525,7 +552,7 @@ void KelLnkDataManager::ReadFacts(const std::vector<ObjectRef>& objects) {
 
 KelUnicodeString KelLnkDataManager::GetObjectName(const KelUnicodeString& environment, const KelUnicodeString& table,
                                                   const KelId& coid, const KelId& compid) {
-  return Known(environment, table, coid, compid, CacheName).name;
+  return Known(environment, table, coid, compid, CacheName).name.str();
 }
 
 KelUnicodeString KelLnkDataManager::GetObjectName(const KelUnicodeString& environment, const KelUnicodeString& table,
@@ -681,7 +708,7 @@ KelDMInstance KelLnkDataManager::GetObjectInstance(const KelUnicodeString& envir
 void KelLnkDataManager::Uncache() {
   MML_TRACE("KelLnkDataManager::Uncache");
   spObject.clear();
-  sObjectIndex.clear();
+  sObjectIndex.Clear();
   sTableNames = TableNames();
   spTable.clear();
   sTableIndex.clear();
