@@ -21,6 +21,7 @@
 #include "host/kel_dm_session.h"
 #include "host/kel_psn_trace.h"
 #include "host/profile/kel_psn_profile.h"
+#include "linkdb/kel_lnk_position_index.h"
 #include "linkdb/kel_lnk_whole_table.h"
 
 namespace {
@@ -119,54 +120,13 @@ TableNames sTableNames;
 
 // A deque: the cache grows without moving its entries.
 std::deque<ObjectEntry> spObject;
-// Positions in spObject found by key: open addressing over a power-of-two
-// table of positions (kFree where none), kept at most half full; the key
-// compared is the entry's own, so the index keeps 4 to 16 bytes per entry.
-class EntryIndex {
- public:
-  // The position of the entry with this key, -1 when none.
-  int Find(const PackedObjectKey& key) const {
-    if (slots_.empty()) return -1;
-    for (size_t i = Home(key);; i = (i + 1) & (slots_.size() - 1)) {
-      const int32_t position = slots_[i];
-      if (position == kFree) return -1;
-      if (spObject[static_cast<size_t>(position)].key == key) return position;
-    }
-  }
-  // Adds the entry at `position`, whose key is not in the index yet.
-  void Insert(int position) {
-    if (2 * (count_ + 1) > slots_.size()) Grow();
-    Place(position);
-    ++count_;
-  }
-  void Clear() {
-    slots_ = std::vector<int32_t>();
-    count_ = 0;
-  }
-
- private:
-  static constexpr int32_t kFree = -1;
-  size_t Home(const PackedObjectKey& key) const {
-    // The multiplication spreads the hash over the high bits the mask keeps.
-    return (PackedObjectKeyHash()(key) * 0x9E3779B97F4A7C15ull) >> (64 - bits_);
-  }
-  void Place(int32_t position) {
-    size_t i = Home(spObject[static_cast<size_t>(position)].key);
-    while (slots_[i] != kFree) i = (i + 1) & (slots_.size() - 1);
-    slots_[i] = position;
-  }
-  void Grow() {
-    std::vector<int32_t> old = std::move(slots_);
-    bits_ = old.empty() ? 10 : bits_ + 1;
-    slots_.assign(size_t{1} << bits_, kFree);
-    for (int32_t position : old)
-      if (position != kFree) Place(position);
-  }
-  std::vector<int32_t> slots_;
-  size_t count_ = 0;
-  unsigned bits_ = 0;
+// Positions in spObject found by key (the entry's own).
+struct EntryTraits {
+  static size_t HashOf(int position);
+  static size_t Hash(const PackedObjectKey& key) { return PackedObjectKeyHash()(key); }
+  static bool Equal(int position, const PackedObjectKey& key);
 };
-EntryIndex sObjectIndex;
+KelLnkPositionIndex<EntryTraits> sObjectIndex;
 std::vector<TableEntry> spTable;
 std::unordered_map<std::pair<KelUnicodeString, KelUnicodeString>, int, TableKeyHash> sTableIndex;
 
@@ -189,6 +149,11 @@ struct FactsPass {
   std::unordered_map<std::pair<KelId, KelId>, PassFacts, IdPairHash> objects;
 };
 std::map<std::pair<KelUnicodeString, KelUnicodeString>, FactsPass> sFactsPass;
+
+size_t EntryTraits::HashOf(int position) { return Hash(spObject[static_cast<size_t>(position)].key); }
+bool EntryTraits::Equal(int position, const PackedObjectKey& key) {
+  return spObject[static_cast<size_t>(position)].key == key;
+}
 
 KelListValKelDMInstance _sStructure;
 std::unordered_set<std::string> sStructureKeys;

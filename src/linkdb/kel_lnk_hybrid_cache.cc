@@ -16,6 +16,7 @@
 #include "linkdb/kel_lnk_data_manager.h"
 #include "linkdb/kel_lnk_hybrid_manager.h"
 #include "linkdb/kel_lnk_hybrid_read_ahead.h"
+#include "linkdb/kel_lnk_position_index.h"
 
 namespace {
 
@@ -44,32 +45,25 @@ struct IdPairHash {
 // the Zumo instance, which is compared among the entities of one object).
 // The index holds the position of the object's first entity and finds it by
 // the entity itself: no second copy of the names.
-struct EntityProbe {
-  const KelLnkHybridManager::Entity* entity;
-};
-struct EntityIndexHash {
-  using is_transparent = void;
-  size_t operator()(EntityProbe p) const {
-    const KelLnkHybridManager::Entity& e = *p.entity;
+struct EntityTraits {
+  static size_t Hash(const KelLnkHybridManager::Entity& e) {
     size_t h = Mix(KelIdHash()(e.coid), KelIdHash()(e.compid));
     return Mix(h, static_cast<size_t>(e.CaenvNumber()) << 32 | e.KelabNumber());
   }
-  size_t operator()(int index) const;
+  static size_t HashOf(int position);
+  static bool Equal(int position, const KelLnkHybridManager::Entity& e);
 };
-struct EntityIndexEqual {
-  using is_transparent = void;
-  static const KelLnkHybridManager::Entity& Of(EntityProbe p) { return *p.entity; }
-  static const KelLnkHybridManager::Entity& Of(int index);
-  template <typename A, typename B>
-  bool operator()(const A& a, const B& b) const {
-    return Of(a).SameIdentity(Of(b));
-  }
+// A link is found by its own father, child and type.
+struct LinkTraits {
+  static size_t Hash(const LinkKey& k) { return LinkKeyHash()(k); }
+  static size_t HashOf(int position);
+  static bool Equal(int position, const LinkKey& k);
 };
 
 struct Caches {
   // Records live in deques: their addresses stay while the caches grow.
   std::deque<KelLnkHybridManager::Entity> entities;
-  std::unordered_set<int, EntityIndexHash, EntityIndexEqual> entityIndex;
+  KelLnkPositionIndex<EntityTraits> entityIndex;
   // The other entities of an object (other product instances), by the index
   // of its first one, in increasing index order.
   std::unordered_map<int, std::vector<int>> moreEntities;
@@ -88,7 +82,7 @@ struct Caches {
   std::vector<uint8_t> parentsRead;
 
   std::deque<KelLnkHybridManager::Link> links;
-  std::unordered_map<LinkKey, int, LinkKeyHash> linkIndex;
+  KelLnkPositionIndex<LinkTraits> linkIndex;
 
   // Model-filter verdicts in order of computation, and (coid, compid) ->
   // position in that list.
@@ -116,8 +110,18 @@ LinkDbState& St() {
 
 Caches& TheCaches() { return St().caches; }
 
-size_t EntityIndexHash::operator()(int index) const { return (*this)(EntityProbe{&TheCaches().entities[index]}); }
-const KelLnkHybridManager::Entity& EntityIndexEqual::Of(int index) { return TheCaches().entities[index]; }
+size_t EntityTraits::HashOf(int position) { return Hash(TheCaches().entities[position]); }
+bool EntityTraits::Equal(int position, const KelLnkHybridManager::Entity& e) {
+  return TheCaches().entities[position].SameIdentity(e);
+}
+size_t LinkTraits::HashOf(int position) {
+  const KelLnkHybridManager::Link& link = TheCaches().links[position];
+  return Hash(LinkKey{link.FatherIndex, link.ChildIndex, link.TypeNumber()});
+}
+bool LinkTraits::Equal(int position, const LinkKey& k) {
+  const KelLnkHybridManager::Link& link = TheCaches().links[position];
+  return link.FatherIndex == k.father && link.ChildIndex == k.child && link.TypeNumber() == k.type;
+}
 
 int Flag(int value) { return St().settingsTaken && value ? 1 : 0; }
 
@@ -321,8 +325,7 @@ int KelLnkHybridManager::LocateEntity(const Entity& e, int create) {
     PrintEntityLines(e);
     std::printf("   -> recherche sur %u entite(s)\n", static_cast<unsigned>(caches.entities.size()));
   }
-  auto it = caches.entityIndex.find(EntityProbe{&e});
-  const int first = it == caches.entityIndex.end() ? -1 : *it;
+  const int first = caches.entityIndex.Find(e);
   if (first >= 0) {
     // Same object and neither has a product instance: equal without a look
     // at the record.
@@ -348,7 +351,7 @@ int KelLnkHybridManager::LocateEntity(const Entity& e, int create) {
   caches.entities.emplace_back(e);
   caches.entities.back().SetUuids({});
   if (first < 0)
-    caches.entityIndex.insert(index);
+    caches.entityIndex.Insert(index);
   else
     caches.moreEntities[first].push_back(index);
   caches.chains.emplace_back();
@@ -388,15 +391,14 @@ std::vector<int> KelLnkHybridManager::LinksOf(int index, bool asFather) {
 
 int KelLnkHybridManager::FindLink(int fatherIndex, int childIndex, uint32_t type) {
   const Caches& caches = TheCaches();
-  auto it = caches.linkIndex.find(LinkKey{fatherIndex, childIndex, type});
-  return it == caches.linkIndex.end() ? -1 : it->second;
+  return caches.linkIndex.Find(LinkKey{fatherIndex, childIndex, type});
 }
 
 int KelLnkHybridManager::AppendLink(const Link& link) {
   Caches& caches = TheCaches();
   int index = static_cast<int>(caches.links.size());
   caches.links.push_back(link);
-  caches.linkIndex.emplace(LinkKey{link.FatherIndex, link.ChildIndex, link.TypeNumber()}, index);
+  caches.linkIndex.Insert(index);
   caches.nextLink.push_back({-1, -1});
   for (int lane : {0, 1}) {
     Caches::Chain& chain = caches.chains[lane == 0 ? link.FatherIndex : link.ChildIndex][lane];
