@@ -21,6 +21,7 @@
 #include "host/kel_dm_session.h"
 #include "host/kel_psn_trace.h"
 #include "host/profile/kel_psn_profile.h"
+#include "linkdb/kel_lnk_packed_timestamp.h"
 #include "linkdb/kel_lnk_position_index.h"
 #include "linkdb/kel_lnk_whole_table.h"
 
@@ -58,7 +59,7 @@ struct ObjectEntry {
   uint8_t nameKnown = 0;
   uint8_t timestampKnown = 0;
   KelShortText name;                // inline unless long, as few are
-  KelShortText timestamp;           // normalised: inline, as every timestamp fits
+  KelLnkPackedTimestamp timestamp;  // normalised
   std::unique_ptr<RareFacts> rare;  // null until one of its facts is asked for
 
   RareFacts& Rare() {
@@ -135,8 +136,8 @@ std::unordered_map<std::pair<KelUnicodeString, KelUnicodeString>, int, TableKeyH
 // are handed to its entry once and forgotten; any forgetting of facts
 // forgets the passes, so that nothing older than the entries is handed out.
 struct PassFacts {
-  KelShortText timestamp;  // normalised
-  KelShortText name;       // as GetObjectName answers
+  KelLnkPackedTimestamp timestamp;  // normalised
+  KelShortText name;                // as GetObjectName answers
 };
 struct IdPairHash {
   size_t operator()(const std::pair<KelId, KelId>& k) const {
@@ -460,7 +461,7 @@ void KelLnkDataManager::ReadFacts(const std::vector<ObjectRef>& objects) {
         const std::string_view coid = row.Bytes(0), compid = row.Bytes(1);
         pass.objects.try_emplace(
             {KelDbBinary(coid.data(), coid.size()).AsId(), KelDbBinary(compid.data(), compid.size()).AsId()},
-            PassFacts{KelShortText(KelLnkDataManager::NormaliseTimestamp(std::string(row.Text(2)))),
+            PassFacts{KelLnkPackedTimestamp(KelLnkDataManager::NormaliseTimestamp(std::string(row.Text(2)))),
                       KelShortText(nameOf(row))});
       });
       pass.loaded = rc == 0;
@@ -476,7 +477,8 @@ void KelLnkDataManager::ReadFacts(const std::vector<ObjectRef>& objects) {
         if (it == pass.objects.end()) {
           fill(entry, nullptr, kMmlUnknownName);
         } else {
-          const std::string_view timestamp = it->second.timestamp.view();
+          const std::string text = it->second.timestamp.str();
+          const std::string_view timestamp = text;
           fill(entry, &timestamp, it->second.name.view());
           pass.objects.erase(it);
         }

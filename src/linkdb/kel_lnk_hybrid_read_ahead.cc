@@ -16,6 +16,7 @@
 #include "base/mml_constants.h"
 #include "foundation/kel_lnk_tools.h"
 #include "linkdb/kel_lnk_data_manager.h"
+#include "linkdb/kel_lnk_packed_timestamp.h"
 #include "linkdb/kel_lnk_whole_table.h"
 
 namespace {
@@ -75,60 +76,6 @@ struct HoldersEqual {
   }
 };
 
-// A timestamp text as the store keeps it: the usual normalised form
-// "YYYY-MM-DD HH:MM:SS.000000" as its fourteen digits in 8 bytes; any other
-// text (empty, another form) kept as it is, apart.
-class StoredTimestamp {
- public:
-  explicit StoredTimestamp(std::string_view text) {
-    if (!Pack(text)) other_ = std::make_unique<std::string>(text);
-  }
-  StoredTimestamp(const StoredTimestamp& other)
-      : digits_(other.digits_), other_(other.other_ ? std::make_unique<std::string>(*other.other_) : nullptr) {}
-  StoredTimestamp& operator=(const StoredTimestamp& other) {
-    if (this != &other) *this = StoredTimestamp(other);
-    return *this;
-  }
-  StoredTimestamp(StoredTimestamp&&) noexcept = default;
-  StoredTimestamp& operator=(StoredTimestamp&&) noexcept = default;
-  ~StoredTimestamp() = default;
-
-  std::string str() const {
-    if (other_) return *other_;
-    std::string text(kForm);
-    uint64_t rest = digits_;
-    for (size_t k = kForm.size(); k-- > 0;) {
-      if (text[k] != 'D') continue;
-      text[k] = static_cast<char>('0' + rest % 10);
-      rest /= 10;
-    }
-    return text;
-  }
-
- private:
-  // 'D' a digit kept, any other character as it stands.
-  static constexpr std::string_view kForm = "DDDD-DD-DD DD:DD:DD.000000";
-
-  bool Pack(std::string_view text) {
-    if (text.size() != kForm.size()) return false;
-    uint64_t digits = 0;
-    for (size_t k = 0; k < kForm.size(); ++k) {
-      if (kForm[k] != 'D') {
-        if (text[k] != kForm[k]) return false;
-      } else if (text[k] < '0' || text[k] > '9') {
-        return false;
-      } else {
-        digits = digits * 10 + static_cast<uint64_t>(text[k] - '0');
-      }
-    }
-    digits_ = digits;
-    return true;
-  }
-
-  uint64_t digits_ = 0;
-  std::unique_ptr<std::string> other_;  // null for the usual form
-};
-
 // A "$EXT" row as the store keeps it until its object is taken: the names
 // as numbers of KelLnkHybridManager::Names, the timestamp packed.
 struct StoredExtRow {
@@ -162,7 +109,7 @@ struct StoredExtRow {
   }
   uint32_t environment, fatherTable, compname, type, status;
   KelId coid, compidFather, coidRef, compidRef;
-  StoredTimestamp timestamp;
+  KelLnkPackedTimestamp timestamp;
 };
 
 // The three identifiers of an entity as the store keeps them: inline when
@@ -231,7 +178,7 @@ struct StoredEntityRow {
   uint32_t table, type, status;
   KelId coid, compid;
   StoredEntityIds ids;
-  StoredTimestamp timestamp;
+  KelLnkPackedTimestamp timestamp;
 };
 
 template <typename Stored>

@@ -1,0 +1,71 @@
+// A timestamp text as the caches of a long walk keep it: empty, or the usual
+// normalised form "YYYY-MM-DD HH:MM:SS.000000" as its fourteen digits, in
+// 8 bytes; any other text is kept as it is, apart. The text given back is
+// always the text given.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+class KelLnkPackedTimestamp {
+ public:
+  KelLnkPackedTimestamp() = default;
+  explicit KelLnkPackedTimestamp(std::string_view text) { *this = text; }
+  KelLnkPackedTimestamp(const KelLnkPackedTimestamp& other)
+      : digits_(other.digits_), other_(other.other_ ? std::make_unique<std::string>(*other.other_) : nullptr) {}
+  KelLnkPackedTimestamp& operator=(const KelLnkPackedTimestamp& other) {
+    if (this != &other) *this = KelLnkPackedTimestamp(other);
+    return *this;
+  }
+  KelLnkPackedTimestamp(KelLnkPackedTimestamp&&) noexcept = default;
+  KelLnkPackedTimestamp& operator=(KelLnkPackedTimestamp&&) noexcept = default;
+  ~KelLnkPackedTimestamp() = default;
+
+  KelLnkPackedTimestamp& operator=(std::string_view text) {
+    other_.reset();
+    if (text.empty())
+      digits_ = kEmpty;
+    else if (!Pack(text))
+      other_ = std::make_unique<std::string>(text);
+    return *this;
+  }
+
+  std::string str() const {
+    if (other_) return *other_;
+    if (digits_ == kEmpty) return std::string();
+    std::string text(kForm);
+    uint64_t rest = digits_;
+    for (size_t k = kForm.size(); k-- > 0;) {
+      if (text[k] != 'D') continue;
+      text[k] = static_cast<char>('0' + rest % 10);
+      rest /= 10;
+    }
+    return text;
+  }
+
+ private:
+  // 'D' a digit kept, any other character as it stands.
+  static constexpr std::string_view kForm = "DDDD-DD-DD DD:DD:DD.000000";
+  static constexpr uint64_t kEmpty = UINT64_MAX;  // fourteen digits never reach it
+
+  bool Pack(std::string_view text) {
+    if (text.size() != kForm.size()) return false;
+    uint64_t digits = 0;
+    for (size_t k = 0; k < kForm.size(); ++k) {
+      if (kForm[k] != 'D') {
+        if (text[k] != kForm[k]) return false;
+      } else if (text[k] < '0' || text[k] > '9') {
+        return false;
+      } else {
+        digits = digits * 10 + static_cast<uint64_t>(text[k] - '0');
+      }
+    }
+    digits_ = digits;
+    return true;
+  }
+
+  uint64_t digits_ = kEmpty;
+  std::unique_ptr<std::string> other_;  // null unless the text has another form
+};
