@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdint>
 #include <cstring>
+#include <deque>
 #include <map>
 #include <memory>
 #include <string>
@@ -17,6 +18,7 @@
 #include "foundation/kel_lnk_tools.h"
 #include "linkdb/kel_lnk_data_manager.h"
 #include "linkdb/kel_lnk_packed_timestamp.h"
+#include "linkdb/kel_lnk_position_index.h"
 #include "linkdb/kel_lnk_whole_table.h"
 
 namespace {
@@ -258,10 +260,6 @@ struct TablePass {
   bool Loaded() const { return extByHolder || extByPointed || byObject || byEntity; }
 };
 
-// What one direction keeps. Rows are kept by object, not by cache index: the
-// objects a set leads to have no entity yet when their own rows are read.
-// An object as the set of fetched objects keeps it: its (environment, table)
-// pair as a number of the store, and its identifiers.
 // An object whose rows were read (or are being read): its rows until they
 // are taken.
 struct Slot {
@@ -280,9 +278,32 @@ struct Member {
   Slot* slot;
 };
 
+// An object read in one direction (lane 0 children, 1 parents), and its slot.
+struct Fetched {
+  Obj key;
+  uint8_t lane;
+  Slot slot;
+};
+struct FetchedProbe {
+  const Obj& key;
+  uint8_t lane;
+};
+struct FetchedTraits {
+  static size_t Hash(const FetchedProbe& p) { return ObjHash()(p.key) * 2 + p.lane; }
+  static size_t HashOf(int position);
+  static bool Equal(int position, const FetchedProbe& p);
+};
+
+// What one direction keeps. Rows are kept by object, not by cache index: the
+// objects a set leads to have no entity yet when their own rows are read.
 struct Lane {
-  std::unordered_map<Obj, Slot, ObjHash> fetched;  // objects whose rows were read, taken or not
+  uint8_t number;  // 0 children, 1 parents
   std::vector<Obj> waiting;
+
+  // Whether the object's rows were read, taken or not.
+  bool Fetched(const Obj& o) const;
+  // The object's slot, and whether it was added now.
+  std::pair<Slot*, bool> Fetch(const Obj& o);
 };
 
 struct Store {
@@ -291,7 +312,11 @@ struct Store {
   // "$EXT" row ($COMPNAME); kNoObject when it names no object.
   std::unordered_map<uint32_t, std::pair<uint32_t, uint32_t>> compnames;
   KelUnicodeString typeCondition;
-  std::array<Lane, 2> lanes;  // children, parents
+  std::array<Lane, 2> lanes{Lane{0, {}}, Lane{1, {}}};  // children, parents
+  // The objects read in either direction: records stay put while the deque
+  // grows, found through the index.
+  std::deque<Fetched> fetched;
+  KelLnkPositionIndex<FetchedTraits> fetchedIndex;
   HoldersMap holders;
   std::map<std::pair<RowsBy, KelUnicodeString>, TablePass> passes;  // by kind and environment
 };
@@ -299,6 +324,26 @@ struct Store {
 Store& TheStore() {
   static Store store;
   return store;
+}
+
+size_t FetchedTraits::HashOf(int position) {
+  const Fetched& f = TheStore().fetched[static_cast<size_t>(position)];
+  return Hash(FetchedProbe{f.key, f.lane});
+}
+bool FetchedTraits::Equal(int position, const FetchedProbe& p) {
+  const Fetched& f = TheStore().fetched[static_cast<size_t>(position)];
+  return f.lane == p.lane && f.key == p.key;
+}
+
+bool Lane::Fetched(const Obj& o) const { return TheStore().fetchedIndex.Find(FetchedProbe{o, number}) >= 0; }
+
+std::pair<Slot*, bool> Lane::Fetch(const Obj& o) {
+  Store& store = TheStore();
+  const int found = store.fetchedIndex.Find(FetchedProbe{o, number});
+  if (found >= 0) return {&store.fetched[static_cast<size_t>(found)].slot, false};
+  store.fetched.push_back(::Fetched{o, number, Slot()});
+  store.fetchedIndex.Insert(static_cast<int>(store.fetched.size() - 1));
+  return {&store.fetched.back().slot, true};
 }
 
 Lane& LaneOf(KelLnkDirection d) { return TheStore().lanes[d == KelLnkDirection::kChildren ? 0 : 1]; }
@@ -484,7 +529,7 @@ void ReadSet(KelLnkDirection d, std::vector<Member> level, bool expand, bool rea
   // An object read already in this direction was reached before, and its
   // facts asked for then.
   auto reach = [&](std::vector<Obj>& leadsTo, const Obj& o) {
-    if (lane.fetched.count(o)) return;
+    if (lane.Fetched(o)) return;
     reached.push_back(ObjectKey{Names::Text(o.environment), Names::Text(o.table), o.coid, o.compid});
     leadsTo.push_back(o);
   };
@@ -561,12 +606,12 @@ void ReadSet(KelLnkDirection d, std::vector<Member> level, bool expand, bool rea
     if (!expand) break;
     std::vector<Member> next;
     for (const Obj& o : leadsTo) {
-      if (lane.fetched.count(o)) continue;
+      if (lane.Fetched(o)) continue;
       if (total + next.size() >= kMaxObjectsPerSet) {
         lane.waiting.push_back(o);
         continue;
       }
-      next.push_back(Member{o, &lane.fetched[o]});
+      next.push_back(Member{o, lane.Fetch(o).first});
     }
     level = std::move(next);
   }
@@ -589,8 +634,8 @@ void KelLnkHybridReadAhead::TakeRows(KelLnkDirection d, const Entity& e, bool re
   }
   Lane& lane = LaneOf(d);
   const Obj key = KeyOf(e);
-  auto [it, added] = lane.fetched.try_emplace(key);
-  Slot& slot = it->second;
+  auto [slotOf, added] = lane.Fetch(key);
+  Slot& slot = *slotOf;
   if (added) {
     // The object asked for, the most recently reached waiting objects (a
     // depth-first walk asks for those next), and what they lead to.
@@ -598,8 +643,8 @@ void KelLnkHybridReadAhead::TakeRows(KelLnkDirection d, const Entity& e, bool re
     while (!lane.waiting.empty() && level.size() < kMaxObjectsPerSet / 2) {
       const Obj o = lane.waiting.back();
       lane.waiting.pop_back();
-      auto [waiting, fresh] = lane.fetched.try_emplace(o);
-      if (fresh) level.push_back(Member{o, &waiting->second});
+      auto [waiting, fresh] = lane.Fetch(o);
+      if (fresh) level.push_back(Member{o, waiting});
     }
     ReadSet(d, std::move(level), true, readEntities, connection, relationEnvironments, entityEnvironments);
   } else if (slot.taken) {
@@ -630,7 +675,7 @@ std::vector<KelDMEntityRow> KelLnkHybridReadAhead::Holders(KelDMEntitySide side,
 void KelLnkHybridReadAhead::Waiting(KelLnkDirection d, int index) {
   Lane& lane = LaneOf(d);
   const Obj key = KeyOf(*KelLnkHybridManager::GetEntity(index));
-  if (!lane.fetched.count(key)) lane.waiting.push_back(key);
+  if (!lane.Fetched(key)) lane.waiting.push_back(key);
 }
 
 void KelLnkHybridReadAhead::Forget() {
