@@ -1,6 +1,6 @@
 // A timestamp text as the caches of a long walk keep it: empty, or the usual
-// normalised form "YYYY-MM-DD HH:MM:SS.000000" as its fourteen digits, in
-// 8 bytes; any other text is kept as it is, apart. The text given back is
+// normalised form "YYYY-MM-DD HH:MM:SS.000000" as its fourteen digits, four
+// bits each, in 8 bytes; any other text is kept as it is, apart. The text given back is
 // always the text given.
 #pragma once
 
@@ -39,8 +39,8 @@ class KelLnkPackedTimestamp {
     uint64_t rest = digits_;
     for (size_t k = kForm.size(); k-- > 0;) {
       if (text[k] != 'D') continue;
-      text[k] = static_cast<char>('0' + rest % 10);
-      rest /= 10;
+      text[k] = static_cast<char>('0' + (rest & 0xF));
+      rest >>= 4;
     }
     return text;
   }
@@ -48,7 +48,7 @@ class KelLnkPackedTimestamp {
  private:
   // 'D' a digit kept, any other character as it stands.
   static constexpr std::string_view kForm = "DDDD-DD-DD DD:DD:DD.000000";
-  static constexpr uint64_t kEmpty = UINT64_MAX;  // fourteen digits never reach it
+  static constexpr uint64_t kEmpty = UINT64_MAX;  // 56 bits of digits never reach it
 
   bool Pack(std::string_view text) {
     if (text.size() != kForm.size()) return false;
@@ -59,7 +59,7 @@ class KelLnkPackedTimestamp {
       } else if (text[k] < '0' || text[k] > '9') {
         return false;
       } else {
-        digits = digits * 10 + static_cast<uint64_t>(text[k] - '0');
+        digits = digits << 4 | static_cast<uint64_t>(text[k] - '0');
       }
     }
     digits_ = digits;
