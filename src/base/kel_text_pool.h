@@ -5,6 +5,7 @@
 #pragma once
 
 #include <mutex>
+#include <string_view>
 
 #include "base/kel_types.h"
 
@@ -20,8 +21,9 @@ const typename Set::value_type* KelPooledValue(const typename Set::value_type& v
   return &*pool.insert(value).first;
 }
 
-// The pooled copy of `text`.
-const KelUnicodeString* KelPooledText(const KelUnicodeString& text);
+// The pooled copy of `text`. A text asked for again from the same place
+// (the same characters at the same address) is found without hashing.
+const KelUnicodeString* KelPooledText(std::string_view text);
 
 // A text field held as its pooled copy: one word in the record.
 class KelPooledString {
@@ -29,9 +31,16 @@ class KelPooledString {
   KelPooledString() : text_(KelPooledText({})) {}
   KelPooledString(const KelUnicodeString& text) : text_(KelPooledText(text)) {}  // NOLINT(google-explicit-constructor)
   KelPooledString(const char* text) : text_(KelPooledText(text)) {}              // NOLINT(google-explicit-constructor)
+  KelPooledString(std::string_view text) : text_(KelPooledText(text)) {}         // NOLINT(google-explicit-constructor)
+  // A text already pooled (what KelPooledText returned).
+  static KelPooledString FromPooled(const KelUnicodeString* pooled) {
+    KelPooledString text(pooled);
+    return text;
+  }
   const KelUnicodeString& str() const { return *text_; }
   operator const KelUnicodeString&() const { return *text_; }  // NOLINT(google-explicit-constructor)
 
  private:
+  explicit KelPooledString(const KelUnicodeString* pooled) : text_(pooled) {}
   const KelUnicodeString* text_;
 };

@@ -59,8 +59,8 @@ std::shared_ptr<KelLnkObject> HoldParent(KelLnkObject* parent) {
 }  // namespace
 
 KelLnkLink::KelLnkLink(KelLnkGraphWindow* window, const KelDMInstance& instance, KelLnkObject* parent,
-                       const KelUnicodeString& linktype, const KelUnicodeString& date, const KelUnicodeString& status,
-                       int upToDate, int techno, const KelListValKelUnicodeString& uuids, KelBaseUnknown_var child)
+                       KelPooledString linktype, KelPooledString date, KelPooledString status, int upToDate, int techno,
+                       const KelListValKelUnicodeString& uuids, KelBaseUnknown_var child)
     : upToDate_(upToDate),
       techno_(techno),
       window_(window),
@@ -130,10 +130,10 @@ KelLnkLink::~KelLnkLink() {
 }
 
 KelBaseUnknown_var KelLnkLinkBindInterface(KelLnkGraphWindow* window, const KelDMInstance& instance,
-                                           KelLnkObject* parent, const KelUnicodeString& linktype,
-                                           const KelUnicodeString& date, const KelUnicodeString& status, int upToDate,
-                                           int techno, const KelListValKelUnicodeString& uuids,
-                                           KelBaseUnknown_var child, const char* interfaceName) {
+                                           KelLnkObject* parent, KelPooledString linktype, KelPooledString date,
+                                           KelPooledString status, int upToDate, int techno,
+                                           const KelListValKelUnicodeString& uuids, KelBaseUnknown_var child,
+                                           const char* interfaceName) {
   MML_TRACE("KelLnkLinkBindInterface");
   (void)interfaceName;
   return std::make_shared<KelLnkLink>(window, instance, parent, linktype, date, status, upToDate, techno, uuids,

@@ -29,9 +29,9 @@ class KelLnkLink : public KelLnkNode {
   // table of the row, coid and compid recorded with it); `child` holds the
   // object the link leads to; `parent` is not owned, but kept alive as long
   // as the link when a handle holds it.
-  KelLnkLink(KelLnkGraphWindow* window, const KelDMInstance& instance, KelLnkObject* parent,
-             const KelUnicodeString& linktype, const KelUnicodeString& date, const KelUnicodeString& status,
-             int upToDate, int techno, const KelListValKelUnicodeString& uuids, KelBaseUnknown_var child);
+  KelLnkLink(KelLnkGraphWindow* window, const KelDMInstance& instance, KelLnkObject* parent, KelPooledString linktype,
+             KelPooledString date, KelPooledString status, int upToDate, int techno,
+             const KelListValKelUnicodeString& uuids, KelBaseUnknown_var child);
   // Copy and assignment copy every member, the cached condition included.
   KelLnkLink(const KelLnkLink& other);
   KelLnkLink& operator=(const KelLnkLink& other);
@@ -142,7 +142,7 @@ class KelLnkLink : public KelLnkNode {
 
 // Builds a link and returns its handle (see KelLnkObjectBindInterface).
 KelBaseUnknown_var KelLnkLinkBindInterface(KelLnkGraphWindow* window, const KelDMInstance& instance,
-                                           KelLnkObject* parent, const KelUnicodeString& linktype,
-                                           const KelUnicodeString& date, const KelUnicodeString& status, int upToDate,
-                                           int techno, const KelListValKelUnicodeString& uuids,
-                                           KelBaseUnknown_var child, const char* interfaceName);
+                                           KelLnkObject* parent, KelPooledString linktype, KelPooledString date,
+                                           KelPooledString status, int upToDate, int techno,
+                                           const KelListValKelUnicodeString& uuids, KelBaseUnknown_var child,
+                                           const char* interfaceName);

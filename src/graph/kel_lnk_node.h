@@ -31,6 +31,8 @@ using KelListValKelBaseUnknown_var = std::vector<KelBaseUnknown_var>;
 // The one copy of `instance` shared by the model nodes: never freed, so the
 // address stays valid for the life of the process.
 const KelDMInstance* KelLnkPooledInstance(const KelDMInstance& instance);
+// The pooled empty instance, the instance of a node until it is given one.
+const KelDMInstance* KelLnkEmptyInstance();
 
 // The expand state of a node.
 enum ConditionIsExpandable : int {
@@ -113,7 +115,7 @@ class KelLnkNode : public KelINavigModelNode, public std::enable_shared_from_thi
 
   // Pooled: an object drawn under many parents, and a link row drawn many
   // times over, keep one copy of their instance.
-  const KelDMInstance* instance_ = KelLnkPooledInstance(KelDMInstance());
+  const KelDMInstance* instance_ = KelLnkEmptyInstance();
   // One byte each, so that the derived fields fill the rest of the word.
   ConditionIsExpandable expandable_ : 8 = kExpandNotComputed;
   // Whether handles are kept aside for this node.

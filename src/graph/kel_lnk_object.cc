@@ -9,6 +9,7 @@
 #include <functional>
 #include <iostream>
 #include <memory>
+#include <unordered_map>
 #include <unordered_set>
 #include <utility>
 
@@ -97,6 +98,15 @@ void ReleaseCache() {
 unsigned long NextSerial() {
   static unsigned long serial = 0;
   return ++serial;
+}
+
+// The pooled link type of a pooled link label: the labels are few, and the
+// pooled copies never change, so each is worked out once.
+const KelUnicodeString* PooledLinktype(const KelUnicodeString* label) {
+  static std::unordered_map<const KelUnicodeString*, const KelUnicodeString*> types;
+  auto [it, inserted] = types.try_emplace(label, nullptr);
+  if (inserted) it->second = KelPooledText(KelLnkTools::LinklabelToLinktype(*label));
+  return it->second;
 }
 
 bool StartsWith(const KelUnicodeString& text, const KelUnicodeString& prefix) {
@@ -189,6 +199,11 @@ struct InstanceHash {
 
 const KelDMInstance* KelLnkPooledInstance(const KelDMInstance& instance) {
   return KelPooledValue<std::unordered_set<KelDMInstance, InstanceHash, SameInstance>>(instance);
+}
+
+const KelDMInstance* KelLnkEmptyInstance() {
+  static const KelDMInstance* const empty = KelLnkPooledInstance(KelDMInstance());
+  return empty;
 }
 
 // ---- Construction ----
@@ -402,10 +417,11 @@ KelListValKelBaseUnknown_var KelLnkObject::ComputeLinks(int direction, bool draw
     KelBaseUnknown_var child = KelLnkObjectBindInterface(window_, childInstance, far->ZumoInstance(), far->Node(),
                                                          far->iPres(), "KelINavigateObject");
     KelDMInstance linkInstance(kMmlKelcon, link->Env(), link->Table(), link->Coid, link->Compid);
-    const KelUnicodeString linktype = KelLnkTools::LinklabelToLinktype(link->Type());
-    KelBaseUnknown_var node =
-        KelLnkLinkBindInterface(window_, linkInstance, this, linktype, link->Timestamp.str(), link->Status(),
-                                link->UpToDate, link->Techno, link->Uuids(), child, "KelINavigateObject");
+    const KelUnicodeString* pooledLinktype = PooledLinktype(KelPooledText(link->Type()));
+    const KelUnicodeString& linktype = *pooledLinktype;
+    KelBaseUnknown_var node = KelLnkLinkBindInterface(
+        window_, linkInstance, this, KelPooledString::FromPooled(pooledLinktype), link->Timestamp.view(),
+        link->Status(), link->UpToDate, link->Techno, link->Uuids(), child, "KelINavigateObject");
     // A connection is never walked back to the object it came from.
     if (!connexion.empty() && linktype == connexion && grandParent &&
         *static_cast<KelLnkObject*>(child.get()) == grandParent) {

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "base/kel_id.h"
+#include "base/kel_text_pool.h"
 #include "base/mml_constants.h"
 #include "foundation/kel_lnk_tools.h"
 
@@ -35,6 +36,19 @@ const std::string kBuiltAtStart = kMmlSqlSelect + kMmlSqlStar + kMmlSqlFrom + "E
 
 TEST(ValueHelpersTest, SharedNamesAreReadyForOtherStaticObjects) {
   EXPECT_EQ("SELECT * FROM $VS_E1.$EXT", kBuiltAtStart);
+}
+
+// A text asked for again from the same place is found without hashing: the
+// place must not answer for the text it held before.
+TEST(ValueHelpersTest, PooledTextFollowsTheCharactersNotThePlace) {
+  char place[32] = "TOVRA_MODEL";
+  const KelUnicodeString* model = KelPooledText(place);
+  EXPECT_EQ(KelPooledText(place), model);
+  EXPECT_EQ(KelPooledText(std::string("TOVRA_MODEL")), model) << "one copy whatever the place";
+  place[0] = 'X';
+  EXPECT_EQ(*KelPooledText(place), "XOVRA_MODEL");
+  EXPECT_EQ(*KelPooledText(std::string_view(place, 5)), "XOVRA") << "a shorter text at the same place";
+  EXPECT_EQ(KelPooledText("TOVRA_MODEL"), model);
 }
 
 }  // namespace
