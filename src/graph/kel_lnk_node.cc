@@ -1,7 +1,10 @@
 // KelLnkNode: the product handles kept aside, by node.
 #include "graph/kel_lnk_node.h"
 
+#include <typeinfo>
 #include <unordered_map>
+
+#include "graph/kel_lnk_object.h"
 
 namespace {
 
@@ -17,6 +20,16 @@ std::unordered_map<const KelLnkNode*, Handles>& HandlesByNode() {
 }
 
 }  // namespace
+
+// The navigator asks this of every drawn ancestor of every node it opens:
+// the usual other node, a graph object, is recognised without a cast search.
+bool KelLnkNode::ShowsSameObjectAs(const KelINavigModelNode& other) const {
+  if (GetNodetype() != 0 || instance_->IsEmpty()) return false;
+  const KelLnkNode* node = typeid(other) == typeid(KelLnkObject) ? static_cast<const KelLnkObject*>(&other)
+                                                                 : dynamic_cast<const KelLnkNode*>(&other);
+  return node != nullptr && node->GetNodetype() == 0 &&
+         (node->instance_ == instance_ || *node->instance_ == *instance_);
+}
 
 KelLnkNode::~KelLnkNode() {
   if (hasHandles_) HandlesByNode().erase(this);

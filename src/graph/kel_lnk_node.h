@@ -74,11 +74,7 @@ class KelLnkNode : public KelINavigModelNode, public std::enable_shared_from_thi
   // The same nodes, as the navigator holds them.
   // Objects (not links) with the same instance. A node without an instance
   // names no database object and repeats nothing.
-  bool ShowsSameObjectAs(const KelINavigModelNode& other) const final {
-    const auto* node = dynamic_cast<const KelLnkNode*>(&other);
-    return node != nullptr && GetNodetype() == 0 && node->GetNodetype() == 0 && !instance_->IsEmpty() &&
-           *node->instance_ == *instance_;
-  }
+  bool ShowsSameObjectAs(const KelINavigModelNode& other) const final;
   std::vector<KelINavigModelNode_var> GetNavigChildren() final {
     KelListValKelBaseUnknown_var children = GetChildren();
     return {children.begin(), children.end()};

@@ -1,6 +1,7 @@
 // KelLnkObject: node text, information text, cycle description and the
 // colours of the object's graph node.
 #include <cstdio>
+#include <cstdlib>
 #include <iostream>
 #include "base/kel_text.h"
 
@@ -23,9 +24,11 @@ KelUnicodeString KelLnkResourceText(KelLnkGraphWindow* window, const KelString& 
 }
 
 int KelLnkColourNumber(const KelUnicodeString& text) {
-  int value = 0;
-  if (std::sscanf(text.c_str(), "%d", &value) != 1) return 0;
-  return value;
+  // As "%d" reads it: leading blanks, a sign, the digits; 0 without digits.
+  const char* start = text.c_str();
+  char* end = nullptr;
+  const long value = std::strtol(start, &end, 10);
+  return end == start ? 0 : static_cast<int>(value);
 }
 
 KelListValKelUnicodeString KelLnkObject::GetIdentificators() {

@@ -5,12 +5,22 @@
 #include <cstdlib>
 #include <string>
 
+#include "graph/kel_lnk_graph_texts.h"
 #include "host/kel_lnk_resources.h"
 #include "support/product.h"
 
 namespace {
 
 using Catalogue = KelLnkResourceCatalogue;
+
+// Colour resources are read as a C "%d" reads them.
+TEST(ResourceCatalogueFormat, ColourNumbersReadLikeDecimalScanf) {
+  const struct {
+    const char* text;
+    int number;
+  } cases[] = {{"12", 12}, {"  -3", -3}, {"+7 blue", 7}, {"8x", 8}, {"", 0}, {"-", 0}, {"red", 0}, {"0x1F", 0}};
+  for (const auto& c : cases) EXPECT_EQ(c.number, KelLnkColourNumber(c.text)) << '"' << c.text << '"';
+}
 
 TEST(ResourceCatalogueFormat, ReadsKeysTextsQuotesAndEscapes) {
   std::string errors;
