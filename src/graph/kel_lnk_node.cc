@@ -4,6 +4,7 @@
 #include <typeinfo>
 #include <unordered_map>
 
+#include "graph/kel_lnk_link.h"
 #include "graph/kel_lnk_object.h"
 
 namespace {
@@ -21,12 +22,14 @@ std::unordered_map<const KelLnkNode*, Handles>& HandlesByNode() {
 
 }  // namespace
 
-// The navigator asks this of every drawn ancestor of every node it opens:
-// the usual other node, a graph object, is recognised without a cast search.
+// The navigator asks this of every drawn ancestor of every node it opens,
+// links and objects in turn: both are recognised without a cast search.
 bool KelLnkNode::ShowsSameObjectAs(const KelINavigModelNode& other) const {
   if (GetNodetype() != 0 || instance_->IsEmpty()) return false;
-  const KelLnkNode* node = typeid(other) == typeid(KelLnkObject) ? static_cast<const KelLnkObject*>(&other)
-                                                                 : dynamic_cast<const KelLnkNode*>(&other);
+  const std::type_info& type = typeid(other);
+  if (type == typeid(KelLnkLink)) return false;
+  const KelLnkNode* node =
+      type == typeid(KelLnkObject) ? static_cast<const KelLnkObject*>(&other) : dynamic_cast<const KelLnkNode*>(&other);
   return node != nullptr && node->GetNodetype() == 0 &&
          (node->instance_ == instance_ || *node->instance_ == *instance_);
 }
