@@ -447,7 +447,10 @@ void KelLnkDataManager::ReadFacts(const std::vector<ObjectRef>& objects) {
                ? RightTrimBlanks(std::string(row.Text(3))) + kNameSeparator + RightTrimBlanks(std::string(row.Text(4)))
                : KelUnicodeString(kMmlUnknownName);
   };
-  for (auto& [table, indices] : byTable) {
+  for (auto& tableIndices : byTable) {
+    // Named, not bound: the lambdas below capture them.
+    const auto& table = tableIndices.first;
+    auto& indices = tableIndices.second;
     std::sort(indices.begin(), indices.end());
     indices.erase(std::unique(indices.begin(), indices.end()), indices.end());
     const KelUnicodeString select = MmlSqlSelectFrom(
