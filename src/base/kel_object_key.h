@@ -7,6 +7,7 @@
 #include <string>
 #include <unordered_map>
 #include <utility>
+#include <vector>
 
 #include "base/kel_id.h"
 #include "base/kel_types.h"
@@ -59,11 +60,26 @@ struct PackedObjectKeyHash {
 // last, since runs of objects of one table are the rule.
 class KelTableNumbers {
  public:
+  static constexpr uint32_t kNone = UINT32_MAX;
+
+  // The pair's number: a new one when `add`, else kNone for a pair not met.
+  uint32_t Number(const KelUnicodeString& environment, const KelUnicodeString& table, bool add = true) {
+    if (last_ == nullptr || last_->first.first != environment || last_->first.second != table) {
+      auto it = numbers_.find({environment, table});
+      if (it == numbers_.end()) {
+        if (!add) return kNone;
+        it = numbers_.emplace(Name{environment, table}, static_cast<uint32_t>(byNumber_.size())).first;
+        byNumber_.push_back(&*it);
+      }
+      last_ = &*it;
+    }
+    return last_->second;
+  }
+  // The (environment, table) pair of a number given.
+  const std::pair<KelUnicodeString, KelUnicodeString>& Names(uint32_t number) const { return byNumber_[number]->first; }
   PackedObjectKey Pack(const KelUnicodeString& environment, const KelUnicodeString& table, const KelId& coid,
                        const KelId& compid) {
-    if (last_ == nullptr || last_->first.first != environment || last_->first.second != table)
-      last_ = &*numbers_.try_emplace({environment, table}, static_cast<uint32_t>(numbers_.size())).first;
-    return PackedObjectKey{last_->second, coid, compid};
+    return PackedObjectKey{Number(environment, table), coid, compid};
   }
   PackedObjectKey Pack(const ObjectKey& o) { return Pack(o.environment, o.table, o.coid, o.compid); }
 
@@ -75,5 +91,6 @@ class KelTableNumbers {
     }
   };
   std::unordered_map<Name, uint32_t, NameHash> numbers_;
+  std::vector<const std::pair<const Name, uint32_t>*> byNumber_;
   const std::pair<const Name, uint32_t>* last_ = nullptr;  // the pair met last
 };

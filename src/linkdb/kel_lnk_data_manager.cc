@@ -93,31 +93,7 @@ struct TableKeyHash {
 };
 
 // The (environment, table) pairs of the cache's entries, numbered from 0.
-struct TableNames {
-  std::unordered_map<std::pair<KelUnicodeString, KelUnicodeString>, uint32_t, TableKeyHash> numbers;
-  std::vector<const std::pair<const std::pair<KelUnicodeString, KelUnicodeString>, uint32_t>*> byNumber;
-
-  static constexpr uint32_t kNone = UINT32_MAX;
-
-  // The pair's number; a new one when `add`, else kNone for a pair not met.
-  uint32_t Number(const KelUnicodeString& environment, const KelUnicodeString& table, bool add) {
-    // Runs of one table are the rule.
-    if (!byNumber.empty()) {
-      const auto& last = *byNumber[lastNumber];
-      if (last.first.first == environment && last.first.second == table) return lastNumber;
-    }
-    auto it = numbers.find({environment, table});
-    if (it == numbers.end()) {
-      if (!add) return kNone;
-      it = numbers.emplace(std::make_pair(environment, table), static_cast<uint32_t>(byNumber.size())).first;
-      byNumber.push_back(&*it);
-    }
-    return lastNumber = it->second;
-  }
-  const std::pair<KelUnicodeString, KelUnicodeString>& Names(uint32_t number) const { return byNumber[number]->first; }
-  uint32_t lastNumber = 0;
-};
-TableNames sTableNames;
+KelTableNumbers sTableNames;
 
 // A deque: the cache grows without moving its entries.
 std::deque<ObjectEntry> spObject;
@@ -363,7 +339,7 @@ std::string StructureKey(const KelDMInstance& instance) {
 int KelLnkDataManager::LocateObject(const KelUnicodeString& environment, const KelUnicodeString& table,
                                     const KelId& coid, const KelId& compid, int create) {
   const uint32_t number = sTableNames.Number(environment, table, create != 0);
-  if (number == TableNames::kNone) return -1;
+  if (number == KelTableNumbers::kNone) return -1;
   const PackedObjectKey key{number, coid, compid};
   const int found = sObjectIndex.Find(key);
   if (found >= 0) return found;
@@ -679,7 +655,7 @@ void KelLnkDataManager::Uncache() {
   MML_TRACE("KelLnkDataManager::Uncache");
   spObject.clear();
   sObjectIndex.Clear();
-  sTableNames = TableNames();
+  sTableNames = KelTableNumbers();
   spTable.clear();
   sTableIndex.clear();
   sFactsPass.clear();

@@ -13,6 +13,7 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "base/kel_copied_ptr.h"
 #include "base/kel_object_key.h"
 #include "base/mml_constants.h"
 #include "foundation/kel_lnk_tools.h"
@@ -125,21 +126,11 @@ class StoredEntityIds {
       std::memcpy(bytes_.data() + kSize, id2.data(), kSize);
       std::memcpy(bytes_.data() + 2 * kSize, key.data(), kSize);
     } else {
-      odd_ = std::make_unique<KelDMEntityIds>(KelDMEntityIds{KelDbBinary(id1.data(), id1.size()),
-                                                             KelDbBinary(id2.data(), id2.size()),
-                                                             KelDbBinary(key.data(), key.size())});
+      odd_ = KelCopiedPtr<KelDMEntityIds>(KelDMEntityIds{KelDbBinary(id1.data(), id1.size()),
+                                                         KelDbBinary(id2.data(), id2.size()),
+                                                         KelDbBinary(key.data(), key.size())});
     }
   }
-  StoredEntityIds(const StoredEntityIds& other)
-      : bytes_(other.bytes_), odd_(other.odd_ ? std::make_unique<KelDMEntityIds>(*other.odd_) : nullptr) {}
-  StoredEntityIds& operator=(const StoredEntityIds& other) {
-    if (this != &other) *this = StoredEntityIds(other);
-    return *this;
-  }
-  StoredEntityIds(StoredEntityIds&&) noexcept = default;
-  StoredEntityIds& operator=(StoredEntityIds&&) noexcept = default;
-  ~StoredEntityIds() = default;
-
   // The bytes of ENTITY_ID_1.
   std::string_view Id1() const { return odd_ ? std::string_view(odd_->id1.Raw()) : Part(0); }
   KelDMEntityIds Ids() const {
@@ -156,7 +147,7 @@ class StoredEntityIds {
   static constexpr size_t kSize = 8;
   std::string_view Part(size_t k) const { return {reinterpret_cast<const char*>(bytes_.data()) + k * kSize, kSize}; }
   std::array<uint8_t, 3 * kSize> bytes_{};
-  std::unique_ptr<KelDMEntityIds> odd_;  // null when the three are inline
+  KelCopiedPtr<KelDMEntityIds> odd_;  // null when the three are inline
 };
 
 // An entity row as the store keeps it, the same way.

@@ -5,30 +5,21 @@
 #pragma once
 
 #include <cstdint>
-#include <memory>
 #include <string>
 #include <string_view>
+
+#include "base/kel_copied_ptr.h"
 
 class KelLnkPackedTimestamp {
  public:
   KelLnkPackedTimestamp() = default;
   explicit KelLnkPackedTimestamp(std::string_view text) { *this = text; }
-  KelLnkPackedTimestamp(const KelLnkPackedTimestamp& other)
-      : digits_(other.digits_), other_(other.other_ ? std::make_unique<std::string>(*other.other_) : nullptr) {}
-  KelLnkPackedTimestamp& operator=(const KelLnkPackedTimestamp& other) {
-    if (this != &other) *this = KelLnkPackedTimestamp(other);
-    return *this;
-  }
-  KelLnkPackedTimestamp(KelLnkPackedTimestamp&&) noexcept = default;
-  KelLnkPackedTimestamp& operator=(KelLnkPackedTimestamp&&) noexcept = default;
-  ~KelLnkPackedTimestamp() = default;
-
   KelLnkPackedTimestamp& operator=(std::string_view text) {
     other_.reset();
     if (text.empty())
       digits_ = kEmpty;
     else if (!Pack(text))
-      other_ = std::make_unique<std::string>(text);
+      other_ = KelCopiedPtr<std::string>(std::string(text));
     return *this;
   }
 
@@ -67,5 +58,5 @@ class KelLnkPackedTimestamp {
   }
 
   uint64_t digits_ = kEmpty;
-  std::unique_ptr<std::string> other_;  // null unless the text has another form
+  KelCopiedPtr<std::string> other_;  // null unless the text has another form
 };
