@@ -1,12 +1,13 @@
 // Batch impacts: the windowless walk below a root that lists, once each,
 // every object the root impacts or is impacted by, and the output file.
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <unordered_map>
-#include <unordered_set>
 #include <vector>
 
 #include "base/kel_object_key.h"
+#include "base/mml_constants.h"
 #include "batch/kel_lnk_batch_progress.h"
 #include "batch/kel_lnk_object_batch.h"
 #include "foundation/kel_lnk_tools.h"
@@ -15,28 +16,58 @@
 #include "host/db/host_sql.h"
 #include "host/db/kel_db_connection.h"
 #include "host/kel_psn_trace.h"
+#include "linkdb/kel_lnk_hybrid_manager.h"
 #include "operations/kel_lnk_site_files.h"
 #include "operations/kel_lnk_synchro_unit.h"
 
 namespace {
 
-// Numbers the (environment, table) pairs met by one walk.
-class InstanceKeys {
+using Entity = KelLnkHybridManager::Entity;
+
+// The instance an entity record stands for, as the navigator builds it.
+KelDMInstance InstanceOf(int index) {
+  const Entity& e = *KelLnkHybridManager::GetEntity(index);
+  return KelDMInstance(kMmlKelcon, e.caenv(), e.kelab(), e.coid, e.compid);
+}
+
+// The objects of one walk, as entity-cache indices. The walk runs on the link
+// database's answers directly: a batch run draws nothing, so it needs no
+// navigator object per link. An object is one whatever the trailing blanks
+// of its table name, as in the navigator, where a table is always trimmed.
+class WalkedObjects {
  public:
-  PackedObjectKey Of(const KelDMInstance& instance) {
-    return numbers_.Pack(instance.GetEnvironment(), KelLnkTools::RightTrim(instance.GetTable()), instance.Coid(),
-                         instance.Compid());
+  // The index of `instance`, cached if it was not.
+  static int Locate(const KelDMInstance& instance, const KelZumoInstance* zumo) {
+    return KelLnkHybridManager::LocateEntity(Entity(instance.GetEnvironment(),
+                                                    KelLnkTools::RightTrim(instance.GetTable()), instance.Coid(),
+                                                    instance.Compid(), zumo),
+                                             1);
+  }
+  // Marks the object at `index` visited; false when it already was.
+  bool Visit(int index) {
+    const int object = Trimmed(index);
+    if (static_cast<size_t>(object) >= seen_.size()) seen_.resize(std::max<size_t>(object + 1, 2 * seen_.size()), 0);
+    if (seen_[object]) return false;
+    seen_[object] = 1;
+    return true;
   }
 
  private:
-  KelTableNumbers numbers_;
+  // The index of the same object with its table name trimmed.
+  static int Trimmed(int index) {
+    const Entity& e = *KelLnkHybridManager::GetEntity(index);
+    if (e.kelab().empty() || e.kelab().back() != ' ') return index;
+    const Entity trimmed(e.caenv(), KelLnkTools::RightTrim(e.kelab()), e.coid, e.compid, e.ZumoInstance());
+    return KelLnkHybridManager::LocateEntity(trimmed, 1);
+  }
+  std::vector<uint8_t> seen_;
 };
 
 // The records of a walk, merged per (object, child) as AddToList does, but
 // found through an index instead of a scan of the whole list.
 class RecordIndex {
  public:
-  RecordIndex(KelListPtrKelLnkSynchroUnit& units, InstanceKeys& keys) : units_(units), keys_(keys) {
+  explicit RecordIndex(KelListPtrKelLnkSynchroUnit& units) : units_(units) {
     for (KelLnkSynchroUnit* unit : units) byPair_.emplace(Key(unit->GetParent(), unit->GetChild()), unit);
   }
   void Add(const KelDMInstance& parent, const KelDMInstance& child, const KelUnicodeString& type) {
@@ -56,66 +87,73 @@ class RecordIndex {
       return PackedObjectKeyHash()(k.first) * 1000003u ^ PackedObjectKeyHash()(k.second);
     }
   };
-  PairKey Key(const KelDMInstance& parent, const KelDMInstance& child) { return {keys_.Of(parent), keys_.Of(child)}; }
+  PackedObjectKey Of(const KelDMInstance& instance) {
+    return numbers_.Pack(instance.GetEnvironment(), KelLnkTools::RightTrim(instance.GetTable()), instance.Coid(),
+                         instance.Compid());
+  }
+  PairKey Key(const KelDMInstance& parent, const KelDMInstance& child) { return {Of(parent), Of(child)}; }
   KelListPtrKelLnkSynchroUnit& units_;
-  InstanceKeys& keys_;
+  KelTableNumbers numbers_;
   std::unordered_map<PairKey, KelLnkSynchroUnit*, PairKeyHash> byPair_;
 };
 
-// One object being walked: its child links (the handles keep the child
-// objects alive) and the next link to look at.
+// One object being walked: its links in answer order and the next to look at.
 struct WalkFrame {
-  KelLnkObject* object;
-  KelListValKelBaseUnknown_var links;
+  int object;
+  std::vector<int> links;
   size_t next = 0;
 };
 
-// Depth first from `object`, in the batch order's direction: every object
+// Depth first from `root`, in the batch order's direction: every object
 // reached for the first time gets one record (the object it was reached from,
-// itself, the link's type) and is walked before the next link. An object
-// already visited is not recorded again, and the walk goes on with the
-// remaining links of the object it was met from, so that objects reachable
-// only through those links are still listed. Every link is followed,
-// whatever its condition; loops end at the repeated object. `reached` gets
-// (the object it was reached from, the object, the link) for each record.
+// itself, the link) and is walked before the next link. An object already
+// visited is not recorded again, and the walk goes on with the remaining
+// links of the object it was met from, so that objects reachable only
+// through those links are still listed. Every link is followed, whatever its
+// condition; loops end at the repeated object. `reached` gets the cache
+// indices (the object it was reached from, the object, the link) of each
+// record.
 //
-// The caller's list of visited objects, when given, grows with the walk;
-// without one, the walk keeps only their keys.
+// The caller's list of visited objects, when given, grows with the walk.
 template <class Reached>
-void WalkImpacts(KelLnkObject* object, KelListValKelDMInstance* visited, InstanceKeys& keys, Reached&& reached) {
-  std::unordered_set<PackedObjectKey, PackedObjectKeyHash> seen;
+void WalkImpacts(KelLnkObject* root, KelListValKelDMInstance* visited, Reached&& reached) {
+  if (!root) return;
+  const bool children = !KelLnkObject::BatchOrder();
+  WalkedObjects objects;
   if (visited)
-    for (const KelDMInstance& instance : *visited) seen.insert(keys.Of(instance));
+    for (const KelDMInstance& instance : *visited) objects.Visit(WalkedObjects::Locate(instance, nullptr));
 
-  if (!object || !seen.insert(keys.Of(object->Instance())).second) return;
-  if (visited) visited->push_back(object->Instance());
+  const int first = WalkedObjects::Locate(root->Instance(), root->GetZumoInstance());
+  if (!objects.Visit(first)) return;
+  if (visited) visited->push_back(root->Instance());
 
-  std::vector<WalkFrame> stack;
-  stack.push_back(WalkFrame{object, object->GetChildren()});
+  std::vector<WalkFrame> stack(1, WalkFrame{first, {}});
+  KelLnkHybridManager::AnswerLinks(first, children, stack.back().links, nullptr);
   while (!stack.empty()) {
     WalkFrame& frame = stack.back();
     if (frame.next >= frame.links.size()) {
       stack.pop_back();
       continue;
     }
-    auto* link = dynamic_cast<KelLnkLink*>(frame.links[frame.next++].get());
-    if (!link) continue;
-    KelLnkObject* child = link->GetChild();
-    if (!child) continue;
-    const KelDMInstance& childInstance = child->Instance();
-    if (!seen.insert(keys.Of(childInstance)).second) continue;
-    if (visited) visited->push_back(childInstance);
+    const int link = frame.links[frame.next++];
+    const KelLnkHybridManager::Link& record = *KelLnkHybridManager::GetLink(link);
+    const int child = children ? record.ChildIndex : record.FatherIndex;
+    if (!objects.Visit(child)) continue;
+    if (visited) visited->push_back(InstanceOf(child));
     KelLnkBatchProgress::ObjectReached();
-    reached(frame.object->Instance(), childInstance, *link);
-    KelListValKelBaseUnknown_var childLinks = child->GetChildren();
-    stack.push_back(WalkFrame{child, std::move(childLinks)});
+    reached(frame.object, child, link);
+    stack.push_back(WalkFrame{child, {}});  // `frame` is not used past this point
+    KelLnkHybridManager::AnswerLinks(child, children, stack.back().links, nullptr);
   }
 }
 
 // The four lines of an object in an impact file.
 void AppendImpactLines(std::string& text, const KelDMInstance& object) {
-  text += object.GetEnvironment() + "\n" + KelLnkTools::RightTrim(object.GetTable()) + "\n" + object.GetXCoid() + "\n" +
-          object.GetXCompid() + "\n";
+  for (const KelUnicodeString& line :
+       {object.GetEnvironment(), KelLnkTools::RightTrim(object.GetTable()), object.GetXCoid(), object.GetXCompid()}) {
+    text += line;
+    text += '\n';
+  }
 }
 
 // Writes the impact file of the walk named `name` (the count, then the
@@ -157,9 +195,8 @@ void KelLnkObjectBatch::BatchStartImpacts(KelLnkObject& root, const KelUnicodeSt
   int count = 0;
   {
     MML_TRACE("KelLnkObject::GetStructure");
-    InstanceKeys keys;
-    WalkImpacts(&root, nullptr, keys, [&](const KelDMInstance&, const KelDMInstance& child, KelLnkLink&) {
-      AppendImpactLines(text, child);
+    WalkImpacts(&root, nullptr, [&](int, int child, int) {
+      AppendImpactLines(text, InstanceOf(child));
       ++count;
     });
   }
@@ -185,10 +222,12 @@ void KelLnkObjectBatch::BatchStartImpacts(KelLnkObject& root, const KelUnicodeSt
 void KelLnkObjectBatch::GetImpactStructure(KelLnkObject* object, KelListPtrKelLnkSynchroUnit& units,
                                            KelListValKelDMInstance* visited) {
   MML_TRACE("KelLnkObject::GetStructure");
-  InstanceKeys keys;
-  RecordIndex records(units, keys);
-  WalkImpacts(object, visited, keys, [&](const KelDMInstance& parent, const KelDMInstance& child, KelLnkLink& link) {
-    records.Add(parent, child, link.GetLinktype());
+  if (!object) return;
+  RecordIndex records(units);
+  const int root = WalkedObjects::Locate(object->Instance(), object->GetZumoInstance());
+  WalkImpacts(object, visited, [&](int parent, int child, int link) {
+    records.Add(parent == root ? object->Instance() : InstanceOf(parent), InstanceOf(child),
+                KelLnkTools::LinklabelToLinktype(KelLnkHybridManager::GetLink(link)->Type()));
   });
 }
 

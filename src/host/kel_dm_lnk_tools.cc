@@ -63,12 +63,16 @@ std::vector<KelDbValue> ObjectBinds(const KelDMInstance& i) {
 
 }  // namespace
 
+const KelListValKelUnicodeString& KelDMLnkTools::RelationEnvironments(int kind) {
+  static const KelListValKelUnicodeString none;
+  const EnvironmentCatalogue& cat = Catalogue();
+  return kind == 1 ? cat.withExt : kind == 2 ? cat.withEntities : none;
+}
+
 KelListValKelUnicodeString KelDMLnkTools::ComputeRelationEnvironments(int kind,
                                                                       const KelListValKelUnicodeString* filter) {
-  const EnvironmentCatalogue& cat = Catalogue();
-  const std::vector<std::string>* source = kind == 1 ? &cat.withExt : kind == 2 ? &cat.withEntities : nullptr;
+  const KelListValKelUnicodeString* source = &RelationEnvironments(kind);
   KelListValKelUnicodeString out;
-  if (!source) return out;
   std::vector<std::string> allowed;
   if (filter)
     for (const auto& f : *filter) allowed.push_back(StripBlanks(f));

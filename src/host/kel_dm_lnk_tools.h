@@ -14,6 +14,8 @@ class KelDMLnkTools {
   // its names ignored). Read from the database catalogue of the session and
   // kept until the catalogue changes through this process.
   static KelListValKelUnicodeString ComputeRelationEnvironments(int kind, const KelListValKelUnicodeString* filter);
+  // The unfiltered list, without a copy; valid until the next call.
+  static const KelListValKelUnicodeString& RelationEnvironments(int kind);
 
   // The connection of the link queries: the session's main connection.
   static KelDbConnection* GetConnection();

@@ -427,6 +427,7 @@ void KelLnkDataManager::ReadFacts(const std::vector<ObjectRef>& objects) {
     // Named, not bound: the lambdas below capture them.
     const auto& table = tableIndices.first;
     auto& indices = tableIndices.second;
+    if (indices.empty()) continue;
     std::sort(indices.begin(), indices.end());
     indices.erase(std::unique(indices.begin(), indices.end()), indices.end());
     const KelUnicodeString select = MmlSqlSelectFrom(

@@ -239,6 +239,12 @@ class KelLnkHybridManager {
   // product-structure context.
   static void GetChildren(const Entity& e, int& count, Link*** links, Entity*** entities, KelLnkQueryContext* window);
   static void GetParents(const Entity& e, int& count, Link*** links, Entity*** entities, KelLnkQueryContext* window);
+  // The same answer for the cached entity at `index` (children when
+  // `children`, else parents), as the cache indices of the links in answer
+  // order; the far end of link k is its ChildIndex (children) or FatherIndex
+  // (parents). Unlike the record pointers above, which a later reading may
+  // move, indices stay valid until the caches are cleared.
+  static void AnswerLinks(int index, bool children, std::vector<int>& links, KelLnkQueryContext* window);
 
   // V5 links of the object `e` (cache index `index`): the new service when
   // the new-code setting is on, else the older queries.
@@ -328,9 +334,12 @@ class KelLnkHybridManager {
   // the object's links in that direction on first call, then answers.
   static void Walk(const Entity& e, bool children, int& count, Link*** links, Entity*** entities,
                    KelLnkQueryContext* window);
-  // Fills the answer of a query: the father links (children) or the child
-  // links (parents) of entity `index`, ordered by far-end name.
-  static void Collect(int index, bool children, int& count, Link*** links, Entity*** entities);
+  // Reads the links of `e` in that direction on first call; the cache index
+  // of `e` (-1 when it is not cached).
+  static int Walk(const Entity& e, bool children, KelLnkQueryContext* window);
+  // The answer of a query: the father links (children) or the child links
+  // (parents) of entity `index`, ordered by far-end name; none for -1.
+  static std::vector<int> Ordered(int index, bool children);
   // Marks the children (or parents) of entity `index` read; false when they
   // were already.
   static bool MarkRead(int index, bool children);

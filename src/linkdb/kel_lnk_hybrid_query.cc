@@ -1,6 +1,7 @@
 // The children and parents queries over the model-to-model link tables and
 // the entity tables, and the ordering of their answers.
 #include <algorithm>
+#include <array>
 #include <numeric>
 #include <optional>
 #include "base/kel_text.h"
@@ -9,6 +10,7 @@
 #include "foundation/kel_lnk_tools.h"
 #include "foundation/zor_trace.h"
 #include "host/db/host_sql.h"
+#include "host/kel_dm_lnk_tools.h"
 #include "host/kel_psn_trace.h"
 #include "linkdb/kel_lnk_api.h"
 #include "linkdb/kel_lnk_data_manager.h"
@@ -23,6 +25,24 @@ KelListValKelUnicodeString StrippedList(const KelListValKelUnicodeString& list) 
   out.reserve(list.size());
   for (const auto& name : list) out.push_back(StripBlanks(name));
   return out;
+}
+
+// The relation environments of a kind (KelDMLnkTools), blanks stripped; the
+// stripped copy is made again only when the catalogue's list changes, as a
+// walk asks for it once per object and direction.
+const KelListValKelUnicodeString& StrippedEnvironments(int kind) {
+  struct Kept {
+    KelListValKelUnicodeString source;
+    KelListValKelUnicodeString stripped;
+  };
+  static std::array<Kept, 2> kept;
+  const KelListValKelUnicodeString& source = KelDMLnkTools::RelationEnvironments(kind);
+  Kept& k = kept[kind == 1 ? 0 : 1];
+  if (k.source != source) {
+    k.source = source;
+    k.stripped = StrippedList(source);
+  }
+  return k.stripped;
 }
 
 // The "$TYPE LIKE 'KELMM...'" condition: every type, or the window's.
@@ -49,10 +69,34 @@ void KelLnkHybridManager::GetParents(const Entity& e, int& count, Link*** links,
   Walk(e, false, count, links, entities, window);
 }
 
+void KelLnkHybridManager::AnswerLinks(int index, bool children, std::vector<int>& links, KelLnkQueryContext* window) {
+  // A copy: the reading appends to the cache the record lives in.
+  const Entity e = *GetEntity(index);
+  links = Ordered(Walk(e, children, window), children);
+}
+
 void KelLnkHybridManager::Walk(const Entity& e, bool children, int& count, Link*** links, Entity*** entities,
                                KelLnkQueryContext* window) {
+  const int index = Walk(e, children, window);
+  count = 0;
+  *links = nullptr;
+  *entities = nullptr;
+  if (index < 0) return;
+  const std::vector<int> kept = Ordered(index, children);
+  count = static_cast<int>(kept.size());
+  if (count == 0) return;
+  *links = new Link*[count];
+  *entities = new Entity*[count];
+  for (int k = 0; k < count; ++k) {
+    Link* link = GetLink(kept[k]);
+    (*links)[k] = link;
+    (*entities)[k] = GetEntity(children ? link->ChildIndex : link->FatherIndex);
+  }
+}
+
+int KelLnkHybridManager::Walk(const Entity& e, bool children, KelLnkQueryContext* window) {
   const KelLnkDirection direction = children ? KelLnkDirection::kChildren : KelLnkDirection::kParents;
-  const KelListValKelUnicodeString relation = StrippedList(KelLnkAPI::ComputeRelationEnvironments(1, 0));
+  const KelListValKelUnicodeString& relation = StrippedEnvironments(1);
   const bool isRelation = std::find(relation.begin(), relation.end(), e.caenv()) != relation.end();
   Connection();
   const int i = LocateEntity(e, 1);
@@ -60,8 +104,8 @@ void KelLnkHybridManager::Walk(const Entity& e, bool children, int& count, Link*
   if (MarkRead(i, children)) {
     // The rows come from a set read shared with the objects reached before.
     const bool readEntities = EntityToEntity() == 1 && LinkConnection();
-    KelListValKelUnicodeString entityEnvs;
-    if (readEntities) entityEnvs = StrippedList(KelLnkAPI::ComputeRelationEnvironments(2, 0));
+    static const KelListValKelUnicodeString kNone;
+    const KelListValKelUnicodeString& entityEnvs = readEntities ? StrippedEnvironments(2) : kNone;
     KelLnkNearRows near;
     if ((isRelation || readEntities) && LinkConnection())
       KelLnkHybridReadAhead::TakeRows(direction, e, isRelation, readEntities, LinkConnection(), TypeCondition(window),
@@ -71,7 +115,9 @@ void KelLnkHybridManager::Walk(const Entity& e, bool children, int& count, Link*
     // filter, -1 when rejected; a new far end waits for the next set read.
     auto farEnd = [&](const KelUnicodeString& env, const KelUnicodeString& table, const KelId& coid,
                       const KelId& compid) {
-      if (!FilterModel(KelDMInstance(kMmlKelcon, env, table, coid, compid))) return -1;
+      if ((FilterRevision() != 0 || FilterMaturity() != 0) &&
+          !FilterModel(KelDMInstance(kMmlKelcon, env, table, coid, compid)))
+        return -1;
       const int n = LocateEntity(Entity(env, table, coid, compid), 1);
       KelLnkHybridReadAhead::Waiting(direction, n);
       return n;
@@ -159,15 +205,12 @@ void KelLnkHybridManager::Walk(const Entity& e, bool children, int& count, Link*
     }
   }
 
-  Collect(LocateEntity(e, 0), children, count, links, entities);
+  return i;
 }
 
-void KelLnkHybridManager::Collect(int index, bool children, int& count, Link*** links, Entity*** entities) {
+std::vector<int> KelLnkHybridManager::Ordered(int index, bool children) {
   MML_TRACE("KelLnkHybridManager::Collect");
-  count = 0;
-  *links = nullptr;
-  *entities = nullptr;
-  if (index < 0) return;
+  if (index < 0) return {};
   const std::vector<int> kept = LinksOf(index, children);
   const int n = static_cast<int>(kept.size());
   std::vector<int> order(n);
@@ -177,37 +220,40 @@ void KelLnkHybridManager::Collect(int index, bool children, int& count, Link*** 
     return children ? link.ChildIndex : link.FatherIndex;
   };
 
+  const bool tracing = ZorTrace::Active() != 0;
   if (NoSortName() == 1) {
     ZorTrace::Output("   _______ No sort _______ ", 0);
-    ZorTrace::Output("   sLinkC : " + std::to_string(GetNbLinks()), 0);
-    ZorTrace::Output("   vLinkC : " + std::to_string(n), 0);
+    if (tracing) {
+      ZorTrace::Output("   sLinkC : " + std::to_string(GetNbLinks()), 0);
+      ZorTrace::Output("   vLinkC : " + std::to_string(n), 0);
+    }
   } else {
-    ZorTrace::Output("   sLinkC : " + std::to_string(GetNbLinks()), 0);
-    ZorTrace::Output("   vLinkC : " + std::to_string(n), 0);
-    // The names of all far ends in one read per table.
-    std::vector<KelLnkDataManager::ObjectRef> farEnds;
-    farEnds.reserve(n);
-    for (int k = 0; k < n; ++k) {
-      const Entity& far = *GetEntity(farEnd(k));
-      farEnds.push_back(KelLnkDataManager::ObjectRef{far.caenv(), far.kelab(), far.coid, far.compid});
+    if (tracing) {
+      ZorTrace::Output("   sLinkC : " + std::to_string(GetNbLinks()), 0);
+      ZorTrace::Output("   vLinkC : " + std::to_string(n), 0);
     }
-    KelLnkDataManager::ReadFacts(farEnds);
-    std::vector<KelUnicodeString> names;
-    names.reserve(n);
-    for (int k = 0; k < n; ++k) {
-      const Entity& far = *GetEntity(farEnd(k));
-      names.push_back(KelLnkDataManager::GetObjectName(far.caenv(), far.kelab(), far.coid, far.compid));
+    // A single far end needs no name: it is left to whoever asks for it.
+    if (n >= 2) {
+      // The names of all far ends in one read per table.
+      std::vector<KelLnkDataManager::ObjectRef> farEnds;
+      farEnds.reserve(n);
+      for (int k = 0; k < n; ++k) {
+        const Entity& far = *GetEntity(farEnd(k));
+        farEnds.push_back(KelLnkDataManager::ObjectRef{far.caenv(), far.kelab(), far.coid, far.compid});
+      }
+      KelLnkDataManager::ReadFacts(farEnds);
+      std::vector<KelUnicodeString> names;
+      names.reserve(n);
+      for (int k = 0; k < n; ++k) {
+        const Entity& far = *GetEntity(farEnd(k));
+        names.push_back(KelLnkDataManager::GetObjectName(far.caenv(), far.kelab(), far.coid, far.compid));
+      }
+      std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return names[a] < names[b]; });
     }
-    ZorTrace::Output("   name size : " + std::to_string(names.size()), 0);
-    std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return names[a] < names[b]; });
+    if (tracing) ZorTrace::Output("   name size : " + std::to_string(n), 0);
   }
 
-  count = n;
-  if (n == 0) return;
-  *links = new Link*[n];
-  *entities = new Entity*[n];
-  for (int k = 0; k < n; ++k) {
-    (*links)[k] = GetLink(kept[order[k]]);
-    (*entities)[k] = GetEntity(farEnd(order[k]));
-  }
+  std::vector<int> ordered(n);
+  for (int k = 0; k < n; ++k) ordered[k] = kept[order[k]];
+  return ordered;
 }

@@ -71,20 +71,27 @@ double KelDbValue::AsReal() const {
   }
 }
 
-std::string NormaliseTimestampText(const std::string& text) {
+void NormaliseTimestampText(std::string_view text, std::string& out) {
   // "YYYY-MM-DD HH:MM:SS" is 19 characters; 'T' is accepted as separator.
-  if (text.size() < 19) return text;
+  auto unchanged = [&] { out.assign(text.data(), text.size()); };
+  if (text.size() < 19) return unchanged();
   for (int i : {0, 1, 2, 3, 5, 6, 8, 9, 11, 12, 14, 15, 17, 18})
-    if (!std::isdigit(static_cast<unsigned char>(text[i]))) return text;
+    if (!std::isdigit(static_cast<unsigned char>(text[i]))) return unchanged();
   if (text[4] != '-' || text[7] != '-' || (text[10] != ' ' && text[10] != 'T') || text[13] != ':' || text[16] != ':')
-    return text;
-  std::string out = text.substr(0, 19);
+    return unchanged();
+  out.assign(text.data(), 19);
   out[10] = ' ';
-  std::string fraction;
+  out += '.';
+  size_t digits = 0;
   if (text.size() > 19 && text[19] == '.') {
-    size_t i = 20;
-    while (i < text.size() && std::isdigit(static_cast<unsigned char>(text[i]))) fraction.push_back(text[i++]);
+    for (size_t i = 20; i < text.size() && std::isdigit(static_cast<unsigned char>(text[i])); ++i, ++digits)
+      if (digits < 6) out += text[i];
   }
-  fraction.resize(6, '0');
-  return out + "." + fraction;
+  if (digits < 6) out.append(6 - digits, '0');
+}
+
+std::string NormaliseTimestampText(const std::string& text) {
+  std::string out;
+  NormaliseTimestampText(text, out);
+  return out;
 }

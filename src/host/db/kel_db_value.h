@@ -102,3 +102,5 @@ class KelDbValue {
 // shorter fraction is padded with zeros, a longer one is cut. A text that does
 // not start with a date and a time is returned unchanged.
 std::string NormaliseTimestampText(const std::string& text);
+// The same into `out`, whose storage is reused.
+void NormaliseTimestampText(std::string_view text, std::string& out);

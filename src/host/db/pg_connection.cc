@@ -229,7 +229,7 @@ class PostgresConnection : public KelDbConnection {
             case kTimestampOid:
             case kTimestampTzOid: {
               std::string& full = row.Scratch(c);
-              full = NormaliseTimestampText(std::string(text, length));
+              NormaliseTimestampText(std::string_view(text, static_cast<size_t>(length)), full);
               row.SetBytes(c, KelDbType::kTimestamp, full);
               break;
             }

@@ -194,6 +194,12 @@ class SqliteConnection : public KelDbConnection {
         result->types.push_back(KelDbType::kNull);
       }
     }
+    // Whether each column is declared TIMESTAMP: asked once per statement.
+    std::vector<uint8_t> timestamp(static_cast<size_t>(columns), 0);
+    for (int c = 0; c < columns; ++c) {
+      const char* decl = sqlite3_column_decltype(stmt, c);
+      timestamp[static_cast<size_t>(c)] = decl && sqlite3_stricmp(decl, "TIMESTAMP") == 0;
+    }
     KelDbRow row;
     while (true) {
       int rc = sqlite3_step(stmt);
@@ -224,10 +230,9 @@ class SqliteConnection : public KelDbConnection {
           default: {
             const char* p = reinterpret_cast<const char*>(sqlite3_column_text(stmt, c));
             const std::string_view text(p ? p : "", static_cast<size_t>(sqlite3_column_bytes(stmt, c)));
-            const char* decl = sqlite3_column_decltype(stmt, c);
-            if (decl && sqlite3_stricmp(decl, "TIMESTAMP") == 0) {
+            if (timestamp[static_cast<size_t>(c)]) {
               std::string& full = row.Scratch(c);
-              full = NormaliseTimestampText(std::string(text));
+              NormaliseTimestampText(text, full);
               row.SetBytes(c, KelDbType::kTimestamp, full);
             } else {
               row.SetBytes(c, KelDbType::kText, text);
