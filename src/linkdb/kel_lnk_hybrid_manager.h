@@ -103,6 +103,9 @@ class KelLnkHybridManager {
     // Same, identifiers carried in doubles.
     Entity(std::string_view caenv, std::string_view kelab, double coid, double compid,
            const KelZumoInstance* zumo = nullptr, KelPSNNode* node = nullptr, int iPres = 0);
+    // Names given as their numbers in Names; no product instance.
+    Entity(uint32_t caenv, uint32_t kelab, const KelId& coid, const KelId& compid)
+        : coid(coid), compid(compid), caenv_(caenv), kelab_(kelab) {}
     // A full copy, UUIDs included.
     Entity(const Entity& other);
     // Copies caenv, kelab, coid, compid, Node and iPres and gives this record
@@ -162,6 +165,18 @@ class KelLnkHybridManager {
    public:
     Link(int fatherIndex, int childIndex, std::string_view env, std::string_view table, const KelId& coid,
          const KelId& compid, std::string_view type, std::string_view timestamp, std::string_view status);
+    // Names given as their numbers in Names.
+    Link(int fatherIndex, int childIndex, uint32_t env, uint32_t table, const KelId& coid, const KelId& compid,
+         uint32_t type, std::string_view timestamp, uint32_t status)
+        : FatherIndex(fatherIndex),
+          ChildIndex(childIndex),
+          Coid(coid),
+          Compid(compid),
+          Timestamp(timestamp),
+          env_(env),
+          table_(table),
+          type_(type),
+          status_(status) {}
 
     // Environment recorded with the link (the link row's).
     const KelUnicodeString& Env() const { return Names::Text(env_); }

@@ -20,6 +20,8 @@
 
 namespace {
 
+using Names = KelLnkHybridManager::Names;
+
 KelListValKelUnicodeString StrippedList(const KelListValKelUnicodeString& list) {
   KelListValKelUnicodeString out;
   out.reserve(list.size());
@@ -50,6 +52,14 @@ KelUnicodeString TypeCondition(KelLnkQueryContext* window) {
   KelUnicodeString pattern = "%";
   if (KelLnkHybridManager::LinkType() != 0 && window) pattern = window->GetLinktype();
   return "$TYPE LIKE 'KELMM" + EscapeSqlText(pattern) + "'";
+}
+
+// A stored timestamp as the links compare it: its last six characters
+// (the fraction) zeroed, into `text`, whose storage is reused.
+const std::string& ZeroedFraction(const KelLnkPackedTimestamp& timestamp, std::string& text) {
+  timestamp.AssignTo(text);
+  if (text.size() >= 6) text.replace(text.size() - 6, 6, "000000");
+  return text;
 }
 
 // The entity UUID text: ENTITY_ID_1 then ENTITY_ID_2, in hexadecimal.
@@ -113,32 +123,34 @@ int KelLnkHybridManager::Walk(const Entity& e, bool children, KelLnkQueryContext
 
     // The far end of a link: its cache index once accepted by the model
     // filter, -1 when rejected; a new far end waits for the next set read.
-    auto farEnd = [&](const KelUnicodeString& env, const KelUnicodeString& table, const KelId& coid,
-                      const KelId& compid) {
+    auto farEnd = [&](uint32_t env, uint32_t table, const KelId& coid, const KelId& compid) {
       if ((FilterRevision() != 0 || FilterMaturity() != 0) &&
-          !FilterModel(KelDMInstance(kMmlKelcon, env, table, coid, compid)))
+          !FilterModel(KelDMInstance(kMmlKelcon, Names::Text(env), Names::Text(table), coid, compid)))
         return -1;
       const int n = LocateEntity(Entity(env, table, coid, compid), 1);
       KelLnkHybridReadAhead::Waiting(direction, n);
       return n;
     };
+    // Texts of the link being merged, their storage reused from link to link.
+    std::string linkTs;
+    std::string childTs;
 
     // A "$EXT" row links its holder (father) to the object it points to (child).
-    auto addExtLink = [&](const KelDMExtRow& row) {
+    const uint32_t extTable = Names::Number(kMmlExt);
+    auto addExtLink = [&](const KelLnkExtRecord& row) {
       int n;
       if (children) {
-        const size_t dot = row.compname.find('.');
-        if (dot == KelUnicodeString::npos) return;  // no object to address
-        n = farEnd(row.compname.substr(0, dot), KelLnkTools::RightTrim(row.compname.substr(dot + 1)), row.coidRef,
-                   row.compidRef);
+        const auto& [env, table] = KelLnkHybridReadAhead::PointedObject(row.compname);
+        if (env == KelLnkHybridReadAhead::kNoObject) return;  // no object to address
+        n = farEnd(env, table, row.coidRef, row.compidRef);
       } else {
         n = farEnd(row.environment, row.fatherTable, row.coid, row.compidFather);
       }
       if (n < 0) return;
       const int child = children ? n : i;
-      const KelUnicodeString childTs = GetEntityTS(child);
-      Link link(children ? i : n, child, row.environment, kMmlExt, row.coid, row.compidFather, row.type,
-                ZeroTimestampFraction(row.timestamp), row.status);
+      childTs = GetEntityTS(child);
+      Link link(children ? i : n, child, row.environment, extTable, row.coid, row.compidFather, row.type,
+                ZeroedFraction(row.timestamp, linkTs), row.status);
       LocateAndUpdateLink(link, childTs, -1, KelUnicodeString());
     };
 
@@ -146,12 +158,13 @@ int KelLnkHybridManager::Walk(const Entity& e, bool children, KelLnkQueryContext
     if (isRelation && LinkConnection()) {
       if (children) {
         KelPSNTrace timing("Temps consomme MDL: ", 40, 0);
-        for (const KelDMExtRow& row : near.ext) addExtLink(row);
+        for (const KelLnkExtRecord& row : near.ext) addExtLink(row);
       } else {
         for (const KelUnicodeString& env : relation) {
           KelPSNTrace timing("Temps consomme MDL pour " + env + ": ", 40, 0);
-          for (const KelDMExtRow& row : near.ext)
-            if (row.environment == env) addExtLink(row);
+          const uint32_t envNumber = Names::Number(env);
+          for (const KelLnkExtRecord& row : near.ext)
+            if (row.environment == envNumber) addExtLink(row);
         }
       }
       ZorTrace::Output(" <- MDL TO MDL end", 0);
@@ -164,32 +177,36 @@ int KelLnkHybridManager::Walk(const Entity& e, bool children, KelLnkQueryContext
       // object's entities to their users.
       ZorTrace::Output(" -> ENTITY TO ENTITY begin", 0);
       KelPSNTrace timing("Temps consomme ENT: ", 40, 0);
-      for (const KelDMEntityRow& nearRow : near.entities) {
-        const KelUnicodeString uuid = UuidText(nearRow.ids);
+      const uint32_t linkTable = Names::Number(kMmlMmlLink);
+      for (const KelLnkEntityRecord& nearRow : near.entities) {
+        const KelDMEntityIds ids = nearRow.ids.Ids();
+        const KelUnicodeString uuid = UuidText(ids);
         bool found = false;
         for (const KelUnicodeString& env : entityEnvs) {
           std::optional<KelPSNTrace> envTiming;
           if (!children) envTiming.emplace("   Temps consomme ENT-LINK pour " + env + ": ", 40, 0);
-          for (const KelDMEntityRow& farRow :
-               KelLnkHybridReadAhead::Holders(FarSide(direction), LinkConnection(), env, nearRow.ids)) {
-            const int n = farEnd(env, farRow.table, farRow.coid, farRow.compid);
+          const uint32_t envNumber = Names::Number(env);
+          for (const KelLnkEntityRecord& farRow :
+               KelLnkHybridReadAhead::Holders(FarSide(direction), LinkConnection(), env, ids)) {
+            const int n = farEnd(envNumber, farRow.table, farRow.coid, farRow.compid);
             if (n < 0) continue;
             found = true;
-            const KelDMEntityRow& use = children ? nearRow : farRow;
-            const KelDMEntityRow& entity = children ? farRow : nearRow;
-            Link link(children ? i : n, children ? n : i, children ? e.caenv() : env, kMmlMmlLink,
+            const KelLnkEntityRecord& use = children ? nearRow : farRow;
+            const KelLnkEntityRecord& entity = children ? farRow : nearRow;
+            ZeroedFraction(entity.timestamp, childTs);
+            Link link(children ? i : n, children ? n : i, children ? e.CaenvNumber() : envNumber, linkTable,
                       children ? e.coid : use.coid, children ? e.compid : use.compid, use.type,
-                      ZeroTimestampFraction(use.timestamp), use.status);
-            LocateAndUpdateLink(link, ZeroTimestampFraction(entity.timestamp), -1, KelUnicodeString());
+                      ZeroedFraction(use.timestamp, linkTs), use.status);
+            LocateAndUpdateLink(link, childTs, -1, KelUnicodeString());
             SetEntityUuid(uuid, n);
           }
         }
         if (children && !found) {
           // No accepted owner: the link still shows, to a placeholder child
           // that carries the entity's UUID.
-          const int c = LocateEntity(Entity(e.caenv(), e.kelab(), KelId::Null(), KelId::Null()), 1);
-          Link link(i, c, e.caenv(), kMmlMmlLink, e.coid, e.compid, nearRow.type,
-                    ZeroTimestampFraction(nearRow.timestamp), nearRow.status);
+          const int c = LocateEntity(Entity(e.CaenvNumber(), e.KelabNumber(), KelId::Null(), KelId::Null()), 1);
+          Link link(i, c, e.CaenvNumber(), linkTable, e.coid, e.compid, nearRow.type,
+                    ZeroedFraction(nearRow.timestamp, linkTs), nearRow.status);
           const int k = LocateAndUpdateLink(link, KelUnicodeString(), -1, KelUnicodeString());
           SetLinkUuid(uuid, k);
         }

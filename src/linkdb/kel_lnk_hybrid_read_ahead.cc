@@ -79,108 +79,8 @@ struct HoldersEqual {
   }
 };
 
-// A "$EXT" row as the store keeps it until its object is taken: the names
-// as numbers of KelLnkHybridManager::Names, the timestamp packed.
-struct StoredExtRow {
-  using Names = KelLnkHybridManager::Names;
-  explicit StoredExtRow(const KelDMExtRow& row)
-      : StoredExtRow(Names::Number(row.environment),
-                     KelDMExtRowView{row.fatherTable, row.coid, row.compidFather, row.compname, row.coidRef,
-                                     row.compidRef, row.timestamp, row.type, row.status}) {}
-  StoredExtRow(uint32_t environment_, const KelDMExtRowView& row)
-      : environment(environment_),
-        fatherTable(Names::Number(row.fatherTable)),
-        compname(Names::Number(row.compname)),
-        type(Names::Number(row.type)),
-        status(Names::Number(row.status)),
-        coid(row.coid),
-        compidFather(row.compidFather),
-        coidRef(row.coidRef),
-        compidRef(row.compidRef),
-        timestamp(row.timestamp) {}
-  KelDMExtRow Row() const {
-    return KelDMExtRow{Names::Text(environment),
-                       Names::Text(fatherTable),
-                       coid,
-                       compidFather,
-                       Names::Text(compname),
-                       coidRef,
-                       compidRef,
-                       timestamp.str(),
-                       Names::Text(type),
-                       Names::Text(status)};
-  }
-  uint32_t environment, fatherTable, compname, type, status;
-  KelId coid, compidFather, coidRef, compidRef;
-  KelLnkPackedTimestamp timestamp;
-};
-
-// The three identifiers of an entity as the store keeps them: inline when
-// each is 8 bytes long, as the schema's identifiers are; values of any other
-// length are kept as read, apart.
-class StoredEntityIds {
- public:
-  StoredEntityIds(std::string_view id1, std::string_view id2, std::string_view key) {
-    if (id1.size() == kSize && id2.size() == kSize && key.size() == kSize) {
-      std::memcpy(bytes_.data(), id1.data(), kSize);
-      std::memcpy(bytes_.data() + kSize, id2.data(), kSize);
-      std::memcpy(bytes_.data() + 2 * kSize, key.data(), kSize);
-    } else {
-      odd_ = KelCopiedPtr<KelDMEntityIds>(KelDMEntityIds{KelDbBinary(id1.data(), id1.size()),
-                                                         KelDbBinary(id2.data(), id2.size()),
-                                                         KelDbBinary(key.data(), key.size())});
-    }
-  }
-  // The bytes of ENTITY_ID_1.
-  std::string_view Id1() const { return odd_ ? std::string_view(odd_->id1.Raw()) : Part(0); }
-  KelDMEntityIds Ids() const {
-    if (odd_) return *odd_;
-    return KelDMEntityIds{KelDbBinary(Part(0).data(), kSize), KelDbBinary(Part(1).data(), kSize),
-                          KelDbBinary(Part(2).data(), kSize)};
-  }
-  bool operator==(const KelDMEntityIds& ids) const {
-    if (odd_) return *odd_ == ids;
-    return ids.id1.Raw() == Part(0) && ids.id2.Raw() == Part(1) && ids.key.Raw() == Part(2);
-  }
-
- private:
-  static constexpr size_t kSize = 8;
-  std::string_view Part(size_t k) const { return {reinterpret_cast<const char*>(bytes_.data()) + k * kSize, kSize}; }
-  std::array<uint8_t, 3 * kSize> bytes_{};
-  KelCopiedPtr<KelDMEntityIds> odd_;  // null when the three are inline
-};
-
-// An entity row as the store keeps it, the same way.
-struct StoredEntityRow {
-  using Names = KelLnkHybridManager::Names;
-  explicit StoredEntityRow(const KelDMEntityRow& row)
-      : StoredEntityRow(KelDMEntityRowView{row.table, row.coid, row.compid, row.ids.id1.Raw(), row.ids.id2.Raw(),
-                                           row.ids.key.Raw(), row.timestamp, row.type, row.status}) {}
-  explicit StoredEntityRow(const KelDMEntityRowView& row)
-      : table(Names::Number(row.table)),
-        type(Names::Number(row.type)),
-        status(Names::Number(row.status)),
-        coid(row.coid),
-        compid(row.compid),
-        ids(row.id1, row.id2, row.key),
-        timestamp(row.timestamp) {}
-  KelDMEntityRow Row() const {
-    return KelDMEntityRow{Names::Text(table), coid, compid, ids.Ids(), timestamp.str(), Names::Text(type),
-                          Names::Text(status)};
-  }
-  uint32_t table, type, status;
-  KelId coid, compid;
-  StoredEntityIds ids;
-  KelLnkPackedTimestamp timestamp;
-};
-
-template <typename Stored>
-auto RowsOf(const std::vector<Stored>& stored) {
-  std::vector<decltype(stored.front().Row())> rows;
-  rows.reserve(stored.size());
-  for (const Stored& row : stored) rows.push_back(row.Row());
-  return rows;
-}
+using StoredExtRow = KelLnkExtRecord;
+using StoredEntityRow = KelLnkEntityRecord;
 
 // The rows of one object in one direction, as the store keeps them.
 struct StoredRows {
@@ -477,7 +377,7 @@ void ReadHolders(KelDMEntitySide side, KelDbConnection* connection, const KelUni
 // (the table as its number of KelLnkHybridManager::Names; kAnyTable when the
 // rows name no table), and their distinct coids in order of first appearance.
 constexpr uint32_t kAnyTable = UINT32_MAX;
-constexpr uint32_t kNoObject = UINT32_MAX;
+constexpr uint32_t kNoObject = KelLnkHybridReadAhead::kNoObject;
 
 // The environment and table of the object a "$EXT" row points to, from its
 // $COMPNAME ("<env>.<table>", the table's trailing blanks dropped).
@@ -646,21 +546,25 @@ void KelLnkHybridReadAhead::TakeRows(KelLnkDirection d, const Entity& e, bool re
   }
   slot.taken = true;
   if (!slot.rows) return;
-  if (readExt) rows->ext = RowsOf(slot.rows->ext);
-  if (readEntities) rows->entities = RowsOf(slot.rows->entities);
+  if (readExt) rows->ext = std::move(slot.rows->ext);
+  if (readEntities) rows->entities = std::move(slot.rows->entities);
   slot.rows.reset();
 }
 
-std::vector<KelDMEntityRow> KelLnkHybridReadAhead::Holders(KelDMEntitySide side, KelDbConnection* connection,
-                                                           const KelUnicodeString& environment,
-                                                           const KelDMEntityIds& ids) {
+std::vector<KelLnkEntityRecord> KelLnkHybridReadAhead::Holders(KelDMEntitySide side, KelDbConnection* connection,
+                                                               const KelUnicodeString& environment,
+                                                               const KelDMEntityIds& ids) {
   Store& store = TheStore();
   auto it = store.holders.find(HoldersProbe{side, environment, ids});
-  if (it != store.holders.end()) return RowsOf(it->second);
+  if (it != store.holders.end()) return it->second;
   ReadHolders(side, connection, environment, {&ids});
-  std::vector<KelDMEntityRow> rows;
-  ForEachHolder(side, environment, ids, [&](const StoredEntityRow& row) { rows.push_back(row.Row()); });
+  std::vector<KelLnkEntityRecord> rows;
+  ForEachHolder(side, environment, ids, [&](const StoredEntityRow& row) { rows.push_back(row); });
   return rows;
+}
+
+const std::pair<uint32_t, uint32_t>& KelLnkHybridReadAhead::PointedObject(uint32_t compname) {
+  return Pointed(compname);
 }
 
 void KelLnkHybridReadAhead::Waiting(KelLnkDirection d, int index) {

@@ -34,10 +34,17 @@
 // link-type condition.
 #pragma once
 
+#include <array>
+#include <cstdint>
+#include <cstring>
+#include <string_view>
+#include <utility>
 #include <vector>
 
+#include "base/kel_copied_ptr.h"
 #include "host/kel_dm_link_rows.h"
 #include "linkdb/kel_lnk_hybrid_manager.h"
+#include "linkdb/kel_lnk_packed_timestamp.h"
 
 enum class KelLnkDirection { kChildren, kParents };
 
@@ -50,10 +57,105 @@ inline KelDMEntitySide FarSide(KelLnkDirection d) {
   return d == KelLnkDirection::kChildren ? KelDMEntitySide::kOwned : KelDMEntitySide::kUsed;
 }
 
+// A "$EXT" row as the read-ahead keeps it and hands it out: the names as
+// numbers of KelLnkHybridManager::Names, the timestamp packed.
+struct KelLnkExtRecord {
+  using Names = KelLnkHybridManager::Names;
+  explicit KelLnkExtRecord(const KelDMExtRow& row)
+      : KelLnkExtRecord(Names::Number(row.environment),
+                     KelDMExtRowView{row.fatherTable, row.coid, row.compidFather, row.compname, row.coidRef,
+                                     row.compidRef, row.timestamp, row.type, row.status}) {}
+  KelLnkExtRecord(uint32_t environment_, const KelDMExtRowView& row)
+      : environment(environment_),
+        fatherTable(Names::Number(row.fatherTable)),
+        compname(Names::Number(row.compname)),
+        type(Names::Number(row.type)),
+        status(Names::Number(row.status)),
+        coid(row.coid),
+        compidFather(row.compidFather),
+        coidRef(row.coidRef),
+        compidRef(row.compidRef),
+        timestamp(row.timestamp) {}
+  KelDMExtRow Row() const {
+    return KelDMExtRow{Names::Text(environment),
+                       Names::Text(fatherTable),
+                       coid,
+                       compidFather,
+                       Names::Text(compname),
+                       coidRef,
+                       compidRef,
+                       timestamp.str(),
+                       Names::Text(type),
+                       Names::Text(status)};
+  }
+  uint32_t environment, fatherTable, compname, type, status;
+  KelId coid, compidFather, coidRef, compidRef;
+  KelLnkPackedTimestamp timestamp;
+};
+
+// The three identifiers of an entity as the read-ahead keeps them: inline when
+// each is 8 bytes long, as the schema's identifiers are; values of any other
+// length are kept as read, apart.
+class KelLnkEntityIds {
+ public:
+  KelLnkEntityIds(std::string_view id1, std::string_view id2, std::string_view key) {
+    if (id1.size() == kSize && id2.size() == kSize && key.size() == kSize) {
+      std::memcpy(bytes_.data(), id1.data(), kSize);
+      std::memcpy(bytes_.data() + kSize, id2.data(), kSize);
+      std::memcpy(bytes_.data() + 2 * kSize, key.data(), kSize);
+    } else {
+      odd_ = KelCopiedPtr<KelDMEntityIds>(KelDMEntityIds{KelDbBinary(id1.data(), id1.size()),
+                                                         KelDbBinary(id2.data(), id2.size()),
+                                                         KelDbBinary(key.data(), key.size())});
+    }
+  }
+  // The bytes of ENTITY_ID_1.
+  std::string_view Id1() const { return odd_ ? std::string_view(odd_->id1.Raw()) : Part(0); }
+  KelDMEntityIds Ids() const {
+    if (odd_) return *odd_;
+    return KelDMEntityIds{KelDbBinary(Part(0).data(), kSize), KelDbBinary(Part(1).data(), kSize),
+                          KelDbBinary(Part(2).data(), kSize)};
+  }
+  bool operator==(const KelDMEntityIds& ids) const {
+    if (odd_) return *odd_ == ids;
+    return ids.id1.Raw() == Part(0) && ids.id2.Raw() == Part(1) && ids.key.Raw() == Part(2);
+  }
+
+ private:
+  static constexpr size_t kSize = 8;
+  std::string_view Part(size_t k) const { return {reinterpret_cast<const char*>(bytes_.data()) + k * kSize, kSize}; }
+  std::array<uint8_t, 3 * kSize> bytes_{};
+  KelCopiedPtr<KelDMEntityIds> odd_;  // null when the three are inline
+};
+
+// An entity row as the read-ahead keeps it, the same way.
+struct KelLnkEntityRecord {
+  using Names = KelLnkHybridManager::Names;
+  explicit KelLnkEntityRecord(const KelDMEntityRow& row)
+      : KelLnkEntityRecord(KelDMEntityRowView{row.table, row.coid, row.compid, row.ids.id1.Raw(), row.ids.id2.Raw(),
+                                           row.ids.key.Raw(), row.timestamp, row.type, row.status}) {}
+  explicit KelLnkEntityRecord(const KelDMEntityRowView& row)
+      : table(Names::Number(row.table)),
+        type(Names::Number(row.type)),
+        status(Names::Number(row.status)),
+        coid(row.coid),
+        compid(row.compid),
+        ids(row.id1, row.id2, row.key),
+        timestamp(row.timestamp) {}
+  KelDMEntityRow Row() const {
+    return KelDMEntityRow{Names::Text(table), coid, compid, ids.Ids(), timestamp.str(), Names::Text(type),
+                          Names::Text(status)};
+  }
+  uint32_t table, type, status;
+  KelId coid, compid;
+  KelLnkEntityIds ids;
+  KelLnkPackedTimestamp timestamp;
+};
+
 // The rows of one object in one direction.
 struct KelLnkNearRows {
-  std::vector<KelDMExtRow> ext;
-  std::vector<KelDMEntityRow> entities;
+  std::vector<KelLnkExtRecord> ext;
+  std::vector<KelLnkEntityRecord> entities;
 };
 
 class KelLnkHybridReadAhead {
@@ -69,8 +171,13 @@ class KelLnkHybridReadAhead {
                        const KelListValKelUnicodeString& entityEnvironments, KelLnkNearRows* rows);
   // The rows of the side's table in `environment` that carry the entity (its
   // owners or users); read with the set when they came from one.
-  static std::vector<KelDMEntityRow> Holders(KelDMEntitySide side, KelDbConnection* connection,
-                                             const KelUnicodeString& environment, const KelDMEntityIds& ids);
+  static std::vector<KelLnkEntityRecord> Holders(KelDMEntitySide side, KelDbConnection* connection,
+                                                 const KelUnicodeString& environment, const KelDMEntityIds& ids);
+  // The environment and table (numbers of KelLnkHybridManager::Names) of the
+  // object a "$EXT" row points to, from its $COMPNAME ("<env>.<table>", the
+  // table's trailing blanks dropped); kNoObject twice when it names none.
+  static constexpr uint32_t kNoObject = UINT32_MAX;
+  static const std::pair<uint32_t, uint32_t>& PointedObject(uint32_t compname);
   // The object of entity `index` was reached in direction `d`: read its rows
   // with the next set.
   static void Waiting(KelLnkDirection d, int index);

@@ -24,16 +24,27 @@ class KelLnkPackedTimestamp {
   }
 
   std::string str() const {
-    if (other_) return *other_;
-    if (digits_ == kEmpty) return std::string();
-    std::string text(kForm);
+    std::string text;
+    AssignTo(text);
+    return text;
+  }
+  // The text into `text`, whose storage is reused.
+  void AssignTo(std::string& text) const {
+    if (other_) {
+      text = *other_;
+      return;
+    }
+    if (digits_ == kEmpty) {
+      text.clear();
+      return;
+    }
+    text = kForm;
     uint64_t rest = digits_;
     for (size_t k = kForm.size(); k-- > 0;) {
       if (text[k] != 'D') continue;
       text[k] = static_cast<char>('0' + (rest & 0xF));
       rest >>= 4;
     }
-    return text;
   }
 
  private:
