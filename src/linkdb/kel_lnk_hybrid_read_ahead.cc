@@ -94,25 +94,59 @@ std::string_view BytesOf(const KelId& id) { return {reinterpret_cast<const char*
 
 // The rows of one table read in one sequential pass, found by one key column
 // (`Key` gives its bytes): sorted by key, the rows of a key in the order of
-// the pass.
+// the pass. Keys of 8 bytes, as the schema's identifiers are, are sorted and
+// searched as numbers in a table of their own; other keys as bytes.
 template <typename Stored, typename Key>
 class Image {
  public:
   void Add(Stored&& row) { rows_.push_back(std::move(row)); }
   // Ends the pass: the rows become searchable.
   void Seal() {
-    std::stable_sort(rows_.begin(), rows_.end(), [](const Stored& a, const Stored& b) { return Key()(a) < Key()(b); });
-    rows_.shrink_to_fit();
+    const bool numeric = std::all_of(rows_.begin(), rows_.end(), [](const Stored& r) { return Key()(r).size() == 8; });
+    if (!numeric) {
+      std::stable_sort(rows_.begin(), rows_.end(),
+                       [](const Stored& a, const Stored& b) { return Key()(a) < Key()(b); });
+      rows_.shrink_to_fit();
+      return;
+    }
+    // (key, position in the pass): sorting the pairs keeps the pass order
+    // within a key; the rows are then moved once, into that order.
+    std::vector<std::pair<uint64_t, uint32_t>> order(rows_.size());
+    for (size_t k = 0; k < rows_.size(); ++k) order[k] = {Number(Key()(rows_[k])), static_cast<uint32_t>(k)};
+    std::sort(order.begin(), order.end());
+    std::vector<Stored> sorted;
+    sorted.reserve(rows_.size());
+    keys_.reserve(rows_.size());
+    for (const auto& [key, position] : order) {
+      sorted.push_back(std::move(rows_[position]));
+      keys_.push_back(key);
+    }
+    rows_ = std::move(sorted);
   }
   template <typename F>
   void ForEach(std::string_view key, F&& f) const {
+    if (rows_.empty()) return;
+    if (!keys_.empty()) {
+      if (key.size() != 8) return;
+      const uint64_t number = Number(key);
+      auto it = std::lower_bound(keys_.begin(), keys_.end(), number);
+      for (; it != keys_.end() && *it == number; ++it) f(rows_[static_cast<size_t>(it - keys_.begin())]);
+      return;
+    }
     auto it = std::lower_bound(rows_.begin(), rows_.end(), key,
                                [](const Stored& row, std::string_view k) { return Key()(row) < k; });
     for (; it != rows_.end() && Key()(*it) == key; ++it) f(*it);
   }
 
  private:
+  // 8 bytes as a number that orders as the bytes do.
+  static uint64_t Number(std::string_view bytes) {
+    uint64_t n = 0;
+    for (unsigned char c : bytes) n = n << 8 | c;
+    return n;
+  }
   std::vector<Stored> rows_;
+  std::vector<uint64_t> keys_;  // the rows' keys as numbers, when all are 8 bytes
 };
 
 struct ByHolder {
