@@ -134,6 +134,7 @@ int KelLnkHybridManager::Walk(const Entity& e, bool children, KelLnkQueryContext
     // Texts of the link being merged, their storage reused from link to link.
     std::string linkTs;
     std::string childTs;
+    bool ownTsKnown = false;  // childTs holds this object's timestamp
 
     // A "$EXT" row links its holder (father) to the object it points to (child).
     const uint32_t extTable = Names::Number(kMmlExt);
@@ -148,7 +149,9 @@ int KelLnkHybridManager::Walk(const Entity& e, bool children, KelLnkQueryContext
       }
       if (n < 0) return;
       const int child = children ? n : i;
-      childTs = GetEntityTS(child);
+      // Parents all point to this object: its timestamp is read once.
+      if (children || !ownTsKnown) childTs = GetEntityTS(child);
+      ownTsKnown = !children;
       Link link(children ? i : n, child, row.environment, extTable, row.coid, row.compidFather, row.type,
                 ZeroedFraction(row.timestamp, linkTs), row.status);
       LocateAndUpdateLink(link, childTs, -1, KelUnicodeString());
