@@ -19,8 +19,8 @@ const char kUsedColumns[] = "OBJECT_KELAB,OBJECT_COID,OBJECT_COMPID,ENTITY_ID_1,
 // for anything else.
 KelId IdOf(const KelDbRow& row, int c) {
   const std::string_view bytes = row.Bytes(c);
-  const KelDbBinary b(bytes.data(), bytes.size());
-  return b.Size() == 8 ? b.AsId() : KelId::FromHexOrZero(b.Hex());
+  if (bytes.size() == 8) return KelId::FromBytes(bytes.data());
+  return KelId::FromHexOrZero(KelDbBinary(bytes.data(), bytes.size()).Hex());
 }
 
 KelDMExtRow DecodeExt(const KelUnicodeString& environment, const KelDbRow& row) {

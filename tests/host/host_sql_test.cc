@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "host/db/host_sql.h"
+#include "host/db/kel_db_value.h"
 
 TEST(HostSqlTest, QuotingDoublesQuotesSoAValueCannotEndTheLiteral) {
   EXPECT_EQ("'KELMM'", QuoteSqlText("KELMM"));
@@ -54,4 +55,31 @@ TEST(HostSqlTest, BinaryLiteralsBecomeParametersSoStatementsShareOnePreparedForm
   EXPECT_EQ((std::vector<int>{-1, 0}), a.slots);
   ASSERT_EQ(1u, a.literals.size());
   EXPECT_EQ(std::string("\x00\x00\x00\x00\x00\x00\x0A\x01", 8), a.literals[0]);
+}
+
+// A timestamp already in its full form is used as the engine gives it: the
+// quick check takes exactly the texts of that form (each character tried
+// out of place: a separator, a digit, a byte with the high bit), and those
+// are texts the normalisation leaves as they are.
+TEST(HostSqlTest, OnlyATimestampInItsFullFormIsTakenAsItIs) {
+  const std::string full = "2024-05-06 07:08:09.123456";
+  const std::string form = "DDDD-DD-DD DD:DD:DD.DDDDDD";
+  EXPECT_TRUE(IsNormalTimestampText(full));
+  for (const std::string& text :
+       {full.substr(0, 25), full + "7", std::string("2024-05-06T07:08:09.123456"), std::string(26, '0'), std::string()})
+    EXPECT_FALSE(IsNormalTimestampText(text)) << text;
+  for (size_t at = 0; at < full.size(); ++at) {
+    for (char c : {'/', ':', '.', ' ', '-', 'a', '0', '9', static_cast<char>('0' - 1), static_cast<char>('9' + 1),
+                   static_cast<char>(0xB0), static_cast<char>(0xF9), '\0'}) {
+      std::string text = full;
+      text[at] = c;
+      const bool fits = form[at] == 'D' ? c >= '0' && c <= '9' : c == form[at];
+      EXPECT_EQ(fits, IsNormalTimestampText(text)) << text;
+      std::string normalised;
+      NormaliseTimestampText(text, normalised);
+      if (fits) {
+        EXPECT_EQ(text, normalised);
+      }
+    }
+  }
 }

@@ -1,23 +1,7 @@
 #include "host/db/kel_db_row.h"
 
-std::string_view KelDbRow::Text(int c) const {
-  const Cell& cell = cells_[c];
-  switch (cell.type) {
-    case KelDbType::kText:
-    case KelDbType::kTimestamp:
-      return cell.bytes;
-    case KelDbType::kNull:
-      return {};
-    default:
-      return texts_[c] = Value(c).AsText();
-  }
-}
-
-std::string_view KelDbRow::Bytes(int c) const {
-  const Cell& cell = cells_[c];
-  return cell.type == KelDbType::kText || cell.type == KelDbType::kTimestamp || cell.type == KelDbType::kBinary
-             ? cell.bytes
-             : std::string_view();
+std::string_view KelDbRow::OtherText(int c) const {
+  return cells_[c].type == KelDbType::kNull ? std::string_view() : std::string_view(texts_[c] = Value(c).AsText());
 }
 
 KelDbValue KelDbRow::Value(int c) const {
@@ -37,11 +21,16 @@ KelDbValue KelDbRow::Value(int c) const {
 }
 
 void KelDbRow::Start(int columns) {
-  cells_.assign(static_cast<size_t>(columns), Cell());
-  if (scratch_.size() < cells_.size()) {
-    scratch_.resize(cells_.size());
-    texts_.resize(cells_.size());
+  const auto n = static_cast<size_t>(columns);
+  if (cells_.size() != n) {
+    cells_.resize(n);
+    if (scratch_.size() < n) {
+      scratch_.resize(n);
+      texts_.resize(n);
+    }
   }
+  // Only the type tells whether the other fields hold anything.
+  for (Cell& cell : cells_) cell.type = KelDbType::kNull;
 }
 
 void KelDbRow::SetInteger(int c, int64_t value) {

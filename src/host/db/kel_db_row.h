@@ -18,10 +18,18 @@ class KelDbRow {
   bool IsNull(int c) const { return cells_[c].type == KelDbType::kNull; }
   // As KelDbValue::AsText of the column: text and timestamps as they are,
   // binaries in upper-case hexadecimal, numbers in decimal, NULL empty.
-  std::string_view Text(int c) const;
+  std::string_view Text(int c) const {
+    const Cell& cell = cells_[c];
+    return cell.type == KelDbType::kText || cell.type == KelDbType::kTimestamp ? cell.bytes : OtherText(c);
+  }
   // As KelDbValue::AsBinary: the bytes of a binary or a text column, empty
   // for the others.
-  std::string_view Bytes(int c) const;
+  std::string_view Bytes(int c) const {
+    const Cell& cell = cells_[c];
+    return cell.type == KelDbType::kText || cell.type == KelDbType::kTimestamp || cell.type == KelDbType::kBinary
+               ? cell.bytes
+               : std::string_view();
+  }
   // The column as a KelDbValue (what the value path gives).
   KelDbValue Value(int c) const;
 
@@ -44,6 +52,9 @@ class KelDbRow {
     int64_t integer = 0;
     double real = 0;
   };
+  // Text of a column that is neither text nor a timestamp.
+  std::string_view OtherText(int c) const;
+
   std::vector<Cell> cells_;
   std::vector<std::string> scratch_;        // the engines' conversions
   mutable std::vector<std::string> texts_;  // Text of the columns that are not text

@@ -104,3 +104,6 @@ class KelDbValue {
 std::string NormaliseTimestampText(const std::string& text);
 // The same into `out`, whose storage is reused.
 void NormaliseTimestampText(std::string_view text, std::string& out);
+// True when the text is already in that form ("YYYY-MM-DD HH:MM:SS.ffffff"),
+// so that it may be used as it is.
+bool IsNormalTimestampText(std::string_view text);

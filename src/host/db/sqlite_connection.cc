@@ -212,30 +212,36 @@ class SqliteConnection : public KelDbConnection {
       if (!result && !sink) continue;
       row.Start(columns);
       for (int c = 0; c < columns; ++c) {
-        switch (sqlite3_column_type(stmt, c)) {
+        // One look-up of the cell, then its type and bytes from the value
+        // itself: each column_* call of the engine looks the cell up again.
+        sqlite3_value* value = sqlite3_column_value(stmt, c);
+        switch (sqlite3_value_type(value)) {
           case SQLITE_NULL:
             break;
           case SQLITE_INTEGER:
-            row.SetInteger(c, sqlite3_column_int64(stmt, c));
+            row.SetInteger(c, sqlite3_value_int64(value));
             break;
           case SQLITE_FLOAT:
-            row.SetReal(c, sqlite3_column_double(stmt, c));
+            row.SetReal(c, sqlite3_value_double(value));
             break;
           case SQLITE_BLOB: {
-            const char* p = static_cast<const char*>(sqlite3_column_blob(stmt, c));
-            const auto size = static_cast<size_t>(sqlite3_column_bytes(stmt, c));
+            const char* p = static_cast<const char*>(sqlite3_value_blob(value));
+            const auto size = static_cast<size_t>(sqlite3_value_bytes(value));
             row.SetBytes(c, KelDbType::kBinary, p ? std::string_view(p, size) : std::string_view());
             break;
           }
           default: {
-            const char* p = reinterpret_cast<const char*>(sqlite3_column_text(stmt, c));
-            const std::string_view text(p ? p : "", static_cast<size_t>(sqlite3_column_bytes(stmt, c)));
-            if (timestamp[static_cast<size_t>(c)]) {
+            // The text first, then its length: asking for the text may convert the value.
+            const char* p = reinterpret_cast<const char*>(sqlite3_value_text(value));
+            const std::string_view text(p ? p : "", static_cast<size_t>(sqlite3_value_bytes(value)));
+            if (!timestamp[static_cast<size_t>(c)]) {
+              row.SetBytes(c, KelDbType::kText, text);
+            } else if (IsNormalTimestampText(text)) {
+              row.SetBytes(c, KelDbType::kTimestamp, text);
+            } else {
               std::string& full = row.Scratch(c);
               NormaliseTimestampText(text, full);
               row.SetBytes(c, KelDbType::kTimestamp, full);
-            } else {
-              row.SetBytes(c, KelDbType::kText, text);
             }
           }
         }
