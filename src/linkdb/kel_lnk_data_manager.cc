@@ -94,6 +94,31 @@ struct TableKeyHash {
 
 // The (environment, table) pairs of the cache's entries, numbered from 0.
 KelTableNumbers sTableNames;
+// How many pairs sTableNames numbered, and the number found last: a walk
+// goes back and forth between a few tables, and comparing a few names costs
+// less than hashing two.
+uint32_t sTableCount = 0;
+uint32_t sLastTable = KelTableNumbers::kNone;
+constexpr uint32_t kScannedTables = 16;
+
+// The number of the pair: a new one when `add`, else kNone for a pair not met.
+uint32_t NumberOfPair(const KelUnicodeString& environment, const KelUnicodeString& table, bool add) {
+  auto is = [&](uint32_t number) {
+    const auto& names = sTableNames.Names(number);
+    return names.second == table && names.first == environment;
+  };
+  if (sLastTable != KelTableNumbers::kNone && is(sLastTable)) return sLastTable;
+  if (sTableCount <= kScannedTables) {
+    for (uint32_t number = 0; number < sTableCount; ++number) {
+      if (is(number)) return sLastTable = number;
+    }
+    if (!add) return KelTableNumbers::kNone;
+  }
+  const uint32_t number = sTableNames.Number(environment, table, add);
+  if (number == KelTableNumbers::kNone) return number;
+  if (number == sTableCount) ++sTableCount;
+  return sLastTable = number;
+}
 
 // A deque: the cache grows without moving its entries.
 std::deque<ObjectEntry> spObject;
@@ -115,15 +140,49 @@ struct PassFacts {
   KelLnkPackedTimestamp timestamp;  // normalised
   KelShortText name;                // as GetObjectName answers
 };
-struct IdPairHash {
-  size_t operator()(const std::pair<KelId, KelId>& k) const {
-    return KelIdHash()(k.first) * 1000003u ^ KelIdHash()(k.second);
+struct PassRow {
+  KelId coid;
+  KelId compid;
+  bool taken = false;  // handed to an entry: not handed again
+  PassFacts facts;
+};
+// The rows of the pass being filled or read: the index below finds positions
+// in them (one pass at a time is at work).
+const std::vector<PassRow>* sPassRows = nullptr;
+struct PassTraits {
+  static size_t Hash(const PassRow& probe) { return KelIdHash()(probe.coid) * 1000003u ^ KelIdHash()(probe.compid); }
+  static size_t HashOf(int position) { return Hash((*sPassRows)[static_cast<size_t>(position)]); }
+  static bool Equal(int position, const PassRow& probe) {
+    const PassRow& row = (*sPassRows)[static_cast<size_t>(position)];
+    return row.coid == probe.coid && row.compid == probe.compid;
   }
 };
 struct FactsPass {
   KelLnkTableDemand demand;
   bool loaded = false;
-  std::unordered_map<std::pair<KelId, KelId>, PassFacts, IdPairHash> objects;
+  // The table's objects, the first row of each; released once every one was
+  // handed to its entry.
+  std::vector<PassRow> rows;
+  KelLnkPositionIndex<PassTraits> index;
+  size_t untaken = 0;
+
+  void Release() {
+    rows = std::vector<PassRow>();
+    index.Clear();
+    untaken = 0;
+  }
+  // Notes that one more row was taken; once half of them are, keeps only
+  // the others, so that the table's facts shrink as the walk reaches its
+  // objects. A taken row is not found again either way.
+  void Took() {
+    if (--untaken == 0) return Release();
+    if (untaken * 2 > rows.size() || rows.size() < kCompactFloor) return;
+    std::erase_if(rows, [](const PassRow& row) { return row.taken; });
+    rows.shrink_to_fit();
+    index.Clear();
+    for (size_t k = 0; k < rows.size(); ++k) index.Insert(static_cast<int>(k));
+  }
+  static constexpr size_t kCompactFloor = 64;
 };
 std::map<std::pair<KelUnicodeString, KelUnicodeString>, FactsPass> sFactsPass;
 
@@ -142,14 +201,6 @@ ObjectKey KeyAt(int index) {
   return ObjectKey{environment, table, k.coid, k.compid};
 }
 
-std::string WithoutBlanks(const std::string& s) {
-  std::string out;
-  for (char c : s) {
-    if (c != ' ') out += c;
-  }
-  return out;
-}
-
 // A column name that may be written into statement text as it is.
 bool IsPlainColumnName(const std::string& name) {
   if (name.empty()) return false;
@@ -159,7 +210,35 @@ bool IsPlainColumnName(const std::string& name) {
   return true;
 }
 
-bool IsEntityTable(const KelUnicodeString& table) { return WithoutBlanks(table) == kMmlMmlEntity; }
+// Whether the table, blanks ignored, is the entity table.
+bool IsEntityTable(std::string_view table) {
+  size_t k = 0;
+  for (char c : table) {
+    if (c == ' ') continue;
+    if (k == kMmlMmlEntity.size() || c != kMmlMmlEntity[k]) return false;
+    ++k;
+  }
+  return k == kMmlMmlEntity.size();
+}
+
+std::string_view RightTrimmed(std::string_view text) {
+  while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
+  return text;
+}
+
+// As the host names an instance: C_ID and C_REVISION joined, trailing blanks
+// dropped; into `out`, whose storage is reused.
+void JoinName(std::string_view id, std::string_view revision, std::string& out) {
+  out.assign(RightTrimmed(id));
+  out.append(kNameSeparator);
+  out.append(RightTrimmed(revision));
+}
+
+// NormaliseTimestamp into `out`, whose storage is reused.
+void ZeroFraction(std::string_view text, std::string& out) {
+  out.assign(text);
+  if (out.size() >= 6) out.replace(out.size() - 6, 6, "000000");
+}
 
 // "$COID=X'..' AND $COMPID=X'..'", or the entity columns for "MML_ENTITY".
 KelUnicodeString IdentityCondition(const ObjectKey& key) {
@@ -178,6 +257,18 @@ KelUnicodeString ObjectStatement(const KelUnicodeString& columns, const ObjectKe
 // The index of the entry, created when absent.
 int Entry(const KelUnicodeString& environment, const KelUnicodeString& table, const KelId& coid, const KelId& compid) {
   return KelLnkDataManager::LocateObject(environment, table, coid, compid, 1);
+}
+
+// The index of the entry of a numbered pair's object; when absent, a new
+// entry when `create`, else -1.
+int EntryOfNumber(uint32_t number, const KelId& coid, const KelId& compid, bool create) {
+  const PackedObjectKey key{number, coid, compid};
+  const int found = sObjectIndex.Find(key);
+  if (found >= 0 || !create) return found;
+  const int index = static_cast<int>(spObject.size());
+  spObject.emplace_back().key = key;
+  sObjectIndex.Insert(index);
+  return index;
 }
 
 ObjectEntry& At(int index) { return spObject[static_cast<size_t>(index)]; }
@@ -338,23 +429,23 @@ std::string StructureKey(const KelDMInstance& instance) {
 
 int KelLnkDataManager::LocateObject(const KelUnicodeString& environment, const KelUnicodeString& table,
                                     const KelId& coid, const KelId& compid, int create) {
-  const uint32_t number = sTableNames.Number(environment, table, create != 0);
+  const uint32_t number = NumberOfPair(environment, table, create != 0);
   if (number == KelTableNumbers::kNone) return -1;
-  const PackedObjectKey key{number, coid, compid};
-  const int found = sObjectIndex.Find(key);
-  if (found >= 0) return found;
-  if (create == 0) return -1;
-  int index = static_cast<int>(spObject.size());
-  ObjectEntry entry;
-  entry.key = key;
-  spObject.push_back(std::move(entry));
-  sObjectIndex.Insert(index);
-  return index;
+  return EntryOfNumber(number, coid, compid, create != 0);
 }
 
 int KelLnkDataManager::LocateObject(const KelUnicodeString& environment, const KelUnicodeString& table, double coid,
                                     double compid, int create) {
   return LocateObject(environment, table, KelId::FromDouble(coid), KelId::FromDouble(compid), create);
+}
+
+int KelLnkDataManager::LocateObject(uint32_t tableNumber, const KelId& coid, const KelId& compid, int create) {
+  if (tableNumber >= sTableCount) return -1;
+  return EntryOfNumber(tableNumber, coid, compid, create != 0);
+}
+
+uint32_t KelLnkDataManager::TableNumber(const KelUnicodeString& environment, const KelUnicodeString& table) {
+  return NumberOfPair(environment, table, true);
 }
 
 int KelLnkDataManager::LocateObject(const KelDMInstance& instance, int create) {
@@ -391,23 +482,36 @@ void KelLnkDataManager::ReadFacts(const std::vector<ObjectRef>& objects) {
   if (connection == nullptr) return;
   // The entries still missing a fact, per table.
   std::map<std::pair<KelUnicodeString, KelUnicodeString>, std::vector<int>> byTable;
-  // Objects come in runs of one table: its group is looked up once a run.
+  // Objects come in runs of one table: its group is looked up once a run,
+  // and once a pair number (null for the entity table).
+  std::vector<std::vector<int>*> groupOf;
+  std::vector<uint8_t> groupKnown;
   const ObjectRef* run = nullptr;
   std::vector<int>* group = nullptr;
+  uint32_t number = KelTableNumbers::kNone;
   for (const ObjectRef& key : objects) {
     if (!run || key.environment != run->environment || key.table != run->table) {
       run = &key;
-      group = IsEntityTable(key.table) ? nullptr : &byTable[{key.environment, RightTrimBlanks(key.table)}];
+      number = NumberOfPair(key.environment, key.table, true);
+      if (number >= groupOf.size()) {
+        groupOf.resize(number + 1, nullptr);
+        groupKnown.resize(number + 1, 0);
+      }
+      if (!groupKnown[number]) {
+        groupKnown[number] = 1;
+        groupOf[number] = IsEntityTable(key.table) ? nullptr : &byTable[{key.environment, RightTrimBlanks(key.table)}];
+      }
+      group = groupOf[number];
     }
     if (!group) continue;
-    const int index = Entry(key.environment, key.table, key.coid, key.compid);
+    const int index = EntryOfNumber(number, key.coid, key.compid, true);
     if (At(index).timestampKnown && At(index).nameKnown) continue;
     group->push_back(index);
   }
   // Sets the facts an entry is missing from its row (null when the table has none).
-  auto fill = [](ObjectEntry& entry, const std::string_view* timestamp, std::string_view name) {
+  auto fill = [](ObjectEntry& entry, const KelLnkPackedTimestamp* timestamp, std::string_view name) {
     if (!entry.timestampKnown) {
-      entry.timestamp = timestamp ? std::string_view(*timestamp) : std::string_view();
+      entry.timestamp = timestamp ? *timestamp : KelLnkPackedTimestamp(std::string_view());
       entry.timestampKnown = 1;
       entry.existenceKnown = 1;
       entry.exists = timestamp ? 1 : 0;
@@ -417,12 +521,7 @@ void KelLnkDataManager::ReadFacts(const std::vector<ObjectRef>& objects) {
       entry.nameKnown = 1;
     }
   };
-  // As the host names an instance: C_ID and C_REVISION, trailing blanks dropped.
-  auto nameOf = [](const KelDbRow& row) {
-    return !row.IsNull(3)
-               ? RightTrimBlanks(std::string(row.Text(3))) + kNameSeparator + RightTrimBlanks(std::string(row.Text(4)))
-               : KelUnicodeString(kMmlUnknownName);
-  };
+  std::string timestampText, name;  // reused for every row
   for (auto& tableIndices : byTable) {
     // Named, not bound: the lambdas below capture them.
     const auto& table = tableIndices.first;
@@ -433,34 +532,55 @@ void KelLnkDataManager::ReadFacts(const std::vector<ObjectRef>& objects) {
     const KelUnicodeString select = MmlSqlSelectFrom(
         kMmlColCoid + "," + kMmlColCompid + "," + kMmlColLastmod + ",C_ID,C_REVISION", table.first, table.second);
     FactsPass& pass = sFactsPass[table];
+    sPassRows = &pass.rows;
     if (!pass.loaded && pass.demand.Ask(indices.size(), [&] {
           return KelDMLinkRows::RowCount(connection, table.first, table.second);
         })) {
+      // The rows were counted: the table grows no copy of itself as it is read.
+      if (pass.demand.rows > 0) pass.rows.reserve(static_cast<size_t>(pass.demand.rows));
       const int rc = connection->ExecuteRows(select, {}, [&](const KelDbRow& row) {
         if (row.Size() < 5 || row.Type(0) != KelDbType::kBinary || row.Type(1) != KelDbType::kBinary) return;
         const std::string_view coid = row.Bytes(0), compid = row.Bytes(1);
-        pass.objects.try_emplace(
-            {KelDbBinary(coid.data(), coid.size()).AsId(), KelDbBinary(compid.data(), compid.size()).AsId()},
-            PassFacts{KelLnkPackedTimestamp(KelLnkDataManager::NormaliseTimestamp(std::string(row.Text(2)))),
-                      KelShortText(nameOf(row))});
+        PassRow& added = pass.rows.emplace_back();
+        added.coid = coid.size() == 8 ? KelId::FromBytes(coid.data()) : KelDbBinary(coid.data(), coid.size()).AsId();
+        added.compid =
+            compid.size() == 8 ? KelId::FromBytes(compid.data()) : KelDbBinary(compid.data(), compid.size()).AsId();
+        // The first row of an object is the one kept.
+        if (pass.index.Find(added) >= 0) {
+          pass.rows.pop_back();
+          return;
+        }
+        ZeroFraction(row.Text(2), timestampText);
+        added.facts.timestamp = timestampText;
+        if (row.IsNull(3)) {
+          added.facts.name = kMmlUnknownName;
+        } else {
+          JoinName(row.Text(3), row.Text(4), name);
+          added.facts.name = name;
+        }
+        pass.index.Insert(static_cast<int>(pass.rows.size() - 1));
       });
       pass.loaded = rc == 0;
+      pass.untaken = pass.rows.size();
       if (rc != 0) {
         pass.demand.failed = true;
-        pass.objects.clear();
+        pass.Release();
       }
     }
     if (pass.loaded) {
+      PassRow probe;
       for (int index : indices) {
         ObjectEntry& entry = At(index);
-        auto it = pass.objects.find({entry.key.coid, entry.key.compid});
-        if (it == pass.objects.end()) {
+        probe.coid = entry.key.coid;
+        probe.compid = entry.key.compid;
+        const int found = pass.index.Find(probe);
+        PassRow* row = found < 0 ? nullptr : &pass.rows[static_cast<size_t>(found)];
+        if (!row || row->taken) {
           fill(entry, nullptr, kMmlUnknownName);
         } else {
-          const std::string text = it->second.timestamp.str();
-          const std::string_view timestamp = text;
-          fill(entry, &timestamp, it->second.name.view());
-          pass.objects.erase(it);
+          fill(entry, &row->facts.timestamp, row->facts.name.view());
+          row->taken = true;
+          pass.Took();
         }
       }
       continue;
@@ -486,15 +606,22 @@ void KelLnkDataManager::ReadFacts(const std::vector<ObjectRef>& objects) {
         ObjectEntry& entry = At(indices[first + k]);
         auto it = rows.find(ObjectKey{KelUnicodeString(), KelUnicodeString(), entry.key.coid, entry.key.compid});
         const std::vector<KelDbValue>* row = it == rows.end() ? nullptr : it->second;
-        const KelUnicodeString timestamp = row ? KelLnkDataManager::NormaliseTimestamp((*row)[2].AsText()) : "";
-        const std::string_view timestampView = timestamp;
-        fill(entry, row ? &timestampView : nullptr,
-             row && !(*row)[3].IsNull()
-                 ? RightTrimBlanks((*row)[3].AsText()) + kNameSeparator + RightTrimBlanks((*row)[4].AsText())
-                 : KelUnicodeString(kMmlUnknownName));
+        if (!row) {
+          fill(entry, nullptr, kMmlUnknownName);
+          continue;
+        }
+        ZeroFraction((*row)[2].AsText(), timestampText);
+        const KelLnkPackedTimestamp timestamp(timestampText);
+        if ((*row)[3].IsNull()) {
+          fill(entry, &timestamp, kMmlUnknownName);
+        } else {
+          JoinName((*row)[3].AsText(), (*row)[4].AsText(), name);
+          fill(entry, &timestamp, name);
+        }
       }
     }
   }
+  sPassRows = nullptr;
 }
 
 KelUnicodeString KelLnkDataManager::GetObjectName(const KelUnicodeString& environment, const KelUnicodeString& table,
@@ -505,6 +632,12 @@ KelUnicodeString KelLnkDataManager::GetObjectName(const KelUnicodeString& enviro
 KelUnicodeString KelLnkDataManager::GetObjectName(const KelUnicodeString& environment, const KelUnicodeString& table,
                                                   double coid, double compid) {
   return GetObjectName(environment, table, KelId::FromDouble(coid), KelId::FromDouble(compid));
+}
+
+std::string_view KelLnkDataManager::GetObjectNameView(const KelUnicodeString& environment,
+                                                      const KelUnicodeString& table, const KelId& coid,
+                                                      const KelId& compid) {
+  return Known(environment, table, coid, compid, CacheName).name.view();
 }
 
 KelUnicodeString KelLnkDataManager::GetInstanceName(const KelDMInstance& instance) {
@@ -657,6 +790,8 @@ void KelLnkDataManager::Uncache() {
   spObject.clear();
   sObjectIndex.Clear();
   sTableNames = KelTableNumbers();
+  sTableCount = 0;
+  sLastTable = KelTableNumbers::kNone;
   spTable.clear();
   sTableIndex.clear();
   sFactsPass.clear();

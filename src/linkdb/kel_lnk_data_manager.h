@@ -16,6 +16,8 @@
 // an empty text stays empty).
 #pragma once
 
+#include <cstdint>
+#include <string_view>
 #include <vector>
 
 #include "base/kel_id.h"
@@ -35,6 +37,12 @@ class KelLnkDataManager {
   static int LocateObject(const KelUnicodeString& environment, const KelUnicodeString& table, const KelId& coid,
                           const KelId& compid, int create);
   static int LocateObject(const KelDMInstance& instance, int create);
+  // The same by the number TableNumber gives the object's (environment,
+  // table) pair: no names compared or hashed.
+  static int LocateObject(uint32_t tableNumber, const KelId& coid, const KelId& compid, int create);
+  // The number of an (environment, table) pair, given until Uncache() (a new
+  // one for a pair not met yet).
+  static uint32_t TableNumber(const KelUnicodeString& environment, const KelUnicodeString& table);
   // Number of entries in the object cache.
   static int ObjectCount();
 
@@ -59,6 +67,10 @@ class KelLnkDataManager {
   static KelUnicodeString GetObjectName(const KelUnicodeString& environment, const KelUnicodeString& table,
                                         const KelId& coid, const KelId& compid);
   static KelUnicodeString GetInstanceName(const KelDMInstance& instance);
+  // GetObjectName without a copy: a view into the cache, valid until the
+  // object's facts are forgotten (Uncache, UncacheInstance).
+  static std::string_view GetObjectNameView(const KelUnicodeString& environment, const KelUnicodeString& table,
+                                            const KelId& coid, const KelId& compid);
 
   // The lock lines: "NO LOCK" when the object has no lock, else one line
   // "LOCK <$LOCKTYPE> <C_RESPONSIBLE>" per lock.
