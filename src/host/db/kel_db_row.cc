@@ -20,32 +20,13 @@ KelDbValue KelDbRow::Value(int c) const {
   }
 }
 
-void KelDbRow::Start(int columns) {
+void KelDbRow::Resize(int columns) {
   const auto n = static_cast<size_t>(columns);
-  if (cells_.size() != n) {
-    cells_.resize(n);
-    if (scratch_.size() < n) {
-      scratch_.resize(n);
-      texts_.resize(n);
-    }
+  cells_.resize(n);
+  if (scratch_.size() < n) {
+    scratch_.resize(n);
+    texts_.resize(n);
   }
-  // Only the type tells whether the other fields hold anything.
-  for (Cell& cell : cells_) cell.type = KelDbType::kNull;
-}
-
-void KelDbRow::SetInteger(int c, int64_t value) {
-  cells_[c].type = KelDbType::kInteger;
-  cells_[c].integer = value;
-}
-
-void KelDbRow::SetReal(int c, double value) {
-  cells_[c].type = KelDbType::kReal;
-  cells_[c].real = value;
-}
-
-void KelDbRow::SetBytes(int c, KelDbType type, std::string_view bytes) {
-  cells_[c].type = type;
-  cells_[c].bytes = bytes;
 }
 
 std::string& KelDbRow::Scratch(int c) { return scratch_[c]; }

@@ -36,11 +36,24 @@ class KelDbRow {
   // ---- Filled by the engines ----
 
   // Starts a row of `columns` NULL columns.
-  void Start(int columns);
-  void SetInteger(int c, int64_t value);
-  void SetReal(int c, double value);
+  void Start(int columns) {
+    if (cells_.size() != static_cast<size_t>(columns)) Resize(columns);
+    // Only the type tells whether the other fields hold anything.
+    for (Cell& cell : cells_) cell.type = KelDbType::kNull;
+  }
+  void SetInteger(int c, int64_t value) {
+    cells_[c].type = KelDbType::kInteger;
+    cells_[c].integer = value;
+  }
+  void SetReal(int c, double value) {
+    cells_[c].type = KelDbType::kReal;
+    cells_[c].real = value;
+  }
   // `bytes` must stay valid until the next Start.
-  void SetBytes(int c, KelDbType type, std::string_view bytes);
+  void SetBytes(int c, KelDbType type, std::string_view bytes) {
+    cells_[c].type = type;
+    cells_[c].bytes = bytes;
+  }
   // A buffer of the row for a column the engine must convert (a timestamp
   // brought to its full form, an escaped binary), kept until the next Start.
   std::string& Scratch(int c);
@@ -54,6 +67,7 @@ class KelDbRow {
   };
   // Text of a column that is neither text nor a timestamp.
   std::string_view OtherText(int c) const;
+  void Resize(int columns);
 
   std::vector<Cell> cells_;
   std::vector<std::string> scratch_;        // the engines' conversions
