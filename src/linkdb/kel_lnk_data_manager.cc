@@ -143,8 +143,9 @@ std::unordered_map<std::pair<KelUnicodeString, KelUnicodeString>, int, TableKeyH
 
 // The facts of the objects of one table read in one pass, once a walk has
 // asked for a large share of the table (kel_lnk_whole_table.h). Each object's
-// are handed to its entry once and forgotten; any forgetting of facts
-// forgets the passes, so that nothing older than the entries is handed out.
+// are handed to its entry, and let go once half the table's are; any
+// forgetting of facts forgets the passes, so that nothing older than the
+// entries is handed out.
 struct PassFacts {
   KelLnkPackedTimestamp timestamp;  // normalised
   KelShortText name;                // as GetObjectName answers
@@ -152,7 +153,7 @@ struct PassFacts {
 struct PassRow {
   KelId coid;
   KelId compid;
-  bool taken = false;  // handed to an entry: not handed again
+  bool taken = false;  // handed to an entry
   PassFacts facts;
 };
 // The rows of the pass being filled or read: the index below finds positions
@@ -174,19 +175,22 @@ struct FactsPass {
   std::vector<PassRow> rows;
   KelLnkPositionIndex<PassTraits> index;
   size_t untaken = 0;
+  bool dropped = false;  // taken rows were let go: a miss proves nothing
 
   void Release() {
     rows = std::vector<PassRow>();
     index.Clear();
     untaken = 0;
+    dropped = true;
   }
   // Notes that one more row was taken; once half of them are, keeps only
   // the others, so that the table's facts shrink as the walk reaches its
-  // objects. A taken row is not found again either way.
+  // objects.
   void Took() {
     if (--untaken == 0) return Release();
     if (untaken * 2 > rows.size() || rows.size() < kCompactFloor) return;
     std::erase_if(rows, [](const PassRow& row) { return row.taken; });
+    dropped = true;
     rows.shrink_to_fit();
     index.Clear();
     for (size_t k = 0; k < rows.size(); ++k) index.Insert(static_cast<int>(k));
@@ -585,13 +589,19 @@ void KelLnkDataManager::ReadFacts(const std::vector<ObjectRef>& objects) {
         probe.compid = entry.key.compid;
         const int found = pass.index.Find(probe);
         PassRow* row = found < 0 ? nullptr : &pass.rows[static_cast<size_t>(found)];
-        if (!row || row->taken) {
-          fill(entry, nullptr, kMmlUnknownName);
-        } else {
+        if (row) {
+          // Taken already: the same object under another spelling of its
+          // table (trailing blanks) has the same facts.
           fill(entry, &row->facts.timestamp, row->facts.name.view());
-          row->taken = true;
-          pass.Took();
+          if (!row->taken) {
+            row->taken = true;
+            pass.Took();
+          }
+        } else if (!pass.dropped) {
+          fill(entry, nullptr, kMmlUnknownName);
         }
+        // else the object may be one whose row was dropped: its own read
+        // answers it.
       }
       continue;
     }
