@@ -130,6 +130,9 @@ uint32_t NumberOfPair(const KelUnicodeString& environment, const KelUnicodeStrin
 }
 
 // A deque: the cache grows without moving its entries.
+// Counts the clearings of the cache: entry indices handed out under another
+// count are void.
+uint64_t sGeneration = 0;
 std::deque<ObjectEntry> spObject;
 // Positions in spObject found by key (the entry's own).
 struct EntryTraits {
@@ -468,6 +471,18 @@ int KelLnkDataManager::LocateObject(const KelDMInstance& instance, int create) {
 
 int KelLnkDataManager::ObjectCount() { return static_cast<int>(spObject.size()); }
 
+uint64_t KelLnkDataManager::Generation() { return sGeneration; }
+
+KelUnicodeString KelLnkDataManager::GetObjectTimestampAt(int entry) {
+  CacheTimestamp(entry);
+  return At(entry).timestamp.str();
+}
+
+std::string_view KelLnkDataManager::GetObjectNameAt(int entry) {
+  CacheName(entry);
+  return At(entry).name.view();
+}
+
 // ---- Facts ----
 
 int KelLnkDataManager::DoesObjectExist(const KelUnicodeString& environment, const KelUnicodeString& table,
@@ -492,35 +507,45 @@ KelUnicodeString KelLnkDataManager::GetObjectTimestamp(const KelUnicodeString& e
 }
 
 void KelLnkDataManager::ReadFacts(const std::vector<ObjectRef>& objects) {
-  KelDbConnection* connection = KelDMSession::Main();
-  if (connection == nullptr) return;
-  // The entries still missing a fact, per table.
-  std::map<std::pair<KelUnicodeString, KelUnicodeString>, std::vector<int>> byTable;
-  // Objects come in runs of one table: its group is looked up once a run,
-  // and once a pair number (null for the entity table).
-  std::vector<std::vector<int>*> groupOf;
-  std::vector<uint8_t> groupKnown;
+  if (KelDMSession::Main() == nullptr) return;
+  // Objects come in runs of one table: its number is looked up once a run.
+  std::vector<int> entries;
+  entries.reserve(objects.size());
   const ObjectRef* run = nullptr;
-  std::vector<int>* group = nullptr;
   uint32_t number = KelTableNumbers::kNone;
+  bool entityTable = false;
   for (const ObjectRef& key : objects) {
     if (!run || key.environment != run->environment || key.table != run->table) {
       run = &key;
       number = NumberOfPair(key.environment, key.table, true);
-      if (number >= groupOf.size()) {
-        groupOf.resize(number + 1, nullptr);
-        groupKnown.resize(number + 1, 0);
-      }
-      if (!groupKnown[number]) {
-        groupKnown[number] = 1;
-        groupOf[number] = IsEntityTable(key.table) ? nullptr : &byTable[{key.environment, RightTrimBlanks(key.table)}];
-      }
-      group = groupOf[number];
+      entityTable = IsEntityTable(key.table);
     }
-    if (!group) continue;
-    const int index = EntryOfNumber(number, key.coid, key.compid, true);
+    if (!entityTable) entries.push_back(EntryOfNumber(number, key.coid, key.compid, true));
+  }
+  ReadFactsAt(entries);
+}
+
+void KelLnkDataManager::ReadFactsAt(const std::vector<int>& entries) {
+  KelDbConnection* connection = KelDMSession::Main();
+  if (connection == nullptr) return;
+  // The entries still missing a fact, per table; each table's group is
+  // looked up once (null for the entity table).
+  std::map<std::pair<KelUnicodeString, KelUnicodeString>, std::vector<int>> byTable;
+  std::vector<std::vector<int>*> groupOf;
+  std::vector<uint8_t> groupKnown;
+  for (int index : entries) {
     if (At(index).timestampKnown && At(index).nameKnown) continue;
-    group->push_back(index);
+    const uint32_t number = At(index).key.table;
+    if (number >= groupOf.size()) {
+      groupOf.resize(number + 1, nullptr);
+      groupKnown.resize(number + 1, 0);
+    }
+    if (!groupKnown[number]) {
+      groupKnown[number] = 1;
+      const auto& [environment, table] = sTableNames.Names(number);
+      groupOf[number] = IsEntityTable(table) ? nullptr : &byTable[{environment, RightTrimBlanks(table)}];
+    }
+    if (groupOf[number]) groupOf[number]->push_back(index);
   }
   // Sets the facts an entry is missing from its row (null when the table has none).
   auto fill = [](ObjectEntry& entry, const KelLnkPackedTimestamp* timestamp, std::string_view name) {
@@ -807,6 +832,7 @@ KelDMInstance KelLnkDataManager::GetObjectInstance(const KelUnicodeString& envir
 
 void KelLnkDataManager::Uncache() {
   MML_TRACE("KelLnkDataManager::Uncache");
+  ++sGeneration;
   spObject.clear();
   sObjectIndex.Clear();
   sTableNames = KelTableNumbers();

@@ -45,6 +45,9 @@ class KelLnkDataManager {
   static uint32_t TableNumber(const KelUnicodeString& environment, const KelUnicodeString& table);
   // Number of entries in the object cache.
   static int ObjectCount();
+  // Changes whenever the entry indices handed out before become void
+  // (Uncache), so that a caller may keep them while it stays the same.
+  static uint64_t Generation();
 
   // ---- Facts read from the database (once per object) ----
 
@@ -124,6 +127,12 @@ class KelLnkDataManager {
   // those calls.
   using ObjectRef = ObjectKey;
   static void ReadFacts(const std::vector<ObjectRef>& objects);
+  // The same for cache entries (LocateObject's indices).
+  static void ReadFactsAt(const std::vector<int>& entries);
+  // GetObjectTimestamp and GetObjectName of the object of a cache entry; the
+  // name's view holds until the object's facts are forgotten.
+  static KelUnicodeString GetObjectTimestampAt(int entry);
+  static std::string_view GetObjectNameAt(int entry);
 
   // ---- Free per-object attributes (kept until Uncache) ----
 

@@ -1,5 +1,6 @@
 // The records, the caches and their indexes, the settings snapshot, the
 // connections and the V5 step report of the link database.
+#include <algorithm>
 #include <array>
 #include <cinttypes>
 #include <cstdio>
@@ -80,6 +81,10 @@ struct Caches {
   // Per entity: 1 once its children / parents were read from the database.
   std::vector<uint8_t> childrenRead;
   std::vector<uint8_t> parentsRead;
+  // Per entity: its object's entry in the data manager's cache, -1 until
+  // asked; void when the data manager's generation changes.
+  std::vector<int32_t> factEntries;
+  uint64_t factGeneration = 0;
 
   std::deque<KelLnkHybridManager::Link> links;
   KelLnkPositionIndex<LinkTraits> linkIndex;
@@ -389,9 +394,24 @@ void KelLnkHybridManager::SetLinkUuid(const KelUnicodeString& uuid, int index) {
   TheCaches().links[index].AddUuid(uuid);
 }
 
+int KelLnkHybridManager::FactEntry(int index) {
+  Caches& caches = TheCaches();
+  if (caches.factGeneration != KelLnkDataManager::Generation()) {
+    caches.factEntries.clear();
+    caches.factGeneration = KelLnkDataManager::Generation();
+  }
+  if (static_cast<size_t>(index) >= caches.factEntries.size())
+    caches.factEntries.resize(std::max<size_t>(index + 1, caches.entities.size()), -1);
+  int32_t& entry = caches.factEntries[static_cast<size_t>(index)];
+  if (entry < 0) {
+    const Entity& e = caches.entities[index];
+    entry = KelLnkDataManager::LocateObject(e.caenv(), e.kelab(), e.coid, e.compid, 1);
+  }
+  return entry;
+}
+
 KelUnicodeString KelLnkHybridManager::GetEntityTS(int index) {
-  const Entity& e = TheCaches().entities[index];
-  return KelLnkDataManager::GetObjectTimestamp(e.caenv(), e.kelab(), e.coid, e.compid);
+  return KelLnkDataManager::GetObjectTimestampAt(FactEntry(index));
 }
 
 bool KelLnkHybridManager::MarkRead(int index, bool children) {

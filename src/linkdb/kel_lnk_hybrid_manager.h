@@ -242,6 +242,9 @@ class KelLnkHybridManager {
   static void SetLinkUuid(const KelUnicodeString& uuid, int index);
   // The normalised last-modification timestamp of a cached entity's object.
   static KelUnicodeString GetEntityTS(int index);
+  // The entry of a cached entity's object in the data manager's cache
+  // (KelLnkDataManager::LocateObject), looked up once per entity.
+  static int FactEntry(int index);
 
   // ---- Queries ----
 

@@ -255,19 +255,11 @@ std::vector<int> KelLnkHybridManager::Ordered(int index, bool children) {
     // A single far end needs no name: it is left to whoever asks for it.
     if (n >= 2) {
       // The names of all far ends in one read per table.
-      std::vector<KelLnkDataManager::ObjectRef> farEnds;
-      farEnds.reserve(n);
-      for (int k = 0; k < n; ++k) {
-        const Entity& far = *GetEntity(farEnd(k));
-        farEnds.push_back(KelLnkDataManager::ObjectRef{far.caenv(), far.kelab(), far.coid, far.compid});
-      }
-      KelLnkDataManager::ReadFacts(farEnds);
-      std::vector<KelUnicodeString> names;
-      names.reserve(n);
-      for (int k = 0; k < n; ++k) {
-        const Entity& far = *GetEntity(farEnd(k));
-        names.push_back(KelLnkDataManager::GetObjectName(far.caenv(), far.kelab(), far.coid, far.compid));
-      }
+      std::vector<int> farEnds(n);
+      for (int k = 0; k < n; ++k) farEnds[k] = FactEntry(farEnd(k));
+      KelLnkDataManager::ReadFactsAt(farEnds);
+      std::vector<std::string_view> names(n);
+      for (int k = 0; k < n; ++k) names[k] = KelLnkDataManager::GetObjectNameAt(farEnds[k]);
       std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return names[a] < names[b]; });
     }
     if (tracing) ZorTrace::Output("   name size : " + std::to_string(n), 0);
