@@ -24,11 +24,15 @@ bool KelId::FromHex(std::string_view hex, KelId* out) {
 }
 
 std::string KelId::Hex() const {
-  static const char kDigits[] = "0123456789ABCDEF";
-  std::string s(16, '0');
-  for (size_t i = 0; i < 8; ++i) {
-    s[2 * i] = kDigits[bytes_[i] >> 4];
-    s[2 * i + 1] = kDigits[bytes_[i] & 0xF];
-  }
+  std::string s;
+  AppendHex(s);
   return s;
+}
+
+void KelId::AppendHex(std::string& out) const {
+  static const char kDigits[] = "0123456789ABCDEF";
+  for (uint8_t b : bytes_) {
+    out += kDigits[b >> 4];
+    out += kDigits[b & 0xF];
+  }
 }

@@ -50,6 +50,8 @@ class KelId {
 
   // Sixteen upper-case hexadecimal digits, first byte first.
   std::string Hex() const;
+  // The same 16 digits, appended to `out`.
+  void AppendHex(std::string& out) const;
   double AsDouble() const {
     double d;
     std::memcpy(&d, bytes_.data(), 8);

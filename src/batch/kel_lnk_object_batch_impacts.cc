@@ -156,6 +156,21 @@ void AppendImpactLines(std::string& text, const KelDMInstance& object) {
   }
 }
 
+// The same lines for the object of a cached entity, written straight from it.
+void AppendImpactLines(std::string& text, int entity) {
+  const Entity& e = *KelLnkHybridManager::GetEntity(entity);
+  text += e.caenv();
+  text += '\n';
+  std::string_view table = e.kelab();
+  while (!table.empty() && table.back() == ' ') table.remove_suffix(1);
+  text += table;
+  text += '\n';
+  e.coid.AppendHex(text);
+  text += '\n';
+  e.compid.AppendHex(text);
+  text += '\n';
+}
+
 // Writes the impact file of the walk named `name` (the count, then the
 // objects' lines); a failure is left in the batch error.
 void WriteImpactFile(const KelUnicodeString& name, int count, const std::string& text) {
@@ -196,7 +211,7 @@ void KelLnkObjectBatch::BatchStartImpacts(KelLnkObject& root, const KelUnicodeSt
   {
     MML_TRACE("KelLnkObject::GetStructure");
     WalkImpacts(&root, nullptr, [&](int, int child, int) {
-      AppendImpactLines(text, InstanceOf(child));
+      AppendImpactLines(text, child);
       ++count;
     });
   }
