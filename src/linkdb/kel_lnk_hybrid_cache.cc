@@ -434,10 +434,10 @@ int KelLnkHybridManager::FindLink(int fatherIndex, int childIndex, uint32_t type
   return caches.linkIndex.Find(LinkKey{fatherIndex, childIndex, type});
 }
 
-int KelLnkHybridManager::AppendLink(const Link& link) {
+int KelLnkHybridManager::AppendLink(Link&& added) {
   Caches& caches = TheCaches();
   int index = static_cast<int>(caches.links.size());
-  caches.links.push_back(link);
+  const Link& link = caches.links.emplace_back(std::move(added));
   caches.linkIndex.Insert(index);
   caches.nextLink.push_back({-1, -1});
   for (int lane : {0, 1}) {

@@ -1,5 +1,7 @@
 // Link location and update (technology and up-to-date flag), the model filter
 // and the validity of instance links.
+#include <utility>
+
 #include "foundation/kel_lnk_tools.h"
 #include "host/kel_psn_node.h"
 #include "host/kel_psn_trace.h"
@@ -86,7 +88,7 @@ int KelLnkHybridManager::LocateAndUpdateLink(const Link& link, const KelUnicodeS
       created.Techno = MML_LINK_UNKNOWN;
     if (tracing)
       mmlFunctionTrace.Write(KelUnicodeString("\n\t    ") + TechnoText(created.Techno) + " :: " + link.Type());
-    return AppendLink(created);
+    return AppendLink(std::move(created));
   }
 
   mmlFunctionTrace.Write(" -> Link UPDATE <- ");

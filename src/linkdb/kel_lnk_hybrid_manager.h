@@ -366,7 +366,7 @@ class KelLnkHybridManager {
   // Index of the cached link with this identity, -1 when none.
   static int FindLink(int fatherIndex, int childIndex, uint32_t type);
   // Appends a copy of `link` to the link cache and returns its index.
-  static int AppendLink(const Link& link);
+  static int AppendLink(Link&& link);
   // The cached verdict of (coid, compid), -1 when none.
   static int FindFilterVerdict(const KelId& coid, const KelId& compid);
   static void AppendFilterVerdict(const KelId& coid, const KelId& compid, int verdict);

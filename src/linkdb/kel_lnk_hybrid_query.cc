@@ -63,7 +63,17 @@ const std::string& ZeroedFraction(const KelLnkPackedTimestamp& timestamp, std::s
 }
 
 // The entity UUID text: ENTITY_ID_1 then ENTITY_ID_2, in hexadecimal.
-KelUnicodeString UuidText(const KelDMEntityIds& ids) { return ids.id1.Hex() + ids.id2.Hex(); }
+KelUnicodeString UuidText(const KelDMEntityIds& ids) {
+  static const char kDigits[] = "0123456789ABCDEF";
+  KelUnicodeString text;
+  text.reserve(2 * (ids.id1.Raw().size() + ids.id2.Raw().size()));
+  for (const std::string* bytes : {&ids.id1.Raw(), &ids.id2.Raw()})
+    for (unsigned char b : *bytes) {
+      text += kDigits[b >> 4];
+      text += kDigits[b & 0xF];
+    }
+  return text;
+}
 
 }  // namespace
 
