@@ -23,37 +23,44 @@ KelId IdOf(const KelDbRow& row, int c) {
   return KelId::FromHexOrZero(KelDbBinary(bytes.data(), bytes.size()).Hex());
 }
 
-KelDMExtRow DecodeExt(const KelUnicodeString& environment, const KelDbRow& row) {
-  return KelDMExtRow{environment,
-                     std::string(row.Text(0)),
-                     IdOf(row, 1),
-                     IdOf(row, 2),
-                     std::string(row.Text(3)),
-                     IdOf(row, 4),
-                     IdOf(row, 5),
-                     std::string(row.Text(6)),
-                     std::string(row.Text(7)),
-                     std::string(row.Text(8))};
+// A "$EXT" row in place: the texts are views into the engine's row.
+KelDMExtRowView ExtView(const KelDbRow& row) {
+  return KelDMExtRowView{row.Text(0),  IdOf(row, 1), IdOf(row, 2), row.Text(3), IdOf(row, 4),
+                         IdOf(row, 5), row.Text(6),  row.Text(7),  row.Text(8)};
 }
 
-KelDbBinary BinaryOf(const KelDbRow& row, int c) {
-  const std::string_view bytes = row.Bytes(c);
-  return KelDbBinary(bytes.data(), bytes.size());
+KelDMExtRow DecodeExt(const KelUnicodeString& environment, const KelDbRow& row) {
+  const KelDMExtRowView v = ExtView(row);
+  return KelDMExtRow{environment,          std::string(v.fatherTable), v.coid,
+                     v.compidFather,       std::string(v.compname),    v.coidRef,
+                     v.compidRef,          std::string(v.timestamp),   std::string(v.type),
+                     std::string(v.status)};
+}
+
+// An entity row in place; TYPE and STATUS only for "MML_LINK" rows.
+KelDMEntityRowView EntityView(KelDMEntitySide side, const KelDbRow& row) {
+  const bool used = side == KelDMEntitySide::kUsed;
+  return KelDMEntityRowView{row.Text(0),
+                            IdOf(row, 1),
+                            IdOf(row, 2),
+                            row.Bytes(3),
+                            row.Bytes(4),
+                            row.Bytes(5),
+                            row.Text(6),
+                            used ? row.Text(7) : std::string_view(),
+                            used ? row.Text(8) : std::string_view()};
 }
 
 KelDMEntityRow DecodeEntity(KelDMEntitySide side, const KelDbRow& row) {
-  KelDMEntityRow out{std::string(row.Text(0)),
-                     IdOf(row, 1),
-                     IdOf(row, 2),
-                     {BinaryOf(row, 3), BinaryOf(row, 4), BinaryOf(row, 5)},
-                     std::string(row.Text(6)),
-                     {},
-                     {}};
-  if (side == KelDMEntitySide::kUsed) {
-    out.type = row.Text(7);
-    out.status = row.Text(8);
-  }
-  return out;
+  const KelDMEntityRowView v = EntityView(side, row);
+  return KelDMEntityRow{std::string(v.table),
+                        v.coid,
+                        v.compid,
+                        {KelDbBinary(v.id1.data(), v.id1.size()), KelDbBinary(v.id2.data(), v.id2.size()),
+                         KelDbBinary(v.key.data(), v.key.size())},
+                        std::string(v.timestamp),
+                        std::string(v.type),
+                        std::string(v.status)};
 }
 
 const char* EntityColumns(KelDMEntitySide side) {
@@ -162,37 +169,38 @@ int KelDMLinkRows::Holders(KelDbConnection* connection, const KelUnicodeString& 
 
 void KelDMLinkRows::ExtFromSet(KelDbConnection* connection, const KelUnicodeString& environment,
                                const KelUnicodeString& condition, const std::vector<KelId>& coids,
-                               const ExtSink& take) {
+                               const ExtViewSink& take) {
   SetRead(connection, Select(kExtColumns, environment, kMmlExt, WithCondition(condition, "$COID IN ")), IdValues(coids),
           [&](const KelDbRow& row) {
-            if (row.Size() >= 9) take(DecodeExt(environment, row));
+            if (row.Size() >= 9) take(ExtView(row));
           });
 }
 
 void KelDMLinkRows::ExtToSet(KelDbConnection* connection, const KelUnicodeString& environment,
-                             const KelUnicodeString& condition, const std::vector<KelId>& coids, const ExtSink& take) {
+                             const KelUnicodeString& condition, const std::vector<KelId>& coids,
+                             const ExtViewSink& take) {
   SetRead(connection, Select(kExtColumns, environment, kMmlExt, WithCondition(condition, "$COID_REF IN ")),
           IdValues(coids), [&](const KelDbRow& row) {
-            if (row.Size() >= 9) take(DecodeExt(environment, row));
+            if (row.Size() >= 9) take(ExtView(row));
           });
 }
 
 void KelDMLinkRows::EntitiesOfSet(KelDbConnection* connection, const KelUnicodeString& environment,
-                                  KelDMEntitySide side, const std::vector<KelId>& coids, const EntitySink& take) {
+                                  KelDMEntitySide side, const std::vector<KelId>& coids, const EntityViewSink& take) {
   SetRead(connection, Select(EntityColumns(side), environment, TableOf(side), "UBIT IS NULL AND OBJECT_COID IN "),
           IdValues(coids), [&](const KelDbRow& row) {
-            if (row.Size() >= static_cast<int>(EntityWidth(side))) take(DecodeEntity(side, row));
+            if (row.Size() >= static_cast<int>(EntityWidth(side))) take(EntityView(side, row));
           });
 }
 
 void KelDMLinkRows::HoldersSet(KelDbConnection* connection, const KelUnicodeString& environment, KelDMEntitySide side,
-                               const std::vector<KelDbBinary>& ids, const EntitySink& take) {
+                               const std::vector<KelDbBinary>& ids, const EntityViewSink& take) {
   std::vector<KelDbValue> values;
   values.reserve(ids.size());
   for (const KelDbBinary& id : ids) values.push_back(KelDbValue::Binary(id));
   SetRead(connection, Select(EntityColumns(side), environment, TableOf(side), "UBIT IS NULL AND ENTITY_ID_1 IN "),
           values, [&](const KelDbRow& row) {
-            if (row.Size() >= static_cast<int>(EntityWidth(side))) take(DecodeEntity(side, row));
+            if (row.Size() >= static_cast<int>(EntityWidth(side))) take(EntityView(side, row));
           });
 }
 
@@ -200,23 +208,17 @@ int KelDMLinkRows::ExtAll(KelDbConnection* connection, const KelUnicodeString& e
                           const KelUnicodeString& condition, const ExtViewSink& take) {
   if (!connection) return -1;
   return connection->ExecuteRows(Select(kExtColumns, environment, kMmlExt, condition), {}, [&](const KelDbRow& row) {
-    if (row.Size() < 9) return;
-    take(KelDMExtRowView{row.Text(0), IdOf(row, 1), IdOf(row, 2), row.Text(3), IdOf(row, 4), IdOf(row, 5), row.Text(6),
-                         row.Text(7), row.Text(8)});
+    if (row.Size() >= 9) take(ExtView(row));
   });
 }
 
 int KelDMLinkRows::EntitiesAll(KelDbConnection* connection, const KelUnicodeString& environment, KelDMEntitySide side,
                                const EntityViewSink& take) {
   if (!connection) return -1;
-  const bool used = side == KelDMEntitySide::kUsed;
-  return connection->ExecuteRows(
-      Select(EntityColumns(side), environment, TableOf(side), "UBIT IS NULL"), {}, [&](const KelDbRow& row) {
-        if (row.Size() < static_cast<int>(EntityWidth(side))) return;
-        take(KelDMEntityRowView{row.Text(0), IdOf(row, 1), IdOf(row, 2), row.Bytes(3), row.Bytes(4), row.Bytes(5),
-                                row.Text(6), used ? row.Text(7) : std::string_view(),
-                                used ? row.Text(8) : std::string_view()});
-      });
+  return connection->ExecuteRows(Select(EntityColumns(side), environment, TableOf(side), "UBIT IS NULL"), {},
+                                 [&](const KelDbRow& row) {
+                                   if (row.Size() >= static_cast<int>(EntityWidth(side))) take(EntityView(side, row));
+                                 });
 }
 
 int64_t KelDMLinkRows::RowCount(KelDbConnection* connection, const KelUnicodeString& environment,

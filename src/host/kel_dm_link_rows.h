@@ -85,8 +85,6 @@ struct KelDMEntityRowView {
 
 class KelDMLinkRows {
  public:
-  using ExtSink = std::function<void(KelDMExtRow&&)>;
-  using EntitySink = std::function<void(KelDMEntityRow&&)>;
   using ExtViewSink = std::function<void(const KelDMExtRowView&)>;
   using EntityViewSink = std::function<void(const KelDMEntityRowView&)>;
 
@@ -120,21 +118,21 @@ class KelDMLinkRows {
   static int Holders(KelDbConnection* connection, const KelUnicodeString& environment, KelDMEntitySide side,
                      const KelDMEntityIds& ids, std::vector<KelDMEntityRow>* rows);
 
-  // ---- Sets of objects (rows handed over in the engine's order) ----
+  // ---- Sets of objects (rows handed over in place, in the engine's order) ----
 
   // The "$EXT" rows of `environment` whose $COID is one of `coids` (the
   // caller keeps those of the holders it asked for).
   static void ExtFromSet(KelDbConnection* connection, const KelUnicodeString& environment,
-                         const KelUnicodeString& condition, const std::vector<KelId>& coids, const ExtSink& take);
+                         const KelUnicodeString& condition, const std::vector<KelId>& coids, const ExtViewSink& take);
   // The "$EXT" rows of `environment` whose $COID_REF is one of `coids`.
   static void ExtToSet(KelDbConnection* connection, const KelUnicodeString& environment,
-                       const KelUnicodeString& condition, const std::vector<KelId>& coids, const ExtSink& take);
+                       const KelUnicodeString& condition, const std::vector<KelId>& coids, const ExtViewSink& take);
   // The live rows of the side's table whose OBJECT_COID is one of `coids`.
   static void EntitiesOfSet(KelDbConnection* connection, const KelUnicodeString& environment, KelDMEntitySide side,
-                            const std::vector<KelId>& coids, const EntitySink& take);
+                            const std::vector<KelId>& coids, const EntityViewSink& take);
   // The live rows of the side's table whose ENTITY_ID_1 is one of `ids`.
   static void HoldersSet(KelDbConnection* connection, const KelUnicodeString& environment, KelDMEntitySide side,
-                         const std::vector<KelDbBinary>& ids, const EntitySink& take);
+                         const std::vector<KelDbBinary>& ids, const EntityViewSink& take);
 
   // ---- Whole tables (one sequential pass, rows in the table's own order) ----
   //

@@ -109,19 +109,26 @@ class Image {
       rows_.shrink_to_fit();
       return;
     }
-    // (key, position in the pass): sorting the pairs keeps the pass order
-    // within a key; the rows are then moved once, into that order.
-    std::vector<std::pair<uint64_t, uint32_t>> order(rows_.size());
-    for (size_t k = 0; k < rows_.size(); ++k) order[k] = {Number(Key()(rows_[k])), static_cast<uint32_t>(k)};
-    std::sort(order.begin(), order.end());
+    keys_.resize(rows_.size());
+    for (size_t k = 0; k < rows_.size(); ++k) keys_[k] = Number(Key()(rows_[k]));
+    // A table read in key order (the rows stored as their keys grew) is
+    // searchable as it stands.
+    if (std::is_sorted(keys_.begin(), keys_.end())) {
+      rows_.shrink_to_fit();
+      return;
+    }
+    // Else the positions are sorted by key, stably (the pass order kept
+    // within a key), and the rows moved once, into that order.
+    const std::vector<uint32_t> order = StableOrder(keys_);
     std::vector<Stored> sorted;
     sorted.reserve(rows_.size());
-    keys_.reserve(rows_.size());
-    for (const auto& [key, position] : order) {
-      sorted.push_back(std::move(rows_[position]));
-      keys_.push_back(key);
+    std::vector<uint64_t> keys(keys_.size());
+    for (size_t k = 0; k < order.size(); ++k) {
+      sorted.push_back(std::move(rows_[order[k]]));
+      keys[k] = keys_[order[k]];
     }
     rows_ = std::move(sorted);
+    keys_ = std::move(keys);
   }
   template <typename F>
   void ForEach(std::string_view key, F&& f) const {
@@ -139,6 +146,24 @@ class Image {
   }
 
  private:
+  // The positions of `keys` in key order, equal keys in position order: a
+  // radix sort, one pass per byte, skipping the bytes all keys share.
+  static std::vector<uint32_t> StableOrder(const std::vector<uint64_t>& keys) {
+    const size_t n = keys.size();
+    std::vector<uint32_t> order(n), other(n);
+    for (size_t k = 0; k < n; ++k) order[k] = static_cast<uint32_t>(k);
+    uint64_t differing = 0;
+    for (uint64_t key : keys) differing |= key ^ keys[0];
+    for (unsigned shift = 0; shift < 64; shift += 8) {
+      if ((differing >> shift & 0xFF) == 0) continue;
+      std::array<size_t, 257> start{};
+      for (uint64_t key : keys) ++start[(key >> shift & 0xFF) + 1];
+      for (size_t b = 1; b < start.size(); ++b) start[b] += start[b - 1];
+      for (uint32_t position : order) other[start[keys[position] >> shift & 0xFF]++] = position;
+      order.swap(other);
+    }
+    return order;
+  }
   // 8 bytes as a number that orders as the bytes do.
   static uint64_t Number(std::string_view bytes) {
     uint64_t n = 0;
@@ -318,8 +343,9 @@ void ExtRows(bool pointed, KelDbConnection* connection, const KelUnicodeString& 
   if (WantPass(pass, coids.size(), connection, environment, kMmlExt) && !pass.Loaded()) {
     const uint32_t number = Names::Number(environment);
     auto read = [&](auto& image) {
+      KelLnkRowNames names;
       return KelDMLinkRows::ExtAll(connection, environment, store.typeCondition,
-                                   [&](const KelDMExtRowView& row) { image.Add(StoredExtRow(number, row)); });
+                                   [&](const KelDMExtRowView& row) { image.Add(StoredExtRow(number, row, &names)); });
     };
     if (pointed)
       LoadPass(pass, pass.extByPointed, read);
@@ -328,7 +354,9 @@ void ExtRows(bool pointed, KelDbConnection* connection, const KelUnicodeString& 
   }
   if (pass.extByHolder) return TakeFromImage(*pass.extByHolder, coids, take);
   if (pass.extByPointed) return TakeFromImage(*pass.extByPointed, coids, take);
-  auto stored = [&](KelDMExtRow&& row) { take(StoredExtRow(row)); };
+  KelLnkRowNames names;
+  const uint32_t number = Names::Number(environment);
+  auto stored = [&](const KelDMExtRowView& row) { take(StoredExtRow(number, row, &names)); };
   if (pointed)
     KelDMLinkRows::ExtToSet(connection, environment, store.typeCondition, coids, stored);
   else
@@ -344,8 +372,10 @@ void EntityRows(bool byObject, KelDMEntitySide side, KelDbConnection* connection
   TablePass& pass = store.passes[{byObject ? ObjectRowsOf(side) : EntityRowsOf(side), environment}];
   if (WantPass(pass, keys.size(), connection, environment, KelDMLinkRows::TableOf(side)) && !pass.Loaded()) {
     auto read = [&](auto& image) {
-      return KelDMLinkRows::EntitiesAll(connection, environment, side,
-                                        [&](const KelDMEntityRowView& row) { image.Add(StoredEntityRow(row)); });
+      KelLnkRowNames names;
+      return KelDMLinkRows::EntitiesAll(connection, environment, side, [&](const KelDMEntityRowView& row) {
+        image.Add(StoredEntityRow(row, &names));
+      });
     };
     if (byObject)
       LoadPass(pass, pass.byObject, read);
@@ -354,7 +384,8 @@ void EntityRows(bool byObject, KelDMEntitySide side, KelDbConnection* connection
   }
   if (pass.byObject) return TakeFromImage(*pass.byObject, keys, take);
   if (pass.byEntity) return TakeFromImage(*pass.byEntity, keys, take);
-  auto stored = [&](KelDMEntityRow&& row) { take(StoredEntityRow(row)); };
+  KelLnkRowNames names;
+  auto stored = [&](const KelDMEntityRowView& row) { take(StoredEntityRow(row, &names)); };
   if (byObject) {
     std::vector<KelId> coids;
     coids.reserve(keys.size());
@@ -427,19 +458,61 @@ const std::pair<uint32_t, uint32_t>& Pointed(uint32_t compname) {
   return it->second;
 }
 
-struct Members {
-  std::unordered_map<PackedObjectKey, std::vector<Slot*>, PackedObjectKeyHash> byIdentity;
-  std::unordered_set<KelId, KelIdHash> seen;
+// The objects of a level found by (table, coid, compid), kept in flat lists
+// (no node per object): several slots may share a key (one object met in
+// several environments); `coids` are their distinct coids in order of first
+// appearance.
+class Members {
+ public:
+  explicit Members(size_t expected) {
+    size_t n = 16;
+    while (n < 2 * expected) n <<= 1;
+    heads_.assign(n, -1);
+    coidIndex_.assign(n, -1);
+    entries_.reserve(expected);
+    coids.reserve(expected);
+  }
+  void Add(const Member& m, uint32_t table) {
+    const PackedObjectKey key{table, m.key.coid, m.key.compid};
+    int32_t& head = heads_[PackedObjectKeyHash()(key) & (heads_.size() - 1)];
+    entries_.push_back(Entry{key, m.slot, head});
+    head = static_cast<int32_t>(entries_.size() - 1);
+    for (size_t k = KelIdHash()(m.key.coid) & (coidIndex_.size() - 1);; k = (k + 1) & (coidIndex_.size() - 1)) {
+      if (coidIndex_[k] < 0) {
+        coidIndex_[k] = static_cast<int32_t>(coids.size());
+        coids.push_back(m.key.coid);
+        break;
+      }
+      if (coids[static_cast<size_t>(coidIndex_[k])] == m.key.coid) break;
+    }
+  }
+  // Calls `f` with each slot of the key; false when there is none.
+  template <typename F>
+  bool ForEach(uint32_t table, const KelId& coid, const KelId& compid, F&& f) const {
+    const PackedObjectKey key{table, coid, compid};
+    bool found = false;
+    for (int32_t k = heads_[PackedObjectKeyHash()(key) & (heads_.size() - 1)]; k >= 0;) {
+      const Entry& e = entries_[static_cast<size_t>(k)];
+      if (e.key == key) {
+        f(e.slot);
+        found = true;
+      }
+      k = e.next;
+    }
+    return found;
+  }
+
   std::vector<KelId> coids;
 
-  void Add(const Member& m, uint32_t table) {
-    byIdentity[PackedObjectKey{table, m.key.coid, m.key.compid}].push_back(m.slot);
-    if (seen.insert(m.key.coid).second) coids.push_back(m.key.coid);
-  }
-  const std::vector<Slot*>* Find(uint32_t table, const KelId& coid, const KelId& compid) const {
-    auto it = byIdentity.find(PackedObjectKey{table, coid, compid});
-    return it == byIdentity.end() ? nullptr : &it->second;
-  }
+ private:
+  struct Entry {
+    PackedObjectKey key;
+    Slot* slot;
+    int32_t next;  // the entry before it in its bucket, -1 at the end
+  };
+  std::vector<Entry> entries_;
+  std::vector<int32_t> heads_;      // by key hash: the last entry of the bucket
+  std::vector<int32_t> coidIndex_;  // open addressing into `coids`
 };
 
 // Reads the rows of the objects of `level` in direction `d`, then, when
@@ -471,28 +544,28 @@ void ReadSet(KelLnkDirection d, std::vector<Member> level, bool expand, bool rea
       for (const auto& [environmentNumber, objects] : byEnvironment) {
         const KelUnicodeString& environment = Names::Text(environmentNumber);
         if (!Holds(relation, environment)) continue;
-        Members members;
+        Members members(objects.size());
         for (const Member* m : objects) members.Add(*m, m->key.table);
         ExtRows(false, connection, environment, members.coids, [&](const StoredExtRow& row) {
-          const auto* holders = members.Find(row.fatherTable, row.coid, row.compidFather);
-          if (!holders) return;
+          if (!members.ForEach(row.fatherTable, row.coid, row.compidFather,
+                               [&](Slot* slot) { slot->Rows().ext.push_back(row); }))
+            return;
           const auto& [pointedEnvironment, pointedTable] = Pointed(row.compname);
           if (pointedEnvironment != kNoObject)
             reach(leadsTo, Obj{pointedEnvironment, pointedTable, row.coidRef, row.compidRef});
-          for (Slot* slot : *holders) slot->Rows().ext.push_back(row);
         });
       }
     } else {
-      Members members;
+      Members members(level.size());
       for (const Member& m : level)
         if (Holds(relation, Names::Text(m.key.environment))) members.Add(m, kAnyTable);
       if (!members.coids.empty()) {
         for (const KelUnicodeString& environment : relation) {
+          const uint32_t environmentNumber = Names::Number(environment);
           ExtRows(true, connection, environment, members.coids, [&](const StoredExtRow& row) {
-            const auto* pointed = members.Find(kAnyTable, row.coidRef, row.compidRef);
-            if (!pointed) return;
-            reach(leadsTo, Obj{Names::Number(environment), row.fatherTable, row.coid, row.compidFather});
-            for (Slot* slot : *pointed) slot->Rows().ext.push_back(row);
+            if (members.ForEach(kAnyTable, row.coidRef, row.compidRef,
+                                [&](Slot* slot) { slot->Rows().ext.push_back(row); }))
+              reach(leadsTo, Obj{environmentNumber, row.fatherTable, row.coid, row.compidFather});
           });
         }
       }
@@ -503,13 +576,11 @@ void ReadSet(KelLnkDirection d, std::vector<Member> level, bool expand, bool rea
     if (readEntities) {
       for (const auto& [environmentNumber, objects] : byEnvironment) {
         const KelUnicodeString& environment = Names::Text(environmentNumber);
-        Members members;
+        Members members(objects.size());
         for (const Member* m : objects) members.Add(*m, m->key.table);
         std::vector<KelDbBinary> coids(members.coids.begin(), members.coids.end());
         EntityRows(true, NearSide(d), connection, environment, coids, [&](const StoredEntityRow& row) {
-          const auto* owners = members.Find(row.table, row.coid, row.compid);
-          if (!owners) return;
-          for (Slot* slot : *owners) slot->Rows().entities.push_back(row);
+          members.ForEach(row.table, row.coid, row.compid, [&](Slot* slot) { slot->Rows().entities.push_back(row); });
         });
       }
       std::vector<KelDMEntityIds> levelValues;

@@ -37,6 +37,7 @@
 #include <array>
 #include <cstdint>
 #include <cstring>
+#include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -57,20 +58,46 @@ inline KelDMEntitySide FarSide(KelLnkDirection d) {
   return d == KelLnkDirection::kChildren ? KelDMEntitySide::kOwned : KelDMEntitySide::kUsed;
 }
 
+// The number (in KelLnkHybridManager::Names) of the texts of one column while
+// a statement's rows are read: consecutive rows mostly repeat a column's
+// text, which is then compared instead of looked up.
+class KelLnkNameMemo {
+ public:
+  uint32_t Number(std::string_view text) {
+    if (known_ && text == last_) return number_;
+    last_.assign(text);
+    known_ = true;
+    return number_ = KelLnkHybridManager::Names::Number(text);
+  }
+
+ private:
+  std::string last_;
+  uint32_t number_ = 0;
+  bool known_ = false;
+};
+
+// The memos of the text columns of one statement's rows.
+struct KelLnkRowNames {
+  KelLnkNameMemo table, compname, type, status;
+};
+
 // A "$EXT" row as the read-ahead keeps it and hands it out: the names as
 // numbers of KelLnkHybridManager::Names, the timestamp packed.
 struct KelLnkExtRecord {
   using Names = KelLnkHybridManager::Names;
   explicit KelLnkExtRecord(const KelDMExtRow& row)
       : KelLnkExtRecord(Names::Number(row.environment),
-                     KelDMExtRowView{row.fatherTable, row.coid, row.compidFather, row.compname, row.coidRef,
-                                     row.compidRef, row.timestamp, row.type, row.status}) {}
-  KelLnkExtRecord(uint32_t environment_, const KelDMExtRowView& row)
+                        KelDMExtRowView{row.fatherTable, row.coid, row.compidFather, row.compname, row.coidRef,
+                                        row.compidRef, row.timestamp, row.type, row.status}) {}
+  KelLnkExtRecord(uint32_t environment_, const KelDMExtRowView& row) : KelLnkExtRecord(environment_, row, nullptr) {}
+  // The same, the names numbered through the statement's memos (none: each
+  // looked up).
+  KelLnkExtRecord(uint32_t environment_, const KelDMExtRowView& row, KelLnkRowNames* names)
       : environment(environment_),
-        fatherTable(Names::Number(row.fatherTable)),
-        compname(Names::Number(row.compname)),
-        type(Names::Number(row.type)),
-        status(Names::Number(row.status)),
+        fatherTable(names ? names->table.Number(row.fatherTable) : Names::Number(row.fatherTable)),
+        compname(names ? names->compname.Number(row.compname) : Names::Number(row.compname)),
+        type(names ? names->type.Number(row.type) : Names::Number(row.type)),
+        status(names ? names->status.Number(row.status) : Names::Number(row.status)),
         coid(row.coid),
         compidFather(row.compidFather),
         coidRef(row.coidRef),
@@ -133,11 +160,12 @@ struct KelLnkEntityRecord {
   using Names = KelLnkHybridManager::Names;
   explicit KelLnkEntityRecord(const KelDMEntityRow& row)
       : KelLnkEntityRecord(KelDMEntityRowView{row.table, row.coid, row.compid, row.ids.id1.Raw(), row.ids.id2.Raw(),
-                                           row.ids.key.Raw(), row.timestamp, row.type, row.status}) {}
-  explicit KelLnkEntityRecord(const KelDMEntityRowView& row)
-      : table(Names::Number(row.table)),
-        type(Names::Number(row.type)),
-        status(Names::Number(row.status)),
+                                              row.ids.key.Raw(), row.timestamp, row.type, row.status}) {}
+  explicit KelLnkEntityRecord(const KelDMEntityRowView& row) : KelLnkEntityRecord(row, nullptr) {}
+  KelLnkEntityRecord(const KelDMEntityRowView& row, KelLnkRowNames* names)
+      : table(names ? names->table.Number(row.table) : Names::Number(row.table)),
+        type(names ? names->type.Number(row.type) : Names::Number(row.type)),
+        status(names ? names->status.Number(row.status) : Names::Number(row.status)),
         coid(row.coid),
         compid(row.compid),
         ids(row.id1, row.id2, row.key),
