@@ -59,21 +59,28 @@ inline KelDMEntitySide FarSide(KelLnkDirection d) {
 }
 
 // The number (in KelLnkHybridManager::Names) of the texts of one column while
-// a statement's rows are read: consecutive rows mostly repeat a column's
-// text, which is then compared instead of looked up.
+// a statement's rows are read: a column holds few distinct texts (tables,
+// types, states), the last few met are compared before one is looked up.
 class KelLnkNameMemo {
  public:
   uint32_t Number(std::string_view text) {
-    if (known_ && text == last_) return number_;
-    last_.assign(text);
-    known_ = true;
-    return number_ = KelLnkHybridManager::Names::Number(text);
+    for (const Entry& e : entries_)
+      if (e.text.size() == text.size() && e.number != kNone &&
+          (text.empty() || std::memcmp(e.text.data(), text.data(), text.size()) == 0))
+        return e.number;
+    Entry& e = entries_[next_++ % entries_.size()];
+    e.text.assign(text);
+    return e.number = KelLnkHybridManager::Names::Number(text);
   }
 
  private:
-  std::string last_;
-  uint32_t number_ = 0;
-  bool known_ = false;
+  static constexpr uint32_t kNone = UINT32_MAX;
+  struct Entry {
+    std::string text;
+    uint32_t number = kNone;
+  };
+  std::array<Entry, 4> entries_;
+  uint32_t next_ = 0;
 };
 
 // The memos of the text columns of one statement's rows.
