@@ -215,6 +215,7 @@ struct TablePass {
 struct Slot {
   std::unique_ptr<StoredRows> rows;  // null while it has none
   bool taken = false;
+  uint32_t pending = 0;  // rows gathered for it, not handed over yet
 
   StoredRows& Rows() {
     if (!rows) rows = std::make_unique<StoredRows>();
@@ -269,6 +270,18 @@ struct Store {
   KelLnkPositionIndex<FetchedTraits> fetchedIndex;
   HoldersMap holders;
   std::map<std::pair<RowsBy, KelUnicodeString>, TablePass> passes;  // by kind and environment
+  // The passes by entity (owners or users of each environment) read so far,
+  // found without building a key: there are a few.
+  struct HoldersImage {
+    KelDMEntitySide side;
+    KelUnicodeString environment;
+    const Image<StoredEntityRow, ByEntity>* image;
+  };
+  std::vector<HoldersImage> holdersImages;
+  // The rows of a level's objects as they are read, then handed to their
+  // slots (buffers reused from level to level).
+  std::vector<std::pair<Slot*, StoredExtRow>> pendingExt;
+  std::vector<std::pair<Slot*, StoredEntityRow>> pendingEntities;
 };
 
 Store& TheStore() {
@@ -379,8 +392,8 @@ void EntityRows(bool byObject, KelDMEntitySide side, KelDbConnection* connection
     };
     if (byObject)
       LoadPass(pass, pass.byObject, read);
-    else
-      LoadPass(pass, pass.byEntity, read);
+    else if (LoadPass(pass, pass.byEntity, read); pass.byEntity)
+      store.holdersImages.push_back(Store::HoldersImage{side, environment, pass.byEntity.get()});
   }
   if (pass.byObject) return TakeFromImage(*pass.byObject, keys, take);
   if (pass.byEntity) return TakeFromImage(*pass.byEntity, keys, take);
@@ -399,9 +412,9 @@ void EntityRows(bool byObject, KelDMEntitySide side, KelDbConnection* connection
 // The owners or users in `environment` read whole, when the walk has read
 // that table whole; then the holders map keeps no copy of them.
 const Image<StoredEntityRow, ByEntity>* HoldersImage(KelDMEntitySide side, const KelUnicodeString& environment) {
-  const Store& store = TheStore();
-  auto it = store.passes.find({EntityRowsOf(side), environment});
-  return it == store.passes.end() ? nullptr : it->second.byEntity.get();
+  for (const Store::HoldersImage& h : TheStore().holdersImages)
+    if (h.side == side && h.environment == environment) return h.image;
+  return nullptr;
 }
 
 // Hands `take` the owners or users, in `environment`, of the entity `ids`,
@@ -515,6 +528,22 @@ class Members {
   std::vector<int32_t> coidIndex_;  // open addressing into `coids`
 };
 
+// Hands the rows gathered for a level's slots to them, each slot's rows in
+// the order read, each slot's vector grown once.
+template <typename Row>
+void HandOver(std::vector<std::pair<Slot*, Row>>& pending, std::vector<Row> StoredRows::*field) {
+  for (auto& gathered : pending) ++gathered.first->pending;
+  for (auto& [slot, row] : pending) {
+    std::vector<Row>& rows = slot->Rows().*field;
+    if (slot->pending != 0) {
+      rows.reserve(rows.size() + slot->pending);
+      slot->pending = 0;
+    }
+    rows.push_back(std::move(row));
+  }
+  pending.clear();
+}
+
 // Reads the rows of the objects of `level` in direction `d`, then, when
 // `expand`, those of the objects they lead to, level after level, up to
 // kMaxObjectsPerSet objects; the objects left over wait for the next set.
@@ -523,6 +552,8 @@ void ReadSet(KelLnkDirection d, std::vector<Member> level, bool expand, bool rea
              const KelListValKelUnicodeString& relation, const KelListValKelUnicodeString& entityEnvironments) {
   Lane& lane = LaneOf(d);
   const bool children = d == KelLnkDirection::kChildren;
+  auto& pendingExt = TheStore().pendingExt;
+  auto& pendingEntities = TheStore().pendingEntities;
   std::vector<KelLnkDataManager::ObjectRef> reached;
   // An object read already in this direction was reached before, and its
   // facts asked for then.
@@ -548,7 +579,7 @@ void ReadSet(KelLnkDirection d, std::vector<Member> level, bool expand, bool rea
         for (const Member* m : objects) members.Add(*m, m->key.table);
         ExtRows(false, connection, environment, members.coids, [&](const StoredExtRow& row) {
           if (!members.ForEach(row.fatherTable, row.coid, row.compidFather,
-                               [&](Slot* slot) { slot->Rows().ext.push_back(row); }))
+                               [&](Slot* slot) { pendingExt.emplace_back(slot, row); }))
             return;
           const auto& [pointedEnvironment, pointedTable] = Pointed(row.compname);
           if (pointedEnvironment != kNoObject)
@@ -564,12 +595,14 @@ void ReadSet(KelLnkDirection d, std::vector<Member> level, bool expand, bool rea
           const uint32_t environmentNumber = Names::Number(environment);
           ExtRows(true, connection, environment, members.coids, [&](const StoredExtRow& row) {
             if (members.ForEach(kAnyTable, row.coidRef, row.compidRef,
-                                [&](Slot* slot) { slot->Rows().ext.push_back(row); }))
+                                [&](Slot* slot) { pendingExt.emplace_back(slot, row); }))
               reach(leadsTo, Obj{environmentNumber, row.fatherTable, row.coid, row.compidFather});
           });
         }
       }
     }
+
+    HandOver(pendingExt, &StoredRows::ext);
 
     // The entity rows of the objects in their own environment, then the far
     // ends of those entities in every entity environment.
@@ -580,9 +613,11 @@ void ReadSet(KelLnkDirection d, std::vector<Member> level, bool expand, bool rea
         for (const Member* m : objects) members.Add(*m, m->key.table);
         std::vector<KelDbBinary> coids(members.coids.begin(), members.coids.end());
         EntityRows(true, NearSide(d), connection, environment, coids, [&](const StoredEntityRow& row) {
-          members.ForEach(row.table, row.coid, row.compid, [&](Slot* slot) { slot->Rows().entities.push_back(row); });
+          members.ForEach(row.table, row.coid, row.compid,
+                          [&](Slot* slot) { pendingEntities.emplace_back(slot, row); });
         });
       }
+      HandOver(pendingEntities, &StoredRows::entities);
       std::vector<KelDMEntityIds> levelValues;
       for (const Member& m : level)
         if (m.slot->rows)
