@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "batch/mml_module.h"
 #include "foundation/kel_lnk_tools.h"
@@ -11,6 +12,7 @@
 #include "host/kel_zumo_instance.h"
 #include "linkdb/hybrid_answer.h"
 #include "linkdb/kel_lnk_hybrid_manager.h"
+#include "linkdb/kel_lnk_hybrid_read_ahead.h"
 
 namespace {
 
@@ -229,6 +231,24 @@ TEST_F(HybridCacheTest, V5LinksFollowTheServiceStatusOrTheValidity) {
   EXPECT_EQ(HM::GetLink(HM::LocateAndUpdateLink(Reading(0, 3, "QOR_LINK", "0"), "T", 0, ""))->UpToDate, 0);
   EXPECT_EQ(HM::GetLink(HM::LocateAndUpdateLink(Reading(0, 4, "QOR_LINK", "T"), "T", 0, ""))->UpToDate, 1);
   EXPECT_EQ(HM::GetLink(HM::LocateAndUpdateLink(Reading(0, 5, "QOR_LINK", "T"), "T", 1, ""))->UpToDate, 0);
+}
+
+}  // namespace
+
+namespace {
+
+// A column's memo gives the numbers of the names' own table, whether the
+// texts repeat, alternate or outnumber what it remembers.
+TEST_F(HybridCacheTest, ColumnMemoNumbersAsTheNamesDo) {
+  const std::vector<std::vector<std::string>> columns = {
+      {"A", "A", "", "A", ""},
+      {"T1", "T2", "T1", "T2", "T3"},
+      {"P1", "P2", "P3", "P4", "P5", "P6", "P1", "P6", "P2", "P5", ""},
+  };
+  for (const auto& texts : columns) {
+    KelLnkNameMemo memo;
+    for (const std::string& text : texts) EXPECT_EQ(memo.Number(text), HM::Names::Number(text)) << text;
+  }
 }
 
 }  // namespace
