@@ -431,6 +431,15 @@ std::vector<int> KelLnkHybridManager::LinksOf(int index, bool asFather) {
 
 int KelLnkHybridManager::FindLink(int fatherIndex, int childIndex, uint32_t type) {
   const Caches& caches = TheCaches();
+  // A father's links are few as a rule, and those of the object being read
+  // were just made: its chain answers without a probe of the whole index.
+  constexpr int kChainScan = 8;
+  int k = caches.chains[fatherIndex][0].first;
+  for (int scanned = 0; k >= 0 && scanned < kChainScan; ++scanned, k = caches.nextLink[k][0]) {
+    const Link& link = caches.links[k];
+    if (link.ChildIndex == childIndex && link.TypeNumber() == type) return k;
+  }
+  if (k < 0) return -1;  // the whole chain was seen
   return caches.linkIndex.Find(LinkKey{fatherIndex, childIndex, type});
 }
 
