@@ -33,12 +33,12 @@ void MmlRefuseEmptyInput(const std::string& input) {
 
 namespace {
 
-// The batch walks keep hundreds of thousands of records that they visit in
-// no order. glibc's allocator backs its memory with transparent huge pages
+// A batch impact walk keeps hundreds of thousands of records that it visits
+// in no order. glibc's allocator backs its memory with transparent huge pages
 // when its "glibc.malloc.hugetlb" tunable asks for it, which spares such a
 // run most of its page faults and address-translation misses. The tunable
-// is read only when a program starts, so such a command starts once more
-// with it. A tunable already set, or a start that fails, leaves the run as
+// is read only when a program starts, so the command starts once more with
+// it. A tunable already set, or a start that fails, leaves the run as
 // it is.
 void StartAgainWithHugePages(char** argv) {
   const char* current = std::getenv("GLIBC_TUNABLES");
@@ -93,7 +93,9 @@ int RunMml(int argc, char** argv) {
     return 2;
   }
 
-  if (command == "impacts" || command == "migrate") StartAgainWithHugePages(argv);
+  // Not for migrations: the site's scripts they start would inherit the
+  // tunable.
+  if (command == "impacts") StartAgainWithHugePages(argv);
 
   // Only the commands whose names appear among the words are declared (with
   // the commands below them): a short call such as a query pays for its own
