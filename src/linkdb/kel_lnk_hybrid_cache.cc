@@ -119,9 +119,9 @@ struct LinkDbState {
   }
   static size_t RecentSlot(std::string_view text) {
     if (text.empty()) return 0;
-    const auto front = static_cast<unsigned char>(text.front());
-    const auto back = static_cast<unsigned char>(text.back());
-    const auto middle = static_cast<unsigned char>(text[text.size() / 2]);
+    const size_t front = static_cast<unsigned char>(text.front());
+    const size_t back = static_cast<unsigned char>(text.back());
+    const size_t middle = static_cast<unsigned char>(text[text.size() / 2]);
     return (text.size() * 31 + front * 7 + middle * 3 + back) % kRecent;
   }
 };
