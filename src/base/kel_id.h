@@ -62,7 +62,13 @@ class KelId {
   bool IsZero() const { return *this == KelId(); }
   bool IsNullId() const { return *this == Null(); }
 
-  friend bool operator==(const KelId&, const KelId&) = default;
+  // Compared as one 8-byte word.
+  friend bool operator==(const KelId& a, const KelId& b) {
+    uint64_t x, y;
+    std::memcpy(&x, a.bytes_.data(), 8);
+    std::memcpy(&y, b.bytes_.data(), 8);
+    return x == y;
+  }
   friend auto operator<=>(const KelId&, const KelId&) = default;
 
  private:

@@ -7,15 +7,19 @@ KelUnicodeString StripBlanks(const KelUnicodeString& text) {
   return text.substr(begin, end - begin + 1);
 }
 
-KelUnicodeString RightTrimBlanks(const KelUnicodeString& text) {
-  size_t n = text.size();
-  while (n > 0 && text[n - 1] == ' ') --n;
-  return text.substr(0, n);
+KelUnicodeString RightTrimBlanks(const KelUnicodeString& text) { return KelUnicodeString(RightTrimmedBlanks(text)); }
+
+std::string_view RightTrimmedBlanks(std::string_view text) {
+  while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
+  return text;
 }
 
 KelUnicodeString ZeroTimestampFraction(const KelUnicodeString& text) {
-  if (text.size() < 6) return text;
-  KelUnicodeString out = text.substr(0, text.size() - 6);
-  out.append("000000");
+  KelUnicodeString out = text;
+  ZeroTimestampFractionOf(out);
   return out;
+}
+
+void ZeroTimestampFractionOf(KelUnicodeString& text) {
+  if (text.size() >= 6) text.replace(text.size() - 6, 6, "000000");
 }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "base/kel_object_key.h"
+#include "base/kel_text.h"
 #include "base/mml_constants.h"
 #include "batch/kel_lnk_batch_progress.h"
 #include "batch/kel_lnk_object_batch.h"
@@ -148,27 +149,23 @@ void WalkImpacts(KelLnkObject* root, KelListValKelDMInstance* visited, Reached&&
 }
 
 // The four lines of an object in an impact file.
-void AppendImpactLines(std::string& text, const KelDMInstance& object) {
-  for (const KelUnicodeString& line :
-       {object.GetEnvironment(), KelLnkTools::RightTrim(object.GetTable()), object.GetXCoid(), object.GetXCompid()}) {
-    text += line;
-    text += '\n';
-  }
+void AppendImpactLines(std::string& text, std::string_view environment, std::string_view table, const KelId& coid,
+                       const KelId& compid) {
+  text += environment;
+  text += '\n';
+  text += RightTrimmedBlanks(table);
+  text += '\n';
+  coid.AppendHex(text);
+  text += '\n';
+  compid.AppendHex(text);
+  text += '\n';
 }
-
-// The same lines for the object of a cached entity, written straight from it.
+void AppendImpactLines(std::string& text, const KelDMInstance& object) {
+  AppendImpactLines(text, object.GetEnvironment(), object.GetTable(), object.Coid(), object.Compid());
+}
 void AppendImpactLines(std::string& text, int entity) {
   const Entity& e = *KelLnkHybridManager::GetEntity(entity);
-  text += e.caenv();
-  text += '\n';
-  std::string_view table = e.kelab();
-  while (!table.empty() && table.back() == ' ') table.remove_suffix(1);
-  text += table;
-  text += '\n';
-  e.coid.AppendHex(text);
-  text += '\n';
-  e.compid.AppendHex(text);
-  text += '\n';
+  AppendImpactLines(text, e.caenv(), e.kelab(), e.coid, e.compid);
 }
 
 // Writes the impact file of the walk named `name` (the count, then the

@@ -28,14 +28,6 @@
 
 namespace {
 
-// Identifiers compared as two 8-byte words: no call per comparison.
-bool SameId(const KelId& a, const KelId& b) {
-  uint64_t x, y;
-  std::memcpy(&x, a.Bytes().data(), 8);
-  std::memcpy(&y, b.Bytes().data(), 8);
-  return x == y;
-}
-
 // The product-structure profile that declares the identification fields.
 const char kIdentificationProfile[] = "$MML_GRAPH_NAVIG";
 // Separator of the display name.
@@ -167,7 +159,7 @@ struct PassTraits {
   static size_t HashOf(int position) { return Hash((*sPassRows)[static_cast<size_t>(position)]); }
   static bool Equal(int position, const PassRow& probe) {
     const PassRow& row = (*sPassRows)[static_cast<size_t>(position)];
-    return SameId(row.coid, probe.coid) && SameId(row.compid, probe.compid);
+    return row.coid == probe.coid && row.compid == probe.compid;
   }
 };
 struct FactsPass {
@@ -205,7 +197,7 @@ std::map<std::pair<KelUnicodeString, KelUnicodeString>, FactsPass> sFactsPass;
 size_t EntryTraits::HashOf(int position) { return Hash(spObject[static_cast<size_t>(position)].key); }
 bool EntryTraits::Equal(int position, const PackedObjectKey& key) {
   const PackedObjectKey& k = spObject[static_cast<size_t>(position)].key;
-  return SameId(k.coid, key.coid) && SameId(k.compid, key.compid) && k.table == key.table;
+  return k.coid == key.coid && k.compid == key.compid && k.table == key.table;
 }
 
 KelListValKelDMInstance _sStructure;
@@ -238,23 +230,18 @@ bool IsEntityTable(std::string_view table) {
   return k == kMmlMmlEntity.size();
 }
 
-std::string_view RightTrimmed(std::string_view text) {
-  while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
-  return text;
-}
-
 // As the host names an instance: C_ID and C_REVISION joined, trailing blanks
 // dropped; into `out`, whose storage is reused.
 void JoinName(std::string_view id, std::string_view revision, std::string& out) {
-  out.assign(RightTrimmed(id));
+  out.assign(RightTrimmedBlanks(id));
   out.append(kNameSeparator);
-  out.append(RightTrimmed(revision));
+  out.append(RightTrimmedBlanks(revision));
 }
 
 // NormaliseTimestamp into `out`, whose storage is reused.
 void ZeroFraction(std::string_view text, std::string& out) {
   out.assign(text);
-  if (out.size() >= 6) std::fill(out.end() - 6, out.end(), '0');
+  ZeroTimestampFractionOf(out);
 }
 
 // "$COID=X'..' AND $COMPID=X'..'", or the entity columns for "MML_ENTITY".
@@ -454,15 +441,6 @@ int KelLnkDataManager::LocateObject(const KelUnicodeString& environment, const K
 int KelLnkDataManager::LocateObject(const KelUnicodeString& environment, const KelUnicodeString& table, double coid,
                                     double compid, int create) {
   return LocateObject(environment, table, KelId::FromDouble(coid), KelId::FromDouble(compid), create);
-}
-
-int KelLnkDataManager::LocateObject(uint32_t tableNumber, const KelId& coid, const KelId& compid, int create) {
-  if (tableNumber >= sTableCount) return -1;
-  return EntryOfNumber(tableNumber, coid, compid, create != 0);
-}
-
-uint32_t KelLnkDataManager::TableNumber(const KelUnicodeString& environment, const KelUnicodeString& table) {
-  return NumberOfPair(environment, table, true);
 }
 
 int KelLnkDataManager::LocateObject(const KelDMInstance& instance, int create) {
@@ -677,12 +655,6 @@ KelUnicodeString KelLnkDataManager::GetObjectName(const KelUnicodeString& enviro
 KelUnicodeString KelLnkDataManager::GetObjectName(const KelUnicodeString& environment, const KelUnicodeString& table,
                                                   double coid, double compid) {
   return GetObjectName(environment, table, KelId::FromDouble(coid), KelId::FromDouble(compid));
-}
-
-std::string_view KelLnkDataManager::GetObjectNameView(const KelUnicodeString& environment,
-                                                      const KelUnicodeString& table, const KelId& coid,
-                                                      const KelId& compid) {
-  return Known(environment, table, coid, compid, CacheName).name.view();
 }
 
 KelUnicodeString KelLnkDataManager::GetInstanceName(const KelDMInstance& instance) {

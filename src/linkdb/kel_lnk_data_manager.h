@@ -37,12 +37,6 @@ class KelLnkDataManager {
   static int LocateObject(const KelUnicodeString& environment, const KelUnicodeString& table, const KelId& coid,
                           const KelId& compid, int create);
   static int LocateObject(const KelDMInstance& instance, int create);
-  // The same by the number TableNumber gives the object's (environment,
-  // table) pair: no names compared or hashed.
-  static int LocateObject(uint32_t tableNumber, const KelId& coid, const KelId& compid, int create);
-  // The number of an (environment, table) pair, given until Uncache() (a new
-  // one for a pair not met yet).
-  static uint32_t TableNumber(const KelUnicodeString& environment, const KelUnicodeString& table);
   // Number of entries in the object cache.
   static int ObjectCount();
   // Changes whenever the entry indices handed out before become void
@@ -70,10 +64,6 @@ class KelLnkDataManager {
   static KelUnicodeString GetObjectName(const KelUnicodeString& environment, const KelUnicodeString& table,
                                         const KelId& coid, const KelId& compid);
   static KelUnicodeString GetInstanceName(const KelDMInstance& instance);
-  // GetObjectName without a copy: a view into the cache, valid until the
-  // object's facts are forgotten (Uncache, UncacheInstance).
-  static std::string_view GetObjectNameView(const KelUnicodeString& environment, const KelUnicodeString& table,
-                                            const KelId& coid, const KelId& compid);
 
   // The lock lines: "NO LOCK" when the object has no lock, else one line
   // "LOCK <$LOCKTYPE> <C_RESPONSIBLE>" per lock.

@@ -106,24 +106,6 @@ struct LinkDbState {
   // view the texts, whose addresses the deque keeps).
   std::deque<KelUnicodeString> names;
   std::unordered_map<std::string_view, uint32_t> nameNumbers;
-  // The numbers of recent texts, by a cheap mix of their length and ends:
-  // the texts of a walk are few and come again row after row, so most are
-  // found here without hashing them whole.
-  static constexpr size_t kRecent = 64;
-  std::array<uint32_t, kRecent> recentNumbers = Unset();
-
-  static std::array<uint32_t, kRecent> Unset() {
-    std::array<uint32_t, kRecent> unset;
-    unset.fill(UINT32_MAX);
-    return unset;
-  }
-  static size_t RecentSlot(std::string_view text) {
-    if (text.empty()) return 0;
-    const size_t front = static_cast<unsigned char>(text.front());
-    const size_t back = static_cast<unsigned char>(text.back());
-    const size_t middle = static_cast<unsigned char>(text[text.size() / 2]);
-    return (text.size() * 31 + front * 7 + middle * 3 + back) % kRecent;
-  }
 };
 
 LinkDbState& St() {
@@ -164,14 +146,12 @@ void PrintEntityLines(const KelLnkHybridManager::Entity& e) {
 
 uint32_t KelLnkHybridManager::Names::Number(std::string_view text) {
   LinkDbState& state = St();
-  uint32_t& recent = state.recentNumbers[LinkDbState::RecentSlot(text)];
-  if (recent != UINT32_MAX && state.names[recent] == text) return recent;
   auto it = state.nameNumbers.find(text);
-  if (it != state.nameNumbers.end()) return recent = it->second;
+  if (it != state.nameNumbers.end()) return it->second;
   const auto number = static_cast<uint32_t>(state.names.size());
   state.names.emplace_back(text);
   state.nameNumbers.emplace(state.names.back(), number);
-  return recent = number;
+  return number;
 }
 
 const KelUnicodeString& KelLnkHybridManager::Names::Text(uint32_t number) { return St().names[number]; }

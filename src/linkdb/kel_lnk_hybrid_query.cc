@@ -58,20 +58,15 @@ KelUnicodeString TypeCondition(KelLnkQueryContext* window) {
 // (the fraction) zeroed, into `text`, whose storage is reused.
 const std::string& ZeroedFraction(const KelLnkPackedTimestamp& timestamp, std::string& text) {
   timestamp.AssignTo(text);
-  if (text.size() >= 6) text.replace(text.size() - 6, 6, "000000");
+  ZeroTimestampFractionOf(text);
   return text;
 }
 
 // The entity UUID text: ENTITY_ID_1 then ENTITY_ID_2, in hexadecimal.
 KelUnicodeString UuidText(const KelDMEntityIds& ids) {
-  static const char kDigits[] = "0123456789ABCDEF";
   KelUnicodeString text;
-  text.reserve(2 * (ids.id1.Raw().size() + ids.id2.Raw().size()));
-  for (const std::string* bytes : {&ids.id1.Raw(), &ids.id2.Raw()})
-    for (unsigned char b : *bytes) {
-      text += kDigits[b >> 4];
-      text += kDigits[b & 0xF];
-    }
+  ids.id1.AppendHex(text);
+  ids.id2.AppendHex(text);
   return text;
 }
 
@@ -144,7 +139,6 @@ int KelLnkHybridManager::Walk(const Entity& e, bool children, KelLnkQueryContext
     // Texts of the link being merged, their storage reused from link to link.
     std::string linkTs;
     std::string childTs;
-    bool ownTsKnown = false;  // childTs holds this object's timestamp
 
     // A "$EXT" row links its holder (father) to the object it points to (child).
     const uint32_t extTable = Names::Number(kMmlExt);
@@ -159,9 +153,7 @@ int KelLnkHybridManager::Walk(const Entity& e, bool children, KelLnkQueryContext
       }
       if (n < 0) return;
       const int child = children ? n : i;
-      // Parents all point to this object: its timestamp is read once.
-      if (children || !ownTsKnown) childTs = GetEntityTS(child);
-      ownTsKnown = !children;
+      childTs = GetEntityTS(child);
       Link link(children ? i : n, child, row.environment, extTable, row.coid, row.compidFather, row.type,
                 ZeroedFraction(row.timestamp, linkTs), row.status);
       LocateAndUpdateLink(link, childTs, -1, KelUnicodeString());

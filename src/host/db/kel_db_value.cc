@@ -5,14 +5,18 @@
 #include <cstring>
 
 std::string KelDbBinary::Hex() const {
-  static const char kDigits[] = "0123456789ABCDEF";
   std::string s;
-  s.reserve(bytes_.size() * 2);
-  for (unsigned char b : bytes_) {
-    s.push_back(kDigits[b >> 4]);
-    s.push_back(kDigits[b & 0xF]);
-  }
+  AppendHex(s);
   return s;
+}
+
+void KelDbBinary::AppendHex(std::string& out) const {
+  static const char kDigits[] = "0123456789ABCDEF";
+  out.reserve(out.size() + bytes_.size() * 2);
+  for (unsigned char b : bytes_) {
+    out += kDigits[b >> 4];
+    out += kDigits[b & 0xF];
+  }
 }
 
 KelId KelDbBinary::AsId() const {
@@ -91,49 +95,12 @@ void NormaliseTimestampText(std::string_view text, std::string& out) {
   if (digits < 6) out.append(6 - digits, '0');
 }
 
-namespace {
-uint64_t Load8(const char* p) {
-  uint64_t word;
-  std::memcpy(&word, p, 8);
-  return word;
-}
-// True when each of the 8 bytes is a decimal digit.
-bool EightDigits(uint64_t word) {
-  return ((word & 0xF0F0F0F0F0F0F0F0ull) | (((word + 0x0606060606060606ull) & 0xF0F0F0F0F0F0F0F0ull) >> 4)) ==
-         0x3333333333333333ull;
-}
-}  // namespace
-
 bool IsNormalTimestampText(std::string_view text) {
-  // Every engine row brings one: checked 8 bytes at a time, in four words
-  // (the last overlaps the third). In each word the separators must be the
-  // form's, and with the separators turned into '0' all bytes must be digits.
-  static constexpr std::string_view kForm = "DDDD-DD-DD DD:DD:DD.DDDDDD";
-  static constexpr size_t kAt[] = {0, 8, 16, kForm.size() - 8};
-  struct Words {
-    uint64_t separators[4] = {};  // the form's separators, 0 on its digits
-    uint64_t mask[4] = {};        // 0xFF on the separators
-  };
-  static const Words words = [] {
-    Words w;
-    for (size_t i = 0; i < 4; ++i) {
-      char separators[8], mask[8];
-      for (size_t k = 0; k < 8; ++k) {
-        const char c = kForm[kAt[i] + k];
-        separators[k] = c == 'D' ? '\0' : c;
-        mask[k] = c == 'D' ? '\0' : '\xFF';
-      }
-      w.separators[i] = Load8(separators);
-      w.mask[i] = Load8(mask);
-    }
-    return w;
-  }();
+  static constexpr std::string_view kForm = "DDDD-DD-DD DD:DD:DD.DDDDDD";  // 'D' a digit
   if (text.size() != kForm.size()) return false;
-  for (size_t i = 0; i < 4; ++i) {
-    const uint64_t word = Load8(text.data() + kAt[i]);
-    if ((word & words.mask[i]) != words.separators[i] ||
-        !EightDigits((word & ~words.mask[i]) | (0x3030303030303030ull & words.mask[i])))
-      return false;
+  for (size_t k = 0; k < kForm.size(); ++k) {
+    const bool digit = text[k] >= '0' && text[k] <= '9';
+    if (kForm[k] == 'D' ? !digit : text[k] != kForm[k]) return false;
   }
   return true;
 }

@@ -22,6 +22,8 @@ class KelDbBinary {
   size_t Size() const { return bytes_.size(); }
   // Upper-case hexadecimal text of all bytes.
   std::string Hex() const;
+  // The same digits, appended to `out`.
+  void AppendHex(std::string& out) const;
   // The identifier held in the first 8 bytes; zero bytes pad a shorter value.
   KelId AsId() const;
 
