@@ -250,6 +250,9 @@ struct FetchedTraits {
 struct Lane {
   uint8_t number;  // 0 children, 1 parents
   std::vector<Obj> waiting;
+  // By entity cache index: 1 once the entity's object was seen read, so that
+  // a far end met again is not looked up again.
+  std::vector<uint8_t> seenFetched;
 
   // Whether the object's rows were read, taken or not.
   bool Fetched(const Obj& o) const;
@@ -263,7 +266,7 @@ struct Store {
   // "$EXT" row ($COMPNAME); kNoObject when it names no object.
   std::unordered_map<uint32_t, std::pair<uint32_t, uint32_t>> compnames;
   KelUnicodeString typeCondition;
-  std::array<Lane, 2> lanes{Lane{0, {}}, Lane{1, {}}};  // children, parents
+  std::array<Lane, 2> lanes{Lane{0, {}, {}}, Lane{1, {}, {}}};  // children, parents
   // The objects read in either direction: records stay put while the deque
   // grows, found through the index.
   std::deque<Fetched> fetched;
@@ -694,11 +697,13 @@ void KelLnkHybridReadAhead::TakeRows(KelLnkDirection d, const Entity& e, bool re
 std::vector<KelLnkEntityRecord> KelLnkHybridReadAhead::Holders(KelDMEntitySide side, KelDbConnection* connection,
                                                                const KelUnicodeString& environment,
                                                                const KelDMEntityIds& ids) {
-  Store& store = TheStore();
-  auto it = store.holders.find(HoldersProbe{side, environment, ids});
-  if (it != store.holders.end()) return it->second;
-  ReadHolders(side, connection, environment, {&ids});
   std::vector<KelLnkEntityRecord> rows;
+  if (!HoldersImage(side, environment)) {
+    Store& store = TheStore();
+    auto it = store.holders.find(HoldersProbe{side, environment, ids});
+    if (it != store.holders.end()) return it->second;
+    ReadHolders(side, connection, environment, {&ids});
+  }
   ForEachHolder(side, environment, ids, [&](const StoredEntityRow& row) { rows.push_back(row); });
   return rows;
 }
@@ -709,8 +714,15 @@ const std::pair<uint32_t, uint32_t>& KelLnkHybridReadAhead::PointedObject(uint32
 
 void KelLnkHybridReadAhead::Waiting(KelLnkDirection d, int index) {
   Lane& lane = LaneOf(d);
+  const auto at = static_cast<size_t>(index);
+  if (at < lane.seenFetched.size() && lane.seenFetched[at]) return;
   const Obj key = KeyOf(*KelLnkHybridManager::GetEntity(index));
-  if (!lane.Fetched(key)) lane.waiting.push_back(key);
+  if (!lane.Fetched(key)) {
+    lane.waiting.push_back(key);
+    return;
+  }
+  if (at >= lane.seenFetched.size()) lane.seenFetched.resize(std::max(at + 1, 2 * lane.seenFetched.size()), 0);
+  lane.seenFetched[at] = 1;
 }
 
 void KelLnkHybridReadAhead::Forget() {

@@ -1,7 +1,7 @@
 // A hash index of positions in an array of records that carry their own keys
 // (the object cache, the entity and link caches): open addressing over a
 // power-of-two table of positions, kept at most half full, so that it costs
-// 8 to 16 bytes per record instead of a node and its bucket.
+// 16 to 32 bytes per record instead of a node and its bucket.
 //
 // `Traits` says how to hash and compare, without a copy of the keys:
 //   static size_t HashOf(int position);            // the hash of a record's key
@@ -22,43 +22,52 @@ class KelLnkPositionIndex {
   template <typename Probe>
   int Find(const Probe& probe) const {
     if (slots_.empty()) return -1;
-    for (size_t i = Home(Traits::Hash(probe));; i = (i + 1) & (slots_.size() - 1)) {
-      const int32_t position = slots_[i];
-      if (position == kFree) return -1;
-      if (Traits::Equal(position, probe)) return position;
+    const uint32_t tag = TagOf(Traits::Hash(probe));
+    for (size_t i = Home(tag);; i = (i + 1) & (slots_.size() - 1)) {
+      const Slot slot = slots_[i];
+      if (slot.position == kFree) return -1;
+      if (slot.tag == tag && Traits::Equal(slot.position, probe)) return slot.position;
     }
   }
   // Adds the record at `position`, whose key is not in the index yet.
   void Insert(int position) {
     if (2 * (count_ + 1) > slots_.size()) Grow();
-    Place(position);
+    Place(Slot{TagOf(Traits::HashOf(position)), position});
     ++count_;
   }
   void Clear() {
-    slots_ = std::vector<int32_t>();
+    slots_ = std::vector<Slot>();
     count_ = 0;
     bits_ = 0;
   }
 
  private:
   static constexpr int32_t kFree = -1;
+  // A position with the high half of its mixed hash: a probe compares
+  // records only when the tags agree, and growing places every slot again
+  // without a look at the records.
+  struct Slot {
+    uint32_t tag;
+    int32_t position;
+  };
 
-  // The multiplication spreads the hash over the high bits the table keeps.
-  size_t Home(size_t hash) const { return (hash * 0x9E3779B97F4A7C15ull) >> (64 - bits_); }
-  void Place(int32_t position) {
-    size_t i = Home(Traits::HashOf(position));
-    while (slots_[i] != kFree) i = (i + 1) & (slots_.size() - 1);
-    slots_[i] = position;
+  // The multiplication spreads the hash over the high bits the tag keeps.
+  static uint32_t TagOf(size_t hash) { return static_cast<uint32_t>((hash * 0x9E3779B97F4A7C15ull) >> 32); }
+  size_t Home(uint32_t tag) const { return tag >> (32 - bits_); }
+  void Place(Slot slot) {
+    size_t i = Home(slot.tag);
+    while (slots_[i].position != kFree) i = (i + 1) & (slots_.size() - 1);
+    slots_[i] = slot;
   }
   void Grow() {
-    std::vector<int32_t> old = std::move(slots_);
+    std::vector<Slot> old = std::move(slots_);
     bits_ = old.empty() ? 10 : bits_ + 1;
-    slots_.assign(size_t{1} << bits_, kFree);
-    for (int32_t position : old)
-      if (position != kFree) Place(position);
+    slots_.assign(size_t{1} << bits_, Slot{0, kFree});
+    for (const Slot& slot : old)
+      if (slot.position != kFree) Place(slot);
   }
 
-  std::vector<int32_t> slots_;
+  std::vector<Slot> slots_;
   size_t count_ = 0;
   unsigned bits_ = 0;
 };
