@@ -148,9 +148,27 @@ void WalkImpacts(KelLnkObject* root, KelListValKelDMInstance* visited, Reached&&
   }
 }
 
+// The lines of an impact file, kept in pieces of about a megabyte: a long
+// list grows without being copied each time its buffer would double.
+class ImpactText {
+ public:
+  // The piece the next lines go to.
+  std::string& Tail() {
+    if (pieces_.empty() || pieces_.back().size() >= kPiece) pieces_.emplace_back().reserve(kPiece + kSlack);
+    return pieces_.back();
+  }
+  const std::vector<std::string>& Pieces() const { return pieces_; }
+
+ private:
+  static constexpr size_t kPiece = size_t{1} << 20;
+  static constexpr size_t kSlack = 4096;  // an object's lines past the mark
+  std::vector<std::string> pieces_;
+};
+
 // The four lines of an object in an impact file.
-void AppendImpactLines(std::string& text, std::string_view environment, std::string_view table, const KelId& coid,
+void AppendImpactLines(ImpactText& lines, std::string_view environment, std::string_view table, const KelId& coid,
                        const KelId& compid) {
+  std::string& text = lines.Tail();
   text += environment;
   text += '\n';
   text += RightTrimmedBlanks(table);
@@ -160,17 +178,17 @@ void AppendImpactLines(std::string& text, std::string_view environment, std::str
   compid.AppendHex(text);
   text += '\n';
 }
-void AppendImpactLines(std::string& text, const KelDMInstance& object) {
+void AppendImpactLines(ImpactText& text, const KelDMInstance& object) {
   AppendImpactLines(text, object.GetEnvironment(), object.GetTable(), object.Coid(), object.Compid());
 }
-void AppendImpactLines(std::string& text, int entity) {
+void AppendImpactLines(ImpactText& text, int entity) {
   const Entity& e = *KelLnkHybridManager::GetEntity(entity);
   AppendImpactLines(text, e.caenv(), e.kelab(), e.coid, e.compid);
 }
 
 // Writes the impact file of the walk named `name` (the count, then the
 // objects' lines); a failure is left in the batch error.
-void WriteImpactFile(const KelUnicodeString& name, int count, const std::string& text) {
+void WriteImpactFile(const KelUnicodeString& name, int count, const ImpactText& text) {
   const std::string fileName = name + (KelLnkObject::BatchOrder() ? ".ImpactsOn" : ".ImpactedBy");
   // The file replaces the previous one whole, and only once fully written.
   KelLnkSiteFileWriter file;
@@ -178,8 +196,10 @@ void WriteImpactFile(const KelUnicodeString& name, int count, const std::string&
     KelLnkObject::BatchError().Set(1, "Error in Batch Impacts", "Unable to open the file: " + fileName, 3);
     return;
   }
-  // Two writes: no second copy of a long list.
-  if (!file.Write(std::to_string(count) + "\n") || !file.Write(text)) {
+  // A write per piece: no second copy of a long list.
+  bool written = file.Write(std::to_string(count) + "\n");
+  for (const std::string& piece : text.Pieces()) written = written && file.Write(piece);
+  if (!written) {
     KelLnkObject::BatchError().Set(1, "Error in Batch Impacts",
                                    "An error occurred writing the output file: " + fileName, 3);
     return;  // the partial file is dropped; the previous file stays
@@ -203,7 +223,7 @@ void KelLnkObjectBatch::BatchStartImpacts(KelLnkObject& root, const KelUnicodeSt
   KelLnkObject::BatchError().Ok();
   // Each object is reached once: its lines go straight to the file's text,
   // without a record per edge.
-  std::string text;
+  ImpactText text;
   int count = 0;
   {
     MML_TRACE("KelLnkObject::GetStructure");
@@ -245,7 +265,7 @@ void KelLnkObjectBatch::GetImpactStructure(KelLnkObject* object, KelListPtrKelLn
 
 void KelLnkObjectBatch::DoBatchImpacts(KelListPtrKelLnkSynchroUnit& units, const KelUnicodeString& name) {
   MML_TRACE("KelLnkObject::DoBatchImpacts");
-  std::string text;
+  ImpactText text;
   int count = 0;
   for (KelLnkSynchroUnit* unit : units) {
     AppendImpactLines(text, unit->GetChild());
