@@ -178,11 +178,12 @@ struct FactsPass {
     untaken = 0;
     dropped = true;
   }
-  // Notes that one more row was taken; once half of them are, keeps only
-  // the others, so that the table's facts shrink as the walk reaches its
-  // objects.
-  void Took() {
-    if (--untaken == 0) return Release();
+  // Once every row was taken, lets the rows go; once half of them were,
+  // keeps only the others, so that the table's facts shrink as the walk
+  // reaches its objects. Positions found before are void after it.
+  void Shrink() {
+    if (rows.empty()) return;
+    if (untaken == 0) return Release();
     if (untaken * 2 > rows.size() || rows.size() < kCompactFloor) return;
     std::erase_if(rows, [](const PassRow& row) { return row.taken; });
     dropped = true;
@@ -193,6 +194,9 @@ struct FactsPass {
   static constexpr size_t kCompactFloor = 64;
 };
 std::map<std::pair<KelUnicodeString, KelUnicodeString>, FactsPass> sFactsPass;
+// The positions a facts pass found for the entries being read (kept from call
+// to call for its storage).
+std::vector<int> sFoundRows;
 
 size_t EntryTraits::HashOf(int position) { return Hash(spObject[static_cast<size_t>(position)].key); }
 bool EntryTraits::Equal(int position, const PackedObjectKey& key) {
@@ -438,6 +442,12 @@ int KelLnkDataManager::LocateObject(const KelUnicodeString& environment, const K
   return EntryOfNumber(number, coid, compid, create != 0);
 }
 
+void KelLnkDataManager::PrefetchObject(const KelUnicodeString& environment, const KelUnicodeString& table,
+                                       const KelId& coid, const KelId& compid) {
+  const uint32_t number = NumberOfPair(environment, table, false);
+  if (number != KelTableNumbers::kNone) sObjectIndex.Prefetch(EntryTraits::Hash(PackedObjectKey{number, coid, compid}));
+}
+
 int KelLnkDataManager::LocateObject(const KelUnicodeString& environment, const KelUnicodeString& table, double coid,
                                     double compid, int create) {
   return LocateObject(environment, table, KelId::FromDouble(coid), KelId::FromDouble(compid), create);
@@ -487,8 +497,8 @@ KelUnicodeString KelLnkDataManager::GetObjectTimestamp(const KelUnicodeString& e
 void KelLnkDataManager::ReadFacts(const std::vector<ObjectRef>& objects) {
   if (KelDMSession::Main() == nullptr) return;
   // Objects come in runs of one table: its number is looked up once a run.
-  std::vector<int> entries;
-  entries.reserve(objects.size());
+  std::vector<PackedObjectKey> keys;
+  keys.reserve(objects.size());
   const ObjectRef* run = nullptr;
   uint32_t number = KelTableNumbers::kNone;
   bool entityTable = false;
@@ -498,7 +508,15 @@ void KelLnkDataManager::ReadFacts(const std::vector<ObjectRef>& objects) {
       number = NumberOfPair(key.environment, key.table, true);
       entityTable = IsEntityTable(key.table);
     }
-    if (!entityTable) entries.push_back(EntryOfNumber(number, key.coid, key.compid, true));
+    if (!entityTable) keys.push_back(PackedObjectKey{number, key.coid, key.compid});
+  }
+  // The index's slots are asked for a few objects ahead: their memory reads
+  // overlap.
+  constexpr size_t kAhead = 8;
+  std::vector<int> entries(keys.size());
+  for (size_t k = 0; k < keys.size(); ++k) {
+    if (k + kAhead < keys.size()) sObjectIndex.Prefetch(EntryTraits::Hash(keys[k + kAhead]));
+    entries[k] = EntryOfNumber(keys[k].table, keys[k].coid, keys[k].compid, true);
   }
   ReadFactsAt(entries);
 }
@@ -585,20 +603,33 @@ void KelLnkDataManager::ReadFactsAt(const std::vector<int>& entries) {
       }
     }
     if (pass.loaded) {
-      PassRow probe;
-      for (int index : indices) {
-        ObjectEntry& entry = At(index);
-        probe.coid = entry.key.coid;
-        probe.compid = entry.key.compid;
-        const int found = pass.index.Find(probe);
-        PassRow* row = found < 0 ? nullptr : &pass.rows[static_cast<size_t>(found)];
+      // The rows are found in one sweep and used in a second, the slots
+      // asked for a few objects ahead and the rows as found, so that the
+      // memory reads of many objects overlap.
+      constexpr size_t kAhead = 8;
+      auto probeOf = [](int index) {
+        PassRow probe;
+        probe.coid = At(index).key.coid;
+        probe.compid = At(index).key.compid;
+        return probe;
+      };
+      std::vector<int>& found = sFoundRows;
+      found.resize(indices.size());
+      for (size_t k = 0; k < indices.size(); ++k) {
+        if (k + kAhead < indices.size()) pass.index.Prefetch(PassTraits::Hash(probeOf(indices[k + kAhead])));
+        found[k] = pass.index.Find(probeOf(indices[k]));
+        if (found[k] >= 0) __builtin_prefetch(&pass.rows[static_cast<size_t>(found[k])]);
+      }
+      for (size_t k = 0; k < indices.size(); ++k) {
+        ObjectEntry& entry = At(indices[k]);
+        PassRow* row = found[k] < 0 ? nullptr : &pass.rows[static_cast<size_t>(found[k])];
         if (row) {
           // Taken already: the same object under another spelling of its
           // table (trailing blanks) has the same facts.
           fill(entry, &row->facts.timestamp, row->facts.name.view());
           if (!row->taken) {
             row->taken = true;
-            pass.Took();
+            --pass.untaken;
           }
         } else if (!pass.dropped) {
           fill(entry, nullptr, kMmlUnknownName);
@@ -606,6 +637,7 @@ void KelLnkDataManager::ReadFactsAt(const std::vector<int>& entries) {
         // else the object may be one whose row was dropped: its own read
         // answers it.
       }
+      pass.Shrink();
       continue;
     }
     const KelUnicodeString head = select + kMmlSqlWhere + kMmlColCoid + " IN ";

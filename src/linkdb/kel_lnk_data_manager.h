@@ -37,6 +37,9 @@ class KelLnkDataManager {
   static int LocateObject(const KelUnicodeString& environment, const KelUnicodeString& table, const KelId& coid,
                           const KelId& compid, int create);
   static int LocateObject(const KelDMInstance& instance, int create);
+  // Asks the processor for the index slot where LocateObject starts looking.
+  static void PrefetchObject(const KelUnicodeString& environment, const KelUnicodeString& table, const KelId& coid,
+                             const KelId& compid);
   // Number of entries in the object cache.
   static int ObjectCount();
   // Changes whenever the entry indices handed out before become void

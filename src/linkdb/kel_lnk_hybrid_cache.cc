@@ -48,8 +48,11 @@ struct IdPairHash {
 // the entity itself: no second copy of the names.
 struct EntityTraits {
   static size_t Hash(const KelLnkHybridManager::Entity& e) {
-    size_t h = Mix(KelIdHash()(e.coid), KelIdHash()(e.compid));
-    return Mix(h, static_cast<size_t>(e.CaenvNumber()) << 32 | e.KelabNumber());
+    return Of(e.CaenvNumber(), e.KelabNumber(), e.coid, e.compid);
+  }
+  static size_t Of(uint32_t environment, uint32_t table, const KelId& coid, const KelId& compid) {
+    const size_t h = Mix(KelIdHash()(coid), KelIdHash()(compid));
+    return Mix(h, static_cast<size_t>(environment) << 32 | table);
   }
   static size_t HashOf(int position);
   static bool Equal(int position, const KelLnkHybridManager::Entity& e);
@@ -364,6 +367,11 @@ int KelLnkHybridManager::LocateEntity(const Entity& e, int create) {
   caches.parentsRead.push_back(0);
   if (DbgExpand()) std::printf("   >> Creation <<\n");
   return index;
+}
+
+void KelLnkHybridManager::PrefetchEntity(uint32_t environment, uint32_t table, const KelId& coid,
+                                         const KelId& compid) {
+  TheCaches().entityIndex.Prefetch(EntityTraits::Of(environment, table, coid, compid));
 }
 
 void KelLnkHybridManager::SetEntityUuid(const KelUnicodeString& uuid, int index) {

@@ -237,6 +237,10 @@ class KelLnkHybridManager {
   // there is none: -1 if `create` is 0, else the index of a new cached copy
   // (with no UUID).
   static int LocateEntity(const Entity& e, int create);
+  // Asks the processor for the index slot where LocateEntity starts looking
+  // for the object: the far ends of an object's links are asked for before
+  // they are located, and their memory reads overlap.
+  static void PrefetchEntity(uint32_t environment, uint32_t table, const KelId& coid, const KelId& compid);
   // Appends `uuid` to the UUIDs of a cached entity / link (no duplicate check).
   static void SetEntityUuid(const KelUnicodeString& uuid, int index);
   static void SetLinkUuid(const KelUnicodeString& uuid, int index);

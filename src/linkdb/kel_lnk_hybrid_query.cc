@@ -161,6 +161,21 @@ int KelLnkHybridManager::Walk(const Entity& e, bool children, KelLnkQueryContext
 
     ZorTrace::Output(" -> MDL TO MDL begin", 0);
     if (isRelation && LinkConnection()) {
+      // The far ends' index slots are asked for at once: their memory reads
+      // overlap instead of following one another.
+      auto prefetch = [&](uint32_t env, uint32_t table, const KelId& coid, const KelId& compid) {
+        PrefetchEntity(env, table, coid, compid);
+        KelLnkHybridReadAhead::PrefetchWaiting(direction, env, table, coid, compid);
+        KelLnkDataManager::PrefetchObject(Names::Text(env), Names::Text(table), coid, compid);
+      };
+      for (const KelLnkExtRecord& row : near.ext) {
+        if (!children) {
+          prefetch(row.environment, row.fatherTable, row.coid, row.compidFather);
+        } else if (const auto& [env, table] = KelLnkHybridReadAhead::PointedObject(row.compname);
+                   env != KelLnkHybridReadAhead::kNoObject) {
+          prefetch(env, table, row.coidRef, row.compidRef);
+        }
+      }
       if (children) {
         KelPSNTrace timing("Temps consomme MDL: ", 40, 0);
         for (const KelLnkExtRecord& row : near.ext) addExtLink(row);

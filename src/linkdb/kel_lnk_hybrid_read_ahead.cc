@@ -278,6 +278,8 @@ struct Lane {
 
   // Whether the object's rows were read, taken or not.
   bool Fetched(const Obj& o) const;
+  // Asks the processor for the index slot where Fetched(o) starts looking.
+  void Prefetch(const Obj& o) const;
   // The object's slot, and whether it was added now.
   std::pair<Slot*, bool> Fetch(const Obj& o);
 };
@@ -324,6 +326,9 @@ bool FetchedTraits::Equal(int position, const FetchedProbe& p) {
 }
 
 bool Lane::Fetched(const Obj& o) const { return TheStore().fetchedIndex.Find(FetchedProbe{o, number}) >= 0; }
+void Lane::Prefetch(const Obj& o) const {
+  TheStore().fetchedIndex.Prefetch(FetchedTraits::Hash(FetchedProbe{o, number}));
+}
 
 std::pair<Slot*, bool> Lane::Fetch(const Obj& o) {
   Store& store = TheStore();
@@ -580,12 +585,23 @@ void ReadSet(KelLnkDirection d, std::vector<Member> level, bool expand, bool rea
   auto& pendingExt = TheStore().pendingExt;
   auto& pendingEntities = TheStore().pendingEntities;
   std::vector<KelLnkDataManager::ObjectRef> reached;
+  // The objects a level's rows lead to, in the order met; sifted once the
+  // level is read.
+  auto reach = [](std::vector<Obj>& leadsTo, const Obj& o) { leadsTo.push_back(o); };
   // An object read already in this direction was reached before, and its
-  // facts asked for then.
-  auto reach = [&](std::vector<Obj>& leadsTo, const Obj& o) {
-    if (lane.Fetched(o)) return;
-    reached.push_back(ObjectKey{Names::Text(o.environment), Names::Text(o.table), o.coid, o.compid});
-    leadsTo.push_back(o);
+  // facts asked for then. The index's slots are asked for a few objects
+  // ahead, so that the memory reads of many objects overlap.
+  constexpr size_t kAhead = 8;
+  auto sift = [&](std::vector<Obj>& leadsTo) {
+    size_t kept = 0;
+    for (size_t k = 0; k < leadsTo.size(); ++k) {
+      if (k + kAhead < leadsTo.size()) lane.Prefetch(leadsTo[k + kAhead]);
+      const Obj o = leadsTo[k];
+      if (lane.Fetched(o)) continue;
+      reached.push_back(ObjectKey{Names::Text(o.environment), Names::Text(o.table), o.coid, o.compid});
+      leadsTo[kept++] = o;
+    }
+    leadsTo.resize(kept);
   };
   size_t total = 0;
   while (!level.empty()) {
@@ -659,6 +675,7 @@ void ReadSet(KelLnkDirection d, std::vector<Member> level, bool expand, bool rea
           });
       }
     }
+    sift(leadsTo);
     if (!expand) break;
     std::vector<Member> next;
     for (const Obj& o : leadsTo) {
@@ -745,6 +762,11 @@ void KelLnkHybridReadAhead::Waiting(KelLnkDirection d, int index) {
   }
   if (at >= lane.seenFetched.size()) lane.seenFetched.resize(std::max(at + 1, 2 * lane.seenFetched.size()), 0);
   lane.seenFetched[at] = 1;
+}
+
+void KelLnkHybridReadAhead::PrefetchWaiting(KelLnkDirection d, uint32_t environment, uint32_t table,
+                                            const KelId& coid, const KelId& compid) {
+  LaneOf(d).Prefetch(Obj{environment, table, coid, compid});
 }
 
 void KelLnkHybridReadAhead::Forget() {

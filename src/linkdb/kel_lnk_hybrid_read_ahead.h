@@ -216,6 +216,10 @@ class KelLnkHybridReadAhead {
   // The object of entity `index` was reached in direction `d`: read its rows
   // with the next set.
   static void Waiting(KelLnkDirection d, int index);
+  // Asks the processor for the index slot where Waiting starts looking for
+  // the object (numbers of KelLnkHybridManager::Names).
+  static void PrefetchWaiting(KelLnkDirection d, uint32_t environment, uint32_t table, const KelId& coid,
+                              const KelId& compid);
   // Forgets every row and every waiting object.
   static void Forget();
 };
