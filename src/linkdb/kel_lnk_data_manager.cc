@@ -442,6 +442,10 @@ int KelLnkDataManager::LocateObject(const KelUnicodeString& environment, const K
   return EntryOfNumber(number, coid, compid, create != 0);
 }
 
+void KelLnkDataManager::PrefetchAt(int entry) {
+  if (entry >= 0) __builtin_prefetch(&At(entry));
+}
+
 void KelLnkDataManager::PrefetchObject(const KelUnicodeString& environment, const KelUnicodeString& table,
                                        const KelId& coid, const KelId& compid) {
   const uint32_t number = NumberOfPair(environment, table, false);

@@ -37,6 +37,8 @@ class KelLnkDataManager {
   static int LocateObject(const KelUnicodeString& environment, const KelUnicodeString& table, const KelId& coid,
                           const KelId& compid, int create);
   static int LocateObject(const KelDMInstance& instance, int create);
+  // Asks the processor for an entry's facts.
+  static void PrefetchAt(int entry);
   // Asks the processor for the index slot where LocateObject starts looking.
   static void PrefetchObject(const KelUnicodeString& environment, const KelUnicodeString& table, const KelId& coid,
                              const KelId& compid);

@@ -431,6 +431,14 @@ int KelLnkHybridManager::FindLink(int fatherIndex, int childIndex, uint32_t type
   return caches.linkIndex.Find(LinkKey{fatherIndex, childIndex, type});
 }
 
+void KelLnkHybridManager::PrefetchLink(int fatherIndex, int childIndex, uint32_t type) {
+  const Caches& caches = TheCaches();
+  caches.linkIndex.Prefetch(LinkTraits::Hash(LinkKey{fatherIndex, childIndex, type}));
+  const int last = caches.chains[static_cast<size_t>(childIndex)][1].last;
+  if (last >= 0) __builtin_prefetch(&caches.nextLink[static_cast<size_t>(last)]);
+  KelLnkDataManager::PrefetchAt(FactEntry(childIndex));
+}
+
 int KelLnkHybridManager::AppendLink(Link&& added) {
   Caches& caches = TheCaches();
   int index = static_cast<int>(caches.links.size());

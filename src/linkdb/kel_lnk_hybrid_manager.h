@@ -357,8 +357,9 @@ class KelLnkHybridManager {
   static void Walk(const Entity& e, bool children, int& count, Link*** links, Entity*** entities,
                    KelLnkQueryContext* window);
   // Reads the links of `e` in that direction on first call; the cache index
-  // of `e` (-1 when it is not cached).
-  static int Walk(const Entity& e, bool children, KelLnkQueryContext* window);
+  // of `e` (-1 when it is not cached). `known` is that index when the caller
+  // has it.
+  static int Walk(const Entity& e, bool children, KelLnkQueryContext* window, int known = -1);
   // The answer of a query: the father links (children) or the child links
   // (parents) of entity `index`, ordered by far-end name; none for -1.
   static std::vector<int> Ordered(int index, bool children);
@@ -369,6 +370,10 @@ class KelLnkHybridManager {
   static std::vector<int> LinksOf(int index, bool asFather);
   // Index of the cached link with this identity, -1 when none.
   static int FindLink(int fatherIndex, int childIndex, uint32_t type);
+  // Asks the processor for what making the link from `fatherIndex` to
+  // `childIndex` reads: its link-index slot, the child's last link and the
+  // child's facts.
+  static void PrefetchLink(int fatherIndex, int childIndex, uint32_t type);
   // Appends a copy of `link` to the link cache and returns its index.
   static int AppendLink(Link&& link);
   // The cached verdict of (coid, compid), -1 when none.

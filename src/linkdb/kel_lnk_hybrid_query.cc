@@ -87,7 +87,7 @@ void KelLnkHybridManager::GetParents(const Entity& e, int& count, Link*** links,
 void KelLnkHybridManager::AnswerLinks(int index, bool children, std::vector<int>& links, KelLnkQueryContext* window) {
   // A copy: the reading appends to the cache the record lives in.
   const Entity e = *GetEntity(index);
-  links = Ordered(Walk(e, children, window), children);
+  links = Ordered(Walk(e, children, window, index), children);
 }
 
 void KelLnkHybridManager::Walk(const Entity& e, bool children, int& count, Link*** links, Entity*** entities,
@@ -109,12 +109,12 @@ void KelLnkHybridManager::Walk(const Entity& e, bool children, int& count, Link*
   }
 }
 
-int KelLnkHybridManager::Walk(const Entity& e, bool children, KelLnkQueryContext* window) {
+int KelLnkHybridManager::Walk(const Entity& e, bool children, KelLnkQueryContext* window, int known) {
   const KelLnkDirection direction = children ? KelLnkDirection::kChildren : KelLnkDirection::kParents;
   const KelListValKelUnicodeString& relation = StrippedEnvironments(1);
   const bool isRelation = std::find(relation.begin(), relation.end(), e.caenv()) != relation.end();
   Connection();
-  const int i = LocateEntity(e, 1);
+  const int i = known >= 0 ? known : LocateEntity(e, 1);
 
   if (MarkRead(i, children)) {
     // The rows come from a set read shared with the objects reached before.
@@ -123,8 +123,8 @@ int KelLnkHybridManager::Walk(const Entity& e, bool children, KelLnkQueryContext
     const KelListValKelUnicodeString& entityEnvs = readEntities ? StrippedEnvironments(2) : kNone;
     KelLnkNearRows near;
     if ((isRelation || readEntities) && LinkConnection())
-      KelLnkHybridReadAhead::TakeRows(direction, e, isRelation, readEntities, LinkConnection(), TypeCondition(window),
-                                      relation, entityEnvs, &near);
+      KelLnkHybridReadAhead::TakeRows(direction, e, i, isRelation, readEntities, LinkConnection(),
+                                      TypeCondition(window), relation, entityEnvs, &near);
 
     // The far end of a link: its cache index once accepted by the model
     // filter, -1 when rejected; a new far end waits for the next set read.
@@ -142,21 +142,21 @@ int KelLnkHybridManager::Walk(const Entity& e, bool children, KelLnkQueryContext
 
     // A "$EXT" row links its holder (father) to the object it points to (child).
     const uint32_t extTable = Names::Number(kMmlExt);
-    auto addExtLink = [&](const KelLnkExtRecord& row) {
-      int n;
-      if (children) {
-        const auto& [env, table] = KelLnkHybridReadAhead::PointedObject(row.compname);
-        if (env == KelLnkHybridReadAhead::kNoObject) return;  // no object to address
-        n = farEnd(env, table, row.coidRef, row.compidRef);
-      } else {
-        n = farEnd(row.environment, row.fatherTable, row.coid, row.compidFather);
-      }
-      if (n < 0) return;
+    auto endOf = [&](const KelLnkExtRecord& row) {
+      if (!children) return farEnd(row.environment, row.fatherTable, row.coid, row.compidFather);
+      const auto& [env, table] = KelLnkHybridReadAhead::PointedObject(row.compname);
+      if (env == KelLnkHybridReadAhead::kNoObject) return -1;  // no object to address
+      return farEnd(env, table, row.coidRef, row.compidRef);
+    };
+    auto linkTo = [&](const KelLnkExtRecord& row, int n) {
       const int child = children ? n : i;
       childTs = GetEntityTS(child);
       Link link(children ? i : n, child, row.environment, extTable, row.coid, row.compidFather, row.type,
                 ZeroedFraction(row.timestamp, linkTs), row.status);
       LocateAndUpdateLink(link, childTs, -1, KelUnicodeString());
+    };
+    auto addExtLink = [&](const KelLnkExtRecord& row) {
+      if (const int n = endOf(row); n >= 0) linkTo(row, n);
     };
 
     ZorTrace::Output(" -> MDL TO MDL begin", 0);
@@ -178,7 +178,15 @@ int KelLnkHybridManager::Walk(const Entity& e, bool children, KelLnkQueryContext
       }
       if (children) {
         KelPSNTrace timing("Temps consomme MDL: ", 40, 0);
-        for (const KelLnkExtRecord& row : near.ext) addExtLink(row);
+        // The far ends first, then the links to them, their link-index slots
+        // and link chains asked for in between, so that those memory reads
+        // overlap too.
+        std::vector<int> ends(near.ext.size());
+        for (size_t k = 0; k < ends.size(); ++k) ends[k] = endOf(near.ext[k]);
+        for (size_t k = 0; k < ends.size(); ++k)
+          if (ends[k] >= 0) PrefetchLink(i, ends[k], near.ext[k].type);
+        for (size_t k = 0; k < ends.size(); ++k)
+          if (ends[k] >= 0) linkTo(near.ext[k], ends[k]);
       } else {
         for (const KelUnicodeString& env : relation) {
           KelPSNTrace timing("Temps consomme MDL pour " + env + ": ", 40, 0);

@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <tuple>
 #include <type_traits>
 #include <unordered_map>
 #include <unordered_set>
@@ -272,16 +273,32 @@ struct FetchedTraits {
 struct Lane {
   uint8_t number;  // 0 children, 1 parents
   std::vector<Obj> waiting;
-  // By entity cache index: 1 once the entity's object was seen read, so that
-  // a far end met again is not looked up again.
-  std::vector<uint8_t> seenFetched;
+  // By entity cache index: the position of its object in `fetched` once
+  // seen there (else -1), so that a far end met again, or walked, is not
+  // looked up again.
+  std::vector<int32_t> fetchedAt;
+
+  int KnownPosition(int index) const {
+    const auto at = static_cast<size_t>(index);
+    return at < fetchedAt.size() ? fetchedAt[at] : -1;
+  }
+  void Know(int index, int position) {
+    if (index < 0) return;
+    const auto at = static_cast<size_t>(index);
+    if (at >= fetchedAt.size()) fetchedAt.resize(std::max(at + 1, 2 * fetchedAt.size()), -1);
+    fetchedAt[at] = position;
+  }
 
   // Whether the object's rows were read, taken or not.
-  bool Fetched(const Obj& o) const;
+  bool Fetched(const Obj& o) const { return Position(o) >= 0; }
+  // The object's position in the store's `fetched`, -1 when not read.
+  int Position(const Obj& o) const;
   // Asks the processor for the index slot where Fetched(o) starts looking.
   void Prefetch(const Obj& o) const;
   // The object's slot, and whether it was added now.
   std::pair<Slot*, bool> Fetch(const Obj& o);
+  // The same as a position in the store's `fetched`.
+  std::pair<int, bool> FetchAt(const Obj& o);
 };
 
 struct Store {
@@ -325,18 +342,24 @@ bool FetchedTraits::Equal(int position, const FetchedProbe& p) {
   return f.lane == p.lane && f.key == p.key;
 }
 
-bool Lane::Fetched(const Obj& o) const { return TheStore().fetchedIndex.Find(FetchedProbe{o, number}) >= 0; }
+int Lane::Position(const Obj& o) const { return TheStore().fetchedIndex.Find(FetchedProbe{o, number}); }
 void Lane::Prefetch(const Obj& o) const {
   TheStore().fetchedIndex.Prefetch(FetchedTraits::Hash(FetchedProbe{o, number}));
 }
 
-std::pair<Slot*, bool> Lane::Fetch(const Obj& o) {
+std::pair<int, bool> Lane::FetchAt(const Obj& o) {
   Store& store = TheStore();
-  const int found = store.fetchedIndex.Find(FetchedProbe{o, number});
-  if (found >= 0) return {&store.fetched[static_cast<size_t>(found)].slot, false};
+  const int found = Position(o);
+  if (found >= 0) return {found, false};
   store.fetched.push_back(::Fetched{o, number, Slot()});
-  store.fetchedIndex.Insert(static_cast<int>(store.fetched.size() - 1));
-  return {&store.fetched.back().slot, true};
+  const int position = static_cast<int>(store.fetched.size() - 1);
+  store.fetchedIndex.Insert(position);
+  return {position, true};
+}
+
+std::pair<Slot*, bool> Lane::Fetch(const Obj& o) {
+  const auto [position, added] = FetchAt(o);
+  return {&TheStore().fetched[static_cast<size_t>(position)].slot, added};
 }
 
 Lane& LaneOf(KelLnkDirection d) { return TheStore().lanes[d == KelLnkDirection::kChildren ? 0 : 1]; }
@@ -693,7 +716,7 @@ void ReadSet(KelLnkDirection d, std::vector<Member> level, bool expand, bool rea
 
 }  // namespace
 
-void KelLnkHybridReadAhead::TakeRows(KelLnkDirection d, const Entity& e, bool readExt, bool readEntities,
+void KelLnkHybridReadAhead::TakeRows(KelLnkDirection d, const Entity& e, int index, bool readExt, bool readEntities,
                                      KelDbConnection* connection, const KelUnicodeString& typeCondition,
                                      const KelListValKelUnicodeString& relationEnvironments,
                                      const KelListValKelUnicodeString& entityEnvironments, KelLnkNearRows* rows) {
@@ -707,8 +730,14 @@ void KelLnkHybridReadAhead::TakeRows(KelLnkDirection d, const Entity& e, bool re
   }
   Lane& lane = LaneOf(d);
   const Obj key = KeyOf(e);
-  auto [slotOf, added] = lane.Fetch(key);
-  Slot& slot = *slotOf;
+  // The object's place was found already when it was met as a far end.
+  int position = lane.KnownPosition(index);
+  bool added = false;
+  if (position < 0) {
+    std::tie(position, added) = lane.FetchAt(key);
+    lane.Know(index, position);
+  }
+  Slot& slot = store.fetched[static_cast<size_t>(position)].slot;
   if (added) {
     // The object asked for, the most recently reached waiting objects (a
     // depth-first walk asks for those next), and what they lead to.
@@ -753,15 +782,13 @@ const std::pair<uint32_t, uint32_t>& KelLnkHybridReadAhead::PointedObject(uint32
 
 void KelLnkHybridReadAhead::Waiting(KelLnkDirection d, int index) {
   Lane& lane = LaneOf(d);
-  const auto at = static_cast<size_t>(index);
-  if (at < lane.seenFetched.size() && lane.seenFetched[at]) return;
+  if (lane.KnownPosition(index) >= 0) return;
   const Obj key = KeyOf(*KelLnkHybridManager::GetEntity(index));
-  if (!lane.Fetched(key)) {
+  const int position = lane.Position(key);
+  if (position < 0)
     lane.waiting.push_back(key);
-    return;
-  }
-  if (at >= lane.seenFetched.size()) lane.seenFetched.resize(std::max(at + 1, 2 * lane.seenFetched.size()), 0);
-  lane.seenFetched[at] = 1;
+  else
+    lane.Know(index, position);
 }
 
 void KelLnkHybridReadAhead::PrefetchWaiting(KelLnkDirection d, uint32_t environment, uint32_t table,

@@ -199,8 +199,9 @@ class KelLnkHybridReadAhead {
   // `readExt`, its entity rows when `readEntities`. Reads them, with those of
   // the waiting objects, when they are not here yet; each object's rows are
   // handed out once. `relationEnvironments` hold "$EXT", `entityEnvironments`
-  // the entity tables (names without blanks).
-  static void TakeRows(KelLnkDirection d, const KelLnkHybridManager::Entity& e, bool readExt, bool readEntities,
+  // the entity tables (names without blanks). `index` is the cache index of `e`.
+  static void TakeRows(KelLnkDirection d, const KelLnkHybridManager::Entity& e, int index, bool readExt,
+                       bool readEntities,
                        KelDbConnection* connection, const KelUnicodeString& typeCondition,
                        const KelListValKelUnicodeString& relationEnvironments,
                        const KelListValKelUnicodeString& entityEnvironments, KelLnkNearRows* rows);
