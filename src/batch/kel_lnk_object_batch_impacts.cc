@@ -148,27 +148,9 @@ void WalkImpacts(KelLnkObject* root, KelListValKelDMInstance* visited, Reached&&
   }
 }
 
-// The lines of an impact file, kept in pieces of about a megabyte: a long
-// list grows without being copied each time its buffer would double.
-class ImpactText {
- public:
-  // The piece the next lines go to.
-  std::string& Tail() {
-    if (pieces_.empty() || pieces_.back().size() >= kPiece) pieces_.emplace_back().reserve(kPiece + kSlack);
-    return pieces_.back();
-  }
-  const std::vector<std::string>& Pieces() const { return pieces_; }
-
- private:
-  static constexpr size_t kPiece = size_t{1} << 20;
-  static constexpr size_t kSlack = 4096;  // an object's lines past the mark
-  std::vector<std::string> pieces_;
-};
-
 // The four lines of an object in an impact file.
-void AppendImpactLines(ImpactText& lines, std::string_view environment, std::string_view table, const KelId& coid,
+void AppendImpactLines(std::string& text, std::string_view environment, std::string_view table, const KelId& coid,
                        const KelId& compid) {
-  std::string& text = lines.Tail();
   text += environment;
   text += '\n';
   text += RightTrimmedBlanks(table);
@@ -178,17 +160,20 @@ void AppendImpactLines(ImpactText& lines, std::string_view environment, std::str
   compid.AppendHex(text);
   text += '\n';
 }
-void AppendImpactLines(ImpactText& text, const KelDMInstance& object) {
+void AppendImpactLines(std::string& text, const KelDMInstance& object) {
   AppendImpactLines(text, object.GetEnvironment(), object.GetTable(), object.Coid(), object.Compid());
 }
-void AppendImpactLines(ImpactText& text, int entity) {
+void AppendImpactLines(std::string& text, int entity) {
   const Entity& e = *KelLnkHybridManager::GetEntity(entity);
   AppendImpactLines(text, e.caenv(), e.kelab(), e.coid, e.compid);
 }
 
-// Writes the impact file of the walk named `name` (the count, then the
-// objects' lines); a failure is left in the batch error.
-void WriteImpactFile(const KelUnicodeString& name, int count, const ImpactText& text) {
+// Writes the impact file of the walk named `name`: the count, then the lines
+// `lines(k, text)` appends for each object k. The text is written a megabyte
+// at a time, so that a long list is never held whole. A failure is left in
+// the batch error.
+template <typename Lines>
+void WriteImpactFile(const KelUnicodeString& name, int count, Lines&& lines) {
   const std::string fileName = name + (KelLnkObject::BatchOrder() ? ".ImpactsOn" : ".ImpactedBy");
   // The file replaces the previous one whole, and only once fully written.
   KelLnkSiteFileWriter file;
@@ -196,10 +181,18 @@ void WriteImpactFile(const KelUnicodeString& name, int count, const ImpactText& 
     KelLnkObject::BatchError().Set(1, "Error in Batch Impacts", "Unable to open the file: " + fileName, 3);
     return;
   }
-  // A write per piece: no second copy of a long list.
-  bool written = file.Write(std::to_string(count) + "\n");
-  for (const std::string& piece : text.Pieces()) written = written && file.Write(piece);
-  if (!written) {
+  constexpr size_t kPiece = size_t{1} << 20;
+  std::string text;
+  text.reserve(kPiece + 4096);
+  text = std::to_string(count) + "\n";
+  bool written = true;
+  for (int k = 0; k < count && written; ++k) {
+    lines(k, text);
+    if (text.size() < kPiece) continue;
+    written = file.Write(text);
+    text.clear();
+  }
+  if (!written || !file.Write(text)) {
     KelLnkObject::BatchError().Set(1, "Error in Batch Impacts",
                                    "An error occurred writing the output file: " + fileName, 3);
     return;  // the partial file is dropped; the previous file stays
@@ -221,17 +214,14 @@ void KelLnkObjectBatch::BatchStartImpacts(KelLnkObject& root, const KelUnicodeSt
   MML_TRACE("KelLnkObject::BatchStartImpacts");
   BatchOrder(order);
   KelLnkObject::BatchError().Ok();
-  // Each object is reached once: its lines go straight to the file's text,
-  // without a record per edge.
-  ImpactText text;
-  int count = 0;
+  // Each object is reached once: the walk keeps its cache index, without a
+  // record per edge, and its lines are written from it.
+  std::vector<int> reached;
   {
     MML_TRACE("KelLnkObject::GetStructure");
-    WalkImpacts(&root, nullptr, [&](int, int child, int) {
-      AppendImpactLines(text, child);
-      ++count;
-    });
+    WalkImpacts(&root, nullptr, [&](int, int child, int) { reached.push_back(child); });
   }
+  const int count = static_cast<int>(reached.size());
   // Queries that failed were skipped on the way; when the engine itself
   // failed, the walk is incomplete and no file is written.
   if (KelDbEngineFaultCount() > 0) {
@@ -247,7 +237,7 @@ void KelLnkObjectBatch::BatchStartImpacts(KelLnkObject& root, const KelUnicodeSt
   }
   {
     MML_TRACE("KelLnkObject::DoBatchImpacts");
-    WriteImpactFile(name, count, text);
+    WriteImpactFile(name, count, [&](int k, std::string& text) { AppendImpactLines(text, reached[k]); });
   }
 }
 
@@ -265,13 +255,8 @@ void KelLnkObjectBatch::GetImpactStructure(KelLnkObject* object, KelListPtrKelLn
 
 void KelLnkObjectBatch::DoBatchImpacts(KelListPtrKelLnkSynchroUnit& units, const KelUnicodeString& name) {
   MML_TRACE("KelLnkObject::DoBatchImpacts");
-  ImpactText text;
-  int count = 0;
-  for (KelLnkSynchroUnit* unit : units) {
-    AppendImpactLines(text, unit->GetChild());
-    ++count;
-    delete unit;
-  }
+  WriteImpactFile(name, static_cast<int>(units.size()),
+                  [&](int k, std::string& text) { AppendImpactLines(text, units[k]->GetChild()); });
+  for (KelLnkSynchroUnit* unit : units) delete unit;
   units.clear();
-  WriteImpactFile(name, count, text);
 }
