@@ -273,9 +273,10 @@ struct FetchedTraits {
 struct Lane {
   uint8_t number;  // 0 children, 1 parents
   std::vector<Obj> waiting;
-  // By entity cache index: the position of its object in `fetched` once
-  // seen there (else -1), so that a far end met again, or walked, is not
-  // looked up again.
+  // By entity cache index: the likely position of its object in `fetched`
+  // once seen there (else -1), so that a far end met again, or walked, is
+  // not looked up again. Likely: it was found by hash alone, and is checked
+  // against the object when its rows are taken.
   std::vector<int32_t> fetchedAt;
 
   int KnownPosition(int index) const {
@@ -293,6 +294,9 @@ struct Lane {
   bool Fetched(const Obj& o) const { return Position(o) >= 0; }
   // The object's position in the store's `fetched`, -1 when not read.
   int Position(const Obj& o) const;
+  // The same found by hash alone (no record read): -1 proves the object
+  // was not read; another position is only likely to be the object's.
+  int LikelyPosition(const Obj& o) const;
   // Asks the processor for the index slot where Fetched(o) starts looking.
   void Prefetch(const Obj& o) const;
   // The object's slot, and whether it was added now.
@@ -343,6 +347,9 @@ bool FetchedTraits::Equal(int position, const FetchedProbe& p) {
 }
 
 int Lane::Position(const Obj& o) const { return TheStore().fetchedIndex.Find(FetchedProbe{o, number}); }
+int Lane::LikelyPosition(const Obj& o) const {
+  return TheStore().fetchedIndex.Candidate(FetchedTraits::Hash(FetchedProbe{o, number}));
+}
 void Lane::Prefetch(const Obj& o) const {
   TheStore().fetchedIndex.Prefetch(FetchedTraits::Hash(FetchedProbe{o, number}));
 }
@@ -730,9 +737,12 @@ void KelLnkHybridReadAhead::TakeRows(KelLnkDirection d, const Entity& e, int ind
   }
   Lane& lane = LaneOf(d);
   const Obj key = KeyOf(e);
-  // The object's place was found already when it was met as a far end.
+  // The object's place was likely found already when it was met as a far end.
   int position = lane.KnownPosition(index);
   bool added = false;
+  if (position >= 0 && !(store.fetched[static_cast<size_t>(position)].key == key &&
+                         store.fetched[static_cast<size_t>(position)].lane == lane.number))
+    position = -1;
   if (position < 0) {
     std::tie(position, added) = lane.FetchAt(key);
     lane.Know(index, position);
@@ -784,7 +794,9 @@ void KelLnkHybridReadAhead::Waiting(KelLnkDirection d, int index) {
   Lane& lane = LaneOf(d);
   if (lane.KnownPosition(index) >= 0) return;
   const Obj key = KeyOf(*KelLnkHybridManager::GetEntity(index));
-  const int position = lane.Position(key);
+  // Only a hint for the next set read: an object taken for read when it was
+  // not is still read when its rows are asked for, only not ahead.
+  const int position = lane.LikelyPosition(key);
   if (position < 0)
     lane.waiting.push_back(key);
   else

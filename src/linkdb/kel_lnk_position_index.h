@@ -29,6 +29,18 @@ class KelLnkPositionIndex {
       if (slot.tag == tag && Traits::Equal(slot.position, probe)) return slot.position;
     }
   }
+  // The position of the first record whose hash agrees with `hash` in the
+  // part the index keeps, -1 when none: no record is read, so a position
+  // found may belong to another key (about one time in four billion).
+  int Candidate(size_t hash) const {
+    if (slots_.empty()) return -1;
+    const uint32_t tag = TagOf(hash);
+    for (size_t i = Home(tag);; i = (i + 1) & (slots_.size() - 1)) {
+      const Slot slot = slots_[i];
+      if (slot.position == kFree) return -1;
+      if (slot.tag == tag) return slot.position;
+    }
+  }
   // Asks the processor for the slot a Find of a key with this hash starts
   // at: finds of many keys in a row overlap their memory reads this way.
   void Prefetch(size_t hash) const {

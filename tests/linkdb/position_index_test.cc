@@ -36,6 +36,8 @@ void CheckUnder(size_t (*hash)(uint64_t), size_t n) {
   for (size_t k = 0; k < n; ++k) {
     EXPECT_EQ(index.Find(uint64_t{k * 0x10001 + 3}), static_cast<int>(k));
     EXPECT_EQ(index.Find(uint64_t{k * 0x10001 + 4}), -1);
+    // By hash alone: a present key always has a candidate.
+    EXPECT_GE(index.Candidate(hash(k * 0x10001 + 3)), 0);
   }
   index.Clear();
   EXPECT_EQ(index.Find(uint64_t{3}), -1);
@@ -44,6 +46,14 @@ void CheckUnder(size_t (*hash)(uint64_t), size_t n) {
 TEST(PositionIndexTest, KeysAreFoundWhateverTheirHashesShare) {
   // Distinct hashes, across several growths of the table.
   CheckUnder([](uint64_t key) { return static_cast<size_t>(key * 0x9E3779B97F4A7C15ull); }, 5000);
+  // By hash alone, an absent key whose hash is unlike any other has none.
+  gHash = [](uint64_t key) { return static_cast<size_t>(key); };
+  gKeys = {10, 20};
+  KelLnkPositionIndex<KeyTraits> two;
+  two.Insert(0);
+  two.Insert(1);
+  EXPECT_EQ(two.Candidate(20), 1);
+  EXPECT_EQ(two.Candidate(30), -1);
   // Four hashes for many keys: long runs of full slots, and keys with the
   // same tag told apart by their records alone.
   CheckUnder([](uint64_t key) { return static_cast<size_t>(key & 3); }, 300);
