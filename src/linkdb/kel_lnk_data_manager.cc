@@ -470,6 +470,11 @@ KelUnicodeString KelLnkDataManager::GetObjectTimestampAt(int entry) {
   return At(entry).timestamp.str();
 }
 
+void KelLnkDataManager::AssignObjectTimestampAt(int entry, std::string& text) {
+  CacheTimestamp(entry);
+  At(entry).timestamp.AssignTo(text);
+}
+
 std::string_view KelLnkDataManager::GetObjectNameAt(int entry) {
   CacheName(entry);
   return At(entry).name.view();

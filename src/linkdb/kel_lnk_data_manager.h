@@ -127,6 +127,8 @@ class KelLnkDataManager {
   // GetObjectTimestamp and GetObjectName of the object of a cache entry; the
   // name's view holds until the object's facts are forgotten.
   static KelUnicodeString GetObjectTimestampAt(int entry);
+  // The same into `text`, whose storage is reused.
+  static void AssignObjectTimestampAt(int entry, std::string& text);
   static std::string_view GetObjectNameAt(int entry);
 
   // ---- Free per-object attributes (kept until Uncache) ----

@@ -398,10 +398,6 @@ int KelLnkHybridManager::FactEntry(int index) {
   return entry;
 }
 
-KelUnicodeString KelLnkHybridManager::GetEntityTS(int index) {
-  return KelLnkDataManager::GetObjectTimestampAt(FactEntry(index));
-}
-
 bool KelLnkHybridManager::MarkRead(int index, bool children) {
   auto& marks = children ? TheCaches().childrenRead : TheCaches().parentsRead;
   if (marks[index]) return false;
@@ -409,12 +405,10 @@ bool KelLnkHybridManager::MarkRead(int index, bool children) {
   return true;
 }
 
-std::vector<int> KelLnkHybridManager::LinksOf(int index, bool asFather) {
+void KelLnkHybridManager::LinksOf(int index, bool asFather, std::vector<int>& out) {
   const Caches& caches = TheCaches();
   const int lane = asFather ? 0 : 1;
-  std::vector<int> out;
   for (int k = caches.chains[index][lane].first; k >= 0; k = caches.nextLink[k][lane]) out.push_back(k);
-  return out;
 }
 
 int KelLnkHybridManager::FindLink(int fatherIndex, int childIndex, uint32_t type) {

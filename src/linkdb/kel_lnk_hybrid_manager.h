@@ -244,8 +244,6 @@ class KelLnkHybridManager {
   // Appends `uuid` to the UUIDs of a cached entity / link (no duplicate check).
   static void SetEntityUuid(const KelUnicodeString& uuid, int index);
   static void SetLinkUuid(const KelUnicodeString& uuid, int index);
-  // The normalised last-modification timestamp of a cached entity's object.
-  static KelUnicodeString GetEntityTS(int index);
   // The entry of a cached entity's object in the data manager's cache
   // (KelLnkDataManager::LocateObject), looked up once per entity.
   static int FactEntry(int index);
@@ -361,13 +359,15 @@ class KelLnkHybridManager {
   // has it.
   static int Walk(const Entity& e, bool children, KelLnkQueryContext* window, int known = -1);
   // The answer of a query: the father links (children) or the child links
-  // (parents) of entity `index`, ordered by far-end name; none for -1.
-  static std::vector<int> Ordered(int index, bool children);
+  // (parents) of entity `index`, ordered by far-end name, into `ordered`;
+  // none for -1.
+  static void Ordered(int index, bool children, std::vector<int>& ordered);
   // Marks the children (or parents) of entity `index` read; false when they
   // were already.
   static bool MarkRead(int index, bool children);
-  // Indices of the links whose father (or child) is entity `index`, increasing.
-  static std::vector<int> LinksOf(int index, bool asFather);
+  // Appends the indices of the links whose father (or child) is entity
+  // `index`, increasing.
+  static void LinksOf(int index, bool asFather, std::vector<int>& out);
   // Index of the cached link with this identity, -1 when none.
   static int FindLink(int fatherIndex, int childIndex, uint32_t type);
   // Asks the processor for what making the link from `fatherIndex` to

@@ -87,7 +87,7 @@ void KelLnkHybridManager::GetParents(const Entity& e, int& count, Link*** links,
 void KelLnkHybridManager::AnswerLinks(int index, bool children, std::vector<int>& links, KelLnkQueryContext* window) {
   // A copy: the reading appends to the cache the record lives in.
   const Entity e = *GetEntity(index);
-  links = Ordered(Walk(e, children, window, index), children);
+  Ordered(Walk(e, children, window, index), children, links);
 }
 
 void KelLnkHybridManager::Walk(const Entity& e, bool children, int& count, Link*** links, Entity*** entities,
@@ -97,7 +97,8 @@ void KelLnkHybridManager::Walk(const Entity& e, bool children, int& count, Link*
   *links = nullptr;
   *entities = nullptr;
   if (index < 0) return;
-  const std::vector<int> kept = Ordered(index, children);
+  std::vector<int> kept;
+  Ordered(index, children, kept);
   count = static_cast<int>(kept.size());
   if (count == 0) return;
   *links = new Link*[count];
@@ -150,7 +151,7 @@ int KelLnkHybridManager::Walk(const Entity& e, bool children, KelLnkQueryContext
     };
     auto linkTo = [&](const KelLnkExtRecord& row, int n) {
       const int child = children ? n : i;
-      childTs = GetEntityTS(child);
+      KelLnkDataManager::AssignObjectTimestampAt(FactEntry(child), childTs);
       Link link(children ? i : n, child, row.environment, extTable, row.coid, row.compidFather, row.type,
                 ZeroedFraction(row.timestamp, linkTs), row.status);
       LocateAndUpdateLink(link, childTs, -1, KelUnicodeString());
@@ -253,17 +254,12 @@ int KelLnkHybridManager::Walk(const Entity& e, bool children, KelLnkQueryContext
   return i;
 }
 
-std::vector<int> KelLnkHybridManager::Ordered(int index, bool children) {
+void KelLnkHybridManager::Ordered(int index, bool children, std::vector<int>& ordered) {
   MML_TRACE("KelLnkHybridManager::Collect");
-  if (index < 0) return {};
-  const std::vector<int> kept = LinksOf(index, children);
-  const int n = static_cast<int>(kept.size());
-  std::vector<int> order(n);
-  std::iota(order.begin(), order.end(), 0);
-  auto farEnd = [&](int k) {
-    const Link& link = *GetLink(kept[k]);
-    return children ? link.ChildIndex : link.FatherIndex;
-  };
+  ordered.clear();
+  if (index < 0) return;
+  LinksOf(index, children, ordered);
+  const int n = static_cast<int>(ordered.size());
 
   const bool tracing = ZorTrace::Active() != 0;
   if (NoSortName() == 1) {
@@ -279,18 +275,21 @@ std::vector<int> KelLnkHybridManager::Ordered(int index, bool children) {
     }
     // A single far end needs no name: it is left to whoever asks for it.
     if (n >= 2) {
-      // The names of all far ends in one read per table.
-      std::vector<int> farEnds(n);
-      for (int k = 0; k < n; ++k) farEnds[k] = FactEntry(farEnd(k));
+      // The names of all far ends in one read per table; the buffers serve
+      // every object of a walk.
+      static thread_local std::vector<int> farEnds;
+      static thread_local std::vector<std::pair<std::string_view, int>> named;
+      farEnds.resize(static_cast<size_t>(n));
+      for (int k = 0; k < n; ++k) {
+        const Link& link = *GetLink(ordered[k]);
+        farEnds[k] = FactEntry(children ? link.ChildIndex : link.FatherIndex);
+      }
       KelLnkDataManager::ReadFactsAt(farEnds);
-      std::vector<std::string_view> names(n);
-      for (int k = 0; k < n; ++k) names[k] = KelLnkDataManager::GetObjectNameAt(farEnds[k]);
-      std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return names[a] < names[b]; });
+      named.resize(static_cast<size_t>(n));
+      for (int k = 0; k < n; ++k) named[k] = {KelLnkDataManager::GetObjectNameAt(farEnds[k]), ordered[k]};
+      std::stable_sort(named.begin(), named.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+      for (int k = 0; k < n; ++k) ordered[k] = named[k].second;
     }
     if (tracing) ZorTrace::Output("   name size : " + std::to_string(n), 0);
   }
-
-  std::vector<int> ordered(n);
-  for (int k = 0; k < n; ++k) ordered[k] = kept[order[k]];
-  return ordered;
 }
