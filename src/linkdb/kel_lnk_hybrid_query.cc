@@ -207,6 +207,11 @@ int KelLnkHybridManager::Walk(const Entity& e, bool children, KelLnkQueryContext
       ZorTrace::Output(" -> ENTITY TO ENTITY begin", 0);
       KelPSNTrace timing("Temps consomme ENT: ", 40, 0);
       const uint32_t linkTable = Names::Number(kMmlMmlLink);
+      // Where the far ends will be read is asked for at once: those memory
+      // reads overlap.
+      for (const KelLnkEntityRecord& nearRow : near.entities)
+        for (const KelUnicodeString& env : entityEnvs)
+          KelLnkHybridReadAhead::PrefetchHolders(FarSide(direction), env, nearRow.ids.Id1());
       for (const KelLnkEntityRecord& nearRow : near.entities) {
         const KelDMEntityIds ids = nearRow.ids.Ids();
         const KelUnicodeString uuid = UuidText(ids);

@@ -133,6 +133,19 @@ class Image {
     keys_ = std::move(keys);
     Direct();
   }
+  // Asks the processor for where ForEach(key) will read: the key's bucket,
+  // and the keys and rows where it likely starts (the keys spread evenly
+  // over their range as a rule).
+  void Prefetch(std::string_view key) const {
+    if (keys_.empty() || key.size() != 8) return;
+    const uint64_t number = Number(key);
+    if (number < keys_.front() || number > keys_.back()) return;
+    const size_t bucket = BucketOf(number);
+    __builtin_prefetch(&directory_[bucket]);
+    const size_t likely = std::min(keys_.size() - 1, bucket * keys_.size() / (directory_.size() - 1));
+    __builtin_prefetch(&keys_[likely]);
+    __builtin_prefetch(&rows_[likely]);
+  }
   template <typename F>
   void ForEach(std::string_view key, F&& f) const {
     if (rows_.empty()) return;
@@ -801,6 +814,11 @@ void KelLnkHybridReadAhead::Waiting(KelLnkDirection d, int index) {
     lane.waiting.push_back(key);
   else
     lane.Know(index, position);
+}
+
+void KelLnkHybridReadAhead::PrefetchHolders(KelDMEntitySide side, const KelUnicodeString& environment,
+                                            std::string_view id1) {
+  if (const auto* image = HoldersImage(side, environment)) image->Prefetch(id1);
 }
 
 void KelLnkHybridReadAhead::PrefetchWaiting(KelLnkDirection d, uint32_t environment, uint32_t table,

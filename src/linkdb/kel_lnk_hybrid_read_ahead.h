@@ -217,6 +217,10 @@ class KelLnkHybridReadAhead {
   // The object of entity `index` was reached in direction `d`: read its rows
   // with the next set.
   static void Waiting(KelLnkDirection d, int index);
+  // Asks the processor for where Holders will read the owners or users of
+  // the entity whose first identifier is `id1`, when their table was read
+  // whole.
+  static void PrefetchHolders(KelDMEntitySide side, const KelUnicodeString& environment, std::string_view id1);
   // Asks the processor for the index slot where Waiting starts looking for
   // the object (numbers of KelLnkHybridManager::Names).
   static void PrefetchWaiting(KelLnkDirection d, uint32_t environment, uint32_t table, const KelId& coid,
