@@ -21,6 +21,9 @@
 
 namespace {
 
+// The longest chain of a father's links searched by a scan.
+constexpr int kChainScan = 8;
+
 size_t Mix(size_t seed, size_t value) { return seed ^ (value + 0x9e3779b97f4a7c15ULL + (seed << 6) + (seed >> 2)); }
 
 // A link is indexed by its father, its child and the number of its type.
@@ -78,6 +81,7 @@ struct Caches {
   struct Chain {
     int first = -1;
     int last = -1;
+    int count = 0;  // links in the chain
   };
   std::vector<std::array<Chain, 2>> chains;
   std::vector<std::array<int, 2>> nextLink;
@@ -90,6 +94,8 @@ struct Caches {
   uint64_t factGeneration = 0;
 
   std::deque<KelLnkHybridManager::Link> links;
+  // The links of the fathers with more than kChainScan of them: a shorter
+  // chain is scanned instead (a father's links are few as a rule).
   KelLnkPositionIndex<LinkTraits> linkIndex;
 
   // Model-filter verdicts in order of computation, and (coid, compid) ->
@@ -413,21 +419,19 @@ void KelLnkHybridManager::LinksOf(int index, bool asFather, std::vector<int>& ou
 
 int KelLnkHybridManager::FindLink(int fatherIndex, int childIndex, uint32_t type) {
   const Caches& caches = TheCaches();
-  // A father's links are few as a rule, and those of the object being read
-  // were just made: its chain answers without a probe of the whole index.
-  constexpr int kChainScan = 8;
-  int k = caches.chains[fatherIndex][0].first;
-  for (int scanned = 0; k >= 0 && scanned < kChainScan; ++scanned, k = caches.nextLink[k][0]) {
+  const Caches::Chain& chain = caches.chains[fatherIndex][0];
+  if (chain.count > kChainScan) return caches.linkIndex.Find(LinkKey{fatherIndex, childIndex, type});
+  for (int k = chain.first; k >= 0; k = caches.nextLink[k][0]) {
     const Link& link = caches.links[k];
     if (link.ChildIndex == childIndex && link.TypeNumber() == type) return k;
   }
-  if (k < 0) return -1;  // the whole chain was seen
-  return caches.linkIndex.Find(LinkKey{fatherIndex, childIndex, type});
+  return -1;
 }
 
 void KelLnkHybridManager::PrefetchLink(int fatherIndex, int childIndex, uint32_t type) {
   const Caches& caches = TheCaches();
-  caches.linkIndex.Prefetch(LinkTraits::Hash(LinkKey{fatherIndex, childIndex, type}));
+  if (caches.chains[static_cast<size_t>(fatherIndex)][0].count > kChainScan)
+    caches.linkIndex.Prefetch(LinkTraits::Hash(LinkKey{fatherIndex, childIndex, type}));
   const int last = caches.chains[static_cast<size_t>(childIndex)][1].last;
   if (last >= 0) __builtin_prefetch(&caches.nextLink[static_cast<size_t>(last)]);
   KelLnkDataManager::PrefetchAt(FactEntry(childIndex));
@@ -437,7 +441,6 @@ int KelLnkHybridManager::AppendLink(Link&& added) {
   Caches& caches = TheCaches();
   int index = static_cast<int>(caches.links.size());
   const Link& link = caches.links.emplace_back(std::move(added));
-  caches.linkIndex.Insert(index);
   caches.nextLink.push_back({-1, -1});
   for (int lane : {0, 1}) {
     Caches::Chain& chain = caches.chains[lane == 0 ? link.FatherIndex : link.ChildIndex][lane];
@@ -446,6 +449,14 @@ int KelLnkHybridManager::AppendLink(Link&& added) {
     else
       chain.first = index;
     chain.last = index;
+    ++chain.count;
+  }
+  // A father whose chain grows past a scan has all its links indexed.
+  const Caches::Chain& fathers = caches.chains[link.FatherIndex][0];
+  if (fathers.count == kChainScan + 1) {
+    for (int k = fathers.first; k >= 0; k = caches.nextLink[k][0]) caches.linkIndex.Insert(k);
+  } else if (fathers.count > kChainScan) {
+    caches.linkIndex.Insert(index);
   }
   return index;
 }

@@ -210,6 +210,21 @@ TEST_F(HybridCacheTest, TheLaterTimestampStaysAndTypesMakeDistinctLinks) {
   EXPECT_EQ(HM::GetNbLinks(), 3);
 }
 
+TEST_F(HybridCacheTest, AFatherWithManyLinksFindsEachAgainBeforeAndAfterItsChainIsIndexed) {
+  Snapshot(0);
+  Entities(1, 30);
+  std::vector<int> made;
+  for (int child = 1; child < 30; ++child) {
+    made.push_back(HM::LocateAndUpdateLink(Reading(0, child, "$EXT", "A"), "A", -1, ""));
+    // Every link of the father so far is found again, none is made twice.
+    for (int k = 0; k < child; ++k)
+      ASSERT_EQ(HM::LocateAndUpdateLink(Reading(0, k + 1, "$EXT", "A"), "A", -1, ""), made[k]) << child;
+    ASSERT_EQ(HM::GetNbLinks(), child);
+  }
+  // Another type from the same father to the same child is another link.
+  EXPECT_EQ(HM::LocateAndUpdateLink(Reading(0, 20, "$EXT", "A", "KELMMDRW"), "A", -1, ""), 29);
+}
+
 TEST_F(HybridCacheTest, V5LinksFollowTheServiceStatusOrTheValidity) {
   // New code: the service's status decides, and can only clear.
   Snapshot(1, /*newV5=*/1);
