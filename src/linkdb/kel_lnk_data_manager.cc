@@ -192,6 +192,30 @@ struct FactsPass {
     for (size_t k = 0; k < rows.size(); ++k) index.Insert(static_cast<int>(k));
   }
   static constexpr size_t kCompactFloor = 64;
+
+  // Indexes the rows once read, their slots asked for a few rows ahead so
+  // that the memory reads overlap. The first row of an object is the one
+  // kept: the others (rare) are dropped and the index made again.
+  void Index() {
+    constexpr size_t kAhead = 8;
+    index.Clear();
+    index.Reserve(rows.size());
+    bool repeated = false;
+    for (size_t k = 0; k < rows.size(); ++k) {
+      if (k + kAhead < rows.size()) index.Prefetch(PassTraits::Hash(rows[k + kAhead]));
+      if (index.Find(rows[k]) >= 0) {
+        rows[k].taken = true;  // marks the repeat, dropped below
+        repeated = true;
+        continue;
+      }
+      index.Insert(static_cast<int>(k));
+    }
+    if (!repeated) return;
+    std::erase_if(rows, [](const PassRow& row) { return row.taken; });
+    index.Clear();
+    index.Reserve(rows.size());
+    for (size_t k = 0; k < rows.size(); ++k) index.Insert(static_cast<int>(k));
+  }
 };
 std::map<std::pair<KelUnicodeString, KelUnicodeString>, FactsPass> sFactsPass;
 // The positions a facts pass found for the entries being read (kept from call
@@ -589,11 +613,6 @@ void KelLnkDataManager::ReadFactsAt(const std::vector<int>& entries) {
         added.coid = coid.size() == 8 ? KelId::FromBytes(coid.data()) : KelDbBinary(coid.data(), coid.size()).AsId();
         added.compid =
             compid.size() == 8 ? KelId::FromBytes(compid.data()) : KelDbBinary(compid.data(), compid.size()).AsId();
-        // The first row of an object is the one kept.
-        if (pass.index.Find(added) >= 0) {
-          pass.rows.pop_back();
-          return;
-        }
         ZeroFraction(row.Text(2), timestampText);
         added.facts.timestamp = timestampText;
         if (row.IsNull(3)) {
@@ -602,8 +621,8 @@ void KelLnkDataManager::ReadFactsAt(const std::vector<int>& entries) {
           JoinName(row.Text(3), row.Text(4), name);
           added.facts.name = name;
         }
-        pass.index.Insert(static_cast<int>(pass.rows.size() - 1));
       });
+      if (rc == 0) pass.Index();
       pass.loaded = rc == 0;
       pass.untaken = pass.rows.size();
       if (rc != 0) {

@@ -52,6 +52,12 @@ class KelLnkPositionIndex {
     Place(Slot{TagOf(Traits::HashOf(position)), position});
     ++count_;
   }
+  // Makes room for `count` records in all: inserting that many grows nothing.
+  void Reserve(size_t count) {
+    unsigned bits = 10;
+    while ((size_t{1} << bits) < 2 * (count + 1)) ++bits;
+    if (bits > bits_) Rehash(bits);
+  }
   void Clear() {
     slots_ = std::vector<Slot>();
     count_ = 0;
@@ -76,9 +82,10 @@ class KelLnkPositionIndex {
     while (slots_[i].position != kFree) i = (i + 1) & (slots_.size() - 1);
     slots_[i] = slot;
   }
-  void Grow() {
+  void Grow() { Rehash(slots_.empty() ? 10 : bits_ + 1); }
+  void Rehash(unsigned bits) {
     std::vector<Slot> old = std::move(slots_);
-    bits_ = old.empty() ? 10 : bits_ + 1;
+    bits_ = bits;
     slots_.assign(size_t{1} << bits_, Slot{0, kFree});
     for (const Slot& slot : old)
       if (slot.position != kFree) Place(slot);
