@@ -1,5 +1,7 @@
 #include "base/kel_id.h"
 
+#include "base/kel_text.h"
+
 namespace {
 int HexDigit(char c) {
   if (c >= '0' && c <= '9') return c - '0';
@@ -30,9 +32,5 @@ std::string KelId::Hex() const {
 }
 
 void KelId::AppendHex(std::string& out) const {
-  static const char kDigits[] = "0123456789ABCDEF";
-  for (uint8_t b : bytes_) {
-    out += kDigits[b >> 4];
-    out += kDigits[b & 0xF];
-  }
+  AppendHexDigits(std::string_view(reinterpret_cast<const char*>(bytes_.data()), bytes_.size()), out);
 }

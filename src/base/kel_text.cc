@@ -20,6 +20,16 @@ KelUnicodeString ZeroTimestampFraction(const KelUnicodeString& text) {
   return out;
 }
 
+void AppendHexDigits(std::string_view bytes, std::string& out) {
+  static const char kDigits[] = "0123456789ABCDEF";
+  out.reserve(out.size() + 2 * bytes.size());
+  for (const char c : bytes) {
+    const auto b = static_cast<unsigned char>(c);
+    out += kDigits[b >> 4];
+    out += kDigits[b & 0xF];
+  }
+}
+
 void ZeroTimestampFractionOf(KelUnicodeString& text) {
   if (text.size() >= 6) text.replace(text.size() - 6, 6, "000000");
 }

@@ -17,3 +17,5 @@ std::string_view RightTrimmedBlanks(std::string_view text);
 KelUnicodeString ZeroTimestampFraction(const KelUnicodeString& text);
 // The same, in place.
 void ZeroTimestampFractionOf(KelUnicodeString& text);
+// Appends the bytes as upper-case hexadecimal digits, two per byte.
+void AppendHexDigits(std::string_view bytes, std::string& out);

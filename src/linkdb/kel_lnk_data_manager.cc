@@ -185,11 +185,9 @@ struct FactsPass {
     if (rows.empty()) return;
     if (untaken == 0) return Release();
     if (untaken * 2 > rows.size() || rows.size() < kCompactFloor) return;
-    std::erase_if(rows, [](const PassRow& row) { return row.taken; });
-    dropped = true;
+    DropTaken();
     rows.shrink_to_fit();
-    index.Clear();
-    for (size_t k = 0; k < rows.size(); ++k) index.Insert(static_cast<int>(k));
+    dropped = true;
   }
   static constexpr size_t kCompactFloor = 64;
 
@@ -197,12 +195,11 @@ struct FactsPass {
   // that the memory reads overlap. The first row of an object is the one
   // kept: the others (rare) are dropped and the index made again.
   void Index() {
-    constexpr size_t kAhead = 8;
     index.Clear();
     index.Reserve(rows.size());
     bool repeated = false;
     for (size_t k = 0; k < rows.size(); ++k) {
-      if (k + kAhead < rows.size()) index.Prefetch(PassTraits::Hash(rows[k + kAhead]));
+      if (k + kLnkPrefetchAhead < rows.size()) index.Prefetch(PassTraits::Hash(rows[k + kLnkPrefetchAhead]));
       if (index.Find(rows[k]) >= 0) {
         rows[k].taken = true;  // marks the repeat, dropped below
         repeated = true;
@@ -210,7 +207,10 @@ struct FactsPass {
       }
       index.Insert(static_cast<int>(k));
     }
-    if (!repeated) return;
+    if (repeated) DropTaken();
+  }
+  // Keeps the rows not taken, and indexes them again.
+  void DropTaken() {
     std::erase_if(rows, [](const PassRow& row) { return row.taken; });
     index.Clear();
     index.Reserve(rows.size());
@@ -489,11 +489,6 @@ int KelLnkDataManager::ObjectCount() { return static_cast<int>(spObject.size());
 
 uint64_t KelLnkDataManager::Generation() { return sGeneration; }
 
-KelUnicodeString KelLnkDataManager::GetObjectTimestampAt(int entry) {
-  CacheTimestamp(entry);
-  return At(entry).timestamp.str();
-}
-
 void KelLnkDataManager::AssignObjectTimestampAt(int entry, std::string& text) {
   CacheTimestamp(entry);
   At(entry).timestamp.AssignTo(text);
@@ -545,10 +540,9 @@ void KelLnkDataManager::ReadFacts(const std::vector<ObjectRef>& objects) {
   }
   // The index's slots are asked for a few objects ahead: their memory reads
   // overlap.
-  constexpr size_t kAhead = 8;
   std::vector<int> entries(keys.size());
   for (size_t k = 0; k < keys.size(); ++k) {
-    if (k + kAhead < keys.size()) sObjectIndex.Prefetch(EntryTraits::Hash(keys[k + kAhead]));
+    if (k + kLnkPrefetchAhead < keys.size()) sObjectIndex.Prefetch(EntryTraits::Hash(keys[k + kLnkPrefetchAhead]));
     entries[k] = EntryOfNumber(keys[k].table, keys[k].coid, keys[k].compid, true);
   }
   ReadFactsAt(entries);
@@ -634,7 +628,6 @@ void KelLnkDataManager::ReadFactsAt(const std::vector<int>& entries) {
       // The rows are found in one sweep and used in a second, the slots
       // asked for a few objects ahead and the rows as found, so that the
       // memory reads of many objects overlap.
-      constexpr size_t kAhead = 8;
       auto probeOf = [](int index) {
         PassRow probe;
         probe.coid = At(index).key.coid;
@@ -644,7 +637,7 @@ void KelLnkDataManager::ReadFactsAt(const std::vector<int>& entries) {
       std::vector<int>& found = sFoundRows;
       found.resize(indices.size());
       for (size_t k = 0; k < indices.size(); ++k) {
-        if (k + kAhead < indices.size()) pass.index.Prefetch(PassTraits::Hash(probeOf(indices[k + kAhead])));
+        if (k + kLnkPrefetchAhead < indices.size()) pass.index.Prefetch(PassTraits::Hash(probeOf(indices[k + kLnkPrefetchAhead])));
         found[k] = pass.index.Find(probeOf(indices[k]));
         if (found[k] >= 0) __builtin_prefetch(&pass.rows[static_cast<size_t>(found[k])]);
       }

@@ -124,10 +124,9 @@ class KelLnkDataManager {
   static void ReadFacts(const std::vector<ObjectRef>& objects);
   // The same for cache entries (LocateObject's indices).
   static void ReadFactsAt(const std::vector<int>& entries);
-  // GetObjectTimestamp and GetObjectName of the object of a cache entry; the
-  // name's view holds until the object's facts are forgotten.
-  static KelUnicodeString GetObjectTimestampAt(int entry);
-  // The same into `text`, whose storage is reused.
+  // GetObjectTimestamp of the object of a cache entry, into `text`, whose
+  // storage is reused; GetObjectName of it, whose view holds until the
+  // object's facts are forgotten.
   static void AssignObjectTimestampAt(int entry, std::string& text);
   static std::string_view GetObjectNameAt(int entry);
 

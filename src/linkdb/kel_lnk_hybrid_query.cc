@@ -143,12 +143,15 @@ int KelLnkHybridManager::Walk(const Entity& e, bool children, KelLnkQueryContext
 
     // A "$EXT" row links its holder (father) to the object it points to (child).
     const uint32_t extTable = Names::Number(kMmlExt);
-    auto endOf = [&](const KelLnkExtRecord& row) {
-      if (!children) return farEnd(row.environment, row.fatherTable, row.coid, row.compidFather);
+    // Calls `f` with the far end a "$EXT" row names (the object it points
+    // to, or its holder); -1 when it names no object.
+    auto onFarEnd = [&](const KelLnkExtRecord& row, auto&& f) -> int {
+      if (!children) return f(row.environment, row.fatherTable, row.coid, row.compidFather);
       const auto& [env, table] = KelLnkHybridReadAhead::PointedObject(row.compname);
       if (env == KelLnkHybridReadAhead::kNoObject) return -1;  // no object to address
-      return farEnd(env, table, row.coidRef, row.compidRef);
+      return f(env, table, row.coidRef, row.compidRef);
     };
+    auto endOf = [&](const KelLnkExtRecord& row) { return onFarEnd(row, farEnd); };
     auto linkTo = [&](const KelLnkExtRecord& row, int n) {
       const int child = children ? n : i;
       KelLnkDataManager::AssignObjectTimestampAt(FactEntry(child), childTs);
@@ -168,15 +171,9 @@ int KelLnkHybridManager::Walk(const Entity& e, bool children, KelLnkQueryContext
         PrefetchEntity(env, table, coid, compid);
         KelLnkHybridReadAhead::PrefetchWaiting(direction, env, table, coid, compid);
         KelLnkDataManager::PrefetchObject(Names::Text(env), Names::Text(table), coid, compid);
+        return 0;
       };
-      for (const KelLnkExtRecord& row : near.ext) {
-        if (!children) {
-          prefetch(row.environment, row.fatherTable, row.coid, row.compidFather);
-        } else if (const auto& [env, table] = KelLnkHybridReadAhead::PointedObject(row.compname);
-                   env != KelLnkHybridReadAhead::kNoObject) {
-          prefetch(env, table, row.coidRef, row.compidRef);
-        }
-      }
+      for (const KelLnkExtRecord& row : near.ext) onFarEnd(row, prefetch);
       if (children) {
         KelPSNTrace timing("Temps consomme MDL: ", 40, 0);
         // The far ends first, then the links to them, their link-index slots

@@ -634,11 +634,10 @@ void ReadSet(KelLnkDirection d, std::vector<Member> level, bool expand, bool rea
   // An object read already in this direction was reached before, and its
   // facts asked for then. The index's slots are asked for a few objects
   // ahead, so that the memory reads of many objects overlap.
-  constexpr size_t kAhead = 8;
   auto sift = [&](std::vector<Obj>& leadsTo) {
     size_t kept = 0;
     for (size_t k = 0; k < leadsTo.size(); ++k) {
-      if (k + kAhead < leadsTo.size()) lane.Prefetch(leadsTo[k + kAhead]);
+      if (k + kLnkPrefetchAhead < leadsTo.size()) lane.Prefetch(leadsTo[k + kLnkPrefetchAhead]);
       const Obj o = leadsTo[k];
       if (lane.Fetched(o)) continue;
       reached.push_back(ObjectKey{Names::Text(o.environment), Names::Text(o.table), o.coid, o.compid});
@@ -753,9 +752,7 @@ void KelLnkHybridReadAhead::TakeRows(KelLnkDirection d, const Entity& e, int ind
   // The object's place was likely found already when it was met as a far end.
   int position = lane.KnownPosition(index);
   bool added = false;
-  if (position >= 0 && !(store.fetched[static_cast<size_t>(position)].key == key &&
-                         store.fetched[static_cast<size_t>(position)].lane == lane.number))
-    position = -1;
+  if (position >= 0 && !FetchedTraits::Equal(position, FetchedProbe{key, lane.number})) position = -1;
   if (position < 0) {
     std::tie(position, added) = lane.FetchAt(key);
     lane.Know(index, position);

@@ -15,31 +15,24 @@
 #include <cstdint>
 #include <vector>
 
+// How many keys ahead of their finds a loop over many keys asks for their
+// slots (Prefetch): enough for the reads to overlap, few enough that the
+// slots are still in the cache when found.
+constexpr size_t kLnkPrefetchAhead = 8;
+
 template <typename Traits>
 class KelLnkPositionIndex {
  public:
   // The position of the record equal to `probe`, -1 when none.
   template <typename Probe>
   int Find(const Probe& probe) const {
-    if (slots_.empty()) return -1;
-    const uint32_t tag = TagOf(Traits::Hash(probe));
-    for (size_t i = Home(tag);; i = (i + 1) & (slots_.size() - 1)) {
-      const Slot slot = slots_[i];
-      if (slot.position == kFree) return -1;
-      if (slot.tag == tag && Traits::Equal(slot.position, probe)) return slot.position;
-    }
+    return Scan(TagOf(Traits::Hash(probe)), [&](int position) { return Traits::Equal(position, probe); });
   }
   // The position of the first record whose hash agrees with `hash` in the
   // part the index keeps, -1 when none: no record is read, so a position
   // found may belong to another key (about one time in four billion).
   int Candidate(size_t hash) const {
-    if (slots_.empty()) return -1;
-    const uint32_t tag = TagOf(hash);
-    for (size_t i = Home(tag);; i = (i + 1) & (slots_.size() - 1)) {
-      const Slot slot = slots_[i];
-      if (slot.position == kFree) return -1;
-      if (slot.tag == tag) return slot.position;
-    }
+    return Scan(TagOf(hash), [](int) { return true; });
   }
   // Asks the processor for the slot a Find of a key with this hash starts
   // at: finds of many keys in a row overlap their memory reads this way.
@@ -74,6 +67,16 @@ class KelLnkPositionIndex {
     int32_t position;
   };
 
+  // The first position of the tag's run that `is` accepts, -1 when none.
+  template <typename Is>
+  int Scan(uint32_t tag, Is&& is) const {
+    if (slots_.empty()) return -1;
+    for (size_t i = Home(tag);; i = (i + 1) & (slots_.size() - 1)) {
+      const Slot slot = slots_[i];
+      if (slot.position == kFree) return -1;
+      if (slot.tag == tag && is(slot.position)) return slot.position;
+    }
+  }
   // The multiplication spreads the hash over the high bits the tag keeps.
   static uint32_t TagOf(size_t hash) { return static_cast<uint32_t>((hash * 0x9E3779B97F4A7C15ull) >> 32); }
   size_t Home(uint32_t tag) const { return tag >> (32 - bits_); }

@@ -4,20 +4,15 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "base/kel_text.h"
+
 std::string KelDbBinary::Hex() const {
   std::string s;
   AppendHex(s);
   return s;
 }
 
-void KelDbBinary::AppendHex(std::string& out) const {
-  static const char kDigits[] = "0123456789ABCDEF";
-  out.reserve(out.size() + bytes_.size() * 2);
-  for (unsigned char b : bytes_) {
-    out += kDigits[b >> 4];
-    out += kDigits[b & 0xF];
-  }
-}
+void KelDbBinary::AppendHex(std::string& out) const { AppendHexDigits(bytes_, out); }
 
 KelId KelDbBinary::AsId() const {
   std::array<uint8_t, 8> b{};
