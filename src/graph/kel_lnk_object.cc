@@ -420,7 +420,7 @@ KelListValKelBaseUnknown_var KelLnkObject::ComputeLinks(int direction, bool draw
     const KelUnicodeString* pooledLinktype = PooledLinktype(KelPooledText(link->Type()));
     const KelUnicodeString& linktype = *pooledLinktype;
     KelBaseUnknown_var node = KelLnkLinkBindInterface(
-        window_, linkInstance, this, KelPooledString::FromPooled(pooledLinktype), link->Timestamp.view(),
+        window_, linkInstance, this, KelPooledString::FromPooled(pooledLinktype), link->Timestamp.str(),
         link->Status(), link->UpToDate, link->Techno, link->Uuids(), child, "KelINavigateObject");
     // A connection is never walked back to the object it came from.
     if (!connexion.empty() && linktype == connexion && grandParent &&

@@ -48,7 +48,10 @@ int KelLnkHybridManager::LocateAndUpdateLink(const Link& link, const KelUnicodeS
   }
 
   const bool qorLink = link.Table() == "QOR_LINK";
-  const std::string_view linkTs = link.Timestamp.view();
+  // The link's timestamp as text, its storage reused from link to link.
+  static thread_local std::string linkText;
+  link.Timestamp.AssignTo(linkText);
+  const std::string_view linkTs = linkText;
   int j = FindLink(link.FatherIndex, link.ChildIndex, link.TypeNumber());
 
   if (j < 0) {
@@ -115,7 +118,7 @@ int KelLnkHybridManager::LocateAndUpdateLink(const Link& link, const KelUnicodeS
     } else {
       if (!(linkTs.empty() || linkTs == childTs)) c.UpToDate = 0;
     }
-    if (c.Timestamp < linkTs) c.Timestamp = linkTs;
+    if (c.Timestamp < link.Timestamp) c.Timestamp = link.Timestamp;
   } else {
     // The entity reading decides.
     if (c.Techno == MML_LINK_EXT && link.Table() == "MML_LINK") {
@@ -123,7 +126,7 @@ int KelLnkHybridManager::LocateAndUpdateLink(const Link& link, const KelUnicodeS
     } else if ((c.Techno == MML_LINK_EXT && link.Table() == "$EXT") ||
                (link.Table() == "MML_LINK" && (c.Techno == MML_LINK_ENTITY || c.Techno == MML_LINK_BOTH))) {
       if (linkTs != childTs) c.UpToDate = 0;
-      if (c.Timestamp < linkTs) c.Timestamp = linkTs;
+      if (c.Timestamp < link.Timestamp) c.Timestamp = link.Timestamp;
     }
   }
   if (c.Techno == MML_LINK_EXT && link.Table() == "MML_LINK") {

@@ -43,6 +43,7 @@
 #include "host/kel_dm_instance.h"
 #include "host/kel_dm_select.h"
 #include "host/kel_zumo_instance.h"
+#include "linkdb/kel_lnk_packed_timestamp.h"
 
 class KelLnkQueryContext;
 class KelPSNNode;
@@ -167,7 +168,7 @@ class KelLnkHybridManager {
          const KelId& compid, std::string_view type, std::string_view timestamp, std::string_view status);
     // Names given as their numbers in Names.
     Link(int fatherIndex, int childIndex, uint32_t env, uint32_t table, const KelId& coid, const KelId& compid,
-         uint32_t type, std::string_view timestamp, uint32_t status)
+         uint32_t type, const KelLnkPackedTimestamp& timestamp, uint32_t status)
         : FatherIndex(fatherIndex),
           ChildIndex(childIndex),
           Coid(coid),
@@ -195,7 +196,7 @@ class KelLnkHybridManager {
     int ChildIndex;
     KelId Coid;              // the link row holder's coid
     KelId Compid;            // the link row holder's compid
-    KelShortText Timestamp;  // normalised link timestamp
+    KelLnkPackedTimestamp Timestamp;  // normalised link timestamp
     int UpToDate = 0;        // 1 when in step with the child
     int Techno = MML_LINK_UNKNOWN;
 

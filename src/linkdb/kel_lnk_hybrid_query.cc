@@ -137,8 +137,7 @@ int KelLnkHybridManager::Walk(const Entity& e, bool children, KelLnkQueryContext
       KelLnkHybridReadAhead::Waiting(direction, n);
       return n;
     };
-    // Texts of the link being merged, their storage reused from link to link.
-    std::string linkTs;
+    // The child's timestamp text, its storage reused from link to link.
     std::string childTs;
 
     // A "$EXT" row links its holder (father) to the object it points to (child).
@@ -156,7 +155,7 @@ int KelLnkHybridManager::Walk(const Entity& e, bool children, KelLnkQueryContext
       const int child = children ? n : i;
       KelLnkDataManager::AssignObjectTimestampAt(FactEntry(child), childTs);
       Link link(children ? i : n, child, row.environment, extTable, row.coid, row.compidFather, row.type,
-                ZeroedFraction(row.timestamp, linkTs), row.status);
+                row.timestamp.FractionZeroed(), row.status);
       LocateAndUpdateLink(link, childTs, -1, KelUnicodeString());
     };
     auto addExtLink = [&](const KelLnkExtRecord& row) {
@@ -227,7 +226,7 @@ int KelLnkHybridManager::Walk(const Entity& e, bool children, KelLnkQueryContext
             ZeroedFraction(entity.timestamp, childTs);
             Link link(children ? i : n, children ? n : i, children ? e.CaenvNumber() : envNumber, linkTable,
                       children ? e.coid : use.coid, children ? e.compid : use.compid, use.type,
-                      ZeroedFraction(use.timestamp, linkTs), use.status);
+                      use.timestamp.FractionZeroed(), use.status);
             LocateAndUpdateLink(link, childTs, -1, KelUnicodeString());
             SetEntityUuid(uuid, n);
           }
@@ -237,7 +236,7 @@ int KelLnkHybridManager::Walk(const Entity& e, bool children, KelLnkQueryContext
           // that carries the entity's UUID.
           const int c = LocateEntity(Entity(e.CaenvNumber(), e.KelabNumber(), KelId::Null(), KelId::Null()), 1);
           Link link(i, c, e.CaenvNumber(), linkTable, e.coid, e.compid, nearRow.type,
-                    ZeroedFraction(nearRow.timestamp, linkTs), nearRow.status);
+                    nearRow.timestamp.FractionZeroed(), nearRow.status);
           const int k = LocateAndUpdateLink(link, KelUnicodeString(), -1, KelUnicodeString());
           SetLinkUuid(uuid, k);
         }

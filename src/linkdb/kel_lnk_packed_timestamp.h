@@ -1,28 +1,28 @@
-// A timestamp text as the caches of a long walk keep it: empty, or the usual
-// normalised form "YYYY-MM-DD HH:MM:SS.000000" as its fourteen digits, four
-// bits each, in 8 bytes; any other text is kept as it is, apart. The text given back is
-// always the text given.
+// A timestamp text as the caches of a long walk keep it, in 8 bytes: empty,
+// or the usual normalised form "YYYY-MM-DD HH:MM:SS.000000" as its fourteen
+// digits, four bits each; any other text (rare) as the number of its copy in
+// a table of such texts that the process keeps once for all. The text given
+// back is always the text given.
 #pragma once
 
+#include <compare>
 #include <cstdint>
 #include <string>
 #include <string_view>
-
-#include "base/kel_copied_ptr.h"
 
 class KelLnkPackedTimestamp {
  public:
   KelLnkPackedTimestamp() = default;
   explicit KelLnkPackedTimestamp(std::string_view text) { *this = text; }
   KelLnkPackedTimestamp& operator=(std::string_view text) {
-    other_.reset();
     if (text.empty())
-      digits_ = kEmpty;
+      bits_ = kEmpty;
     else if (!Pack(text))
-      other_ = KelCopiedPtr<std::string>(std::string(text));
+      bits_ = kOther | Intern(text);
     return *this;
   }
 
+  bool empty() const { return bits_ == kEmpty; }
   std::string str() const {
     std::string text;
     AssignTo(text);
@@ -30,27 +30,45 @@ class KelLnkPackedTimestamp {
   }
   // The text into `text`, whose storage is reused.
   void AssignTo(std::string& text) const {
-    if (other_) {
-      text = *other_;
-      return;
-    }
-    if (digits_ == kEmpty) {
+    if (bits_ == kEmpty) {
       text.clear();
       return;
     }
+    if (bits_ & kOther) {
+      text = Other(static_cast<uint32_t>(bits_));
+      return;
+    }
     text = kForm;
-    uint64_t rest = digits_;
+    uint64_t rest = bits_;
     for (size_t k = kForm.size(); k-- > 0;) {
       if (text[k] != 'D') continue;
       text[k] = static_cast<char>('0' + (rest & 0xF));
       rest >>= 4;
     }
   }
+  // The same with the fraction zeroed (ZeroTimestampFractionOf), as links
+  // compare timestamps: the normalised form has none to zero.
+  KelLnkPackedTimestamp FractionZeroed() const;
+
+  // Equal as texts: a text has one packed form.
+  friend bool operator==(const KelLnkPackedTimestamp&, const KelLnkPackedTimestamp&) = default;
+  // Ordered as the texts are.
+  friend std::strong_ordering operator<=>(const KelLnkPackedTimestamp& a, const KelLnkPackedTimestamp& b) {
+    // Fixed-width digits order as numbers; the empty text comes first.
+    if (!((a.bits_ | b.bits_) & kOther)) {
+      if (a.bits_ == b.bits_) return std::strong_ordering::equal;
+      if (a.empty()) return std::strong_ordering::less;
+      if (b.empty()) return std::strong_ordering::greater;
+      return a.bits_ <=> b.bits_;
+    }
+    return a.str() <=> b.str();
+  }
 
  private:
   // 'D' a digit kept, any other character as it stands.
   static constexpr std::string_view kForm = "DDDD-DD-DD DD:DD:DD.000000";
-  static constexpr uint64_t kEmpty = UINT64_MAX;  // 56 bits of digits never reach it
+  static constexpr uint64_t kEmpty = UINT64_MAX;       // 56 bits of digits never reach it
+  static constexpr uint64_t kOther = uint64_t{1} << 63;  // the rest: the number of the text
 
   bool Pack(std::string_view text) {
     if (text.size() != kForm.size()) return false;
@@ -64,10 +82,12 @@ class KelLnkPackedTimestamp {
         digits = digits << 4 | static_cast<uint64_t>(text[k] - '0');
       }
     }
-    digits_ = digits;
+    bits_ = digits;
     return true;
   }
+  // The number of the text in the table of other texts, added when new.
+  static uint32_t Intern(std::string_view text);
+  static const std::string& Other(uint32_t number);
 
-  uint64_t digits_ = kEmpty;
-  KelCopiedPtr<std::string> other_;  // null unless the text has another form
+  uint64_t bits_ = kEmpty;
 };

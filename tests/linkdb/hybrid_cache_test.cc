@@ -190,7 +190,7 @@ TEST_F(HybridCacheTest, AStaleReadingWinsUnlessTheEntityReadingDecides) {
   }
   // The date of the first reading is kept; once read from both tables, a
   // further stale entity reading clears the link.
-  EXPECT_EQ(HM::GetLink(0)->Timestamp, "A");
+  EXPECT_EQ(HM::GetLink(0)->Timestamp.str(), "A");
   HM::LocateAndUpdateLink(Reading(0, 2, "MML_LINK", "X"), "Y", -1, "");
   EXPECT_EQ(HM::GetLink(1)->UpToDate, 0);
 }
@@ -200,9 +200,9 @@ TEST_F(HybridCacheTest, TheLaterTimestampStaysAndTypesMakeDistinctLinks) {
   Entities(1, 2);
   int a = HM::LocateAndUpdateLink(Reading(0, 1, "$EXT", "A"), "A", -1, "");
   HM::LocateAndUpdateLink(Reading(0, 1, "$EXT", "B"), "A", -1, "");
-  EXPECT_EQ(HM::GetLink(a)->Timestamp, "B");
+  EXPECT_EQ(HM::GetLink(a)->Timestamp.str(), "B");
   HM::LocateAndUpdateLink(Reading(0, 1, "$EXT", "A"), "A", -1, "");
-  EXPECT_EQ(HM::GetLink(a)->Timestamp, "B");
+  EXPECT_EQ(HM::GetLink(a)->Timestamp.str(), "B");
   int other = HM::LocateAndUpdateLink(Reading(0, 1, "$EXT", "A", "KELMMDRW"), "A", -1, "");
   EXPECT_NE(other, a);
   // The reverse direction is another link too.

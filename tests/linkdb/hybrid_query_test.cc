@@ -90,7 +90,7 @@ TEST_P(HybridQueryTest, OneLinkFromBothTablesWithTheEntityUuidOnTheOwner) {
   EXPECT_EQ(link.Techno, MML_LINK_BOTH);
   EXPECT_EQ(link.Table(), "$EXT");
   EXPECT_EQ(link.UpToDate, 1);
-  EXPECT_EQ(link.Timestamp, "2024-02-01 08:00:00.000000");
+  EXPECT_EQ(link.Timestamp.str(), "2024-02-01 08:00:00.000000");
   EXPECT_EQ(link.Env(), "E1");
   EXPECT_EQ(link.Coid, Id(1));
   EXPECT_EQ(link.Status(), "TOK");
@@ -168,7 +168,7 @@ TEST_P(HybridQueryTest, AnswersAreSortedByNameWithTiesInCacheOrder) {
     cacheOrder.push_back(Answer{{}, {HM::GetEntity(HM::GetLink(k)->ChildIndex)}}.endCoids()[0]);
   ASSERT_EQ(cacheOrder, (std::vector<int>{2, 4, 3}));
   EXPECT_EQ(sorted.endCoids(), (std::vector<int>{4, 3, 2}));
-  EXPECT_EQ(HM::GetLink(0)->Timestamp, "");  // an empty date stays empty
+  EXPECT_EQ(HM::GetLink(0)->Timestamp.str(), "");  // an empty date stays empty
 
   HM::ResetState();
   Snapshot(0, 0, /*noSort=*/1);

@@ -64,7 +64,7 @@ TEST_P(HybridV5Test, ChildrenPointFromTheExpandedObjectWithTheServiceVerdict) {
     EXPECT_EQ(link.Techno, MML_LINK_KELV5);
     EXPECT_EQ(link.FatherIndex, HM::LocateEntity(Object(1), 0));
     EXPECT_EQ(link.ChildIndex, HM::LocateEntity(Object(2), 0));
-    EXPECT_EQ(link.Timestamp, "2024-05-05 05:05:05.000000");
+    EXPECT_EQ(link.Timestamp.str(), "2024-05-05 05:05:05.000000");
     EXPECT_EQ(a.ends[k]->compid, Id(0x102));
   }
   const HM::Link* part = a.links[0]->Type() == "V5_KELPart" ? a.links[0] : a.links[1];

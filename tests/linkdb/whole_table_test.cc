@@ -47,7 +47,7 @@ std::string Walk(bool children, const std::vector<HM::Entity>& starts, std::vect
       const HM::Link& l = *a.links[k];
       const HM::Entity& end = *a.ends[k];
       const std::string key = KeyText(end);
-      out += key + " | " + l.Type() + " " + l.Status() + " " + std::string(l.Timestamp.view()) + " " +
+      out += key + " | " + l.Type() + " " + l.Status() + " " + l.Timestamp.str() + " " +
              std::to_string(l.UpToDate) + " " + std::to_string(l.Techno) + " | " +
              KelLnkDataManager::GetObjectName(end.caenv(), end.kelab(), end.coid, end.compid) + " " +
              KelLnkDataManager::GetObjectTimestamp(end.caenv(), end.kelab(), end.coid, end.compid) + " " +
