@@ -208,6 +208,7 @@ int KelLnkHybridManager::Walk(const Entity& e, bool children, KelLnkQueryContext
       for (const KelLnkEntityRecord& nearRow : near.entities)
         for (const KelUnicodeString& env : entityEnvs)
           KelLnkHybridReadAhead::PrefetchHolders(FarSide(direction), env, nearRow.ids.Id1());
+      std::vector<KelLnkEntityRecord> holders;  // of one entity in one environment, its storage reused
       for (const KelLnkEntityRecord& nearRow : near.entities) {
         const KelDMEntityIds ids = nearRow.ids.Ids();
         const KelUnicodeString uuid = UuidText(ids);
@@ -216,8 +217,8 @@ int KelLnkHybridManager::Walk(const Entity& e, bool children, KelLnkQueryContext
           std::optional<KelPSNTrace> envTiming;
           if (!children) envTiming.emplace("   Temps consomme ENT-LINK pour " + env + ": ", 40, 0);
           const uint32_t envNumber = Names::Number(env);
-          for (const KelLnkEntityRecord& farRow :
-               KelLnkHybridReadAhead::Holders(FarSide(direction), LinkConnection(), env, ids)) {
+          KelLnkHybridReadAhead::Holders(FarSide(direction), LinkConnection(), env, ids, &holders);
+          for (const KelLnkEntityRecord& farRow : holders) {
             const int n = farEnd(envNumber, farRow.table, farRow.coid, farRow.compid);
             if (n < 0) continue;
             found = true;

@@ -250,8 +250,11 @@ struct TablePass {
 // are taken.
 struct Slot {
   std::unique_ptr<StoredRows> rows;  // null while it has none
-  bool taken = false;
   uint32_t pending = 0;  // rows gathered for it, not handed over yet
+  bool taken = false;
+  // The direction of the record that holds the slot (lane 0 children, 1
+  // parents): kept here, where it takes no room of its own.
+  uint8_t lane = 0;
 
   StoredRows& Rows() {
     if (!rows) rows = std::make_unique<StoredRows>();
@@ -265,10 +268,9 @@ struct Member {
   Slot* slot;
 };
 
-// An object read in one direction (lane 0 children, 1 parents), and its slot.
+// An object read in one direction (its slot's lane), and its slot.
 struct Fetched {
   Obj key;
-  uint8_t lane;
   Slot slot;
 };
 struct FetchedProbe {
@@ -352,11 +354,11 @@ Store& TheStore() {
 
 size_t FetchedTraits::HashOf(int position) {
   const Fetched& f = TheStore().fetched[static_cast<size_t>(position)];
-  return Hash(FetchedProbe{f.key, f.lane});
+  return Hash(FetchedProbe{f.key, f.slot.lane});
 }
 bool FetchedTraits::Equal(int position, const FetchedProbe& p) {
   const Fetched& f = TheStore().fetched[static_cast<size_t>(position)];
-  return f.lane == p.lane && f.key == p.key;
+  return f.slot.lane == p.lane && f.key == p.key;
 }
 
 int Lane::Position(const Obj& o) const { return TheStore().fetchedIndex.Find(FetchedProbe{o, number}); }
@@ -371,7 +373,8 @@ std::pair<int, bool> Lane::FetchAt(const Obj& o) {
   Store& store = TheStore();
   const int found = Position(o);
   if (found >= 0) return {found, false};
-  store.fetched.push_back(::Fetched{o, number, Slot()});
+  store.fetched.push_back(::Fetched{o, Slot()});
+  store.fetched.back().slot.lane = number;
   const int position = static_cast<int>(store.fetched.size() - 1);
   store.fetchedIndex.Insert(position);
   return {position, true};
@@ -782,18 +785,20 @@ void KelLnkHybridReadAhead::TakeRows(KelLnkDirection d, const Entity& e, int ind
   slot.rows.reset();
 }
 
-std::vector<KelLnkEntityRecord> KelLnkHybridReadAhead::Holders(KelDMEntitySide side, KelDbConnection* connection,
-                                                               const KelUnicodeString& environment,
-                                                               const KelDMEntityIds& ids) {
-  std::vector<KelLnkEntityRecord> rows;
+void KelLnkHybridReadAhead::Holders(KelDMEntitySide side, KelDbConnection* connection,
+                                    const KelUnicodeString& environment, const KelDMEntityIds& ids,
+                                    std::vector<KelLnkEntityRecord>* rows) {
+  rows->clear();
   if (!HoldersImage(side, environment)) {
     Store& store = TheStore();
     auto it = store.holders.find(HoldersProbe{side, environment, ids});
-    if (it != store.holders.end()) return it->second;
+    if (it != store.holders.end()) {
+      rows->assign(it->second.begin(), it->second.end());
+      return;
+    }
     ReadHolders(side, connection, environment, {&ids});
   }
-  ForEachHolder(side, environment, ids, [&](const StoredEntityRow& row) { rows.push_back(row); });
-  return rows;
+  ForEachHolder(side, environment, ids, [&](const StoredEntityRow& row) { rows->push_back(row); });
 }
 
 const std::pair<uint32_t, uint32_t>& KelLnkHybridReadAhead::PointedObject(uint32_t compname) {

@@ -206,9 +206,10 @@ class KelLnkHybridReadAhead {
                        const KelListValKelUnicodeString& relationEnvironments,
                        const KelListValKelUnicodeString& entityEnvironments, KelLnkNearRows* rows);
   // The rows of the side's table in `environment` that carry the entity (its
-  // owners or users); read with the set when they came from one.
-  static std::vector<KelLnkEntityRecord> Holders(KelDMEntitySide side, KelDbConnection* connection,
-                                                 const KelUnicodeString& environment, const KelDMEntityIds& ids);
+  // owners or users), into `rows` (emptied first, its storage reused); read
+  // with the set when they came from one.
+  static void Holders(KelDMEntitySide side, KelDbConnection* connection, const KelUnicodeString& environment,
+                      const KelDMEntityIds& ids, std::vector<KelLnkEntityRecord>* rows);
   // The environment and table (numbers of KelLnkHybridManager::Names) of the
   // object a "$EXT" row points to, from its $COMPNAME ("<env>.<table>", the
   // table's trailing blanks dropped); kNoObject twice when it names none.
