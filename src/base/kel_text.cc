@@ -22,11 +22,13 @@ KelUnicodeString ZeroTimestampFraction(const KelUnicodeString& text) {
 
 void AppendHexDigits(std::string_view bytes, std::string& out) {
   static const char kDigits[] = "0123456789ABCDEF";
-  out.reserve(out.size() + 2 * bytes.size());
+  const size_t at = out.size();
+  out.resize(at + 2 * bytes.size());
+  char* digit = out.data() + at;
   for (const char c : bytes) {
     const auto b = static_cast<unsigned char>(c);
-    out += kDigits[b >> 4];
-    out += kDigits[b & 0xF];
+    *digit++ = kDigits[b >> 4];
+    *digit++ = kDigits[b & 0xF];
   }
 }
 
