@@ -199,7 +199,7 @@ struct FactsPass {
     index.Reserve(rows.size());
     bool repeated = false;
     for (size_t k = 0; k < rows.size(); ++k) {
-      if (k + kLnkPrefetchAhead < rows.size()) index.Prefetch(PassTraits::Hash(rows[k + kLnkPrefetchAhead]));
+      index.PrefetchAhead(k, rows.size(), [&](size_t j) -> const PassRow& { return rows[j]; });
       if (index.Find(rows[k]) >= 0) {
         rows[k].taken = true;  // marks the repeat, dropped below
         repeated = true;
@@ -542,7 +542,7 @@ void KelLnkDataManager::ReadFacts(const std::vector<ObjectRef>& objects) {
   // overlap.
   std::vector<int> entries(keys.size());
   for (size_t k = 0; k < keys.size(); ++k) {
-    if (k + kLnkPrefetchAhead < keys.size()) sObjectIndex.Prefetch(EntryTraits::Hash(keys[k + kLnkPrefetchAhead]));
+    sObjectIndex.PrefetchAhead(k, keys.size(), [&](size_t j) -> const PackedObjectKey& { return keys[j]; });
     entries[k] = EntryOfNumber(keys[k].table, keys[k].coid, keys[k].compid, true);
   }
   ReadFactsAt(entries);
@@ -637,7 +637,7 @@ void KelLnkDataManager::ReadFactsAt(const std::vector<int>& entries) {
       std::vector<int>& found = sFoundRows;
       found.resize(indices.size());
       for (size_t k = 0; k < indices.size(); ++k) {
-        if (k + kLnkPrefetchAhead < indices.size()) pass.index.Prefetch(PassTraits::Hash(probeOf(indices[k + kLnkPrefetchAhead])));
+        pass.index.PrefetchAhead(k, indices.size(), [&](size_t j) { return probeOf(indices[j]); });
         found[k] = pass.index.Find(probeOf(indices[k]));
         if (found[k] >= 0) __builtin_prefetch(&pass.rows[static_cast<size_t>(found[k])]);
       }

@@ -54,14 +54,6 @@ KelUnicodeString TypeCondition(KelLnkQueryContext* window) {
   return "$TYPE LIKE 'KELMM" + EscapeSqlText(pattern) + "'";
 }
 
-// A stored timestamp as the links compare it: its last six characters
-// (the fraction) zeroed, into `text`, whose storage is reused.
-const std::string& ZeroedFraction(const KelLnkPackedTimestamp& timestamp, std::string& text) {
-  timestamp.AssignTo(text);
-  ZeroTimestampFractionOf(text);
-  return text;
-}
-
 // The entity UUID text: ENTITY_ID_1 then ENTITY_ID_2, in hexadecimal.
 KelUnicodeString UuidText(const KelDMEntityIds& ids) {
   KelUnicodeString text;
@@ -224,7 +216,7 @@ int KelLnkHybridManager::Walk(const Entity& e, bool children, KelLnkQueryContext
             found = true;
             const KelLnkEntityRecord& use = children ? nearRow : farRow;
             const KelLnkEntityRecord& entity = children ? farRow : nearRow;
-            ZeroedFraction(entity.timestamp, childTs);
+            entity.timestamp.FractionZeroed().AssignTo(childTs);
             Link link(children ? i : n, children ? n : i, children ? e.CaenvNumber() : envNumber, linkTable,
                       children ? e.coid : use.coid, children ? e.compid : use.compid, use.type,
                       use.timestamp.FractionZeroed(), use.status);

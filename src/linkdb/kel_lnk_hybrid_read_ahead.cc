@@ -640,7 +640,8 @@ void ReadSet(KelLnkDirection d, std::vector<Member> level, bool expand, bool rea
   auto sift = [&](std::vector<Obj>& leadsTo) {
     size_t kept = 0;
     for (size_t k = 0; k < leadsTo.size(); ++k) {
-      if (k + kLnkPrefetchAhead < leadsTo.size()) lane.Prefetch(leadsTo[k + kLnkPrefetchAhead]);
+      TheStore().fetchedIndex.PrefetchAhead(k, leadsTo.size(),
+                                            [&](size_t j) { return FetchedProbe{leadsTo[j], lane.number}; });
       const Obj o = leadsTo[k];
       if (lane.Fetched(o)) continue;
       reached.push_back(ObjectKey{Names::Text(o.environment), Names::Text(o.table), o.coid, o.compid});
@@ -789,15 +790,7 @@ void KelLnkHybridReadAhead::Holders(KelDMEntitySide side, KelDbConnection* conne
                                     const KelUnicodeString& environment, const KelDMEntityIds& ids,
                                     std::vector<KelLnkEntityRecord>* rows) {
   rows->clear();
-  if (!HoldersImage(side, environment)) {
-    Store& store = TheStore();
-    auto it = store.holders.find(HoldersProbe{side, environment, ids});
-    if (it != store.holders.end()) {
-      rows->assign(it->second.begin(), it->second.end());
-      return;
-    }
-    ReadHolders(side, connection, environment, {&ids});
-  }
+  if (!HoldersImage(side, environment)) ReadHolders(side, connection, environment, {&ids});  // none when read already
   ForEachHolder(side, environment, ids, [&](const StoredEntityRow& row) { rows->push_back(row); });
 }
 

@@ -39,6 +39,12 @@ class KelLnkPositionIndex {
   void Prefetch(size_t hash) const {
     if (!slots_.empty()) __builtin_prefetch(&slots_[Home(TagOf(hash))]);
   }
+  // In a loop over `count` keys, at key `k`: asks for the slot of the key
+  // kLnkPrefetchAhead further on, `probeAt(j)` giving key j's probe.
+  template <typename ProbeAt>
+  void PrefetchAhead(size_t k, size_t count, ProbeAt&& probeAt) const {
+    if (k + kLnkPrefetchAhead < count) Prefetch(Traits::Hash(probeAt(k + kLnkPrefetchAhead)));
+  }
   // Adds the record at `position`, whose key is not in the index yet.
   void Insert(int position) {
     if (2 * (count_ + 1) > slots_.size()) Grow();
