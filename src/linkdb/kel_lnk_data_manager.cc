@@ -136,91 +136,30 @@ KelLnkPositionIndex<EntryTraits> sObjectIndex;
 std::vector<TableEntry> spTable;
 std::unordered_map<std::pair<KelUnicodeString, KelUnicodeString>, int, TableKeyHash> sTableIndex;
 
-// The facts of the objects of one table read in one pass, once a walk has
-// asked for a large share of the table (kel_lnk_whole_table.h). Each object's
-// are handed to its entry, and let go once half the table's are; any
-// forgetting of facts forgets the passes, so that nothing older than the
-// entries is handed out.
-struct PassFacts {
-  KelLnkPackedTimestamp timestamp;  // normalised
-  KelShortText name;                // as GetObjectName answers
-};
-struct PassRow {
-  KelId coid;
-  KelId compid;
-  bool taken = false;  // handed to an entry
-  PassFacts facts;
-};
-// The rows of the pass being filled or read: the index below finds positions
-// in them (one pass at a time is at work).
-const std::vector<PassRow>* sPassRows = nullptr;
-struct PassTraits {
-  static size_t Hash(const PassRow& probe) { return KelIdHash()(probe.coid) * 1000003u ^ KelIdHash()(probe.compid); }
-  static size_t HashOf(int position) { return Hash((*sPassRows)[static_cast<size_t>(position)]); }
-  static bool Equal(int position, const PassRow& probe) {
-    const PassRow& row = (*sPassRows)[static_cast<size_t>(position)];
-    return row.coid == probe.coid && row.compid == probe.compid;
-  }
-};
+// A table whose objects' facts are read in one pass, once a walk has asked
+// for a large share of it (kel_lnk_whole_table.h). The pass gives every
+// object of the table its entry, under the table's name without trailing
+// blanks, and the facts it lacks: an entry of the table still without them
+// afterwards is an object the table does not hold. Any forgetting of facts
+// forgets the passes, so that a forgotten entry is read again.
 struct FactsPass {
   KelLnkTableDemand demand;
   bool loaded = false;
-  // The table's objects, the first row of each; released once every one was
-  // handed to its entry.
-  std::vector<PassRow> rows;
-  KelLnkPositionIndex<PassTraits> index;
-  size_t untaken = 0;
-  bool dropped = false;  // taken rows were let go: a miss proves nothing
-
-  void Release() {
-    rows = std::vector<PassRow>();
-    index.Clear();
-    untaken = 0;
-    dropped = true;
-  }
-  // Once every row was taken, lets the rows go; once half of them were,
-  // keeps only the others, so that the table's facts shrink as the walk
-  // reaches its objects. Positions found before are void after it.
-  void Shrink() {
-    if (rows.empty()) return;
-    if (untaken == 0) return Release();
-    if (untaken * 2 > rows.size() || rows.size() < kCompactFloor) return;
-    DropTaken();
-    rows.shrink_to_fit();
-    dropped = true;
-  }
-  static constexpr size_t kCompactFloor = 64;
-
-  // Indexes the rows once read, their slots asked for a few rows ahead so
-  // that the memory reads overlap. The first row of an object is the one
-  // kept: the others (rare) are dropped and the index made again.
-  void Index() {
-    index.Clear();
-    index.Reserve(rows.size());
-    bool repeated = false;
-    for (size_t k = 0; k < rows.size(); ++k) {
-      index.PrefetchAhead(k, rows.size(), [&](size_t j) -> const PassRow& { return rows[j]; });
-      if (index.Find(rows[k]) >= 0) {
-        rows[k].taken = true;  // marks the repeat, dropped below
-        repeated = true;
-        continue;
-      }
-      index.Insert(static_cast<int>(k));
-    }
-    if (repeated) DropTaken();
-  }
-  // Keeps the rows not taken, and indexes them again.
-  void DropTaken() {
-    std::erase_if(rows, [](const PassRow& row) { return row.taken; });
-    index.Clear();
-    index.Reserve(rows.size());
-    for (size_t k = 0; k < rows.size(); ++k) index.Insert(static_cast<int>(k));
-  }
+  uint32_t number = KelTableNumbers::kNone;  // of the table's name without blanks
 };
 std::map<std::pair<KelUnicodeString, KelUnicodeString>, FactsPass> sFactsPass;
-// The positions a facts pass found for the entries being read (kept from call
-// to call for its storage).
-std::vector<int> sFoundRows;
+// By number of sTableNames: 1 for the name of a table read in a pass. Its
+// entries have their facts from the pass; one made afterwards is an object
+// the table does not hold, known as such at once.
+std::vector<uint8_t> sReadWhole;
+
+bool IsReadWhole(uint32_t number) { return number < sReadWhole.size() && sReadWhole[number] != 0; }
+
+// Forgets the passes: entries are read again as they are asked for.
+void ForgetPasses() {
+  sFactsPass.clear();
+  sReadWhole.clear();
+}
 
 size_t EntryTraits::HashOf(int position) { return Hash(spObject[static_cast<size_t>(position)].key); }
 bool EntryTraits::Equal(int position, const PackedObjectKey& key) {
@@ -298,7 +237,12 @@ int EntryOfNumber(uint32_t number, const KelId& coid, const KelId& compid, bool 
   const int found = sObjectIndex.Find(key);
   if (found >= 0 || !create) return found;
   const int index = static_cast<int>(spObject.size());
-  spObject.emplace_back().key = key;
+  ObjectEntry& entry = spObject.emplace_back();
+  entry.key = key;
+  if (IsReadWhole(number)) {
+    entry.existenceKnown = entry.timestampKnown = entry.nameKnown = 1;
+    entry.name = kMmlUnknownName;
+  }
   sObjectIndex.Insert(index);
   return index;
 }
@@ -536,7 +480,9 @@ void KelLnkDataManager::ReadFacts(const std::vector<ObjectRef>& objects) {
       number = NumberOfPair(key.environment, key.table, true);
       entityTable = IsEntityTable(key.table);
     }
-    if (!entityTable) keys.push_back(PackedObjectKey{number, key.coid, key.compid});
+    // A table read whole gave its objects their facts, and gives those of
+    // objects it does not hold as their entries are made.
+    if (!entityTable && !IsReadWhole(number)) keys.push_back(PackedObjectKey{number, key.coid, key.compid});
   }
   // The index's slots are asked for a few objects ahead: their memory reads
   // overlap.
@@ -594,71 +540,57 @@ void KelLnkDataManager::ReadFactsAt(const std::vector<int>& entries) {
     const KelUnicodeString select = MmlSqlSelectFrom(
         kMmlColCoid + "," + kMmlColCompid + "," + kMmlColLastmod + ",C_ID,C_REVISION", table.first, table.second);
     FactsPass& pass = sFactsPass[table];
-    sPassRows = &pass.rows;
     if (!pass.loaded && pass.demand.Ask(indices.size(), [&] {
           return KelDMLinkRows::RowCount(connection, table.first, table.second);
         })) {
-      // The rows were counted: the table grows no copy of itself as it is read.
-      if (pass.demand.rows > 0) pass.rows.reserve(static_cast<size_t>(pass.demand.rows));
+      pass.number = NumberOfPair(table.first, table.second, true);
+      // The rows were counted: the index grows no copy of itself as the
+      // table's entries are added.
+      if (pass.demand.rows > 0) sObjectIndex.Reserve(spObject.size() + static_cast<size_t>(pass.demand.rows));
       const int rc = connection->ExecuteRows(select, {}, [&](const KelDbRow& row) {
         if (row.Size() < 5 || row.Type(0) != KelDbType::kBinary || row.Type(1) != KelDbType::kBinary) return;
         const std::string_view coid = row.Bytes(0), compid = row.Bytes(1);
-        PassRow& added = pass.rows.emplace_back();
-        added.coid = coid.size() == 8 ? KelId::FromBytes(coid.data()) : KelDbBinary(coid.data(), coid.size()).AsId();
-        added.compid =
-            compid.size() == 8 ? KelId::FromBytes(compid.data()) : KelDbBinary(compid.data(), compid.size()).AsId();
+        ObjectEntry& entry =
+            At(EntryOfNumber(pass.number,
+                             coid.size() == 8 ? KelId::FromBytes(coid.data()) : KelDbBinary(coid.data(), coid.size()).AsId(),
+                             compid.size() == 8 ? KelId::FromBytes(compid.data())
+                                                : KelDbBinary(compid.data(), compid.size()).AsId(),
+                             true));
+        // Known already, or from an earlier row of the same object: the
+        // first row of an object holds.
+        if (entry.timestampKnown && entry.nameKnown) return;
         ZeroFraction(row.Text(2), timestampText);
-        added.facts.timestamp = timestampText;
+        const KelLnkPackedTimestamp timestamp(timestampText);
         if (row.IsNull(3)) {
-          added.facts.name = kMmlUnknownName;
+          fill(entry, &timestamp, kMmlUnknownName);
         } else {
           JoinName(row.Text(3), row.Text(4), name);
-          added.facts.name = name;
+          fill(entry, &timestamp, name);
         }
       });
-      if (rc == 0) pass.Index();
       pass.loaded = rc == 0;
-      pass.untaken = pass.rows.size();
-      if (rc != 0) {
-        pass.demand.failed = true;
-        pass.Release();
+      if (rc != 0) pass.demand.failed = true;
+      if (pass.loaded) {
+        if (pass.number >= sReadWhole.size()) sReadWhole.resize(pass.number + 1, 0);
+        sReadWhole[pass.number] = 1;
       }
     }
     if (pass.loaded) {
-      // The rows are found in one sweep and used in a second, the slots
-      // asked for a few objects ahead and the rows as found, so that the
-      // memory reads of many objects overlap.
-      auto probeOf = [](int index) {
-        PassRow probe;
-        probe.coid = At(index).key.coid;
-        probe.compid = At(index).key.compid;
-        return probe;
-      };
-      std::vector<int>& found = sFoundRows;
-      found.resize(indices.size());
-      for (size_t k = 0; k < indices.size(); ++k) {
-        pass.index.PrefetchAhead(k, indices.size(), [&](size_t j) { return probeOf(indices[j]); });
-        found[k] = pass.index.Find(probeOf(indices[k]));
-        if (found[k] >= 0) __builtin_prefetch(&pass.rows[static_cast<size_t>(found[k])]);
-      }
-      for (size_t k = 0; k < indices.size(); ++k) {
-        ObjectEntry& entry = At(indices[k]);
-        PassRow* row = found[k] < 0 ? nullptr : &pass.rows[static_cast<size_t>(found[k])];
-        if (row) {
-          // Taken already: the same object under another spelling of its
-          // table (trailing blanks) has the same facts.
-          fill(entry, &row->facts.timestamp, row->facts.name.view());
-          if (!row->taken) {
-            row->taken = true;
-            --pass.untaken;
-          }
-        } else if (!pass.dropped) {
+      for (const int index : indices) {
+        ObjectEntry& entry = At(index);
+        if (entry.timestampKnown && entry.nameKnown) continue;
+        // Under another spelling of the table's name (trailing blanks), the
+        // object has the facts of its entry under the pass's; an entry
+        // still without facts is an object the table does not hold.
+        const int same =
+            entry.key.table == pass.number ? -1 : EntryOfNumber(pass.number, entry.key.coid, entry.key.compid, false);
+        const ObjectEntry* known = same >= 0 && At(same).timestampKnown && At(same).nameKnown ? &At(same) : nullptr;
+        if (known) {
+          fill(entry, known->exists ? &known->timestamp : nullptr, known->name.view());
+        } else {
           fill(entry, nullptr, kMmlUnknownName);
         }
-        // else the object may be one whose row was dropped: its own read
-        // answers it.
       }
-      pass.Shrink();
       continue;
     }
     const KelUnicodeString head = select + kMmlSqlWhere + kMmlColCoid + " IN ";
@@ -697,7 +629,6 @@ void KelLnkDataManager::ReadFactsAt(const std::vector<int>& entries) {
       }
     }
   }
-  sPassRows = nullptr;
 }
 
 KelUnicodeString KelLnkDataManager::GetObjectName(const KelUnicodeString& environment, const KelUnicodeString& table,
@@ -865,14 +796,14 @@ void KelLnkDataManager::Uncache() {
   sLastTable = KelTableNumbers::kNone;
   spTable.clear();
   sTableIndex.clear();
-  sFactsPass.clear();
+  ForgetPasses();
 }
 
 void KelLnkDataManager::UncacheInstance(const KelDMInstance& instance) {
   MML_TRACE("KelLnkDataManager::UncacheInstance");
   int index = LocateObject(instance, 0);
   if (index >= 0) At(index).ForgetFacts();
-  sFactsPass.clear();
+  ForgetPasses();
 }
 
 KelUnicodeString KelLnkDataManager::NormaliseTimestamp(const KelUnicodeString& text) {

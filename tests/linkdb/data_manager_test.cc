@@ -14,6 +14,7 @@
 #include "host/kel_dm_session.h"
 #include "host/profile/kel_dm_profile.h"
 #include "linkdb/kel_lnk_data_manager.h"
+#include "linkdb/kel_lnk_whole_table.h"
 #include "support/product.h"
 
 namespace {
@@ -220,6 +221,41 @@ TEST_P(DataManagerTest, UncacheInstanceRereadsOneObjectAndKeepsItsIndex) {
   EXPECT_EQ((std::vector<std::string>{"LOCK C smith", "LOCK D jones"}),
             DM::GetObjectLockS("E1", "TOVRA_MODEL", Id(kCoidA), Id(kCompidA)));
   EXPECT_EQ(index, DM::LocateObject("E1", "TOVRA_MODEL", Id(kCoidA), Id(kCompidA), 0));
+}
+
+// Once a table was read whole, its objects answer without a statement and an
+// object it does not hold is known as absent; forgetting one object forgets
+// the read, so that rows written since are seen.
+TEST_P(DataManagerTest, TableReadWholeAnswersItsObjectsUntilOneIsForgotten) {
+  struct RuleGuard {
+    RuleGuard() { KelLnkWholeTableRule::Current() = KelLnkWholeTableRule{0, int64_t{1} << 30}; }
+    ~RuleGuard() { KelLnkWholeTableRule::Current() = KelLnkWholeTableRule(); }
+  } always;
+  db().Exec(
+      "INSERT INTO $VS_E1.TOVRA_MODEL ($COID, $COMPID, C_ID, C_REVISION, C_LASTMOD) VALUES "
+      "(X'0102030405060708', X'1112131415161718', 'A', '1', '2024-01-01 00:00:00'),"
+      "(X'2122232425262728', X'1112131415161718', 'B', '2', '2024-02-02 00:00:00');");
+  const KelId a = Id(kCoidA), b = Id(kCoidB), c = Id("3132333435363738"), compid = Id(kCompidA);
+  DM::ReadFacts({DM::ObjectRef{"E1", "TOVRA_MODEL", a, compid}});
+  const uint64_t before = Statements();
+  EXPECT_EQ("B ** 2", DM::GetObjectName("E1", "TOVRA_MODEL", b, compid));
+  EXPECT_EQ("2024-02-02 00:00:00.000000", DM::GetObjectTimestamp("E1", "TOVRA_MODEL", b, compid));
+  EXPECT_EQ(0, DM::DoesObjectExist("E1", "TOVRA_MODEL", c, compid));
+  EXPECT_EQ(before, Statements());
+
+  // Rows written since: C, asked for before, and E, never asked for.
+  db().Exec(
+      "INSERT INTO $VS_E1.TOVRA_MODEL ($COID, $COMPID, C_ID, C_LASTMOD) VALUES "
+      "(X'3132333435363738', X'1112131415161718', 'C', '2024-03-03 00:00:00'),"
+      "(X'4142434445464748', X'1112131415161718', 'E', '2024-04-04 00:00:00');"
+      "UPDATE $VS_E1.TOVRA_MODEL SET C_LASTMOD = '2025-01-01 00:00:00' WHERE C_ID = 'A';");
+  const KelId e = Id("4142434445464748");
+  DM::UncacheInstance(DM::GetObjectInstance("E1", "TOVRA_MODEL", a, compid));
+  EXPECT_EQ("2025-01-01 00:00:00.000000", DM::GetObjectTimestamp("E1", "TOVRA_MODEL", a, compid));
+  EXPECT_EQ(1, DM::DoesObjectExist("E1", "TOVRA_MODEL", e, compid));
+  EXPECT_EQ(0, DM::DoesObjectExist("E1", "TOVRA_MODEL", c, compid));  // its own absence is still remembered
+  DM::UncacheInstance(DM::GetObjectInstance("E1", "TOVRA_MODEL", c, compid));
+  EXPECT_EQ(1, DM::DoesObjectExist("E1", "TOVRA_MODEL", c, compid));
 }
 
 TEST_P(DataManagerTest, IdentificationValuesComeFromTheProfileFields) {
