@@ -128,12 +128,22 @@ void WalkImpacts(KelLnkObject* root, KelListValKelDMInstance* visited, Reached&&
   if (!objects.Visit(first)) return;
   if (visited) visited->push_back(root->Instance());
 
-  std::vector<WalkFrame> stack(1, WalkFrame{first, {}});
-  KelLnkHybridManager::AnswerLinks(first, children, stack.back().links, nullptr);
-  while (!stack.empty()) {
-    WalkFrame& frame = stack.back();
+  // The frames below `depth` are the walk's; those above keep the storage of
+  // their lists of links for the next objects walked at that depth.
+  std::vector<WalkFrame> stack;
+  size_t depth = 0;
+  auto enter = [&](int object) {
+    if (depth == stack.size()) stack.emplace_back();
+    WalkFrame& frame = stack[depth++];
+    frame.object = object;
+    frame.next = 0;
+    KelLnkHybridManager::AnswerLinks(object, children, frame.links, nullptr);
+  };
+  enter(first);
+  while (depth > 0) {
+    WalkFrame& frame = stack[depth - 1];
     if (frame.next >= frame.links.size()) {
-      stack.pop_back();
+      --depth;
       continue;
     }
     const int link = frame.links[frame.next++];
@@ -143,8 +153,7 @@ void WalkImpacts(KelLnkObject* root, KelListValKelDMInstance* visited, Reached&&
     if (visited) visited->push_back(InstanceOf(child));
     KelLnkBatchProgress::ObjectReached();
     reached(frame.object, child, link);
-    stack.push_back(WalkFrame{child, {}});  // `frame` is not used past this point
-    KelLnkHybridManager::AnswerLinks(child, children, stack.back().links, nullptr);
+    enter(child);  // `frame` is not used past this point
   }
 }
 

@@ -414,6 +414,7 @@ bool KelLnkHybridManager::MarkRead(int index, bool children) {
 void KelLnkHybridManager::LinksOf(int index, bool asFather, std::vector<int>& out) {
   const Caches& caches = TheCaches();
   const int lane = asFather ? 0 : 1;
+  out.reserve(out.size() + static_cast<size_t>(caches.chains[index][lane].count));
   for (int k = caches.chains[index][lane].first; k >= 0; k = caches.nextLink[k][lane]) out.push_back(k);
 }
 

@@ -47,16 +47,40 @@ const KelListValKelUnicodeString& StrippedEnvironments(int kind) {
   return k.stripped;
 }
 
-// The "$TYPE LIKE 'KELMM...'" condition: every type, or the window's.
-KelUnicodeString TypeCondition(KelLnkQueryContext* window) {
-  KelUnicodeString pattern = "%";
-  if (KelLnkHybridManager::LinkType() != 0 && window) pattern = window->GetLinktype();
-  return "$TYPE LIKE 'KELMM" + EscapeSqlText(pattern) + "'";
+// The "$TYPE LIKE 'KELMM...'" condition: every type, or the window's. Made
+// again only when the pattern changes: a walk asks for it at every object.
+const KelUnicodeString& TypeCondition(KelLnkQueryContext* window) {
+  static const KelUnicodeString kEvery = "%";
+  const KelUnicodeString& pattern =
+      KelLnkHybridManager::LinkType() != 0 && window ? window->GetLinktype() : kEvery;
+  static KelUnicodeString madeFor, condition;
+  if (condition.empty() || madeFor != pattern) {
+    madeFor = pattern;
+    condition = "$TYPE LIKE 'KELMM" + EscapeSqlText(pattern) + "'";
+  }
+  return condition;
+}
+
+// Sorts far ends by name, those of equal names kept in order: a few are
+// sorted in place, without the buffer std::stable_sort asks for each time.
+void StableSortByName(std::vector<std::pair<std::string_view, int>>& named) {
+  constexpr size_t kInPlace = 32;
+  if (named.size() > kInPlace) {
+    std::stable_sort(named.begin(), named.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    return;
+  }
+  for (size_t k = 1; k < named.size(); ++k) {
+    const auto moved = named[k];
+    size_t j = k;
+    for (; j > 0 && moved.first < named[j - 1].first; --j) named[j] = named[j - 1];
+    named[j] = moved;
+  }
 }
 
 // The entity UUID text: ENTITY_ID_1 then ENTITY_ID_2, in hexadecimal.
 KelUnicodeString UuidText(const KelDMEntityIds& ids) {
   KelUnicodeString text;
+  text.reserve(ids.id1.Raw().size() * 2 + ids.id2.Raw().size() * 2);
   ids.id1.AppendHex(text);
   ids.id2.AppendHex(text);
   return text;
@@ -77,8 +101,11 @@ void KelLnkHybridManager::GetParents(const Entity& e, int& count, Link*** links,
 }
 
 void KelLnkHybridManager::AnswerLinks(int index, bool children, std::vector<int>& links, KelLnkQueryContext* window) {
-  // A copy: the reading appends to the cache the record lives in.
-  const Entity e = *GetEntity(index);
+  // A copy: the reading appends to the cache the record lives in. The
+  // UUIDs, which the walk does not read, are left out.
+  const Entity& cached = *GetEntity(index);
+  Entity e(cached.CaenvNumber(), cached.KelabNumber(), cached.coid, cached.compid);
+  e = cached;
   Ordered(Walk(e, children, window, index), children, links);
 }
 
@@ -281,7 +308,7 @@ void KelLnkHybridManager::Ordered(int index, bool children, std::vector<int>& or
       KelLnkDataManager::ReadFactsAt(farEnds);
       named.resize(static_cast<size_t>(n));
       for (int k = 0; k < n; ++k) named[k] = {KelLnkDataManager::GetObjectNameAt(farEnds[k]), ordered[k]};
-      std::stable_sort(named.begin(), named.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+      StableSortByName(named);
       for (int k = 0; k < n; ++k) ordered[k] = named[k].second;
     }
     if (tracing) ZorTrace::Output("   name size : " + std::to_string(n), 0);
