@@ -67,6 +67,22 @@ struct ObjectEntry {
     if (!rare) rare = std::make_unique<RareFacts>();
     return *rare;
   }
+  // Whether the timestamp and the name a row gives are known.
+  bool HasRowFacts() const { return timestampKnown && nameKnown; }
+  // Sets the facts still missing from the object's row (null: the table
+  // holds no row for it).
+  void FillFromRow(const KelLnkPackedTimestamp* rowTimestamp, std::string_view rowName) {
+    if (!timestampKnown) {
+      timestamp = rowTimestamp ? *rowTimestamp : KelLnkPackedTimestamp(std::string_view());
+      timestampKnown = 1;
+      existenceKnown = 1;
+      exists = rowTimestamp ? 1 : 0;
+    }
+    if (!nameKnown) {
+      name = rowName;
+      nameKnown = 1;
+    }
+  }
   // Forgets every fact read from the database; the attributes stay.
   void ForgetFacts() {
     existenceKnown = exists = nameKnown = timestampKnown = 0;
@@ -144,8 +160,7 @@ std::unordered_map<std::pair<KelUnicodeString, KelUnicodeString>, int, TableKeyH
 // forgets the passes, so that a forgotten entry is read again.
 struct FactsPass {
   KelLnkTableDemand demand;
-  bool loaded = false;
-  uint32_t number = KelTableNumbers::kNone;  // of the table's name without blanks
+  uint32_t number = KelTableNumbers::kNone;  // of the table's name without blanks, once read
 };
 std::map<std::pair<KelUnicodeString, KelUnicodeString>, FactsPass> sFactsPass;
 // By number of sTableNames: 1 for the name of a table read in a pass. Its
@@ -154,6 +169,7 @@ std::map<std::pair<KelUnicodeString, KelUnicodeString>, FactsPass> sFactsPass;
 std::vector<uint8_t> sReadWhole;
 
 bool IsReadWhole(uint32_t number) { return number < sReadWhole.size() && sReadWhole[number] != 0; }
+bool IsReadWhole(const FactsPass& pass) { return IsReadWhole(pass.number); }
 
 // Forgets the passes: entries are read again as they are asked for.
 void ForgetPasses() {
@@ -239,10 +255,7 @@ int EntryOfNumber(uint32_t number, const KelId& coid, const KelId& compid, bool 
   const int index = static_cast<int>(spObject.size());
   ObjectEntry& entry = spObject.emplace_back();
   entry.key = key;
-  if (IsReadWhole(number)) {
-    entry.existenceKnown = entry.timestampKnown = entry.nameKnown = 1;
-    entry.name = kMmlUnknownName;
-  }
+  if (IsReadWhole(number)) entry.FillFromRow(nullptr, kMmlUnknownName);
   sObjectIndex.Insert(index);
   return index;
 }
@@ -503,7 +516,7 @@ void KelLnkDataManager::ReadFactsAt(const std::vector<int>& entries) {
   std::vector<std::vector<int>*> groupOf;
   std::vector<uint8_t> groupKnown;
   for (int index : entries) {
-    if (At(index).timestampKnown && At(index).nameKnown) continue;
+    if (At(index).HasRowFacts()) continue;
     const uint32_t number = At(index).key.table;
     if (number >= groupOf.size()) {
       groupOf.resize(number + 1, nullptr);
@@ -516,19 +529,6 @@ void KelLnkDataManager::ReadFactsAt(const std::vector<int>& entries) {
     }
     if (groupOf[number]) groupOf[number]->push_back(index);
   }
-  // Sets the facts an entry is missing from its row (null when the table has none).
-  auto fill = [](ObjectEntry& entry, const KelLnkPackedTimestamp* timestamp, std::string_view name) {
-    if (!entry.timestampKnown) {
-      entry.timestamp = timestamp ? *timestamp : KelLnkPackedTimestamp(std::string_view());
-      entry.timestampKnown = 1;
-      entry.existenceKnown = 1;
-      entry.exists = timestamp ? 1 : 0;
-    }
-    if (!entry.nameKnown) {
-      entry.name = name;
-      entry.nameKnown = 1;
-    }
-  };
   std::string timestampText, name;  // reused for every row
   for (auto& tableIndices : byTable) {
     // Named, not bound: the lambdas below capture them.
@@ -540,55 +540,55 @@ void KelLnkDataManager::ReadFactsAt(const std::vector<int>& entries) {
     const KelUnicodeString select = MmlSqlSelectFrom(
         kMmlColCoid + "," + kMmlColCompid + "," + kMmlColLastmod + ",C_ID,C_REVISION", table.first, table.second);
     FactsPass& pass = sFactsPass[table];
-    if (!pass.loaded && pass.demand.Ask(indices.size(), [&] {
+    if (!IsReadWhole(pass) && pass.demand.Ask(indices.size(), [&] {
           return KelDMLinkRows::RowCount(connection, table.first, table.second);
         })) {
-      pass.number = NumberOfPair(table.first, table.second, true);
+      const uint32_t number = NumberOfPair(table.first, table.second, true);
       // The rows were counted: the index grows no copy of itself as the
       // table's entries are added.
       if (pass.demand.rows > 0) sObjectIndex.Reserve(spObject.size() + static_cast<size_t>(pass.demand.rows));
+      // An identifier column's first 8 bytes (KelDbBinary::AsId).
+      auto idAt = [](const KelDbRow& row, int c) {
+        const std::string_view bytes = row.Bytes(c);
+        return bytes.size() == 8 ? KelId::FromBytes(bytes.data()) : KelDbBinary(bytes.data(), bytes.size()).AsId();
+      };
       const int rc = connection->ExecuteRows(select, {}, [&](const KelDbRow& row) {
         if (row.Size() < 5 || row.Type(0) != KelDbType::kBinary || row.Type(1) != KelDbType::kBinary) return;
-        const std::string_view coid = row.Bytes(0), compid = row.Bytes(1);
-        ObjectEntry& entry =
-            At(EntryOfNumber(pass.number,
-                             coid.size() == 8 ? KelId::FromBytes(coid.data()) : KelDbBinary(coid.data(), coid.size()).AsId(),
-                             compid.size() == 8 ? KelId::FromBytes(compid.data())
-                                                : KelDbBinary(compid.data(), compid.size()).AsId(),
-                             true));
+        ObjectEntry& entry = At(EntryOfNumber(number, idAt(row, 0), idAt(row, 1), true));
         // Known already, or from an earlier row of the same object: the
         // first row of an object holds.
-        if (entry.timestampKnown && entry.nameKnown) return;
+        if (entry.HasRowFacts()) return;
         ZeroFraction(row.Text(2), timestampText);
         const KelLnkPackedTimestamp timestamp(timestampText);
         if (row.IsNull(3)) {
-          fill(entry, &timestamp, kMmlUnknownName);
+          entry.FillFromRow(&timestamp, kMmlUnknownName);
         } else {
           JoinName(row.Text(3), row.Text(4), name);
-          fill(entry, &timestamp, name);
+          entry.FillFromRow(&timestamp, name);
         }
       });
-      pass.loaded = rc == 0;
-      if (rc != 0) pass.demand.failed = true;
-      if (pass.loaded) {
-        if (pass.number >= sReadWhole.size()) sReadWhole.resize(pass.number + 1, 0);
-        sReadWhole[pass.number] = 1;
+      if (rc != 0) {
+        pass.demand.failed = true;
+      } else {
+        pass.number = number;
+        if (number >= sReadWhole.size()) sReadWhole.resize(number + 1, 0);
+        sReadWhole[number] = 1;
       }
     }
-    if (pass.loaded) {
+    if (IsReadWhole(pass)) {
       for (const int index : indices) {
         ObjectEntry& entry = At(index);
-        if (entry.timestampKnown && entry.nameKnown) continue;
+        if (entry.HasRowFacts()) continue;
         // Under another spelling of the table's name (trailing blanks), the
         // object has the facts of its entry under the pass's; an entry
         // still without facts is an object the table does not hold.
         const int same =
             entry.key.table == pass.number ? -1 : EntryOfNumber(pass.number, entry.key.coid, entry.key.compid, false);
-        const ObjectEntry* known = same >= 0 && At(same).timestampKnown && At(same).nameKnown ? &At(same) : nullptr;
+        const ObjectEntry* known = same >= 0 && At(same).HasRowFacts() ? &At(same) : nullptr;
         if (known) {
-          fill(entry, known->exists ? &known->timestamp : nullptr, known->name.view());
+          entry.FillFromRow(known->exists ? &known->timestamp : nullptr, known->name.view());
         } else {
-          fill(entry, nullptr, kMmlUnknownName);
+          entry.FillFromRow(nullptr, kMmlUnknownName);
         }
       }
       continue;
@@ -615,16 +615,16 @@ void KelLnkDataManager::ReadFactsAt(const std::vector<int>& entries) {
         auto it = rows.find(ObjectKey{KelUnicodeString(), KelUnicodeString(), entry.key.coid, entry.key.compid});
         const std::vector<KelDbValue>* row = it == rows.end() ? nullptr : it->second;
         if (!row) {
-          fill(entry, nullptr, kMmlUnknownName);
+          entry.FillFromRow(nullptr, kMmlUnknownName);
           continue;
         }
         ZeroFraction((*row)[2].AsText(), timestampText);
         const KelLnkPackedTimestamp timestamp(timestampText);
         if ((*row)[3].IsNull()) {
-          fill(entry, &timestamp, kMmlUnknownName);
+          entry.FillFromRow(&timestamp, kMmlUnknownName);
         } else {
           JoinName((*row)[3].AsText(), (*row)[4].AsText(), name);
-          fill(entry, &timestamp, name);
+          entry.FillFromRow(&timestamp, name);
         }
       }
     }

@@ -61,22 +61,6 @@ const KelUnicodeString& TypeCondition(KelLnkQueryContext* window) {
   return condition;
 }
 
-// Sorts far ends by name, those of equal names kept in order: a few are
-// sorted in place, without the buffer std::stable_sort asks for each time.
-void StableSortByName(std::vector<std::pair<std::string_view, int>>& named) {
-  constexpr size_t kInPlace = 32;
-  if (named.size() > kInPlace) {
-    std::stable_sort(named.begin(), named.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
-    return;
-  }
-  for (size_t k = 1; k < named.size(); ++k) {
-    const auto moved = named[k];
-    size_t j = k;
-    for (; j > 0 && moved.first < named[j - 1].first; --j) named[j] = named[j - 1];
-    named[j] = moved;
-  }
-}
-
 // The entity UUID text: ENTITY_ID_1 then ENTITY_ID_2, in hexadecimal.
 KelUnicodeString UuidText(const KelDMEntityIds& ids) {
   KelUnicodeString text;
@@ -308,7 +292,9 @@ void KelLnkHybridManager::Ordered(int index, bool children, std::vector<int>& or
       KelLnkDataManager::ReadFactsAt(farEnds);
       named.resize(static_cast<size_t>(n));
       for (int k = 0; k < n; ++k) named[k] = {KelLnkDataManager::GetObjectNameAt(farEnds[k]), ordered[k]};
-      StableSortByName(named);
+      // Equal names keep the links' cache order, in which LinksOf lists them:
+      // sorting on the link too needs no buffer, as a stable sort would.
+      std::sort(named.begin(), named.end());
       for (int k = 0; k < n; ++k) ordered[k] = named[k].second;
     }
     if (tracing) ZorTrace::Output("   name size : " + std::to_string(n), 0);

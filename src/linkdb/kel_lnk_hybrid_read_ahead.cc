@@ -494,10 +494,11 @@ const Image<StoredEntityRow, ByEntity>* HoldersImage(KelDMEntitySide side, const
 }
 
 // Hands `take` the owners or users, in `environment`, of the entity `ids`,
-// once ReadHolders has read them.
+// once ReadHolders has read them; `image` is HoldersImage(side, environment).
 template <typename Take>
-void ForEachHolder(KelDMEntitySide side, const KelUnicodeString& environment, const KelDMEntityIds& ids, Take&& take) {
-  if (const auto* image = HoldersImage(side, environment)) {
+void ForEachHolder(const Image<StoredEntityRow, ByEntity>* image, KelDMEntitySide side,
+                   const KelUnicodeString& environment, const KelDMEntityIds& ids, Take&& take) {
+  if (image) {
     image->ForEach(ids.id1.Raw(), [&](const StoredEntityRow& row) {
       if (row.ids == ids) take(row);
     });
@@ -715,8 +716,9 @@ void ReadSet(KelLnkDirection d, std::vector<Member> level, bool expand, bool rea
       for (const KelUnicodeString& environment : entityEnvironments) {
         const uint32_t environmentNumber = Names::Number(environment);
         ReadHolders(FarSide(d), connection, environment, levelIds);
+        const auto* image = HoldersImage(FarSide(d), environment);
         for (const KelDMEntityIds* ids : levelIds)
-          ForEachHolder(FarSide(d), environment, *ids, [&](const StoredEntityRow& h) {
+          ForEachHolder(image, FarSide(d), environment, *ids, [&](const StoredEntityRow& h) {
             reach(leadsTo, Obj{environmentNumber, h.table, h.coid, h.compid});
           });
       }
@@ -790,8 +792,12 @@ void KelLnkHybridReadAhead::Holders(KelDMEntitySide side, KelDbConnection* conne
                                     const KelUnicodeString& environment, const KelDMEntityIds& ids,
                                     std::vector<KelLnkEntityRecord>* rows) {
   rows->clear();
-  if (!HoldersImage(side, environment)) ReadHolders(side, connection, environment, {&ids});  // none when read already
-  ForEachHolder(side, environment, ids, [&](const StoredEntityRow& row) { rows->push_back(row); });
+  const auto* image = HoldersImage(side, environment);
+  if (!image) {
+    ReadHolders(side, connection, environment, {&ids});  // reads nothing when read with the set
+    image = HoldersImage(side, environment);             // the read may have taken the table whole
+  }
+  ForEachHolder(image, side, environment, ids, [&](const StoredEntityRow& row) { rows->push_back(row); });
 }
 
 const std::pair<uint32_t, uint32_t>& KelLnkHybridReadAhead::PointedObject(uint32_t compname) {
