@@ -530,6 +530,16 @@ void KelLnkDataManager::ReadFactsAt(const std::vector<int>& entries) {
     if (groupOf[number]) groupOf[number]->push_back(index);
   }
   std::string timestampText, name;  // reused for every row
+  // Sets an entry's missing facts from its row's columns: the date, and the
+  // name from the identifier and revision unless the identifier is NULL.
+  auto fillFromColumns = [&](ObjectEntry& entry, std::string_view lastmod, bool unnamed, std::string_view id,
+                             std::string_view revision) {
+    ZeroFraction(lastmod, timestampText);
+    const KelLnkPackedTimestamp timestamp(timestampText);
+    if (unnamed) return entry.FillFromRow(&timestamp, kMmlUnknownName);
+    JoinName(id, revision, name);
+    entry.FillFromRow(&timestamp, name);
+  };
   for (auto& tableIndices : byTable) {
     // Named, not bound: the lambdas below capture them.
     const auto& table = tableIndices.first;
@@ -557,15 +567,7 @@ void KelLnkDataManager::ReadFactsAt(const std::vector<int>& entries) {
         ObjectEntry& entry = At(EntryOfNumber(number, idAt(row, 0), idAt(row, 1), true));
         // Known already, or from an earlier row of the same object: the
         // first row of an object holds.
-        if (entry.HasRowFacts()) return;
-        ZeroFraction(row.Text(2), timestampText);
-        const KelLnkPackedTimestamp timestamp(timestampText);
-        if (row.IsNull(3)) {
-          entry.FillFromRow(&timestamp, kMmlUnknownName);
-        } else {
-          JoinName(row.Text(3), row.Text(4), name);
-          entry.FillFromRow(&timestamp, name);
-        }
+        if (!entry.HasRowFacts()) fillFromColumns(entry, row.Text(2), row.IsNull(3), row.Text(3), row.Text(4));
       });
       if (rc != 0) {
         pass.demand.failed = true;
@@ -618,14 +620,7 @@ void KelLnkDataManager::ReadFactsAt(const std::vector<int>& entries) {
           entry.FillFromRow(nullptr, kMmlUnknownName);
           continue;
         }
-        ZeroFraction((*row)[2].AsText(), timestampText);
-        const KelLnkPackedTimestamp timestamp(timestampText);
-        if ((*row)[3].IsNull()) {
-          entry.FillFromRow(&timestamp, kMmlUnknownName);
-        } else {
-          JoinName((*row)[3].AsText(), (*row)[4].AsText(), name);
-          entry.FillFromRow(&timestamp, name);
-        }
+        fillFromColumns(entry, (*row)[2].AsText(), (*row)[3].IsNull(), (*row)[3].AsText(), (*row)[4].AsText());
       }
     }
   }
