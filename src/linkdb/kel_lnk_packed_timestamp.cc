@@ -41,7 +41,7 @@ const std::string& KelLnkPackedTimestamp::Other(uint32_t number) {
 }
 
 KelLnkPackedTimestamp KelLnkPackedTimestamp::FractionZeroed() const {
-  if (!(bits_ & kOther)) return *this;
+  if (!IsOther()) return *this;
   std::string text = str();
   ZeroTimestampFractionOf(text);
   return KelLnkPackedTimestamp(text);

@@ -34,7 +34,7 @@ class KelLnkPackedTimestamp {
       text.clear();
       return;
     }
-    if (bits_ & kOther) {
+    if (IsOther()) {
       text = Other(static_cast<uint32_t>(bits_));
       return;
     }
@@ -55,7 +55,7 @@ class KelLnkPackedTimestamp {
   // Ordered as the texts are.
   friend std::strong_ordering operator<=>(const KelLnkPackedTimestamp& a, const KelLnkPackedTimestamp& b) {
     // Fixed-width digits order as numbers; the empty text comes first.
-    if (!((a.bits_ | b.bits_) & kOther)) {
+    if (!a.IsOther() && !b.IsOther()) {
       if (a.bits_ == b.bits_) return std::strong_ordering::equal;
       if (a.empty()) return std::strong_ordering::less;
       if (b.empty()) return std::strong_ordering::greater;
@@ -69,6 +69,9 @@ class KelLnkPackedTimestamp {
   static constexpr std::string_view kForm = "DDDD-DD-DD DD:DD:DD.000000";
   static constexpr uint64_t kEmpty = UINT64_MAX;       // 56 bits of digits never reach it
   static constexpr uint64_t kOther = uint64_t{1} << 63;  // the rest: the number of the text
+
+  // Another text, kept apart (kEmpty has the kOther bit too).
+  bool IsOther() const { return bits_ != kEmpty && (bits_ & kOther) != 0; }
 
   bool Pack(std::string_view text) {
     if (text.size() != kForm.size()) return false;
