@@ -28,10 +28,6 @@ namespace {
 using Entity = KelLnkHybridManager::Entity;
 using Names = KelLnkHybridManager::Names;
 
-// Objects read in one set, at most (the one asked for, those waiting and
-// those they lead to).
-constexpr size_t kMaxObjectsPerSet = 4000;
-
 // An object as the read-ahead keeps it: its environment and table as numbers
 // of KelLnkHybridManager::Names, and its identifiers.
 struct Obj {
@@ -293,7 +289,21 @@ struct Lane {
   // not looked up again. Likely: it was found by hash alone, and is checked
   // against the object when its rows are taken.
   std::vector<int32_t> fetchedAt;
+  // The whole-table images the rows of an environment's objects come from
+  // in this direction, once every one of them was read (RowsFromImages): its
+  // objects' rows are taken from them, and its far ends wait for no set read.
+  struct Images {
+    bool complete = false;
+    bool ext = false, entities = false;                           // the rows they were found for
+    const Image<StoredExtRow, ByHolder>* held = nullptr;          // children
+    std::vector<const Image<StoredExtRow, ByPointed>*> pointing;  // parents, per relation environment
+    const Image<StoredEntityRow, ByObject>* owned = nullptr;
+  };
+  std::vector<Images> images;           // by environment number
+  KelListValKelUnicodeString relation;  // the relation environments of `pointing`
 
+  explicit Lane(uint8_t n) : number(n) {}
+  bool FromImages(uint32_t environment) const { return environment < images.size() && images[environment].complete; }
   int KnownPosition(int index) const {
     const auto at = static_cast<size_t>(index);
     return at < fetchedAt.size() ? fetchedAt[at] : -1;
@@ -326,7 +336,7 @@ struct Store {
   // "$EXT" row ($COMPNAME); kNoObject when it names no object.
   std::unordered_map<uint32_t, std::pair<uint32_t, uint32_t>> compnames;
   KelUnicodeString typeCondition;
-  std::array<Lane, 2> lanes{Lane{0, {}, {}}, Lane{1, {}, {}}};  // children, parents
+  std::array<Lane, 2> lanes{Lane(0), Lane(1)};  // children, parents
   // The objects read in either direction: records stay put while the deque
   // grows, found through the index.
   std::deque<Fetched> fetched;
@@ -622,8 +632,8 @@ void HandOver(std::vector<std::pair<Slot*, Row>>& pending, std::vector<Row> Stor
 }
 
 // Reads the rows of the objects of `level` in direction `d`, then, when
-// `expand`, those of the objects they lead to, level after level, up to
-// kMaxObjectsPerSet objects; the objects left over wait for the next set.
+// `expand`, those of the objects they lead to, level after level, up to the
+// rule's `setObjects` objects; the objects left over wait for the next set.
 // Then reads the facts of every object reached.
 void ReadSet(KelLnkDirection d, std::vector<Member> level, bool expand, bool readEntities, KelDbConnection* connection,
              const KelListValKelUnicodeString& relation, const KelListValKelUnicodeString& entityEnvironments) {
@@ -728,7 +738,7 @@ void ReadSet(KelLnkDirection d, std::vector<Member> level, bool expand, bool rea
     std::vector<Member> next;
     for (const Obj& o : leadsTo) {
       if (lane.Fetched(o)) continue;
-      if (total + next.size() >= kMaxObjectsPerSet) {
+      if (total + next.size() >= KelLnkWholeTableRule::Current().setObjects) {
         lane.waiting.push_back(o);
         continue;
       }
@@ -737,6 +747,88 @@ void ReadSet(KelLnkDirection d, std::vector<Member> level, bool expand, bool rea
     level = std::move(next);
   }
   KelLnkDataManager::ReadFacts(reached);
+}
+
+// The image of a pass read whole, null while the table is not.
+template <typename ImageT>
+const ImageT* LoadedImage(RowsBy by, const KelUnicodeString& environment, std::unique_ptr<ImageT> TablePass::*image) {
+  const Store& store = TheStore();
+  const auto it = store.passes.find({by, environment});
+  return it == store.passes.end() ? nullptr : (it->second.*image).get();
+}
+
+// Finds the images the rows of an environment's objects come from in
+// direction `d`; complete when every one was read.
+void FindImages(KelLnkDirection d, const KelUnicodeString& environment, bool readExt, bool readEntities,
+                const KelListValKelUnicodeString& relation, Lane::Images& found) {
+  found = Lane::Images{};
+  found.ext = readExt;
+  found.entities = readEntities;
+  if (readExt) {
+    if (d == KelLnkDirection::kChildren) {
+      if (!(found.held = LoadedImage(RowsBy::kExtHolder, environment, &TablePass::extByHolder))) return;
+    } else {
+      for (const KelUnicodeString& r : relation) {
+        found.pointing.push_back(LoadedImage(RowsBy::kExtPointed, r, &TablePass::extByPointed));
+        if (!found.pointing.back()) return;
+      }
+    }
+  }
+  if (readEntities && !(found.owned = LoadedImage(ObjectRowsOf(NearSide(d)), environment, &TablePass::byObject)))
+    return;
+  found.complete = true;
+}
+
+// Once every table the rows of `key` come from in direction `d` was read
+// whole, its rows are taken from the images when asked for, instead of
+// being gathered ahead with a set and kept until taken: the same rows in the
+// same order, without a copy waiting in memory for the depth-first walk to
+// come back to it. False, and nothing taken, while a table is still read in
+// sets, or when the object's rows were read ahead already.
+bool RowsFromImages(KelLnkDirection d, const Obj& key, bool readExt, bool readEntities,
+                    const KelListValKelUnicodeString& relation, KelLnkNearRows* rows) {
+  Lane& lane = LaneOf(d);
+  if (lane.relation != relation) {
+    lane.relation = relation;
+    lane.images.clear();
+  }
+  if (key.environment >= lane.images.size()) lane.images.resize(key.environment + 1);
+  Lane::Images& images = lane.images[key.environment];
+  if (!images.complete || images.ext != readExt || images.entities != readEntities) {
+    FindImages(d, Names::Text(key.environment), readExt, readEntities, relation, images);
+    if (!images.complete) return false;
+  }
+  if (lane.LikelyPosition(key) >= 0 && lane.Fetched(key)) return false;
+
+  static thread_local std::vector<KelLnkDataManager::ObjectRef> reached;  // its storage reused
+  reached.clear();
+  const std::string_view coid = BytesOf(key.coid);
+  if (images.held) {
+    images.held->ForEach(coid, [&](const StoredExtRow& row) {
+      if (row.fatherTable != key.table || row.compidFather != key.compid) return;
+      rows->ext.push_back(row);
+      const auto& [pointedEnvironment, pointedTable] = Pointed(row.compname);
+      if (pointedEnvironment != kNoObject)
+        reached.push_back(
+            ObjectKey{Names::Text(pointedEnvironment), Names::Text(pointedTable), row.coidRef, row.compidRef});
+    });
+  }
+  for (size_t k = 0; k < images.pointing.size(); ++k) {
+    images.pointing[k]->ForEach(coid, [&](const StoredExtRow& row) {
+      if (row.coidRef != key.coid || row.compidRef != key.compid) return;
+      rows->ext.push_back(row);
+      reached.push_back(ObjectKey{relation[k], Names::Text(row.fatherTable), row.coid, row.compidFather});
+    });
+  }
+  if (images.owned) {
+    images.owned->ForEach(coid, [&](const StoredEntityRow& row) {
+      if (row.table == key.table && row.compid == key.compid) rows->entities.push_back(row);
+    });
+  }
+  // The far ends' facts as a set read would have read them (nothing when
+  // their tables were read whole too).
+  if (!reached.empty()) KelLnkDataManager::ReadFacts(reached);
+  return true;
 }
 
 }  // namespace
@@ -753,8 +845,9 @@ void KelLnkHybridReadAhead::TakeRows(KelLnkDirection d, const Entity& e, int ind
     store.connection = connection;
     store.typeCondition = typeCondition;
   }
-  Lane& lane = LaneOf(d);
   const Obj key = KeyOf(e);
+  if (RowsFromImages(d, key, readExt, readEntities, relationEnvironments, rows)) return;
+  Lane& lane = LaneOf(d);
   // The object's place was likely found already when it was met as a far end.
   int position = lane.KnownPosition(index);
   bool added = false;
@@ -768,7 +861,7 @@ void KelLnkHybridReadAhead::TakeRows(KelLnkDirection d, const Entity& e, int ind
     // The object asked for, the most recently reached waiting objects (a
     // depth-first walk asks for those next), and what they lead to.
     std::vector<Member> level{Member{key, &slot}};
-    while (!lane.waiting.empty() && level.size() < kMaxObjectsPerSet / 2) {
+    while (!lane.waiting.empty() && level.size() < KelLnkWholeTableRule::Current().setObjects / 2) {
       const Obj o = lane.waiting.back();
       lane.waiting.pop_back();
       auto [waiting, fresh] = lane.Fetch(o);
@@ -808,6 +901,7 @@ void KelLnkHybridReadAhead::Waiting(KelLnkDirection d, int index) {
   Lane& lane = LaneOf(d);
   if (lane.KnownPosition(index) >= 0) return;
   const Obj key = KeyOf(*KelLnkHybridManager::GetEntity(index));
+  if (lane.FromImages(key.environment)) return;
   // Only a hint for the next set read: an object taken for read when it was
   // not is still read when its rows are asked for, only not ahead.
   const int position = lane.LikelyPosition(key);
@@ -824,7 +918,8 @@ void KelLnkHybridReadAhead::PrefetchHolders(KelDMEntitySide side, const KelUnico
 
 void KelLnkHybridReadAhead::PrefetchWaiting(KelLnkDirection d, uint32_t environment, uint32_t table,
                                             const KelId& coid, const KelId& compid) {
-  LaneOf(d).Prefetch(Obj{environment, table, coid, compid});
+  const Lane& lane = LaneOf(d);
+  if (!lane.FromImages(environment)) lane.Prefetch(Obj{environment, table, coid, compid});
 }
 
 void KelLnkHybridReadAhead::Forget() {

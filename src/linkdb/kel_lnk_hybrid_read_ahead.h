@@ -26,8 +26,10 @@
 // Once a walk has asked a direction for a large share of a table (at least
 // 500 identifiers and one in sixteen of its rows), that table is read in one
 // sequential pass and the rest of the walk takes its rows from memory: the
-// engine keeps an object's rows in the same order either way. A small walk
-// never reads a whole table.
+// engine keeps an object's rows in the same order either way. Once every
+// table an object's rows come from in a direction was read so, they are taken
+// from memory when the walk asks for them, not gathered ahead with a set and
+// kept until then. A small walk never reads a whole table.
 //
 // The rows kept are those of one state of the database: UncacheDatabase
 // forgets them with the caches, and so does a change of connection or of the

@@ -11,6 +11,9 @@
 struct KelLnkWholeTableRule {
   size_t minKeys = 500;  // no pass before a walk has asked for this many identifiers of a table
   int64_t share = 16;    // nor before it has asked for one in `share` of its rows
+  // Objects whose rows the read-ahead reads in one set, at most (the one
+  // asked for, those waiting and those they lead to).
+  size_t setObjects = 4000;
 
   // The rule in force (tests change it to force either way; SIZE_MAX
   // identifiers never reads a table whole).

@@ -5,12 +5,17 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <deque>
+#include <functional>
 #include <string>
 #include <unordered_set>
 #include <vector>
 
+#include "host/db/host_sql.h"
+#include "host/db/kel_db_connection.h"
 #include "host/generator/kel_dm_generator.h"
+#include "host/kel_dm_session.h"
 #include "linkdb/hybrid_answer.h"
 #include "linkdb/kel_lnk_data_manager.h"
 #include "linkdb/kel_lnk_whole_table.h"
@@ -60,6 +65,50 @@ std::string Walk(bool children, const std::vector<HM::Entity>& starts, std::vect
   return out;
 }
 
+// The columns of an entity table: those of "MML_ENTITY", then the type and
+// state of a use.
+std::vector<std::string> EntityColumns(const std::string& table) {
+  std::vector<std::string> columns = {"OBJECT_KELAB", "OBJECT_COID", "OBJECT_COMPID", "ENTITY_ID_1", "ENTITY_ID_2",
+                                      "ENTITY_KEY",   "TS"};
+  if (table == "MML_LINK") columns.insert(columns.end(), {"TYPE", "STATUS"});
+  return columns;
+}
+
+// Adds two copies of every fourth row of `table` in `env` (its `columns`), which
+// `change(row, copy)` makes different (copy 0, then 1).
+void CopyRows(const std::string& env, const std::string& table, const std::vector<std::string>& columns,
+              const std::function<void(std::vector<KelDbValue>&, int)>& change) {
+  KelDbConnection* c = KelDMSession::Main();
+  std::string list;
+  for (const std::string& column : columns) list += (list.empty() ? "" : ", ") + column;
+  const std::string from = " $VS_" + env + "." + table;
+  KelDbResult rows;
+  ASSERT_EQ(0, c->Execute("SELECT " + list + " FROM" + from, {}, &rows)) << c->LastError();
+  // A hundred rows a statement: a round trip per row makes a slow test on a
+  // server.
+  std::vector<KelDbValue> binds;
+  std::string values;
+  auto flush = [&] {
+    if (values.empty()) return;
+    ASSERT_EQ(0, c->Execute("INSERT INTO" + from + " (" + list + ") VALUES " + values, binds, nullptr))
+        << c->LastError();
+    binds.clear();
+    values.clear();
+  };
+  ASSERT_EQ(0, c->Begin());
+  for (int copy : {0, 1}) {
+    for (size_t k = 0; k < rows.rows.size(); k += 4) {
+      std::vector<KelDbValue> row = rows.rows[k];
+      change(row, copy);
+      values += (values.empty() ? "" : ",") + HostSqlMarkerList(row.size());
+      binds.insert(binds.end(), row.begin(), row.end());
+      if (binds.size() >= 100 * columns.size()) flush();
+    }
+  }
+  flush();
+  ASSERT_EQ(0, c->Commit());
+}
+
 TEST_P(WholeTableTest, AnswersDoNotDependOnWhenTablesAreReadWhole) {
   KelDMGeneratorOptions options;
   options.objects = 600;
@@ -68,6 +117,34 @@ TEST_P(WholeTableTest, AnswersDoNotDependOnWhenTablesAreReadWhole) {
   KelDMGeneratorReport report;
   std::string error;
   ASSERT_EQ(0, KelDMGenerator::Generate(db().Main(), options, &report, &error)) << error;
+  // Rows of other objects with the same coid (another compid, another
+  // table): an object's rows are only its own, however they are read.
+  for (const std::string& env : report.environments) {
+    const KelDbValue otherCompid = KelDbValue::Id(KelId::FromHexOrZero("00000000000000D7"));
+    // Another table of objects, which holds no object of that coid.
+    auto otherTable = [](const KelDbValue& table) {
+      return KelDbValue::Text(table.AsText().rfind("TOVRA_MODEL", 0) == 0 ? "PART_LIST" : "TOVRA_MODEL");
+    };
+    const KelDbValue otherType = KelDbValue::Text("KELMMCOPY");
+    CopyRows(env, "$EXT",
+             {"$COID", "$COMPID", "$COMPNAME_FATHER", "$COMPID_FATHER", "$COID_REF", "$COMPID_REF", "$COMPNAME",
+              "$TYPE", "C_MML_TS", "KELMML_STATUS"},
+             [&, made = 0](std::vector<KelDbValue>& row, int copy) mutable {
+               char id[17];
+               std::snprintf(id, sizeof id, "00000000D%07X", ++made);
+               row[1] = KelDbValue::Id(KelId::FromHexOrZero(id));  // the row's own, unique
+               if (copy == 0) row[3] = row[5] = otherCompid;
+               if (copy == 1) row[2] = otherTable(row[2]);
+               row[7] = otherType;
+             });
+    for (const char* table : {"MML_LINK", "MML_ENTITY"})
+      CopyRows(env, table, EntityColumns(table), [&](std::vector<KelDbValue>& row, int copy) {
+        row[copy == 0 ? 2 : 0] = copy == 0 ? otherCompid : otherTable(row[0]);
+        // What the copy would change: the use's type, the entity's date.
+        if (table == std::string("MML_LINK")) row[7] = otherType;
+        row[6] = KelDbValue::Text("1999-01-01 00:00:00.000000");
+      });
+  }
   HM::Declarations d;
   d.entityToEntity = 1;
   HM::SetDeclarationsForTest(d);
@@ -76,20 +153,21 @@ TEST_P(WholeTableTest, AnswersDoNotDependOnWhenTablesAreReadWhole) {
 
   struct Rule {
     const char* name;
-    size_t minKeys;
-    int64_t share;
+    KelLnkWholeTableRule rule;
   };
-  const Rule probes{"never whole", SIZE_MAX, 8};
-  const Rule rules[] = {{"always whole", 0, int64_t{1} << 30}, {"whole midway", 40, 8}};
+  const Rule probes{"never whole", {SIZE_MAX, 8}};
+  // Small sets leave most objects unread when the tables are read whole.
+  const Rule rules[] = {
+      {"always whole", {0, int64_t{1} << 30}}, {"whole midway", {40, 8}}, {"whole midway, small sets", {40, 8, 50}}};
   // Children from the root, then parents from every object it reaches.
   std::vector<HM::Entity> reached;
   auto walk = [&](const Rule& rule, bool children) {
-    KelLnkWholeTableRule::Current() = KelLnkWholeTableRule{rule.minKeys, rule.share};
+    KelLnkWholeTableRule::Current() = rule.rule;
     HM::UncacheDatabase();
     KelLnkDataManager::Uncache();
     return children ? Walk(true, {root}) : Walk(false, reached);
   };
-  KelLnkWholeTableRule::Current() = KelLnkWholeTableRule{probes.minKeys, probes.share};
+  KelLnkWholeTableRule::Current() = probes.rule;
   Walk(true, {root}, &reached);
   ASSERT_GT(reached.size(), 300u);
   for (bool children : {true, false}) {
