@@ -46,6 +46,8 @@ class WalkedObjects {
   }
   // Marks the object at `index` visited; false when it already was.
   bool Visit(int index) {
+    // A marked index is one of a trimmed name: its record need not be read.
+    if (static_cast<size_t>(index) < seen_.size() && seen_[index]) return false;
     const int object = Trimmed(index);
     if (static_cast<size_t>(object) >= seen_.size()) seen_.resize(std::max<size_t>(object + 1, 2 * seen_.size()), 0);
     if (seen_[object]) return false;
@@ -98,10 +100,13 @@ class RecordIndex {
   std::unordered_map<PairKey, KelLnkSynchroUnit*, PairKeyHash> byPair_;
 };
 
-// One object being walked: its links in answer order and the next to look at.
+// One object being walked: its links in answer order, each with the object
+// at its far end (taken while the link records are fresh in memory), and the
+// next to look at.
 struct WalkFrame {
   int object;
   std::vector<int> links;
+  std::vector<int> ends;
   size_t next = 0;
 };
 
@@ -138,6 +143,11 @@ void WalkImpacts(KelLnkObject* root, KelListValKelDMInstance* visited, Reached&&
     frame.object = object;
     frame.next = 0;
     KelLnkHybridManager::AnswerLinks(object, children, frame.links, nullptr);
+    frame.ends.clear();
+    for (const int link : frame.links) {
+      const KelLnkHybridManager::Link& record = *KelLnkHybridManager::GetLink(link);
+      frame.ends.push_back(children ? record.ChildIndex : record.FatherIndex);
+    }
   };
   enter(first);
   while (depth > 0) {
@@ -146,9 +156,8 @@ void WalkImpacts(KelLnkObject* root, KelListValKelDMInstance* visited, Reached&&
       --depth;
       continue;
     }
-    const int link = frame.links[frame.next++];
-    const KelLnkHybridManager::Link& record = *KelLnkHybridManager::GetLink(link);
-    const int child = children ? record.ChildIndex : record.FatherIndex;
+    const int link = frame.links[frame.next];
+    const int child = frame.ends[frame.next++];
     if (!objects.Visit(child)) continue;
     if (visited) visited->push_back(InstanceOf(child));
     KelLnkBatchProgress::ObjectReached();
