@@ -44,6 +44,10 @@ struct ObjHash {
 };
 
 Obj KeyOf(const Entity& e) { return Obj{e.CaenvNumber(), e.KelabNumber(), e.coid, e.compid}; }
+// The same as the data manager names it.
+ObjectKey ObjectKeyOf(const Obj& o) {
+  return ObjectKey{Names::Text(o.environment), Names::Text(o.table), o.coid, o.compid};
+}
 
 // The key of an entity's owners or users in one environment, and the probe
 // that finds it without a copy of the names and identifiers.
@@ -558,6 +562,18 @@ const std::pair<uint32_t, uint32_t>& Pointed(uint32_t compname) {
   return it->second;
 }
 
+// The far end of a "$EXT" row: the object it points to, for children (false
+// when it names none); its holder in `environment`, for parents.
+bool PointedBy(const StoredExtRow& row, Obj* o) {
+  const auto& [environment, table] = Pointed(row.compname);
+  if (environment == kNoObject) return false;
+  *o = Obj{environment, table, row.coidRef, row.compidRef};
+  return true;
+}
+Obj HolderOf(uint32_t environment, const StoredExtRow& row) {
+  return Obj{environment, row.fatherTable, row.coid, row.compidFather};
+}
+
 // The objects of a level found by (table, coid, compid), kept in flat lists
 // (no node per object): several slots may share a key (one object met in
 // several environments); `coids` are their distinct coids in order of first
@@ -655,7 +671,7 @@ void ReadSet(KelLnkDirection d, std::vector<Member> level, bool expand, bool rea
                                             [&](size_t j) { return FetchedProbe{leadsTo[j], lane.number}; });
       const Obj o = leadsTo[k];
       if (lane.Fetched(o)) continue;
-      reached.push_back(ObjectKey{Names::Text(o.environment), Names::Text(o.table), o.coid, o.compid});
+      reached.push_back(ObjectKeyOf(o));
       leadsTo[kept++] = o;
     }
     leadsTo.resize(kept);
@@ -679,9 +695,7 @@ void ReadSet(KelLnkDirection d, std::vector<Member> level, bool expand, bool rea
           if (!members.ForEach(row.fatherTable, row.coid, row.compidFather,
                                [&](Slot* slot) { pendingExt.emplace_back(slot, row); }))
             return;
-          const auto& [pointedEnvironment, pointedTable] = Pointed(row.compname);
-          if (pointedEnvironment != kNoObject)
-            reach(leadsTo, Obj{pointedEnvironment, pointedTable, row.coidRef, row.compidRef});
+          if (Obj pointed; PointedBy(row, &pointed)) reach(leadsTo, pointed);
         });
       }
     } else {
@@ -694,7 +708,7 @@ void ReadSet(KelLnkDirection d, std::vector<Member> level, bool expand, bool rea
           ExtRows(true, connection, environment, members.coids, [&](const StoredExtRow& row) {
             if (members.ForEach(kAnyTable, row.coidRef, row.compidRef,
                                 [&](Slot* slot) { pendingExt.emplace_back(slot, row); }))
-              reach(leadsTo, Obj{environmentNumber, row.fatherTable, row.coid, row.compidFather});
+              reach(leadsTo, HolderOf(environmentNumber, row));
           });
         }
       }
@@ -798,7 +812,7 @@ bool RowsFromImages(KelLnkDirection d, const Obj& key, bool readExt, bool readEn
     FindImages(d, Names::Text(key.environment), readExt, readEntities, relation, images);
     if (!images.complete) return false;
   }
-  if (lane.LikelyPosition(key) >= 0 && lane.Fetched(key)) return false;
+  if (lane.Fetched(key)) return false;
 
   static thread_local std::vector<KelLnkDataManager::ObjectRef> reached;  // its storage reused
   reached.clear();
@@ -807,17 +821,15 @@ bool RowsFromImages(KelLnkDirection d, const Obj& key, bool readExt, bool readEn
     images.held->ForEach(coid, [&](const StoredExtRow& row) {
       if (row.fatherTable != key.table || row.compidFather != key.compid) return;
       rows->ext.push_back(row);
-      const auto& [pointedEnvironment, pointedTable] = Pointed(row.compname);
-      if (pointedEnvironment != kNoObject)
-        reached.push_back(
-            ObjectKey{Names::Text(pointedEnvironment), Names::Text(pointedTable), row.coidRef, row.compidRef});
+      if (Obj pointed; PointedBy(row, &pointed)) reached.push_back(ObjectKeyOf(pointed));
     });
   }
   for (size_t k = 0; k < images.pointing.size(); ++k) {
+    const uint32_t environment = Names::Number(relation[k]);
     images.pointing[k]->ForEach(coid, [&](const StoredExtRow& row) {
       if (row.coidRef != key.coid || row.compidRef != key.compid) return;
       rows->ext.push_back(row);
-      reached.push_back(ObjectKey{relation[k], Names::Text(row.fatherTable), row.coid, row.compidFather});
+      reached.push_back(ObjectKeyOf(HolderOf(environment, row)));
     });
   }
   if (images.owned) {
