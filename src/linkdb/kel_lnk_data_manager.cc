@@ -550,7 +550,7 @@ void KelLnkDataManager::ReadFactsAt(const std::vector<int>& entries) {
     const KelUnicodeString select = MmlSqlSelectFrom(
         kMmlColCoid + "," + kMmlColCompid + "," + kMmlColLastmod + ",C_ID,C_REVISION", table.first, table.second);
     FactsPass& pass = sFactsPass[table];
-    if (!IsReadWhole(pass) && pass.demand.Ask(indices.size(), [&] {
+    if (!IsReadWhole(pass) && pass.demand.Ask(indices.size(), 0, [&] {
           return KelDMLinkRows::RowCount(connection, table.first, table.second);
         })) {
       const uint32_t number = NumberOfPair(table.first, table.second, true);

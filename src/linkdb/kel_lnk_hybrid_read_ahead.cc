@@ -287,7 +287,6 @@ struct FetchedTraits {
 // objects a set leads to have no entity yet when their own rows are read.
 struct Lane {
   uint8_t number;  // 0 children, 1 parents
-  std::vector<Obj> waiting;
   // By entity cache index: the likely position of its object in `fetched`
   // once seen there (else -1), so that a far end met again, or walked, is
   // not looked up again. Likely: it was found by hash alone, and is checked
@@ -307,6 +306,24 @@ struct Lane {
   KelListValKelUnicodeString relation;  // the relation environments of `pointing`
 
   explicit Lane(uint8_t n) : number(n) {}
+
+  // The objects reached whose rows are still to be read, the most recent
+  // last: a hint, an object may be there twice or read meanwhile.
+  bool Waits() const { return !waiting_.empty(); }
+  void Wait(const Obj& o) {
+    waiting_.push_back(o);
+    if (o.environment >= waitingIn_.size()) waitingIn_.resize(o.environment + 1);
+    ++waitingIn_[o.environment];
+  }
+  Obj Unwait() {
+    const Obj o = waiting_.back();
+    waiting_.pop_back();
+    --waitingIn_[o.environment];
+    return o;
+  }
+  // How many wait, in one environment or in all.
+  size_t WaitingIn(uint32_t environment) const { return environment < waitingIn_.size() ? waitingIn_[environment] : 0; }
+  size_t WaitingCount() const { return waiting_.size(); }
   bool FromImages(uint32_t environment) const { return environment < images.size() && images[environment].complete; }
   int KnownPosition(int index) const {
     const auto at = static_cast<size_t>(index);
@@ -332,6 +349,10 @@ struct Lane {
   std::pair<Slot*, bool> Fetch(const Obj& o);
   // The same as a position in the store's `fetched`.
   std::pair<int, bool> FetchAt(const Obj& o);
+
+ private:
+  std::vector<Obj> waiting_;
+  std::vector<size_t> waitingIn_;  // by environment number
 };
 
 struct Store {
@@ -406,11 +427,11 @@ bool Holds(const KelListValKelUnicodeString& list, const KelUnicodeString& name)
 }
 
 // Whether the set read of `keys` identifiers of `environment`.`table` is to
-// be answered from a whole-table pass.
-bool WantPass(TablePass& pass, size_t keys, KelDbConnection* connection, const KelUnicodeString& environment,
-              const KelUnicodeString& table) {
+// be answered from a whole-table pass; `pending` more are bound to follow.
+bool WantPass(TablePass& pass, size_t keys, size_t pending, KelDbConnection* connection,
+              const KelUnicodeString& environment, const KelUnicodeString& table) {
   if (pass.Loaded()) return true;
-  return pass.demand.Ask(keys, [&] { return KelDMLinkRows::RowCount(connection, environment, table); });
+  return pass.demand.Ask(keys, pending, [&] { return KelDMLinkRows::RowCount(connection, environment, table); });
 }
 
 // Reads a whole table into `image` through `read` (0 or a failing code);
@@ -437,13 +458,13 @@ void TakeFromImage(const ImageT& image, const Keys& keys, Take&& take) {
 }
 
 // Hands `take` the "$EXT" rows of `environment` held by the objects of
-// `coids`, or pointing to them (`pointed`).
+// `coids`, or pointing to them (`pointed`); `pending` objects wait for theirs.
 template <typename Take>
 void ExtRows(bool pointed, KelDbConnection* connection, const KelUnicodeString& environment,
-             const std::vector<KelId>& coids, Take&& take) {
+             const std::vector<KelId>& coids, size_t pending, Take&& take) {
   Store& store = TheStore();
   TablePass& pass = store.passes[{pointed ? RowsBy::kExtPointed : RowsBy::kExtHolder, environment}];
-  if (WantPass(pass, coids.size(), connection, environment, kMmlExt) && !pass.Loaded()) {
+  if (WantPass(pass, coids.size(), pending, connection, environment, kMmlExt) && !pass.Loaded()) {
     const uint32_t number = Names::Number(environment);
     auto read = [&](auto& image) {
       KelLnkRowNames names;
@@ -467,13 +488,14 @@ void ExtRows(bool pointed, KelDbConnection* connection, const KelUnicodeString& 
 }
 
 // Hands `take` the live rows of the side's table in `environment` whose
-// OBJECT_COID (`byObject`) or ENTITY_ID_1 is one of `keys`.
+// OBJECT_COID (`byObject`) or ENTITY_ID_1 is one of `keys`; `pending`
+// objects wait for theirs.
 template <typename Take>
 void EntityRows(bool byObject, KelDMEntitySide side, KelDbConnection* connection, const KelUnicodeString& environment,
-                const std::vector<KelDbBinary>& keys, Take&& take) {
+                const std::vector<KelDbBinary>& keys, size_t pending, Take&& take) {
   Store& store = TheStore();
   TablePass& pass = store.passes[{byObject ? ObjectRowsOf(side) : EntityRowsOf(side), environment}];
-  if (WantPass(pass, keys.size(), connection, environment, KelDMLinkRows::TableOf(side)) && !pass.Loaded()) {
+  if (WantPass(pass, keys.size(), pending, connection, environment, KelDMLinkRows::TableOf(side)) && !pass.Loaded()) {
     auto read = [&](auto& image) {
       KelLnkRowNames names;
       return KelDMLinkRows::EntitiesAll(connection, environment, side, [&](const KelDMEntityRowView& row) {
@@ -523,9 +545,9 @@ void ForEachHolder(const Image<StoredEntityRow, ByEntity>* image, KelDMEntitySid
 
 // Reads the owners or users, in `environment`, of the entities `ids`,
 // storing an entry (empty when none) for each, unless that table was read
-// whole.
+// whole; `pending` objects wait for theirs.
 void ReadHolders(KelDMEntitySide side, KelDbConnection* connection, const KelUnicodeString& environment,
-                 const std::vector<const KelDMEntityIds*>& ids) {
+                 const std::vector<const KelDMEntityIds*>& ids, size_t pending) {
   Store& store = TheStore();
   if (HoldersImage(side, environment)) return;
   std::vector<KelDbBinary> values;
@@ -536,7 +558,7 @@ void ReadHolders(KelDMEntitySide side, KelDbConnection* connection, const KelUni
     if (firstIds.insert(e->id1.Raw()).second) values.push_back(e->id1);
   }
   if (values.empty()) return;
-  EntityRows(false, side, connection, environment, values, [&](const StoredEntityRow& row) {
+  EntityRows(false, side, connection, environment, values, pending, [&](const StoredEntityRow& row) {
     auto it = store.holders.find(HoldersProbe{side, environment, row.ids.Ids()});
     if (it != store.holders.end()) it->second.push_back(row);
   });
@@ -691,12 +713,13 @@ void ReadSet(KelLnkDirection d, std::vector<Member> level, bool expand, bool rea
         if (!Holds(relation, environment)) continue;
         Members members(objects.size());
         for (const Member* m : objects) members.Add(*m, m->key.table);
-        ExtRows(false, connection, environment, members.coids, [&](const StoredExtRow& row) {
-          if (!members.ForEach(row.fatherTable, row.coid, row.compidFather,
-                               [&](Slot* slot) { pendingExt.emplace_back(slot, row); }))
-            return;
-          if (Obj pointed; PointedBy(row, &pointed)) reach(leadsTo, pointed);
-        });
+        ExtRows(false, connection, environment, members.coids, lane.WaitingIn(environmentNumber),
+                [&](const StoredExtRow& row) {
+                  if (!members.ForEach(row.fatherTable, row.coid, row.compidFather,
+                                       [&](Slot* slot) { pendingExt.emplace_back(slot, row); }))
+                    return;
+                  if (Obj pointed; PointedBy(row, &pointed)) reach(leadsTo, pointed);
+                });
       }
     } else {
       Members members(level.size());
@@ -705,7 +728,7 @@ void ReadSet(KelLnkDirection d, std::vector<Member> level, bool expand, bool rea
       if (!members.coids.empty()) {
         for (const KelUnicodeString& environment : relation) {
           const uint32_t environmentNumber = Names::Number(environment);
-          ExtRows(true, connection, environment, members.coids, [&](const StoredExtRow& row) {
+          ExtRows(true, connection, environment, members.coids, lane.WaitingCount(), [&](const StoredExtRow& row) {
             if (members.ForEach(kAnyTable, row.coidRef, row.compidRef,
                                 [&](Slot* slot) { pendingExt.emplace_back(slot, row); }))
               reach(leadsTo, HolderOf(environmentNumber, row));
@@ -724,10 +747,11 @@ void ReadSet(KelLnkDirection d, std::vector<Member> level, bool expand, bool rea
         Members members(objects.size());
         for (const Member* m : objects) members.Add(*m, m->key.table);
         std::vector<KelDbBinary> coids(members.coids.begin(), members.coids.end());
-        EntityRows(true, NearSide(d), connection, environment, coids, [&](const StoredEntityRow& row) {
-          members.ForEach(row.table, row.coid, row.compid,
-                          [&](Slot* slot) { pendingEntities.emplace_back(slot, row); });
-        });
+        EntityRows(true, NearSide(d), connection, environment, coids, lane.WaitingIn(environmentNumber),
+                   [&](const StoredEntityRow& row) {
+                     members.ForEach(row.table, row.coid, row.compid,
+                                     [&](Slot* slot) { pendingEntities.emplace_back(slot, row); });
+                   });
       }
       HandOver(pendingEntities, &StoredRows::entities);
       std::vector<KelDMEntityIds> levelValues;
@@ -739,7 +763,7 @@ void ReadSet(KelLnkDirection d, std::vector<Member> level, bool expand, bool rea
       for (const KelDMEntityIds& ids : levelValues) levelIds.push_back(&ids);
       for (const KelUnicodeString& environment : entityEnvironments) {
         const uint32_t environmentNumber = Names::Number(environment);
-        ReadHolders(FarSide(d), connection, environment, levelIds);
+        ReadHolders(FarSide(d), connection, environment, levelIds, lane.WaitingCount());
         const auto* image = HoldersImage(FarSide(d), environment);
         for (const KelDMEntityIds* ids : levelIds)
           ForEachHolder(image, FarSide(d), environment, *ids, [&](const StoredEntityRow& h) {
@@ -753,7 +777,7 @@ void ReadSet(KelLnkDirection d, std::vector<Member> level, bool expand, bool rea
     for (const Obj& o : leadsTo) {
       if (lane.Fetched(o)) continue;
       if (total + next.size() >= KelLnkWholeTableRule::Current().setObjects) {
-        lane.waiting.push_back(o);
+        lane.Wait(o);
         continue;
       }
       next.push_back(Member{o, lane.Fetch(o).first});
@@ -873,9 +897,8 @@ void KelLnkHybridReadAhead::TakeRows(KelLnkDirection d, const Entity& e, int ind
     // The object asked for, the most recently reached waiting objects (a
     // depth-first walk asks for those next), and what they lead to.
     std::vector<Member> level{Member{key, &slot}};
-    while (!lane.waiting.empty() && level.size() < KelLnkWholeTableRule::Current().setObjects / 2) {
-      const Obj o = lane.waiting.back();
-      lane.waiting.pop_back();
+    while (lane.Waits() && level.size() < KelLnkWholeTableRule::Current().setObjects / 2) {
+      const Obj o = lane.Unwait();
       auto [waiting, fresh] = lane.Fetch(o);
       if (fresh) level.push_back(Member{o, waiting});
     }
@@ -899,7 +922,7 @@ void KelLnkHybridReadAhead::Holders(KelDMEntitySide side, KelDbConnection* conne
   rows->clear();
   const auto* image = HoldersImage(side, environment);
   if (!image) {
-    ReadHolders(side, connection, environment, {&ids});  // reads nothing when read with the set
+    ReadHolders(side, connection, environment, {&ids}, 0);  // reads nothing when read with the set
     image = HoldersImage(side, environment);             // the read may have taken the table whole
   }
   ForEachHolder(image, side, environment, ids, [&](const StoredEntityRow& row) { rows->push_back(row); });
@@ -918,7 +941,7 @@ void KelLnkHybridReadAhead::Waiting(KelLnkDirection d, int index) {
   // not is still read when its rows are asked for, only not ahead.
   const int position = lane.LikelyPosition(key);
   if (position < 0)
-    lane.waiting.push_back(key);
+    lane.Wait(key);
   else
     lane.Know(index, position);
 }

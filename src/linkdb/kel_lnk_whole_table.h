@@ -1,6 +1,7 @@
 // When a walk reads a table whole instead of a few hundred identifiers at a
 // time: probing an index for every object reached costs more than one
-// sequential pass once the walk has asked for a large share of the table.
+// sequential pass once the walk has asked for a large share of the table,
+// or has reached so many objects still to be read that it surely will.
 // The read-ahead applies the rule to the link tables, the data manager to the
 // object tables whose facts it reads. A small walk never reads a whole table.
 #pragma once
@@ -10,7 +11,7 @@
 
 struct KelLnkWholeTableRule {
   size_t minKeys = 500;  // no pass before a walk has asked for this many identifiers of a table
-  int64_t share = 16;    // nor before it has asked for one in `share` of its rows
+  int64_t share = 16;    // nor before it has asked, or is bound to ask, for one in `share` of its rows
   // Objects whose rows the read-ahead reads in one set, at most (the one
   // asked for, those waiting and those they lead to).
   size_t setObjects = 4000;
@@ -30,9 +31,12 @@ struct KelLnkTableDemand {
   bool failed = false;  // the table could not be counted or read whole: set reads go on
 
   // Counts `keys` more identifiers; true when the table is to be read whole
-  // now. `count` gives the table's rows (-1 when it cannot), asked once.
+  // now. `pending` is how many more the walk is bound to ask for (the
+  // objects it has reached and not read yet): they count towards the share,
+  // not towards the floor, and are not kept. `count` gives the table's rows
+  // (-1 when it cannot), asked once.
   template <typename Count>
-  bool Ask(size_t keys, Count&& count) {
+  bool Ask(size_t keys, size_t pending, Count&& count) {
     if (failed) return false;
     asked += keys;
     const KelLnkWholeTableRule& rule = KelLnkWholeTableRule::Current();
@@ -41,6 +45,6 @@ struct KelLnkTableDemand {
       failed = true;
       return false;
     }
-    return static_cast<int64_t>(asked) * rule.share >= rows;
+    return static_cast<int64_t>(asked + pending) * rule.share >= rows;
   }
 };

@@ -188,6 +188,29 @@ TEST_P(WholeTableTest, AnswersDoNotDependOnWhenTablesAreReadWhole) {
     EXPECT_EQ(facts(reached[k].kelab() + "  ", reached[k]), facts(reached[k].kelab(), reached[k])) << KeyText(reached[k]);
 }
 
+// Objects reached and not read yet hasten a table's pass, as the walk is
+// bound to ask for them; they neither open the pass for a walk still below
+// the floor nor stay counted once read.
+TEST(TableDemandTest, ObjectsWaitingCountTowardsTheShareOnly) {
+  KelLnkWholeTableRule::Current() = KelLnkWholeTableRule{100, 10};
+  int counted = 0;
+  auto rows = [&] {
+    ++counted;
+    return int64_t{10000};
+  };
+  KelLnkTableDemand demand;
+  EXPECT_FALSE(demand.Ask(50, 5000, rows));  // below the floor, however many wait
+  EXPECT_EQ(0, counted);
+  EXPECT_FALSE(demand.Ask(100, 800, rows));  // 150 asked, 800 waiting: under one in ten
+  EXPECT_TRUE(demand.Ask(100, 750, rows));   // 250 asked, 750 waiting
+  KelLnkTableDemand later;
+  EXPECT_FALSE(later.Ask(150, 800, rows));
+  EXPECT_FALSE(later.Ask(60, 0, rows));  // those waiting were not kept
+  EXPECT_TRUE(later.Ask(790, 0, rows));
+  EXPECT_EQ(2, counted);  // once per table
+  KelLnkWholeTableRule::Current() = KelLnkWholeTableRule();
+}
+
 MML_INSTANTIATE_ENGINES(WholeTableTest);
 
 }  // namespace
