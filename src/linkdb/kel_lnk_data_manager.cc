@@ -479,7 +479,7 @@ KelUnicodeString KelLnkDataManager::GetObjectTimestamp(const KelUnicodeString& e
   return GetObjectTimestamp(environment, table, KelId::FromDouble(coid), KelId::FromDouble(compid));
 }
 
-void KelLnkDataManager::ReadFacts(const std::vector<ObjectRef>& objects) {
+void KelLnkDataManager::ReadFacts(const std::vector<ObjectRef>& objects, size_t walked) {
   if (KelDMSession::Main() == nullptr) return;
   // Objects come in runs of one table: its number is looked up once a run.
   std::vector<PackedObjectKey> keys;
@@ -504,10 +504,10 @@ void KelLnkDataManager::ReadFacts(const std::vector<ObjectRef>& objects) {
     sObjectIndex.PrefetchAhead(k, keys.size(), [&](size_t j) -> const PackedObjectKey& { return keys[j]; });
     entries[k] = EntryOfNumber(keys[k].table, keys[k].coid, keys[k].compid, true);
   }
-  ReadFactsAt(entries);
+  ReadFactsAt(entries, walked);
 }
 
-void KelLnkDataManager::ReadFactsAt(const std::vector<int>& entries) {
+void KelLnkDataManager::ReadFactsAt(const std::vector<int>& entries, size_t walked) {
   KelDbConnection* connection = KelDMSession::Main();
   if (connection == nullptr) return;
   // The entries still missing a fact, per table; each table's group is
@@ -550,7 +550,7 @@ void KelLnkDataManager::ReadFactsAt(const std::vector<int>& entries) {
     const KelUnicodeString select = MmlSqlSelectFrom(
         kMmlColCoid + "," + kMmlColCompid + "," + kMmlColLastmod + ",C_ID,C_REVISION", table.first, table.second);
     FactsPass& pass = sFactsPass[table];
-    if (!IsReadWhole(pass) && pass.demand.Ask(indices.size(), 0, [&] {
+    if (!IsReadWhole(pass) && pass.demand.Ask(indices.size(), walked, [&] {
           return KelDMLinkRows::RowCount(connection, table.first, table.second);
         })) {
       const uint32_t number = NumberOfPair(table.first, table.second, true);

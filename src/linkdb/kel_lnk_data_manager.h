@@ -119,11 +119,13 @@ class KelLnkDataManager {
   // object at a time, for those of `objects` whose timestamp or name is not
   // known yet; the later calls answer from the cache. Objects of the entity
   // table, and objects of a table that cannot be read this way, are left to
-  // those calls.
+  // those calls. `walked` is how many objects the walk asking has taken
+  // from tables read whole: a walk that large reads the object tables whole
+  // too, rather than a few objects at a time (kel_lnk_whole_table.h).
   using ObjectRef = ObjectKey;
-  static void ReadFacts(const std::vector<ObjectRef>& objects);
+  static void ReadFacts(const std::vector<ObjectRef>& objects, size_t walked = 0);
   // The same for cache entries (LocateObject's indices).
-  static void ReadFactsAt(const std::vector<int>& entries);
+  static void ReadFactsAt(const std::vector<int>& entries, size_t walked = 0);
   // GetObjectTimestamp of the object of a cache entry, into `text`, whose
   // storage is reused; GetObjectName of it, whose view holds until the
   // object's facts are forgotten.

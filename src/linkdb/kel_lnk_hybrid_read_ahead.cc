@@ -304,6 +304,7 @@ struct Lane {
   };
   std::vector<Images> images;           // by environment number
   KelListValKelUnicodeString relation;  // the relation environments of `pointing`
+  size_t takenFromImages = 0;           // objects whose rows were taken from them
 
   explicit Lane(uint8_t n) : number(n) {}
 
@@ -862,8 +863,10 @@ bool RowsFromImages(KelLnkDirection d, const Obj& key, bool readExt, bool readEn
     });
   }
   // The far ends' facts as a set read would have read them (nothing when
-  // their tables were read whole too).
-  if (!reached.empty()) KelLnkDataManager::ReadFacts(reached);
+  // their tables were read whole too): a walk that has taken this many
+  // objects from the images reads their tables whole soon.
+  ++lane.takenFromImages;
+  if (!reached.empty()) KelLnkDataManager::ReadFacts(reached, lane.takenFromImages);
   return true;
 }
 

@@ -10,7 +10,7 @@
 #include <cstdint>
 
 struct KelLnkWholeTableRule {
-  size_t minKeys = 500;  // no pass before a walk has asked for this many identifiers of a table
+  size_t minKeys = 500;  // no pass before a walk has asked, or is bound to ask, for this many identifiers of a table
   int64_t share = 16;    // nor before it has asked, or is bound to ask, for one in `share` of its rows
   // Objects whose rows the read-ahead reads in one set, at most (the one
   // asked for, those waiting and those they lead to).
@@ -31,16 +31,16 @@ struct KelLnkTableDemand {
   bool failed = false;  // the table could not be counted or read whole: set reads go on
 
   // Counts `keys` more identifiers; true when the table is to be read whole
-  // now. `pending` is how many more the walk is bound to ask for (the
-  // objects it has reached and not read yet): they count towards the share,
-  // not towards the floor, and are not kept. `count` gives the table's rows
+  // now. `pending` is how many more the walk is bound to ask for (such as
+  // the objects it has reached and not read yet): they count towards the
+  // floor and the share, but are not kept. `count` gives the table's rows
   // (-1 when it cannot), asked once.
   template <typename Count>
   bool Ask(size_t keys, size_t pending, Count&& count) {
     if (failed) return false;
     asked += keys;
     const KelLnkWholeTableRule& rule = KelLnkWholeTableRule::Current();
-    if (asked < rule.minKeys) return false;
+    if (asked + pending < rule.minKeys) return false;
     if (rows < 0 && (rows = count()) < 0) {
       failed = true;
       return false;

@@ -189,9 +189,8 @@ TEST_P(WholeTableTest, AnswersDoNotDependOnWhenTablesAreReadWhole) {
 }
 
 // Objects reached and not read yet hasten a table's pass, as the walk is
-// bound to ask for them; they neither open the pass for a walk still below
-// the floor nor stay counted once read.
-TEST(TableDemandTest, ObjectsWaitingCountTowardsTheShareOnly) {
+// bound to ask for them; they stop counting once read.
+TEST(TableDemandTest, ObjectsWaitingCountUntilRead) {
   KelLnkWholeTableRule::Current() = KelLnkWholeTableRule{100, 10};
   int counted = 0;
   auto rows = [&] {
@@ -199,15 +198,17 @@ TEST(TableDemandTest, ObjectsWaitingCountTowardsTheShareOnly) {
     return int64_t{10000};
   };
   KelLnkTableDemand demand;
-  EXPECT_FALSE(demand.Ask(50, 5000, rows));  // below the floor, however many wait
+  EXPECT_FALSE(demand.Ask(50, 40, rows));  // a small walk stays below the floor
   EXPECT_EQ(0, counted);
   EXPECT_FALSE(demand.Ask(100, 800, rows));  // 150 asked, 800 waiting: under one in ten
   EXPECT_TRUE(demand.Ask(100, 750, rows));   // 250 asked, 750 waiting
   KelLnkTableDemand later;
-  EXPECT_FALSE(later.Ask(150, 800, rows));
-  EXPECT_FALSE(later.Ask(60, 0, rows));  // those waiting were not kept
-  EXPECT_TRUE(later.Ask(790, 0, rows));
-  EXPECT_EQ(2, counted);  // once per table
+  EXPECT_TRUE(later.Ask(10, 990, rows));  // few asked yet, but a large walk
+  KelLnkTableDemand again;
+  EXPECT_FALSE(again.Ask(150, 800, rows));
+  EXPECT_FALSE(again.Ask(60, 0, rows));  // those waiting were not kept
+  EXPECT_TRUE(again.Ask(790, 0, rows));
+  EXPECT_EQ(3, counted);  // once per table
   KelLnkWholeTableRule::Current() = KelLnkWholeTableRule();
 }
 
