@@ -4,6 +4,7 @@
 #include "base/kel_text.h"
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <cstring>
 #include <deque>
@@ -562,13 +563,35 @@ void KelLnkDataManager::ReadFactsAt(const std::vector<int>& entries, size_t walk
         const std::string_view bytes = row.Bytes(c);
         return bytes.size() == 8 ? KelId::FromBytes(bytes.data()) : KelDbBinary(bytes.data(), bytes.size()).AsId();
       };
-      const int rc = connection->ExecuteRows(select, {}, [&](const KelDbRow& row) {
-        if (row.Size() < 5 || row.Type(0) != KelDbType::kBinary || row.Type(1) != KelDbType::kBinary) return;
-        ObjectEntry& entry = At(EntryOfNumber(number, idAt(row, 0), idAt(row, 1), true));
+      // Each row's entry is found a few rows after it was read, its index
+      // slot asked for as it was read: the index is probed in no order, and
+      // the probes of several rows overlap this way. The rows keep their order.
+      struct PendingRow {
+        PackedObjectKey key;
+        std::string lastmod, id, revision;  // their storage reused
+        bool unnamed = false;
+      };
+      std::array<PendingRow, kLnkPrefetchAhead> pending;
+      size_t read = 0;
+      auto take = [&](const PendingRow& r) {
+        ObjectEntry& entry = At(EntryOfNumber(number, r.key.coid, r.key.compid, true));
         // Known already, or from an earlier row of the same object: the
         // first row of an object holds.
-        if (!entry.HasRowFacts()) fillFromColumns(entry, row.Text(2), row.IsNull(3), row.Text(3), row.Text(4));
+        if (!entry.HasRowFacts()) fillFromColumns(entry, r.lastmod, r.unnamed, r.id, r.revision);
+      };
+      const int rc = connection->ExecuteRows(select, {}, [&](const KelDbRow& row) {
+        if (row.Size() < 5 || row.Type(0) != KelDbType::kBinary || row.Type(1) != KelDbType::kBinary) return;
+        PendingRow& r = pending[read++ % pending.size()];
+        if (read > pending.size()) take(r);
+        r.key = PackedObjectKey{number, idAt(row, 0), idAt(row, 1)};
+        r.lastmod.assign(row.Text(2));
+        r.unnamed = row.IsNull(3);
+        r.id.assign(row.Text(3));
+        r.revision.assign(row.Text(4));
+        sObjectIndex.Prefetch(EntryTraits::Hash(r.key));
       });
+      for (size_t k = read > pending.size() ? read - pending.size() : 0; k < read; ++k)
+        take(pending[k % pending.size()]);
       if (rc != 0) {
         pass.demand.failed = true;
       } else {
