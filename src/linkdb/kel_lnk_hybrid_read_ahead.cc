@@ -95,8 +95,9 @@ std::string_view BytesOf(const KelId& id) { return {reinterpret_cast<const char*
 
 // The rows of one table read in one sequential pass, found by one key column
 // (`Key` gives its bytes): sorted by key, the rows of a key in the order of
-// the pass. Keys of 8 bytes, as the schema's identifiers are, are sorted and
-// searched as numbers in a table of their own; other keys as bytes.
+// the pass. Keys of 8 bytes, as the schema's identifiers are, are sorted as
+// numbers and found through a directory of the rows; other keys are searched
+// as bytes.
 template <typename Stored, typename Key>
 class Image {
  public:
@@ -110,53 +111,53 @@ class Image {
       rows_.shrink_to_fit();
       return;
     }
-    keys_.resize(rows_.size());
-    for (size_t k = 0; k < rows_.size(); ++k) keys_[k] = Number(Key()(rows_[k]));
+    std::vector<uint64_t> keys(rows_.size());
+    for (size_t k = 0; k < rows_.size(); ++k) keys[k] = NumberOf(rows_[k]);
     // A table read in key order (the rows stored as their keys grew) is
-    // searchable as it stands.
-    if (std::is_sorted(keys_.begin(), keys_.end())) {
-      rows_.shrink_to_fit();
-      Direct();
-      return;
+    // searchable as it stands. Else the positions are sorted by key, stably
+    // (the pass order kept within a key), and the rows moved once, into that
+    // order.
+    if (!std::is_sorted(keys.begin(), keys.end())) {
+      const std::vector<uint32_t> order = StableOrder(keys);
+      std::vector<Stored> sorted;
+      sorted.reserve(rows_.size());
+      for (uint32_t position : order) sorted.push_back(std::move(rows_[position]));
+      rows_ = std::move(sorted);
+      std::vector<uint64_t> sortedKeys(keys.size());
+      for (size_t k = 0; k < order.size(); ++k) sortedKeys[k] = keys[order[k]];
+      keys = std::move(sortedKeys);
     }
-    // Else the positions are sorted by key, stably (the pass order kept
-    // within a key), and the rows moved once, into that order.
-    const std::vector<uint32_t> order = StableOrder(keys_);
-    std::vector<Stored> sorted;
-    sorted.reserve(rows_.size());
-    std::vector<uint64_t> keys(keys_.size());
-    for (size_t k = 0; k < order.size(); ++k) {
-      sorted.push_back(std::move(rows_[order[k]]));
-      keys[k] = keys_[order[k]];
-    }
-    rows_ = std::move(sorted);
-    keys_ = std::move(keys);
-    Direct();
+    rows_.shrink_to_fit();
+    Direct(keys);
   }
   // Asks the processor for where ForEach(key) will read: the key's bucket,
-  // and the keys and rows where it likely starts (the keys spread evenly
-  // over their range as a rule).
+  // and the row where it likely starts (the keys spread evenly over their
+  // range as a rule).
   void Prefetch(std::string_view key) const {
-    if (keys_.empty() || key.size() != 8) return;
+    if (directory_.empty() || key.size() != 8) return;
     const uint64_t number = Number(key);
-    if (number < keys_.front() || number > keys_.back()) return;
+    if (number < least_ || number > greatest_) return;
     const size_t bucket = BucketOf(number);
     __builtin_prefetch(&directory_[bucket]);
-    const size_t likely = std::min(keys_.size() - 1, bucket * keys_.size() / (directory_.size() - 1));
-    __builtin_prefetch(&keys_[likely]);
-    __builtin_prefetch(&rows_[likely]);
+    __builtin_prefetch(&rows_[std::min(rows_.size() - 1, bucket * rows_.size() / (directory_.size() - 1))]);
   }
   template <typename F>
   void ForEach(std::string_view key, F&& f) const {
     if (rows_.empty()) return;
-    if (!keys_.empty()) {
+    if (!directory_.empty()) {
       if (key.size() != 8) return;
       const uint64_t number = Number(key);
-      if (number < keys_.front() || number > keys_.back()) return;
+      if (number < least_ || number > greatest_) return;
       const size_t bucket = BucketOf(number);
-      const auto end = keys_.begin() + directory_[bucket + 1];
-      auto it = std::lower_bound(keys_.begin() + directory_[bucket], end, number);
-      for (; it != keys_.end() && *it == number; ++it) f(rows_[static_cast<size_t>(it - keys_.begin())]);
+      auto it = rows_.begin() + directory_[bucket];
+      const auto end = rows_.begin() + directory_[bucket + 1];
+      // A bucket holds a row or two as a rule: they are read in turn, the
+      // row read being the one handed out. Keys bunched in a few buckets
+      // are searched by halving.
+      if (end - it > kScanned)
+        it = std::lower_bound(it, end, number, [](const Stored& row, uint64_t n) { return NumberOf(row) < n; });
+      for (; it != end && NumberOf(*it) <= number; ++it)
+        if (NumberOf(*it) == number) f(*it);
       return;
     }
     auto it = std::lower_bound(rows_.begin(), rows_.end(), key,
@@ -165,18 +166,22 @@ class Image {
   }
 
  private:
-  // The directory of the sorted keys: the range from the least key to the
+  static constexpr std::ptrdiff_t kScanned = 8;
+  // The directory of the sorted rows: the range from the least key to the
   // greatest cut into at most one bucket per row, and where each bucket's
-  // keys start. A key is then searched among its bucket's few, not by halving
-  // the whole table (a memory miss per halving once it outgrows the cache).
-  size_t BucketOf(uint64_t number) const { return static_cast<size_t>((number - keys_.front()) >> shift_); }
-  void Direct() {
-    if (keys_.empty()) return;
-    const uint64_t range = keys_.back() - keys_.front();
+  // rows start. A key is then searched among its bucket's few, not by
+  // halving the whole table (a memory miss per halving once it outgrows the
+  // cache).
+  size_t BucketOf(uint64_t number) const { return static_cast<size_t>((number - least_) >> shift_); }
+  void Direct(const std::vector<uint64_t>& keys) {
+    if (keys.empty()) return;
+    least_ = keys.front();
+    greatest_ = keys.back();
+    const uint64_t range = greatest_ - least_;
     shift_ = 0;
-    while ((range >> shift_) >= keys_.size()) ++shift_;
-    directory_.assign(BucketOf(keys_.back()) + 2, 0);
-    for (uint64_t key : keys_) ++directory_[BucketOf(key) + 1];
+    while ((range >> shift_) >= keys.size()) ++shift_;
+    directory_.assign(BucketOf(greatest_) + 2, 0);
+    for (uint64_t key : keys) ++directory_[BucketOf(key) + 1];
     for (size_t b = 1; b < directory_.size(); ++b) directory_[b] += directory_[b - 1];
   }
 
@@ -204,10 +209,11 @@ class Image {
     for (unsigned char c : bytes) n = n << 8 | c;
     return n;
   }
+  static uint64_t NumberOf(const Stored& row) { return Number(Key()(row)); }
   std::vector<Stored> rows_;
-  std::vector<uint64_t> keys_;  // the rows' keys as numbers, when all are 8 bytes
-  std::vector<uint32_t> directory_;  // per bucket of keys_, where its keys start
-  unsigned shift_ = 0;               // a key's bucket: its distance from the least key, shifted
+  std::vector<uint32_t> directory_;    // per bucket, where its rows start; empty when the keys are not all 8 bytes
+  uint64_t least_ = 0, greatest_ = 0;  // the least and greatest keys
+  unsigned shift_ = 0;                 // a key's bucket: its distance from the least key, shifted
 };
 
 struct ByHolder {

@@ -10,6 +10,7 @@
 #include <functional>
 #include <string>
 #include <unordered_set>
+#include <utility>
 #include <vector>
 
 #include "host/db/host_sql.h"
@@ -126,20 +127,25 @@ TEST_P(WholeTableTest, AnswersDoNotDependOnWhenTablesAreReadWhole) {
       return KelDbValue::Text(table.AsText().rfind("TOVRA_MODEL", 0) == 0 ? "PART_LIST" : "TOVRA_MODEL");
     };
     const KelDbValue otherType = KelDbValue::Text("KELMMCOPY");
+    // One row of each table far from every other key: the product's keys
+    // bunch together in the images' directories.
+    const KelDbValue farCoid = KelDbValue::Id(KelId::FromHexOrZero("FFFFFFFFFFFFFFF0"));
     CopyRows(env, "$EXT",
              {"$COID", "$COMPID", "$COMPNAME_FATHER", "$COMPID_FATHER", "$COID_REF", "$COMPID_REF", "$COMPNAME",
               "$TYPE", "C_MML_TS", "KELMML_STATUS"},
-             [&, made = 0](std::vector<KelDbValue>& row, int copy) mutable {
+             [&, made = 0, far = true](std::vector<KelDbValue>& row, int copy) mutable {
                char id[17];
                std::snprintf(id, sizeof id, "00000000D%07X", ++made);
                row[1] = KelDbValue::Id(KelId::FromHexOrZero(id));  // the row's own, unique
                if (copy == 0) row[3] = row[5] = otherCompid;
                if (copy == 1) row[2] = otherTable(row[2]);
+               if (copy == 1 && std::exchange(far, false)) row[0] = row[4] = farCoid;
                row[7] = otherType;
              });
     for (const char* table : {"MML_LINK", "MML_ENTITY"})
-      CopyRows(env, table, EntityColumns(table), [&](std::vector<KelDbValue>& row, int copy) {
+      CopyRows(env, table, EntityColumns(table), [&, far = true](std::vector<KelDbValue>& row, int copy) mutable {
         row[copy == 0 ? 2 : 0] = copy == 0 ? otherCompid : otherTable(row[0]);
+        if (copy == 1 && std::exchange(far, false)) row[1] = row[3] = farCoid;
         // What the copy would change: the use's type, the entity's date.
         if (table == std::string("MML_LINK")) row[7] = otherType;
         row[6] = KelDbValue::Text("1999-01-01 00:00:00.000000");
