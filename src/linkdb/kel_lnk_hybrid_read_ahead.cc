@@ -123,12 +123,9 @@ class Image {
       sorted.reserve(rows_.size());
       for (uint32_t position : order) sorted.push_back(std::move(rows_[position]));
       rows_ = std::move(sorted);
-      std::vector<uint64_t> sortedKeys(keys.size());
-      for (size_t k = 0; k < order.size(); ++k) sortedKeys[k] = keys[order[k]];
-      keys = std::move(sortedKeys);
     }
     rows_.shrink_to_fit();
-    Direct(keys);
+    Direct();
   }
   // Asks the processor for where ForEach(key) will read: the key's bucket,
   // and the row where it likely starts (the keys spread evenly over their
@@ -156,8 +153,11 @@ class Image {
       // are searched by halving.
       if (end - it > kScanned)
         it = std::lower_bound(it, end, number, [](const Stored& row, uint64_t n) { return NumberOf(row) < n; });
-      for (; it != end && NumberOf(*it) <= number; ++it)
-        if (NumberOf(*it) == number) f(*it);
+      for (; it != end; ++it) {
+        const uint64_t at = NumberOf(*it);
+        if (at > number) break;
+        if (at == number) f(*it);
+      }
       return;
     }
     auto it = std::lower_bound(rows_.begin(), rows_.end(), key,
@@ -173,15 +173,15 @@ class Image {
   // halving the whole table (a memory miss per halving once it outgrows the
   // cache).
   size_t BucketOf(uint64_t number) const { return static_cast<size_t>((number - least_) >> shift_); }
-  void Direct(const std::vector<uint64_t>& keys) {
-    if (keys.empty()) return;
-    least_ = keys.front();
-    greatest_ = keys.back();
+  void Direct() {
+    if (rows_.empty()) return;
+    least_ = NumberOf(rows_.front());
+    greatest_ = NumberOf(rows_.back());
     const uint64_t range = greatest_ - least_;
     shift_ = 0;
-    while ((range >> shift_) >= keys.size()) ++shift_;
+    while ((range >> shift_) >= rows_.size()) ++shift_;
     directory_.assign(BucketOf(greatest_) + 2, 0);
-    for (uint64_t key : keys) ++directory_[BucketOf(key) + 1];
+    for (const Stored& row : rows_) ++directory_[BucketOf(NumberOf(row)) + 1];
     for (size_t b = 1; b < directory_.size(); ++b) directory_[b] += directory_[b - 1];
   }
 
@@ -305,7 +305,8 @@ struct Lane {
     bool complete = false;
     bool ext = false, entities = false;                           // the rows they were found for
     const Image<StoredExtRow, ByHolder>* held = nullptr;          // children
-    std::vector<const Image<StoredExtRow, ByPointed>*> pointing;  // parents, per relation environment
+    // Parents: per relation environment, its number and image.
+    std::vector<std::pair<uint32_t, const Image<StoredExtRow, ByPointed>*>> pointing;
     const Image<StoredEntityRow, ByObject>* owned = nullptr;
   };
   std::vector<Images> images;           // by environment number
@@ -814,8 +815,8 @@ void FindImages(KelLnkDirection d, const KelUnicodeString& environment, bool rea
       if (!(found.held = LoadedImage(RowsBy::kExtHolder, environment, &TablePass::extByHolder))) return;
     } else {
       for (const KelUnicodeString& r : relation) {
-        found.pointing.push_back(LoadedImage(RowsBy::kExtPointed, r, &TablePass::extByPointed));
-        if (!found.pointing.back()) return;
+        found.pointing.emplace_back(Names::Number(r), LoadedImage(RowsBy::kExtPointed, r, &TablePass::extByPointed));
+        if (!found.pointing.back().second) return;
       }
     }
   }
@@ -855,9 +856,9 @@ bool RowsFromImages(KelLnkDirection d, const Obj& key, bool readExt, bool readEn
       if (Obj pointed; PointedBy(row, &pointed)) reached.push_back(ObjectKeyOf(pointed));
     });
   }
-  for (size_t k = 0; k < images.pointing.size(); ++k) {
-    const uint32_t environment = Names::Number(relation[k]);
-    images.pointing[k]->ForEach(coid, [&](const StoredExtRow& row) {
+  for (const auto& pointing : images.pointing) {
+    const uint32_t environment = pointing.first;
+    pointing.second->ForEach(coid, [&](const StoredExtRow& row) {
       if (row.coidRef != key.coid || row.compidRef != key.compid) return;
       rows->ext.push_back(row);
       reached.push_back(ObjectKeyOf(HolderOf(environment, row)));

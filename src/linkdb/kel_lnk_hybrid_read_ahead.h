@@ -23,8 +23,9 @@
 //             its "MML_ENTITY" rows (the entities it owns), whose users are
 //             read from "MML_LINK".
 //
-// Once a walk has asked a direction for a large share of a table (at least
-// 500 identifiers and one in sixteen of its rows), that table is read in one
+// Once a walk has asked a direction for a large share of a table, or is bound
+// to (at least 500 identifiers and one in sixteen of its rows, counting the
+// objects reached and not read yet), that table is read in one
 // sequential pass and the rest of the walk takes its rows from memory: the
 // engine keeps an object's rows in the same order either way. Once every
 // table an object's rows come from in a direction was read so, they are taken
