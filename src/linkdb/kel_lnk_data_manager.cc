@@ -228,6 +228,25 @@ void ZeroFraction(std::string_view text, std::string& out) {
   ZeroTimestampFractionOf(out);
 }
 
+// The facts of an object that its row's date, C_ID and C_REVISION columns
+// give: the normalised date, and the name ("(?)" when C_ID is NULL).
+struct RowFacts {
+  KelLnkPackedTimestamp timestamp;
+  std::string name;  // its storage reused from row to row
+
+  // `text` is scratch storage, reused.
+  void Read(std::string_view lastmod, bool unnamed, std::string_view id, std::string_view revision, std::string& text) {
+    ZeroFraction(lastmod, text);
+    timestamp = text;
+    if (unnamed)
+      name = kMmlUnknownName;
+    else
+      JoinName(id, revision, name);
+  }
+  // Sets the facts the entry still misses.
+  void Fill(ObjectEntry& entry) const { entry.FillFromRow(&timestamp, name); }
+};
+
 // "$COID=X'..' AND $COMPID=X'..'", or the entity columns for "MML_ENTITY".
 KelUnicodeString IdentityCondition(const ObjectKey& key) {
   if (IsEntityTable(key.table)) {
@@ -530,17 +549,7 @@ void KelLnkDataManager::ReadFactsAt(const std::vector<int>& entries, size_t walk
     }
     if (groupOf[number]) groupOf[number]->push_back(index);
   }
-  std::string timestampText, name;  // reused for every row
-  // Sets an entry's missing facts from its row's columns: the date, and the
-  // name from the identifier and revision unless the identifier is NULL.
-  auto fillFromColumns = [&](ObjectEntry& entry, std::string_view lastmod, bool unnamed, std::string_view id,
-                             std::string_view revision) {
-    ZeroFraction(lastmod, timestampText);
-    const KelLnkPackedTimestamp timestamp(timestampText);
-    if (unnamed) return entry.FillFromRow(&timestamp, kMmlUnknownName);
-    JoinName(id, revision, name);
-    entry.FillFromRow(&timestamp, name);
-  };
+  std::string timestampText;  // reused for every row
   for (auto& tableIndices : byTable) {
     // Named, not bound: the lambdas below capture them.
     const auto& table = tableIndices.first;
@@ -568,8 +577,7 @@ void KelLnkDataManager::ReadFactsAt(const std::vector<int>& entries, size_t walk
       // the probes of several rows overlap this way. The rows keep their order.
       struct PendingRow {
         PackedObjectKey key;
-        std::string lastmod, id, revision;  // their storage reused
-        bool unnamed = false;
+        RowFacts facts;
       };
       std::array<PendingRow, kLnkPrefetchAhead> pending;
       size_t read = 0;
@@ -577,17 +585,14 @@ void KelLnkDataManager::ReadFactsAt(const std::vector<int>& entries, size_t walk
         ObjectEntry& entry = At(EntryOfNumber(number, r.key.coid, r.key.compid, true));
         // Known already, or from an earlier row of the same object: the
         // first row of an object holds.
-        if (!entry.HasRowFacts()) fillFromColumns(entry, r.lastmod, r.unnamed, r.id, r.revision);
+        if (!entry.HasRowFacts()) r.facts.Fill(entry);
       };
       const int rc = connection->ExecuteRows(select, {}, [&](const KelDbRow& row) {
         if (row.Size() < 5 || row.Type(0) != KelDbType::kBinary || row.Type(1) != KelDbType::kBinary) return;
         PendingRow& r = pending[read++ % pending.size()];
         if (read > pending.size()) take(r);
         r.key = PackedObjectKey{number, idAt(row, 0), idAt(row, 1)};
-        r.lastmod.assign(row.Text(2));
-        r.unnamed = row.IsNull(3);
-        r.id.assign(row.Text(3));
-        r.revision.assign(row.Text(4));
+        r.facts.Read(row.Text(2), row.IsNull(3), row.Text(3), row.Text(4), timestampText);
         sObjectIndex.Prefetch(EntryTraits::Hash(r.key));
       });
       for (size_t k = read > pending.size() ? read - pending.size() : 0; k < read; ++k)
@@ -619,6 +624,7 @@ void KelLnkDataManager::ReadFactsAt(const std::vector<int>& entries, size_t walk
       continue;
     }
     const KelUnicodeString head = select + kMmlSqlWhere + kMmlColCoid + " IN ";
+    RowFacts facts;
     for (size_t first = 0; first < indices.size(); first += kHostSqlSetReadMax) {
       const size_t n = std::min(kHostSqlSetReadMax, indices.size() - first);
       std::vector<KelDbValue> binds;
@@ -643,7 +649,8 @@ void KelLnkDataManager::ReadFactsAt(const std::vector<int>& entries, size_t walk
           entry.FillFromRow(nullptr, kMmlUnknownName);
           continue;
         }
-        fillFromColumns(entry, (*row)[2].AsText(), (*row)[3].IsNull(), (*row)[3].AsText(), (*row)[4].AsText());
+        facts.Read((*row)[2].AsText(), (*row)[3].IsNull(), (*row)[3].AsText(), (*row)[4].AsText(), timestampText);
+        facts.Fill(entry);
       }
     }
   }

@@ -234,11 +234,13 @@ TEST_P(DataManagerTest, TableReadWholeAnswersItsObjectsUntilOneIsForgotten) {
   db().Exec(
       "INSERT INTO $VS_E1.TOVRA_MODEL ($COID, $COMPID, C_ID, C_REVISION, C_LASTMOD) VALUES "
       "(X'0102030405060708', X'1112131415161718', 'A', '1', '2024-01-01 00:00:00'),"
-      "(X'2122232425262728', X'1112131415161718', 'B', '2', '2024-02-02 00:00:00');");
+      "(X'2122232425262728', X'1112131415161718', 'B', '2', '2024-02-02 00:00:00'),"
+      "(X'5152535455565758', X'1112131415161718', NULL, '3', '2024-05-05 00:00:00');");
   const KelId a = Id(kCoidA), b = Id(kCoidB), c = Id("3132333435363738"), compid = Id(kCompidA);
   DM::ReadFacts({DM::ObjectRef{"E1", "TOVRA_MODEL", a, compid}});
   const uint64_t before = Statements();
   EXPECT_EQ("B ** 2", DM::GetObjectName("E1", "TOVRA_MODEL", b, compid));
+  EXPECT_EQ("(?)", DM::GetObjectName("E1", "TOVRA_MODEL", Id("5152535455565758"), compid));  // no C_ID
   EXPECT_EQ("2024-02-02 00:00:00.000000", DM::GetObjectTimestamp("E1", "TOVRA_MODEL", b, compid));
   EXPECT_EQ(0, DM::DoesObjectExist("E1", "TOVRA_MODEL", c, compid));
   EXPECT_EQ(before, Statements());
