@@ -4,13 +4,11 @@
 #include <cstring>
 #include <functional>
 #include <string_view>
-#include <unordered_set>
 
 namespace {
 
 // Looks a pooled text up from a view of it, without building a string.
 struct TextHash {
-  using is_transparent = void;
   size_t operator()(std::string_view text) const { return std::hash<std::string_view>()(text); }
 };
 
@@ -41,15 +39,7 @@ bool Same(const KelUnicodeString& pooled, std::string_view text) {
 const KelUnicodeString* KelPooledText(std::string_view text) {
   RecentText& slot = RecentSlot(text.data());
   if (slot.data == text.data() && slot.pooled != nullptr && Same(*slot.pooled, text)) return slot.pooled;
-  static std::mutex mutex;
-  static std::unordered_set<KelUnicodeString, TextHash, std::equal_to<>> pool;
-  const KelUnicodeString* pooled;
-  {
-    const std::lock_guard<std::mutex> lock(mutex);
-    auto it = pool.find(text);
-    if (it == pool.end()) it = pool.emplace(text).first;
-    pooled = &*it;
-  }
+  const KelUnicodeString* pooled = KelValuePool<KelUnicodeString, TextHash>::Pooled(text);
   slot = RecentText{text.data(), pooled};
   return pooled;
 }

@@ -4,9 +4,12 @@
 // stays valid for the life of the process; equal texts have one address.
 #pragma once
 
+#include <deque>
+#include <functional>
 #include <mutex>
 #include <string_view>
 
+#include "base/kel_position_index.h"
 #include "base/kel_types.h"
 
 // The one copy of `value` in the process-wide pool of type Set (a set whose
@@ -20,6 +23,51 @@ const typename Set::value_type* KelPooledValue(const typename Set::value_type& v
   const std::lock_guard<std::mutex> lock(mutex);
   return &*pool.insert(value).first;
 }
+
+// A process-wide pool of values of type T, one copy of each, for pools that
+// grow with the data (an instance per object drawn, a date per link): the
+// values sit in a deque, found through an open-addressing index of their
+// positions, so that finding one reads a slot and, as a rule, the value
+// itself, instead of a bucket and a chain of nodes. `HashFn` and `EqualFn` may
+// take other probe types than T (a view of a text). Nothing is ever taken
+// out: an address stays valid for the life of the process.
+template <typename T, typename HashFn, typename EqualFn = std::equal_to<>>
+class KelValuePool {
+ public:
+  // The pooled copy of the value `probe` stands for, made from it when the
+  // pool has none.
+  template <typename Probe>
+  static const T* Pooled(const Probe& probe) {
+    State& state = TheState();
+    const std::lock_guard<std::mutex> lock(state.mutex);
+    if (const int found = state.index.Find(probe); found >= 0) return &state.values[static_cast<size_t>(found)];
+    const T& value = state.values.emplace_back(probe);
+    state.index.Insert(static_cast<int>(state.values.size() - 1));
+    return &value;
+  }
+
+ private:
+  struct Traits {
+    template <typename Probe>
+    static size_t Hash(const Probe& probe) {
+      return HashFn()(probe);
+    }
+    static size_t HashOf(int position) { return HashFn()(TheState().values[static_cast<size_t>(position)]); }
+    template <typename Probe>
+    static bool Equal(int position, const Probe& probe) {
+      return EqualFn()(TheState().values[static_cast<size_t>(position)], probe);
+    }
+  };
+  struct State {
+    std::mutex mutex;
+    std::deque<T> values;
+    KelPositionIndex<Traits> index;
+  };
+  static State& TheState() {
+    static State* state = new State;  // never destroyed: pooled addresses outlive static teardown
+    return *state;
+  }
+};
 
 // The pooled copy of `text`. A text asked for again from the same place
 // (the same characters at the same address) is found without hashing.

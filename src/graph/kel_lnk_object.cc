@@ -10,7 +10,6 @@
 #include <iostream>
 #include <memory>
 #include <unordered_map>
-#include <unordered_set>
 #include <utility>
 
 #include "base/kel_text_pool.h"
@@ -181,8 +180,8 @@ uint64_t Mix(uint64_t x) {
 }
 
 // Identifiers differ mostly in their last bytes, which a plain read puts in
-// the high bits of the word: every part is mixed, or the set's buckets
-// (taken from the low bits) would hold long chains.
+// the high bits of the word: every part is mixed, so that the pool's slots
+// spread evenly.
 struct InstanceHash {
   size_t operator()(const KelDMInstance& instance) const {
     uint64_t coid = 0;
@@ -198,7 +197,7 @@ struct InstanceHash {
 }  // namespace
 
 const KelDMInstance* KelLnkPooledInstance(const KelDMInstance& instance) {
-  return KelPooledValue<std::unordered_set<KelDMInstance, InstanceHash, SameInstance>>(instance);
+  return KelValuePool<KelDMInstance, InstanceHash, SameInstance>::Pooled(instance);
 }
 
 const KelDMInstance* KelLnkEmptyInstance() {
@@ -419,9 +418,10 @@ KelListValKelBaseUnknown_var KelLnkObject::ComputeLinks(int direction, bool draw
     KelDMInstance linkInstance(kMmlKelcon, link->Env(), link->Table(), link->Coid, link->Compid);
     const KelUnicodeString* pooledLinktype = PooledLinktype(KelPooledText(link->Type()));
     const KelUnicodeString& linktype = *pooledLinktype;
-    KelBaseUnknown_var node = KelLnkLinkBindInterface(
-        window_, linkInstance, this, KelPooledString::FromPooled(pooledLinktype), link->Timestamp.str(),
-        link->Status(), link->UpToDate, link->Techno, link->Uuids(), child, "KelINavigateObject");
+    KelBaseUnknown_var node =
+        KelLnkLinkBindInterface(window_, linkInstance, this, KelPooledString::FromPooled(pooledLinktype),
+                                KelPooledString::FromPooled(link->Timestamp.Pooled()), link->Status(), link->UpToDate,
+                                link->Techno, link->Uuids(), child, "KelINavigateObject");
     // A connection is never walked back to the object it came from.
     if (!connexion.empty() && linktype == connexion && grandParent &&
         *static_cast<KelLnkObject*>(child.get()) == grandParent) {

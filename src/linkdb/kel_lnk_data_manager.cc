@@ -15,6 +15,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "base/kel_position_index.h"
 #include "base/mml_constants.h"
 #include "foundation/mml_sql.h"
 #include "host/db/host_sql.h"
@@ -24,7 +25,6 @@
 #include "host/kel_psn_trace.h"
 #include "host/profile/kel_psn_profile.h"
 #include "linkdb/kel_lnk_packed_timestamp.h"
-#include "linkdb/kel_lnk_position_index.h"
 #include "linkdb/kel_lnk_whole_table.h"
 
 namespace {
@@ -149,7 +149,7 @@ struct EntryTraits {
   static size_t Hash(const PackedObjectKey& key) { return PackedObjectKeyHash()(key); }
   static bool Equal(int position, const PackedObjectKey& key);
 };
-KelLnkPositionIndex<EntryTraits> sObjectIndex;
+KelPositionIndex<EntryTraits> sObjectIndex;
 std::vector<TableEntry> spTable;
 std::unordered_map<std::pair<KelUnicodeString, KelUnicodeString>, int, TableKeyHash> sTableIndex;
 
@@ -579,7 +579,7 @@ void KelLnkDataManager::ReadFactsAt(const std::vector<int>& entries, size_t walk
         PackedObjectKey key;
         RowFacts facts;
       };
-      std::array<PendingRow, kLnkPrefetchAhead> pending;
+      std::array<PendingRow, kPrefetchAhead> pending;
       size_t read = 0;
       auto take = [&](const PendingRow& r) {
         ObjectEntry& entry = At(EntryOfNumber(number, r.key.coid, r.key.compid, true));

@@ -10,6 +10,7 @@
 #include <unordered_set>
 
 #include "base/kel_object_key.h"
+#include "base/kel_position_index.h"
 #include "foundation/kel_lnk_tools.h"
 #include "host/kel_dm_lnk_tools.h"
 #include "host/kel_dm_tovra.h"
@@ -17,7 +18,6 @@
 #include "linkdb/kel_lnk_data_manager.h"
 #include "linkdb/kel_lnk_hybrid_manager.h"
 #include "linkdb/kel_lnk_hybrid_read_ahead.h"
-#include "linkdb/kel_lnk_position_index.h"
 
 namespace {
 
@@ -70,7 +70,7 @@ struct LinkTraits {
 struct Caches {
   // Records live in deques: their addresses stay while the caches grow.
   std::deque<KelLnkHybridManager::Entity> entities;
-  KelLnkPositionIndex<EntityTraits> entityIndex;
+  KelPositionIndex<EntityTraits> entityIndex;
   // The other entities of an object (other product instances), by the index
   // of its first one, in increasing index order.
   std::unordered_map<int, std::vector<int>> moreEntities;
@@ -96,7 +96,7 @@ struct Caches {
   std::deque<KelLnkHybridManager::Link> links;
   // The links of the fathers with more than kChainScan of them: a shorter
   // chain is scanned instead (a father's links are few as a rule).
-  KelLnkPositionIndex<LinkTraits> linkIndex;
+  KelPositionIndex<LinkTraits> linkIndex;
 
   // Model-filter verdicts in order of computation, and (coid, compid) ->
   // position in that list.

@@ -16,11 +16,11 @@
 
 #include "base/kel_copied_ptr.h"
 #include "base/kel_object_key.h"
+#include "base/kel_position_index.h"
 #include "base/mml_constants.h"
 #include "foundation/kel_lnk_tools.h"
 #include "linkdb/kel_lnk_data_manager.h"
 #include "linkdb/kel_lnk_packed_timestamp.h"
-#include "linkdb/kel_lnk_position_index.h"
 #include "linkdb/kel_lnk_whole_table.h"
 
 namespace {
@@ -373,7 +373,7 @@ struct Store {
   // The objects read in either direction: records stay put while the deque
   // grows, found through the index.
   std::deque<Fetched> fetched;
-  KelLnkPositionIndex<FetchedTraits> fetchedIndex;
+  KelPositionIndex<FetchedTraits> fetchedIndex;
   HoldersMap holders;
   std::map<std::pair<RowsBy, KelUnicodeString>, TablePass> passes;  // by kind and environment
   // The passes by entity (owners or users of each environment) read so far,

@@ -6,6 +6,7 @@
 #include <unordered_map>
 
 #include "base/kel_text.h"
+#include "base/kel_text_pool.h"
 
 namespace {
 
@@ -22,7 +23,28 @@ OtherTexts& TheOtherTexts() {
   return *texts;
 }
 
+// A packed form and the pooled copy of its text.
+struct PooledForm {
+  explicit PooledForm(const KelLnkPackedTimestamp& form) : form(form), text(KelPooledText(form.str())) {}
+  KelLnkPackedTimestamp form;
+  const std::string* text;
+};
+struct FormHash {
+  size_t operator()(const KelLnkPackedTimestamp& form) const { return std::hash<std::string_view>()(Bytes(form)); }
+  size_t operator()(const PooledForm& pooled) const { return (*this)(pooled.form); }
+  static std::string_view Bytes(const KelLnkPackedTimestamp& form) {
+    return {reinterpret_cast<const char*>(&form), sizeof form};
+  }
+};
+struct SameForm {
+  bool operator()(const PooledForm& pooled, const KelLnkPackedTimestamp& form) const { return pooled.form == form; }
+};
+
 }  // namespace
+
+const std::string* KelLnkPackedTimestamp::Pooled() const {
+  return KelValuePool<PooledForm, FormHash, SameForm>::Pooled(*this)->text;
+}
 
 uint32_t KelLnkPackedTimestamp::Intern(std::string_view text) {
   OtherTexts& other = TheOtherTexts();

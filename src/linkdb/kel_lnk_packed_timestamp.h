@@ -46,6 +46,9 @@ class KelLnkPackedTimestamp {
       rest >>= 4;
     }
   }
+  // The process-wide copy of the text (KelPooledText), found by the packed
+  // form: no text is built for a form met before.
+  const std::string* Pooled() const;
   // The same with the fraction zeroed (ZeroTimestampFractionOf), as links
   // compare timestamps: the normalised form has none to zero.
   KelLnkPackedTimestamp FractionZeroed() const;

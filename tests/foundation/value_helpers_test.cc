@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "base/kel_id.h"
 #include "base/kel_text_pool.h"
@@ -40,6 +41,21 @@ TEST(ValueHelpersTest, SharedNamesAreReadyForOtherStaticObjects) {
 
 // A text asked for again from the same place is found without hashing: the
 // place must not answer for the text it held before.
+// A pool keeps one copy of each value at one address, however it grows and
+// however many values share a hash.
+TEST(ValueHelpersTest, PooledValuesKeepOneAddressAsThePoolGrows) {
+  struct FewHashes {
+    size_t operator()(int value) const { return static_cast<size_t>(value % 7); }
+  };
+  using Pool = KelValuePool<int, FewHashes>;
+  std::vector<const int*> first;
+  for (int v = 0; v < 3000; ++v) first.push_back(Pool::Pooled(v));
+  for (int v = 0; v < 3000; ++v) {
+    ASSERT_EQ(Pool::Pooled(v), first[static_cast<size_t>(v)]);
+    ASSERT_EQ(*first[static_cast<size_t>(v)], v);
+  }
+}
+
 TEST(ValueHelpersTest, PooledTextFollowsTheCharactersNotThePlace) {
   char place[32] = "TOVRA_MODEL";
   const KelUnicodeString* model = KelPooledText(place);

@@ -1,8 +1,11 @@
-// Timestamps packed in 8 bytes: every text comes back as given, and values
-// compare as their texts do, whether packed as digits or kept apart.
+// Timestamps packed in 8 bytes: every text comes back as given, as itself or
+// as its pooled copy, and values compare as their texts do, whether packed as
+// digits or kept apart.
 #include "linkdb/kel_lnk_packed_timestamp.h"
 
 #include <gtest/gtest.h>
+
+#include "base/kel_text_pool.h"
 
 #include <string>
 #include <vector>
@@ -25,6 +28,7 @@ TEST(PackedTimestampTest, GivesBackEachTextAndComparesAsTheTextsDo) {
     const KelLnkPackedTimestamp pa(a);
     EXPECT_EQ(pa.str(), a);
     EXPECT_EQ(pa.empty(), a.empty());
+    EXPECT_EQ(pa.Pooled(), KelPooledText(a)) << a;
     for (const std::string& b : kTexts) {
       const KelLnkPackedTimestamp pb(b);
       EXPECT_EQ(pa == pb, a == b) << a << " / " << b;

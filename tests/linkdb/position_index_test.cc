@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "linkdb/kel_lnk_position_index.h"
+#include "base/kel_position_index.h"
 
 namespace {
 
@@ -24,7 +24,7 @@ struct KeyTraits {
 void CheckUnder(size_t (*hash)(uint64_t), size_t n) {
   gHash = hash;
   gKeys.clear();
-  KelLnkPositionIndex<KeyTraits> index;
+  KelPositionIndex<KeyTraits> index;
   EXPECT_EQ(index.Find(uint64_t{7}), -1);  // empty
   for (size_t k = 0; k < n; ++k) {
     const uint64_t key = k * 0x10001 + 3;
@@ -49,7 +49,7 @@ TEST(PositionIndexTest, KeysAreFoundWhateverTheirHashesShare) {
   // By hash alone, an absent key whose hash is unlike any other has none.
   gHash = [](uint64_t key) { return static_cast<size_t>(key); };
   gKeys = {10, 20};
-  KelLnkPositionIndex<KeyTraits> two;
+  KelPositionIndex<KeyTraits> two;
   two.Insert(0);
   two.Insert(1);
   EXPECT_EQ(two.Candidate(20), 1);

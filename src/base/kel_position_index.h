@@ -1,7 +1,8 @@
 // A hash index of positions in an array of records that carry their own keys
-// (the object cache, the entity and link caches): open addressing over a
-// power-of-two table of positions, kept at most half full, so that it costs
-// 16 to 32 bytes per record instead of a node and its bucket.
+// (the object cache, the entity and link caches, the pools of shared values):
+// open addressing over a power-of-two table of positions, kept at most half
+// full, so that it costs 16 to 32 bytes per record instead of a node and its
+// bucket, and a find reads one slot and, as a rule, one record.
 //
 // `Traits` says how to hash and compare, without a copy of the keys:
 //   static size_t HashOf(int position);            // the hash of a record's key
@@ -18,10 +19,10 @@
 // How many keys ahead of their finds a loop over many keys asks for their
 // slots (Prefetch): enough for the reads to overlap, few enough that the
 // slots are still in the cache when found.
-constexpr size_t kLnkPrefetchAhead = 8;
+constexpr size_t kPrefetchAhead = 8;
 
 template <typename Traits>
-class KelLnkPositionIndex {
+class KelPositionIndex {
  public:
   // The position of the record equal to `probe`, -1 when none.
   template <typename Probe>
@@ -40,10 +41,10 @@ class KelLnkPositionIndex {
     if (!slots_.empty()) __builtin_prefetch(&slots_[Home(TagOf(hash))]);
   }
   // In a loop over `count` keys, at key `k`: asks for the slot of the key
-  // kLnkPrefetchAhead further on, `probeAt(j)` giving key j's probe.
+  // kPrefetchAhead further on, `probeAt(j)` giving key j's probe.
   template <typename ProbeAt>
   void PrefetchAhead(size_t k, size_t count, ProbeAt&& probeAt) const {
-    if (k + kLnkPrefetchAhead < count) Prefetch(Traits::Hash(probeAt(k + kLnkPrefetchAhead)));
+    if (k + kPrefetchAhead < count) Prefetch(Traits::Hash(probeAt(k + kPrefetchAhead)));
   }
   // Adds the record at `position`, whose key is not in the index yet.
   void Insert(int position) {
