@@ -12,21 +12,9 @@
 #include "base/kel_position_index.h"
 #include "base/kel_types.h"
 
-// The one copy of `value` in the process-wide pool of type Set (a set whose
-// elements keep their address as it grows: std::set, std::unordered_set).
-// Nothing is ever taken out, so the address stays valid for the life of the
-// process. Each Set type is a pool of its own.
-template <typename Set>
-const typename Set::value_type* KelPooledValue(const typename Set::value_type& value) {
-  static std::mutex mutex;
-  static Set pool;
-  const std::lock_guard<std::mutex> lock(mutex);
-  return &*pool.insert(value).first;
-}
-
-// A process-wide pool of values of type T, one copy of each, for pools that
-// grow with the data (an instance per object drawn, a date per link): the
-// values sit in a deque, found through an open-addressing index of their
+// A process-wide pool of values of type T, one copy of each (an instance per
+// object drawn, a date per link, a link row's UUID list): the values sit in
+// a deque, found through an open-addressing index of their
 // positions, so that finding one reads a slot and, as a rule, the value
 // itself, instead of a bucket and a chain of nodes. `HashFn` and `EqualFn` may
 // take other probe types than T (a view of a text). Nothing is ever taken

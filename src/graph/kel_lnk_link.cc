@@ -1,8 +1,9 @@
 #include "graph/kel_lnk_link.h"
 
 #include <cstdio>
+#include <functional>
 #include <iostream>
-#include <set>
+#include <string_view>
 
 #include "base/kel_text_pool.h"
 #include "base/mml_constants.h"
@@ -41,12 +42,21 @@ KelUnicodeString DisplayName(const KelLnkObject* object) {
   return object ? object->Instance().GetNameInstance(3, 1, " ", "$BOM_NAVIG") : kMmlUnknownName;
 }
 
+// A uuid list's hash, from every uuid in order.
+struct UuidsHash {
+  size_t operator()(const KelListValKelUnicodeString& uuids) const {
+    size_t h = uuids.size();
+    for (const KelUnicodeString& uuid : uuids) h = h * 1000003u ^ std::hash<std::string_view>()(uuid);
+    return h;
+  }
+};
+
 // The one copy of a link row's uuid list: a graph draws every row many times
 // over. Never freed, so the address stays valid for the life of the process.
 const KelListValKelUnicodeString* PooledUuids(const KelListValKelUnicodeString& uuids) {
   static const KelListValKelUnicodeString empty;
   if (uuids.empty()) return &empty;
-  return KelPooledValue<std::set<KelListValKelUnicodeString>>(uuids);
+  return KelValuePool<KelListValKelUnicodeString, UuidsHash>::Pooled(uuids);
 }
 
 // A handle on `parent` that keeps it alive when handles hold it, and merely

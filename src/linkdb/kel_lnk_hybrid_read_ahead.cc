@@ -933,7 +933,7 @@ void KelLnkHybridReadAhead::Holders(KelDMEntitySide side, KelDbConnection* conne
   const auto* image = HoldersImage(side, environment);
   if (!image) {
     ReadHolders(side, connection, environment, {&ids}, 0);  // reads nothing when read with the set
-    image = HoldersImage(side, environment);             // the read may have taken the table whole
+    image = HoldersImage(side, environment);                // the read may have taken the table whole
   }
   ForEachHolder(image, side, environment, ids, [&](const StoredEntityRow& row) { rows->push_back(row); });
 }

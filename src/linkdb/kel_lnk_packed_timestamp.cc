@@ -1,5 +1,7 @@
 #include "linkdb/kel_lnk_packed_timestamp.h"
 
+#include <bit>
+#include <cstdint>
 #include <deque>
 #include <mutex>
 #include <string>
@@ -29,12 +31,10 @@ struct PooledForm {
   KelLnkPackedTimestamp form;
   const std::string* text;
 };
+// A form is its 8 bytes; the pool's index spreads them.
 struct FormHash {
-  size_t operator()(const KelLnkPackedTimestamp& form) const { return std::hash<std::string_view>()(Bytes(form)); }
+  size_t operator()(const KelLnkPackedTimestamp& form) const { return std::bit_cast<uint64_t>(form); }
   size_t operator()(const PooledForm& pooled) const { return (*this)(pooled.form); }
-  static std::string_view Bytes(const KelLnkPackedTimestamp& form) {
-    return {reinterpret_cast<const char*>(&form), sizeof form};
-  }
 };
 struct SameForm {
   bool operator()(const PooledForm& pooled, const KelLnkPackedTimestamp& form) const { return pooled.form == form; }
