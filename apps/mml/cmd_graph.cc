@@ -13,6 +13,7 @@
 #include "graph/kel_lnk_custom_node.h"
 #include "graph/kel_lnk_link.h"
 #include "graph/kel_lnk_object.h"
+#include "host/kel_psn_trace.h"
 #include "host/navigator/kel_navig_controller.h"
 #include "linkdb/kel_lnk_data_manager.h"
 #include "linkdb/kel_lnk_hybrid_manager.h"
@@ -105,7 +106,19 @@ nlohmann::ordered_json Nest(std::vector<std::pair<int, nlohmann::ordered_json>>&
   return std::move(json);
 }
 
-void RunGraph(const GraphArgs& args, const MmlGlobals& globals) {
+// Whether the command leaves what it drew for the process's end to drop: a
+// whole-depth graph holds hundreds of thousands of drawn nodes, and freeing
+// them one by one costs a tenth of its run. An active trace sees the whole
+// teardown, and so does the leak check of a sanitizer build.
+bool EndsWithoutTeardown() {
+#ifdef __SANITIZE_ADDRESS__
+  return false;
+#else
+  return KelPSNTrace::ActiveLevel() < 0;
+#endif
+}
+
+void RunGraph(const GraphArgs& args, MmlGlobals& globals) {
   if (args.env.empty() || args.table.empty()) MmlFail("the environment and the table must not be empty");
   const KelId coid = MmlParseIdentifier("COID", args.coid);
   const KelId compid = MmlParseIdentifier("COMPID", args.compid);
@@ -119,44 +132,52 @@ void RunGraph(const GraphArgs& args, const MmlGlobals& globals) {
   }
 
   const KelDMInstance root(kMmlKelcon, args.env, args.table, coid, compid);
-  KelLnkMainWindow window(nullptr, &root, args.impactsOn ? 1 : 0, nullptr, nullptr, nullptr);
-  if (!window.GetRootObject()) MmlFail("the graph cannot be opened");
-  window.SetExpand(expand);
+  auto window = std::make_unique<KelLnkMainWindow>(nullptr, &root, args.impactsOn ? 1 : 0, nullptr, nullptr, nullptr);
+  if (!window->GetRootObject()) MmlFail("the graph cannot be opened");
+  window->SetExpand(expand);
 
   // The window's navigator: the root drawn 2 levels deep, then opened to the
   // expand depth the way the window's refresh does it.
   KelLnkCustomNode::RegisterNodeTypes();
   {
-    KelNavigController navigator(window.GetRootObject(), KelLnkCustomNode::kNodeType, KelLnkCustomNode::kArcType);
-    navigator.SetDepth(window.GetExpandDepth());
-    navigator.SetDepth(2);
-    navigator.SetActivatorsVisibility(true);
-    navigator.GetContainer()->Refresh();
-    window.EmptyLists();
+    auto navigator = std::make_unique<KelNavigController>(window->GetRootObject(), KelLnkCustomNode::kNodeType,
+                                                          KelLnkCustomNode::kArcType);
+    navigator->SetDepth(window->GetExpandDepth());
+    navigator->SetDepth(2);
+    navigator->SetActivatorsVisibility(true);
+    navigator->GetContainer()->Refresh();
+    window->EmptyLists();
     KelLnkObject::Clean();
-    KelLnkCustomNode* rootNode = window.GetRootCustomNode();
-    if (rootNode != nullptr && window.GetRootController() != nullptr) {
-      static_cast<KelLnkObject*>(window.GetRootObject().get())->ExpandCollapse(1, rootNode, 0);
+    KelLnkCustomNode* rootNode = window->GetRootCustomNode();
+    if (rootNode != nullptr && window->GetRootController() != nullptr) {
+      static_cast<KelLnkObject*>(window->GetRootObject().get())->ExpandCollapse(1, rootNode, 0);
       KelLnkObject::Clean();
-      navigator.GetContainer()->Refresh();
+      navigator->GetContainer()->Refresh();
     }
 
     if (args.json) {
       std::vector<std::pair<int, nlohmann::ordered_json>> nodes;
-      navigator.GetRootInstance()->Walk(
+      navigator->GetRootInstance()->Walk(
           [&nodes](KelNavigInstance* instance) { nodes.emplace_back(instance->GetLevel(), JsonNode(instance)); });
       size_t next = 0;
       if (!nodes.empty()) MmlEmitJson(Nest(nodes, &next));
     } else {
       // Line by line: a whole-depth graph would otherwise hold its text twice.
-      navigator.GetRootInstance()->Walk([](KelNavigInstance* instance) { std::cout << Line(instance) << '\n'; });
+      navigator->GetRootInstance()->Walk([](KelNavigInstance* instance) { std::cout << Line(instance) << '\n'; });
       std::cout << std::flush;
     }
 
+    if (EndsWithoutTeardown()) {
+      // What the graph drew goes with the process.
+      globals.endWithoutTeardown = true;
+      static_cast<void>(navigator.release());
+      static_cast<void>(window.release());
+      return;
+    }
     // The window names the navigator's nodes: forget them before they go.
-    window.EmptyLists();
-    window.SetRootController(nullptr);
-    window.SetRootCustomNode(nullptr);
+    window->EmptyLists();
+    window->SetRootController(nullptr);
+    window->SetRootCustomNode(nullptr);
   }
 }
 

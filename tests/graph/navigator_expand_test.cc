@@ -410,6 +410,16 @@ TEST_P(NavigatorExpandTest, GraphCommandPrintsTheDrawnTree) {
       run.out);
 }
 
+// The command leaves its drawing to the process's end, but not under a
+// trace: the trace still shows the window closing.
+TEST_P(NavigatorExpandTest, GraphCommandTracesTheWindowClosingUnderATrace) {
+  SharedChildGraph();
+  const std::vector<std::string> args = {"--db", db().Url(), "graph", "E1", "TOVRA_MODEL", CoidHex(1), CompidHex(1)};
+  MmlRun traced = RunMml(args, "", {"MML_TRACE_LEVEL=17"});
+  ASSERT_EQ(0, traced.exitCode) << traced.err;
+  EXPECT_NE(std::string::npos, traced.out.find("< KelLnkMainWindow::~KelLnkMainWindow"));
+}
+
 TEST_P(NavigatorExpandTest, GraphCommandRejectsBadInput) {
   SharedChildGraph();
   MmlRun run = RunMml({"--db", db().Url(), "graph", "E1", "TOVRA_MODEL", CoidHex(1), CompidHex(1), "--depth", "9"});
