@@ -106,18 +106,6 @@ nlohmann::ordered_json Nest(std::vector<std::pair<int, nlohmann::ordered_json>>&
   return std::move(json);
 }
 
-// Whether the command leaves what it drew for the process's end to drop: a
-// whole-depth graph holds hundreds of thousands of drawn nodes, and freeing
-// them one by one costs a tenth of its run. An active trace sees the whole
-// teardown, and so does the leak check of a sanitizer build.
-bool EndsWithoutTeardown() {
-#ifdef __SANITIZE_ADDRESS__
-  return false;
-#else
-  return KelPSNTrace::ActiveLevel() < 0;
-#endif
-}
-
 void RunGraph(const GraphArgs& args, MmlGlobals& globals) {
   if (args.env.empty() || args.table.empty()) MmlFail("the environment and the table must not be empty");
   const KelId coid = MmlParseIdentifier("COID", args.coid);
@@ -167,8 +155,10 @@ void RunGraph(const GraphArgs& args, MmlGlobals& globals) {
       std::cout << std::flush;
     }
 
-    if (EndsWithoutTeardown()) {
-      // What the graph drew goes with the process.
+    // What the graph drew goes with the process: a whole-depth graph holds
+    // hundreds of thousands of drawn nodes, and freeing them one by one
+    // costs a tenth of its run. An active trace sees the window close.
+    if (kMmlMayEndWithoutTeardown && KelPSNTrace::ActiveLevel() < 0) {
       globals.endWithoutTeardown = true;
       static_cast<void>(navigator.release());
       static_cast<void>(window.release());

@@ -33,11 +33,10 @@ void RunImpacts(const ImpactsArgs& args, MmlGlobals& globals) {
   MmlOpenSession(globals, false);
   MmlLoadProfile(globals, false);
   KelLnkBatch batch(args.input);
-#ifndef __SANITIZE_ADDRESS__
-  // The leak check of a sanitizer build wants every cache freed.
-  batch.SetProcessEndsAfterRun(true);
-  globals.endWithoutTeardown = true;
-#endif
+  if (kMmlMayEndWithoutTeardown) {
+    batch.SetProcessEndsAfterRun(true);
+    globals.endWithoutTeardown = true;
+  }
   KelQorError error;
   batch.GetImpacts(error, args.request);
   std::cout << std::flush;

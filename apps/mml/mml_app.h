@@ -26,6 +26,14 @@ struct MmlGlobals {
   bool endWithoutTeardown = false;
 };
 
+// Whether a command may set endWithoutTeardown: not in a sanitizer build,
+// whose leak check wants every cache freed.
+#ifdef __SANITIZE_ADDRESS__
+constexpr bool kMmlMayEndWithoutTeardown = false;
+#else
+constexpr bool kMmlMayEndWithoutTeardown = true;
+#endif
+
 using MmlSetup = std::function<void(CLI::App& app, MmlGlobals& globals)>;
 
 struct MmlCommand {

@@ -39,8 +39,6 @@ TEST(ValueHelpersTest, SharedNamesAreReadyForOtherStaticObjects) {
   EXPECT_EQ("SELECT * FROM $VS_E1.$EXT", kBuiltAtStart);
 }
 
-// A text asked for again from the same place is found without hashing: the
-// place must not answer for the text it held before.
 // A pool keeps one copy of each value at one address, however it grows and
 // however many values share a hash.
 TEST(ValueHelpersTest, PooledValuesKeepOneAddressAsThePoolGrows) {
@@ -56,6 +54,8 @@ TEST(ValueHelpersTest, PooledValuesKeepOneAddressAsThePoolGrows) {
   }
 }
 
+// A text asked for again from the same place is found without hashing: the
+// place must not answer for the text it held before.
 TEST(ValueHelpersTest, PooledTextFollowsTheCharactersNotThePlace) {
   char place[32] = "TOVRA_MODEL";
   const KelUnicodeString* model = KelPooledText(place);

@@ -5,10 +5,10 @@
 
 #include <gtest/gtest.h>
 
-#include "base/kel_text_pool.h"
-
 #include <string>
 #include <vector>
+
+#include "base/kel_text_pool.h"
 
 namespace {
 
